@@ -1,0 +1,80 @@
+#pragma once
+// IPv4 sockets: the only place that talks to the operating system's network
+// calls. Every send uses MSG_NOSIGNAL, so a send on a closed connection is a
+// failed call, never a SIGPIPE.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Resolves a host name or a dotted IPv4 address to its first IPv4 address
+// (network byte order). A dotted address never touches the network.
+// Thread-safe. Returns false when nothing was found.
+bool LookupHostIPv4(const std::string& strHost, uint32_t* pAddr);
+
+// Dotted text of an address in network byte order ("127.0.0.1").
+std::string AddressText(uint32_t nAddr);
+
+// 127.0.0.1 in network byte order.
+uint32_t LoopbackAddress();
+
+enum class WaitResult { Readable, TimedOut, Failed };
+
+// One IPv4 socket, owned: closed when destroyed. Move-only. Not shared
+// between threads, except that Shutdown may be called from another thread to
+// wake one blocked in Recv or WaitReadable.
+class CSocket {
+public:
+    CSocket() = default;
+    ~CSocket();
+    CSocket(CSocket&& other) noexcept;
+    CSocket& operator=(CSocket&& other) noexcept;
+    CSocket(const CSocket&) = delete;
+    CSocket& operator=(const CSocket&) = delete;
+
+    static CSocket CreateUdp();
+    static CSocket CreateTcp();
+
+    bool IsValid() const { return m_nFd >= 0; }
+    int Handle() const { return m_nFd; }
+
+    // Port in host byte order, address in network byte order.
+    bool Connect(uint32_t nAddr, uint16_t nPort);
+    // Binds to the address and port (0 picks a free port); enables address reuse.
+    bool Bind(uint32_t nAddr, uint16_t nPort);
+    bool Listen(int nBacklog = 8);
+    // Accepts one connection; an invalid socket on failure.
+    CSocket Accept();
+    // The bound local port (host byte order), 0 on failure.
+    uint16_t LocalPort() const;
+
+    // Returns the bytes sent or -1.
+    int Send(const void* pData, size_t nLen);
+    int Send(const std::string& str) { return Send(str.data(), str.size()); }
+    // UDP: sends one datagram to the given peer (unconnected sockets).
+    int SendTo(const void* pData, size_t nLen, uint32_t nAddr, uint16_t nPort);
+
+    // Receives into a buffer of nCap bytes. Returns the bytes received, 0 at
+    // the end of a stream, -1 on failure. For datagrams, *pTruncated (if given)
+    // tells whether the datagram was longer than nCap; its excess is lost.
+    int Recv(void* pBuf, size_t nCap, bool* pTruncated = nullptr);
+    // UDP: receives one datagram and tells who sent it.
+    int RecvFrom(void* pBuf, size_t nCap, uint32_t* pAddr, uint16_t* pPort,
+                 bool* pTruncated = nullptr);
+
+    // Waits up to nTimeoutMs until the socket is readable (data, end of
+    // stream, or a pending error).
+    WaitResult WaitReadable(int nTimeoutMs) const;
+
+    // Wakes a thread blocked on this socket; further reads see the end.
+    void Shutdown();
+    void Close();
+
+private:
+    CSocket(int nFd, bool bDatagram) : m_nFd(nFd), m_bDatagram(bDatagram) {}
+    int m_nFd = -1;
+    bool m_bDatagram = false;
+};
+
+}  // namespace platform
