@@ -1,0 +1,65 @@
+#pragma once
+// Message boxes go to a sink: the Qt view shows them, the headless program
+// prints them, tests record them. Any thread may show a message box.
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace framework {
+
+enum class EIcon {
+    Error,    // the stop sign
+    Warning,  // the exclamation mark
+    Information,
+    Question,
+};
+
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+
+struct CMessage {
+    std::string strText;     // Windows-1252 bytes; "\n" breaks a line
+    std::string strCaption;  // Windows-1252 bytes
+    EIcon eIcon = EIcon::Information;
+
+    bool operator==(const CMessage&) const = default;
+};
+
+class IMessageSink {
+public:
+    virtual ~IMessageSink() = default;
+    // Shows the box with an OK button and returns when the operator has
+    // closed it (IDOK). Called from any thread; a sink whose UI lives on
+    // another thread hands the box over and waits.
+    virtual int ShowMessage(const CMessage& msg) = 0;
+};
+
+// Keeps every message, in order; returns at once. Thread-safe.
+class CRecordingMessageSink final : public IMessageSink {
+public:
+    int ShowMessage(const CMessage& msg) override;
+    std::vector<CMessage> Messages() const;
+    size_t Count() const;
+    // The last message, or an empty one when there is none.
+    CMessage Last() const;
+    void Clear();
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<CMessage> m_messages;
+};
+
+// Writes "caption: text" and a line feed to a stream (stderr for the
+// headless program) and returns at once. Thread-safe.
+class CPrintMessageSink final : public IMessageSink {
+public:
+    explicit CPrintMessageSink(std::FILE* pOut) : m_pOut(pOut) {}
+    int ShowMessage(const CMessage& msg) override;
+
+private:
+    std::mutex m_mutex;
+    std::FILE* m_pOut;
+};
+
+}  // namespace framework
