@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -158,6 +159,14 @@ int CSocket::RecvFrom(void* pBuf, size_t nCap, uint32_t* pAddr, uint16_t* pPort,
     if (pAddr) *pAddr = sa.sin_addr.s_addr;
     if (pPort) *pPort = ntohs(sa.sin_port);
     return static_cast<int>(n);
+}
+
+bool CSocket::SetRecvTimeout(int nMs) {
+    if (m_nFd < 0 || nMs < 0) return false;
+    timeval tv{};
+    tv.tv_sec = nMs / 1000;
+    tv.tv_usec = (nMs % 1000) * 1000;
+    return setsockopt(m_nFd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0;
 }
 
 WaitResult CSocket::WaitReadable(int nTimeoutMs) const {

@@ -63,6 +63,11 @@ public:
     int RecvFrom(void* pBuf, size_t nCap, uint32_t* pAddr, uint16_t* pPort,
                  bool* pTruncated = nullptr);
 
+    // Makes a blocking receive fail after nMs without data. A datagram that
+    // made the socket readable can still be dropped (bad checksum) before the
+    // receive takes it; this bounds that receive instead of blocking for good.
+    bool SetRecvTimeout(int nMs);
+
     // Waits up to nTimeoutMs until the socket is readable (data, end of
     // stream, or a pending error).
     WaitResult WaitReadable(int nTimeoutMs) const;

@@ -1,0 +1,126 @@
+#include "monitor/StatusReply.h"
+
+#include <cstdint>
+
+#include "platform/Text.h"
+#include "query/ReplyReader.h"
+
+namespace {
+
+int16_t Low16Signed(int32_t n) {
+    return static_cast<int16_t>(static_cast<uint16_t>(n));
+}
+
+bool IsXpack1(std::string_view value) {
+    constexpr std::string_view kXpack1 = "xpack1";
+    if (value.size() != kXpack1.size()) return false;
+    for (size_t i = 0; i < value.size(); ++i) {
+        char c = value[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != kXpack1[i]) return false;
+    }
+    return true;
+}
+
+// The slot number of a player key: decimal digits up to the end of the key,
+// below the table's size; -1 for anything else ("team_", "team_x", "team_1a",
+// "team_64", "team_ 1", "team_+1").
+int ParseSlot(std::string_view digits) {
+    if (digits.empty()) return -1;
+    size_t nSlot = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return -1;
+        nSlot = nSlot * 10 + static_cast<size_t>(c - '0');
+        if (nSlot >= kPlayerSlots) return -1;
+    }
+    return static_cast<int>(nSlot);
+}
+
+bool StoreServerValue(std::string_view key, std::string_view value, CServerStatus& status) {
+    if (key == "hostname") {
+        status.m_strHostname.assign(value);
+    } else if (key == "hostport") {
+        status.m_nHostPort = static_cast<uint16_t>(platform::ParseLeadingInt(value));
+    } else if (key == "gameId") {
+        if (IsXpack1(value))
+            status.m_strMod.assign("RtR");
+        else
+            status.m_strMod.assign(value);
+    } else if (key == "Version") {
+        status.m_strServerVersion.assign(value);
+    } else if (key == "maxplayers") {
+        status.m_nMaxPlayers = Low16Signed(platform::ParseLeadingInt(value));
+    } else if (key == "numplayers") {
+        status.m_nNumPlayers = Low16Signed(platform::ParseLeadingInt(value));
+    } else if (key == "gamemode") {
+        status.m_strGameMode.assign(value);
+    } else if (key == "mapname") {
+        status.m_strMapName.assign(value);
+    } else if (key == "Game Start Delay") {
+        status.m_strGameStartDelay.assign(value);
+    } else if (key == "Time Limit") {
+        status.m_strTimeLimit.assign(value);
+    } else if (key == "Ticket Ratio") {
+        status.m_strTicketRatio.assign(value);
+    } else if (key == "gametype") {
+        status.m_strGameType.assign(value);
+    } else if (key == "tickets1") {
+        status.m_strTickets1.assign(value);
+    } else if (key == "tickets2") {
+        status.m_strTickets2.assign(value);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+enum class PlayerField { Team, Ping, Score, Deaths, Frags, Name };
+
+struct PlayerPrefix {
+    std::string_view strPrefix;
+    PlayerField nField;
+};
+
+constexpr PlayerPrefix kPlayerPrefixes[] = {
+    {"team_", PlayerField::Team},   {"ping_", PlayerField::Ping},
+    {"score_", PlayerField::Score}, {"deaths_", PlayerField::Deaths},
+    {"frags_", PlayerField::Frags}, {"player_", PlayerField::Name},
+};
+
+void StorePlayerValue(std::string_view key, std::string_view value, PlayerTable& players) {
+    for (const PlayerPrefix& prefix : kPlayerPrefixes) {
+        if (!key.starts_with(prefix.strPrefix)) continue;
+        const int nSlot = ParseSlot(key.substr(prefix.strPrefix.size()));
+        if (nSlot < 0) return;
+        CPlayerRecord& player = players[static_cast<size_t>(nSlot)];
+        switch (prefix.nField) {
+            case PlayerField::Team:
+                player.m_nTeam = platform::ParseLeadingInt(value);
+                break;
+            case PlayerField::Ping:
+                player.m_nPing = platform::ParseLeadingInt(value);
+                break;
+            case PlayerField::Score:
+                player.m_nScore = platform::ParseLeadingInt(value);
+                break;
+            case PlayerField::Deaths:
+                player.m_nDeaths = platform::ParseLeadingInt(value);
+                break;
+            case PlayerField::Frags:
+                player.m_nFrags = platform::ParseLeadingInt(value);
+                break;
+            case PlayerField::Name:
+                player.m_strName.assign(value);
+                break;
+        }
+        return;
+    }
+}
+
+}  // namespace
+
+void ParseStatusReply(std::string_view reply, CServerStatus& status, PlayerTable& players) {
+    ForEachReplyPair(reply, [&](std::string_view key, std::string_view value) {
+        if (!StoreServerValue(key, value, status)) StorePlayerValue(key, value, players);
+    });
+}

@@ -1,0 +1,130 @@
+#include "query/ServerQuery.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+bool IsStopped(const platform::CStopSignal* pStop) {
+    return pStop != nullptr && pStop->IsStopped();
+}
+
+// Appends a datagram's text: the bytes up to its first NUL.
+void AppendDatagramText(std::string& strReply, const char* pData, size_t nLen) {
+    const void* pNul = std::memchr(pData, '\0', nLen);
+    if (pNul != nullptr) nLen = static_cast<size_t>(static_cast<const char*>(pNul) - pData);
+    strReply.append(pData, nLen);
+}
+
+// Looks for the marker at a position greater than 0, only where the newest
+// datagram can have completed it.
+bool IsReplyComplete(const std::string& strReply, size_t nOldSize) {
+    size_t nFrom = nOldSize >= kReplyEndMarker.size() ? nOldSize - kReplyEndMarker.size() + 1 : 0;
+    nFrom = std::max<size_t>(nFrom, 1);
+    return strReply.find(kReplyEndMarker, nFrom) != std::string::npos;
+}
+
+}  // namespace
+
+CServerQuery::CServerQuery(std::string_view request, int nRecvFailLimit, platform::CClock& clock)
+    : m_clock(clock), m_strRequest(request), m_nRecvFailLimit(nRecvFailLimit) {}
+
+QueryResult CServerQuery::Open(const std::string& strServer, int nPort) {
+    Close();
+    m_bHeard = false;
+    m_nTimeouts = 0;
+    m_nRecvFails = 0;
+    m_socket = platform::CSocket::CreateUdp();
+    if (!m_socket.IsValid()) return QUERY_NO_SOCKET;
+    uint32_t nAddr = 0;
+    if (!platform::LookupHostIPv4(strServer, &nAddr)) {
+        Close();
+        return QUERY_NO_HOST;
+    }
+    m_socket.SetRecvTimeout(kWaitMs);
+    // A failed connect needs no check: it shows as failed sends and empty waits.
+    m_socket.Connect(nAddr, static_cast<uint16_t>(nPort));
+    return QUERY_OK;
+}
+
+int CServerQuery::SendDatagram(const char* pData, size_t nLen) {
+    return m_socket.Send(pData, nLen);
+}
+
+QueryResult CServerQuery::Exchange(std::string& strReply, platform::CStopSignal* pStop) {
+    if (!m_socket.IsValid()) return QUERY_NO_SOCKET;
+    // One round per sending of the request; a round ends in a result or in
+    // sending again (after an empty wait or a failed receive).
+    for (;;) {
+        if (IsStopped(pStop)) return QUERY_STOPPED;
+        const SendOutcome nSend = SendRequest(pStop);
+        if (nSend == SendOutcome::Stopped) return QUERY_STOPPED;
+        // A partial reply of an earlier round is dropped: the server starts over.
+        strReply.clear();
+        if (nSend == SendOutcome::Sent && m_fnAfterSend) m_fnAfterSend();
+        QueryResult nResult = QUERY_OK;
+        if (GatherReply(strReply, pStop, nResult) == GatherOutcome::Done) return nResult;
+    }
+}
+
+// A failed send is tried again after a short pause, a few times. If it keeps
+// failing, the round goes on to its wait as if the request had gone out, so
+// the usual limits end a hopeless exchange instead of a tight send loop.
+CServerQuery::SendOutcome CServerQuery::SendRequest(platform::CStopSignal* pStop) {
+    const int nLen = static_cast<int>(m_strRequest.size());
+    for (int nTry = 0; nTry < kSendTries; ++nTry) {
+        if (nTry > 0 && !m_clock.Sleep(kSendRetryPauseMs, pStop)) return SendOutcome::Stopped;
+        if (SendDatagram(m_strRequest.data(), m_strRequest.size()) == nLen)
+            return SendOutcome::Sent;
+    }
+    return SendOutcome::Failed;
+}
+
+CServerQuery::GatherOutcome CServerQuery::GatherReply(std::string& strReply,
+                                                      platform::CStopSignal* pStop,
+                                                      QueryResult& nResult) {
+    char buf[kRecvCapacity];
+    for (;;) {
+        const platform::WaitResult nWait = m_socket.WaitReadable(kWaitMs);
+        if (IsStopped(pStop)) {
+            nResult = QUERY_STOPPED;
+            return GatherOutcome::Done;
+        }
+        if (nWait == platform::WaitResult::TimedOut) {
+            if (m_bHeard) return GatherOutcome::SendAgain;
+            if (++m_nTimeouts >= kMaxTimeouts) {
+                nResult = QUERY_NOT_FOUND;
+                return GatherOutcome::Done;
+            }
+            return GatherOutcome::SendAgain;
+        }
+        // A failed wait is no receive attempt, but it must not loop freely.
+        if (nWait == platform::WaitResult::Failed) return CountFailedReceive(nResult);
+
+        bool bTruncated = false;
+        const int n = m_socket.Recv(buf, sizeof buf, &bTruncated);
+        m_bHeard = true;  // a refusal counts as heard, too
+        // A datagram longer than the capacity was cut by the kernel: never use it.
+        if (n < 0 || bTruncated) return CountFailedReceive(nResult);
+
+        m_nRecvFails = 0;
+        if (m_pTrafficCounter != nullptr)
+            m_pTrafficCounter->fetch_add(n, std::memory_order_relaxed);
+        const size_t nOldSize = strReply.size();
+        AppendDatagramText(strReply, buf, static_cast<size_t>(n));
+        if (IsReplyComplete(strReply, nOldSize)) {
+            nResult = QUERY_OK;
+            return GatherOutcome::Done;
+        }
+        // Not complete: wait for the next datagram without sending again.
+    }
+}
+
+CServerQuery::GatherOutcome CServerQuery::CountFailedReceive(QueryResult& nResult) {
+    if (++m_nRecvFails >= m_nRecvFailLimit) {
+        nResult = QUERY_TIMED_OUT;
+        return GatherOutcome::Done;
+    }
+    return GatherOutcome::SendAgain;
+}

@@ -1,0 +1,315 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "platform/Socket.h"
+#include "query/ServerQuery.h"
+#include "support/ScriptedUdpServer.h"
+#include "support/Wait.h"
+
+using testsupport::CScriptedUdpServer;
+using testsupport::WaitUntil;
+using Answer = CScriptedUdpServer::Answer;
+
+namespace {
+
+const std::string kEnd = "\\final\\\\queryid\\";
+
+// A port on 127.0.0.1 that nobody listens on (bound once, then released).
+uint16_t ClosedLoopbackPort() {
+    platform::CSocket probe = platform::CSocket::CreateUdp();
+    if (!probe.Bind(platform::LoopbackAddress(), 0)) return 0;
+    return probe.LocalPort();
+}
+
+class ServerQueryTest : public ::testing::Test {
+protected:
+    // Opens a status query with the given fail limit against the server's port.
+    void OpenQuery(CServerQuery& query, uint16_t nPort) {
+        ASSERT_NE(nPort, 0);
+        ASSERT_EQ(query.Open("127.0.0.1", nPort), QUERY_OK);
+    }
+};
+
+TEST_F(ServerQueryTest, ReplyInThreeDatagramsIsJoinedInArrivalOrder) {
+    const Answer answer = {"\\hostname\\A", "\\mapname\\wake", "\\numplayers\\3" + kEnd + "6.3"};
+    CScriptedUdpServer server(std::vector<Answer>{answer});
+    std::atomic<int32_t> nTraffic{7};
+    std::string strReply;
+    int nAfterSend = 0;
+    bool bReplyEmptyAfterSend = false;
+    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    query.SetTrafficCounter(&nTraffic);
+    query.SetAfterSend([&] {
+        ++nAfterSend;
+        bReplyEmptyAfterSend = strReply.empty();
+    });
+    OpenQuery(query, server.Port());
+    strReply = "left over";
+
+    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    EXPECT_EQ(strReply, answer[0] + answer[1] + answer[2]);
+    EXPECT_EQ(nTraffic.load(), 7 + static_cast<int32_t>(strReply.size()));
+    EXPECT_EQ(nAfterSend, 1);
+    EXPECT_TRUE(bReplyEmptyAfterSend);
+    EXPECT_TRUE(query.IsHeard());
+    ASSERT_EQ(server.RequestTexts().size(), 1u);
+    EXPECT_EQ(server.RequestTexts()[0], std::string("\xff\\status\\", 9));
+    query.Close();
+}
+
+TEST_F(ServerQueryTest, InfoRequestIsSevenBytes) {
+    CScriptedUdpServer server(std::vector<Answer>{{"\\hostname\\A" + kEnd + "1.1"}});
+    CServerQuery query(kInfoRequest, kInfoRecvFailLimit);
+    OpenQuery(query, server.Port());
+    std::string strReply;
+    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    EXPECT_EQ(server.RequestTexts().at(0), std::string("\xff\\info\\", 7));
+}
+
+TEST_F(ServerQueryTest, FinalFirstCompletesAtOnceAndTheLateDatagramStartsTheNextReply) {
+    const std::string strFinal = "\\b\\2" + kEnd + "1.2";
+    const std::string strLate = "\\a\\1\\queryid\\1.1";
+    const std::string strNext = "\\c\\3" + kEnd + "2.1";
+    CScriptedUdpServer server(std::vector<Answer>{{strFinal, strLate}, {strNext}});
+    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    OpenQuery(query, server.Port());
+
+    std::string strReply;
+    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    EXPECT_EQ(strReply, strFinal);
+    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    EXPECT_EQ(strReply, strLate + strNext);
+    EXPECT_EQ(server.Requests(), 2);
+}
+
+TEST_F(ServerQueryTest, MarkerAtPositionZeroIsNotComplete) {
+    const std::string strComplete = "\\a\\1" + kEnd + "9.1";
+    CScriptedUdpServer server(std::vector<Answer>{{kEnd + "9.1"}, {strComplete}});
+    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    OpenQuery(query, server.Port());
+    std::string strReply;
+    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    // Only the empty wait after the first answer made it ask again.
+    EXPECT_EQ(strReply, strComplete);
+    EXPECT_EQ(server.Requests(), 2);
+}
+
+TEST_F(ServerQueryTest, DatagramTextEndsAtItsFirstNul) {
+    const std::string strWithNul = std::string("\\a\\1\0garbage\\final", 18);
+    const std::string strLast = kEnd + "3.2";
+    CScriptedUdpServer server(std::vector<Answer>{{strWithNul, strLast}});
+    std::atomic<int32_t> nTraffic{0};
+    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    query.SetTrafficCounter(&nTraffic);
+    OpenQuery(query, server.Port());
+    std::string strReply;
+    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    EXPECT_EQ(strReply, "\\a\\1" + strLast);
+    // The meter counts what came over the wire, NUL and all.
+    EXPECT_EQ(nTraffic.load(), static_cast<int32_t>(strWithNul.size() + strLast.size()));
+}
+
+std::string DatagramOfSize(size_t nSize) {
+    const std::string strTail = kEnd + "5.1";
+    return "\\pad\\" + std::string(nSize - 5 - strTail.size(), 'x') + strTail;
+}
+
+TEST_F(ServerQueryTest, DatagramOfExactlyTheCapacityIsAppendedWhole) {
+    const std::string strDatagram = DatagramOfSize(CServerQuery::kRecvCapacity);
+    ASSERT_EQ(strDatagram.size(), 1400u);
+    CScriptedUdpServer server(std::vector<Answer>{{strDatagram}});
+    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    OpenQuery(query, server.Port());
+    std::string strReply;
+    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    EXPECT_EQ(strReply, strDatagram);
+}
+
+TEST_F(ServerQueryTest, OversizedDatagramIsAFailedReceiveAndNeverAppended) {
+    const std::string strOversized = DatagramOfSize(CServerQuery::kRecvCapacity + 1);
+    const std::string strGood = "\\a\\1" + kEnd + "2.1";
+    CScriptedUdpServer server(std::vector<Answer>{{strOversized}, {strGood}});
+    std::atomic<int32_t> nTraffic{0};
+    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    query.SetTrafficCounter(&nTraffic);
+    OpenQuery(query, server.Port());
+    std::string strReply;
+    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    // A cut copy of the oversized datagram would carry its marker and end the
+    // exchange at once with the wrong text.
+    EXPECT_EQ(strReply, strGood);
+    EXPECT_EQ(server.Requests(), 2);
+    EXPECT_EQ(query.RecvFails(), 0);
+    EXPECT_EQ(nTraffic.load(), static_cast<int32_t>(strGood.size()));
+}
+
+TEST_F(ServerQueryTest, AlwaysOversizedEndsTimedOutAfterTheFailLimit) {
+    const std::string strOversized = DatagramOfSize(CServerQuery::kRecvCapacity + 1);
+    CScriptedUdpServer server([&](int, const std::string&) { return Answer{strOversized}; });
+    CServerQuery query(kStatusRequest, kInfoRecvFailLimit);
+    OpenQuery(query, server.Port());
+    std::string strReply;
+    EXPECT_EQ(query.Exchange(strReply), QUERY_TIMED_OUT);
+    EXPECT_EQ(query.RecvFails(), kInfoRecvFailLimit);
+    EXPECT_EQ(server.Requests(), kInfoRecvFailLimit);
+    EXPECT_EQ(strReply.find("xxx"), std::string::npos);
+}
+
+TEST_F(ServerQueryTest, RefusalFromAClosedPortEndsTimedOutAfterTenFailedReceives) {
+    CServerQuery query(kInfoRequest, kInfoRecvFailLimit);
+    OpenQuery(query, ClosedLoopbackPort());
+    std::string strReply;
+    EXPECT_EQ(query.Exchange(strReply), QUERY_TIMED_OUT);
+    EXPECT_EQ(query.RecvFails(), 10);
+    EXPECT_TRUE(query.IsHeard());
+    EXPECT_EQ(query.Timeouts(), 0);
+    EXPECT_EQ(QueryResultStringId(QUERY_TIMED_OUT), 45);
+}
+
+// Takes about 2.5 s: five real readiness waits.
+TEST_F(ServerQueryTest, NoAnswerEndsNotFoundAfterFiveWaitsAndFiveRequests) {
+    CScriptedUdpServer server(std::vector<Answer>{});
+    int nAfterSend = 0;
+    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    query.SetAfterSend([&] { ++nAfterSend; });
+    OpenQuery(query, server.Port());
+    std::string strReply;
+    EXPECT_EQ(query.Exchange(strReply), QUERY_NOT_FOUND);
+    EXPECT_EQ(query.Timeouts(), 5);
+    EXPECT_FALSE(query.IsHeard());
+    EXPECT_EQ(nAfterSend, 5);
+    EXPECT_TRUE(WaitUntil([&] { return server.Requests() == 5; }));
+    EXPECT_EQ(QueryResultStringId(QUERY_NOT_FOUND), 38);
+}
+
+TEST_F(ServerQueryTest, ResendsAfterTheServerFellSilentUntilItAnswersAgain) {
+    const std::string strFirst = "\\mapname\\wake" + kEnd + "1.1";
+    const std::string strAfter = "\\mapname\\kursk" + kEnd + "4.1";
+    // Heard, then a partial answer and two silent requests, then a whole reply.
+    CScriptedUdpServer server(
+        std::vector<Answer>{{strFirst}, {"\\mapname\\partial"}, {}, {}, {strAfter}});
+    int nAfterSend = 0;
+    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    query.SetAfterSend([&] { ++nAfterSend; });
+    OpenQuery(query, server.Port());
+    std::string strReply;
+    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    EXPECT_EQ(strReply, strAfter);  // the partial answer was dropped at the re-send
+    EXPECT_EQ(server.Requests(), 5);
+    EXPECT_EQ(nAfterSend, 5);
+    EXPECT_EQ(query.Timeouts(), 0);
+}
+
+// Takes about 3 s: more silent waits than the limit for an unheard server.
+TEST_F(ServerQueryTest, StopEndsAnExchangeThatKeepsResendingToASilentServer) {
+    CScriptedUdpServer server(std::vector<Answer>{{"\\a\\1" + kEnd + "1.1"}});
+    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    OpenQuery(query, server.Port());
+    std::string strReply;
+    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+
+    platform::CStopSignal stop;
+    std::atomic<int> nResult{-1};
+    std::thread worker([&] { nResult = query.Exchange(strReply, &stop); });
+    // Past five empty waits a server that was heard is still asked, not given up.
+    const bool bResent =
+        WaitUntil([&] { return server.Requests() >= 7; }, std::chrono::milliseconds(10000));
+    stop.Stop();
+    const bool bReturned = WaitUntil([&] { return nResult.load() != -1; });
+    worker.join();
+    EXPECT_TRUE(bResent);
+    EXPECT_TRUE(bReturned);
+    EXPECT_EQ(nResult.load(), QUERY_STOPPED);
+    EXPECT_EQ(QueryResultStringId(QUERY_STOPPED), 0);
+}
+
+// Makes its first nFailures sends fail; optionally stops on the nStopAt-th send.
+class CFailingSendQuery : public CServerQuery {
+public:
+    CFailingSendQuery(platform::CClock& clock, int nFailures,
+                      platform::CStopSignal* pStopAt = nullptr, int nStopAt = 0)
+        : CServerQuery(kStatusRequest, kStatusRecvFailLimit, clock),
+          m_nFailures(nFailures),
+          m_pStopAt(pStopAt),
+          m_nStopAt(nStopAt) {}
+    int m_nSends = 0;
+
+protected:
+    int SendDatagram(const char* pData, size_t nLen) override {
+        ++m_nSends;
+        if (m_pStopAt != nullptr && m_nSends == m_nStopAt) m_pStopAt->Stop();
+        if (m_nSends <= m_nFailures) return -1;
+        return CServerQuery::SendDatagram(pData, nLen);
+    }
+
+private:
+    int m_nFailures;
+    platform::CStopSignal* m_pStopAt;
+    int m_nStopAt;
+};
+
+TEST_F(ServerQueryTest, FailedSendIsRetriedAfterAPause) {
+    CScriptedUdpServer server(std::vector<Answer>{{"\\a\\1" + kEnd + "1.1"}});
+    platform::CManualClock clock;
+    CFailingSendQuery query(clock, 2);
+    int nAfterSend = 0;
+    query.SetAfterSend([&] { ++nAfterSend; });
+    OpenQuery(query, server.Port());
+    std::string strReply;
+    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    EXPECT_EQ(query.m_nSends, 3);
+    EXPECT_EQ(clock.SleepCalls(), 2u);
+    EXPECT_EQ(nAfterSend, 1);  // only the send that went out
+}
+
+// Takes about 1 s: two empty waits.
+TEST_F(ServerQueryTest, SendThatKeepsFailingIsBoundedAndStoppable) {
+    CScriptedUdpServer server(std::vector<Answer>{});
+    platform::CManualClock clock;
+    platform::CStopSignal stop;
+    const int nStopAt = 2 * CServerQuery::kSendTries;
+    CFailingSendQuery query(clock, 1000, &stop, nStopAt);
+    int nAfterSend = 0;
+    query.SetAfterSend([&] { ++nAfterSend; });
+    OpenQuery(query, server.Port());
+    std::string strReply;
+    EXPECT_EQ(query.Exchange(strReply, &stop), QUERY_STOPPED);
+    // Each round: a few tries with pauses between them, then one readiness wait.
+    EXPECT_EQ(query.m_nSends, nStopAt);
+    EXPECT_EQ(clock.SleepCalls(), 2u * (CServerQuery::kSendTries - 1));
+    EXPECT_EQ(query.Timeouts(), 1);
+    EXPECT_EQ(nAfterSend, 0);
+}
+
+TEST_F(ServerQueryTest, OpenAndExchangeFailures) {
+    CServerQuery query(kInfoRequest, kInfoRecvFailLimit);
+    std::string strReply;
+    EXPECT_EQ(query.Exchange(strReply), QUERY_NO_SOCKET);  // not open
+    EXPECT_EQ(query.Open("", 23000), QUERY_NO_HOST);
+    EXPECT_EQ(query.Open("no-such-host.invalid", 23000), QUERY_NO_HOST);
+    EXPECT_EQ(query.Exchange(strReply), QUERY_NO_SOCKET);
+    EXPECT_EQ(QueryResultStringId(QUERY_NO_HOST), 39);
+    EXPECT_EQ(QueryResultStringId(QUERY_NO_SOCKET), 37);
+    EXPECT_EQ(QueryResultStringId(QUERY_OK), 0);
+}
+
+TEST_F(ServerQueryTest, OpenStartsANewRunAndUsesTheLow16BitsOfThePort) {
+    CScriptedUdpServer server(std::vector<Answer>{{"\\a\\1" + kEnd + "1.1"}});
+    CServerQuery query(kStatusRequest, kInfoRecvFailLimit);
+    OpenQuery(query, ClosedLoopbackPort());
+    std::string strReply;
+    ASSERT_EQ(query.Exchange(strReply), QUERY_TIMED_OUT);
+    ASSERT_EQ(query.Open("127.0.0.1", 0x10000 + server.Port()), QUERY_OK);
+    EXPECT_FALSE(query.IsHeard());
+    EXPECT_EQ(query.RecvFails(), 0);
+    EXPECT_EQ(query.Exchange(strReply), QUERY_OK);
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "query/Tokenizer.h"
+
+namespace {
+
+std::vector<std::string> AllTokens(const std::string& strText, const std::string& strDelims) {
+    CTokenizer tokenizer(strText, strDelims);
+    std::vector<std::string> tokens;
+    std::string strToken;
+    for (int i = 0; i < 1000 && tokenizer.NextToken(strToken); ++i) tokens.push_back(strToken);
+    return tokens;
+}
+
+struct TokenizerCase {
+    const char* szName;
+    std::string strText;
+    std::string strDelims;
+    std::vector<std::string> expected;
+};
+
+class TokenizerTable : public ::testing::TestWithParam<TokenizerCase> {};
+
+TEST_P(TokenizerTable, YieldsTheTokens) {
+    const TokenizerCase& c = GetParam();
+    EXPECT_EQ(AllTokens(c.strText, c.strDelims), c.expected);
+}
+
+using S = std::string;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TokenizerTable,
+    ::testing::Values(
+        TokenizerCase{"RunsOfBackslashesAreOneSeparator", "\\a\\\\b\\", "\\", {"a", "b"}},
+        TokenizerCase{"OnlyDelimiters", "\\\\\\", "\\", {}},
+        TokenizerCase{"EmptyText", "", "\\", {}},
+        TokenizerCase{
+            "EmptyLineBetweenIrcLinesIsSkipped", "one\r\n\r\ntwo\r\n", "\r\n", {"one", "two"}},
+        TokenizerCase{"NoDelimiterInText", "abc def", "\\", {"abc def"}},
+        TokenizerCase{"EmptyDelimiterSetKeepsWholeText", "\\a\\b", "", {"\\a\\b"}},
+        TokenizerCase{"RepeatedDelimitersInSetAreOne", "a\\b", "\\\\\\", {"a", "b"}},
+        TokenizerCase{"ByteFFIsItsOwnDelimiter",
+                      "a\xff"
+                      "b\xfe"
+                      "c",
+                      "\xff",
+                      {"a",
+                       "b\xfe"
+                       "c"}},
+        // 0xE1, 'a' (0x61) and '!' (0x21) share their bit position within a word.
+        TokenizerCase{"HighByteDoesNotAliasLowByte",
+                      "!a\xe1"
+                      "b",
+                      "\xe1",
+                      {"!a", "b"}},
+        TokenizerCase{"NulByteIsOrdinaryText", S("a\0b", 3), "\\", {S("a\0b", 3)}},
+        TokenizerCase{"NulByteAsDelimiter", S("a\0\0b", 4), S("\0", 1), {"a", "b"}}),
+    [](const ::testing::TestParamInfo<TokenizerCase>& info) { return info.param.szName; });
+
+TEST(Tokenizer, EndIsFinalAndEmptiesTheToken) {
+    CTokenizer tokenizer("\\a\\", "\\");
+    std::string strToken = "stale";
+    ASSERT_TRUE(tokenizer.NextToken(strToken));
+    EXPECT_EQ(strToken, "a");
+    EXPECT_FALSE(tokenizer.NextToken(strToken));
+    EXPECT_EQ(strToken, "");
+    strToken = "stale";
+    EXPECT_FALSE(tokenizer.NextToken(strToken));
+    EXPECT_EQ(strToken, "");
+}
+
+}  // namespace

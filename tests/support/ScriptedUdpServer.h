@@ -1,0 +1,86 @@
+#pragma once
+// A scripted game server for exchange tests: a UDP socket on 127.0.0.1 (a
+// free port) whose thread answers the n-th request (0-based) with the
+// datagrams the script gives for it, in that order. An empty answer is
+// silence. It counts and keeps the requests it received.
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/Socket.h"
+
+namespace testsupport {
+
+class CScriptedUdpServer {
+public:
+    using Answer = std::vector<std::string>;
+    using Script = std::function<Answer(int nRequest, const std::string& strRequest)>;
+
+    explicit CScriptedUdpServer(Script script) : m_script(std::move(script)) {
+        m_socket = platform::CSocket::CreateUdp();
+        if (m_socket.IsValid() && m_socket.Bind(platform::LoopbackAddress(), 0))
+            m_nPort = m_socket.LocalPort();
+        if (m_nPort != 0) m_thread = std::thread([this] { Serve(); });
+    }
+
+    // Answers request i with answers[i]; silent after the last one.
+    explicit CScriptedUdpServer(std::vector<Answer> answers)
+        : CScriptedUdpServer([answers = std::move(answers)](int n, const std::string&) {
+              return n < static_cast<int>(answers.size()) ? answers[n] : Answer{};
+          }) {}
+
+    ~CScriptedUdpServer() {
+        m_bStop = true;
+        if (m_thread.joinable()) m_thread.join();
+    }
+
+    CScriptedUdpServer(const CScriptedUdpServer&) = delete;
+    CScriptedUdpServer& operator=(const CScriptedUdpServer&) = delete;
+
+    // 0 when the socket could not be bound.
+    uint16_t Port() const { return m_nPort; }
+    int Requests() const { return m_nRequests.load(); }
+    std::vector<std::string> RequestTexts() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_requests;
+    }
+
+private:
+    void Serve() {
+        char buf[2048];
+        // Ends when the fixture is destroyed; each wait is short so that is prompt.
+        while (!m_bStop) {
+            if (m_socket.WaitReadable(10) != platform::WaitResult::Readable) continue;
+            uint32_t nAddr = 0;
+            uint16_t nPort = 0;
+            const int n = m_socket.RecvFrom(buf, sizeof buf, &nAddr, &nPort);
+            if (n < 0) continue;
+            const std::string strRequest(buf, static_cast<size_t>(n));
+            int nIndex;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_requests.push_back(strRequest);
+                nIndex = static_cast<int>(m_requests.size()) - 1;
+            }
+            // Counted before answering: a client that has the answer sees the count.
+            m_nRequests.fetch_add(1);
+            for (const std::string& datagram : m_script(nIndex, strRequest))
+                m_socket.SendTo(datagram.data(), datagram.size(), nAddr, nPort);
+        }
+    }
+
+    Script m_script;
+    platform::CSocket m_socket;
+    uint16_t m_nPort = 0;
+    std::atomic<bool> m_bStop{false};
+    std::atomic<int> m_nRequests{0};
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_requests;
+    std::thread m_thread;
+};
+
+}  // namespace testsupport
