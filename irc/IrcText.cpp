@@ -1,0 +1,78 @@
+#include "irc/IrcText.h"
+
+namespace irc {
+
+std::string NickOf(std::string_view strText) {
+    const size_t nBang = strText.find('!');
+    if (nBang == std::string_view::npos) return {};
+    return std::string(strText.substr(0, nBang));
+}
+
+std::string CommandOf(std::string_view strText) {
+    const size_t nSpace = strText.find(' ');
+    std::string_view rest = nSpace == std::string_view::npos ? strText : strText.substr(nSpace + 1);
+    // The word ends at the next space or at the end of the text.
+    return std::string(rest.substr(0, rest.find(' ')));
+}
+
+std::string LastWordOf(std::string_view strText) {
+    const size_t nSpace = strText.rfind(' ');
+    if (nSpace == std::string_view::npos) return std::string(strText);
+    return std::string(strText.substr(nSpace + 1));
+}
+
+std::string StripLogColours(std::string_view strText) {
+    std::string strOut;
+    strOut.reserve(strText.size());
+    for (size_t i = 0; i < strText.size();) {
+        if (strText[i] != '\x03') {
+            strOut += strText[i++];
+            continue;
+        }
+        ++i;
+        for (int nDigits = 0; nDigits < 2 && i < strText.size(); ++nDigits) {
+            if (strText[i] < '0' || strText[i] > '9') break;
+            ++i;
+        }
+    }
+    return strOut;
+}
+
+std::string ShortenErrorText(std::string_view strText) {
+    std::string strOut(strText);
+    const size_t nParen = strText.find('(');
+    if (nParen == std::string_view::npos) return strOut;
+    const size_t nColon = strText.find(':');
+    if (nColon == std::string_view::npos) return strOut.substr(nParen);
+    if (nParen > nColon + 1) strOut.erase(nColon, nParen - nColon - 1);
+    return strOut;
+}
+
+std::string_view AuthServiceOf(int nNetwork) {
+    switch (nNetwork) {
+        case 0:
+            return kQuakenetService;
+        case 1:
+            return kGamesnetService;
+        default:
+            return {};
+    }
+}
+
+std::string QuitLine(std::string_view strVersion) {
+    std::string strLine = "QUIT :";
+    strLine += strVersion;
+    strLine += " /// ";
+    strLine += kAttribution;
+    return strLine;
+}
+
+std::string WithoutLineBreaks(std::string_view strText) {
+    std::string strOut;
+    strOut.reserve(strText.size());
+    for (char c : strText)
+        if (c != '\r' && c != '\n') strOut += c;
+    return strOut;
+}
+
+}  // namespace irc

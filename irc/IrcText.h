@@ -1,0 +1,64 @@
+#pragma once
+// Fixed texts of the IRC client and the small text functions its line checks
+// use. All pure; any thread.
+#include <string>
+#include <string_view>
+
+namespace irc {
+
+inline constexpr char kProgramName[] = "fragrelay";
+inline constexpr char kVersionText[] = "v1.3 BETA";
+inline constexpr char kIdent[] = "bf1942";
+// Closes the CTCP VERSION reply and the QUIT line.
+inline constexpr char kAttribution[] = "Battlefield 1942 game relay";
+
+// Account services, nick@host, by network index (0 Quakenet, 1 Gamesnet).
+inline constexpr char kQuakenetService[] = "Q@CServe.quakenet.org";
+inline constexpr char kGamesnetService[] = "AuthServ@Services.GamesNET.net";
+
+inline constexpr char kTextCreateSocketFailed[] = "Couldn't create Socket!";
+inline constexpr char kTextHostNotFound[] = "Couldn't find Server at this IP!";
+inline constexpr char kTextConnectFailed[] = "Couldn't find Server! Check the Portsettings.";
+inline constexpr char kTextConnectionClosed[] = "Connection closed/refused.";
+inline constexpr char kTextWaiting[] = "Waiting 30 seconds";
+inline constexpr char kTextReconnecting[] = "Trying to reconnect ...";
+inline constexpr char kThrottleText[] = "(re)connect too fast -- throttled";
+
+// Greetings for a user who joins while the game side is idle or paused.
+// (Split literals: a hex escape would swallow the digits after it.)
+inline constexpr char kNoticeOffline[] =
+    "\x03"
+    "10fragrelay \x03[\x03"
+    "05OFFLINE\x03]";
+inline constexpr char kNoticePaused[] =
+    "\x03"
+    "10fragrelay \x03[\x03"
+    "07PAUSED\x03]";
+
+// The text before the first "!"; empty when there is none.
+std::string NickOf(std::string_view strText);
+// The second space-separated word (the text itself when it has no space).
+std::string CommandOf(std::string_view strText);
+// The text after the last space (the whole text when it has none).
+std::string LastWordOf(std::string_view strText);
+
+// The IRC log's colour rule: every 0x03 goes, with at most two digits after
+// it; a background colour after a comma stays.
+std::string StripLogColours(std::string_view strText);
+
+// Shortens the text of an ERROR line for the log: drops the part from the
+// first ":" up to the blank before the first "(" ("Closing Link: x (y)"
+// becomes "Closing Link (y)"); without a colon, everything before the "(".
+std::string ShortenErrorText(std::string_view strText);
+
+// The account service for a network index; empty for any other index.
+std::string_view AuthServiceOf(int nNetwork);
+
+// "QUIT :" + version + " /// " + attribution, without "\r\n".
+std::string QuitLine(std::string_view strVersion);
+
+// The text with every CR and LF removed, so that it cannot end the line it
+// is put into and start another one.
+std::string WithoutLineBreaks(std::string_view strText);
+
+}  // namespace irc

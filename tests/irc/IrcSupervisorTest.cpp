@@ -1,0 +1,300 @@
+// The IRC thread against a scripted server on 127.0.0.1: the receive loop
+// applied, the three outcomes of a closed connection, and ending the thread.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "support/RecordingIrcSession.h"
+#include "support/ScriptedTcpServer.h"
+#include "support/Wait.h"
+
+using testsupport::CRecordingIrcSession;
+using testsupport::CScriptedTcpServer;
+using testsupport::WaitUntil;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+// A clock that returns at once and records every sleep, except that sleeps
+// of at least m_nHoldFromMs wait until released or stopped (at most 20 s).
+class CTestClock final : public platform::CClock {
+public:
+    uint32_t GetTickCount() override { return m_nNow.load(); }
+    bool Sleep(uint32_t nMs, platform::CStopSignal* pStop) override {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_sleeps.push_back(nMs);
+        m_nNow += nMs;
+        if (nMs >= m_nHoldFromMs) {
+            m_bHolding = true;
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!m_bReleased && !(pStop && pStop->IsStopped()) &&
+                   std::chrono::steady_clock::now() < deadline)
+                m_cv.wait_for(lock, std::chrono::milliseconds(10));
+            m_bHolding = false;
+        }
+        return pStop == nullptr || !pStop->IsStopped();
+    }
+    void HoldFrom(uint32_t nMs) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_nHoldFromMs = nMs;
+    }
+    bool IsHolding() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_bHolding;
+    }
+    void Release() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_bReleased = true;
+        }
+        m_cv.notify_all();
+    }
+    int CountSleeps(uint32_t nMs) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return static_cast<int>(std::count(m_sleeps.begin(), m_sleeps.end(), nMs));
+    }
+
+private:
+    std::atomic<uint32_t> m_nNow{0};
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::vector<uint32_t> m_sleeps;
+    uint32_t m_nHoldFromMs = UINT32_MAX;
+    bool m_bHolding = false;
+    bool m_bReleased = false;
+};
+
+// True when wanted appears in logs in this order (other lines may lie between).
+bool InOrder(const Lines& logs, const Lines& wanted) {
+    auto it = logs.begin();
+    for (const std::string& w : wanted) {
+        it = std::find(it, logs.end(), w);
+        if (it == logs.end()) return false;
+        ++it;
+    }
+    return true;
+}
+
+class Supervisor : public ::testing::Test {
+protected:
+    Supervisor() { m_session.Configure("127.0.0.1", m_server.Port(), "Bot", "Bot2", "#Chan"); }
+    ~Supervisor() override {
+        m_clock.Release();
+        m_session.EndIrcThread();
+    }
+
+    // Completes registration on connection n as the nickname nick and
+    // confirms the join; the bot is then in the channel.
+    void Register(int nConn, const std::string& strNick, const std::string& strEcho = "#Chan") {
+        ASSERT_TRUE(m_server.WaitForLine(nConn, "USER bf1942 * * :v1.3 BETA"));
+        ASSERT_TRUE(m_server.Send(nConn, ":srv 376 " + strNick + " :End of MOTD\r\n"));
+        ASSERT_TRUE(m_server.WaitForLine(nConn, "JOIN #Chan"));
+        ASSERT_TRUE(m_server.Send(nConn, ":" + strNick + "!b@h JOIN :" + strEcho + "\r\n"));
+        ASSERT_TRUE(WaitUntil([&] { return m_session.IsInChannel(); }));
+    }
+    bool ThreadEnds() {
+        return WaitUntil([&] { return !m_session.IsIrcThreadRunning(); });
+    }
+    // Ends the thread from another thread and tells whether that finished
+    // in time; otherwise the server closes everything so the join can end.
+    bool EndThreadPromptly() {
+        std::atomic<bool> bDone{false};
+        std::thread ender([&] {
+            m_session.EndIrcThread();
+            bDone = true;
+        });
+        const bool bInTime = WaitUntil([&] { return bDone.load(); });
+        if (!bInTime) {
+            for (int i = 0; i < m_server.Connections(); ++i) m_server.Close(i);
+            m_clock.Release();
+        }
+        ender.join();
+        return bInTime;
+    }
+
+    CScriptedTcpServer m_server;
+    CTestClock m_clock;
+    CRecordingIrcSession m_session{m_clock};
+};
+
+TEST_F(Supervisor, ReceivedLinesAreApplied) {
+    ASSERT_EQ(m_session.OpenSession(), 0);
+    Register(0, "Bot", "#chan");
+    EXPECT_EQ(m_session.GetChannel(), "#chan");
+    m_session.m_nGameState = 1;
+    ASSERT_TRUE(m_server.Send(0, ":Al!a@h JOIN :#chan\r\n"));
+    std::string strRequest;
+    ASSERT_TRUE(WaitUntil([&] { return !(strRequest = m_session.TakeRequest()).empty(); }));
+    EXPECT_EQ(strRequest, "!join Al");
+    EXPECT_EQ(m_session.TakeRequest(), "");
+    ASSERT_TRUE(m_server.Send(0,
+                              ":Al!a@h PRIVMSG #chan :\x03"
+                              "04hi\r\n"));
+    EXPECT_TRUE(m_session.WaitForLog("<Al> hi"));
+    ASSERT_TRUE(m_server.Send(0, ":Op!o@h KICK #chan Bot :out\r\n"));
+    EXPECT_TRUE(m_server.WaitForLine(0, "JOIN #chan"));
+    EXPECT_TRUE(m_session.HasLog(":: Bot was kicked by Op"));
+}
+
+TEST_F(Supervisor, LineCutBetweenReadsIsDispatchedWhole) {
+    ASSERT_EQ(m_session.OpenSession(), 0);
+    ASSERT_TRUE(m_server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
+    ASSERT_TRUE(m_server.Send(0, "PING :first\r\nPING :sec"));
+    // The answer proves that the read holding the first piece was dispatched.
+    ASSERT_TRUE(m_server.WaitForLine(0, "PONG :first"));
+    ASSERT_TRUE(m_server.Send(0, "ond\r\n"));
+    ASSERT_TRUE(m_server.WaitForLine(0, "PONG :second"));
+    const Lines lines = m_server.Lines(0);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "PONG :sec"), 0);
+}
+
+TEST_F(Supervisor, ServerRestartReconnectsAtOnceWithFirstNick) {
+    ASSERT_EQ(m_session.OpenSession(), 0);
+    ASSERT_TRUE(m_server.WaitForLine(0, "NICK Bot"));
+    ASSERT_TRUE(m_server.Send(0, ":srv 433 * Bot :Nickname already in use\r\n"));
+    ASSERT_TRUE(m_server.WaitForLine(0, "NICK Bot2"));
+    Register(0, "Bot2");
+    ASSERT_TRUE(m_server.Send(0, "ERROR :Closing Link: Bot2[127.0.0.1] (Server restart)\r\n"));
+    m_server.Close(0);
+    ASSERT_TRUE(m_server.WaitForConnections(2));
+    ASSERT_TRUE(m_server.WaitForLine(1, "NICK Bot"));
+    Register(1, "Bot");
+    EXPECT_TRUE(
+        InOrder(m_session.Logs(), {":: Closing Link (Server restart)", "Connection closed/refused.",
+                                   "Trying to reconnect ...", "Connecting to 127.0.0.1"}));
+    EXPECT_FALSE(m_session.HasLog("Waiting 30 seconds"));
+    EXPECT_EQ(m_clock.CountSleeps(irc::CIrcSession::kThrottleWaitMs), 0);
+    EXPECT_TRUE(m_session.m_bSessionActive);
+}
+
+TEST_F(Supervisor, ThrottledServerIsRetriedAfterThirtySeconds) {
+    ASSERT_EQ(m_session.OpenSession(), 0);
+    Register(0, "Bot");
+    ASSERT_TRUE(
+        m_server.Send(0, "ERROR :Your host is trying to (re)connect too fast -- throttled\r\n"));
+    m_server.Close(0);
+    ASSERT_TRUE(m_server.WaitForConnections(2));
+    ASSERT_TRUE(m_server.WaitForLine(1, "USER bf1942 * * :v1.3 BETA"));
+    EXPECT_TRUE(InOrder(m_session.Logs(), {":: (re)connect too fast -- throttled",
+                                           "Connection closed/refused.", "Waiting 30 seconds",
+                                           "Trying to reconnect ...", "Connecting to 127.0.0.1"}));
+    EXPECT_EQ(m_clock.CountSleeps(irc::CIrcSession::kThrottleWaitMs), 1);
+}
+
+TEST_F(Supervisor, CloseWithoutErrorEndsTheThread) {
+    ASSERT_EQ(m_session.OpenSession(), 0);
+    Register(0, "Bot");
+    ASSERT_TRUE(m_server.Send(0, ":srv NOTICE Bot :going away\r\n"));
+    m_server.Close(0);
+    ASSERT_TRUE(ThreadEnds());
+    EXPECT_EQ(m_session.Logs().back(), "Connection closed/refused.");
+    EXPECT_EQ(m_session.SessionEnds(), 1);
+    EXPECT_FALSE(m_session.m_bSessionActive);
+    EXPECT_FALSE(m_session.IsInChannel());
+    EXPECT_EQ(m_server.Connections(), 1);
+}
+
+TEST_F(Supervisor, DisconnectBeforeServerClosesDoesNotReconnect) {
+    ASSERT_EQ(m_session.OpenSession(), 0);
+    Register(0, "Bot");
+    m_session.Disconnect();
+    ASSERT_TRUE(m_server.WaitForLine(0, std::string("QUIT :v1.3 BETA /// ") + irc::kAttribution));
+    EXPECT_TRUE(m_session.IsIrcThreadRunning());  // the server has not answered yet
+    ASSERT_TRUE(m_server.Send(0, "ERROR :Closing Link: Bot[127.0.0.1] (Quit: v1.3 BETA)\r\n"));
+    m_server.Close(0);
+    ASSERT_TRUE(ThreadEnds());
+    EXPECT_FALSE(m_session.HasLog("Trying to reconnect ..."));
+    EXPECT_EQ(m_server.Connections(), 1);
+    EXPECT_EQ(m_session.SessionEnds(), 1);
+}
+
+TEST_F(Supervisor, DisconnectDuringThrottleWaitStopsIt) {
+    m_clock.HoldFrom(irc::CIrcSession::kThrottleWaitMs);
+    ASSERT_EQ(m_session.OpenSession(), 0);
+    Register(0, "Bot");
+    ASSERT_TRUE(
+        m_server.Send(0, "ERROR :Your host is trying to (re)connect too fast -- throttled\r\n"));
+    m_server.Close(0);
+    ASSERT_TRUE(WaitUntil([&] { return m_clock.IsHolding(); }));
+    m_session.Disconnect();
+    m_clock.Release();
+    ASSERT_TRUE(ThreadEnds());
+    EXPECT_FALSE(m_session.HasLog("Trying to reconnect ..."));
+    EXPECT_EQ(m_server.Connections(), 1);
+}
+
+TEST_F(Supervisor, FailedReconnectionEndsTheThread) {
+    ASSERT_EQ(m_session.OpenSession(), 0);
+    Register(0, "Bot");
+    m_server.StopListening();
+    ASSERT_TRUE(m_server.Send(0, "ERROR :Closing Link: Bot[127.0.0.1] (Server restart)\r\n"));
+    m_server.Close(0);
+    ASSERT_TRUE(ThreadEnds());
+    const Lines logs = m_session.Logs();
+    EXPECT_TRUE(InOrder(logs, {"Connection closed/refused.", "Trying to reconnect ..."}));
+    EXPECT_EQ(logs.back(), "Couldn't find Server! Check the Portsettings.");
+    EXPECT_EQ(m_session.SessionEnds(), 1);
+    EXPECT_FALSE(m_session.m_bSessionActive);
+}
+
+TEST_F(Supervisor, BothNicknamesInUseEndWithoutReconnecting) {
+    ASSERT_EQ(m_session.OpenSession(), 0);
+    ASSERT_TRUE(m_server.WaitForLine(0, "NICK Bot"));
+    ASSERT_TRUE(m_server.Send(0, ":srv 433 * Bot :Nickname already in use\r\n"));
+    ASSERT_TRUE(m_server.WaitForLine(0, "NICK Bot2"));
+    ASSERT_TRUE(m_server.Send(0, ":srv 433 * Bot2 :Nickname already in use\r\n"));
+    // The bot hangs up by itself; the server never closes.
+    ASSERT_TRUE(ThreadEnds());
+    EXPECT_TRUE(InOrder(m_session.Logs(),
+                        {":: Nickname (Bot2) is already in use.", "Connection closed/refused."}));
+    EXPECT_TRUE(WaitUntil([&] { return m_server.ClosedByPeer(0); }));
+    EXPECT_EQ(m_server.Connections(), 1);
+    EXPECT_EQ(m_session.SessionEnds(), 1);
+}
+
+TEST_F(Supervisor, EndingTheThreadDoesNotWaitForTheServer) {
+    ASSERT_EQ(m_session.OpenSession(), 0);
+    Register(0, "Bot");
+    // The server stays silent; program exit must not hang on it.
+    ASSERT_TRUE(EndThreadPromptly());
+    EXPECT_FALSE(m_session.IsIrcThreadRunning());
+    EXPECT_EQ(m_session.SessionEnds(), 0);
+    EXPECT_TRUE(WaitUntil([&] { return m_server.ClosedByPeer(0); }));
+}
+
+TEST_F(Supervisor, EndingTheThreadCutsTheThrottleWaitShort) {
+    m_clock.HoldFrom(irc::CIrcSession::kThrottleWaitMs);
+    ASSERT_EQ(m_session.OpenSession(), 0);
+    Register(0, "Bot");
+    ASSERT_TRUE(
+        m_server.Send(0, "ERROR :Your host is trying to (re)connect too fast -- throttled\r\n"));
+    m_server.Close(0);
+    ASSERT_TRUE(WaitUntil([&] { return m_clock.IsHolding(); }));
+    ASSERT_TRUE(EndThreadPromptly());
+    EXPECT_FALSE(m_session.HasLog("Trying to reconnect ..."));
+    EXPECT_EQ(m_server.Connections(), 1);
+}
+
+TEST_F(Supervisor, ConnectWhileOldThreadWaitsEndsItFirst) {
+    ASSERT_EQ(m_session.OpenSession(), 0);
+    Register(0, "Bot");
+    m_session.Disconnect();
+    ASSERT_TRUE(m_server.WaitForLine(0, std::string("QUIT :v1.3 BETA /// ") + irc::kAttribution));
+    // The server never closes the old connection; Connect again at once.
+    ASSERT_EQ(m_session.OpenSession(), 0);
+    EXPECT_TRUE(WaitUntil([&] { return m_server.ClosedByPeer(0); }));
+    ASSERT_TRUE(m_server.WaitForConnections(2));
+    Register(1, "Bot");
+    EXPECT_TRUE(m_session.IsIrcThreadRunning());
+    EXPECT_TRUE(m_session.m_bSessionActive);
+    EXPECT_EQ(m_session.SessionEnds(), 0);
+}
+
+}  // namespace

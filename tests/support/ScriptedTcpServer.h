@@ -1,0 +1,66 @@
+#pragma once
+// A scripted line server for IRC tests: listens on 127.0.0.1 (a free port),
+// accepts any number of connections and records what each one sends; the
+// test answers by hand (Send), hangs up (Close) or stops accepting
+// (StopListening). Connections are numbered from 0 in order of arrival.
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Socket.h"
+
+namespace testsupport {
+
+class CScriptedTcpServer {
+public:
+    CScriptedTcpServer();
+    ~CScriptedTcpServer();
+    CScriptedTcpServer(const CScriptedTcpServer&) = delete;
+    CScriptedTcpServer& operator=(const CScriptedTcpServer&) = delete;
+
+    uint16_t Port() const { return m_nPort; }
+    int Connections() const;
+    // All bytes received on connection n so far.
+    std::string Received(int nConn) const;
+    // The complete lines received on connection n (without "\r\n").
+    std::vector<std::string> Lines(int nConn) const;
+    // True once connection n has ended (the client closed it, or Close).
+    bool ClosedByPeer(int nConn) const;
+
+    bool WaitForConnections(int nCount,
+                            std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
+    // Waits until connection n has sent exactly this line.
+    bool WaitForLine(int nConn, const std::string& strLine,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
+
+    bool Send(int nConn, const std::string& strBytes);
+    // Ends connection n: the client reads the end of the stream.
+    void Close(int nConn);
+    // Closes the listening socket: later connects are refused.
+    void StopListening();
+
+private:
+    struct CConnection {
+        platform::CSocket m_socket;
+        std::string m_strReceived;
+        bool m_bPeerClosed = false;
+    };
+
+    void Serve();
+
+    platform::CSocket m_listener;
+    uint16_t m_nPort = 0;
+    mutable std::mutex m_mutex;
+    std::vector<std::unique_ptr<CConnection>> m_connections;
+    std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bStopListening{false};
+    std::atomic<bool> m_bListening{false};
+    std::thread m_thread;
+};
+
+}  // namespace testsupport
