@@ -23,6 +23,8 @@ public:
     // Any thread: no call to the view starts after this returns, and it
     // waits for a call in progress unless it is called from inside one.
     void RemoveView(IPageView& view);
+    // Removes every view, waiting like RemoveView (the page's destructor).
+    void RemoveAllViews();
     bool HasViews() const;
     // Any thread, page lock held: queues one numbered change.
     void Push(CControlChange&& change);

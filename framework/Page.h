@@ -138,7 +138,8 @@ public:
 
     // Everything, for a view or a test.
     CPageSnapshot Snapshot() const;
-    // Count of calls that named a control this page does not have.
+    // Count of calls that named a control this page does not have, or used
+    // a control as a kind it is not (appending to a button, ...).
     size_t UnknownIdUses() const { return m_nUnknownIds.load(); }
 
     // ---- Views (any thread) ----
@@ -196,12 +197,18 @@ private:
     void NoteUnknown() const { m_nUnknownIds.fetch_add(1); }
     // Applies fn to control nId under the lock; fn fills the change to
     // publish (or returns false for no change). False for an unknown id.
-    bool Modify(int nId, const std::function<bool(CControl&, CControlChange&)>& fn,
-                bool bByUser = false);
-    void ModifyPage(const std::function<bool(CControlChange&)>& fn);
-    void Publish(CControlChange&& change);  // lock held: number and queue it
-    void Fire(int nId, ENotify eCode);      // runs a mapped handler, lock not held
-    CControlState StateOf(const CControl& ctrl) const;
+    // Runs fn on control nId under the lock, then delivers what it published.
+    // False (and counted) for an unknown id.
+    bool Modify(int nId, const std::function<void(CControl&)>& fn);
+    // Lock held: numbers a change and queues it for the views.
+    void Publish(EChange eWhat, int nId, std::string strText = std::string(), int nValue = 0,
+                 bool bByUser = false);
+    void Publish(CControlChange&& change);
+    void Fire(int nId, ENotify eCode);  // runs a mapped handler, lock not held
+    template <typename T>
+    T ReadState(int nId, T CControlState::*pMember, T fallback) const;
+    CControlState StateOf(const CControl& ctrl) const;  // lock held
+    CPageSnapshot SnapshotLocked() const;
     void BuildControls();
 
     const CDialogTemplate* m_pTemplate;

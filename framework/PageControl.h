@@ -1,0 +1,24 @@
+#pragma once
+// Inside of CPage: one control's state. Only the framework's own sources
+// include this.
+#include <memory>
+
+#include "framework/Control.h"
+#include "framework/LogBuffer.h"
+#include "framework/Page.h"
+
+namespace framework {
+
+struct CPage::CControl {
+    const CControlTemplate* pTemplate = nullptr;
+    CControlState state;               // strText unused for a log
+    std::unique_ptr<CLogBuffer> pLog;  // RichEditLog only
+
+    bool IsLog() const { return pLog != nullptr; }
+    bool IsEdit() const { return state.eKind == EControlKind::Edit; }
+};
+
+// Characters the operator may type into an edit without a limit of its own.
+constexpr int kDefaultEditLimit = 30000;
+
+}  // namespace framework
