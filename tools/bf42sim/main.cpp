@@ -1,0 +1,92 @@
+// bf42sim: the stand-in game server as a program. See SimUsage() for the
+// command line.
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/bf42sim/SimCommandLine.h"
+#include "tools/bf42sim/SimServer.h"
+
+namespace {
+
+bool ReadFile(const std::string& strPath, std::string* pText) {
+    std::ifstream file(strPath, std::ios::binary);
+    if (!file) return false;
+    std::ostringstream text;
+    text << file.rdbuf();
+    *pText = text.str();
+    return !file.bad();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace bf42sim;
+    const std::vector<std::string> vArgs(argv + (argc > 0 ? 1 : 0), argv + argc);
+    CSimOptions options;
+    std::string strError;
+    switch (ParseSimCommandLine(vArgs, &options, &strError)) {
+        case CommandLineResult::Help:
+            std::fputs(SimUsage().c_str(), stdout);
+            return 0;
+        case CommandLineResult::Error:
+            std::fprintf(stderr, "bf42sim: %s (see --help)\n", strError.c_str());
+            return 2;
+        case CommandLineResult::Run:
+            break;
+    }
+
+    // Signals are taken by sigwait below; block them before any thread starts
+    // so that the server thread inherits the mask.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    CSimServer server;
+    if (!options.m_strScenarioFile.empty()) {
+        std::string strText;
+        if (!ReadFile(options.m_strScenarioFile, &strText)) {
+            std::fprintf(stderr, "bf42sim: cannot read %s\n", options.m_strScenarioFile.c_str());
+            return 2;
+        }
+        if (!server.LoadScenario(strText, &strError)) {
+            std::fprintf(stderr, "bf42sim: %s: %s\n", options.m_strScenarioFile.c_str(),
+                         strError.c_str());
+            return 2;
+        }
+    } else {
+        server.StartLive(options.m_nSeed, options.m_nPlayers, options.m_nTickMs);
+    }
+    server.SetKeyStyle(options.m_style);
+    server.SetOversized(options.m_bOversized);
+    server.SetOutOfOrder(options.m_bOutOfOrder);
+    if (options.m_nSilentAfter >= 0)
+        server.SetSilentAfter(options.m_nSilentAfter, options.m_nSilentFor);
+
+    if (!server.Start(static_cast<uint16_t>(options.m_nPort), &strError)) {
+        std::fprintf(stderr, "bf42sim: %s\n", strError.c_str());
+        return 1;
+    }
+    if (options.m_strScenarioFile.empty())
+        std::printf("bf42sim: live match (seed %llu, %d players) on 127.0.0.1:%u\n",
+                    static_cast<unsigned long long>(options.m_nSeed), options.m_nPlayers,
+                    server.Port());
+    else
+        std::printf("bf42sim: scenario %s on 127.0.0.1:%u\n", options.m_strScenarioFile.c_str(),
+                    server.Port());
+    std::fflush(stdout);
+
+    int nSignal = 0;
+    sigwait(&signals, &nSignal);
+    server.Stop();
+    std::printf("bf42sim: stopped after %d status and %d info requests\n", server.StatusRequests(),
+                server.InfoRequests());
+    return 0;
+}
