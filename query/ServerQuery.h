@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/Clock.h"
 #include "platform/Socket.h"
@@ -38,7 +39,7 @@ public:
     CServerQuery(const CServerQuery&) = delete;
     CServerQuery& operator=(const CServerQuery&) = delete;
 
-    // Optional, before Open: a counter that gets every received datagram's
+    // Optional, owner thread, before Open: a counter that gets every received datagram's
     // length added (one atomic add each), and a step run after every
     // successful send of the request, re-sends included, before waiting.
     void SetTrafficCounter(std::atomic<int32_t>* pCounter) { m_pTrafficCounter = pCounter; }
@@ -54,7 +55,10 @@ public:
     // datagrams' texts in arrival order, each up to its first NUL). Returns
     // QUERY_OK, QUERY_NOT_FOUND, QUERY_TIMED_OUT; QUERY_STOPPED within one
     // readiness wait once pStop is stopped (strReply then holds no complete
-    // reply); QUERY_NO_SOCKET when not open. Owner thread only.
+    // reply); QUERY_NO_SOCKET when not open. A failed send is tried again
+    // kSendTries times in all, kSendRetryPauseMs apart; if none goes out, the
+    // round waits as if it had (no after-send step), so the usual limits
+    // apply. Owner thread only.
     QueryResult Exchange(std::string& strReply, platform::CStopSignal* pStop = nullptr);
 
     // Releases the socket. Owner thread; safe to call more than once.

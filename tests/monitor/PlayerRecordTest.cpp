@@ -54,11 +54,4 @@ INSTANTIATE_TEST_SUITE_P(
                    Totals(INT32_MIN, 0, INT32_MIN), "000"}),
     [](const ::testing::TestParamInfo<ChangeCase>& info) { return info.param.szName; });
 
-TEST(PlayerRecord, DefaultIsAnEmptySlot) {
-    const CPlayerRecord r;
-    EXPECT_EQ(r.m_strName, "");
-    EXPECT_EQ(r.m_nPing, -1);
-    EXPECT_EQ(r.m_nScore + r.m_nFrags + r.m_nDeaths + r.m_nTeam, 0);
-}
-
 }  // namespace
