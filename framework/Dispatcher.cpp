@@ -133,6 +133,11 @@ bool CDispatcher::IsStopped() const {
     return m_bStopped;
 }
 
+size_t CDispatcher::PendingCount() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_queue.size();
+}
+
 bool CDispatcher::IsUiThread() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_uiThread == std::this_thread::get_id();

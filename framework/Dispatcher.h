@@ -59,6 +59,9 @@ public:
     void Stop();
     bool IsStopped() const;
 
+    // Work queued and not yet started (for tests).
+    size_t PendingCount() const;
+
     // True on the thread that runs the work.
     bool IsUiThread() const;
 
