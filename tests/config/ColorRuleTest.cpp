@@ -1,0 +1,37 @@
+// A colour text becomes exactly two digits after the 0x03 of a line.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "config/ColorRule.h"
+
+namespace {
+
+TEST(TwoDigitColor, OneCharacterGetsALeadingZero) {
+    const struct {
+        const char* pszName;
+        const char* pszColor;
+        const char* pszCode;
+    } kRows[] = {
+        {"SingleDigit", "7", "07"},
+        {"Zero", "0", "00"},
+        {"Blue", "2", "02"},
+        {"TwoDigits", "12", "12"},
+        {"TwoDigitsWithZero", "04", "04"},
+        {"OutsidePalette", "99", "99"},
+        {"Empty", "", ""},
+    };
+    for (const auto& row : kRows) {
+        EXPECT_EQ(config::TwoDigitColor(row.pszColor), row.pszCode) << row.pszName;
+    }
+}
+
+TEST(TwoDigitColor, LineCodeNeverSwallowsAFollowingDigit) {
+    // "2" then a name starting with a digit: without the zero mIRC would
+    // read colour 21.
+    const std::string strLine = "\x03" + config::TwoDigitColor("2") + "1stSquad";
+    EXPECT_EQ(strLine, std::string("\x03"
+                                   "021stSquad"));
+}
+
+}  // namespace
