@@ -1,0 +1,56 @@
+// The Information tab: texts only, and nothing the keys can end.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "framework/MessageBox.h"
+#include "res/Resource.h"
+#include "ui/AboutDlg.h"
+
+namespace {
+
+using framework::EControlKind;
+
+TEST(AboutDlg, ShowsNameVersionAndThanksWithoutInputs) {
+    framework::CRecordingMessageSink sink;
+    CAboutDlg dlg;
+    ASSERT_TRUE(dlg.Create(sink));
+
+    bool bTitle = false;
+    bool bVersion = false;
+    bool bIcon = false;
+    int nLabels = 0;
+    for (const framework::CControlState& ctrl : dlg.Snapshot().controls) {
+        switch (ctrl.eKind) {
+            case EControlKind::GroupBox:
+                bTitle = bTitle || ctrl.strText == "About fragrelay";
+                break;
+            case EControlKind::Icon:
+                bIcon = ctrl.pTemplate->nIconId == res::IDR_MAINFRAME;
+                break;
+            case EControlKind::Static:
+                ++nLabels;
+                bVersion = bVersion || (ctrl.strText.find("fragrelay") != std::string::npos &&
+                                        ctrl.strText.find("1.3 BETA") != std::string::npos);
+                break;
+            default:
+                ADD_FAILURE() << "input control " << ctrl.nId << " on the information page";
+        }
+    }
+    EXPECT_TRUE(bTitle);
+    EXPECT_TRUE(bIcon);
+    EXPECT_TRUE(bVersion);
+    EXPECT_EQ(nLabels, 2);  // the version line and the thanks
+}
+
+TEST(AboutDlg, EnterAndEscapeDoNotEndThePage) {
+    framework::CRecordingMessageSink sink;
+    CAboutDlg dlg;
+    ASSERT_TRUE(dlg.Create(sink));
+    dlg.PressEnter();
+    dlg.PressEscape();
+    EXPECT_FALSE(dlg.IsEnded());
+    EXPECT_EQ(sink.Count(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,218 @@
+// The Settings tab driven as the operator drives it: typing into the colour
+// edits, clicking the filter boxes, Enter and Escape, and what it shows.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "config/ColorDlg.h"
+#include "framework/DataExchange.h"
+#include "framework/MessageBox.h"
+
+namespace {
+
+using framework::BST_CHECKED;
+using framework::BST_UNCHECKED;
+
+struct CColorRow {
+    const char* pszName;
+    int nEditId;
+    std::string CColorDlg::*pField;
+};
+
+// Field order; each row's edit as the template numbers it.
+const CColorRow kColors[] = {
+    {"AlliedKill", 1020, &CColorDlg::m_strAlliedKillColor},
+    {"AxisKill", 1006, &CColorDlg::m_strAxisKillColor},
+    {"Status", 1021, &CColorDlg::m_strStatusColor},
+    {"AlliedFlag", 1007, &CColorDlg::m_strAlliedFlagColor},
+    {"AxisFlag", 1008, &CColorDlg::m_strAxisFlagColor},
+    {"Value", 1011, &CColorDlg::m_strValueColor},
+    {"Key", 1010, &CColorDlg::m_strKeyColor},
+};
+
+struct CFilterRow {
+    const char* pszName;
+    int nBoxId;
+    int32_t CColorDlg::*pField;
+};
+
+const CFilterRow kFilters[] = {
+    {"Kills", 1059, &CColorDlg::m_bShowKill},
+    {"Teamkills", 1060, &CColorDlg::m_bShowTk},
+    {"Flags", 1061, &CColorDlg::m_bShowFlag},
+    {"Tickets", 1062, &CColorDlg::m_bShowTicket},
+};
+
+// Rows print as their names in test output.
+void PrintTo(const CFilterRow& row, std::ostream* pOut) {
+    *pOut << row.pszName;
+}
+
+class ColorDlgTest : public testing::Test {
+protected:
+    void Create() { ASSERT_TRUE(m_dlg.Create(m_sink)); }
+    void TearDown() override { EXPECT_EQ(m_dlg.UnknownIdUses(), 0u); }
+
+    framework::CRecordingMessageSink m_sink;
+    CColorDlg m_dlg;
+};
+
+TEST_F(ColorDlgTest, StartsWithEmptyColoursAndEveryFilterOn) {
+    for (const CColorRow& row : kColors) EXPECT_EQ(m_dlg.*row.pField, "") << row.pszName;
+    for (const CFilterRow& row : kFilters) EXPECT_EQ(m_dlg.*row.pField, 1) << row.pszName;
+
+    Create();
+    for (const CColorRow& row : kColors) {
+        SCOPED_TRACE(row.pszName);
+        EXPECT_EQ(m_dlg.GetItemText(row.nEditId), "");
+        EXPECT_EQ(m_dlg.GetLimitText(row.nEditId), 2);
+        EXPECT_TRUE(m_dlg.IsDigitsOnly(row.nEditId));
+    }
+    for (const CFilterRow& row : kFilters) {
+        EXPECT_EQ(m_dlg.GetCheck(row.nBoxId), BST_CHECKED) << row.pszName;
+    }
+    EXPECT_EQ(m_sink.Count(), 0u);
+}
+
+TEST_F(ColorDlgTest, LoadedValuesShowInTheirOwnControls) {
+    // Distinct values, set before the window exists as the settings file
+    // does: a swapped binding shows up as a wrong text.
+    const char* const kValues[] = {"02", "05", "14", "12", "04", "11", "10"};
+    for (size_t n = 0; n < std::size(kColors); ++n) m_dlg.*kColors[n].pField = kValues[n];
+    m_dlg.m_bShowKill = 0;
+    m_dlg.m_bShowTk = 1;
+    m_dlg.m_bShowFlag = 0;
+    m_dlg.m_bShowTicket = 1;
+
+    Create();
+    for (size_t n = 0; n < std::size(kColors); ++n) {
+        EXPECT_EQ(m_dlg.GetItemText(kColors[n].nEditId), kValues[n]) << kColors[n].pszName;
+    }
+    EXPECT_EQ(m_dlg.GetCheck(1059), BST_UNCHECKED);
+    EXPECT_EQ(m_dlg.GetCheck(1060), BST_CHECKED);
+    EXPECT_EQ(m_dlg.GetCheck(1061), BST_UNCHECKED);
+    EXPECT_EQ(m_dlg.GetCheck(1062), BST_CHECKED);
+}
+
+class ColorDlgToggleTest : public ColorDlgTest, public testing::WithParamInterface<CFilterRow> {};
+
+TEST_P(ColorDlgToggleTest, ClickInvertsOnlyItsFilterAndTakesTheTypedColour) {
+    const CFilterRow& row = GetParam();
+    Create();
+    // Typed just before the click, never transferred otherwise.
+    m_dlg.TypeText(1021, "7");
+
+    ASSERT_TRUE(m_dlg.Click(row.nBoxId));
+    EXPECT_EQ(m_dlg.*row.pField, 0);
+    EXPECT_EQ(m_dlg.GetCheck(row.nBoxId), BST_UNCHECKED);
+    EXPECT_EQ(m_dlg.m_strStatusColor, "7");
+    EXPECT_EQ(m_dlg.GetItemText(1021), "7");
+    for (const CFilterRow& other : kFilters) {
+        if (other.nBoxId == row.nBoxId) continue;
+        EXPECT_EQ(m_dlg.*other.pField, 1) << other.pszName;
+        EXPECT_EQ(m_dlg.GetCheck(other.nBoxId), BST_CHECKED) << other.pszName;
+    }
+
+    m_dlg.TypeText(1010, "13");
+    ASSERT_TRUE(m_dlg.Click(row.nBoxId));
+    EXPECT_EQ(m_dlg.*row.pField, 1);
+    EXPECT_EQ(m_dlg.GetCheck(row.nBoxId), BST_CHECKED);
+    EXPECT_EQ(m_dlg.m_strKeyColor, "13");
+    EXPECT_EQ(m_sink.Count(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachFilter, ColorDlgToggleTest, testing::ValuesIn(kFilters),
+                         [](const testing::TestParamInfo<CFilterRow>& info) {
+                             return std::string(info.param.pszName);
+                         });
+
+TEST_F(ColorDlgTest, TypingStopsAtTwoDigits) {
+    Create();
+    EXPECT_EQ(m_dlg.TypeText(1020, "123"), "12");
+    EXPECT_EQ(m_dlg.TypeText(1006, "a5"), "5");
+}
+
+TEST_F(ColorDlgTest, OverlongColourStopsTheTransferAndKeepsWhatWasTyped) {
+    // Only a hand-edited settings file can put three characters there.
+    m_dlg.m_strStatusColor = "123";
+    m_dlg.m_strKeyColor = "10";
+    Create();
+    EXPECT_EQ(m_dlg.GetItemText(1021), "123");
+    m_dlg.TypeText(1020, "7");  // before the refused edit
+    m_dlg.TypeText(1010, "9");  // after it
+
+    ASSERT_TRUE(m_dlg.Click(1059));
+    ASSERT_EQ(m_sink.Count(), 1u);
+    EXPECT_EQ(m_sink.Last().strText, framework::LimitMessage(2));
+    EXPECT_NE(m_sink.Last().strText.find('2'), std::string::npos);
+    EXPECT_EQ(m_dlg.GetFocusItem(), 1021);
+    EXPECT_EQ(m_dlg.m_strAlliedKillColor, "7");
+    EXPECT_EQ(m_dlg.m_strStatusColor, "123");
+    EXPECT_EQ(m_dlg.m_strKeyColor, "10");
+    // The click changed nothing else: the filter, its box and the typed
+    // key colour are as they were.
+    EXPECT_EQ(m_dlg.m_bShowKill, 1);
+    EXPECT_EQ(m_dlg.GetCheck(1059), BST_CHECKED);
+    EXPECT_EQ(m_dlg.GetItemText(1010), "9");
+
+    // Corrected, the same click goes through.
+    m_dlg.TypeText(1021, "12");
+    ASSERT_TRUE(m_dlg.Click(1059));
+    EXPECT_EQ(m_sink.Count(), 1u);
+    EXPECT_EQ(m_dlg.m_strStatusColor, "12");
+    EXPECT_EQ(m_dlg.m_strKeyColor, "9");
+    EXPECT_EQ(m_dlg.m_bShowKill, 0);
+    EXPECT_EQ(m_dlg.GetCheck(1059), BST_UNCHECKED);
+}
+
+TEST_F(ColorDlgTest, EnterAndEscapeDoNothing) {
+    // An overlong colour makes a taken transfer show a message: none may.
+    m_dlg.m_strAxisKillColor = "123";
+    Create();
+    m_dlg.TypeText(1020, "3");
+    m_dlg.PressEnter();
+    m_dlg.PressEscape();
+    EXPECT_FALSE(m_dlg.IsEnded());
+    EXPECT_EQ(m_sink.Count(), 0u);
+    EXPECT_EQ(m_dlg.m_strAlliedKillColor, "");
+    EXPECT_EQ(m_dlg.GetItemText(1020), "3");
+}
+
+TEST_F(ColorDlgTest, LegendAndRoleLabelsComeFromTheStringTable) {
+    const struct {
+        int nId;
+        const char* pszText;
+    } kLabels[] = {
+        {1024, "0 - white"},
+        {1025, "1 - black"},
+        {1026, "2 - blue"},
+        {1027, "3 - green"},
+        {1028, "4 - lightred"},
+        {1029, "5 - brown"},
+        {1030, "6 - purple"},
+        {1031, "7 - orange"},
+        {1032, "8 - yellow"},
+        {1033, "9 - lightgreen"},
+        {1046, "10 - cyan"},
+        {1034, "11 - lightcyan"},
+        {1035, "12 - lightblue"},
+        {1036, "13 - pink"},
+        {1037, "14 - grey"},
+        {1038, "15 - lightgrey"},
+        {1039, "KILL- allied color:"},
+        {1041, "FLAG - allied color:"},
+        {1040, "KILL - axis color:"},
+        {1042, "FLAG - axis color:"},
+        {1043, "STATUS - color:"},
+        {1044, "SETTINGS - key color:"},
+        {1045, "SETTINGS - value color:"},
+    };
+    Create();
+    for (const auto& label : kLabels) {
+        EXPECT_EQ(m_dlg.GetItemText(label.nId), label.pszText) << "label " << label.nId;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,15 @@
+#pragma once
+// The Information tab: the program's name, version and thanks. It has no
+// input controls and no behaviour of its own.
+#include "framework/Page.h"
+
+class CAboutDlg : public framework::CPage {
+public:
+    // From the Information template.
+    CAboutDlg();
+
+protected:
+    // Enter and Escape do nothing: a tab page must not end itself.
+    void OnOK() override {}
+    void OnCancel() override {}
+};
