@@ -85,6 +85,11 @@ size_t CDispatcher::RunPending() {
     return nRan;
 }
 
+void CDispatcher::BindToCurrentThread() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_uiThread = std::this_thread::get_id();
+}
+
 void CDispatcher::Run() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -48,6 +48,10 @@ public:
     // loop is never starved. The first caller becomes the UI thread.
     size_t RunPending();
 
+    // A host calls this once on its GUI thread at start, so that Invoke and
+    // IsUiThread know that thread before RunPending first runs.
+    void BindToCurrentThread();
+
     // Runs work as it arrives until Stop(); the calling thread becomes the
     // UI thread.
     void Run();

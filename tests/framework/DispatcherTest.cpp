@@ -98,6 +98,17 @@ TEST(Dispatcher, HostIsWokenAndRunPendingLeavesLaterWorkForTheNextCall) {
     EXPECT_EQ(dispatcher.RunPending(), 0u);
 }
 
+TEST(Dispatcher, BoundHostThreadInvokesInlineBeforeItsFirstRun) {
+    CCountingHost host;
+    CDispatcher dispatcher(&host);
+    dispatcher.BindToCurrentThread();
+    bool bRan = false;
+    // Without the binding this would wait for a RunPending that never comes.
+    EXPECT_TRUE(dispatcher.Invoke([&] { bRan = true; }));
+    EXPECT_TRUE(bRan);
+    EXPECT_EQ(host.m_nWakes.load(), 0);
+}
+
 TEST(Dispatcher, StopDropsQueuedWorkAndRefusesMore) {
     CCountingHost host;
     CDispatcher dispatcher(&host);
