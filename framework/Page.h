@@ -150,6 +150,8 @@ public:
     void DetachView(IPageView& view);
 
     // ---- The operator (UI thread, or a test acting as the operator) ----
+    // Each of these that works on a control first moves the focus to it, as
+    // the mouse would (running the KillFocus/SetFocus handlers).
     // Replaces the text as typing would: ignored (returns the old text) on a
     // read-only, disabled or hidden control or on a non-edit; non-digits
     // dropped on a digits-only edit; cut at the limit. Returns the new text.
