@@ -1,86 +1,21 @@
-// A real query client checks the stand-in: Debian's qstat must list the
-// players and the rules of bf42sim's replies.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// Real peers check the stand-in: Debian's qstat must list the players and
+// the rules of bf42sim's replies, and the bf42sim program must start, serve
+// and stop as its command line says.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <filesystem>
+#include <fstream>
 
+#include "tests/tools/ChildProcess.h"
 #include "tools/bf42sim/SimServer.h"
 
 using namespace bf42sim;
-
-namespace {
-
-std::string FindProgram(const std::string& strName) {
-    const char* pszPath = std::getenv("PATH");
-    std::string strPath = pszPath ? pszPath : "/usr/bin:/bin";
-    size_t nAt = 0;
-    while (nAt <= strPath.size()) {
-        size_t nEnd = strPath.find(':', nAt);
-        if (nEnd == std::string::npos) nEnd = strPath.size();
-        const std::filesystem::path candidate =
-            std::filesystem::path(strPath.substr(nAt, nEnd - nAt)) / strName;
-        if (nEnd > nAt && access(candidate.c_str(), X_OK) == 0) return candidate.string();
-        nAt = nEnd + 1;
-    }
-    return {};
-}
-
-// Runs a program and returns its standard output; the child is killed if it
-// runs past the deadline. *pStatus gets its wait status (-1 when killed).
-std::string RunWithDeadline(const std::vector<std::string>& vArgs,
-                            std::chrono::milliseconds deadline, int* pStatus) {
-    *pStatus = -1;
-    int vPipe[2];
-    if (pipe2(vPipe, O_CLOEXEC) != 0) return {};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(vPipe[1], STDOUT_FILENO);
-        std::vector<char*> vArgv;
-        for (const auto& str : vArgs) vArgv.push_back(const_cast<char*>(str.c_str()));
-        vArgv.push_back(nullptr);
-        execv(vArgv[0], vArgv.data());
-        _exit(127);
-    }
-    close(vPipe[1]);
-    std::string strOut;
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    bool bKilled = false;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            kill(pid, SIGKILL);
-            bKilled = true;
-            break;
-        }
-        pollfd pfd{vPipe[0], POLLIN, 0};
-        if (poll(&pfd, 1, static_cast<int>(left.count())) <= 0) continue;
-        char buf[4096];
-        const ssize_t n = read(vPipe[0], buf, sizeof buf);
-        if (n <= 0) break;  // the child closed its output
-        strOut.append(buf, static_cast<size_t>(n));
-    }
-    close(vPipe[0]);
-    int nStatus = 0;
-    waitpid(pid, &nStatus, 0);
-    if (!bKilled) *pStatus = nStatus;
-    return strOut;
-}
-
-}  // namespace
+using namespace std::chrono_literals;
 
 class QstatPeer : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_strQstat = FindProgram("quakestat");
+        m_strQstat = simtest::FindProgram("quakestat");
         if (m_strQstat.empty()) {
             if (std::getenv("FR_REQUIRE_PEERS"))
                 FAIL() << "quakestat (Debian package qstat) is missing";
@@ -88,10 +23,13 @@ protected:
         }
     }
 
-    std::string Query(uint16_t nPort, int* pStatus) {
-        return RunWithDeadline(
-            {m_strQstat, "-gps", "127.0.0.1:" + std::to_string(nPort), "-P", "-R", "-timeout", "5"},
-            std::chrono::seconds(20), pStatus);
+    // Runs one query; the output, with the exit code in *pExit.
+    std::string Query(uint16_t nPort, int* pExit) {
+        simtest::CChildProcess qstat;
+        EXPECT_TRUE(qstat.Start({m_strQstat, "-gps", "127.0.0.1:" + std::to_string(nPort), "-P",
+                                 "-R", "-timeout", "5"}));
+        *pExit = qstat.Wait(20s);
+        return qstat.Output();
     }
 
     std::string m_strQstat;
@@ -110,16 +48,12 @@ TEST_F(QstatPeer, ListsThePlayersAndRulesOfAScriptedServer) {
                             &strError))
         << strError;
     ASSERT_TRUE(server.Start());
-    int nStatus = 0;
-    const std::string strOut = Query(server.Port(), &nStatus);
-    ASSERT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << "status " << nStatus << "\n"
-                                                                 << strOut;
+    int nExit = -1;
+    const std::string strOut = Query(server.Port(), &nExit);
+    ASSERT_EQ(nExit, 0) << strOut;
     EXPECT_EQ(strOut.find("no response"), std::string::npos) << strOut;
-    EXPECT_NE(strOut.find("3/64"), std::string::npos) << strOut;
-    EXPECT_NE(strOut.find("berlin"), std::string::npos) << strOut;
-    EXPECT_NE(strOut.find("Scripted Server"), std::string::npos) << strOut;
-    for (const char* pszName : {"Ann Smith", "Bob", "Cid"})
-        EXPECT_NE(strOut.find(pszName), std::string::npos) << pszName;
+    for (const char* pszText : {"3/64", "berlin", "Scripted Server", "Ann Smith", "Bob", "Cid"})
+        EXPECT_NE(strOut.find(pszText), std::string::npos) << pszText << "\n" << strOut;
     // The rules, empty values included.
     for (const char* pszRule :
          {"Time Limit=30", "gamemode=openplaying", "password=,", "unpure_mods=,"})
@@ -132,9 +66,9 @@ TEST_F(QstatPeer, ListsEveryPlayerOfAFullLiveServerSentInSeveralDatagrams) {
     server.StartLive(9, 64, -1);
     server.StepLive(40);
     ASSERT_TRUE(server.Start());
-    int nStatus = 0;
-    const std::string strOut = Query(server.Port(), &nStatus);
-    ASSERT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << strOut;
+    int nExit = -1;
+    const std::string strOut = Query(server.Port(), &nExit);
+    ASSERT_EQ(nExit, 0) << strOut;
     const CSimState state = server.CurrentState();
     EXPECT_NE(strOut.find(std::to_string(state.m_vPlayers.size()) + "/64"), std::string::npos)
         << strOut;
@@ -145,4 +79,45 @@ TEST_F(QstatPeer, ListsEveryPlayerOfAFullLiveServerSentInSeveralDatagrams) {
     EXPECT_EQ(nPlayerLines, state.m_vPlayers.size()) << strOut;
     EXPECT_NE(strOut.find(state.GetKey("mapname")), std::string::npos) << strOut;
     EXPECT_NE(strOut.find("gamemode=" + state.GetKey("gamemode")), std::string::npos) << strOut;
+}
+
+TEST_F(QstatPeer, ProgramServesALiveMatchAndStopsOnSigterm) {
+    simtest::CChildProcess sim;
+    ASSERT_TRUE(sim.Start({BF42SIM_PROGRAM, "--port", "0", "--seed", "4", "--players", "12"}));
+    ASSERT_TRUE(sim.ReadUntil("\n", 10s)) << sim.Output();
+    const size_t nAt = sim.Output().find("127.0.0.1:");
+    ASSERT_NE(nAt, std::string::npos) << sim.Output();
+    const int nPort = std::atoi(sim.Output().c_str() + nAt + 10);
+    ASSERT_GT(nPort, 0);
+
+    int nExit = -1;
+    const std::string strOut = Query(static_cast<uint16_t>(nPort), &nExit);
+    EXPECT_EQ(nExit, 0);
+    EXPECT_NE(strOut.find("12/64"), std::string::npos) << strOut;
+
+    sim.Signal(SIGTERM);
+    EXPECT_EQ(sim.Wait(10s), 0) << sim.Output();
+    EXPECT_NE(sim.Output().find("stopped after 1 status"), std::string::npos) << sim.Output();
+}
+
+TEST(Bf42simProgram, RejectsAMalformedScenarioNamingTheLine) {
+    const std::string strFile = ::testing::TempDir() + "bf42sim_bad_scenario.txt";
+    {
+        std::ofstream file(strFile);
+        file << "# a scenario\nstate 2\nset mapname = wake\nplayer 0 1 2 3\n";
+    }
+    simtest::CChildProcess sim;
+    ASSERT_TRUE(sim.Start({BF42SIM_PROGRAM, "--port", "0", "--scenario", strFile}));
+    EXPECT_EQ(sim.Wait(10s), 2) << sim.Output();
+    EXPECT_NE(sim.Output().find("line 4: "), std::string::npos) << sim.Output();
+    std::remove(strFile.c_str());
+}
+
+TEST(Bf42simProgram, HelpDescribesTheOptionsAndTheScenarioFormat) {
+    simtest::CChildProcess sim;
+    ASSERT_TRUE(sim.Start({BF42SIM_PROGRAM, "--help"}));
+    EXPECT_EQ(sim.Wait(10s), 0);
+    for (const char* pszWord : {"--port", "--scenario", "--seed", "--players", "--silent-after",
+                                "--oversized", "--out-of-order", "state N", "player SLOT"})
+        EXPECT_NE(sim.Output().find(pszWord), std::string::npos) << pszWord;
 }

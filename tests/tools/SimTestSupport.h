@@ -1,6 +1,6 @@
 #pragma once
-// Helpers for the stand-in server's tests: read replies back as pairs,
-// independently of the bot's own reader.
+// Reads the stand-in server's replies back as pairs, independently of the
+// bot's own reader.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,16 +12,14 @@ namespace simtest {
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 // Splits "\k\v\k\v..." at every single backslash; an empty value stays empty.
-inline Pairs ReadPairs(std::string_view strText) {
-    Pairs vPairs;
+inline Pairs ReadPairs(std::string_view str) {
     std::vector<std::string> vFields;
-    size_t nAt = strText.find('\\');
-    while (nAt != std::string_view::npos) {
-        const size_t nNext = strText.find('\\', nAt + 1);
-        vFields.emplace_back(strText.substr(
-            nAt + 1, nNext == std::string_view::npos ? std::string_view::npos : nNext - nAt - 1));
+    for (size_t nAt = str.find('\\'); nAt != std::string_view::npos;) {
+        const size_t nNext = str.find('\\', nAt + 1);
+        vFields.emplace_back(str.substr(nAt + 1, nNext == str.npos ? str.npos : nNext - nAt - 1));
         nAt = nNext;
     }
+    Pairs vPairs;
     for (size_t n = 0; n + 1 < vFields.size(); n += 2)
         vPairs.emplace_back(vFields[n], vFields[n + 1]);
     return vPairs;
@@ -41,11 +39,9 @@ inline std::optional<std::string> Find(const Pairs& vPairs, std::string_view str
     return value;
 }
 
-// Index of the first pair with this key, or -1.
-inline int IndexOf(const Pairs& vPairs, std::string_view strKey) {
-    for (size_t n = 0; n < vPairs.size(); ++n)
-        if (vPairs[n].first == strKey) return static_cast<int>(n);
-    return -1;
+inline std::optional<std::string> Find(const std::vector<std::string>& vReply,
+                                       std::string_view strKey) {
+    return Find(ReadPairs(Joined(vReply)), strKey);
 }
 
 }  // namespace simtest

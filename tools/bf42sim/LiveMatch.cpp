@@ -22,17 +22,19 @@ const CMapInfo kMaps[] = {
 // Player names as they turn up on servers: clan tags, blanks and a few
 // Windows-1252 letters.
 const char* const kNames[] = {
-    "[42]Ivan",       "Sgt.Rock",   "J\xfcrgen",   "Lagtastic",   "Ren\xe9",     "Bj\xf6rn",
-    "Sorrowful Rice", "Meuse",      "papi",        "GLIER",       "*Incognito*", "mediocre",
-    "TheCalmingClam", "Jim Lahey",  "[Admin]Cher", "S\xf8ren",    "Fran\xe7ois", "Kowalski",
-    "Desert Fox",     "Tommy",      "Ace",         "Zhukov",      "Monty",       "Patton",
-    "Flak88",         "Spitfire",   "Stuka",       "Medic!",      "Sniper_Joe",  "M\xfcller",
-    "NoobTube",       "Grease Gun", "Bazooka Bob", "Panzerfaust", "Corsair",     "Yamato",
-    "Hellcat",        "Kubelwagen", "Jeepster",    "Garand",      "Thompson",    "K98",
-    "Bren",           "Sten",       "Piat",        "Willys",      "Sherman",     "Tiger",
-    "Zero",           "Mustang",    "Brummb\xe4r", "Wespe",       "Priest",      "Katyusha",
-    "Lancaster",      "B-17",       "Higgins",     "Destroyer",   "Sub Hunter",  "Radioman",
-    "Engineer",       "Scout",      "Assault",     "Anti-Tank",
+    "Sgt.Rock",    "[42]Ivan",   "Lagtastic",   "Sorrowful Rice", "Meuse",
+    "papi",        "GLIER",      "*Incognito*", "mediocre",       "TheCalmingClam",
+    "J\xfcrgen",   "Jim Lahey",  "[Admin]Cher", "Desert Fox",     "Tommy",
+    "Ace",         "Ren\xe9",    "Bj\xf6rn",    "Kowalski",       "S\xf8ren",
+    "Fran\xe7ois", "Zhukov",     "Monty",       "Patton",         "Flak88",
+    "Spitfire",    "Stuka",      "Medic!",      "Sniper_Joe",     "M\xfcller",
+    "NoobTube",    "Grease Gun", "Bazooka Bob", "Panzerfaust",    "Corsair",
+    "Yamato",      "Hellcat",    "Kubelwagen",  "Jeepster",       "Garand",
+    "Thompson",    "K98",        "Bren",        "Sten",           "Piat",
+    "Willys",      "Sherman",    "Tiger",       "Zero",           "Mustang",
+    "Brummb\xe4r", "Wespe",      "Priest",      "Katyusha",       "Lancaster",
+    "B-17",        "Higgins",    "Destroyer",   "Sub Hunter",     "Radioman",
+    "Engineer",    "Scout",      "Assault",     "Anti-Tank",
 };
 
 // The score rules of the game: a kill is score and frag +1 (the victim a

@@ -22,12 +22,15 @@ CSimServer::~CSimServer() {
 }
 
 bool CSimServer::Start(uint16_t nPort, std::string* pError) {
+    if (m_thread.joinable()) {  // the running thread owns the socket: leave it alone
+        if (pError) *pError = "the server already runs";
+        return false;
+    }
     auto fail = [&](const std::string& strMessage) {
         if (pError) *pError = strMessage;
         m_socket.Close();
         return false;
     };
-    if (m_thread.joinable()) return fail("the server already runs");
     m_socket = platform::CSocket::CreateUdp();
     if (!m_socket.IsValid()) return fail("cannot create a UDP socket");
     if (!m_socket.Bind(platform::LoopbackAddress(), nPort))

@@ -1,7 +1,7 @@
 #pragma once
 // The stand-in game server as an in-process fixture: a UDP socket on
-// 127.0.0.1 served by a thread of its own. Tests drive it through the
-// members below from their own thread; every member is thread-safe.
+// 127.0.0.1 served by a thread of its own. Start and Stop belong to the
+// owning thread; every other member may be called from any thread.
 #include <atomic>
 #include <cstdint>
 #include <mutex>

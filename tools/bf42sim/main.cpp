@@ -43,6 +43,10 @@ int main(int argc, char** argv) {
 
     // Signals are taken by sigwait below; block them before any thread starts
     // so that the server thread inherits the mask.
+    // A shell starts background jobs with SIGINT ignored; an ignored signal
+    // never reaches sigwait, so take both back first.
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
