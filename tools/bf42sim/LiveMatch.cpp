@@ -163,7 +163,7 @@ void CLiveMatch::PlayStep() {
         }
         m_vTouched[nFirst] = true;
     }
-    // The side holding fewer flags bleeds tickets.
+    // Ticket bleed: the side holding fewer flags (either, by chance) loses one.
     if (m_counts.m_nSteps % 4 == 0) LoseTicket(m_random.Range(1, 2));
 
     if (m_nTickets[1] <= 0 || m_nTickets[2] <= 0 || m_nRoundLeft == 0) {
