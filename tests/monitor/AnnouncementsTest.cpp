@@ -1,0 +1,480 @@
+// The game side's lines byte for byte, and the ways they leave: channel,
+// log, request answers. Literals split after "\x03" where a digit follows.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "monitor/Announcements.h"
+#include "platform/Clock.h"
+#include "support/RecordingIrcSession.h"
+
+namespace {
+
+using monitor::CAnnounceSettings;
+using monitor::CGameEvent;
+using monitor::EGameEvent;
+using Lines = std::vector<std::string>;
+
+CAnnounceSettings Settings(int32_t nLanguage = 0) {
+    CAnnounceSettings s;
+    s.m_strAlliedKillColor = "02";
+    s.m_strAxisKillColor = "05";
+    s.m_strAlliedFlagColor = "12";
+    s.m_strAxisFlagColor = "04";
+    s.m_strStatusColor = "15";
+    s.m_strKeyColor = "10";
+    s.m_strValueColor = "14";
+    s.m_nLangBase = nLanguage * 100;
+    s.m_strServer = "127.0.0.1";
+    s.m_nQueryPort = 23000;
+    return s;
+}
+
+CServerStatus Status() {
+    CServerStatus st;
+    st.m_strHostname = "Test Server";
+    st.m_nHostPort = 14567;
+    st.m_strMapName = "Wake";
+    st.m_nNumPlayers = 7;
+    st.m_nMaxPlayers = 32;
+    st.m_strMod = "bf1942";
+    st.m_strGameType = "conquest";
+    st.m_strTimeLimit = "30";
+    st.m_strTicketRatio = "100%";
+    st.m_strServerVersion = "v1.61";
+    st.m_strTickets1 = "150";
+    st.m_strTickets2 = "98";
+    return st;
+}
+
+CPlayerRecord P(const std::string& strName, int nTeam, int nScore, int nFrags, int nDeaths) {
+    CPlayerRecord r;
+    r.m_strName = strName;
+    r.m_nTeam = nTeam;
+    r.m_nScore = nScore;
+    r.m_nFrags = nFrags;
+    r.m_nDeaths = nDeaths;
+    r.m_nPing = 40;
+    return r;
+}
+
+// ---- Event lines in every language (Windows-1252 bytes).
+struct CLanguageRow {
+    const char* pszName;
+    int nIndex;
+    const char* pszKill;
+    const char* pszTeamkill;
+    const char* pszDeath;
+    const char* pszSuicide;
+    const char* pszFlag;
+};
+
+void PrintTo(const CLanguageRow& row, std::ostream* pOut) {
+    *pOut << row.pszName;
+}
+
+const CLanguageRow kLanguages[] = {
+    {"English", 0, "  [killed]  ", " killed a teammate.", " is no more.", " killed himself.",
+     " captured a flag!"},
+    {"German", 1, " [erledigte] ", " hat einen Kameraden auf dem Gewissen.", " ist gefallen.",
+     " beging Selbstmord.", " hat eine Flagge eingenommen!"},
+    {"French", 2, " [a tu\xE9] ", " a tu\xE9 un co\xE9quipier.", " n'est plus.",
+     " s'est suicid\xE9.", " a captur\xE9 un drapeau!"},
+    {"Spanish", 3, " [ha matado] ",
+     " ha matado a un compa\xF1"
+     "ero.",
+     " ha muerto.", " se ha suicidado.", " ha capturado una bandera!"},
+    {"Swedish", 4,
+     " [d\xF6"
+     "dade] ",
+     " d\xF6"
+     "dade en lagkamrat.",
+     " dog.", " tog sj\xE4lvmord.", " tog en flagga!"},
+    {"Icelandic", 5, " [drap] ", " drap li\xF0sf\xE9laga.", " er ekki lifandi lengur.",
+     " drap sj\xE1lfansig.", " n\xE1\xF0i flaggi!"},
+    {"Dutch", 6, " [vermoorde] ", " vermoorde een Teamlid.", " is gestorven.",
+     " heeft zelfmoord gepleegd.", " heeft een vlag bemachtigd!"},
+    {"Finnish", 7, " [tappoi] ", " tappoi oman sotilaan.", " kuoli.", " tappoi itsens\xE4.",
+     " valtasi lipun!"},
+};
+
+class EventLines : public testing::TestWithParam<CLanguageRow> {};
+
+TEST_P(EventLines, EachEventInTheLanguage) {
+    const CLanguageRow& row = GetParam();
+    const CAnnounceSettings s = Settings(row.nIndex);
+    const CPlayerRecord hans = P("Hans", 1, 12, 7, 3);  // Axis
+    const CPlayerRecord tom = P("Tom", 2, 4, 2, 6);     // Allied
+    auto line = [&](EGameEvent e, const CPlayerRecord& who) {
+        return monitor::EventLine(s, CGameEvent{e, who, tom});
+    };
+    EXPECT_EQ(line(EGameEvent::Kill, hans),
+              "\x03"
+              "05Hans (12/7/3)\x03" +
+                  std::string(row.pszKill) +
+                  "\x03"
+                  "02Tom (4/2/6)");
+    EXPECT_EQ(line(EGameEvent::Teamkill, hans),
+              "\x03"
+              "15Hans" +
+                  std::string(row.pszTeamkill));
+    EXPECT_EQ(line(EGameEvent::Death, tom),
+              "\x03"
+              "15Tom" +
+                  std::string(row.pszDeath));
+    EXPECT_EQ(line(EGameEvent::Suicide, hans),
+              "\x03"
+              "15Hans" +
+                  std::string(row.pszSuicide));
+    EXPECT_EQ(line(EGameEvent::Flag, tom),
+              "\x03"
+              "12Tom" +
+                  std::string(row.pszFlag));
+    EXPECT_EQ(line(EGameEvent::Flag, hans),
+              "\x03"
+              "04Hans" +
+                  std::string(row.pszFlag));
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, EventLines, testing::ValuesIn(kLanguages),
+                         [](const auto& info) { return std::string(info.param.pszName); });
+
+TEST(EventLine, NoLanguageLeavesThePhrasesEmptyAndTheTotalsSigned) {
+    CAnnounceSettings s = Settings();
+    s.m_nLangBase = -100;
+    EXPECT_EQ(monitor::EventLine(
+                  s, CGameEvent{EGameEvent::Kill, P("A", 3, -1, 0, 2), P("B", 2, 0, -4, 1)}),
+              "\x03"
+              "05A (-1/0/2)\x03\x03"
+              "02B (0/-4/1)");
+}
+
+// ---- Frames and phase lines.
+struct CLineRow {
+    const char* pszName;
+    std::string strLine;
+    std::string strExpected;
+};
+
+void PrintTo(const CLineRow& row, std::ostream* pOut) {
+    *pOut << row.pszName;
+}
+
+std::string Long(const std::string& strText) {
+    return "\x03"
+           "10* * * * * * * * * * \x03[\x03"
+           "14" +
+           strText +
+           "\x03]\x03"
+           "10 * * * * * * * * * *";
+}
+
+const CAnnounceSettings kS = Settings();
+
+const CLineRow kFrameLines[] = {
+    {"GamePausedKeyTenValueFourteen", monitor::LongFrame(kS, monitor::kTextGamePaused),
+     "\x03"
+     "10* * * * * * * * * * \x03[\x03"
+     "14game paused\x03]\x03"
+     "10 * * * * * * * * * *"},
+    {"ShortFrameEndsWithABlank", monitor::ShortFrame(kS, monitor::kTextBroadcastClosed),
+     "\x03"
+     "10* * * * * * \x03[\x03"
+     "14Broadcast closed\x03]\x03"
+     "10 * * * * * * "},
+    {"BroadcastOpened", monitor::EventLine(kS, CGameEvent{EGameEvent::BroadcastOpened, {}, {}}),
+     "\x03"
+     "10* * * * * * \x03[\x03"
+     "14Broadcast opened\x03]\x03"
+     "10 * * * * * * "},
+    {"MapChanged", monitor::MapChangedLine(kS, "Wake", "Berlin"),
+     Long("Map changed from Wake to Berlin")},
+    {"GameStartsIn", monitor::GameStartsInLine(kS, "15"), Long("game starts in 15")},
+    {"GameStartsWithLimit", monitor::GameStartsLine(kS, "30"),
+     Long("game starts (timelimit: 30m)")},
+    {"GameStartsUnlimited", monitor::GameStartsLine(kS, "unlimited"),
+     Long("game starts (timelimit: unlimited)")},
+    {"TicketStatus", monitor::TicketStatusPiece(kS, Status()),
+     "\x03"
+     "10ticketstatus \x03[\x03"
+     "1298\x03 : \x03"
+     "04150\x03]"},
+    {"EndScore", monitor::EndScoreLine(kS, Status()),
+     "\x03"
+     "10endscore \x03[\x03"
+     "1298\x03 : \x03"
+     "04150\x03]"},
+};
+
+class FrameLines : public testing::TestWithParam<CLineRow> {};
+
+TEST_P(FrameLines, AreByteExact) {
+    EXPECT_EQ(GetParam().strLine, GetParam().strExpected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, FrameLines, testing::ValuesIn(kFrameLines),
+                         [](const auto& info) { return std::string(info.param.pszName); });
+
+TEST(OpeningBanner, EightLinesWithTheTimeLimitInMinutes) {
+    const auto lines = monitor::OpeningBannerLines(kS, Status());
+    const Lines expected = {
+        "\x03"
+        "10* * * * * * \x03[\x03"
+        "14fragrelay - Battlefield 1942 to IRC relay\x03]\x03"
+        "10 * * * * * * ",
+        "\x03"
+        "10hostname \x03[\x03"
+        "14Test Server\x03]",
+        "\x03"
+        "10ip \x03[\x03"
+        "14127.0.0.1:14567:23000\x03]",
+        "\x03"
+        "10map \x03[\x03"
+        "14Wake\x03]",
+        "\x03"
+        "10player \x03[\x03"
+        "147/32\x03]",
+        "\x03"
+        "10mod \x03[\x03"
+        "14bf1942/conquest\x03]",
+        "\x03"
+        "10timelimit \x03[\x03"
+        "1430min\x03]",
+        "\x03"
+        "10ticketratio \x03[\x03"
+        "14100%\x03]",
+    };
+    EXPECT_EQ(Lines(lines.begin(), lines.end()), expected);
+
+    CServerStatus unlimited = Status();
+    unlimited.m_strTimeLimit = "unlimited";
+    EXPECT_EQ(monitor::OpeningBannerLines(kS, unlimited)[6],
+              "\x03"
+              "10timelimit \x03[\x03"
+              "14unlimited\x03]");
+}
+
+// ---- Ranking.
+struct CRankRow {
+    const char* pszName;
+    std::vector<CPlayerRecord> players;  // slots 0, 1, ...
+    Lines expected;
+};
+
+void PrintTo(const CRankRow& row, std::ostream* pOut) {
+    *pOut << row.pszName;
+}
+
+const std::string kNobody =
+    "\x03"
+    "15 - ";
+
+const CRankRow kRankings[] = {
+    {"ScoreThenFragsThenFewerDeaths",
+     {P("A", 1, 10, 5, 2), P("B", 1, 10, 6, 2), P("C", 2, 10, 6, 1), P("D", 1, 3, 3, 3)},
+     {"1. \x03"
+      "02C (10/6/1)",
+      "2. \x03"
+      "05B (10/6/2)",
+      "3. \x03"
+      "05A (10/5/2)"}},
+    {"FullTieListsOnlyTheFirst",
+     {P("A", 1, 10, 5, 2), P("B", 2, 10, 5, 2), P("C", 1, 4, 4, 4)},
+     {"1. \x03"
+      "05A (10/5/2)",
+      "2. \x03"
+      "05C (4/4/4)",
+      "3. " + kNobody}},
+    {"EqualFragsScoreOffByThreeGoesWithTheLeader",
+     {P("A", 1, 10, 5, 2), P("B", 2, 7, 5, 2), P("C", 1, 4, 4, 4)},
+     {"1. \x03"
+      "05A (10/5/2)",
+      "2. \x03"
+      "05C (4/4/4)",
+      "3. " + kNobody}},
+    {"EqualFragsScoreOffByTwoStays",
+     {P("A", 1, 10, 5, 2), P("B", 2, 8, 5, 2), P("C", 1, 4, 4, 4)},
+     {"1. \x03"
+      "05A (10/5/2)",
+      "2. \x03"
+      "02B (8/5/2)",
+      "3. \x03"
+      "05C (4/4/4)"}},
+    {"NobodyScored",
+     {P("A", 1, 0, 0, 0), P("B", 2, 0, 0, 3)},
+     {"1. " + kNobody, "2. " + kNobody, "3. " + kNobody}},
+};
+
+class Ranking : public testing::TestWithParam<CRankRow> {};
+
+TEST_P(Ranking, ListsThreePlaces) {
+    PlayerTable players;
+    for (size_t n = 0; n < GetParam().players.size(); ++n) players[n] = GetParam().players[n];
+    players[20] = P("Beyond", 1, 99, 99, 0);  // outside the server's slots
+    CServerStatus st = Status();
+    st.m_nMaxPlayers = 8;
+    st.m_nNumPlayers = 8;
+    const auto lines = monitor::RankingLines(kS, players, st);
+    EXPECT_EQ(Lines(lines.begin(), lines.end()), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, Ranking, testing::ValuesIn(kRankings),
+                         [](const auto& info) { return std::string(info.param.pszName); });
+
+// ---- Versions gate the ticket parts, byte by byte.
+TEST(Versions, GateTheEndScoreAndTheTicketPiece) {
+    const struct {
+        const char* pszVersion;
+        bool bTickets;
+    } rows[] = {{"v1.4", true}, {"v1.39", false}, {"", false}, {"v2", true}, {"V1.6", false}};
+    PlayerTable players;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszVersion);
+        CServerStatus st = Status();
+        st.m_strServerVersion = row.pszVersion;
+        EXPECT_EQ(monitor::HasTicketStatus(row.pszVersion), row.bTickets);
+        const Lines end = monitor::GameEndLines(kS, players, st);
+        ASSERT_EQ(end.size(), row.bTickets ? 5u : 4u);
+        EXPECT_EQ(end[0], Long("game ends"));
+        if (row.bTickets) {
+            EXPECT_EQ(end[4], monitor::EndScoreLine(kS, st));
+        }
+        const std::string strInfo = monitor::InfoText(kS, st);
+        EXPECT_EQ(strInfo.find("ticketstatus") != std::string::npos, row.bTickets);
+    }
+}
+
+// ---- Ways out.
+class CRecordingOutput : public monitor::IGameOutput {
+public:
+    explicit CRecordingOutput(irc::CIrcSession* pIrc) : m_pIrc(pIrc) {}
+    bool IsBroadcasting() const override { return m_bBroadcast; }
+    irc::CIrcSession* IrcSession() const override { return m_pIrc; }
+    void AppendLog(std::string strText) override { m_logs.push_back(std::move(strText)); }
+
+    bool m_bBroadcast = true;
+    irc::CIrcSession* m_pIrc;
+    Lines m_logs;
+};
+
+class WaysOut : public testing::Test {
+protected:
+    WaysOut() {
+        m_irc.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#chan");
+        m_irc.m_bInChannel = true;
+    }
+    std::string Info() { return monitor::InfoText(kS, m_status); }
+
+    platform::CManualClock m_clock;
+    testsupport::CRecordingIrcSession m_irc{m_clock, /*bForwardWrites=*/false};
+    CRecordingOutput m_out{&m_irc};
+    CServerStatus m_status = Status();
+};
+
+TEST_F(WaysOut, AnnounceSendsPacedWhileBroadcastingAndAlwaysLogs) {
+    monitor::Announce(m_out, "one");
+    m_out.m_bBroadcast = false;
+    monitor::Announce(m_out, "two");
+    monitor::Announce(m_out, "");
+    EXPECT_EQ(m_irc.Writes(), Lines{"PRIVMSG #chan :one\r\n"});
+    EXPECT_EQ(m_clock.SleptMs(), irc::CIrcSession::kPacePauseMs);
+    EXPECT_EQ(m_out.m_logs, (Lines{"one", "two"}));
+}
+
+TEST_F(WaysOut, ServerTextCannotStartAnIrcCommand) {
+    // A spoofed reply can carry line breaks and NUL in names and the map.
+    const char kEvil[] = "Evil\r\nQUIT :bye\0x";
+    const CGameEvent death{
+        EGameEvent::Death, P(std::string(kEvil, sizeof kEvil - 1), 1, 0, 0, 1), {}};
+    monitor::AnnounceEvents(m_out, kS, m_status, {death});
+    m_status.m_strMapName = "Wake\nPRIVMSG #chan :spam\r";
+    monitor::AnnounceOpeningBanner(m_out, kS, m_status);
+    monitor::AnswerRequestText(m_out, kS, m_status, "!join bob\r\nQUIT");
+    monitor::AnswerRequestText(m_out, kS, m_status, "!gameinfo");
+    const Lines writes = m_irc.Writes();
+    ASSERT_EQ(writes.size(), 11u);
+    for (const std::string& strWrite : writes) {
+        EXPECT_EQ(strWrite.find_first_of(std::string("\r\n\0", 3)), strWrite.size() - 2)
+            << strWrite;
+    }
+    for (const std::string& strLog : m_out.m_logs)
+        EXPECT_EQ(strLog.find_first_of(std::string("\r\n\0", 3)), std::string::npos) << strLog;
+    EXPECT_EQ(writes[0],
+              "PRIVMSG #chan :\x03"
+              "15EvilQUIT :byex is no more.\r\n");
+}
+
+TEST_F(WaysOut, EventsGoOutInOrderAndTheOpeningLineOnlyToTheLog) {
+    monitor::AnnounceEvents(m_out, kS, m_status,
+                            {CGameEvent{EGameEvent::BroadcastOpened, {}, {}},
+                             CGameEvent{EGameEvent::OpeningBanner, {}, {}},
+                             CGameEvent{EGameEvent::Suicide, P("S", 1, 0, 0, 1), {}}});
+    const auto banner = monitor::OpeningBannerLines(kS, m_status);
+    Lines expectedLogs{monitor::ShortFrame(kS, "Broadcast opened")};
+    Lines expectedWrites;
+    for (const std::string& strLine : banner) {
+        expectedLogs.push_back(strLine);
+        expectedWrites.push_back("PRIVMSG #chan :" + strLine + "\r\n");
+    }
+    const std::string strSuicide =
+        "\x03"
+        "15S killed himself.";
+    expectedLogs.push_back(strSuicide);
+    expectedWrites.push_back("PRIVMSG #chan :" + strSuicide + "\r\n");
+    EXPECT_EQ(m_out.m_logs, expectedLogs);
+    EXPECT_EQ(m_irc.Writes(), expectedWrites);
+    EXPECT_EQ(m_clock.SleepCalls(), 9u);  // each channel line paced
+}
+
+TEST_F(WaysOut, GameInfoGoesUnpacedToTheChannelOnlyWhileBroadcasting) {
+    monitor::AnswerRequestText(m_out, kS, m_status, "!gameinfo");
+    EXPECT_EQ(m_irc.Writes(), Lines{"PRIVMSG #chan :" + Info() + "\r\n"});
+    EXPECT_EQ(Info(),
+              "\x03"
+              "10ip \x03[\x03"
+              "14127.0.0.1:14567:23000\x03]  \x03"
+              "10map \x03[\x03"
+              "14Wake\x03]  \x03"
+              "10player \x03[\x03"
+              "147/32\x03]  \x03"
+              "10ticketstatus \x03[\x03"
+              "1298\x03 : \x03"
+              "04150\x03]");
+    m_out.m_bBroadcast = false;
+    monitor::AnswerRequestText(m_out, kS, m_status, "!gameinfo");
+    EXPECT_EQ(m_irc.Writes().size(), 1u);
+    EXPECT_EQ(m_clock.SleepCalls(), 0u);
+    EXPECT_EQ(m_out.m_logs, Lines{});
+}
+
+TEST_F(WaysOut, JoinIsAnsweredWithANoticeInAnyStateAndOtherTextsAreDropped) {
+    m_status.m_strServerVersion = "v1.3";
+    m_irc.m_bInChannel = false;
+    m_out.m_bBroadcast = false;
+    for (const char* pszRequest : {"!join", "!joinbob", "!Join bob", "hello", "!gameinfo2"})
+        monitor::AnswerRequestText(m_out, kS, m_status, pszRequest);
+    EXPECT_EQ(m_irc.Writes(), Lines{});
+
+    monitor::AnswerRequestText(m_out, kS, m_status, "!join bob");
+    m_out.m_bBroadcast = true;
+    monitor::AnswerRequestText(m_out, kS, m_status, "!join al");
+    const std::string strReply =
+        "\x03"
+        "10fragrelay \x03[\x03"
+        "03ONLINE\x03]  " +
+        Info();
+    EXPECT_EQ(Info().find("ticketstatus"), std::string::npos);
+    EXPECT_EQ(m_irc.Writes(),
+              (Lines{"NOTICE  bob :" + strReply + "\r\n", "NOTICE  al :" + strReply + "\r\n"}));
+    EXPECT_EQ(m_out.m_logs, Lines{});
+    EXPECT_EQ(m_clock.SleepCalls(), 0u);
+}
+
+TEST_F(WaysOut, NoPendingRequestNoAnswer) {
+    monitor::AnswerRequest(m_out, kS, m_status);
+    EXPECT_EQ(m_irc.Writes(), Lines{});
+}
+
+}  // namespace
