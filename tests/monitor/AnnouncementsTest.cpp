@@ -1,9 +1,10 @@
 // The game side's lines byte for byte, and the ways they leave: channel,
-// log, request answers. Literals split after "\x03" where a digit follows.
+// log, request answers.
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "monitor/Announcements.h"
@@ -11,6 +12,15 @@
 #include "support/RecordingIrcSession.h"
 
 namespace {
+
+// Expected lines are written with "^" for the colour byte 0x03.
+std::string C(std::string_view strText) {
+    std::string str(strText);
+    for (char& c : str) {
+        if (c == '^') c = '\x03';
+    }
+    return str;
+}
 
 using monitor::CAnnounceSettings;
 using monitor::CGameEvent;
@@ -111,31 +121,12 @@ TEST_P(EventLines, EachEventInTheLanguage) {
         return monitor::EventLine(s, CGameEvent{e, who, tom});
     };
     EXPECT_EQ(line(EGameEvent::Kill, hans),
-              "\x03"
-              "05Hans (12/7/3)\x03" +
-                  std::string(row.pszKill) +
-                  "\x03"
-                  "02Tom (4/2/6)");
-    EXPECT_EQ(line(EGameEvent::Teamkill, hans),
-              "\x03"
-              "15Hans" +
-                  std::string(row.pszTeamkill));
-    EXPECT_EQ(line(EGameEvent::Death, tom),
-              "\x03"
-              "15Tom" +
-                  std::string(row.pszDeath));
-    EXPECT_EQ(line(EGameEvent::Suicide, hans),
-              "\x03"
-              "15Hans" +
-                  std::string(row.pszSuicide));
-    EXPECT_EQ(line(EGameEvent::Flag, tom),
-              "\x03"
-              "12Tom" +
-                  std::string(row.pszFlag));
-    EXPECT_EQ(line(EGameEvent::Flag, hans),
-              "\x03"
-              "04Hans" +
-                  std::string(row.pszFlag));
+              C("^05Hans (12/7/3)^") + std::string(row.pszKill) + C("^02Tom (4/2/6)"));
+    EXPECT_EQ(line(EGameEvent::Teamkill, hans), C("^15Hans") + std::string(row.pszTeamkill));
+    EXPECT_EQ(line(EGameEvent::Death, tom), C("^15Tom") + std::string(row.pszDeath));
+    EXPECT_EQ(line(EGameEvent::Suicide, hans), C("^15Hans") + std::string(row.pszSuicide));
+    EXPECT_EQ(line(EGameEvent::Flag, tom), C("^12Tom") + std::string(row.pszFlag));
+    EXPECT_EQ(line(EGameEvent::Flag, hans), C("^04Hans") + std::string(row.pszFlag));
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, EventLines, testing::ValuesIn(kLanguages),
@@ -146,9 +137,7 @@ TEST(EventLine, NoLanguageLeavesThePhrasesEmptyAndTheTotalsSigned) {
     s.m_nLangBase = -100;
     EXPECT_EQ(monitor::EventLine(
                   s, CGameEvent{EGameEvent::Kill, P("A", 3, -1, 0, 2), P("B", 2, 0, -4, 1)}),
-              "\x03"
-              "05A (-1/0/2)\x03\x03"
-              "02B (0/-4/1)");
+              C("^05A (-1/0/2)^^02B (0/-4/1)"));
 }
 
 // ---- Frames and phase lines.
@@ -163,32 +152,18 @@ void PrintTo(const CLineRow& row, std::ostream* pOut) {
 }
 
 std::string Long(const std::string& strText) {
-    return "\x03"
-           "10* * * * * * * * * * \x03[\x03"
-           "14" +
-           strText +
-           "\x03]\x03"
-           "10 * * * * * * * * * *";
+    return C("^10* * * * * * * * * * ^[^14") + strText + C("^]^10 * * * * * * * * * *");
 }
 
 const CAnnounceSettings kS = Settings();
 
 const CLineRow kFrameLines[] = {
     {"GamePausedKeyTenValueFourteen", monitor::LongFrame(kS, monitor::kTextGamePaused),
-     "\x03"
-     "10* * * * * * * * * * \x03[\x03"
-     "14game paused\x03]\x03"
-     "10 * * * * * * * * * *"},
+     C("^10* * * * * * * * * * ^[^14game paused^]^10 * * * * * * * * * *")},
     {"ShortFrameEndsWithABlank", monitor::ShortFrame(kS, monitor::kTextBroadcastClosed),
-     "\x03"
-     "10* * * * * * \x03[\x03"
-     "14Broadcast closed\x03]\x03"
-     "10 * * * * * * "},
+     C("^10* * * * * * ^[^14Broadcast closed^]^10 * * * * * * ")},
     {"BroadcastOpened", monitor::EventLine(kS, CGameEvent{EGameEvent::BroadcastOpened, {}, {}}),
-     "\x03"
-     "10* * * * * * \x03[\x03"
-     "14Broadcast opened\x03]\x03"
-     "10 * * * * * * "},
+     C("^10* * * * * * ^[^14Broadcast opened^]^10 * * * * * * ")},
     {"MapChanged", monitor::MapChangedLine(kS, "Wake", "Berlin"),
      Long("Map changed from Wake to Berlin")},
     {"GameStartsIn", monitor::GameStartsInLine(kS, "15"), Long("game starts in 15")},
@@ -197,15 +172,8 @@ const CLineRow kFrameLines[] = {
     {"GameStartsUnlimited", monitor::GameStartsLine(kS, "unlimited"),
      Long("game starts (timelimit: unlimited)")},
     {"TicketStatus", monitor::TicketStatusPiece(kS, Status()),
-     "\x03"
-     "10ticketstatus \x03[\x03"
-     "1298\x03 : \x03"
-     "04150\x03]"},
-    {"EndScore", monitor::EndScoreLine(kS, Status()),
-     "\x03"
-     "10endscore \x03[\x03"
-     "1298\x03 : \x03"
-     "04150\x03]"},
+     C("^10ticketstatus ^[^1298^ : ^04150^]")},
+    {"EndScore", monitor::EndScoreLine(kS, Status()), C("^10endscore ^[^1298^ : ^04150^]")},
 };
 
 class FrameLines : public testing::TestWithParam<CLineRow> {};
@@ -220,40 +188,20 @@ INSTANTIATE_TEST_SUITE_P(Lines, FrameLines, testing::ValuesIn(kFrameLines),
 TEST(OpeningBanner, EightLinesWithTheTimeLimitInMinutes) {
     const auto lines = monitor::OpeningBannerLines(kS, Status());
     const Lines expected = {
-        "\x03"
-        "10* * * * * * \x03[\x03"
-        "14fragrelay - Battlefield 1942 to IRC relay\x03]\x03"
-        "10 * * * * * * ",
-        "\x03"
-        "10hostname \x03[\x03"
-        "14Test Server\x03]",
-        "\x03"
-        "10ip \x03[\x03"
-        "14127.0.0.1:14567:23000\x03]",
-        "\x03"
-        "10map \x03[\x03"
-        "14Wake\x03]",
-        "\x03"
-        "10player \x03[\x03"
-        "147/32\x03]",
-        "\x03"
-        "10mod \x03[\x03"
-        "14bf1942/conquest\x03]",
-        "\x03"
-        "10timelimit \x03[\x03"
-        "1430min\x03]",
-        "\x03"
-        "10ticketratio \x03[\x03"
-        "14100%\x03]",
+        C("^10* * * * * * ^[^14fragrelay - Battlefield 1942 to IRC relay^]^10 * * * * * * "),
+        C("^10hostname ^[^14Test Server^]"),
+        C("^10ip ^[^14127.0.0.1:14567:23000^]"),
+        C("^10map ^[^14Wake^]"),
+        C("^10player ^[^147/32^]"),
+        C("^10mod ^[^14bf1942/conquest^]"),
+        C("^10timelimit ^[^1430min^]"),
+        C("^10ticketratio ^[^14100%^]"),
     };
     EXPECT_EQ(Lines(lines.begin(), lines.end()), expected);
 
     CServerStatus unlimited = Status();
     unlimited.m_strTimeLimit = "unlimited";
-    EXPECT_EQ(monitor::OpeningBannerLines(kS, unlimited)[6],
-              "\x03"
-              "10timelimit \x03[\x03"
-              "14unlimited\x03]");
+    EXPECT_EQ(monitor::OpeningBannerLines(kS, unlimited)[6], C("^10timelimit ^[^14unlimited^]"));
 }
 
 // ---- Ranking.
@@ -267,41 +215,21 @@ void PrintTo(const CRankRow& row, std::ostream* pOut) {
     *pOut << row.pszName;
 }
 
-const std::string kNobody =
-    "\x03"
-    "15 - ";
+const std::string kNobody = C("^15 - ");
 
 const CRankRow kRankings[] = {
     {"ScoreThenFragsThenFewerDeaths",
      {P("A", 1, 10, 5, 2), P("B", 1, 10, 6, 2), P("C", 2, 10, 6, 1), P("D", 1, 3, 3, 3)},
-     {"1. \x03"
-      "02C (10/6/1)",
-      "2. \x03"
-      "05B (10/6/2)",
-      "3. \x03"
-      "05A (10/5/2)"}},
+     {C("1. ^02C (10/6/1)"), C("2. ^05B (10/6/2)"), C("3. ^05A (10/5/2)")}},
     {"FullTieListsOnlyTheFirst",
      {P("A", 1, 10, 5, 2), P("B", 2, 10, 5, 2), P("C", 1, 4, 4, 4)},
-     {"1. \x03"
-      "05A (10/5/2)",
-      "2. \x03"
-      "05C (4/4/4)",
-      "3. " + kNobody}},
+     {C("1. ^05A (10/5/2)"), C("2. ^05C (4/4/4)"), "3. " + kNobody}},
     {"EqualFragsScoreOffByThreeGoesWithTheLeader",
      {P("A", 1, 10, 5, 2), P("B", 2, 7, 5, 2), P("C", 1, 4, 4, 4)},
-     {"1. \x03"
-      "05A (10/5/2)",
-      "2. \x03"
-      "05C (4/4/4)",
-      "3. " + kNobody}},
+     {C("1. ^05A (10/5/2)"), C("2. ^05C (4/4/4)"), "3. " + kNobody}},
     {"EqualFragsScoreOffByTwoStays",
      {P("A", 1, 10, 5, 2), P("B", 2, 8, 5, 2), P("C", 1, 4, 4, 4)},
-     {"1. \x03"
-      "05A (10/5/2)",
-      "2. \x03"
-      "02B (8/5/2)",
-      "3. \x03"
-      "05C (4/4/4)"}},
+     {C("1. ^05A (10/5/2)"), C("2. ^02B (8/5/2)"), C("3. ^05C (4/4/4)")}},
     {"NobodyScored",
      {P("A", 1, 0, 0, 0), P("B", 2, 0, 0, 3)},
      {"1. " + kNobody, "2. " + kNobody, "3. " + kNobody}},
@@ -401,9 +329,7 @@ TEST_F(WaysOut, ServerTextCannotStartAnIrcCommand) {
     }
     for (const std::string& strLog : m_out.m_logs)
         EXPECT_EQ(strLog.find_first_of(std::string("\r\n\0", 3)), std::string::npos) << strLog;
-    EXPECT_EQ(writes[0],
-              "PRIVMSG #chan :\x03"
-              "15EvilQUIT :byex is no more.\r\n");
+    EXPECT_EQ(writes[0], C("PRIVMSG #chan :^15EvilQUIT :byex is no more.\r\n"));
 }
 
 TEST_F(WaysOut, EventsGoOutInOrderAndTheOpeningLineOnlyToTheLog) {
@@ -418,9 +344,7 @@ TEST_F(WaysOut, EventsGoOutInOrderAndTheOpeningLineOnlyToTheLog) {
         expectedLogs.push_back(strLine);
         expectedWrites.push_back("PRIVMSG #chan :" + strLine + "\r\n");
     }
-    const std::string strSuicide =
-        "\x03"
-        "15S killed himself.";
+    const std::string strSuicide = C("^15S killed himself.");
     expectedLogs.push_back(strSuicide);
     expectedWrites.push_back("PRIVMSG #chan :" + strSuicide + "\r\n");
     EXPECT_EQ(m_out.m_logs, expectedLogs);
@@ -431,17 +355,8 @@ TEST_F(WaysOut, EventsGoOutInOrderAndTheOpeningLineOnlyToTheLog) {
 TEST_F(WaysOut, GameInfoGoesUnpacedToTheChannelOnlyWhileBroadcasting) {
     monitor::AnswerRequestText(m_out, kS, m_status, "!gameinfo");
     EXPECT_EQ(m_irc.Writes(), Lines{"PRIVMSG #chan :" + Info() + "\r\n"});
-    EXPECT_EQ(Info(),
-              "\x03"
-              "10ip \x03[\x03"
-              "14127.0.0.1:14567:23000\x03]  \x03"
-              "10map \x03[\x03"
-              "14Wake\x03]  \x03"
-              "10player \x03[\x03"
-              "147/32\x03]  \x03"
-              "10ticketstatus \x03[\x03"
-              "1298\x03 : \x03"
-              "04150\x03]");
+    EXPECT_EQ(Info(), C("^10ip ^[^14127.0.0.1:14567:23000^]  ^10map ^[^14Wake^]  ^10player "
+                        "^[^147/32^]  ^10ticketstatus ^[^1298^ : ^04150^]"));
     m_out.m_bBroadcast = false;
     monitor::AnswerRequestText(m_out, kS, m_status, "!gameinfo");
     EXPECT_EQ(m_irc.Writes().size(), 1u);
@@ -460,11 +375,7 @@ TEST_F(WaysOut, JoinIsAnsweredWithANoticeInAnyStateAndOtherTextsAreDropped) {
     monitor::AnswerRequestText(m_out, kS, m_status, "!join bob");
     m_out.m_bBroadcast = true;
     monitor::AnswerRequestText(m_out, kS, m_status, "!join al");
-    const std::string strReply =
-        "\x03"
-        "10fragrelay \x03[\x03"
-        "03ONLINE\x03]  " +
-        Info();
+    const std::string strReply = C("^10fragrelay ^[^03ONLINE^]  ") + Info();
     EXPECT_EQ(Info().find("ticketstatus"), std::string::npos);
     EXPECT_EQ(m_irc.Writes(),
               (Lines{"NOTICE  bob :" + strReply + "\r\n", "NOTICE  al :" + strReply + "\r\n"}));

@@ -99,7 +99,6 @@ Events Infer(const CRow& row) {
 
 const CEventFilters kNoKills{false, true, true};
 const CEventFilters kNoTk{true, false, true};
-const CEventFilters kNoFlags{true, true, false};
 
 const CRow kRows[] = {
     {"KillWithVictim",
@@ -114,18 +113,7 @@ const CRow kRows[] = {
       {2, P("C", 2, 4, 4, 4), P("C", 2, 4, 4, 5)}},
      {"Kill A 11/6/2 > B 0/0/1", "Kill A 12/7/2 > C 4/4/5"}},
     {"FlagCapture", {{0, P("A", 2, 10, 5, 2), P("A", 2, 12, 5, 2)}}, {"Flag A 12/5/2"}},
-    {"FlagsFilteredOut", {{0, P("A", 2, 10, 5, 2), P("A", 2, 12, 5, 2)}}, {}, kNoFlags},
-    {"FlagBeforeTheBannerIsNotShown",
-     {{0, P("A", 2, 10, 5, 2), P("A", 2, 12, 5, 2)}},
-     {},
-     {},
-     false},
     {"Suicide", {{0, P("A", 1, 10, 5, 2), P("A", 1, 8, 5, 3)}}, {"Suicide A 8/5/3"}},
-    {"SuicideBeforeTheBannerIsNotShown",
-     {{0, P("A", 1, 10, 5, 2), P("A", 1, 8, 5, 3)}},
-     {},
-     {},
-     false},
     {"TeamkillWithADeathInThePoll",
      {{0, P("A", 1, 10, 5, 2), P("A", 1, 8, 5, 2)}, {1, P("B", 1, 3, 1, 4), P("B", 1, 3, 1, 5)}},
      {"Teamkill A 8/5/2", "Death B 3/1/5"}},
@@ -162,10 +150,6 @@ const CRow kRows[] = {
     {"KillAndDeathInOnePollCountsTheKillOnly",
      {{0, P("A", 1, 10, 5, 2), P("A", 1, 11, 6, 3)}, {1, P("B", 2, 0, 0, 0), P("B", 2, 0, 0, 1)}},
      {"Kill A 11/6/3 > B 0/0/1"}},
-    {"ScorePlusTwoWithADeathIsNothing", {{0, P("A", 1, 10, 5, 2), P("A", 1, 12, 5, 3)}}, {}},
-    {"TwelveFragsReadAsOneKill",
-     {{0, P("A", 1, 0, 0, 0), P("A", 1, 12, 12, 0)}, {1, P("B", 2, 0, 0, 0), P("B", 2, 0, 0, 1)}},
-     {"Kill A 12/12/0 > B 0/0/1"}},
     {"EverythingInAnnouncementOrder",
      {{0, P("K", 1, 10, 5, 2), P("K", 1, 11, 6, 2)},
       {1, P("D", 2, 0, 0, 0), P("D", 2, 0, 0, 1)},
@@ -176,10 +160,11 @@ const CRow kRows[] = {
       {6, P("G", 1, 0, 0, 0), P("G", 1, 0, 0, 1)}},
      {"Suicide S 8/5/3", "Flag F 12/5/2", "Teamkill T 8/5/2", "Kill K 11/6/2 > D 0/0/1",
       "Death E 0/0/1"}},
-    {"FlagBeforeTheBannerIsDroppedAndTheBannerPrecedesKills",
+    {"FlagAndSuicideBeforeTheBannerAreDroppedAndTheBannerPrecedesKills",
      {{0, P("A", 1, 10, 5, 2), P("A", 1, 11, 6, 2)},
       {1, P("B", 2, 3, 1, 4), P("B", 2, 3, 1, 5)},
-      {2, P("F", 2, 10, 5, 2), P("F", 2, 12, 5, 2)}},
+      {2, P("F", 2, 10, 5, 2), P("F", 2, 12, 5, 2)},
+      {3, P("S", 2, 10, 5, 2), P("S", 2, 8, 5, 3)}},
      {"Banner", "Kill A 11/6/2 > B 3/1/5"},
      {},
      false,

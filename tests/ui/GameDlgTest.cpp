@@ -5,6 +5,7 @@
 #include <atomic>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -17,6 +18,15 @@
 #include "ui/GameDlg.h"
 
 namespace {
+
+// Expected lines are written with "^" for the colour byte 0x03.
+std::string C(std::string_view strText) {
+    std::string str(strText);
+    for (char& c : str) {
+        if (c == '^') c = '\x03';
+    }
+    return str;
+}
 
 using framework::CMessage;
 using framework::EIcon;
@@ -89,25 +99,13 @@ void PrintTo(const CLogRow& row, std::ostream* pOut) {
 }
 
 const CLogRow kLogRows[] = {
-    {"ColourAndItsEnd",
-     "\x03"
-     "04Tom\x03",
-     "Tom"},
-    {"BareCodeGoesAlone", "\x03[x\x03]", "[x]"},
-    {"DigitTakesTheNextCharacterWhateverItIs",
-     "\x03"
-     "5Tom",
-     "om"},
-    {"CodeAtTheVeryEnd",
-     "a\x03"
-     "1",
-     "a"},
+    {"ColourAndItsEnd", C("^04Tom^"), "Tom"},
+    {"BareCodeGoesAlone", C("^[x^]"), "[x]"},
+    {"DigitTakesTheNextCharacterWhateverItIs", C("^5Tom"), "om"},
+    {"CodeAtTheVeryEnd", C("a^1"), "a"},
     {"OtherControlBytesStay", "\x02kills\x1F", "\x02kills\x1F"},
     {"LineBreaksAndNulGo", std::string("a\r\nb\0c", 6), "abc"},
-    {"KillLine",
-     "\x03"
-     "05Hans (12/7/3)\x03  [killed]  \x03"
-     "02Tom (4/2/6)",
+    {"KillLine", C("^05Hans (12/7/3)^  [killed]  ^02Tom (4/2/6)"),
      "Hans (12/7/3)  [killed]  Tom (4/2/6)"},
 };
 
@@ -162,8 +160,7 @@ TEST_F(GameDlgTest, ConnectLocksTheInputsAndCopiesTheRunSettings) {
     tom.m_strName = "Tom";
     tom.m_nTeam = 2;
     EXPECT_EQ(monitor::EventLine(s, monitor::CGameEvent{monitor::EGameEvent::Flag, tom, {}}),
-              "\x03"
-              "12Tom a captur\xE9 un drapeau!");
+              C("^12Tom a captur\xE9 un drapeau!"));
 
     // Later changes on the Settings page wait for the next Connect.
     m_game.ToggleConnect();
@@ -219,15 +216,10 @@ TEST_F(GameDlgTest, QuickInfoInputsComeBack) {
 TEST_F(GameDlgTest, AnnouncedLinesReachTheChannelWhileBroadcastingAndTheLogAlways) {
     m_irc.m_bInChannel = true;
     m_game.m_bBroadcast = true;
-    monitor::Announce(m_game,
-                      "\x03"
-                      "10on");
+    monitor::Announce(m_game, C("^10on"));
     m_game.m_bBroadcast = false;
-    monitor::Announce(m_game,
-                      "\x03"
-                      "10off");
-    EXPECT_EQ(m_irc.Writes(), Lines{"PRIVMSG #chan :\x03"
-                                    "10on\r\n"});
+    monitor::Announce(m_game, C("^10off"));
+    EXPECT_EQ(m_irc.Writes(), Lines{C("PRIVMSG #chan :^10on\r\n")});
     EXPECT_EQ(m_game.GetItemText(res::IDC_GAME_LOG), "on\noff");
 }
 
