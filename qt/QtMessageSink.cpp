@@ -1,0 +1,120 @@
+#include "qt/QtMessageSink.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QThread>
+#include <condition_variable>
+#include <mutex>
+
+#include "qt/QtText.h"
+
+namespace qtview {
+
+// Outlives the sink while a box is open: a box's nested event loop may see
+// the sink destroyed before it returns.
+struct CQtMessageSink::CShared {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool bShutdown = false;
+    int nWaiting = 0;
+};
+
+namespace {
+
+QMessageBox::Icon ToQtIcon(framework::EIcon eIcon) {
+    switch (eIcon) {
+        case framework::EIcon::Error:
+            return QMessageBox::Critical;
+        case framework::EIcon::Warning:
+            return QMessageBox::Warning;
+        case framework::EIcon::Question:
+            return QMessageBox::Question;
+        case framework::EIcon::Information:
+            break;
+    }
+    return QMessageBox::Information;
+}
+
+bool OnGuiThread() {
+    const QCoreApplication* pApp = QCoreApplication::instance();
+    return pApp != nullptr && QThread::currentThread() == pApp->thread();
+}
+
+}  // namespace
+
+CQtMessageSink::CQtMessageSink(QWidget* pParent)
+    : m_pShared(std::make_shared<CShared>()), m_pParentWidget(pParent) {}
+
+CQtMessageSink::~CQtMessageSink() {
+    Shutdown();
+    std::unique_lock<std::mutex> lock(m_pShared->mutex);
+    m_pShared->cv.wait(lock, [&] { return m_pShared->nWaiting == 0; });
+}
+
+void CQtMessageSink::Shutdown() {
+    {
+        std::lock_guard<std::mutex> lock(m_pShared->mutex);
+        m_pShared->bShutdown = true;
+    }
+    m_pShared->cv.notify_all();
+}
+
+int CQtMessageSink::Exec(const framework::CMessage& msg, QWidget* pParent) {
+    // On the heap: a parent destroyed while the box runs deletes it.
+    QPointer<QMessageBox> pBox =
+        new QMessageBox(ToQtIcon(msg.eIcon), ToDisplayText(msg.strCaption, false),
+                        ToDisplayText(msg.strText, true), QMessageBox::Ok, pParent);
+    // Text from outside never turns into markup.
+    pBox->setTextFormat(Qt::PlainText);
+    pBox->exec();
+    delete pBox.data();
+    return framework::IDOK;
+}
+
+int CQtMessageSink::ShowMessage(const framework::CMessage& msg) {
+    const std::shared_ptr<CShared> pShared = m_pShared;
+    {
+        std::lock_guard<std::mutex> lock(pShared->mutex);
+        if (pShared->bShutdown) return framework::IDOK;
+    }
+    if (OnGuiThread()) return Exec(msg, m_pParentWidget.data());
+
+    struct CRequest {
+        bool bDone = false;
+        int nResult = framework::IDOK;
+    };
+    auto pRequest = std::make_shared<CRequest>();
+    {
+        std::lock_guard<std::mutex> lock(pShared->mutex);
+        ++pShared->nWaiting;
+    }
+    // Posted to the sink: a sink destroyed first drops the request, and
+    // Shutdown releases the waiter.
+    QMetaObject::invokeMethod(
+        this,
+        [this, pShared, pRequest, msg] {
+            {
+                std::lock_guard<std::mutex> lock(pShared->mutex);
+                if (pShared->bShutdown) return;
+            }
+            const int nResult = Exec(msg, m_pParentWidget.data());
+            {
+                std::lock_guard<std::mutex> lock(pShared->mutex);
+                pRequest->bDone = true;
+                pRequest->nResult = nResult;
+            }
+            pShared->cv.notify_all();
+        },
+        Qt::QueuedConnection);
+
+    std::unique_lock<std::mutex> lock(pShared->mutex);
+    pShared->cv.wait(lock, [&] { return pRequest->bDone || pShared->bShutdown; });
+    --pShared->nWaiting;
+    const int nResult = pRequest->nResult;
+    lock.unlock();
+    pShared->cv.notify_all();
+    return nResult;
+}
+
+}  // namespace qtview

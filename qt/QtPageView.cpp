@@ -1,0 +1,337 @@
+#include "qt/QtPageView.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <algorithm>
+#include <utility>
+
+#include "qt/QtControls.h"
+#include "qt/QtLogView.h"
+#include "qt/QtTabHost.h"
+#include "qt/QtText.h"
+
+namespace qtview {
+
+using framework::CControlChange;
+using framework::CControlState;
+using framework::EChange;
+using framework::EControlKind;
+
+CQtPageView::CQtPageView(framework::CPage& page, framework::CDispatcher& dispatcher,
+                         const CDialogUnits& units, QWidget* pParent)
+    : CQtPageView(std::make_unique<CPageLink>(page), dispatcher, units, pParent) {}
+
+CQtPageView::CQtPageView(std::unique_ptr<CPageLink> pLink, framework::CDispatcher& dispatcher,
+                         const CDialogUnits& units, QWidget* pParent)
+    : QWidget(pParent), m_pLink(std::move(pLink)), m_dispatcher(dispatcher), m_units(units) {
+    setFont(m_units.Font());
+    Build();
+    m_pLink->SetReceiver(this, [this] { ApplyPendingChanges(); });
+}
+
+CQtPageView::~CQtPageView() {
+    // No new posts; posted ones die with this object.
+    m_pLink->SetReceiver(nullptr, nullptr);
+    // Child views go before their links' parent link does.
+    for (auto& [pPage, pView] : m_children) delete pView.data();
+}
+
+void CQtPageView::Build() {
+    const framework::CPageSnapshot& initial = m_pLink->Initial();
+    m_bApplying = true;
+    resize(m_units.DialogSize(Page().Template()));
+    for (const CControlState& st : initial.controls) {
+        CItem item;
+        item.nId = st.nId;
+        item.eKind = st.eKind;
+        item.pWidget = CreateControlWidget(*st.pTemplate, m_units, this);
+        m_items.push_back(item);
+        if (st.nId != framework::IDC_STATIC) m_index.emplace(st.nId, m_items.size() - 1);
+    }
+    for (size_t n = 0; n < m_items.size(); ++n) {
+        ApplyState(m_items[n], initial.controls[n]);
+        Wire(m_items[n]);
+    }
+    // Frames lie under the controls they hold, whatever the template order.
+    for (const CItem& item : m_items) {
+        if (item.eKind == EControlKind::GroupBox) item.pWidget->lower();
+    }
+    move(initial.nX, initial.nY);
+    setVisible(initial.bVisible);
+    setWindowTitle(ToDisplayText(initial.strTitle, false));
+    for (framework::CPage* pChild : initial.children) AddChild(pChild, pChild->HostId());
+    if (const CItem* pFocus = FindItem(initial.nFocusId)) pFocus->pWidget->setFocus();
+    m_bApplying = false;
+}
+
+void CQtPageView::AddChild(framework::CPage* pChild, int nHostId) {
+    if (pChild == nullptr || m_children.count(pChild) != 0) return;
+    QWidget* pHost = this;
+    if (CItem* pItem = FindItem(nHostId)) pHost = pItem->pWidget;
+    auto* pView = new CQtPageView(m_pLink->TakeChildLink(pChild), m_dispatcher, m_units, pHost);
+    m_children[pChild] = pView;
+    connect(pView, &CQtPageView::PageEnded, this, [pView] {
+        // A child page that ended its run is hidden, as its window would be.
+        pView->hide();
+    });
+}
+
+QWidget* CQtPageView::ControlWidget(int nId) const {
+    const auto it = m_index.find(nId);
+    return it == m_index.end() ? nullptr : m_items[it->second].pWidget;
+}
+
+CQtPageView* CQtPageView::ChildView(const framework::CPage* pChild) const {
+    const auto it = m_children.find(pChild);
+    return it == m_children.end() ? nullptr : it->second.data();
+}
+
+CQtPageView::CItem* CQtPageView::FindItem(int nId) {
+    const auto it = m_index.find(nId);
+    return it == m_index.end() ? nullptr : &m_items[it->second];
+}
+
+void CQtPageView::ApplyState(CItem& item, const CControlState& st) {
+    QWidget* pWidget = item.pWidget;
+    item.nLimit = st.nLimit;
+    if (item.eKind == EControlKind::DropList || item.eKind == EControlKind::TabControl) {
+        item.nCurSel = st.nCurSel;
+        SetItems(item, st.items);
+    }
+    SetText(item, st.strText, false);
+    pWidget->setEnabled(st.bEnabled);
+    pWidget->setVisible(st.bVisible);
+    if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget)) {
+        pEdit->setReadOnly(st.bReadOnly);
+        pEdit->setEchoMode(st.bPassword ? QLineEdit::Password : QLineEdit::Normal);
+        SetDigitsOnly(item, st.bDigitsOnly);
+        SetLimit(item, st.nLimit);
+    }
+    if (auto* pCheck = qobject_cast<QCheckBox*>(pWidget)) {
+        pCheck->setChecked(st.nCheck == framework::BST_CHECKED);
+    }
+}
+
+void CQtPageView::ApplyPendingChanges() {
+    std::deque<CControlChange> changes = m_pLink->TakeChanges();
+    if (changes.empty()) return;
+    m_bApplying = true;
+    // Runs of appends to a log become one insertion.
+    std::map<int, CLogBatch> logs;
+    for (const CControlChange& change : changes) {
+        const bool bLogChange = change.eWhat == EChange::LogAppend ||
+                                change.eWhat == EChange::LogTrim ||
+                                change.eWhat == EChange::ScrollToEnd;
+        if (bLogChange) {
+            CLogBatch& batch = logs[change.nId];
+            if (change.eWhat == EChange::LogAppend) {
+                if (batch.bAppend || batch.nTrim > 0) {
+                    // An append after a trim keeps its place: flush first.
+                    if (batch.nTrim > 0) FlushLog(change.nId, batch);
+                    if (batch.bAppend) batch.strLines += '\n';
+                }
+                batch.strLines += change.strText;
+                batch.bAppend = true;
+            } else if (change.eWhat == EChange::LogTrim) {
+                batch.nTrim += static_cast<size_t>(std::max(0, change.nValue));
+            }
+            continue;
+        }
+        const auto it = logs.find(change.nId);
+        if (it != logs.end()) FlushLog(change.nId, it->second);
+        ApplyChange(change);
+    }
+    for (auto& [nId, batch] : logs) FlushLog(nId, batch);
+    m_bApplying = false;
+}
+
+void CQtPageView::FlushLog(int nId, CLogBatch& batch) {
+    CItem* pItem = FindItem(nId);
+    if (pItem != nullptr && pItem->eKind == EControlKind::RichEditLog) {
+        static_cast<CQtLogView*>(pItem->pWidget)
+            ->AppendAndTrim(batch.strLines, batch.bAppend, batch.nTrim);
+    }
+    batch = CLogBatch();
+}
+
+void CQtPageView::ApplyChange(const CControlChange& change) {
+    switch (change.eWhat) {
+        case EChange::Title:
+        case EChange::PageVisible:
+        case EChange::PageMoved:
+        case EChange::ChildCreated:
+        case EChange::PageEnded:
+        case EChange::PageDestroyed:
+        case EChange::Focus:
+            ApplyPageChange(change);
+            return;
+        default:
+            break;
+    }
+    CItem* pItem = FindItem(change.nId);
+    if (pItem == nullptr) return;
+    CItem& item = *pItem;
+    QWidget* pWidget = item.pWidget;
+    auto* pEdit = qobject_cast<QLineEdit*>(pWidget);
+    const bool bOn = change.nValue != 0;
+    switch (change.eWhat) {
+        case EChange::Text:
+            SetText(item, change.strText, change.bByUser);
+            break;
+        case EChange::Enabled:
+            pWidget->setEnabled(bOn);
+            break;
+        case EChange::Visible:
+            pWidget->setVisible(bOn);
+            break;
+        case EChange::ReadOnly:
+            if (pEdit != nullptr) pEdit->setReadOnly(bOn);
+            break;
+        case EChange::DigitsOnly:
+            SetDigitsOnly(item, bOn);
+            break;
+        case EChange::Password:
+            if (pEdit != nullptr) pEdit->setEchoMode(bOn ? QLineEdit::Password : QLineEdit::Normal);
+            break;
+        case EChange::Check:
+            if (auto* pCheck = qobject_cast<QCheckBox*>(pWidget)) {
+                pCheck->setChecked(change.nValue == framework::BST_CHECKED);
+            }
+            break;
+        case EChange::CurSel:
+            SetCurSel(item, change.nValue);
+            break;
+        case EChange::Items:
+            SetItems(item, change.items);
+            break;
+        case EChange::LimitText:
+            SetLimit(item, change.nValue);
+            break;
+        default:
+            break;
+    }
+}
+
+void CQtPageView::ApplyPageChange(const CControlChange& change) {
+    switch (change.eWhat) {
+        case EChange::Title: {
+            const QString strTitle = ToDisplayText(change.strText, false);
+            setWindowTitle(strTitle);
+            emit TitleChanged(strTitle);
+            break;
+        }
+        case EChange::PageVisible:
+            setVisible(change.nValue != 0);
+            break;
+        case EChange::PageMoved:
+            move(change.nValue, change.nValue2);
+            break;
+        case EChange::ChildCreated:
+            AddChild(change.pChild, change.nId);
+            break;
+        case EChange::PageEnded:
+            emit PageEnded(change.nValue);
+            break;
+        case EChange::PageDestroyed:
+            hide();
+            break;
+        case EChange::Focus: {
+            const CItem* pItem = FindItem(change.nId);
+            if (pItem != nullptr && !pItem->pWidget->hasFocus()) pItem->pWidget->setFocus();
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void CQtPageView::SetText(CItem& item, const std::string& strText, bool bByUser) {
+    QWidget* pWidget = item.pWidget;
+    switch (item.eKind) {
+        case EControlKind::Static:
+            static_cast<QLabel*>(pWidget)->setText(ToDisplayText(strText, true));
+            break;
+        case EControlKind::GroupBox:
+            static_cast<CQtGroupFrame*>(pWidget)->SetTitle(ToDisplayText(strText, false));
+            break;
+        case EControlKind::Edit: {
+            // The echo of a text the operator typed: a later keystroke is on
+            // its way, so the widget is already ahead of it.
+            if (bByUser && item.nPendingEdits > 0) break;
+            auto* pEdit = static_cast<QLineEdit*>(pWidget);
+            const QString str = ToEditText(strText);
+            if (pEdit->text() == str) break;
+            // A program may set a text longer than the typing limit.
+            pEdit->setMaxLength(std::max(pEdit->maxLength(), static_cast<int>(str.size())));
+            pEdit->setText(str);
+            SetLimit(item, item.nLimit);
+            break;
+        }
+        case EControlKind::RichEditLog:
+            static_cast<CQtLogView*>(pWidget)->SetAll(strText);
+            break;
+        case EControlKind::PushButton:
+        case EControlKind::DefPushButton:
+        case EControlKind::CheckBox:
+            static_cast<QAbstractButton*>(pWidget)->setText(ToDisplayText(strText, false));
+            break;
+        case EControlKind::DropList:
+        case EControlKind::TabControl:
+        case EControlKind::Icon:
+            break;
+    }
+}
+
+void CQtPageView::SetItems(CItem& item, const std::vector<std::string>& items) {
+    if (item.eKind == EControlKind::DropList) {
+        auto* pCombo = static_cast<QComboBox*>(item.pWidget);
+        pCombo->clear();
+        for (const std::string& str : items) pCombo->addItem(ToDisplayText(str, false));
+        pCombo->setCurrentIndex(item.nCurSel < pCombo->count() ? item.nCurSel : -1);
+    } else if (item.eKind == EControlKind::TabControl) {
+        auto* pHost = static_cast<CQtTabHost*>(item.pWidget);
+        QTabBar* pBar = pHost->TabBar();
+        while (pBar->count() > 0) pBar->removeTab(pBar->count() - 1);
+        for (const std::string& str : items) pBar->addTab(ToDisplayText(str, false));
+        if (item.nCurSel >= 0 && item.nCurSel < pBar->count()) pBar->setCurrentIndex(item.nCurSel);
+        pHost->UpdateBarGeometry();
+    }
+}
+
+void CQtPageView::SetCurSel(CItem& item, int nSel) {
+    item.nCurSel = nSel;
+    if (item.eKind == EControlKind::DropList) {
+        auto* pCombo = static_cast<QComboBox*>(item.pWidget);
+        pCombo->setCurrentIndex(nSel < pCombo->count() ? nSel : -1);
+    } else if (item.eKind == EControlKind::TabControl) {
+        QTabBar* pBar = static_cast<CQtTabHost*>(item.pWidget)->TabBar();
+        if (nSel >= 0 && nSel < pBar->count()) pBar->setCurrentIndex(nSel);
+    }
+}
+
+void CQtPageView::SetLimit(CItem& item, int nLimit) {
+    item.nLimit = nLimit;
+    auto* pEdit = qobject_cast<QLineEdit*>(item.pWidget);
+    if (pEdit == nullptr) return;
+    // Never below the text shown: a shorter limit would cut it, and the
+    // limit only stops typing.
+    const int nChars = nLimit > 0 ? nLimit : kDefaultEditLimit;
+    pEdit->setMaxLength(std::max(nChars, static_cast<int>(pEdit->text().size())));
+}
+
+void CQtPageView::SetDigitsOnly(CItem& item, bool bDigitsOnly) {
+    auto* pEdit = qobject_cast<QLineEdit*>(item.pWidget);
+    if (pEdit == nullptr) return;
+    if (!bDigitsOnly) {
+        pEdit->setValidator(nullptr);
+        return;
+    }
+    static const QRegularExpression kDigits(QStringLiteral("[0-9]*"));
+    pEdit->setValidator(new QRegularExpressionValidator(kDigits, pEdit));
+}
+
+}  // namespace qtview
