@@ -3,8 +3,11 @@
 namespace config {
 
 std::string TwoDigitColor(std::string_view strColor) {
-    if (strColor.size() == 1) return "0" + std::string(strColor);
-    return std::string(strColor);
+    // Built by appending: g++ 12 at -O3 warns falsely (-Wrestrict) on "0" + string.
+    std::string strOut;
+    if (strColor.size() == 1) strOut = '0';
+    strOut += strColor;
+    return strOut;
 }
 
 }  // namespace config
