@@ -1,0 +1,93 @@
+#include "config/SettingsPages.h"
+
+#include "config/ColorDlg.h"
+#include "config/SettingsFile.h"
+#include "irc/IrcSession.h"
+#include "ui/GameDlg.h"
+
+namespace config {
+
+void ApplySettings(const CSettingsValues& values, irc::CIrcSession& irc, CGameDlg& game,
+                   CColorDlg& colors) {
+    {
+        const auto lock = irc.LockFields();
+        irc.m_strServer = values.m_strIrcServer;
+        irc.m_nPort = static_cast<uint16_t>(values.m_nIrcPort);
+        irc.m_strNick = values.m_strNick;
+        irc.m_strAltNick = values.m_strAltNick;
+        irc.m_strChannel = values.m_strChannel;
+        irc.m_bAuth = values.m_bAuth != 0;
+        irc.m_strUsername = values.m_strUsername;
+        irc.m_strPassword = values.m_strPassword;
+        irc.m_nNetwork = values.m_nNetwork;
+    }
+    irc.m_nTicketSecs.store(values.m_nTicketSecs);
+    {
+        const auto lock = game.LockFields();
+        game.m_nLanguage = values.m_nLanguage;
+        game.m_strServer = values.m_strGameServer;
+        game.m_nQueryPort = values.m_nQueryPort;
+    }
+    const auto lock = colors.LockFields();
+    colors.m_strAlliedKillColor = values.m_strAlliedKillColor;
+    colors.m_strAlliedFlagColor = values.m_strAlliedFlagColor;
+    colors.m_strAxisKillColor = values.m_strAxisKillColor;
+    colors.m_strAxisFlagColor = values.m_strAxisFlagColor;
+    colors.m_strStatusColor = values.m_strStatusColor;
+    colors.m_strKeyColor = values.m_strKeyColor;
+    colors.m_strValueColor = values.m_strValueColor;
+    colors.m_bShowFlag = values.m_bShowFlag;
+    colors.m_bShowKill = values.m_bShowKill;
+    colors.m_bShowTicket = values.m_bShowTicket;
+    colors.m_bShowTk = values.m_bShowTk;
+}
+
+CSettingsValues CollectSettings(irc::CIrcSession& irc, CGameDlg& game, CColorDlg& colors) {
+    CSettingsValues values;
+    {
+        const auto lock = irc.LockFields();
+        values.m_strIrcServer = irc.m_strServer;
+        values.m_nIrcPort = static_cast<int16_t>(irc.m_nPort);
+        values.m_strNick = irc.m_strNick;
+        values.m_strAltNick = irc.m_strAltNick;
+        values.m_strChannel = irc.m_strChannel;
+        values.m_bAuth = irc.m_bAuth ? 1 : 0;
+        values.m_strUsername = irc.m_strUsername;
+        values.m_strPassword = irc.m_strPassword;
+        values.m_nNetwork = irc.m_nNetwork;
+    }
+    values.m_nTicketSecs = irc.m_nTicketSecs.load();
+    {
+        const auto lock = game.LockFields();
+        values.m_nLanguage = game.m_nLanguage;
+        values.m_strGameServer = game.m_strServer;
+        values.m_nQueryPort = game.m_nQueryPort;
+    }
+    const auto lock = colors.LockFields();
+    values.m_strAlliedKillColor = colors.m_strAlliedKillColor;
+    values.m_strAlliedFlagColor = colors.m_strAlliedFlagColor;
+    values.m_strAxisKillColor = colors.m_strAxisKillColor;
+    values.m_strAxisFlagColor = colors.m_strAxisFlagColor;
+    values.m_strStatusColor = colors.m_strStatusColor;
+    values.m_strKeyColor = colors.m_strKeyColor;
+    values.m_strValueColor = colors.m_strValueColor;
+    values.m_bShowFlag = colors.m_bShowFlag;
+    values.m_bShowKill = colors.m_bShowKill;
+    values.m_bShowTicket = colors.m_bShowTicket;
+    values.m_bShowTk = colors.m_bShowTk;
+    return values;
+}
+
+void LoadSettings(const std::string& strPath, irc::CIrcSession& irc, CGameDlg& game,
+                  CColorDlg& colors) {
+    CSettingsValues values;
+    LoadSettingsFile(strPath, values);
+    ApplySettings(values, irc, game, colors);
+}
+
+bool SaveSettings(const std::string& strPath, irc::CIrcSession& irc, CGameDlg& game,
+                  CColorDlg& colors, framework::IMessageSink* pSink) {
+    return SaveSettingsFile(strPath, CollectSettings(irc, game, colors), pSink);
+}
+
+}  // namespace config

@@ -1,0 +1,39 @@
+#pragma once
+// Moves the settings between "settings.ini" and the fields of the three
+// pages that hold them: the IRC side, the BF42 tab and the Settings tab.
+// The fields only: the caller exchanges them with the controls (windows
+// not yet created when loading; each page's UpdateData before saving).
+#include <string>
+
+#include "config/SettingsFormat.h"
+
+namespace framework {
+class IMessageSink;
+}
+namespace irc {
+class CIrcSession;
+}
+class CGameDlg;
+class CColorDlg;
+
+namespace config {
+
+// Sets every settings field of the three pages, each page under its field
+// lock. The IRC port takes the 16 bits as they are (-1 is port 65535). UI
+// thread.
+void ApplySettings(const CSettingsValues& values, irc::CIrcSession& irc, CGameDlg& game,
+                   CColorDlg& colors);
+// The settings fields of the three pages, read under their field locks, so
+// a running IRC or monitor thread never sees a half-replaced text. UI thread.
+CSettingsValues CollectSettings(irc::CIrcSession& irc, CGameDlg& game, CColorDlg& colors);
+
+// Start-up: the file's values (the defaults when it is absent) into the
+// pages. No message on any failure. UI thread, before any worker runs.
+void LoadSettings(const std::string& strPath, irc::CIrcSession& irc, CGameDlg& game,
+                  CColorDlg& colors);
+// Apply and Quit, after the pages took their control values: writes the
+// pages' fields; on failure the message box of SaveSettingsFile. UI thread.
+bool SaveSettings(const std::string& strPath, irc::CIrcSession& irc, CGameDlg& game,
+                  CColorDlg& colors, framework::IMessageSink* pSink);
+
+}  // namespace config

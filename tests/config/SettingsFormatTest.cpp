@@ -1,0 +1,252 @@
+// The text of the settings file: what each kind of line does to the values,
+// the 24 written lines, and that reading what was written gives it back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <functional>
+#include <string>
+
+#include "SettingsPrint.h"
+#include "config/SettingsFormat.h"
+
+namespace {
+
+using config::CSettingsValues;
+using config::FormatSettings;
+using config::ParseSettings;
+
+// Every field differs from both the constructor values and the defaults.
+CSettingsValues AllChanged() {
+    CSettingsValues v;
+    v.m_strIrcServer = "irc.example.net";
+    v.m_nIrcPort = 6668;
+    v.m_strNick = "relay";
+    v.m_strAltNick = "relay_";
+    v.m_strChannel = "#clan";
+    v.m_bAuth = 1;
+    v.m_strUsername = "acct";
+    v.m_strPassword = "s3cr=t";
+    v.m_nNetwork = 1;
+    v.m_nTicketSecs = 120;
+    v.m_nLanguage = 5;
+    v.m_strGameServer = "10.1.2.3";
+    v.m_nQueryPort = 23001;
+    v.m_strAlliedKillColor = "1";
+    v.m_strAlliedFlagColor = "2";
+    v.m_strAxisKillColor = "3";
+    v.m_strAxisFlagColor = "4";
+    v.m_strStatusColor = "5";
+    v.m_strKeyColor = "6";
+    v.m_strValueColor = "7";
+    v.m_bShowFlag = 0;
+    v.m_bShowKill = 0;
+    v.m_bShowTicket = 0;
+    v.m_bShowTk = 0;
+    return v;
+}
+
+TEST(ParseSettings, LinesChangeOnlyWhatTheyName) {
+    const struct {
+        const char* pszName;
+        std::string strText;
+        std::function<void(CSettingsValues&)> expect;  // applied to the constructor values
+    } kRows[] = {
+        {"EmptyText", "", [](CSettingsValues&) {}},
+        {"BlanksVanishEverywhere", "irc_Nick = my bot\n",
+         [](CSettingsValues& v) { v.m_strNick = "mybot"; }},
+        {"LeadingBlankIsRead", "  irc_Nick=x\n", [](CSettingsValues& v) { v.m_strNick = "x"; }},
+        {"TabsStayInValue", "irc_Nick=\tbot\n", [](CSettingsValues& v) { v.m_strNick = "\tbot"; }},
+        {"TabInKeyMatchesNothing", "irc_Nick\t=bot\n", [](CSettingsValues&) {}},
+        {"CommentChangesNothing", "//irc_Nick=x\n", [](CSettingsValues&) {}},
+        {"BlankThenSlashesHasNoEquals", " // note\n", [](CSettingsValues&) {}},
+        {"SlashesInsideValue", "irc_Channel=#a//b\n",
+         [](CSettingsValues& v) { v.m_strChannel = "#a//b"; }},
+        {"KeysAreCaseSensitive", "IRC_NICK=x\nirc_nick=y\n", [](CSettingsValues&) {}},
+        {"SplitAtFirstEquals", "irc_Password=a=b\n",
+         [](CSettingsValues& v) { v.m_strPassword = "a=b"; }},
+        {"LineWithoutEquals", "irc_Nick\n", [](CSettingsValues&) {}},
+        {"EmptyKey", "=fraghorn\n", [](CSettingsValues&) {}},
+        {"UnknownKey", "irc_Nickname=x\nfoo=bar\n", [](CSettingsValues&) {}},
+        {"EmptyValueClearsText", "irc_Nick=a\nirc_Nick=\n",
+         [](CSettingsValues& v) { v.m_strNick = ""; }},
+        {"LastOfRepeatedKeysWins", "bf_Port=1\nirc_Nick=a\nbf_Port=2\n",
+         [](CSettingsValues& v) {
+             v.m_nQueryPort = 2;
+             v.m_strNick = "a";
+         }},
+        {"UpperCaseYesTurnsFilterOff", "show_kill=YES\n",
+         [](CSettingsValues& v) { v.m_bShowKill = 0; }},
+        {"ExactYesTurnsOn", "irc_Auth=yes\nshow_flag=yes\n",
+         [](CSettingsValues& v) { v.m_bAuth = 1; }},
+        {"AnyOtherWordIsOff", "show_tk=1\nshow_ticket=yess\nirc_Auth=no\n",
+         [](CSettingsValues& v) {
+             v.m_bShowTk = 0;
+             v.m_bShowTicket = 0;
+         }},
+        {"YesWithBlanksIsYes", "irc_Auth = y e s\n", [](CSettingsValues& v) { v.m_bAuth = 1; }},
+        {"PortKeepsLow16Bits", "irc_Port=70000\n", [](CSettingsValues& v) { v.m_nIrcPort = 4464; }},
+        {"PortAboveSignedRange", "irc_Port=40000\n",
+         [](CSettingsValues& v) { v.m_nIrcPort = -25536; }},
+        {"PortNegative", "irc_Port=-1\n", [](CSettingsValues& v) { v.m_nIrcPort = -1; }},
+        {"IntegerStopsAtNonDigit", "bf_Port=23000abc\nirc_Tickettime=+30s\n",
+         [](CSettingsValues& v) {
+             v.m_nQueryPort = 23000;
+             v.m_nTicketSecs = 30;
+         }},
+        {"IntegerWithoutDigitsIsZero", "irc_Network=abc\nbf_Language=-\n",
+         [](CSettingsValues& v) {
+             v.m_nNetwork = 0;
+             v.m_nLanguage = 0;
+         }},
+        {"IntegerSaturates", "bf_Port=99999999999\nirc_Tickettime=-99999999999\n",
+         [](CSettingsValues& v) {
+             v.m_nQueryPort = INT32_MAX;
+             v.m_nTicketSecs = INT32_MIN;
+         }},
+        {"CrBeforeLineFeedDropped", "irc_Nick=bot\r\nirc_altNick=b\rt\n",
+         [](CSettingsValues& v) {
+             v.m_strNick = "bot";
+             v.m_strAltNick = "b\rt";
+         }},
+        {"LastLineWithoutLineFeed", "irc_Nick=a\nirc_Channel=#c",
+         [](CSettingsValues& v) {
+             v.m_strNick = "a";
+             v.m_strChannel = "#c";
+         }},
+        {"NulEndsTheLineText", std::string("irc_Nick=ab\0cd\nbf_Server=h\n", 26),
+         [](CSettingsValues& v) {
+             v.m_strNick = "ab";
+             v.m_strGameServer = "h";
+         }},
+        {"OneLineFile", "bf_Port=2300", [](CSettingsValues& v) { v.m_nQueryPort = 2300; }},
+        {"HighBytesKept", "irc_Nick=J\xE4ger\n",
+         [](CSettingsValues& v) { v.m_strNick = "J\xE4ger"; }},
+    };
+    for (const auto& row : kRows) {
+        CSettingsValues expected;
+        row.expect(expected);
+        EXPECT_EQ(ParseSettings(row.strText), expected) << row.pszName;
+    }
+}
+
+TEST(ParseSettings, OneLineFileLeavesEverythingElseAtConstructorValues) {
+    const CSettingsValues v = ParseSettings("bf_Port=2300\n");
+    EXPECT_EQ(v.m_nQueryPort, 2300);
+    EXPECT_EQ(v.m_nLanguage, -1);
+    EXPECT_EQ(v.m_nIrcPort, 0);
+    EXPECT_EQ(v.m_strAlliedKillColor, "");
+    EXPECT_EQ(v.m_strValueColor, "");
+    EXPECT_EQ(v.m_bShowTk, 1);
+}
+
+TEST(ParseSettings, LineLengthLimit) {
+    const size_t nMax = config::CSettingsParser::kMaxLineChars;
+    const std::string strKey = "irc_Password=";
+    const std::string strFits(nMax - strKey.size(), 'p');
+    const std::string strTooLong(nMax - strKey.size() + 1, 'q');
+    const struct {
+        const char* pszName;
+        std::string strText;
+        std::string strPassword;
+    } kRows[] = {
+        {"LongestLineRead", strKey + strFits + "\nirc_Nick=after\n", strFits},
+        {"LongestLineWithCrRead", strKey + strFits + "\r\nirc_Nick=after\r\n", strFits},
+        {"OneMoreSkipped", "irc_Password=old\n" + strKey + strTooLong + "\nirc_Nick=after\n",
+         "old"},
+        {"OneMoreWithCrSkipped",
+         "irc_Password=old\r\n" + strKey + strTooLong + "\r\nirc_Nick=after\r\n", "old"},
+        {"HugeLineSkipped",
+         "irc_Password=old\n" + strKey + std::string(200000, 'z') + "\nirc_Nick=after\n", "old"},
+        {"HugeLastLineSkipped",
+         "irc_Nick=after\nirc_Password=old\n" + strKey + std::string(5000, 'z'), "old"},
+    };
+    for (const auto& row : kRows) {
+        const CSettingsValues v = ParseSettings(row.strText);
+        EXPECT_EQ(v.m_strPassword, row.strPassword) << row.pszName;
+        EXPECT_EQ(v.m_strNick, "after") << row.pszName << ": a long line must not stop the load";
+    }
+}
+
+TEST(ParseSettings, PiecesGiveTheSameAsTheWhole) {
+    // Chunk borders between CR and LF, inside keys and inside a long line.
+    const std::string strText =
+        "irc_Nick=a\r\n//x\r\nirc_Port=70000\r\nirc_Password=" + std::string(1500, 'w') +
+        "\r\nbf_Server=h\r\nshow_kill=no";
+    const CSettingsValues whole = ParseSettings(strText);
+    ASSERT_EQ(whole.m_strGameServer, "h");
+    for (size_t nChunk = 1; nChunk <= 9; ++nChunk) {
+        config::CSettingsParser parser;
+        for (size_t i = 0; i < strText.size(); i += nChunk) {
+            parser.Feed(std::string_view(strText).substr(i, nChunk));
+        }
+        parser.Finish();
+        EXPECT_EQ(parser.Values(), whole) << "chunk " << nChunk;
+    }
+}
+
+TEST(ParseSettings, AbandonDropsAStartedLine) {
+    config::CSettingsParser parser;
+    parser.Feed("irc_Nick=whole\nirc_Channel=#cut");
+    parser.Abandon();
+    parser.Finish();
+    EXPECT_EQ(parser.Values().m_strNick, "whole");
+    EXPECT_EQ(parser.Values().m_strChannel, "");
+}
+
+TEST(FormatSettings, DefaultsGiveTheKnownFile) {
+    const std::string strExpected =
+        "irc_Server=irc.quakenet.org\r\n"
+        "irc_Port=6667\r\n"
+        "irc_Nick=fraghorn\r\n"
+        "irc_altNick=\r\n"
+        "irc_Channel=\r\n"
+        "irc_Auth=no\r\n"
+        "irc_Username=\r\n"
+        "irc_Password=\r\n"
+        "irc_Network=0\r\n"
+        "irc_Tickettime=0\r\n"
+        "bf_Language=0\r\n"
+        "bf_Server=\r\n"
+        "bf_Port=23000\r\n"
+        "allied_farbe_kill=02\r\n"
+        "allied_farbe_flagge=12\r\n"
+        "axis_farbe_kill=05\r\n"
+        "axis_farbe_flagge=04\r\n"
+        "status_farbe=14\r\n"
+        "key_farbe=10\r\n"
+        "value_farbe=14\r\n"
+        "show_flag=yes\r\n"
+        "show_kill=yes\r\n"
+        "show_ticket=yes\r\n"
+        "show_tk=yes\r\n";
+    EXPECT_EQ(FormatSettings(config::DefaultSettings()), strExpected);
+}
+
+TEST(FormatSettings, ValuesAsWritten) {
+    CSettingsValues v;
+    v.m_nIrcPort = -25536;
+    v.m_bAuth = 2;  // any value but 0 is on
+    v.m_nNetwork = -1;
+    v.m_strPassword = "a\nirc_Nick=evil";
+    v.m_strPassword.push_back('\0');
+    const std::string strText = FormatSettings(v);
+    EXPECT_NE(strText.find("\r\nirc_Port=-25536\r\n"), std::string::npos);
+    EXPECT_NE(strText.find("\r\nirc_Auth=yes\r\n"), std::string::npos);
+    EXPECT_NE(strText.find("\r\nirc_Network=-1\r\n"), std::string::npos);
+    EXPECT_NE(strText.find("\r\nirc_Password=airc_Nick=evil\r\n"), std::string::npos);
+    EXPECT_EQ(ParseSettings(strText).m_strNick, "") << "a value must not start a line";
+    EXPECT_EQ(strText.find('\0'), std::string::npos);
+}
+
+TEST(FormatSettings, ReadingTheWrittenTextGivesTheValuesBack) {
+    const CSettingsValues rows[] = {CSettingsValues{}, config::DefaultSettings(), AllChanged()};
+    for (const CSettingsValues& v : rows) {
+        EXPECT_EQ(ParseSettings(FormatSettings(v)), v);
+    }
+    // The 24 keys are all written: each field comes back from its own line.
+    const std::string strText = FormatSettings(AllChanged());
+    EXPECT_EQ(std::count(strText.begin(), strText.end(), '\n'), 24);
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+// The settings between the file and the three pages that hold them.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "SettingsPrint.h"
+#include "TempFolder.h"
+#include "config/ColorDlg.h"
+#include "config/SettingsFile.h"
+#include "config/SettingsPages.h"
+#include "framework/MessageBox.h"
+#include "platform/Clock.h"
+#include "res/Resource.h"
+#include "support/RecordingIrcSession.h"
+#include "ui/GameDlg.h"
+
+namespace {
+
+using config::CSettingsValues;
+
+class SettingsPages : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_folder.IsValid()); }
+    std::string File() const { return m_folder / "settings.ini"; }
+
+    testsupport::CTempFolder m_folder;
+    platform::CManualClock m_clock;
+    testsupport::CRecordingIrcSession m_irc{m_clock, false};
+    CGameDlg m_game;
+    CColorDlg m_colors;
+    framework::CRecordingMessageSink m_sink;
+};
+
+TEST_F(SettingsPages, FirstStartFillsThePagesWithTheDefaults) {
+    config::LoadSettings(File(), m_irc, m_game, m_colors);
+    EXPECT_EQ(m_irc.m_strServer, config::kDefaultIrcServer);
+    EXPECT_EQ(m_irc.m_nPort, 6667);
+    EXPECT_EQ(m_irc.m_strNick, "fraghorn");
+    EXPECT_EQ(m_irc.m_nNetwork, 0);
+    EXPECT_FALSE(m_irc.m_bAuth);
+    EXPECT_EQ(m_game.m_nQueryPort, 23000);
+    EXPECT_EQ(m_game.m_nLanguage, 0);
+    EXPECT_EQ(m_colors.m_strAlliedKillColor, "02");
+    EXPECT_EQ(m_colors.m_strAxisKillColor, "05");
+    EXPECT_EQ(m_colors.m_strAlliedFlagColor, "12");
+    EXPECT_EQ(m_colors.m_strAxisFlagColor, "04");
+    EXPECT_EQ(m_colors.m_strStatusColor, "14");
+    EXPECT_EQ(m_colors.m_strKeyColor, "10");
+    EXPECT_EQ(m_colors.m_strValueColor, "14");
+    EXPECT_EQ(config::CollectSettings(m_irc, m_game, m_colors), config::DefaultSettings());
+
+    // Loaded before the window exists, shown once it does.
+    ASSERT_TRUE(m_colors.Create(m_sink));
+    EXPECT_EQ(m_colors.GetItemText(res::IDC_COLOR_ALLIED_KILL), "02");
+}
+
+TEST_F(SettingsPages, FileOfOneLineLeavesTheRestAtConstructorValues) {
+    ASSERT_TRUE(testsupport::WriteWholeFile(File(), "bf_Port=2300\r\n"));
+    config::LoadSettings(File(), m_irc, m_game, m_colors);
+    EXPECT_EQ(m_game.m_nQueryPort, 2300);
+    EXPECT_EQ(m_game.m_nLanguage, -1);
+    EXPECT_EQ(m_irc.m_nPort, 0);
+    EXPECT_EQ(m_irc.m_nNetwork, -1);
+    EXPECT_EQ(m_colors.m_strAlliedKillColor, "");
+    EXPECT_EQ(m_colors.m_bShowKill, 1);
+}
+
+TEST_F(SettingsPages, SavedPagesLoadBackIntoFreshPages) {
+    CSettingsValues v;
+    v.m_strIrcServer = "irc.example.net";
+    v.m_nIrcPort = -25536;  // port 40000 as the file holds it
+    v.m_strNick = "relay";
+    v.m_strAltNick = "relay_";
+    v.m_strChannel = "#clan";
+    v.m_bAuth = 1;
+    v.m_strUsername = "acct";
+    v.m_strPassword = "pw";
+    v.m_nNetwork = 1;
+    v.m_nTicketSecs = 90;
+    v.m_nLanguage = 3;
+    v.m_strGameServer = "10.0.0.2";
+    v.m_nQueryPort = 23001;
+    v.m_strAlliedKillColor = "1";
+    v.m_strAlliedFlagColor = "2";
+    v.m_strAxisKillColor = "3";
+    v.m_strAxisFlagColor = "4";
+    v.m_strStatusColor = "5";
+    v.m_strKeyColor = "6";
+    v.m_strValueColor = "7";
+    v.m_bShowFlag = 0;
+    v.m_bShowKill = 1;
+    v.m_bShowTicket = 0;
+    v.m_bShowTk = 1;
+    config::ApplySettings(v, m_irc, m_game, m_colors);
+    EXPECT_EQ(m_irc.m_nPort, 40000);
+    EXPECT_EQ(m_irc.m_nTicketSecs.load(), 90);
+    ASSERT_TRUE(config::SaveSettings(File(), m_irc, m_game, m_colors, &m_sink));
+    EXPECT_NE(testsupport::ReadWholeFile(File()).find("irc_Port=-25536\r\n"), std::string::npos);
+
+    platform::CManualClock clock;
+    testsupport::CRecordingIrcSession irc(clock, false);
+    CGameDlg game;
+    CColorDlg colors;
+    config::LoadSettings(File(), irc, game, colors);
+    EXPECT_EQ(irc.m_nPort, 40000);
+    EXPECT_EQ(config::CollectSettings(irc, game, colors), v);
+    EXPECT_EQ(m_sink.Count(), 0u);
+}
+
+TEST_F(SettingsPages, FailedSaveTellsTheOperator) {
+    EXPECT_FALSE(
+        config::SaveSettings(m_folder / "missing/settings.ini", m_irc, m_game, m_colors, &m_sink));
+    EXPECT_EQ(m_sink.Last(),
+              (framework::CMessage{"Couldn't write to file.", "Error", framework::EIcon::Error}));
+}
+
+}  // namespace

@@ -1,0 +1,11 @@
+#pragma once
+// Failures print settings values as the file would hold them.
+#include <ostream>
+
+#include "config/SettingsFormat.h"
+
+namespace config {
+inline void PrintTo(const CSettingsValues& values, std::ostream* pOut) {
+    *pOut << "\n" << FormatSettings(values);
+}
+}  // namespace config
