@@ -129,11 +129,9 @@ void CQtPageView::ApplyPendingChanges() {
         if (bLogChange) {
             CLogBatch& batch = logs[change.nId];
             if (change.eWhat == EChange::LogAppend) {
-                if (batch.bAppend || batch.nTrim > 0) {
-                    // An append after a trim keeps its place: flush first.
-                    if (batch.nTrim > 0) FlushLog(change.nId, batch);
-                    if (batch.bAppend) batch.strLines += '\n';
-                }
+                // Trims only ever take lines from the start, so appending
+                // everything and then trimming the sum gives the same lines.
+                if (batch.bAppend) batch.strLines += '\n';
                 batch.strLines += change.strText;
                 batch.bAppend = true;
             } else if (change.eWhat == EChange::LogTrim) {

@@ -5,12 +5,14 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSet>
+#include <QSpontaneKeyEvent>
 #include <QTabBar>
 #include <map>
 #include <memory>
@@ -236,6 +238,31 @@ TEST(QtScreenshotTest, MainWindowShowsOneTabPageAtATimeAndSwitchesByTab) {
     ASSERT_TRUE(SpinUntil([&] { return *pDone; }));
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(mainPage.IsEnded());
+}
+
+TEST(QtScreenshotTest, CloseBoxAsksThePageAndLeavesClosingToTheProgram) {
+    qtview::CQtDispatcherHost host;
+    framework::CRecordingMessageSink sink;
+    CTabbedMainPage mainPage;
+    ASSERT_TRUE(mainPage.Create(sink));
+    const qtview::CDialogUnits units;
+    qtview::CQtMainWindow window(mainPage, host.Dispatcher(), units, res::IDR_MAINFRAME);
+    int nEnded = 0;
+    QObject::connect(&window, &qtview::CQtMainWindow::Ended, [&](int n) { nEnded = n; });
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    // The title bar's close box: the page's close handler ends its run.
+    QCloseEvent closeBox;
+    QSpontaneKeyEvent::setSpontaneous(&closeBox);
+    qApp->notify(&window, &closeBox);  // keeps it spontaneous, as the window system sends it
+    EXPECT_FALSE(closeBox.isAccepted());
+    ASSERT_TRUE(SpinUntil([&] { return nEnded == framework::IDOK; }));
+    EXPECT_TRUE(mainPage.IsEnded());
+    EXPECT_TRUE(window.isVisible());
+    // The program closes the window itself.
+    EXPECT_TRUE(window.close());
+    EXPECT_FALSE(window.isVisible());
 }
 
 TEST(QtScreenshotTest, EveryTemplateAsAPage) {
