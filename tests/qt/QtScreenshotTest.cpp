@@ -51,12 +51,18 @@ protected:
             const auto it = kPlaceholders.find(ctrl.strText);
             if (it != kPlaceholders.end()) SetItemText(ctrl.nId, res::LoadResString(it->second));
         }
-        if (HasItem(res::IDC_GAME_LANGUAGE)) SetCurSel(res::IDC_GAME_LANGUAGE, 2);
-        if (HasItem(res::IDC_IRC_LOG)) {
+        const int nTemplate = Template().nId;
+        if (nTemplate == res::IDD_IRC) {
+            SetItemText(res::IDC_IRC_NICK, "fragrelay");
+            SetItemText(res::IDC_IRC_PORT, "6667");
+            SetItemText(res::IDC_IRC_TICKETSECS, "60");
+            SetItemText(res::IDC_IRC_PASSWORD, "secret");
             AppendLogLine(res::IDC_IRC_LOG, "* Now talking in #fragrelay");
             AppendLogLine(res::IDC_IRC_LOG, "<Zo\xEB> caf\xE9 at the \x80 5 server?");
-        }
-        if (HasItem(res::IDC_GAME_LOG)) {
+        } else if (nTemplate == res::IDD_GAME) {
+            SetCurSel(res::IDC_GAME_LANGUAGE, 2);
+            SetItemText(res::IDC_GAME_SERVER, "127.0.0.1");
+            SetItemText(res::IDC_GAME_PORT, "23000");
             AppendLogLine(res::IDC_GAME_LOG, "Sgt.Pepper [a tu\xE9] Fran\xE7ois");
             AppendLogLine(res::IDC_GAME_LOG, "Map: El Alamein (Conquest)");
         }
