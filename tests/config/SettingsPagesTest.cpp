@@ -54,17 +54,6 @@ TEST_F(SettingsPages, FirstStartFillsThePagesWithTheDefaults) {
     EXPECT_EQ(m_colors.GetItemText(res::IDC_COLOR_ALLIED_KILL), "02");
 }
 
-TEST_F(SettingsPages, FileOfOneLineLeavesTheRestAtConstructorValues) {
-    ASSERT_TRUE(testsupport::WriteWholeFile(File(), "bf_Port=2300\r\n"));
-    config::LoadSettings(File(), m_irc, m_game, m_colors);
-    EXPECT_EQ(m_game.m_nQueryPort, 2300);
-    EXPECT_EQ(m_game.m_nLanguage, -1);
-    EXPECT_EQ(m_irc.m_nPort, 0);
-    EXPECT_EQ(m_irc.m_nNetwork, -1);
-    EXPECT_EQ(m_colors.m_strAlliedKillColor, "");
-    EXPECT_EQ(m_colors.m_bShowKill, 1);
-}
-
 TEST_F(SettingsPages, SavedPagesLoadBackIntoFreshPages) {
     CSettingsValues v;
     v.m_strIrcServer = "irc.example.net";
@@ -105,13 +94,6 @@ TEST_F(SettingsPages, SavedPagesLoadBackIntoFreshPages) {
     EXPECT_EQ(irc.m_nPort, 40000);
     EXPECT_EQ(config::CollectSettings(irc, game, colors), v);
     EXPECT_EQ(m_sink.Count(), 0u);
-}
-
-TEST_F(SettingsPages, FailedSaveTellsTheOperator) {
-    EXPECT_FALSE(
-        config::SaveSettings(m_folder / "missing/settings.ini", m_irc, m_game, m_colors, &m_sink));
-    EXPECT_EQ(m_sink.Last(),
-              (framework::CMessage{"Couldn't write to file.", "Error", framework::EIcon::Error}));
 }
 
 }  // namespace
