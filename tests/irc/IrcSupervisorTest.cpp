@@ -87,7 +87,7 @@ protected:
     Supervisor() { m_session.Configure("127.0.0.1", m_server.Port(), "Bot", "Bot2", "#Chan"); }
     ~Supervisor() override {
         m_clock.Release();
-        m_session.EndIrcThread();
+        if (!EndThreadPromptly()) ADD_FAILURE() << "the IRC thread did not end when asked";
     }
 
     // Completes registration on connection n as the nickname nick and
@@ -102,21 +102,32 @@ protected:
     bool ThreadEnds() {
         return WaitUntil([&] { return !m_session.IsIrcThreadRunning(); });
     }
-    // Ends the thread from another thread and tells whether that finished
-    // in time; otherwise the server closes everything so the join can end.
-    bool EndThreadPromptly() {
+    // Runs work on another thread and tells whether it finished in time. If
+    // not, the server hangs up on everything and stops accepting, so that
+    // the work can end and the fault shows as a failure, not a hang.
+    template <typename Work>
+    bool RunPromptly(Work work) {
         std::atomic<bool> bDone{false};
-        std::thread ender([&] {
-            m_session.EndIrcThread();
+        std::thread worker([&] {
+            work();
             bDone = true;
         });
         const bool bInTime = WaitUntil([&] { return bDone.load(); });
         if (!bInTime) {
-            for (int i = 0; i < m_server.Connections(); ++i) m_server.Close(i);
+            m_server.StopListening();
             m_clock.Release();
+            WaitUntil(
+                [&] {
+                    for (int i = 0; i < m_server.Connections(); ++i) m_server.Close(i);
+                    return bDone.load();
+                },
+                std::chrono::seconds(20));
         }
-        ender.join();
+        worker.join();
         return bInTime;
+    }
+    bool EndThreadPromptly() {
+        return RunPromptly([&] { m_session.EndIrcThread(); });
     }
 
     CScriptedTcpServer m_server;
@@ -288,7 +299,9 @@ TEST_F(Supervisor, ConnectWhileOldThreadWaitsEndsItFirst) {
     m_session.Disconnect();
     ASSERT_TRUE(m_server.WaitForLine(0, std::string("QUIT :v1.3 BETA /// ") + irc::kAttribution));
     // The server never closes the old connection; Connect again at once.
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    int nResult = -1;
+    ASSERT_TRUE(RunPromptly([&] { nResult = m_session.OpenSession(); }));
+    ASSERT_EQ(nResult, 0);
     EXPECT_TRUE(WaitUntil([&] { return m_server.ClosedByPeer(0); }));
     ASSERT_TRUE(m_server.WaitForConnections(2));
     Register(1, "Bot");

@@ -1,0 +1,66 @@
+// Any bytes from the server, cut into reads of any size, through the line
+// splitter and the dispatch: no crash, and nothing sent that could end its
+// line early and start another.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "irc/IrcDispatch.h"
+#include "irc/IrcLineSplitter.h"
+
+namespace {
+
+void Check(bool bOk) {
+    if (!bOk) __builtin_trap();
+}
+
+bool HasLineBreak(const std::string& str) {
+    return str.find('\r') != std::string::npos || str.find('\n') != std::string::npos;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
+    if (nSize == 0) return 0;
+    // The first byte chooses the read size and the game state.
+    const size_t nRead = 1 + (pData[0] % 64) * 17;
+    irc::CIrcSessionView view;
+    view.m_strChannel = "#chan";
+    view.m_strCurrentNick = "bot";
+    view.m_strNick = "bot";
+    view.m_strAltNick = "bot2";
+    view.m_strVersion = "v1.3 BETA";
+    view.m_bAuth = (pData[0] & 0x40) != 0;
+    view.m_nNetwork = pData[0] >> 7;
+    view.m_strUsername = "user";
+    view.m_strPassword = "pass";
+    view.m_nGameState = pData[0] % 3;
+
+    irc::CIrcLineSplitter splitter;
+    irc::CIrcLineState state;
+    std::vector<irc::CIrcAction> actions;
+    std::string strLine;
+    auto dispatch = [&] {
+        Check(!strLine.empty() && !HasLineBreak(strLine) &&
+              strLine.find('\0') == std::string::npos);
+        actions.clear();
+        irc::DispatchLine(strLine, view, state, &actions);
+        for (const irc::CIrcAction& a : actions) {
+            // A sent line is its text plus "\r\n": the text must hold neither.
+            if (a.m_eKind == irc::CIrcAction::EKind::Send) Check(!HasLineBreak(a.m_strText));
+            if (a.m_eKind == irc::CIrcAction::EKind::EnterChannel)
+                Check(!HasLineBreak(a.m_strText));
+        }
+    };
+    for (size_t nPos = 1; nPos < nSize; nPos += nRead) {
+        const size_t nLen = nSize - nPos < nRead ? nSize - nPos : nRead;
+        splitter.Feed(reinterpret_cast<const char*>(pData + nPos), nLen);
+        while (splitter.Next(strLine)) dispatch();
+        Check(splitter.Pending() <= irc::CIrcLineSplitter::kMaxPendingLine + nRead);
+    }
+    if (splitter.TakeRest(strLine)) dispatch();
+    const int nResult = irc::EndOfConnectionResult(state);
+    Check(nResult >= 0 && nResult <= 2);
+    return 0;
+}
