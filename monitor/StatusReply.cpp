@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/Text.h"
+#include "query/InfoReply.h"
 #include "query/ReplyReader.h"
 
 namespace {
@@ -11,14 +12,11 @@ int16_t Low16Signed(int32_t n) {
     return static_cast<int16_t>(static_cast<uint16_t>(n));
 }
 
-bool IsXpack1(std::string_view value) {
-    constexpr std::string_view kXpack1 = "xpack1";
-    if (value.size() != kXpack1.size()) return false;
-    for (size_t i = 0; i < value.size(); ++i) {
-        char c = value[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != kXpack1[i]) return false;
-    }
+// A v1.61 server sends "time_limit" 0 for a game without a time limit.
+bool IsZeroMinutes(std::string_view value) {
+    if (value.empty()) return false;
+    for (char c : value)
+        if (c != '0') return false;
     return true;
 }
 
@@ -42,11 +40,8 @@ bool StoreServerValue(std::string_view key, std::string_view value, CServerStatu
     } else if (key == "hostport") {
         status.m_nHostPort = static_cast<uint16_t>(platform::ParseLeadingInt(value));
     } else if (key == "gameId") {
-        if (IsXpack1(value))
-            status.m_strMod.assign("RtR");
-        else
-            status.m_strMod.assign(value);
-    } else if (key == "Version") {
+        status.m_strMod = ModFromGameId(value);
+    } else if (key == "Version" || key == "version") {
         status.m_strServerVersion.assign(value);
     } else if (key == "maxplayers") {
         status.m_nMaxPlayers = Low16Signed(platform::ParseLeadingInt(value));
@@ -56,11 +51,13 @@ bool StoreServerValue(std::string_view key, std::string_view value, CServerStatu
         status.m_strGameMode.assign(value);
     } else if (key == "mapname") {
         status.m_strMapName.assign(value);
-    } else if (key == "Game Start Delay") {
+    } else if (key == "Game Start Delay" || key == "game_start_delay") {
         status.m_strGameStartDelay.assign(value);
     } else if (key == "Time Limit") {
         status.m_strTimeLimit.assign(value);
-    } else if (key == "Ticket Ratio") {
+    } else if (key == "time_limit") {
+        status.m_strTimeLimit.assign(IsZeroMinutes(value) ? std::string_view("unlimited") : value);
+    } else if (key == "Ticket Ratio" || key == "ticket_ratio") {
         status.m_strTicketRatio.assign(value);
     } else if (key == "gametype") {
         status.m_strGameType.assign(value);
@@ -82,9 +79,15 @@ struct PlayerPrefix {
 };
 
 constexpr PlayerPrefix kPlayerPrefixes[] = {
-    {"team_", PlayerField::Team},   {"ping_", PlayerField::Ping},
-    {"score_", PlayerField::Score}, {"deaths_", PlayerField::Deaths},
-    {"frags_", PlayerField::Frags}, {"player_", PlayerField::Name},
+    {"team_", PlayerField::Team},
+    {"ping_", PlayerField::Ping},
+    {"score_", PlayerField::Score},
+    {"deaths_", PlayerField::Deaths},
+    {"frags_", PlayerField::Frags},
+    {"player_", PlayerField::Name},
+    // The spellings of today's (v1.61) servers.
+    {"kills_", PlayerField::Frags},
+    {"playername_", PlayerField::Name},
 };
 
 void StorePlayerValue(std::string_view key, std::string_view value, PlayerTable& players) {

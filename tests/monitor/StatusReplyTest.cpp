@@ -156,7 +156,8 @@ INSTANTIATE_TEST_SUITE_P(Keys, MalformedPlayerKey,
                          ::testing::Values("team_64", "score_100", "ping_", "deaths_x", "frags_1a",
                                            "player_-1", "team_ 1", "team_+1",
                                            "score_99999999999999999999", "Team_1", "team1",
-                                           "kills_1", "playername_1"));
+                                           "kills_", "kills_64", "playername_1x", "keyhash_1",
+                                           "Playername_1"));
 
 TEST(StatusReply, PlayerSlotBoundsAndLeadingZeros) {
     CServerStatus status;
@@ -219,7 +220,7 @@ TEST_F(CapturedReply, KnownKeysDecode) {
     EXPECT_EQ(status.m_nNumPlayers, 36);
     EXPECT_EQ(status.m_strTickets1, "0");
     EXPECT_EQ(status.m_strTickets2, "4");
-    EXPECT_EQ(status.m_strServerVersion, "");  // this server spells it "version"
+    EXPECT_EQ(status.m_strServerVersion, "v1.61");  // spelled "version" by this server
     EXPECT_EQ(players[0].m_nDeaths, 2);
     EXPECT_EQ(players[0].m_nPing, 41);
     EXPECT_EQ(players[0].m_nTeam, 1);
