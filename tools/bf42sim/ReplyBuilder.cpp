@@ -18,13 +18,53 @@ std::string Clean(std::string str) {
     return str;
 }
 
-std::string StyledServerKey(const std::string& strKey, KeyStyle style) {
-    if (style == KeyStyle::Classic) return strKey;
-    if (strKey == "Version") return "version";
-    if (strKey == "Game Start Delay") return "game_start_delay";
-    if (strKey == "Time Limit") return "time_limit";
-    if (strKey == "Ticket Ratio") return "ticket_ratio";
-    return strKey;
+// The captured v1.61 server's keys in its order, spelled as it sends them.
+// clang-format off
+constexpr const char* kV161ServerKeys[] = {
+    "gamename", "gamever", "language", "location", "averageFPS", "content_check", "dedicated",
+    "gameId", "gamemode", "gametype", "hostname", "hostport", "mapId", "mapname", "maxplayers",
+    "numplayers", "password", "reservedslots", "roundTime", "roundTimeRemain", "status",
+    "sv_punkbuster", "tickets1", "tickets2", "unpure_mods", "version", "active_mods",
+    "allied_team_ratio", "allow_nose_cam", "auto_balance_teams", "axis_team_ratio",
+    "bandwidth_choke_limit", "content_check", "cpu", "external_view", "free_camera",
+    "game_start_delay", "hit_indicator", "kickback", "kickback_on_splash", "name_tag_distance",
+    "name_tag_distance_scope", "number_of_rounds", "soldier_friendly_fire",
+    "soldier_friendly_fire_on_splash", "spawn_delay", "spawn_wave_time", "sv_punkbuster",
+    "ticket_ratio", "time_limit", "tk_mode", "unpure_mods", "vehicle_friendly_fire",
+    "vehicle_friendly_fire_on_splash",
+};
+// clang-format on
+
+// Keys per player in the v1.61 style.
+constexpr size_t kV161PlayerKeys = 7;
+
+// The four server keys a v1.61 server spells differently; states use the classic names.
+struct CRenamedKey {
+    const char* pszClassic;
+    const char* pszV161;
+};
+constexpr CRenamedKey kRenamedKeys[] = {
+    {"Version", "version"},
+    {"Game Start Delay", "game_start_delay"},
+    {"Time Limit", "time_limit"},
+    {"Ticket Ratio", "ticket_ratio"},
+};
+
+std::string V161Key(const std::string& strClassic) {
+    for (const CRenamedKey& key : kRenamedKeys)
+        if (strClassic == key.pszClassic) return key.pszV161;
+    return strClassic;
+}
+
+std::string ClassicKey(const std::string& strV161) {
+    for (const CRenamedKey& key : kRenamedKeys)
+        if (strV161 == key.pszV161) return key.pszClassic;
+    return strV161;
+}
+
+bool IsV161ServerKey(const std::string& strKey) {
+    return std::find(std::begin(kV161ServerKeys), std::end(kV161ServerKeys), strKey) !=
+           std::end(kV161ServerKeys);
 }
 
 std::string NumPlayersValue(const CSimState& state) {
@@ -46,10 +86,30 @@ std::string Trailer(const std::string& strQueryId, size_t nNumber, bool bLast) {
 
 std::vector<KeyValue> BuildStatusPairs(const CSimState& state, KeyStyle style) {
     std::vector<KeyValue> vPairs;
-    vPairs.reserve(state.m_vServerKeys.size() + state.m_vPlayers.size() * 7);
-    for (const auto& kv : state.m_vServerKeys) {
-        const std::string strValue = kv.first == "numplayers" ? NumPlayersValue(state) : kv.second;
-        vPairs.emplace_back(Clean(StyledServerKey(kv.first, style)), Clean(strValue));
+    vPairs.reserve(state.m_vServerKeys.size() + 4 + state.m_vPlayers.size() * 7);
+    auto addServerKey = [&](const std::string& strSent, const std::string& strStateKey,
+                            std::string strValue) {
+        if (strStateKey == "numplayers") strValue = NumPlayersValue(state);
+        // Such a server sends 0 minutes for a game without a time limit.
+        if (strSent == "time_limit" && strValue == "unlimited") strValue = "0";
+        vPairs.emplace_back(Clean(strSent), Clean(strValue));
+    };
+    if (style == KeyStyle::Classic) {
+        for (const auto& kv : state.m_vServerKeys) addServerKey(kv.first, kv.first, kv.second);
+    } else {
+        // The captured order first, from a state key in either spelling ...
+        for (const char* pszKey : kV161ServerKeys) {
+            for (const std::string& strStateKey : {ClassicKey(pszKey), std::string(pszKey)}) {
+                if (!state.HasKey(strStateKey)) continue;
+                addServerKey(pszKey, strStateKey, state.GetKey(strStateKey));
+                break;
+            }
+        }
+        // ... then the keys that server did not send, in the state's order.
+        for (const auto& kv : state.m_vServerKeys) {
+            const std::string strSent = V161Key(kv.first);
+            if (!IsV161ServerKey(strSent)) addServerKey(strSent, kv.first, kv.second);
+        }
     }
     const bool bClassic = style == KeyStyle::Classic;
     for (size_t n = 0; n < state.m_vPlayers.size(); ++n) {
@@ -97,25 +157,16 @@ std::vector<KeyValue> BuildInfoPairs(const CSimState& state, KeyStyle style) {
     return vPairs;
 }
 
-std::vector<std::string> SplitReply(const std::vector<KeyValue>& vPairs,
-                                    const std::string& strQueryId, size_t nMaxDatagram,
-                                    size_t nMinDatagrams) {
-    std::vector<std::string> vTexts;
-    vTexts.reserve(vPairs.size());
-    size_t nTotal = 0;
-    for (const auto& kv : vPairs) {
-        vTexts.push_back(PairText(kv));
-        nTotal += vTexts.back().size();
-    }
-    // Room for the longest trailer any datagram of this reply can carry.
-    const size_t nReserve = Trailer(strQueryId, vPairs.size() + 1, true).size();
-    const size_t nRoom = nMaxDatagram > nReserve + 2 ? nMaxDatagram - nReserve : 2;
-    // With a minimum count, aim at an even share so that every datagram gets pairs.
-    const size_t nMin = std::max<size_t>(1, std::min(nMinDatagrams, vTexts.size()));
-    const size_t nTarget = std::min(nRoom, nMin > 1 ? (nTotal + nMin - 1) / nMin : nRoom);
+namespace {
 
-    std::vector<std::string> vBodies(1);
-    for (const std::string& strPair : vTexts) {
+// Packs pair texts [nBegin, nEnd) into bodies of at most nTarget bytes,
+// starting a new body; never splits a pair unless it is longer than nRoom.
+void PackBodies(const std::vector<std::string>& vTexts, size_t nBegin, size_t nEnd, size_t nTarget,
+                size_t nRoom, std::vector<std::string>& vBodies) {
+    if (nBegin >= nEnd) return;
+    if (vBodies.empty() || !vBodies.back().empty()) vBodies.emplace_back();
+    for (size_t n = nBegin; n < nEnd; ++n) {
+        const std::string& strPair = vTexts[n];
         std::string* pBody = &vBodies.back();
         if (!pBody->empty() && pBody->size() + strPair.size() > nTarget) {
             vBodies.emplace_back();
@@ -131,11 +182,72 @@ std::vector<std::string> SplitReply(const std::vector<KeyValue>& vPairs,
             vBodies.back() = strPair.substr(nAt, nRoom);
         }
     }
-    std::vector<std::string> vDatagrams;
-    vDatagrams.reserve(vBodies.size());
+}
+
+std::vector<std::string> PairTexts(const std::vector<KeyValue>& vPairs, size_t* pTotal) {
+    std::vector<std::string> vTexts;
+    vTexts.reserve(vPairs.size());
+    *pTotal = 0;
+    for (const auto& kv : vPairs) {
+        vTexts.push_back(PairText(kv));
+        *pTotal += vTexts.back().size();
+    }
+    return vTexts;
+}
+
+// Room for pairs in a datagram of nMaxDatagram bytes, keeping space for
+// the longest trailer any datagram of a reply of nPairs pairs can carry.
+size_t BodyRoom(size_t nMaxDatagram, const std::string& strQueryId, size_t nPairs) {
+    const size_t nReserve = Trailer(strQueryId, nPairs + 1, true).size();
+    return nMaxDatagram > nReserve + 2 ? nMaxDatagram - nReserve : 2;
+}
+
+std::vector<std::string> WithTrailers(std::vector<std::string> vBodies,
+                                      const std::string& strQueryId) {
+    if (vBodies.empty()) vBodies.emplace_back();
     for (size_t n = 0; n < vBodies.size(); ++n)
-        vDatagrams.push_back(vBodies[n] + Trailer(strQueryId, n + 1, n + 1 == vBodies.size()));
-    return vDatagrams;
+        vBodies[n] += Trailer(strQueryId, n + 1, n + 1 == vBodies.size());
+    return vBodies;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitReply(const std::vector<KeyValue>& vPairs,
+                                    const std::string& strQueryId, size_t nMaxDatagram,
+                                    size_t nMinDatagrams) {
+    size_t nTotal = 0;
+    const std::vector<std::string> vTexts = PairTexts(vPairs, &nTotal);
+    const size_t nRoom = BodyRoom(nMaxDatagram, strQueryId, vPairs.size());
+    // With a minimum count, aim at an even share so that every datagram gets pairs.
+    const size_t nMin = std::max<size_t>(1, std::min(nMinDatagrams, vTexts.size()));
+    const size_t nTarget = std::min(nRoom, nMin > 1 ? (nTotal + nMin - 1) / nMin : nRoom);
+    std::vector<std::string> vBodies;
+    PackBodies(vTexts, 0, vTexts.size(), nTarget, nRoom, vBodies);
+    return WithTrailers(std::move(vBodies), strQueryId);
+}
+
+std::vector<std::string> SplitStatusReply(const CSimState& state, KeyStyle style,
+                                          const std::string& strQueryId) {
+    const std::vector<KeyValue> vPairs = BuildStatusPairs(state, style);
+    if (style == KeyStyle::Classic) return SplitReply(vPairs, strQueryId);
+
+    size_t nTotal = 0;
+    const std::vector<std::string> vTexts = PairTexts(vPairs, &nTotal);
+    const size_t nServerPairs = vTexts.size() - state.m_vPlayers.size() * kV161PlayerKeys;
+    const size_t nRoom = BodyRoom(kMaxDatagram, strQueryId, vPairs.size());
+    const size_t nPlayerRoom = BodyRoom(kV161PlayerDatagram, strQueryId, vPairs.size());
+    std::vector<std::string> vBodies;
+    PackBodies(vTexts, 0, nServerPairs, nRoom, nRoom, vBodies);
+    const size_t nFirstPlayerBody = vBodies.size();
+    PackBodies(vTexts, nServerPairs, vTexts.size(), nPlayerRoom, nRoom, vBodies);
+    if (!state.m_vPlayers.empty() && vBodies.size() == nFirstPlayerBody + 1) {
+        // Everything fitted: cut after the last player's first key anyway.
+        const size_t nCut = vTexts.size() - kV161PlayerKeys + 1;
+        vBodies.resize(nFirstPlayerBody);
+        PackBodies(vTexts, nServerPairs, nCut, nRoom, nRoom, vBodies);
+        PackBodies(vTexts, nCut, vTexts.size(), nRoom, nRoom, vBodies);
+    }
+    return WithTrailers(std::move(vBodies), strQueryId);
 }
 
 std::string BuildOversizedReply(const std::vector<KeyValue>& vPairs, const std::string& strQueryId,

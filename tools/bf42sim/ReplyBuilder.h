@@ -14,15 +14,35 @@ namespace bf42sim {
 // Largest datagram a reply is split into.
 constexpr size_t kMaxDatagram = 1400;
 
+// Largest datagram of a v1.61-style reply's player keys: the captured
+// server cut its player datagrams a little short of kMaxDatagram.
+constexpr size_t kV161PlayerDatagram = 1350;
+
 enum class KeyStyle {
     Classic,  // the spellings the bot reads: player_N, frags_N, "Version", "Time Limit"
-    V161,     // a v1.61 server's: playername_N, kills_N, version, time_limit
+    // A v1.61 server's, as captured: its server keys in its order (content_check,
+    // sv_punkbuster and unpure_mods twice), version, game_start_delay,
+    // time_limit (0 for no limit), ticket_ratio; per player deaths_N,
+    // keyhash_N, kills_N, ping_N, playername_N, score_N, team_N.
+    V161,
 };
 
 // Status reply pairs: every server key (with "numplayers" before any
 // player key), then each player's keys in slot order. Backslashes and NUL
 // bytes in keys or values are replaced, so no pair can break the grammar.
+// In the v1.61 style the state's keys (classic spellings) are renamed and
+// sent in the captured server's order; keys it did not send follow in the
+// state's order.
 std::vector<KeyValue> BuildStatusPairs(const CSimState& state, KeyStyle style);
+
+// The status reply's datagrams. Classic: SplitReply of the pairs. v1.61, as
+// the captured server splits: the server keys alone in the first datagram,
+// then the players' keys in datagrams of at most kV161PlayerDatagram bytes,
+// cut between pairs wherever the size says; when they would all fit in one,
+// it is cut after the last player's first key anyway, so that one player's
+// keys always straddle two datagrams.
+std::vector<std::string> SplitStatusReply(const CSimState& state, KeyStyle style,
+                                          const std::string& strQueryId);
 
 // Info reply pairs: the summary keys the server has (host name, ports, mod,
 // map, type, phase, counts, version, password), then the state's info extras.

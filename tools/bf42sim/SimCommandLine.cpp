@@ -59,7 +59,7 @@ CommandLineResult ParseSimCommandLine(const std::vector<std::string>& vArgs, CSi
             bOk = ParseNumber(strValue, 0, 1 << 30, &options.m_nSilentAfter);
         } else if (strArg == "--silent-for") {
             bOk = ParseNumber(strValue, 1, 1 << 30, &options.m_nSilentFor);
-        } else if (strArg == "--key-style") {
+        } else if (strArg == "--style" || strArg == "--key-style") {
             bOk = strValue == "classic" || strValue == "v1.61";
             options.m_style = strValue == "v1.61" ? KeyStyle::V161 : KeyStyle::Classic;
         } else {
@@ -97,7 +97,8 @@ std::string SimUsage() {
                "  --players N       players in the live match, 1 to 64 (default 16)\n"
                "  --tick-ms N       one live step (about a second of play) every N ms\n"
                "                    (default 1000); 0 steps once per status request\n"
-               "  --key-style S     classic (default) or v1.61 key spellings\n"
+               "  --style S         classic (default) or v1.61: the key spellings, key order\n"
+               "                    and datagram split of a v1.61 server (--key-style too)\n"
                "Faults:\n"
                "  --silent-after N  answer N requests, then fall silent\n"
                "  --silent-for M    ... for M requests, then answer again (default: for ever)\n"

@@ -88,9 +88,9 @@ std::vector<std::string> CSimResponder::HandleDatagram(std::string_view strDatag
 
     if (m_pLive) {
         if (m_bStepPerStatus) m_pLive->Step();
-        return Packetise(BuildStatusPairs(m_pLive->State(), m_style));
+        return PacketiseStatus(m_pLive->State());
     }
-    std::vector<std::string> vReply = Packetise(BuildStatusPairs(m_state, m_style));
+    std::vector<std::string> vReply = PacketiseStatus(m_state);
     // A scenario step is used up by the replies actually sent; the last step stays.
     const auto& vSteps = m_scenario.m_vSteps;
     if (m_nScenarioStep + 1 < vSteps.size() && ++m_nServed >= vSteps[m_nScenarioStep].m_nHold) {
@@ -99,6 +99,18 @@ std::vector<std::string> CSimResponder::HandleDatagram(std::string_view strDatag
         m_state = vSteps[m_nScenarioStep].m_state;
     }
     return vReply;
+}
+
+std::vector<std::string> CSimResponder::PacketiseStatus(const CSimState& state) {
+    if (m_style == KeyStyle::Classic || m_bOversized)
+        return Packetise(BuildStatusPairs(state, m_style));
+    // Split as a v1.61 server splits; the closing datagram may still overtake.
+    const std::string strId = platform::IntToText(++m_nQueryId);
+    std::vector<std::string> vDatagrams = SplitStatusReply(state, m_style, strId);
+    if (m_bOutOfOrder && vDatagrams.size() < 2)
+        vDatagrams = SplitReply(BuildStatusPairs(state, m_style), strId, kMaxDatagram, 2);
+    if (m_bOutOfOrder) std::rotate(vDatagrams.begin(), vDatagrams.end() - 1, vDatagrams.end());
+    return vDatagrams;
 }
 
 std::vector<std::string> CSimResponder::Packetise(const std::vector<KeyValue>& vPairs) {

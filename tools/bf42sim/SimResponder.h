@@ -67,6 +67,7 @@ public:
 private:
     bool TakeSilence();
     std::vector<std::string> Packetise(const std::vector<KeyValue>& vPairs);
+    std::vector<std::string> PacketiseStatus(const CSimState& state);
 
     CSimState m_state;  // fixed mode, and the scenario's current state
     CScenario m_scenario;
