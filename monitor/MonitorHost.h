@@ -1,0 +1,44 @@
+#pragma once
+// The game tab as the monitor loop and the ticket reporter see it: the
+// run's settings, the shared flags and snapshot, and the page's run state.
+// The game tab implements it; tests use a small stand-in.
+#include <atomic>
+#include <cstdint>
+
+#include "monitor/Announcements.h"
+#include "monitor/EventInference.h"
+#include "monitor/ServerStatus.h"
+
+namespace monitor {
+
+class IMonitorHost : public IGameOutput {
+public:
+    // ---- What Connect copied for this run (fixed while it lasts). Any thread.
+    virtual CAnnounceSettings AnnounceSettings() const = 0;
+    virtual CEventFilters EventFilters() const = 0;
+    virtual bool IsTicketShown() const = 0;
+
+    // ---- Shared state. Any thread.
+    // The snapshot of the last decoded reply, replaced and read whole.
+    virtual CServerStatus GetStatus() const = 0;
+    virtual void SetStatus(const CServerStatus& status) = 0;
+    virtual bool IsMonitoring() const = 0;
+    virtual void SetMonitoring(bool bMonitoring) = 0;
+    // The game on the server is paused; written only by the monitor.
+    virtual bool IsGamePaused() const = 0;
+    virtual void SetGamePaused(bool bPaused) = 0;
+    // Bytes received from the game server; nullptr when nobody counts.
+    virtual std::atomic<int32_t>* TrafficCounter() = 0;
+
+    // ---- The page's run state, for the monitor thread.
+    // The operator (or a failure, or shutdown) wants the run to end.
+    virtual bool IsStopRequested() const = 0;
+    // Set-up is done: the page may now be stopped by the operator.
+    virtual void OnMonitorReady() = 0;
+    // A failure ends the run: the page goes back to idle (never starts a run).
+    virtual void ReturnToIdle() = 0;
+    // The thread's last act: nothing of the run touches the page after it.
+    virtual void OnMonitorEnded() = 0;
+};
+
+}  // namespace monitor

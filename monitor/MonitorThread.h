@@ -1,0 +1,99 @@
+#pragma once
+// The monitor loop: one run polls the game server with the status request
+// for as long as the game tab wants it, keeps the snapshot, has each poll's
+// events inferred and announced, follows the map and the game phase,
+// answers the channel's requests and keeps the ticket reporter in step with
+// the game.
+//
+// A run ends when the page asks it to (IsStopRequested, seen at each safe
+// point) or when the server cannot be reached. The operator's Pause holds
+// it at a safe point: before each request and before each announcement, so
+// that a held run makes no query and posts no line.
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "monitor/EventInference.h"
+#include "monitor/MonitorHost.h"
+#include "monitor/PhaseCheck.h"
+#include "monitor/PlayerRecord.h"
+#include "monitor/ServerStatus.h"
+#include "monitor/TicketReporter.h"
+#include "platform/Clock.h"
+#include "platform/Gate.h"
+#include "query/ServerQuery.h"
+
+namespace monitor {
+
+// What the page lends a run to steer it; all outlive the run.
+struct CMonitorControl {
+    platform::CClock& m_clock;      // the pause between polls and the ticket interval
+    platform::CStopSignal& m_wake;  // cuts waits short for a stop or a Pause; the run resets it
+    platform::CThreadGate& m_gate;  // the operator's Pause holds the run here
+};
+
+class CMonitorRun {
+public:
+    static constexpr uint32_t kPollPauseMs = 200;
+
+    enum class EPoll {
+        Continue,  // one more poll
+        Stopped,   // the page asked the run to end: the normal end follows
+        Failed,    // the server could not be reached: logged, page idle
+    };
+
+    CMonitorRun(IMonitorHost& host, CMonitorControl control);
+    // Ends the ticket reporter if it still runs.
+    ~CMonitorRun();
+    CMonitorRun(const CMonitorRun&) = delete;
+    CMonitorRun& operator=(const CMonitorRun&) = delete;
+
+    // Start of a run: opens the query and starts the run's state afresh.
+    // On a failure it logs the failure's text, returns the page to idle and
+    // returns false. Monitor thread.
+    bool Open();
+    // Starts the ticket reporter thread. Monitor thread, after Open.
+    void StartTicketReporter();
+    // One cycle: the pause, a safe point, the exchange (repeated at once
+    // after the warm-up polls and after a falling player count), the
+    // announcements, the map and phase checks, the copy of the snapshot.
+    // Monitor thread.
+    EPoll Poll();
+    // The end of a run: after a normal end the "Broadcast closed" line;
+    // then monitoring is over, the reporter ended and the query closed.
+    // Monitor thread.
+    void Finish(bool bNormalEnd);
+
+    // For tests: the reporter's gate is held while the game is paused.
+    bool IsTicketHeld() const { return m_ticketGate.IsHeld(); }
+    const CServerStatus& Previous() const { return m_previous; }
+
+private:
+    // Waits while the operator holds the run; false when the run should end.
+    bool SafePoint();
+    // Announces the lines in order, each behind a safe point.
+    bool AnnounceLines(const std::vector<std::string>& lines);
+    bool AnnouncePollEvents(const std::vector<CGameEvent>& events);
+    bool CheckMapAndPhase();
+    void SetGameEndTick(uint32_t nTick);
+    void Fail(QueryResult nResult);
+
+    IMonitorHost& m_host;
+    CMonitorControl m_control;
+    CServerQuery m_query;
+    CAnnounceSettings m_settings;
+    CServerStatus m_current;   // this poll's snapshot; a key a reply lacks keeps its value
+    CServerStatus m_previous;  // the snapshot of the last fully processed poll
+    PlayerTable m_players;
+    CInferenceRun m_inference;
+
+    platform::CThreadGate m_ticketGate;  // held while the game is paused
+    platform::CStopSignal m_ticketStop;
+    std::thread m_ticketThread;
+};
+
+// The thread procedure of one monitoring run: Open, polls until the run
+// ends, Finish, and the page told that the thread is done.
+void MonitorThread(IMonitorHost& host, CMonitorControl control);
+
+}  // namespace monitor

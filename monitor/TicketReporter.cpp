@@ -1,0 +1,74 @@
+#include "monitor/TicketReporter.h"
+
+#include <algorithm>
+
+#include "irc/IrcSession.h"
+#include "monitor/PhaseCheck.h"
+
+namespace monitor {
+
+namespace {
+
+// Longest interval: well inside what a 32-bit millisecond count holds.
+constexpr int kMaxTicketSecs = 2000000;
+
+std::string TwoDigits(uint32_t n) {
+    return (n < 10 ? "0" : "") + std::to_string(n);
+}
+
+}  // namespace
+
+uint32_t TicketIntervalMs(int nSecs) {
+    return static_cast<uint32_t>(std::clamp(nSecs, 1, kMaxTicketSecs)) * 1000u;
+}
+
+std::string TimeLeftText(uint32_t nEndTick, uint32_t nClock) {
+    const uint32_t nSecs = MsLeft(nEndTick, nClock) / 1000;
+    return TwoDigits(nSecs / 60) + ":" + TwoDigits(nSecs % 60);
+}
+
+std::string TicketLine(const CAnnounceSettings& s, const CServerStatus& status, uint32_t nEndTick,
+                       uint32_t nClock) {
+    std::string strLine = TicketStatusPiece(s, status);
+    if (nEndTick != 0 && nEndTick != nClock) {
+        strLine += "  \x03" + s.m_strKeyColor + "timeleft \x03[\x03" + s.m_strValueColor +
+                   TimeLeftText(nEndTick, nClock) + "\x03]";
+    }
+    return strLine;
+}
+
+CTicketReporter::CTicketReporter(IMonitorHost& host, platform::CClock& clock,
+                                 platform::CThreadGate& gate, platform::CStopSignal& stop)
+    : m_host(host), m_clock(clock), m_gate(gate), m_stop(stop), m_nClock(clock.GetTickCount()) {}
+
+bool CTicketReporter::Step() {
+    // Held before the sleep: while the game is paused the clock stands still.
+    if (!m_gate.Pass(&m_stop)) return false;
+    irc::CIrcSession* pIrc = m_host.IrcSession();
+    const uint32_t nInterval = TicketIntervalMs(pIrc != nullptr ? pIrc->m_nTicketSecs.load() : 0);
+    if (!m_clock.Sleep(nInterval, &m_stop)) return false;
+    m_nClock += nInterval;
+    if (!m_host.IsMonitoring()) return false;
+    if (m_host.IsGamePaused()) return true;
+    const CServerStatus status = m_host.GetStatus();
+    if (!HasTicketStatus(status.m_strServerVersion)) return true;
+    if (!m_host.IsTicketShown()) return true;
+    if (!IsPlayingPhase(status.m_strGameMode)) return true;
+    if (pIrc == nullptr) return true;
+
+    const std::string strLine = OneLine(
+        TicketLine(m_host.AnnounceSettings(), status, pIrc->m_nGameEndTick.load(), m_nClock));
+    if (pIrc->m_bSessionActive.load()) {
+        if (!m_host.IsMonitoring()) return true;  // ended meanwhile: the line is dropped
+        if (m_host.IsBroadcasting() && pIrc->m_nGameState.load() == 1) pIrc->SendToChannel(strLine);
+    }
+    if (m_host.IsMonitoring() && pIrc->m_nGameState.load() == 1) m_host.AppendLog(strLine);
+    return true;
+}
+
+void CTicketReporter::Run() {
+    while (Step()) {
+    }
+}
+
+}  // namespace monitor

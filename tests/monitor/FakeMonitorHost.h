@@ -1,0 +1,94 @@
+#pragma once
+// The game tab as the monitor and the ticket reporter see it, for tests:
+// plain flags, the run's settings, a log that keeps every line as it was
+// handed over (colour codes included), and counters of the page calls.
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "irc/IrcSession.h"
+#include "monitor/MonitorHost.h"
+
+namespace testsupport {
+
+class CFakeMonitorHost : public monitor::IMonitorHost {
+public:
+    explicit CFakeMonitorHost(irc::CIrcSession* pIrc) : m_pIrc(pIrc) {
+        m_settings.m_strAlliedKillColor = "02";
+        m_settings.m_strAxisKillColor = "05";
+        m_settings.m_strAlliedFlagColor = "12";
+        m_settings.m_strAxisFlagColor = "04";
+        m_settings.m_strStatusColor = "15";
+        m_settings.m_strKeyColor = "10";
+        m_settings.m_strValueColor = "14";
+        m_settings.m_nLangBase = 0;
+        m_settings.m_strServer = "127.0.0.1";
+    }
+
+    // ---- Test side
+    monitor::CAnnounceSettings m_settings;  // set before the run starts
+    monitor::CEventFilters m_filters;
+    std::atomic<bool> m_bTicketShown{true};
+    std::atomic<bool> m_bBroadcast{false};
+    std::atomic<bool> m_bMonitoring{true};
+    std::atomic<bool> m_bGamePaused{false};
+    std::atomic<bool> m_bStopRequested{false};
+    std::atomic<int32_t> m_nTraffic{0};
+    std::atomic<int> m_nReady{0};
+    std::atomic<int> m_nReturnsToIdle{0};
+    std::atomic<int> m_nEnded{0};
+
+    std::vector<std::string> Log() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_log;
+    }
+    size_t LogSize() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_log.size();
+    }
+    std::string LastLog() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_log.empty() ? std::string() : m_log.back();
+    }
+    void ClearLog() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_log.clear();
+    }
+
+    // ---- The host
+    bool IsBroadcasting() const override { return m_bBroadcast; }
+    irc::CIrcSession* IrcSession() const override { return m_pIrc; }
+    void AppendLog(std::string strText) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_log.push_back(std::move(strText));
+    }
+    monitor::CAnnounceSettings AnnounceSettings() const override { return m_settings; }
+    monitor::CEventFilters EventFilters() const override { return m_filters; }
+    bool IsTicketShown() const override { return m_bTicketShown; }
+    CServerStatus GetStatus() const override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_status;
+    }
+    void SetStatus(const CServerStatus& status) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_status = status;
+    }
+    bool IsMonitoring() const override { return m_bMonitoring; }
+    void SetMonitoring(bool bMonitoring) override { m_bMonitoring = bMonitoring; }
+    bool IsGamePaused() const override { return m_bGamePaused; }
+    void SetGamePaused(bool bPaused) override { m_bGamePaused = bPaused; }
+    std::atomic<int32_t>* TrafficCounter() override { return &m_nTraffic; }
+    bool IsStopRequested() const override { return m_bStopRequested; }
+    void OnMonitorReady() override { ++m_nReady; }
+    void ReturnToIdle() override { ++m_nReturnsToIdle; }
+    void OnMonitorEnded() override { ++m_nEnded; }
+
+private:
+    irc::CIrcSession* m_pIrc;
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_log;
+    CServerStatus m_status;
+};
+
+}  // namespace testsupport

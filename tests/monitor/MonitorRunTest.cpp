@@ -1,0 +1,306 @@
+// The monitor loop against the stand-in game server: the lines of a game's
+// phases and map changes in their order, the reporter held while the game
+// is paused, the failure paths with their texts, a stop that reaches a
+// monitor waiting on a silent server, the Pause gate, and bad replies.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "monitor/FakeMonitorHost.h"
+#include "monitor/MonitorThread.h"
+#include "platform/Clock.h"
+#include "platform/Gate.h"
+#include "support/RecordingIrcSession.h"
+#include "support/ScriptedUdpServer.h"
+#include "support/Wait.h"
+#include "tools/bf42sim/SimServer.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using monitor::CMonitorRun;
+
+// Expected lines are written with "^" for the colour byte 0x03.
+std::string C(std::string_view strText) {
+    std::string str(strText);
+    for (char& c : str) {
+        if (c == '^') c = '\x03';
+    }
+    return str;
+}
+
+std::string Long(const std::string& strText) {
+    return C("^10* * * * * * * * * * ^[^14") + strText + C("^]^10 * * * * * * * * * *");
+}
+std::string Short(const std::string& strText) {
+    return C("^10* * * * * * ^[^14") + strText + C("^]^10 * * * * * * ");
+}
+
+// Two players on a 20-minute game that begins with its start delay.
+const char kGameStart[] =
+    "state 3\n"
+    "set gamemode = pre\n"
+    "set Time Limit = 20\n"
+    "set Game Start Delay = 15s\n"
+    "player 0 1 0 0 0 40 Hans\n"
+    "player 1 2 0 0 0 40 Tom\n";
+
+class MonitorRunTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_sim.Start());
+        m_irc.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#chan");
+        m_irc.m_bInChannel = true;
+        m_host.m_settings.m_nQueryPort = m_sim.Port();
+    }
+
+    // Opens a run on the scenario; the first poll (two warm-up polls and a
+    // processed one) has been made when it returns.
+    std::unique_ptr<CMonitorRun> OpenRun(const std::string& strScenario) {
+        std::string strError;
+        EXPECT_TRUE(m_sim.LoadScenario(strScenario, &strError)) << strError;
+        auto pRun = std::make_unique<CMonitorRun>(m_host, Control());
+        EXPECT_TRUE(pRun->Open());
+        EXPECT_EQ(pRun->Poll(), CMonitorRun::EPoll::Continue);
+        return pRun;
+    }
+    // The lines the next poll adds to the log.
+    Lines NextPoll(CMonitorRun& run) {
+        const size_t nBefore = m_host.LogSize();
+        EXPECT_EQ(run.Poll(), CMonitorRun::EPoll::Continue);
+        const Lines log = m_host.Log();
+        return Lines(log.begin() + static_cast<long>(nBefore), log.end());
+    }
+    monitor::CMonitorControl Control() { return {m_clock, m_wake, m_gate}; }
+
+    platform::CManualClock m_clock{5000};
+    testsupport::CRecordingIrcSession m_irc{m_clock, /*bForwardWrites=*/false};
+    testsupport::CFakeMonitorHost m_host{&m_irc};
+    platform::CStopSignal m_wake;
+    platform::CThreadGate m_gate;
+    bf42sim::CSimServer m_sim;
+};
+
+TEST_F(MonitorRunTest, FollowsAGameThroughItsPhases) {
+    const std::string strScenario = std::string(kGameStart) +
+                                    "state 1\nset gamemode = openplaying\n"
+                                    "state 1\nset gamemode = closedplaying\n"
+                                    "player 0 1 1 1 0 40 Hans\nplayer 1 2 0 0 1 40 Tom\n"
+                                    "state 1\nset gamemode = pause\n"
+                                    "state 1\nset gamemode = openplaying\n"
+                                    "state 1\nset gamemode = end\n"
+                                    "state 1\nset gamemode = pre\n"
+                                    "state 1\nset gamemode = openplaying\n"
+                                    "set Time Limit = unlimited\n";
+    auto pRun = OpenRun(strScenario);
+    // Warm-up and the first processed poll: only the log's opening line.
+    EXPECT_EQ(m_host.Log(), Lines{Short("Broadcast opened")});
+    EXPECT_EQ(m_sim.StatusRequests(), 3);
+    EXPECT_EQ(m_host.m_nReady, 1);
+
+    EXPECT_EQ(NextPoll(*pRun), Lines{Long("game starts (timelimit: 20m)")});
+    EXPECT_EQ(m_irc.m_nGameEndTick, m_clock.GetTickCount() + 20 * 60000);
+
+    // Playing to playing says nothing; the kill is announced.
+    EXPECT_EQ(NextPoll(*pRun), Lines{C("^05Hans (1/1/0)^  [killed]  ^02Tom (0/0/1)")});
+
+    EXPECT_EQ(NextPoll(*pRun), Lines{Long("game paused")});
+    EXPECT_TRUE(m_host.m_bGamePaused);
+    EXPECT_TRUE(pRun->IsTicketHeld());
+
+    EXPECT_EQ(NextPoll(*pRun), Lines{Long("game resumed")});
+    EXPECT_FALSE(m_host.m_bGamePaused);
+    EXPECT_FALSE(pRun->IsTicketHeld());
+
+    // Tom's 0/0/1 does not beat an empty place.
+    EXPECT_EQ(NextPoll(*pRun), (Lines{Long("game ends"), C("1. ^05Hans (1/1/0)"), C("2. ^15 - "),
+                                      C("3. ^15 - "), C("^10endscore ^[^12250^ : ^04250^]")}));
+    EXPECT_EQ(m_irc.m_nGameEndTick, 0u);
+
+    EXPECT_EQ(NextPoll(*pRun), Lines{Long("game starts in 15s")});
+    EXPECT_EQ(NextPoll(*pRun), Lines{Long("game starts (timelimit: unlimited)")});
+    EXPECT_EQ(m_irc.m_nGameEndTick, 0u);
+    // Not broadcasting: nothing went to the channel.
+    EXPECT_TRUE(m_irc.Writes().empty());
+    EXPECT_GT(m_host.m_nTraffic, 0);
+}
+
+// The pause is over when the game ends or starts over from it: the next
+// playing phase is a start with its end tick, never "game resumed".
+TEST_F(MonitorRunTest, APauseThatEndsTheGameIsOver) {
+    for (const char* pszAfterPause : {"end", "pre"}) {
+        SCOPED_TRACE(pszAfterPause);
+        m_host.ClearLog();
+        auto pRun = OpenRun(std::string(kGameStart) +
+                            "state 1\nset gamemode = openplaying\n"
+                            "state 1\nset gamemode = pause\n"
+                            "state 1\nset gamemode = " +
+                            pszAfterPause + "\n" + "state 1\nset gamemode = openplaying\n");
+        NextPoll(*pRun);
+        EXPECT_EQ(NextPoll(*pRun), Lines{Long("game paused")});
+        ASSERT_TRUE(pRun->IsTicketHeld());
+        NextPoll(*pRun);
+        EXPECT_FALSE(m_host.m_bGamePaused);
+        EXPECT_FALSE(pRun->IsTicketHeld());
+        m_irc.m_nGameEndTick = 0;
+        EXPECT_EQ(NextPoll(*pRun), Lines{Long("game starts (timelimit: 20m)")});
+        EXPECT_EQ(m_irc.m_nGameEndTick, m_clock.GetTickCount() + 20 * 60000);
+    }
+}
+
+TEST_F(MonitorRunTest, AMapChangeInAPollWhereAPlayerLeftIsAnnouncedOnePollLater) {
+    auto pRun = OpenRun(std::string(kGameStart) +
+                        "player 2 1 0 0 0 40 Ann\n"
+                        "set gamemode = openplaying\n"
+                        "state 1\nremove 2\nset mapname = berlin\n"
+                        "state 1\nset Time Limit = unlimited\n");
+    m_irc.m_nGameEndTick = 1234;
+    // The poll with the falling count says nothing and asks again at once;
+    // the answer to that is where the change is seen.
+    EXPECT_EQ(NextPoll(*pRun), Lines{Long("Map changed from wake to berlin")});
+    EXPECT_EQ(m_sim.StatusRequests(), 5);
+    EXPECT_EQ(pRun->Previous().m_strMapName, "berlin");
+    // The second answer already says "unlimited": no end tick.
+    EXPECT_EQ(m_irc.m_nGameEndTick, 0u);
+    EXPECT_EQ(NextPoll(*pRun), Lines{});
+}
+
+TEST_F(MonitorRunTest, AMapChangeRestartsTheEndTickFromTheLimit) {
+    auto pRun = OpenRun(std::string(kGameStart) + "set gamemode = openplaying\n" +
+                        "state 1\nset mapname = berlin\n");
+    EXPECT_EQ(NextPoll(*pRun), Lines{Long("Map changed from wake to berlin")});
+    EXPECT_EQ(m_irc.m_nGameEndTick, m_clock.GetTickCount() + 20 * 60000);
+}
+
+TEST_F(MonitorRunTest, WhileBroadcastingTheLinesGoToTheChannelToo) {
+    m_host.m_bBroadcast = true;
+    auto pRun = OpenRun(std::string(kGameStart) + "state 1\nset gamemode = openplaying\n");
+    // The opening banner came with the first processed poll.
+    const Lines writes = m_irc.Writes();
+    ASSERT_EQ(writes.size(), 8u);
+    EXPECT_EQ(writes[1], C("PRIVMSG #chan :^10hostname ^[^14bf42sim^]\r\n"));
+    NextPoll(*pRun);
+    EXPECT_EQ(m_irc.Writes().back(),
+              "PRIVMSG #chan :" + Long("game starts (timelimit: 20m)") + "\r\n");
+    // Every channel line waited its pace on the IRC side's clock.
+    EXPECT_EQ(m_clock.SleptMs() % 200, 0u);
+    EXPECT_GE(m_clock.SleptMs(), 9u * 400u);
+}
+
+// ---- Failures: the text in the log, the page back to idle, no closing line.
+TEST_F(MonitorRunTest, AnUnknownHostEndsTheRunAtOnce) {
+    m_host.m_settings.m_strServer = std::string("127.0.0.1\0x", 11);  // never resolves
+    monitor::MonitorThread(m_host, Control());
+    EXPECT_EQ(m_host.Log(), Lines{"Couldn't find Server at this IP!"});
+    EXPECT_EQ(m_host.m_nReturnsToIdle, 1);
+    EXPECT_EQ(m_host.m_nReady, 0);
+    EXPECT_FALSE(m_host.m_bMonitoring);
+    EXPECT_EQ(m_host.m_nEnded, 1);
+}
+
+TEST_F(MonitorRunTest, ARefusingPortTimesTheRunOut) {
+    uint16_t nClosedPort = 0;
+    {
+        platform::CSocket probe = platform::CSocket::CreateUdp();
+        ASSERT_TRUE(probe.Bind(platform::LoopbackAddress(), 0));
+        nClosedPort = probe.LocalPort();
+    }
+    m_host.m_settings.m_nQueryPort = nClosedPort;
+    monitor::MonitorThread(m_host, Control());
+    EXPECT_EQ(m_host.Log(), Lines{"Server timed out."});
+    EXPECT_EQ(m_host.m_nReady, 1);
+    EXPECT_EQ(m_host.m_nReturnsToIdle, 1);
+    EXPECT_FALSE(m_host.m_bMonitoring);
+    EXPECT_EQ(m_host.m_nEnded, 1);
+}
+
+// ---- Stops and holds, with the run on its own thread.
+class MonitorThreadTest : public MonitorRunTest {
+protected:
+    void StartThread() {
+        m_thread = std::thread([this] { monitor::MonitorThread(m_host, Control()); });
+    }
+    void RequestStop() {
+        m_host.m_bStopRequested = true;
+        m_wake.Stop();
+    }
+    bool Ended() {
+        return testsupport::WaitUntil([&] { return m_host.m_nEnded > 0; });
+    }
+    void TearDown() override {
+        RequestStop();
+        m_gate.Release();
+        if (m_thread.joinable()) m_thread.join();
+    }
+    std::thread m_thread;
+};
+
+TEST_F(MonitorThreadTest, AStopReachesAMonitorWaitingOnASilentServer) {
+    m_sim.SetSilentAfter(4, -1);  // heard, then silent for ever: the exchange re-sends
+    ASSERT_TRUE(m_sim.LoadScenario(kGameStart));
+    StartThread();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_sim.SilencedRequests() >= 2; }));
+    RequestStop();
+    ASSERT_TRUE(Ended());
+    EXPECT_EQ(m_host.LastLog(), Short("Broadcast closed"));
+    EXPECT_FALSE(m_host.m_bMonitoring);
+    EXPECT_EQ(m_host.m_nReturnsToIdle, 0);
+}
+
+TEST_F(MonitorThreadTest, PauseHoldsTheRunWithoutQueriesAndAStopEndsItCleanly) {
+    ASSERT_TRUE(m_sim.LoadScenario(kGameStart));
+    StartThread();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_sim.StatusRequests() >= 5; }));
+    m_gate.Hold();
+    m_wake.Stop();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_gate.IsWaiting(); }));
+    const int nRequests = m_sim.StatusRequests();
+    const size_t nLines = m_host.LogSize();
+    // Held inside the gate: it cannot ask or post until released.
+    EXPECT_TRUE(m_gate.IsWaiting());
+    EXPECT_EQ(m_sim.StatusRequests(), nRequests);
+    m_gate.Release();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_sim.StatusRequests() > nRequests + 2; }));
+    EXPECT_EQ(m_host.LogSize(), nLines);  // a quiet game: nothing new to say
+
+    m_gate.Hold();
+    m_wake.Stop();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_gate.IsWaiting(); }));
+    RequestStop();  // the gate stays held: the stop alone must end it
+    ASSERT_TRUE(Ended());
+    EXPECT_EQ(m_host.LastLog(), Short("Broadcast closed"));
+}
+
+// ---- Bad replies keep the run going and never split a channel line.
+TEST_F(MonitorRunTest, GarbageAndWildCountsNeverBreakALine) {
+    const std::string strEnd = "\\final\\\\queryid\\1.1";
+    int nReply = 0;
+    testsupport::CScriptedUdpServer server([&](int, const std::string&) {
+        ++nReply;
+        if (nReply % 3 == 0) return testsupport::CScriptedUdpServer::Answer{"\\\\\\\\x" + strEnd};
+        const std::string strMap = nReply % 2 ? "wake\r\nQUIT :bye" : "ber\nlin\r";
+        return testsupport::CScriptedUdpServer::Answer{
+            "\\gamemode\\openplaying\\mapname\\" + strMap + "\\numplayers\\" +
+            std::to_string(nReply * 1000 - 40000) + "\\maxplayers\\99999" +
+            "\\player_3\\A\r\nB\\score_3\\" + std::to_string(nReply) + "\\frags_3\\" +
+            std::to_string(nReply) + "\\ping_3\\10\\team_3\\1" + strEnd};
+    });
+    ASSERT_NE(server.Port(), 0);
+    m_host.m_settings.m_nQueryPort = server.Port();
+    m_host.m_bBroadcast = true;
+    CMonitorRun run(m_host, Control());
+    ASSERT_TRUE(run.Open());
+    for (int n = 0; n < 12; ++n) ASSERT_EQ(run.Poll(), CMonitorRun::EPoll::Continue);
+    bool bMapLine = false;
+    for (const std::string& strWrite : m_irc.Writes()) {
+        EXPECT_EQ(strWrite.find_first_of("\r\n"), strWrite.size() - 2) << strWrite;
+        bMapLine = bMapLine || strWrite.find("Map changed") != std::string::npos;
+    }
+    EXPECT_TRUE(bMapLine);
+}
+
+}  // namespace
