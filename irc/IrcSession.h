@@ -76,15 +76,18 @@ public:
     // Nickname in use: try the alternative once, then end the connection.
     void OnNickInUse();
     // Writes one line into the IRC log (colours stripped), then pauses the
-    // calling thread 100 ms. An empty text is ignored.
+    // calling thread 100 ms (cut short when the thread is being ended). An
+    // empty text is ignored. Any thread.
     void AppendLog(const std::string& strText);
     // Reads and dispatches lines until the connection ends: 0 stop, 1
     // reconnect now, 2 wait 30 s and reconnect. IRC thread.
     int ReceiveLoop();
-    // The IRC thread's body: receive loop and reconnections.
+    // The IRC thread's body: receive loop and reconnections. Started by
+    // OpenSession; runs on its own thread only.
     void IrcThread();
 
-    // ---- Sends; any thread. A failed send is ignored.
+    // ---- Sends; any thread. A failed send is ignored. The channel sends
+    // drop CR and LF from their text, so that it stays one line.
     // text + "\r\n", in any state (the text may hold an inner "\r\n").
     void SendLine(const std::string& strText);
     // PRIVMSG to the channel, only while in it; no pause.
