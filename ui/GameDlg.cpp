@@ -6,6 +6,7 @@
 #include "framework/DataExchange.h"
 #include "framework/MessageBox.h"
 #include "irc/IrcSession.h"
+#include "monitor/MonitorThread.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
@@ -44,15 +45,31 @@ std::string LogText(std::string_view strText) {
 
 }  // namespace
 
-CGameDlg::CGameDlg() : CPage(res::IDD_GAME) {
+CGameDlg::CGameDlg(platform::CClock& clock) : CPage(res::IDD_GAME), m_clock(clock) {
     MapClick(res::IDC_GAME_CONNECT, [this] { OnConnect(); });
+    MapClick(res::IDC_GAME_PAUSE, [this] { OnPause(); });
+    MapClick(res::IDC_GAME_CHECK, [this] { OnCheck(); });
 }
 
 CGameDlg::~CGameDlg() {
-    // Workers end at their own stop tests; the window is gone by now.
+    StopThreads();
+}
+
+void CGameDlg::StopThreads() {
+    // The monitor ends at its next safe point, also when held by Pause; a
+    // quick-info check that the server keeps waiting is told to end.
+    m_bStopMonitor = true;
+    m_wakeMonitor.Stop();
+    m_gateMonitor.Release();
+    m_quickInfoStop.Stop();
     for (std::unique_ptr<std::thread>* pThread : {&m_pMonitorThread, &m_pQuickInfoThread}) {
         if (*pThread && (*pThread)->joinable()) (*pThread)->join();
     }
+}
+
+bool CGameDlg::IsMonitorRunning() const {
+    std::lock_guard<std::mutex> lock(m_mutexRun);
+    return m_bMonitorAlive;
 }
 
 void CGameDlg::DoDataExchange(framework::CDataExchange& dx) {
@@ -111,6 +128,14 @@ void CGameDlg::EnableQuickInfoInputs() {
     SetReadOnly(res::IDC_GAME_PORT, false);
 }
 
+monitor::CEventFilters CGameDlg::EventFilters() const {
+    monitor::CEventFilters filters;
+    filters.m_bShowKill = m_bShowKill.load();
+    filters.m_bShowTk = m_bShowTk.load();
+    filters.m_bShowFlag = m_bShowFlag.load();
+    return filters;
+}
+
 monitor::CAnnounceSettings CGameDlg::AnnounceSettings() const {
     monitor::CAnnounceSettings s;
     const auto lock = LockFields();
@@ -127,43 +152,157 @@ monitor::CAnnounceSettings CGameDlg::AnnounceSettings() const {
     return s;
 }
 
-// TO BE COMPLETED with the monitor loop: the start path below stops short
-// of starting MonitorThread (which enables Connect once it is set up), and
-// Pause and Check have no handlers yet.
+bool CGameDlg::IsCaption(int nId, int nStringId) const {
+    return GetItemText(nId) == LoadResString(nStringId);
+}
+
+bool CGameDlg::IsStopRequested() const {
+    return m_bStopMonitor.load() || IsCaption(res::IDC_GAME_CONNECT, res::IDS_CONNECT);
+}
+
+void CGameDlg::OnMonitorReady() {
+    std::lock_guard<std::mutex> lock(m_mutexRun);
+    m_bMonitorReady = true;
+    // Still starting (not stopped meanwhile, not held by Pause): running now.
+    if (IsCaption(res::IDC_GAME_CONNECT, res::IDS_DISCONNECT) && !m_gateMonitor.IsHeld())
+        EnableItem(res::IDC_GAME_CONNECT, true);
+}
+
+void CGameDlg::ReturnToIdle() {
+    if (!IsCaption(res::IDC_GAME_CONNECT, res::IDS_CONNECT)) StopRun();
+}
+
+void CGameDlg::OnMonitorEnded() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutexRun);
+        m_bMonitorAlive = false;
+        m_bMonitorReady = false;
+        if (IsCaption(res::IDC_GAME_CONNECT, res::IDS_CONNECT))
+            EnableItem(res::IDC_GAME_CONNECT, true);
+    }
+    m_cvRun.notify_all();
+}
+
 void CGameDlg::OnConnect() {
-    if (GetItemText(res::IDC_GAME_CONNECT) == LoadResString(res::IDS_CONNECT)) {
-        // A refused transfer has shown its own message; the fields it did
-        // not reach keep their values and are validated as they are.
-        if (m_pColorDlg != nullptr) m_pColorDlg->UpdateData(true);
-        UpdateData(true);
-        if (!StartInputsValid()) {
-            MessageBox(LoadResString(res::IDS_FILL_OUT), LoadResString(res::IDS_ERROR),
-                       framework::EIcon::Error);
-            return;
-        }
-        SetSettingsInputsLocked(true);
-        CopyColorsAndFilters();
-        {
-            const auto lock = LockFields();
-            m_nLangBase = config::PhraseBase(m_nLanguage);
-        }
-        SetItemText(res::IDC_GAME_CONNECT, LoadResString(res::IDS_DISCONNECT));
-        EnableItem(res::IDC_GAME_CONNECT, false);
-        EnableItem(res::IDC_GAME_PAUSE, true);
-        EnableItem(res::IDC_GAME_CHECK, false);
-        EnableItem(res::IDC_GAME_LANGUAGE, false);
-        if (m_pIrcDlg != nullptr) m_pIrcDlg->m_nGameState = 1;
-        m_bMonitoring = true;
+    if (!IsCaption(res::IDC_GAME_CONNECT, res::IDS_CONNECT)) {
+        StopRun();
         return;
     }
-    // The monitor sees the caption "Connect" at its next look and ends.
+    // Never two monitors on one page: a previous one still ending (an
+    // announcement in progress) gets a few seconds; past that, no start.
+    if (!WaitForPreviousMonitor()) {
+        AppendLog("The previous run is still ending; press Connect again.");
+        return;
+    }
+    // A refused transfer has shown its own message; the fields it did not
+    // reach keep their values and are validated as they are.
+    if (m_pColorDlg != nullptr) m_pColorDlg->UpdateData(true);
+    UpdateData(true);
+    if (!StartInputsValid()) {
+        MessageBox(LoadResString(res::IDS_FILL_OUT), LoadResString(res::IDS_ERROR),
+                   framework::EIcon::Error);
+        return;
+    }
+    SetSettingsInputsLocked(true);
+    CopyColorsAndFilters();
+    {
+        const auto lock = LockFields();
+        m_nLangBase = config::PhraseBase(m_nLanguage);
+    }
+    SetItemText(res::IDC_GAME_CONNECT, LoadResString(res::IDS_DISCONNECT));
+    EnableItem(res::IDC_GAME_CONNECT, false);  // the monitor enables it once set up
+    SetItemText(res::IDC_GAME_PAUSE, LoadResString(res::IDS_PAUSE));
+    EnableItem(res::IDC_GAME_PAUSE, true);
+    EnableItem(res::IDC_GAME_CHECK, false);
+    EnableItem(res::IDC_GAME_LANGUAGE, false);
+    if (m_pIrcDlg != nullptr) m_pIrcDlg->m_nGameState = 1;
+    m_bMonitoring = true;
+    StartMonitor();
+}
+
+void CGameDlg::StopRun() {
     SetSettingsInputsLocked(false);
+    // The caption goes first: the monitor reads it after each wake-up.
     SetItemText(res::IDC_GAME_CONNECT, LoadResString(res::IDS_CONNECT));
-    EnableItem(res::IDC_GAME_CONNECT, true);
+    {
+        // Connect comes back once the monitor has ended (OnMonitorEnded).
+        std::lock_guard<std::mutex> lock(m_mutexRun);
+        EnableItem(res::IDC_GAME_CONNECT, !m_bMonitorAlive);
+    }
     EnableItem(res::IDC_GAME_PAUSE, false);
+    SetItemText(res::IDC_GAME_PAUSE, LoadResString(res::IDS_PAUSE));
     EnableItem(res::IDC_GAME_CHECK, true);
     EnableItem(res::IDC_GAME_LANGUAGE, true);
     if (m_pIrcDlg != nullptr) m_pIrcDlg->m_nGameState = 0;
+    // A monitor held by Pause or waiting on the server ends now.
+    m_wakeMonitor.Stop();
+    m_gateMonitor.Release();
+}
+
+bool CGameDlg::WaitForPreviousMonitor() {
+    {
+        std::unique_lock<std::mutex> lock(m_mutexRun);
+        if (!m_cvRun.wait_for(lock, std::chrono::milliseconds(kMonitorEndWaitMs),
+                              [this] { return !m_bMonitorAlive; }))
+            return false;
+    }
+    // It has told the page it is done; the join only waits for its return.
+    if (m_pMonitorThread && m_pMonitorThread->joinable()) m_pMonitorThread->join();
+    return true;
+}
+
+void CGameDlg::StartMonitor() {
+    m_bStopMonitor = false;
+    m_wakeMonitor.Reset();
+    m_gateMonitor.Release();
+    {
+        std::lock_guard<std::mutex> lock(m_mutexRun);
+        m_bMonitorAlive = true;
+        m_bMonitorReady = false;
+    }
+    m_pMonitorThread = std::make_unique<std::thread>([this] {
+        monitor::MonitorThread(*this,
+                               monitor::CMonitorControl{m_clock, m_wakeMonitor, m_gateMonitor});
+    });
+}
+
+void CGameDlg::OnPause() {
+    UpdateData(true);
+    const bool bPause = IsCaption(res::IDC_GAME_PAUSE, res::IDS_PAUSE);
+    const monitor::CAnnounceSettings s = AnnounceSettings();
+    const std::string strLine =
+        monitor::ShortFrame(s, bPause ? "Broadcast paused" : "Broadcast resumed");
+    if (bPause) {
+        EnableItem(res::IDC_GAME_CONNECT, false);
+        m_gateMonitor.Hold();
+        m_wakeMonitor.Stop();  // a wait on a silent server ends, then the gate holds
+    } else {
+        {
+            std::lock_guard<std::mutex> lock(m_mutexRun);
+            EnableItem(res::IDC_GAME_CONNECT, m_bMonitorReady);
+        }
+        m_gateMonitor.Release();
+    }
+    // Sent whether broadcasting or not; the channel send needs the channel.
+    if (m_pIrcDlg != nullptr) m_pIrcDlg->SendToChannelPaced(monitor::OneLine(strLine));
+    AppendLog(strLine);
+    SetItemText(res::IDC_GAME_PAUSE, LoadResString(bPause ? res::IDS_UNPAUSE : res::IDS_PAUSE));
+    if (m_pIrcDlg != nullptr) m_pIrcDlg->m_nGameState = bPause ? 2 : 1;
+}
+
+void CGameDlg::OnCheck() {
+    UpdateData(true);
+    bool bValid = false;
+    {
+        const auto lock = LockFields();
+        bValid = m_nQueryPort != 0 && !m_strServer.empty();
+    }
+    if (!bValid) {
+        MessageBox(LoadResString(res::IDS_FILL_OUT), LoadResString(res::IDS_ERROR),
+                   framework::EIcon::Error);
+        return;
+    }
+    // Quick-info check: to be wired to the quick-info thread.
 }
 
 bool CGameDlg::StartInputsValid() {

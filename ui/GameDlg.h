@@ -9,6 +9,7 @@
 // lock; the fields that data exchange fills (server, port, language, the
 // quick-info texts) and the colour copies are read under LockFields().
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -18,18 +19,22 @@
 #include "framework/ControlHandles.h"
 #include "framework/Page.h"
 #include "monitor/Announcements.h"
+#include "monitor/MonitorHost.h"
 #include "monitor/ServerStatus.h"
+#include "platform/Clock.h"
+#include "platform/Gate.h"
 
 namespace irc {
 class CIrcSession;
 }
 class CColorDlg;
 
-class CGameDlg : public framework::CPage, public monitor::IGameOutput {
+class CGameDlg : public framework::CPage, public monitor::IMonitorHost {
 public:
-    // From the BF42 template; strings empty, no language chosen, nothing running.
-    CGameDlg();
-    // Joins the worker threads of the page (they end at their stop tests).
+    // From the BF42 template; strings empty, no language chosen, nothing
+    // running. The clock paces the monitor and the ticket reporter.
+    explicit CGameDlg(platform::CClock& clock = platform::SystemClock());
+    // Stops and joins the worker threads of the page (StopThreads).
     ~CGameDlg() override;
 
     // ---- Fields, in the page's order.
@@ -60,6 +65,8 @@ public:
     std::atomic<int32_t> m_nLangBase{0};      // phrase base of the language, set at Connect
     std::unique_ptr<std::thread> m_pMonitorThread;
     std::unique_ptr<std::thread> m_pQuickInfoThread;
+    platform::CStopSignal m_quickInfoStop;         // ends a check the server keeps waiting
+    std::atomic<bool> m_bQuickInfoRunning{false};  // a check has not yet taken its last step
     // Action filters copied from the Settings page at Connect.
     std::atomic<bool> m_bShowKill{false};
     std::atomic<bool> m_bShowTk{false};
@@ -91,17 +98,57 @@ public:
     // Check enabled, server and port writable again. Quick-info thread.
     void EnableQuickInfoInputs();
 
-    // ---- For the monitor and the announcer. Any thread.
+    // Ends the page's worker threads and joins them: the monitor (which
+    // announces "Broadcast closed" while broadcasting) and the quick-info
+    // check. The page's controls stay as they are. UI thread, before the
+    // other pages go away; the destructor calls it, too.
+    void StopThreads();
+    // True while a monitor thread runs (also while it is still ending).
+    bool IsMonitorRunning() const;
+    // True while the operator's Pause holds the monitor at its safe point.
+    bool IsMonitorHeld() const { return m_gateMonitor.IsWaiting(); }
+
+    // ---- For the monitor, the ticket reporter and the announcer. Any thread.
     // Colours, language base, server and port of the current run.
-    monitor::CAnnounceSettings AnnounceSettings() const;
+    monitor::CAnnounceSettings AnnounceSettings() const override;
+    monitor::CEventFilters EventFilters() const override;
+    bool IsTicketShown() const override { return m_bShowTicket.load(); }
     bool IsBroadcasting() const override { return m_bBroadcast.load(); }
     irc::CIrcSession* IrcSession() const override { return m_pIrcDlg; }
+    bool IsMonitoring() const override { return m_bMonitoring.load(); }
+    void SetMonitoring(bool bMonitoring) override { m_bMonitoring = bMonitoring; }
+    bool IsGamePaused() const override { return m_bGamePaused.load(); }
+    void SetGamePaused(bool bPaused) override { m_bGamePaused = bPaused; }
+    std::atomic<int32_t>* TrafficCounter() override { return &m_nTrafficBytes; }
+    // The caption of Connect reads "Connect", or the page is shutting down.
+    bool IsStopRequested() const override;
+    // Monitor thread: set-up done, Disconnect becomes usable.
+    void OnMonitorReady() override;
+    // Monitor thread, on a failure: the page goes back to idle (a page that
+    // is idle already stays as it is; a run is never started from here).
+    void ReturnToIdle() override;
+    // Monitor thread, its last act: Connect becomes usable again.
+    void OnMonitorEnded() override;
 
     // ---- Buttons (UI thread).
-    // Connect/Disconnect. Starting validates the inputs, locks them, copies
-    // the colours (one digit gets a "0" in front), filters and language base
-    // and switches the page to "Disconnect"; stopping returns it to idle.
+    // Connect/Disconnect. Starting waits a little for a previous monitor
+    // that is still ending (and refuses, with a log line, if it does not
+    // end), validates the inputs, locks them, copies the colours (one digit
+    // gets a "0" in front), filters and language base, switches the page to
+    // "Disconnect" and starts the monitor. Stopping returns the page to
+    // idle and tells the monitor, which ends at its next safe point; Connect
+    // stays disabled until it has ended.
     void OnConnect();
+    // Pause/Unpause: the monitor is held at its next safe point (no query,
+    // no line) and the paused line goes to the channel (paced) and the log;
+    // Unpause lets it go on with the resumed line.
+    void OnPause();
+    // Check: validates server and port, blanks the quick-info fields and
+    // locks the inputs for the quick-info check.
+    void OnCheck();
+
+    // Longest wait of a Connect for the previous monitor to end.
+    static constexpr int kMonitorEndWaitMs = 5000;
 
 protected:
     void DoDataExchange(framework::CDataExchange& dx) override;
@@ -116,7 +163,23 @@ private:
     bool StartInputsValid();
     void CopyColorsAndFilters();
     void SetSettingsInputsLocked(bool bLocked);
+    bool IsCaption(int nId, int nStringId) const;
+    // The stop half of OnConnect.
+    void StopRun();
+    // Waits up to kMonitorEndWaitMs for the previous monitor; true when none runs.
+    bool WaitForPreviousMonitor();
+    void StartMonitor();
 
+    platform::CClock& m_clock;
     mutable std::mutex m_mutexStatus;
     CServerStatus m_status;  // guarded by m_mutexStatus
+
+    // Steering of the monitor thread.
+    platform::CStopSignal m_wakeMonitor;      // cuts its waits short; it resets it
+    platform::CThreadGate m_gateMonitor;      // the operator's Pause
+    std::atomic<bool> m_bStopMonitor{false};  // shutting down
+    mutable std::mutex m_mutexRun;
+    std::condition_variable m_cvRun;
+    bool m_bMonitorAlive = false;  // guarded by m_mutexRun
+    bool m_bMonitorReady = false;  // set-up done; guarded by m_mutexRun
 };

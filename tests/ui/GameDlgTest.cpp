@@ -15,6 +15,8 @@
 #include "platform/Clock.h"
 #include "res/Resource.h"
 #include "support/RecordingIrcSession.h"
+#include "support/ScriptedUdpServer.h"
+#include "support/Wait.h"
 #include "ui/GameDlg.h"
 
 namespace {
@@ -54,7 +56,7 @@ protected:
                                                               "10"}) {
         for (size_t n = 0; n < colors.size(); ++n) m_colors.TypeText(kColorEdits[n], colors[n]);
         m_game.TypeText(res::IDC_GAME_SERVER, "127.0.0.1");
-        m_game.TypeText(res::IDC_GAME_PORT, "23000");
+        m_game.TypeText(res::IDC_GAME_PORT, std::to_string(m_server.Port()));
     }
     bool IsIdle() {
         return m_game.GetItemText(res::IDC_GAME_CONNECT) == "Connect" &&
@@ -67,6 +69,11 @@ protected:
                m_irc.m_nGameState == 0;
     }
 
+    // Connect starts a monitor: a server that answers every request keeps it running.
+    testsupport::CScriptedUdpServer m_server{[](int, const std::string&) {
+        return testsupport::CScriptedUdpServer::Answer{
+            "\\mapname\\wake\\gamemode\\openplaying\\final\\\\queryid\\1.1"};
+    }};
     framework::CRecordingMessageSink m_sink;
     platform::CManualClock m_clock;
     testsupport::CRecordingIrcSession m_irc{m_clock, /*bForwardWrites=*/false};
@@ -130,7 +137,9 @@ TEST_F(GameDlgTest, ConnectLocksTheInputsAndCopiesTheRunSettings) {
 
     EXPECT_EQ(m_sink.Count(), 0u);
     EXPECT_EQ(m_game.GetItemText(res::IDC_GAME_CONNECT), "Disconnect");
-    EXPECT_FALSE(m_game.IsItemEnabled(res::IDC_GAME_CONNECT));  // until the monitor is set up
+    // Enabled once the monitor is set up.
+    EXPECT_TRUE(
+        testsupport::WaitUntil([&] { return m_game.IsItemEnabled(res::IDC_GAME_CONNECT); }));
     EXPECT_TRUE(m_game.IsItemEnabled(res::IDC_GAME_PAUSE));
     EXPECT_FALSE(m_game.IsItemEnabled(res::IDC_GAME_CHECK));
     EXPECT_FALSE(m_game.IsItemEnabled(res::IDC_GAME_LANGUAGE));
@@ -151,7 +160,7 @@ TEST_F(GameDlgTest, ConnectLocksTheInputsAndCopiesTheRunSettings) {
     EXPECT_EQ(s.m_strKeyColor, "10");
     EXPECT_EQ(s.m_nLangBase, 200);
     EXPECT_EQ(s.m_strServer, "127.0.0.1");
-    EXPECT_EQ(s.m_nQueryPort, 23000);
+    EXPECT_EQ(s.m_nQueryPort, m_server.Port());
     EXPECT_TRUE(m_game.m_bShowKill);
     EXPECT_FALSE(m_game.m_bShowTk);
     EXPECT_TRUE(m_game.m_bShowFlag);
@@ -164,7 +173,7 @@ TEST_F(GameDlgTest, ConnectLocksTheInputsAndCopiesTheRunSettings) {
 
     // Later changes on the Settings page wait for the next Connect.
     m_game.ToggleConnect();
-    EXPECT_TRUE(IsIdle());
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return IsIdle(); }));
     m_colors.TypeText(kColorEdits[0], "3");
     EXPECT_EQ(m_game.AnnounceSettings().m_strAlliedKillColor, "07");
 }

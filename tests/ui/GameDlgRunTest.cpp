@@ -1,0 +1,265 @@
+// The BF42 tab's buttons with a real monitor behind them: the page's states
+// from Connect to Disconnect, Pause and Unpause holding the monitor, a stop
+// while paused, the failure paths back to idle, and a Connect while the
+// previous monitor is still ending.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "config/ColorDlg.h"
+#include "framework/MessageBox.h"
+#include "platform/Clock.h"
+#include "platform/Socket.h"
+#include "res/Resource.h"
+#include "support/RecordingIrcSession.h"
+#include "support/Wait.h"
+#include "tools/bf42sim/SimServer.h"
+#include "ui/GameDlg.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr int kColorEdits[] = {1020, 1006, 1021, 1007, 1008, 1011, 1010};
+constexpr int kFilterBoxes[] = {1059, 1060, 1061, 1062};
+
+const char kPausedLine[] = "* * * * * * [Broadcast paused] * * * * * * ";
+const char kResumedLine[] = "* * * * * * [Broadcast resumed] * * * * * * ";
+const char kClosedLine[] = "* * * * * * [Broadcast closed] * * * * * * ";
+const char kOpenedLine[] = "* * * * * * [Broadcast opened] * * * * * * ";
+
+// An IRC side whose channel sends can be held at the line that holds a
+// chosen text, so that the monitor is caught in the middle of its end.
+class CHoldingIrcSession : public testsupport::CRecordingIrcSession {
+public:
+    using CRecordingIrcSession::CRecordingIrcSession;
+    ~CHoldingIrcSession() override { Release(); }
+
+    void HoldSendOf(const std::string& strPart) {
+        std::lock_guard<std::mutex> lock(m_mutexHold);
+        m_strHold = strPart;
+    }
+    bool IsHolding() const {
+        std::lock_guard<std::mutex> lock(m_mutexHold);
+        return m_bHolding;
+    }
+    void Release() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutexHold);
+            m_strHold.clear();
+        }
+        m_cv.notify_all();
+    }
+
+protected:
+    bool WriteToSocket(const std::string& strBytes) override {
+        {
+            std::unique_lock<std::mutex> lock(m_mutexHold);
+            if (!m_strHold.empty() && strBytes.find(m_strHold) != std::string::npos) {
+                m_bHolding = true;
+                // At most 20 s, so that a failing test cannot hang.
+                m_cv.wait_for(lock, std::chrono::seconds(20), [&] { return m_strHold.empty(); });
+                m_bHolding = false;
+            }
+        }
+        return CRecordingIrcSession::WriteToSocket(strBytes);
+    }
+
+private:
+    mutable std::mutex m_mutexHold;
+    std::condition_variable m_cv;
+    std::string m_strHold;
+    bool m_bHolding = false;
+};
+
+class GameDlgRunTest : public testing::Test {
+protected:
+    GameDlgRunTest() {
+        m_irc.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#chan");
+        m_irc.m_bInChannel = true;
+        EXPECT_TRUE(m_colors.Create(m_sink));
+        EXPECT_TRUE(m_game.Create(m_sink));
+        m_game.SetIrcDlg(&m_irc);
+        m_game.SetColorDlg(&m_colors);
+        const char* colors[] = {"2", "5", "15", "12", "4", "14", "10"};
+        for (size_t n = 0; n < 7; ++n) m_colors.TypeText(kColorEdits[n], colors[n]);
+        EXPECT_TRUE(m_sim.Start());
+        m_game.TypeText(res::IDC_GAME_SERVER, "127.0.0.1");
+        m_game.TypeText(res::IDC_GAME_PORT, std::to_string(m_sim.Port()));
+    }
+    ~GameDlgRunTest() override { m_game.StopThreads(); }
+
+    std::string Connect() const { return m_game.GetItemText(res::IDC_GAME_CONNECT); }
+    bool Enabled(int nId) const { return m_game.IsItemEnabled(nId); }
+    Lines Log() const {
+        Lines lines;
+        std::string strLog = m_game.GetItemText(res::IDC_GAME_LOG);
+        for (size_t nAt = 0; nAt <= strLog.size();) {
+            const size_t nEnd = std::min(strLog.find('\n', nAt), strLog.size());
+            lines.push_back(strLog.substr(nAt, nEnd - nAt));
+            nAt = nEnd + 1;
+        }
+        return lines;
+    }
+    std::string LastLog() const { return Log().back(); }
+    bool Running() {
+        return testsupport::WaitUntil([&] {
+            return Connect() == "Disconnect" && Enabled(res::IDC_GAME_CONNECT) &&
+                   m_sim.StatusRequests() >= 3;
+        });
+    }
+    bool Idle() {
+        return testsupport::WaitUntil([&] {
+            return Connect() == "Connect" && Enabled(res::IDC_GAME_CONNECT) &&
+                   !Enabled(res::IDC_GAME_PAUSE) &&
+                   m_game.GetItemText(res::IDC_GAME_PAUSE) == "Pause" &&
+                   Enabled(res::IDC_GAME_CHECK) && Enabled(res::IDC_GAME_LANGUAGE) &&
+                   !m_game.IsReadOnly(res::IDC_GAME_SERVER) &&
+                   !m_colors.IsReadOnly(kColorEdits[0]) &&
+                   m_colors.IsItemEnabled(kFilterBoxes[0]) && m_irc.m_nGameState == 0 &&
+                   !m_game.m_bMonitoring && !m_game.IsMonitorRunning();
+        });
+    }
+    size_t CountWrites(std::string_view strPart) const {
+        size_t n = 0;
+        for (const std::string& str : m_irc.Writes()) n += str.find(strPart) != std::string::npos;
+        return n;
+    }
+
+    framework::CRecordingMessageSink m_sink;
+    bf42sim::CSimServer m_sim;
+    platform::CManualClock m_ircClock;  // the 400 ms pace of channel lines
+    CHoldingIrcSession m_irc{m_ircClock, /*bForwardWrites=*/false};
+    CColorDlg m_colors;
+    CGameDlg m_game;
+};
+
+TEST_F(GameDlgRunTest, ConnectRunsTheMonitorAndDisconnectEndsItWithTheClosingLine) {
+    m_game.m_bBroadcast = true;
+    ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));
+    EXPECT_EQ(m_irc.m_nGameState, 1);
+    ASSERT_TRUE(Running());
+    EXPECT_TRUE(Enabled(res::IDC_GAME_PAUSE));
+    EXPECT_FALSE(Enabled(res::IDC_GAME_CHECK));
+    EXPECT_TRUE(m_game.m_bMonitoring);
+    EXPECT_EQ(Log().front(), kOpenedLine);
+    // The snapshot of the last poll is the page's.
+    EXPECT_TRUE(
+        testsupport::WaitUntil([&] { return m_game.GetStatus().m_strHostname == "bf42sim"; }));
+    EXPECT_GT(m_game.m_nTrafficBytes, 0);
+
+    ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));
+    EXPECT_EQ(m_irc.m_nGameState, 0);
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(LastLog(), kClosedLine);
+    EXPECT_EQ(CountWrites("Broadcast closed"), 1u);
+    EXPECT_EQ(m_sink.Count(), 0u);
+}
+
+TEST_F(GameDlgRunTest, PauseHoldsTheMonitorUntilUnpause) {
+    ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));
+    ASSERT_TRUE(Running());
+    ASSERT_TRUE(m_game.Click(res::IDC_GAME_PAUSE));
+    EXPECT_EQ(LastLog(), kPausedLine);
+    EXPECT_EQ(m_game.GetItemText(res::IDC_GAME_PAUSE), "Unpause");
+    EXPECT_FALSE(Enabled(res::IDC_GAME_CONNECT));
+    EXPECT_EQ(m_irc.m_nGameState, 2);
+    // Sent to the channel although not broadcasting.
+    EXPECT_EQ(CountWrites("Broadcast paused"), 1u);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_game.IsMonitorHeld(); }));
+    const int nRequests = m_sim.StatusRequests();
+    const size_t nLines = Log().size();
+
+    // Held at its safe point: no query, no line.
+    EXPECT_TRUE(m_game.IsMonitorHeld());
+    EXPECT_EQ(m_sim.StatusRequests(), nRequests);
+    ASSERT_TRUE(m_game.Click(res::IDC_GAME_PAUSE));
+    EXPECT_EQ(Log().size(), nLines + 1);
+    EXPECT_EQ(LastLog(), kResumedLine);
+    EXPECT_EQ(m_game.GetItemText(res::IDC_GAME_PAUSE), "Pause");
+    EXPECT_TRUE(Enabled(res::IDC_GAME_CONNECT));
+    EXPECT_EQ(m_irc.m_nGameState, 1);
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return m_sim.StatusRequests() > nRequests + 1; }));
+}
+
+TEST_F(GameDlgRunTest, AStopWhilePausedEndsTheHeldMonitorCleanly) {
+    ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));
+    ASSERT_TRUE(Running());
+    ASSERT_TRUE(m_game.Click(res::IDC_GAME_PAUSE));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_game.IsMonitorHeld(); }));
+    m_game.ToggleConnect();  // what Broadcast does: Connect itself is disabled while paused
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(LastLog(), kClosedLine);
+}
+
+TEST_F(GameDlgRunTest, FailuresReturnThePageToIdleWithTheirText) {
+    uint16_t nClosedPort = 0;
+    {
+        platform::CSocket probe = platform::CSocket::CreateUdp();
+        ASSERT_TRUE(probe.Bind(platform::LoopbackAddress(), 0));
+        nClosedPort = probe.LocalPort();
+    }
+    const struct {
+        const char* pszName;
+        std::string strServer;
+        uint16_t nPort;
+        const char* pszText;
+    } rows[] = {
+        {"UnknownHost", std::string("127.0.0.1\0x", 11), m_sim.Port(),
+         "Couldn't find Server at this IP!"},
+        {"Refusal", "127.0.0.1", nClosedPort, "Server timed out."},
+        // Five empty waits of half a second: about 2.5 s.
+        {"NoAnswer", "127.0.0.1", m_sim.Port(), "Couldn't find Server! Check the Portsettings."},
+    };
+    m_sim.FallSilent(-1);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        m_game.TypeText(res::IDC_GAME_SERVER, row.strServer);
+        m_game.TypeText(res::IDC_GAME_PORT, std::to_string(row.nPort));
+        ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));
+        ASSERT_TRUE(Idle());
+        EXPECT_EQ(LastLog(), row.pszText);
+        EXPECT_EQ(CountWrites("Broadcast closed"), 0u);
+    }
+}
+
+TEST_F(GameDlgRunTest, ConnectWaitsForTheMonitorStillEnding) {
+    m_game.m_bBroadcast = true;
+    m_irc.HoldSendOf("Broadcast closed");
+    ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));
+    ASSERT_TRUE(Running());
+    ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_irc.IsHolding(); }));
+    // The caption says "Connect", but the button waits for the monitor's end.
+    EXPECT_EQ(Connect(), "Connect");
+    EXPECT_FALSE(Enabled(res::IDC_GAME_CONNECT));
+    EXPECT_FALSE(m_game.Click(res::IDC_GAME_CONNECT));
+    EXPECT_TRUE(m_game.IsMonitorRunning());
+
+    // The main window's toggle waits for it instead (whichever of the two
+    // below comes first): the old run has ended before the new one starts.
+    std::thread releaser([&] { m_irc.Release(); });
+    m_game.ToggleConnect();
+    releaser.join();
+    EXPECT_EQ(Connect(), "Disconnect");
+    // The new run opens (and posts its banner) after the old one's closing line.
+    ASSERT_TRUE(testsupport::WaitUntil([&] {
+        const Lines log = Log();
+        return std::count(log.begin(), log.end(), kOpenedLine) == 2;
+    }));
+    const Lines log = Log();
+    ASSERT_EQ(std::count(log.begin(), log.end(), kClosedLine), 1);
+    ASSERT_EQ(std::count(log.begin(), log.end(), kOpenedLine), 2);
+    const auto itClosed = std::find(log.begin(), log.end(), kClosedLine);
+    EXPECT_EQ(*(itClosed + 1), kOpenedLine);
+    EXPECT_TRUE(m_game.IsMonitorRunning());
+}
+
+}  // namespace
