@@ -55,7 +55,7 @@ void PrivateMessage(const std::string& strNick, const std::string& strTrailing,
     if (CommandOf(strTrailing) == "\x01VERSION\x01") {
         Add(pActions, EKind::Send,
             "NOTICE " + strNick + " :\x01VERSION " + kProgramName + " " + view.m_strVersion + " " +
-                kAttribution + "\x01");
+                Attribution() + "\x01");
     }
     if (strTrailing.compare(0, 6, "\x01PING ") == 0)
         Add(pActions, EKind::Send, "NOTICE " + strNick + " :" + strTrailing);
@@ -154,7 +154,9 @@ void RegisteredActions(const CIrcSessionView& view, std::vector<CIrcAction>* pAc
 
 void NickInUseActions(CIrcSessionView& view, std::vector<CIrcAction>* pActions) {
     Add(pActions, EKind::Log, ":: Nickname (" + view.m_strCurrentNick + ") is already in use.");
-    if (view.m_strCurrentNick == view.m_strNick) {
+    // With both nicknames alike, a second try would only repeat the refused
+    // NICK for as long as the server answers: the refusal then ends it.
+    if (view.m_strCurrentNick == view.m_strNick && view.m_strAltNick != view.m_strNick) {
         Add(pActions, EKind::Log, ":: Trying alternative Nickname...");
         view.m_strCurrentNick = view.m_strAltNick;
         Add(pActions, EKind::SetCurrentNick, view.m_strCurrentNick);

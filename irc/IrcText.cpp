@@ -1,5 +1,8 @@
 #include "irc/IrcText.h"
 
+#include "res/Resource.h"
+#include "res/StringTable.h"
+
 namespace irc {
 
 std::string NickOf(std::string_view strText) {
@@ -59,11 +62,15 @@ std::string_view AuthServiceOf(int nNetwork) {
     }
 }
 
+std::string Attribution() {
+    return res::LoadResString(res::IDS_ATTRIBUTION);
+}
+
 std::string QuitLine(std::string_view strVersion) {
     std::string strLine = "QUIT :";
     strLine += strVersion;
     strLine += " /// ";
-    strLine += kAttribution;
+    strLine += Attribution();
     return strLine;
 }
 

@@ -9,8 +9,6 @@ namespace irc {
 inline constexpr char kProgramName[] = "fragrelay";
 inline constexpr char kVersionText[] = "v1.3 BETA";
 inline constexpr char kIdent[] = "bf1942";
-// Closes the CTCP VERSION reply and the QUIT line.
-inline constexpr char kAttribution[] = "Battlefield 1942 game relay";
 
 // Account services, nick@host, by network index (0 Quakenet, 1 Gamesnet).
 inline constexpr char kQuakenetService[] = "Q@CServe.quakenet.org";
@@ -53,6 +51,10 @@ std::string ShortenErrorText(std::string_view strText);
 
 // The account service for a network index; empty for any other index.
 std::string_view AuthServiceOf(int nNetwork);
+
+// The attribution that closes the CTCP VERSION reply and the QUIT line: the
+// string table's text, the one place it is written.
+std::string Attribution();
 
 // "QUIT :" + version + " /// " + attribution, without "\r\n".
 std::string QuitLine(std::string_view strVersion);

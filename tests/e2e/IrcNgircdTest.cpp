@@ -76,8 +76,8 @@ TEST_F(IrcAgainstNgircd, RegistersJoinsLogsAndAnswers) {
     EXPECT_TRUE(m_bot.WaitForLog("<alice> hello bot", kLong));
 
     ASSERT_TRUE(m_alice.SendLine("PRIVMSG fragbot :\x01VERSION\x01"));
-    EXPECT_TRUE(m_alice.WaitFor(std::string(" NOTICE alice :\x01VERSION fragrelay v1.3 BETA ") +
-                                irc::kAttribution + "\x01"));
+    EXPECT_TRUE(m_alice.WaitFor(
+        " NOTICE alice :\x01VERSION fragrelay v1.3 BETA Battlefield 1942 to IRC relay\x01"));
 
     m_bot.SendToChannel("line from the game side");
     EXPECT_TRUE(m_alice.WaitFor(" PRIVMSG #Relay :line from the game side"));
@@ -96,7 +96,7 @@ TEST_F(IrcAgainstNgircd, RegistersJoinsLogsAndAnswers) {
     // Disconnect: the server answers QUIT and closes; no reconnection.
     m_bot.Disconnect();
     // The server passes the reason on in quotes.
-    EXPECT_TRUE(m_alice.WaitFor(std::string(" QUIT :\"v1.3 BETA /// ") + irc::kAttribution));
+    EXPECT_TRUE(m_alice.WaitFor(" QUIT :\"v1.3 BETA /// Battlefield 1942 to IRC relay"));
     ASSERT_TRUE(WaitUntil([&] { return !m_bot.IsIrcThreadRunning(); }, kLong));
     EXPECT_FALSE(m_bot.HasLog("Trying to reconnect ..."));
     EXPECT_EQ(m_bot.SessionEnds(), 1);

@@ -61,7 +61,7 @@ std::vector<std::string> DispatchAll(CIrcSessionView& view, CIrcLineState& state
 }
 
 const std::string kVersionReply =
-    std::string("send NOTICE Al :\x01VERSION fragrelay v1.3 BETA ") + irc::kAttribution + "\x01";
+    "send NOTICE Al :\x01VERSION fragrelay v1.3 BETA Battlefield 1942 to IRC relay\x01";
 
 class DispatchTable : public ::testing::TestWithParam<DispatchRow> {};
 
@@ -214,6 +214,16 @@ TEST(Dispatch, NickInUseWithOtherNickDoesNothingMore) {
     EXPECT_EQ(DispatchAll(view, state, {":srv 433 * Someone :in use"}),
               std::vector<std::string>{"log :: Nickname (Someone) is already in use."});
     EXPECT_EQ(view.m_strCurrentNick, "Someone");
+}
+
+// Regression: with the alternative equal to the nickname, every refusal sent
+// the same NICK again, for as long as the server kept refusing it.
+TEST(Dispatch, NickInUseWithEqualNicknamesEndsAtTheFirstRefusal) {
+    CIrcSessionView view = DefaultView();
+    view.m_strAltNick = "Bot";
+    CIrcLineState state;
+    EXPECT_EQ(DispatchAll(view, state, {":srv 433 * Bot :in use"}),
+              (std::vector<std::string>{"log :: Nickname (Bot) is already in use.", "end"}));
 }
 
 TEST(Dispatch, StateCarriesOverAndUpdatesView) {

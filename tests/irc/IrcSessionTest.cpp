@@ -72,8 +72,7 @@ TEST_F(SessionSends, DisconnectSendsQuitAndClearsFlags) {
     m_session.m_bSessionActive = true;
     m_session.m_bInChannel = true;
     m_session.Disconnect();
-    EXPECT_EQ(m_session.Writes(),
-              Lines{std::string("QUIT :v1.3 BETA /// ") + irc::kAttribution + "\r\n"});
+    EXPECT_EQ(m_session.Writes(), Lines{"QUIT :v1.3 BETA /// Battlefield 1942 to IRC relay\r\n"});
     EXPECT_FALSE(m_session.m_bSessionActive);
     EXPECT_FALSE(m_session.IsInChannel());
 }

@@ -216,7 +216,7 @@ TEST_F(Supervisor, DisconnectBeforeServerClosesDoesNotReconnect) {
     ASSERT_EQ(m_session.OpenSession(), 0);
     Register(0, "Bot");
     m_session.Disconnect();
-    ASSERT_TRUE(m_server.WaitForLine(0, std::string("QUIT :v1.3 BETA /// ") + irc::kAttribution));
+    ASSERT_TRUE(m_server.WaitForLine(0, "QUIT :v1.3 BETA /// Battlefield 1942 to IRC relay"));
     EXPECT_TRUE(m_session.IsIrcThreadRunning());  // the server has not answered yet
     ASSERT_TRUE(m_server.Send(0, "ERROR :Closing Link: Bot[127.0.0.1] (Quit: v1.3 BETA)\r\n"));
     m_server.Close(0);
@@ -297,7 +297,7 @@ TEST_F(Supervisor, ConnectWhileOldThreadWaitsEndsItFirst) {
     ASSERT_EQ(m_session.OpenSession(), 0);
     Register(0, "Bot");
     m_session.Disconnect();
-    ASSERT_TRUE(m_server.WaitForLine(0, std::string("QUIT :v1.3 BETA /// ") + irc::kAttribution));
+    ASSERT_TRUE(m_server.WaitForLine(0, "QUIT :v1.3 BETA /// Battlefield 1942 to IRC relay"));
     // The server never closes the old connection; Connect again at once.
     int nResult = -1;
     ASSERT_TRUE(RunPromptly([&] { nResult = m_session.OpenSession(); }));

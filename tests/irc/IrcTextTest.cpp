@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(Errors, ErrorTextTable, ::testing::ValuesIn(kErrorRows)
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(IrcText, QuitLineAndServices) {
-    EXPECT_EQ(irc::QuitLine("v1.3 BETA"), std::string("QUIT :v1.3 BETA /// ") + irc::kAttribution);
+    EXPECT_EQ(irc::QuitLine("v1.3 BETA"), "QUIT :v1.3 BETA /// Battlefield 1942 to IRC relay");
     EXPECT_EQ(irc::AuthServiceOf(0), "Q@CServe.quakenet.org");
     EXPECT_EQ(irc::AuthServiceOf(1), "AuthServ@Services.GamesNET.net");
     EXPECT_EQ(irc::AuthServiceOf(-1), "");
