@@ -1,0 +1,218 @@
+#include "ui/IrcDlg.h"
+
+#include "framework/DataExchange.h"
+#include "framework/MessageBox.h"
+#include "irc/IrcText.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
+
+namespace {
+
+// The connection fields: editable while disconnected, read-only while a
+// session runs.
+constexpr int kConnectionEdits[] = {res::IDC_IRC_SERVER,  res::IDC_IRC_PORT,
+                                    res::IDC_IRC_NICK,    res::IDC_IRC_ALTNICK,
+                                    res::IDC_IRC_CHANNEL, res::IDC_IRC_TICKETSECS};
+
+constexpr char kChannelInvalid[] = "Channelname is no valid";
+
+}  // namespace
+
+CIrcDlg::CIrcDlg(framework::CDispatcher& dispatcher, platform::CClock& clock)
+    : CPage(res::IDD_IRC),
+      CIrcSession(clock),
+      m_dispatcher(dispatcher),
+      m_pLife(std::make_shared<CLifeGuard>()) {
+    m_pLife->m_pPage = this;
+    // Bound before the window exists, so that nothing logged is lost to an
+    // unattached log.
+    m_log.Attach(*this, res::IDC_IRC_LOG);
+    MapClick(res::IDC_IRC_CONNECT, [this] { OnConnect(); });
+    MapClick(res::IDC_IRC_AUTH, [this] { OnAuthCheck(); });
+    MapNotify(res::IDC_IRC_INPUT, framework::ENotify::SetFocus, [this] { OnInputSetFocus(); });
+    MapNotify(res::IDC_IRC_INPUT, framework::ENotify::KillFocus, [this] { OnInputKillFocus(); });
+}
+
+CIrcDlg::~CIrcDlg() {
+    EndIrcThread();
+    std::lock_guard<std::mutex> lock(m_pLife->m_mutex);
+    m_pLife->m_pPage = nullptr;
+}
+
+void CIrcDlg::DoDataExchange(framework::CDataExchange& dx) {
+    // The IRC thread reads these fields; a transfer replaces them under the lock.
+    const auto lock = LockFields();
+    dx.Control(res::IDC_IRC_LOG, m_log);
+    if (dx.IsSaving() && m_bSessionActive.load()) {
+        // The bot's join gave the channel the server's spelling, which the
+        // channel checks compare against; the edit is locked meanwhile, so
+        // its text is read but not taken.
+        std::string strTyped = m_strChannel;
+        dx.Text(res::IDC_IRC_CHANNEL, strTyped);
+    } else {
+        dx.Text(res::IDC_IRC_CHANNEL, m_strChannel);
+    }
+    dx.Text(res::IDC_IRC_NICK, m_strNick);
+    dx.Text(res::IDC_IRC_SERVER, m_strServer);
+    dx.Text(res::IDC_IRC_INPUT, m_strInput, kMaxInput);
+    // Shown as 0 to 65535. A number beyond that is no port: it becomes 0,
+    // which Connect refuses, rather than its low 16 bits.
+    int32_t nPort = m_nPort;
+    dx.Int(res::IDC_IRC_PORT, nPort);
+    if (dx.IsSaving() && !dx.Failed())
+        m_nPort = nPort >= 0 && nPort <= 0xFFFF ? static_cast<uint16_t>(nPort) : 0;
+    dx.Text(res::IDC_IRC_ALTNICK, m_strAltNick);
+    dx.Check(res::IDC_IRC_AUTH, m_bAuth);
+    dx.Text(res::IDC_IRC_USERNAME, m_strUsername);
+    dx.ListIndex(res::IDC_IRC_NETWORK, m_nNetwork);
+    dx.Text(res::IDC_IRC_PASSWORD, m_strPassword);
+    dx.Int(res::IDC_IRC_TICKETSECS, m_nTicketSecs);
+}
+
+bool CIrcDlg::OnInitDialog() {
+    CPage::OnInitDialog();
+    m_bInputFocus = false;
+    m_bSessionActive = false;
+    m_nGameState = 0;
+    {
+        const auto lock = LockFields();
+        m_strIdent = irc::kIdent;
+        m_strVersion = res::LoadResString(res::IDS_VERSION);
+    }
+    m_log.SetReadOnly(true);
+    SetItemText(res::IDC_IRC_CONNECT, res::LoadResString(res::IDS_CONNECT));
+    ApplyAuthLook(IsAuthSet());
+    return true;
+}
+
+void CIrcDlg::OnConnect() {
+    if (GetItemText(res::IDC_IRC_CONNECT) == res::LoadResString(res::IDS_CONNECT)) {
+        Connect();
+    } else {
+        EndSession();
+    }
+}
+
+void CIrcDlg::Connect() {
+    // A refused transfer has shown its message and focused its control; the
+    // fields it did not reach still hold old values, so nothing starts.
+    if (!UpdateData(true)) return;
+    std::string strMessage;
+    const int nInvalidId = FirstInvalidInput(&strMessage);
+    if (nInvalidId != 0) {
+        MessageBox(strMessage, res::LoadResString(res::IDS_ERROR), framework::EIcon::Error);
+        SetFocusItem(nInvalidId);
+        return;
+    }
+    ApplyLockedState();
+    EnableItem(res::IDC_IRC_CONNECT, false);
+    // Ends a previous connection's thread first; the connect itself runs on
+    // this thread, and a failure has already written its log line.
+    if (OpenSession() == 0) {
+        SetItemText(res::IDC_IRC_CONNECT, res::LoadResString(res::IDS_DISCONNECT));
+        EnableItem(res::IDC_IRC_CONNECT, true);
+    } else {
+        ApplyDisconnectedState();
+    }
+}
+
+void CIrcDlg::EndSession() {
+    // Disconnecting never fails: a refused transfer only keeps old fields.
+    UpdateData(true);
+    // QUIT; the thread ends when the server closes the connection.
+    Disconnect();
+    ApplyDisconnectedState();
+}
+
+int CIrcDlg::FirstInvalidInput(std::string* pstrMessage) {
+    const std::string strFillOut = res::LoadResString(res::IDS_FILL_OUT);
+    *pstrMessage = strFillOut;
+    const auto lock = LockFields();
+    if (m_nPort == 0) return res::IDC_IRC_PORT;
+    if (m_strServer.empty()) return res::IDC_IRC_SERVER;
+    if (m_strNick.empty()) return res::IDC_IRC_NICK;
+    if (m_strAltNick.empty()) return res::IDC_IRC_ALTNICK;
+    if (m_strChannel.empty()) return res::IDC_IRC_CHANNEL;
+    // A negative interval comes only from a hand-edited settings file; the
+    // ticket reporter needs a positive one.
+    if (m_nTicketSecs.load() <= 0) return res::IDC_IRC_TICKETSECS;
+    if (m_bAuth && m_strUsername.empty()) return res::IDC_IRC_USERNAME;
+    if (m_bAuth && m_strPassword.empty()) return res::IDC_IRC_PASSWORD;
+    if (m_strChannel.find(' ') != std::string::npos ||
+        m_strChannel.find('#') == std::string::npos) {
+        *pstrMessage = kChannelInvalid;
+        return res::IDC_IRC_CHANNEL;
+    }
+    pstrMessage->clear();
+    return 0;
+}
+
+void CIrcDlg::OnAuthCheck() {
+    // The box has toggled itself; the field follows what the box shows.
+    const bool bAuth = GetCheck(res::IDC_IRC_AUTH) == framework::BST_CHECKED;
+    {
+        const auto lock = LockFields();
+        m_bAuth = bAuth;
+    }
+    ApplyAuthLook(bAuth);
+}
+
+void CIrcDlg::OnOK() {
+    if (!UpdateData(true)) return;
+    if (!m_bInputFocus.load()) return;
+    // One line: a line break in the text would start a command of its own.
+    const std::string strText = irc::WithoutLineBreaks(m_strInput);
+    if (strText.empty()) return;
+    SendToChannel(strText);
+    std::string strNick = GetCurrentNick();
+    if (strNick.empty()) {
+        // Never connected yet: the nickname that the bot would use.
+        const auto lock = LockFields();
+        strNick = m_strNick;
+    }
+    // Straight into the log: no colour rule, no pause.
+    m_log.AppendLine("<" + strNick + "> " + strText);
+    SetItemText(res::IDC_IRC_INPUT, std::string());
+    m_log.ScrollToEnd();
+}
+
+void CIrcDlg::WriteLog(const std::string& strText) {
+    m_log.AppendLine(strText);
+    m_log.ScrollToEnd();
+}
+
+void CIrcDlg::OnSessionEnded() {
+    m_dispatcher.Post([pLife = m_pLife] {
+        std::lock_guard<std::mutex> lock(pLife->m_mutex);
+        CIrcDlg* pPage = pLife->m_pPage;
+        // A Connect that ran before this keeps its session.
+        if (pPage != nullptr && !pPage->m_bSessionActive.load()) pPage->ApplyDisconnectedState();
+    });
+}
+
+bool CIrcDlg::IsAuthSet() {
+    const auto lock = LockFields();
+    return m_bAuth;
+}
+
+void CIrcDlg::ApplyAuthLook(bool bAuth) {
+    EnableItem(res::IDC_IRC_NETWORK, bAuth);
+    SetReadOnly(res::IDC_IRC_USERNAME, !bAuth);
+    SetReadOnly(res::IDC_IRC_PASSWORD, !bAuth);
+}
+
+void CIrcDlg::ApplyDisconnectedState() {
+    for (const int nId : kConnectionEdits) SetReadOnly(nId, false);
+    EnableItem(res::IDC_IRC_AUTH, true);
+    ApplyAuthLook(IsAuthSet());
+    SetItemText(res::IDC_IRC_CONNECT, res::LoadResString(res::IDS_CONNECT));
+    EnableItem(res::IDC_IRC_CONNECT, true);
+}
+
+void CIrcDlg::ApplyLockedState() {
+    for (const int nId : kConnectionEdits) SetReadOnly(nId, true);
+    EnableItem(res::IDC_IRC_AUTH, false);
+    EnableItem(res::IDC_IRC_NETWORK, false);
+    SetReadOnly(res::IDC_IRC_USERNAME, true);
+    SetReadOnly(res::IDC_IRC_PASSWORD, true);
+}
