@@ -1,0 +1,244 @@
+// The quick-info check against the stand-in server: what the panel shows
+// after a check, every way a check ends, and the inputs it gives back.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/MessageBox.h"
+#include "res/Resource.h"
+#include "support/ScriptedUdpServer.h"
+#include "support/Wait.h"
+#include "tools/bf42sim/SimServer.h"
+#include "ui/GameDlg.h"
+#include "ui/QuickInfoThread.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using bf42sim::CSimState;
+using bf42sim::KeyStyle;
+
+const std::string kBlank(65, ' ');
+const char kNotFound[] = "Couldn't find Server! Check the Portsettings.";
+
+// The panel as the operator sees it, in its order from the top.
+struct Panel {
+    std::string strHostname, strGamePort, strMod, strMap, strPlayers, strVersion, strStatus;
+    bool operator==(const Panel&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Panel& p) {
+    return os << "{" << p.strHostname << " | " << p.strGamePort << " | " << p.strMod << " | "
+              << p.strMap << " | " << p.strPlayers << " | " << p.strVersion << " | " << p.strStatus
+              << "}";
+}
+
+class QuickInfoTest : public ::testing::Test {
+protected:
+    QuickInfoTest() { EXPECT_TRUE(m_game.Create(m_sink)); }
+    void TearDown() override {
+        EXPECT_EQ(m_game.UnknownIdUses(), 0u);
+        EXPECT_EQ(m_sink.Count(), 0u) << "a check shows no message box";
+    }
+
+    void StartServer() { ASSERT_TRUE(m_server.Start()); }
+
+    // What the Check button does before it starts the thread: take the
+    // inputs, blank the six values, lock the inputs.
+    void PressCheck(const std::string& strServer, int nPort) {
+        m_game.TypeText(res::IDC_GAME_SERVER, strServer);
+        m_game.TypeText(res::IDC_GAME_PORT, std::to_string(nPort));
+        ASSERT_TRUE(m_game.UpdateData(true));
+        {
+            const auto lock = m_game.LockFields();
+            for (std::string* pField :
+                 {&m_game.m_strQiGamePort, &m_game.m_strQiHostname, &m_game.m_strQiMap,
+                  &m_game.m_strQiMod, &m_game.m_strQiPlayers, &m_game.m_strQiVersion})
+                *pField = kBlank;
+        }
+        m_game.UpdateData(false);
+        m_game.EnableItem(res::IDC_GAME_CHECK, false);
+        m_game.SetReadOnly(res::IDC_GAME_SERVER, true);
+        m_game.SetReadOnly(res::IDC_GAME_PORT, true);
+        ASSERT_TRUE(StartQuickInfoThread(m_game));
+    }
+    void CheckServer() { PressCheck("127.0.0.1", m_server.Port()); }
+
+    bool WaitForEnd(std::chrono::milliseconds timeout = 10s) {
+        return testsupport::WaitUntil([&] { return !IsQuickInfoRunning(m_game); }, timeout);
+    }
+
+    Panel Shown() const {
+        return {m_game.GetItemText(res::IDC_QI_HOSTNAME), m_game.GetItemText(res::IDC_QI_GAMEPORT),
+                m_game.GetItemText(res::IDC_QI_MOD),      m_game.GetItemText(res::IDC_QI_MAP),
+                m_game.GetItemText(res::IDC_QI_PLAYERS),  m_game.GetItemText(res::IDC_QI_VERSION),
+                m_game.GetItemText(res::IDC_QI_STATUS)};
+    }
+    Panel Fields() {
+        const auto lock = m_game.LockFields();
+        return {m_game.m_strQiHostname, m_game.m_strQiGamePort, m_game.m_strQiMod,
+                m_game.m_strQiMap,      m_game.m_strQiPlayers,  m_game.m_strQiVersion,
+                m_game.m_strQiStatus};
+    }
+    bool InputsBack() const {
+        return m_game.IsItemEnabled(res::IDC_GAME_CHECK) &&
+               !m_game.IsReadOnly(res::IDC_GAME_SERVER) && !m_game.IsReadOnly(res::IDC_GAME_PORT);
+    }
+    // A failed check: its text in the status, nothing else in the panel.
+    void ExpectFailure(const std::string& strText) {
+        EXPECT_EQ(Shown(), (Panel{kBlank, kBlank, kBlank, kBlank, kBlank, kBlank, strText}));
+        EXPECT_EQ(Fields(), Shown());
+        EXPECT_TRUE(InputsBack());
+    }
+
+    framework::CRecordingMessageSink m_sink;
+    bf42sim::CSimServer m_server;
+    CGameDlg m_game;  // last: stops and joins its check before the server goes
+};
+
+struct PanelCase {
+    const char* szName;
+    KeyStyle style;
+    std::function<void(CSimState&)> fnEdit;  // changes to a server with two players
+    Panel expected;
+};
+
+class QuickInfoPanel : public QuickInfoTest, public ::testing::WithParamInterface<PanelCase> {};
+
+TEST_P(QuickInfoPanel, ShowsTheServersAnswer) {
+    const PanelCase& c = GetParam();
+    CSimState state = bf42sim::DefaultSimState();
+    state.SetKey("hostname", "Sim Wake");
+    state.m_vPlayers = {{"Ann", 1, 3, 3, 0, 40, "k0"}, {"Bob", 2, 0, 0, 3, 60, "k1"}};
+    c.fnEdit(state);
+    m_server.SetState(state);
+    m_server.SetKeyStyle(c.style);
+    StartServer();
+    CheckServer();
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(Shown(), c.expected);
+    EXPECT_EQ(Fields(), c.expected);
+    EXPECT_TRUE(InputsBack());
+    EXPECT_EQ(m_server.InfoRequests(), 1);
+    EXPECT_EQ(m_server.StatusRequests(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, QuickInfoPanel,
+    ::testing::Values(
+        PanelCase{"CapitalXpack1ShowsRtR",
+                  KeyStyle::Classic,
+                  [](CSimState& s) { s.SetKey("gameId", "XPACK1"); },
+                  {"Sim Wake", "14567", "RtR", "wake", "2/64", "v1.61", "idle"}},
+        PanelCase{"OtherModKeepsItsCase",
+                  KeyStyle::Classic,
+                  [](CSimState& s) { s.SetKey("gameId", "DC_Final"); },
+                  {"Sim Wake", "14567", "DC_Final", "wake", "2/64", "v1.61", "idle"}},
+        PanelCase{"NoPlayerKeysShowZeroOfZero",
+                  KeyStyle::Classic,
+                  [](CSimState& s) {
+                      s.RemoveKey("numplayers");
+                      s.RemoveKey("maxplayers");
+                  },
+                  {"Sim Wake", "14567", "bf1942", "wake", "0/0", "v1.61", "idle"}},
+        PanelCase{"HostPort40000",
+                  KeyStyle::Classic,
+                  [](CSimState& s) { s.SetKey("hostport", "40000"); },
+                  {"Sim Wake", "40000", "bf1942", "wake", "2/64", "v1.61", "idle"}},
+        PanelCase{"RepeatedHostnameShowsTheSecond",
+                  KeyStyle::Classic,
+                  [](CSimState& s) {
+                      s.m_vInfoExtra = {{"hostname", "Second Name"}};
+                  },
+                  {"Second Name", "14567", "bf1942", "wake", "2/64", "v1.61", "idle"}},
+        // Empty values first in the reply, between and after the keys read.
+        PanelCase{"V161EmptyValuesShowCorrectly",
+                  KeyStyle::V161,
+                  [](CSimState& s) {
+                      s.SetKey("gamever", "");
+                      s.SetKey("Version", "v1.61");
+                      s.SetKey("mapname", "berlin");
+                      s.m_vInfoExtra = {{"unpure_mods", ""}, {"gamestyle", ""}};
+                  },
+                  {"Sim Wake", "14567", "bf1942", "berlin", "2/64", "v1.61", "idle"}}),
+    [](const ::testing::TestParamInfo<PanelCase>& info) { return info.param.szName; });
+
+TEST_F(QuickInfoTest, SilentServerIsNotFoundAfterFiveRequests) {
+    m_server.FallSilent(-1);
+    StartServer();
+    CheckServer();
+    // Five empty waits of half a second each.
+    ASSERT_TRUE(WaitForEnd(15s));
+    ExpectFailure(kNotFound);
+    EXPECT_EQ(m_server.InfoRequests(), 5);
+}
+
+TEST_F(QuickInfoTest, NameThatDoesNotResolveIsReportedAtOnce) {
+    // Rejected by the resolver itself (an empty label), so no look-up leaves the machine.
+    PressCheck("no..such..host", 23000);
+    ASSERT_TRUE(WaitForEnd());
+    ExpectFailure("Couldn't find Server at this IP!");
+}
+
+TEST_F(QuickInfoTest, OversizedAnswersTimeOutAfterTenFailedReceives) {
+    m_server.SetOversized(true);
+    StartServer();
+    CheckServer();
+    ASSERT_TRUE(WaitForEnd());
+    ExpectFailure("Server timed out.");
+    EXPECT_EQ(m_server.InfoRequests(), 10);
+}
+
+TEST_F(QuickInfoTest, ServerThatFallsSilentMidReplyKeepsTheCheckRunningUntilStopped) {
+    // One datagram without the closing marker, then nothing: the request
+    // goes out again after every empty wait, and only a stop ends the check.
+    testsupport::CScriptedUdpServer server(
+        std::vector<testsupport::CScriptedUdpServer::Answer>{{"\\hostname\\Half"}});
+    ASSERT_NE(server.Port(), 0);
+    PressCheck("127.0.0.1", server.Port());
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return server.Requests() >= 2; }));
+    EXPECT_EQ(m_game.GetItemText(res::IDC_QI_STATUS), "receive status ...");
+    EXPECT_FALSE(m_game.IsItemEnabled(res::IDC_GAME_CHECK));
+    EXPECT_TRUE(IsQuickInfoRunning(m_game));
+    EXPECT_FALSE(StartQuickInfoThread(m_game)) << "a second check while one runs";
+    StopQuickInfoThread(m_game);
+    EXPECT_FALSE(IsQuickInfoRunning(m_game));
+    EXPECT_EQ(Shown(), (Panel{kBlank, kBlank, kBlank, kBlank, kBlank, kBlank, "idle"}));
+    EXPECT_TRUE(InputsBack());
+}
+
+TEST_F(QuickInfoTest, FailureAfterASuccessBlanksTheOldValuesAndASecondCheckWorks) {
+    StartServer();
+    CheckServer();
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(Shown().strStatus, "idle");
+    EXPECT_EQ(Shown().strHostname, "bf42sim");
+
+    // The old values must not stand beside a failure, even unblanked.
+    m_server.FallSilent(-1);
+    m_game.SetReadOnly(res::IDC_GAME_SERVER, true);
+    m_game.EnableItem(res::IDC_GAME_CHECK, false);
+    ASSERT_TRUE(StartQuickInfoThread(m_game));
+    ASSERT_TRUE(WaitForEnd(15s));
+    ExpectFailure(kNotFound);
+
+    m_server.FallSilent(0);
+    CheckServer();
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(Shown(), (Panel{"bf42sim", "14567", "bf1942", "wake", "0/64", "v1.61", "idle"}));
+}
+
+TEST_F(QuickInfoTest, LanguageChosenDuringACheckIsKept) {
+    StartServer();
+    m_server.FallSilent(2);  // keeps the check busy for about a second
+    CheckServer();
+    ASSERT_TRUE(m_game.ChooseItem(res::IDC_GAME_LANGUAGE, 3));
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(Shown().strStatus, "idle");
+    EXPECT_EQ(m_game.GetCurSel(res::IDC_GAME_LANGUAGE), 3);
+}
+
+}  // namespace
