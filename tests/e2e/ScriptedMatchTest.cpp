@@ -1,0 +1,273 @@
+// A scripted match end to end: the stand-in game server plays it, the game
+// tab monitors it, the IRC side sits in a channel of a real ngircd, and a
+// second, plain client in that channel records what arrives, byte for byte
+// and in order. A second test measures (and only reports) how long a score
+// change takes from the server's reply to the other client.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/ColorDlg.h"
+#include "framework/MessageBox.h"
+#include "platform/Clock.h"
+#include "res/Resource.h"
+#include "support/IrcTestClient.h"
+#include "support/NgircdServer.h"
+#include "support/RecordingIrcSession.h"
+#include "support/ScriptedUdpServer.h"
+#include "support/Wait.h"
+#include "tools/bf42sim/SimServer.h"
+#include "ui/GameDlg.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using testsupport::CIrcTestClient;
+using testsupport::CNgircdServer;
+using testsupport::WaitUntil;
+
+constexpr auto kLong = std::chrono::seconds(20);
+const std::string kPrivmsg = " PRIVMSG #Relay :";
+
+// Expected lines are written with "^" for the colour byte 0x03.
+std::string C(std::string_view strText) {
+    std::string str(strText);
+    for (char& c : str) {
+        if (c == '^') c = '\x03';
+    }
+    return str;
+}
+std::string Long(const std::string& strText) {
+    return C("^10* * * * * * * * * * ^[^14") + strText + C("^]^10 * * * * * * * * * *");
+}
+std::string Short(const std::string& strText) {
+    return C("^10* * * * * * ^[^14") + strText + C("^]^10 * * * * * * ");
+}
+// A message as the IRC server passes it on: without trailing blanks.
+std::string Received(std::string str) {
+    while (!str.empty() && str.back() == ' ') str.pop_back();
+    return str;
+}
+
+// Settings page colour edits: allied kill, axis kill, status, allied flag,
+// axis flag, value, key.
+constexpr int kColorEdits[] = {1020, 1006, 1021, 1007, 1008, 1011, 1010};
+const char* const kColors[] = {"2", "5", "15", "12", "4", "14", "10"};
+
+class ScriptedMatch : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!CNgircdServer::Available()) {
+            if (std::getenv("FR_REQUIRE_PEERS") != nullptr)
+                FAIL() << CNgircdServer::kBinary << " is missing (FR_REQUIRE_PEERS is set)";
+            GTEST_SKIP() << CNgircdServer::kBinary << " is not installed";
+        }
+        ASSERT_TRUE(m_ngircd.Start()) << m_ngircd.Log();
+        // The other user joins first and records everything from then on.
+        ASSERT_TRUE(m_alice.Connect(m_ngircd.Port(), "alice"));
+        ASSERT_TRUE(m_alice.SendLine("JOIN #Relay"));
+        ASSERT_TRUE(m_alice.WaitFor(" 366 alice #Relay "));
+
+        ASSERT_TRUE(m_colors.Create(m_sink));
+        ASSERT_TRUE(m_game.Create(m_sink));
+        m_game.SetIrcDlg(&m_bot);
+        m_game.SetColorDlg(&m_colors);
+        for (size_t n = 0; n < 7; ++n) m_colors.TypeText(kColorEdits[n], kColors[n]);
+        ASSERT_TRUE(m_game.ChooseItem(res::IDC_GAME_LANGUAGE, 0));  // English
+        m_game.TypeText(res::IDC_GAME_SERVER, "127.0.0.1");
+
+        m_bot.Configure("127.0.0.1", m_ngircd.Port(), "fragbot", "fragbot2", "#Relay");
+        ASSERT_EQ(m_bot.OpenSession(), 0);
+        ASSERT_TRUE(WaitUntil([&] { return m_bot.IsInChannel(); }, kLong));
+        ASSERT_TRUE(m_alice.WaitFor(":fragbot!"));
+        m_game.m_bBroadcast = true;  // what Broadcast does once both sides run
+    }
+    void TearDown() override {
+        m_game.StopThreads();
+        m_bot.EndIrcThread();
+    }
+    // What the bot said in the channel, in arrival order.
+    Lines ChannelLines() const {
+        Lines lines;
+        for (const std::string& str : m_alice.Lines()) {
+            const size_t nAt = str.find(kPrivmsg);
+            if (str.rfind(":fragbot!", 0) == 0 && nAt != std::string::npos)
+                lines.push_back(str.substr(nAt + kPrivmsg.size()));
+        }
+        return lines;
+    }
+    void Connect(uint16_t nQueryPort) {
+        m_game.TypeText(res::IDC_GAME_PORT, std::to_string(nQueryPort));
+        ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));
+        ASSERT_EQ(m_sink.Count(), 0u);
+    }
+
+    CNgircdServer m_ngircd;
+    CIrcTestClient m_alice;
+    framework::CRecordingMessageSink m_sink;
+    platform::CManualClock m_ircClock;  // channel lines without their 400 ms pace
+    testsupport::CRecordingIrcSession m_bot{m_ircClock};
+    CColorDlg m_colors;
+    CGameDlg m_game;  // real time: five polls a second, ticket lines every second
+};
+
+// Four players; each state is served for one reply unless it says more.
+const char kMatch[] =
+    "state 3\n"  // two warm-up polls and the first processed one
+    "set Time Limit = unlimited\n"
+    "player 0 1 0 0 0 40 Hans\n"
+    "player 1 2 0 0 0 40 Tom\n"
+    "player 2 1 0 0 0 40 Ann\n"
+    "player 3 2 0 0 0 40 Bob\n"
+    "state 1\nplayer 0 1 1 1 0 40 Hans\nplayer 1 2 0 0 1 40 Tom\n"  // a kill
+    "state 1\nplayer 2 1 2 0 0 40 Ann\n"                            // a flag
+    "state 1\nplayer 3 2 -2 0 1 40 Bob\n"                           // a suicide
+    "state 1\nset mapname = berlin\n"
+    "state 1\nset gamemode = pause\n"
+    "state 1\nset gamemode = openplaying\n"
+    "state 12\n"  // two seconds and more of play: ticket lines
+    "state 1\nset gamemode = end\n";
+
+TEST_F(ScriptedMatch, TheChannelSeesTheWholeMatchInOrder) {
+    bf42sim::CSimServer sim;
+    ASSERT_TRUE(sim.Start());
+    std::string strError;
+    ASSERT_TRUE(sim.LoadScenario(kMatch, &strError)) << strError;
+    m_bot.m_nTicketSecs = 1;
+    Connect(sim.Port());
+    const std::string strPort = std::to_string(sim.Port());
+
+    const std::string strEndScore = C("^10endscore ^[^12250^ : ^04250^]");
+    ASSERT_TRUE(m_alice.WaitFor(kPrivmsg + strEndScore, 1, kLong))
+        << testing::PrintToString(m_alice.Lines());
+    // A channel request, answered after the monitor's next send, and a newcomer.
+    ASSERT_TRUE(m_alice.SendLine("PRIVMSG #Relay :!gameinfo"));
+    const std::string strInfo = C("^10ip ^[^14127.0.0.1:14567:") + strPort +
+                                C("^]  ^10map ^[^14berlin^]  ^10player ^[^144/64^]  ") +
+                                C("^10ticketstatus ^[^12250^ : ^04250^]");
+    ASSERT_TRUE(m_alice.WaitFor(kPrivmsg + strInfo, 1, kLong));
+    CIrcTestClient carol;
+    ASSERT_TRUE(carol.Connect(m_ngircd.Port(), "carol"));
+    ASSERT_TRUE(carol.SendLine("JOIN #Relay"));
+    EXPECT_TRUE(
+        carol.WaitFor(" NOTICE carol :" + C("^10fragrelay ^[^03ONLINE^]  ") + strInfo, 1, kLong))
+        << testing::PrintToString(carol.Lines());
+
+    ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));  // Disconnect
+    ASSERT_TRUE(m_alice.WaitFor(kPrivmsg + Received(Short("Broadcast closed")), 1, kLong));
+
+    const Lines expected = {
+        Short("fragrelay - Battlefield 1942 to IRC relay"),
+        C("^10hostname ^[^14bf42sim^]"),
+        C("^10ip ^[^14127.0.0.1:14567:") + strPort + C("^]"),
+        C("^10map ^[^14wake^]"),
+        C("^10player ^[^144/64^]"),
+        C("^10mod ^[^14bf1942/conquest^]"),
+        C("^10timelimit ^[^14unlimited^]"),
+        C("^10ticketratio ^[^14100%^]"),
+        C("^05Hans (1/1/0)^  [killed]  ^02Tom (0/0/1)"),
+        C("^04Ann captured a flag!"),
+        C("^15Bob killed himself."),
+        Long("Map changed from wake to berlin"),
+        Long("game paused"),
+        Long("game resumed"),
+        Long("game ends"),
+        C("1. ^05Ann (2/0/0)"),
+        C("2. ^05Hans (1/1/0)"),
+        C("3. ^15 - "),
+        strEndScore,
+        strInfo,
+        Short("Broadcast closed"),
+    };
+    // Ticket lines come from their own thread, so they fall between the others.
+    const std::string strTicket = C("^10ticketstatus ^[^12250^ : ^04250^]");
+    const auto withoutTickets = [&](Lines lines) {
+        EXPECT_GE(std::count(lines.begin(), lines.end(), strTicket), 1)
+            << "no ticket line in two seconds of play";
+        lines.erase(std::remove(lines.begin(), lines.end(), strTicket), lines.end());
+        return lines;
+    };
+    // What the bot sent, byte for byte ...
+    Lines sent;
+    for (const std::string& str : m_bot.Writes()) {
+        if (str.rfind("PRIVMSG #Relay :", 0) == 0 && str.size() >= 18)
+            sent.push_back(str.substr(16, str.size() - 18));
+    }
+    EXPECT_EQ(withoutTickets(sent), expected);
+    // ... and what the other client got: the same, less the trailing blanks
+    // that the server drops from a message.
+    Lines received;
+    for (const std::string& str : expected) received.push_back(Received(str));
+    EXPECT_EQ(withoutTickets(ChannelLines()), received);
+    // The game tab's log holds the same lines without their colour codes.
+    const std::string strLog = m_game.GetItemText(res::IDC_GAME_LOG);
+    EXPECT_NE(strLog.find("Hans (1/1/0)  [killed]  Tom (0/0/1)\nAnn captured a flag!"),
+              std::string::npos)
+        << strLog;
+}
+
+// Reported, not asserted: the time from the reply that carries a kill to
+// the kill line at the other client, with the channel pace (400 ms of the
+// real clock) taken off.
+TEST_F(ScriptedMatch, MeasuresTheTimeFromAScoreChangeToTheChannel) {
+    constexpr int kKills = 10;
+    constexpr int kFirstKill = 3;  // after two warm-up polls and the one with the banner
+    std::mutex mutex;
+    std::vector<std::chrono::steady_clock::time_point> answered(kKills);
+    testsupport::CScriptedUdpServer server([&](int nRequest, const std::string&) {
+        const int nKills = std::clamp(nRequest - kFirstKill + 1, 0, kKills);
+        if (nRequest >= kFirstKill && nRequest < kFirstKill + kKills) {
+            std::lock_guard<std::mutex> lock(mutex);
+            answered[static_cast<size_t>(nRequest - kFirstKill)] = std::chrono::steady_clock::now();
+        }
+        const std::string k = std::to_string(nKills);
+        return testsupport::CScriptedUdpServer::Answer{
+            "\\hostname\\measure\\mapname\\wake\\gamemode\\openplaying\\numplayers\\2"
+            "\\maxplayers\\64\\Version\\v1.61\\player_0\\Hans\\team_0\\1\\ping_0\\30"
+            "\\score_0\\" +
+            k + "\\frags_0\\" + k +
+            "\\deaths_0\\0\\player_1\\Tom\\team_1\\2"
+            "\\ping_1\\30\\score_1\\0\\frags_1\\0\\deaths_1\\" +
+            k + "\\final\\\\queryid\\1.1"};
+    });
+    ASSERT_NE(server.Port(), 0);
+    platform::CSystemClock realClock;
+    testsupport::CRecordingIrcSession pacedBot(realClock);
+    m_bot.EndIrcThread();
+    pacedBot.Configure("127.0.0.1", m_ngircd.Port(), "pacedbot", "pacedbot2", "#Relay");
+    ASSERT_EQ(pacedBot.OpenSession(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return pacedBot.IsInChannel(); }, kLong));
+    m_game.SetIrcDlg(&pacedBot);
+    Connect(server.Port());
+
+    std::vector<double> ms;
+    for (int n = 1; n <= kKills; ++n) {
+        const std::string strLine = C("^05Hans (") + std::to_string(n) + "/" + std::to_string(n) +
+                                    C("/0)^  [killed]  ^02Tom (0/0/") + std::to_string(n) + ")";
+        ASSERT_TRUE(m_alice.WaitFor(kPrivmsg + strLine, 1, kLong)) << n;
+        const auto received = std::chrono::steady_clock::now();
+        std::lock_guard<std::mutex> lock(mutex);
+        ms.push_back(std::chrono::duration<double, std::milli>(received -
+                                                               answered[static_cast<size_t>(n - 1)])
+                         .count() -
+                     400.0);
+    }
+    m_game.StopThreads();
+    m_game.SetIrcDlg(&m_bot);
+    pacedBot.EndIrcThread();
+    std::sort(ms.begin(), ms.end());
+    std::printf(
+        "score change to channel line, minus the 400 ms pace: median %.2f ms, "
+        "min %.2f ms, max %.2f ms over %d kills\n",
+        ms[ms.size() / 2], ms.front(), ms.back(), kKills);
+    RecordProperty("latency_median_us", static_cast<int>(ms[ms.size() / 2] * 1000));
+}
+
+}  // namespace
