@@ -9,6 +9,7 @@
 #include "monitor/MonitorThread.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
+#include "ui/QuickInfoThread.h"
 
 namespace {
 
@@ -123,6 +124,8 @@ void CGameDlg::ToggleConnect() {
 }
 
 void CGameDlg::EnableQuickInfoInputs() {
+    // Monitoring started during the check keeps its inputs locked.
+    if (IsCaption(res::IDC_GAME_CONNECT, res::IDS_DISCONNECT)) return;
     EnableItem(res::IDC_GAME_CHECK, true);
     SetReadOnly(res::IDC_GAME_SERVER, false);
     SetReadOnly(res::IDC_GAME_PORT, false);
@@ -302,7 +305,19 @@ void CGameDlg::OnCheck() {
                    framework::EIcon::Error);
         return;
     }
-    // Quick-info check: to be wired to the quick-info thread.
+    {
+        const auto lock = LockFields();
+        const std::string strBlank(kQuickInfoBlankLength, ' ');
+        for (std::string* pField : {&m_strQiGamePort, &m_strQiHostname, &m_strQiMap, &m_strQiMod,
+                                    &m_strQiPlayers, &m_strQiVersion})
+            *pField = strBlank;
+    }
+    UpdateData(false);
+    EnableItem(res::IDC_GAME_CHECK, false);
+    SetReadOnly(res::IDC_GAME_SERVER, true);
+    SetReadOnly(res::IDC_GAME_PORT, true);
+    // A check still running gives the inputs back itself when it ends.
+    StartQuickInfoThread(*this);
 }
 
 bool CGameDlg::StartInputsValid() {

@@ -95,7 +95,9 @@ public:
     // What a click on Connect/Disconnect does (OnConnect). Monitor thread
     // (failure path) or UI thread (main window's Broadcast).
     void ToggleConnect();
-    // Check enabled, server and port writable again. Quick-info thread.
+    // Check enabled, server and port writable again, unless monitoring has
+    // started meanwhile (its inputs stay locked until Disconnect).
+    // Quick-info thread.
     void EnableQuickInfoInputs();
 
     // Ends the page's worker threads and joins them: the monitor (which
@@ -143,8 +145,8 @@ public:
     // no line) and the paused line goes to the channel (paced) and the log;
     // Unpause lets it go on with the resumed line.
     void OnPause();
-    // Check: validates server and port, blanks the quick-info fields and
-    // locks the inputs for the quick-info check.
+    // Check: validates server and port, blanks the quick-info fields, locks
+    // the inputs and starts the quick-info check.
     void OnCheck();
 
     // Longest wait of a Connect for the previous monitor to end.

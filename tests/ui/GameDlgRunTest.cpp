@@ -262,4 +262,38 @@ TEST_F(GameDlgRunTest, ConnectWaitsForTheMonitorStillEnding) {
     EXPECT_TRUE(m_game.IsMonitorRunning());
 }
 
+TEST_F(GameDlgRunTest, CheckFillsThePanelAndGivesTheInputsBack) {
+    ASSERT_TRUE(m_game.Click(res::IDC_GAME_CHECK));
+    EXPECT_FALSE(Enabled(res::IDC_GAME_CHECK));
+    EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_SERVER));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Enabled(res::IDC_GAME_CHECK); }));
+    EXPECT_EQ(m_game.GetItemText(res::IDC_QI_HOSTNAME), "bf42sim");
+    EXPECT_EQ(m_game.GetItemText(res::IDC_QI_STATUS), "idle");
+    EXPECT_FALSE(m_game.IsReadOnly(res::IDC_GAME_SERVER));
+    EXPECT_FALSE(m_game.IsReadOnly(res::IDC_GAME_PORT));
+
+    m_game.TypeText(res::IDC_GAME_PORT, "0");
+    ASSERT_TRUE(m_game.Click(res::IDC_GAME_CHECK));
+    EXPECT_EQ(m_sink.Last(),
+              (framework::CMessage{"Fill out all Inputfields!", "Error", framework::EIcon::Error}));
+    EXPECT_TRUE(Enabled(res::IDC_GAME_CHECK));
+}
+
+TEST_F(GameDlgRunTest, ACheckEndingWhileMonitoringLeavesTheInputsLocked) {
+    m_sim.FallSilent(1);  // the check's first request: it asks again half a second later
+    ASSERT_TRUE(m_game.Click(res::IDC_GAME_CHECK));
+    m_game.ToggleConnect();  // Broadcast starts monitoring during the check
+    ASSERT_TRUE(Running());
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return m_game.GetItemText(res::IDC_QI_HOSTNAME) == "bf42sim"; }));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_sim.InfoRequests() == 2; }));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !m_game.m_bQuickInfoRunning; }));
+    EXPECT_FALSE(Enabled(res::IDC_GAME_CHECK));
+    EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_SERVER));
+    EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_PORT));
+    ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));
+    ASSERT_TRUE(Idle());
+    EXPECT_TRUE(Enabled(res::IDC_GAME_CHECK));
+}
+
 }  // namespace
