@@ -1,0 +1,405 @@
+// The main window driven headless as the operator drives it: the tabs and
+// their pages, Broadcast with a page that refuses, Apply, Quit against the
+// close box, Enter and Escape, and the end of every worker thread before
+// the pages go. Peers on 127.0.0.1: a scripted IRC server and the stand-in
+// game server. The test thread is the UI thread: it runs the dispatcher's
+// queued work while it waits.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/ColorDlg.h"
+#include "config/TempFolder.h"
+#include "framework/Dispatcher.h"
+#include "framework/MessageBox.h"
+#include "platform/Socket.h"
+#include "res/Resource.h"
+#include "support/ScriptedTcpServer.h"
+#include "support/Wait.h"
+#include "tools/bf42sim/SimServer.h"
+#include "ui/AboutDlg.h"
+#include "ui/BotApp.h"
+#include "ui/GameDlg.h"
+#include "ui/IrcDlg.h"
+#include "ui/MainDlg.h"
+#include "ui/TrafficMeter.h"
+#include "ui/UpdateCheck.h"
+
+namespace {
+
+using framework::CMessage;
+using framework::EIcon;
+using testsupport::ReadWholeFile;
+using testsupport::WriteWholeFile;
+
+constexpr char kQuit[] = "QUIT :v1.3 BETA /// Battlefield 1942 to IRC relay";
+const CMessage kFillOut{"Fill out all Inputfields!", "Error", EIcon::Error};
+constexpr auto kLong = std::chrono::seconds(10);
+
+// A complete settings file; an empty IRC server makes the IRC page refuse.
+std::string SettingsText(const std::string& strIrcServer, uint16_t nIrcPort,
+                         const std::string& strGameServer, uint16_t nGamePort) {
+    return "irc_Server=" + strIrcServer + "\r\nirc_Port=" + std::to_string(nIrcPort) +
+           "\r\nirc_Nick=bot\r\nirc_altNick=bot2\r\nirc_Channel=#relay\r\nirc_Auth=no\r\n"
+           "irc_Username=\r\nirc_Password=\r\nirc_Network=0\r\nirc_Tickettime=60\r\n"
+           "bf_Language=0\r\nbf_Server=" +
+           strGameServer + "\r\nbf_Port=" + std::to_string(nGamePort) +
+           "\r\nallied_farbe_kill=02\r\nallied_farbe_flagge=12\r\naxis_farbe_kill=05\r\n"
+           "axis_farbe_flagge=04\r\nstatus_farbe=14\r\nkey_farbe=10\r\nvalue_farbe=14\r\n"
+           "show_flag=yes\r\nshow_kill=yes\r\nshow_ticket=yes\r\nshow_tk=yes\r\n";
+}
+
+class MainDlgTest : public testing::Test {
+protected:
+    MainDlgTest() { m_dispatcher.BindToCurrentThread(); }
+    void SetUp() override {
+        ASSERT_TRUE(m_folder.IsValid());
+        ASSERT_TRUE(m_sim.Start());
+    }
+    void TearDown() override {
+        if (!m_pMain) return;
+        EXPECT_EQ(m_pMain->UnknownIdUses(), 0u);
+        m_pMain->DestroyWindow();
+    }
+
+    std::string SettingsPath() const { return m_folder / "settings.ini"; }
+    void WriteSettings(bool bIrcServer = true, bool bGameServer = true) {
+        ASSERT_TRUE(WriteWholeFile(SettingsPath(),
+                                   SettingsText(bIrcServer ? "127.0.0.1" : "", m_irc.Port(),
+                                                bGameServer ? "127.0.0.1" : "", m_sim.Port())));
+    }
+    // The update check contacts nothing unless a test names a host.
+    CMainDlg::COptions Options(const std::string& strUpdateHost = "", uint16_t nUpdatePort = 0) {
+        CMainDlg::COptions options;
+        options.strSettingsPath = SettingsPath();
+        options.strUpdateHost = strUpdateHost;
+        options.nUpdatePort = nUpdatePort;
+        return options;
+    }
+    void Open(CMainDlg::COptions options) {
+        m_pMain =
+            std::make_unique<CMainDlg>(m_dispatcher, platform::SystemClock(), std::move(options));
+        ASSERT_TRUE(m_pMain->Create(m_sink));
+        ASSERT_NE(m_pMain->IrcPage(), nullptr);
+    }
+    void Open() { Open(Options()); }
+
+    CMainDlg& Main() const { return *m_pMain; }
+    CIrcDlg& Irc() const { return *m_pMain->IrcPage(); }
+    CGameDlg& Game() const { return *m_pMain->GamePage(); }
+    std::string Broadcast() const { return Main().GetItemText(res::IDC_MAIN_BROADCAST); }
+    template <typename Pred>
+    bool RunUntil(Pred pred) {
+        return testsupport::WaitUntil(
+            [&] {
+                m_dispatcher.RunPending();
+                return pred();
+            },
+            kLong);
+    }
+    bool IrcConnected() {
+        return RunUntil([&] { return Irc().m_bSessionActive && Irc().IsIrcThreadRunning(); });
+    }
+    bool GameRunning() {
+        return RunUntil([&] {
+            return Game().m_bMonitoring && Game().IsMonitorRunning() && m_sim.StatusRequests() >= 3;
+        });
+    }
+    // Every line the scripted server got on connection n, once it has ended.
+    std::vector<std::string> LinesAfterEnd(int nConn) {
+        EXPECT_TRUE(testsupport::WaitUntil([&] { return m_irc.ClosedByPeer(nConn); }, kLong));
+        return m_irc.Lines(nConn);
+    }
+    static int Count(const std::vector<std::string>& lines, const std::string& strLine) {
+        int n = 0;
+        for (const std::string& s : lines) n += s == strLine;
+        return n;
+    }
+
+    framework::CDispatcher m_dispatcher;
+    framework::CRecordingMessageSink m_sink;
+    testsupport::CTempFolder m_folder;
+    testsupport::CScriptedTcpServer m_irc;
+    bf42sim::CSimServer m_sim;
+    std::unique_ptr<CMainDlg> m_pMain;
+};
+
+TEST_F(MainDlgTest, OpensWithFourTabsCarryingTheirPagesAndTheFirstStartDefaults) {
+    Open();  // no settings file: the defaults
+    const std::vector<std::string> captions = {"IRC", "BF42", "Settings", "Information"};
+    EXPECT_EQ(Main().GetListItems(res::IDC_MAIN_TAB), captions);
+    const framework::CPage* pages[] = {Main().IrcPage(), Main().GamePage(), Main().SettingsPage(),
+                                       Main().AboutPage()};
+    for (int n = 0; n < CMainDlg::kTabCount; ++n) {
+        SCOPED_TRACE(captions[static_cast<size_t>(n)]);
+        const framework::CPage* pPage = pages[n];
+        ASSERT_NE(pPage, nullptr);
+        EXPECT_EQ(Main().GetTabItemParam(res::IDC_MAIN_TAB, n), pPage);
+        EXPECT_TRUE(pPage->IsCreated());
+        EXPECT_EQ(pPage->Parent(), &Main());
+        EXPECT_EQ(pPage->HostId(), res::IDC_MAIN_TAB);
+        EXPECT_EQ(pPage->IsWindowVisible(), n == CMainDlg::kTabIrc);
+        const framework::CPageSnapshot snap = pPage->Snapshot();
+        EXPECT_EQ(snap.nX, CMainDlg::kPageX);
+        EXPECT_EQ(snap.nY, CMainDlg::kPageY);
+    }
+    EXPECT_EQ(Game().m_pIrcDlg, static_cast<irc::CIrcSession*>(&Irc()));
+    EXPECT_EQ(Game().m_pColorDlg, Main().SettingsPage());
+
+    EXPECT_EQ(Main().GetWindowText(), "fragrelay");
+    EXPECT_EQ(Broadcast(), "Start Broadcast");
+    EXPECT_EQ(Main().GetItemText(res::IDC_MAIN_APPLY), "Apply");
+    EXPECT_EQ(Main().GetItemText(res::IDC_MAIN_QUIT), "Quit");
+    EXPECT_EQ(Main().GetItemText(res::IDC_MAIN_TRAFFIC), "Traffic: 0 kb/s");
+    // The loaded values were in the fields before the pages' windows existed.
+    EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_NICK), "fraghorn");
+    EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_PORT), "6667");
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_PORT), "23000");
+    EXPECT_EQ(Main().SettingsPage()->GetItemText(res::IDC_COLOR_ALLIED_KILL), "02");
+
+    // The shell's threads: the meter runs, the check without a host ends.
+    ASSERT_NE(Main().TrafficMeter(), nullptr);
+    EXPECT_TRUE(Main().TrafficMeter()->IsRunning());
+    ASSERT_NE(Main().UpdateCheck(), nullptr);
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return Main().UpdateCheck()->HasEnded(); }));
+    EXPECT_EQ(Main().UpdateCheck()->Attempts(), 0);
+    // Opening writes nothing and connects nothing.
+    EXPECT_EQ(m_folder.Names(), std::vector<std::string>{});
+    EXPECT_EQ(m_irc.Connections(), 0);
+    EXPECT_TRUE(m_sink.Messages().empty());
+}
+
+TEST_F(MainDlgTest, TabsShowExactlyOnePageAtATime) {
+    Open();
+    for (int nTab : {2, 1, 3, 0, 3}) {
+        ASSERT_TRUE(Main().ChooseItem(res::IDC_MAIN_TAB, nTab));
+        for (int n = 0; n < CMainDlg::kTabCount; ++n) {
+            EXPECT_EQ(Main().GetTabItemParam(res::IDC_MAIN_TAB, n)->IsWindowVisible(), n == nTab)
+                << "tab " << nTab << ", page " << n;
+        }
+    }
+}
+
+TEST_F(MainDlgTest, EnterAndEscapeNeverCloseTheWindow) {
+    Open();
+    ASSERT_TRUE(Main().FocusItem(res::IDC_MAIN_TAB));
+    Main().PressEnter();
+    Main().PressEscape();
+    CColorDlg& settings = *Main().SettingsPage();
+    ASSERT_TRUE(Main().ChooseItem(res::IDC_MAIN_TAB, CMainDlg::kTabSettings));
+    ASSERT_TRUE(settings.FocusItem(res::IDC_COLOR_STATUS));
+    settings.PressEnter();
+    settings.PressEscape();
+    EXPECT_FALSE(Main().IsEnded());
+    EXPECT_FALSE(settings.IsEnded());
+    EXPECT_TRUE(m_sink.Messages().empty());
+}
+
+// Quit and the close box both end the run; only Quit says goodbye and saves.
+struct CEndRow {
+    const char* pszName;
+    bool bConnected;  // the IRC side runs when the run ends
+    bool bQuit;       // Quit; else the close box
+    int nResult;
+    bool bSaved;
+};
+
+class MainDlgEnd : public MainDlgTest, public testing::WithParamInterface<CEndRow> {};
+
+TEST_P(MainDlgEnd, EndsTheRun) {
+    const CEndRow& row = GetParam();
+    WriteSettings();
+    const std::string strBefore = ReadWholeFile(SettingsPath());
+    Open();
+    if (row.bConnected) {
+        ASSERT_TRUE(Irc().Click(res::IDC_IRC_CONNECT));
+        ASSERT_TRUE(IrcConnected());
+    }
+    // Typed but not yet applied: only a save takes it to the file.
+    ASSERT_EQ(Game().TypeText(res::IDC_GAME_PORT, "4711"), "4711");
+
+    if (row.bQuit) {
+        ASSERT_TRUE(Main().Click(res::IDC_MAIN_QUIT));
+    } else {
+        Main().PressClose();
+    }
+    EXPECT_TRUE(Main().IsEnded());
+    EXPECT_EQ(Main().ModalResult(), row.nResult);
+    const std::string strAfter = ReadWholeFile(SettingsPath());
+    if (row.bSaved) {
+        EXPECT_NE(strAfter.find("\r\nbf_Port=4711\r\n"), std::string::npos) << strAfter;
+    } else {
+        EXPECT_EQ(strAfter, strBefore);
+    }
+    EXPECT_TRUE(m_sink.Messages().empty());  // an unsent QUIT shows nothing
+
+    // The window goes: the IRC thread is ended without a word of its own.
+    Main().DestroyWindow();
+    EXPECT_EQ(Main().IrcPage(), nullptr);
+    if (row.bConnected) {
+        const std::vector<std::string> lines = LinesAfterEnd(0);
+        EXPECT_EQ(Count(lines, kQuit), row.bQuit ? 1 : 0) << testing::PrintToString(lines);
+    } else {
+        EXPECT_EQ(m_irc.Connections(), 0);
+    }
+}
+
+const CEndRow kEndRows[] = {
+    {"QuitConnected", true, true, framework::IDCANCEL, true},
+    {"QuitUnconnected", false, true, framework::IDCANCEL, true},
+    {"CloseBoxConnected", true, false, framework::IDOK, false},
+    {"CloseBoxUnconnected", false, false, framework::IDOK, false},
+};
+INSTANTIATE_TEST_SUITE_P(Rows, MainDlgEnd, testing::ValuesIn(kEndRows),
+                         [](const auto& info) { return std::string(info.param.pszName); });
+
+TEST_F(MainDlgTest, ApplyTakesTheControlsOfTheThreePagesAndWritesTheSameFileTwice) {
+    Open();
+    Irc().TypeText(res::IDC_IRC_CHANNEL, "#typed");
+    Game().TypeText(res::IDC_GAME_PORT, "4711");
+    Main().SettingsPage()->TypeText(res::IDC_COLOR_STATUS, "07");
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_APPLY));
+    const std::string strFirst = ReadWholeFile(SettingsPath());
+    for (const char* pszLine :
+         {"\r\nirc_Channel=#typed\r\n", "\r\nbf_Port=4711\r\n", "\r\nstatus_farbe=07\r\n"}) {
+        EXPECT_NE(strFirst.find(pszLine), std::string::npos) << pszLine << " in " << strFirst;
+    }
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_APPLY));
+    EXPECT_EQ(ReadWholeFile(SettingsPath()), strFirst);
+    EXPECT_FALSE(Main().IsEnded());
+    EXPECT_TRUE(m_sink.Messages().empty());
+}
+
+TEST_F(MainDlgTest, BroadcastWithARefusingIrcPageKeepsTheGameSideAndTriesAgain) {
+    WriteSettings(/*bIrcServer=*/false);
+    Open();
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    // The IRC page said why; the game side started anyway.
+    EXPECT_EQ(m_sink.Messages(), std::vector<CMessage>{kFillOut});
+    ASSERT_TRUE(GameRunning());
+    EXPECT_EQ(Broadcast(), "Start Broadcast");
+    EXPECT_FALSE(Game().m_bBroadcast);
+    EXPECT_TRUE(Main().IsItemEnabled(res::IDC_MAIN_BROADCAST));
+
+    // A second press tries the IRC side again and leaves the game side be.
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    EXPECT_EQ(m_sink.Messages(), (std::vector<CMessage>{kFillOut, kFillOut}));
+    EXPECT_TRUE(Game().m_bMonitoring);
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Disconnect");
+    EXPECT_EQ(Broadcast(), "Start Broadcast");
+
+    // With the server filled in, both sides run and relaying is on.
+    Irc().TypeText(res::IDC_IRC_SERVER, "127.0.0.1");
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    ASSERT_TRUE(IrcConnected());
+    EXPECT_TRUE(Game().m_bBroadcast);
+    EXPECT_EQ(Broadcast(), "Stop Broadcast");
+    EXPECT_EQ(m_sink.Count(), 2u);
+
+    // Off: the game side stops, then the IRC side says goodbye.
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    EXPECT_FALSE(Game().m_bBroadcast);
+    EXPECT_EQ(Broadcast(), "Start Broadcast");
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Connect");
+    EXPECT_FALSE(Irc().m_bSessionActive);
+    EXPECT_TRUE(m_irc.WaitForLine(0, kQuit));
+    EXPECT_TRUE(RunUntil([&] { return !Game().IsMonitorRunning(); }));
+}
+
+TEST_F(MainDlgTest, BroadcastOverSidesConnectedByTheirOwnButtonsOnlySwitchesRelaying) {
+    WriteSettings();
+    Open();
+    ASSERT_TRUE(Irc().Click(res::IDC_IRC_CONNECT));
+    ASSERT_TRUE(Game().Click(res::IDC_GAME_CONNECT));
+    ASSERT_TRUE(IrcConnected());
+    ASSERT_TRUE(GameRunning());
+    EXPECT_EQ(Broadcast(), "Start Broadcast");  // a page's own button leaves it
+
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    EXPECT_TRUE(Game().m_bBroadcast);
+    EXPECT_EQ(Broadcast(), "Stop Broadcast");
+    EXPECT_EQ(m_irc.Connections(), 1);  // no second connection
+    EXPECT_TRUE(Game().IsMonitorRunning());
+    EXPECT_TRUE(m_sink.Messages().empty());
+}
+
+TEST_F(MainDlgTest, StopThreadsEndsEveryWorkerBeforeThePagesGo) {
+    // An update server that takes the request and never answers keeps the
+    // update check waiting in its receive.
+    platform::CSocket silentHttp = platform::CSocket::CreateTcp();
+    ASSERT_TRUE(silentHttp.Bind(platform::LoopbackAddress(), 0));
+    ASSERT_TRUE(silentHttp.Listen());
+    WriteSettings();
+    Open(Options("127.0.0.1", silentHttp.LocalPort()));
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    ASSERT_TRUE(IrcConnected());
+    ASSERT_TRUE(GameRunning());
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Main().UpdateCheck()->Attempts() == 1; }));
+    ui::CTrafficMeter& meter = *Main().TrafficMeter();
+    ui::CUpdateCheck& update = *Main().UpdateCheck();
+    ASSERT_TRUE(meter.IsRunning());
+    ASSERT_FALSE(update.HasEnded());
+
+    const auto start = std::chrono::steady_clock::now();
+    Main().StopThreads();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    std::printf("[ figure ] every worker thread stopped and joined in %lld ms\n",
+                static_cast<long long>(ms.count()));
+    EXPECT_FALSE(Irc().IsIrcThreadRunning());
+    EXPECT_FALSE(Game().IsMonitorRunning());
+    EXPECT_FALSE(Game().m_bMonitoring);
+    EXPECT_FALSE(meter.IsRunning());
+    EXPECT_TRUE(update.HasEnded());
+    // Nothing more went to the channel while the threads ended, and
+    // stopping is not quitting: no QUIT.
+    EXPECT_FALSE(Game().m_bBroadcast);
+    Main().DestroyWindow();
+    EXPECT_EQ(Count(LinesAfterEnd(0), kQuit), 0);
+    EXPECT_EQ(Main().GamePage(), nullptr);
+    EXPECT_EQ(Main().TrafficMeter(), nullptr);
+}
+
+// The headless start: what Broadcast does, and whether a side started.
+struct CStartRow {
+    const char* pszName;
+    bool bSettings;  // a settings file for the two local servers
+    bool bIrcServer;
+    bool bGameServer;
+    bool bStarted;
+    size_t nMessages;
+};
+
+class BotAppStart : public MainDlgTest, public testing::WithParamInterface<CStartRow> {};
+
+TEST_P(BotAppStart, ReportsWhetherASideStarted) {
+    const CStartRow& row = GetParam();
+    if (row.bSettings) WriteSettings(row.bIrcServer, row.bGameServer);
+    CBotApp app(m_dispatcher, platform::SystemClock(), Options());
+    ASSERT_TRUE(app.InitInstance(m_sink));
+    EXPECT_FALSE(app.InitInstance(m_sink));
+    EXPECT_EQ(app.StartAsBroadcast(), row.bStarted);
+    EXPECT_EQ(m_sink.Count(), row.nMessages);
+    EXPECT_EQ(
+        app.MainDlg()->GetItemText(res::IDC_MAIN_BROADCAST),
+        row.bSettings && row.bIrcServer && row.bGameServer ? "Stop Broadcast" : "Start Broadcast");
+    app.ExitInstance();
+    EXPECT_EQ(app.MainDlg(), nullptr);
+    app.ExitInstance();
+}
+
+const CStartRow kStartRows[] = {
+    // No file: the defaults lack a channel and a game server.
+    {"NoSettingsFile", false, true, true, false, 2},
+    {"GameSideOnly", true, false, true, true, 1},
+    {"IrcSideOnly", true, true, false, true, 1},
+    {"BothSides", true, true, true, true, 0},
+};
+INSTANTIATE_TEST_SUITE_P(Rows, BotAppStart, testing::ValuesIn(kStartRows),
+                         [](const auto& info) { return std::string(info.param.pszName); });
+
+}  // namespace

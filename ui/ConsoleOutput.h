@@ -1,0 +1,69 @@
+#pragma once
+// What the headless program shows instead of a window: every line that
+// goes into a tab's log on standard output behind a prefix ("irc: ",
+// "game: "), and every message box on standard error as caption, ": ",
+// text. The pages hold Windows-1252 bytes; a terminal or a journal
+// expects UTF-8, so both are printed as UTF-8. Each line is written whole
+// and flushed at once, so a pipe or a service manager sees it as it
+// happens and lines of two threads never mix.
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "framework/Control.h"
+#include "framework/MessageBox.h"
+
+namespace framework {
+class CPage;
+}
+
+namespace ui {
+
+// The printed form of one log line: prefix + line + "\n", as UTF-8. A line
+// that holds line breaks becomes one printed line per part, each with the
+// prefix, so that no text from outside can pass for a line of its own. Pure.
+std::string ConsoleLogText(std::string_view strPrefix, std::string_view strLine);
+
+// Standard output and error of the headless program (any thread).
+class CConsoleOutput final : public framework::IMessageSink {
+public:
+    // Both streams must outlive the object.
+    CConsoleOutput(std::FILE* pOut, std::FILE* pErr) : m_pOut(pOut), m_pErr(pErr) {}
+
+    // One log line, printed and flushed.
+    void PrintLog(std::string_view strPrefix, std::string_view strLine);
+    // Caption + ": " + text + "\n" on the error stream; returns IDOK at once.
+    int ShowMessage(const framework::CMessage& msg) override;
+
+private:
+    std::mutex m_mutex;  // one line at a time on either stream
+    std::FILE* m_pOut;
+    std::FILE* m_pErr;
+};
+
+// Follows one log control of a page and prints each appended line.
+class CLogPrinter final : public framework::IPageView {
+public:
+    // Attaches at once: lines appended from now on are printed. Any thread.
+    CLogPrinter(framework::CPage& page, int nLogId, std::string strPrefix, CConsoleOutput& out);
+    // Detaches, unless the page's window was destroyed (the page may be
+    // deleted by then). Any thread.
+    ~CLogPrinter() override;
+    CLogPrinter(const CLogPrinter&) = delete;
+    CLogPrinter& operator=(const CLogPrinter&) = delete;
+
+    // Called on the thread that appended the line (an IRC or monitor
+    // thread). Once the page's window is destroyed nothing more is printed.
+    void OnPageChanged(framework::CPage& page, const framework::CControlChange& change) override;
+
+private:
+    framework::CPage& m_page;
+    const int m_nLogId;
+    const std::string m_strPrefix;
+    CConsoleOutput& m_out;
+    std::mutex m_mutexGone;
+    bool m_bPageGone = false;  // m_mutexGone
+};
+
+}  // namespace ui
