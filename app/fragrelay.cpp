@@ -1,0 +1,75 @@
+// fragrelay: the bot's window. The main window of four tabs runs on the Qt
+// event loop; its handlers run on the GUI thread through the dispatcher,
+// and message boxes show as Qt dialogs.
+#include <QApplication>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "qt/DialogUnits.h"
+#include "qt/QtDispatcherHost.h"
+#include "qt/QtMainWindow.h"
+#include "qt/QtMessageSink.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
+#include "ui/BotApp.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: fragrelay [--help | --version | --broadcast] [Qt options]\n"
+    "\n"
+    "The fragrelay bot in its window. Reads settings.ini from the working\n"
+    "directory; Apply and Quit write it. For a server without a display, run\n"
+    "fragrelayd instead.\n"
+    "\n"
+    "  --broadcast  press Start Broadcast once the window shows\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool bBroadcast = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--broadcast") == 0) bBroadcast = true;
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("%s %s\n", res::LoadResString(res::IDS_APPNAME).c_str(),
+                        res::LoadResString(res::IDS_VERSION).c_str());
+            return 0;
+        }
+    }
+
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("fragrelay"));
+    QApplication::setDesktopFileName(QStringLiteral("fragrelay"));
+
+    // Created on the GUI thread, which becomes the dispatcher's UI thread.
+    qtview::CQtDispatcherHost host;
+    qtview::CQtMessageSink sink;
+    CBotApp app(host.Dispatcher());
+    if (!app.InitInstance(sink)) {
+        std::fputs("fragrelay: the main window could not be created\n", stderr);
+        return 1;
+    }
+    const qtview::CDialogUnits units;
+    auto pWindow = std::make_unique<qtview::CQtMainWindow>(*app.MainDlg(), host.Dispatcher(), units,
+                                                           res::IDR_MAINFRAME);
+    sink.SetParentWidget(pWindow.get());
+    // Quit and the close box end the main window's run; the loop ends with it.
+    QObject::connect(pWindow.get(), &qtview::CQtMainWindow::Ended, &qapp, &QCoreApplication::quit);
+    pWindow->show();
+    if (bBroadcast) host.Dispatcher().Post([&app] { app.MainDlg()->OnBroadcast(); });
+    QApplication::exec();
+
+    // A notice still waiting for the GUI returns now; the views let go of
+    // their pages before the threads stop and the pages go.
+    sink.Shutdown();
+    sink.SetParentWidget(nullptr);
+    pWindow.reset();
+    app.ExitInstance();
+    return 0;
+}
