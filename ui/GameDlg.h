@@ -81,8 +81,8 @@ public:
 
     // ---- The server snapshot of the last poll: the monitor replaces it,
     // the ticket reporter and the request answer read it. Any thread.
-    CServerStatus GetStatus() const;
-    void SetStatus(const CServerStatus& status);
+    CServerStatus GetStatus() const override;
+    void SetStatus(const CServerStatus& status) override;
 
     // ---- Shared operations
     // One line for the log: colour codes out (0x03 and a digit: three
