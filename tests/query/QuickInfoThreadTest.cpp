@@ -46,24 +46,12 @@ protected:
 
     void StartServer() { ASSERT_TRUE(m_server.Start()); }
 
-    // What the Check button does before it starts the thread: take the
-    // inputs, blank the six values, lock the inputs.
+    // The operator types the server and the port and presses Check.
     void PressCheck(const std::string& strServer, int nPort) {
         m_game.TypeText(res::IDC_GAME_SERVER, strServer);
         m_game.TypeText(res::IDC_GAME_PORT, std::to_string(nPort));
-        ASSERT_TRUE(m_game.UpdateData(true));
-        {
-            const auto lock = m_game.LockFields();
-            for (std::string* pField :
-                 {&m_game.m_strQiGamePort, &m_game.m_strQiHostname, &m_game.m_strQiMap,
-                  &m_game.m_strQiMod, &m_game.m_strQiPlayers, &m_game.m_strQiVersion})
-                *pField = kBlank;
-        }
-        m_game.UpdateData(false);
-        m_game.EnableItem(res::IDC_GAME_CHECK, false);
-        m_game.SetReadOnly(res::IDC_GAME_SERVER, true);
-        m_game.SetReadOnly(res::IDC_GAME_PORT, true);
-        ASSERT_TRUE(StartQuickInfoThread(m_game));
+        ASSERT_TRUE(m_game.Click(res::IDC_GAME_CHECK));
+        ASSERT_TRUE(m_game.m_pQuickInfoThread != nullptr);
     }
     void CheckServer() { PressCheck("127.0.0.1", m_server.Port()); }
 
