@@ -1,5 +1,6 @@
 // The info reply as the quick-info panel reads it: seven keys compared
-// exactly, the last occurrence kept, 16-bit numbers, the mod rule.
+// exactly, the last occurrence kept, 16-bit numbers, the mod rule. The
+// cases the check shows against the stand-in server are tested there.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -44,21 +45,14 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, InfoReplyTable,
     ::testing::Values(
         InfoCase{"AllSevenKeys", kFull, "Wake 24/7", "bf1942", "14567", "12/32", "v1.61", "wake"},
-        InfoCase{"CapitalXpack1IsRtR", "\\gameId\\XPACK1", "", "RtR", "0", "0/0", "", ""},
         InfoCase{"MixedCaseXpack1IsRtR", "\\gameId\\xPack1", "", "RtR", "0", "0/0", "", ""},
-        InfoCase{"OtherModKeepsItsCase", "\\gameId\\DC_Final", "", "DC_Final", "0", "0/0", "", ""},
         InfoCase{"Xpack1WithMoreIsNotRtR", "\\gameId\\xpack12", "", "xpack12", "0", "0/0", "", ""},
-        InfoCase{"NoPlayerKeysGiveZeroOfZero", "\\hostname\\H", "H", "", "0", "0/0", "", ""},
-        InfoCase{"HostPortAboveSignedRange", "\\hostport\\40000", "", "", "40000", "0/0", "", ""},
         InfoCase{"HostPortLow16Bits", "\\hostport\\65537", "", "", "1", "0/0", "", ""},
         InfoCase{"HostPortNegativeWraps", "\\hostport\\-1", "", "", "65535", "0/0", "", ""},
         InfoCase{"CountsAreSigned16Bit", "\\numplayers\\40000\\maxplayers\\-3", "", "", "0",
                  "-25536/-3", "", ""},
         InfoCase{"NumbersReadLikeAtoi", "\\numplayers\\ +7 players\\maxplayers\\x9", "", "", "0",
                  "7/0", "", ""},
-        InfoCase{"RepeatedHostnameKeepsTheSecond",
-                 "\\hostname\\First\\mapname\\m\\hostname\\Second", "Second", "", "0", "0/0", "",
-                 "m"},
         InfoCase{"KeysAreCaseSensitive", "\\Hostname\\A\\Version\\v1.6\\MapName\\b\\GameId\\xpack1",
                  "", "", "0", "0/0", "", ""},
         // An empty value is a value: it never turns the next key into a value.
