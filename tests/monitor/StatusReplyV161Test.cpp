@@ -109,7 +109,6 @@ INSTANTIATE_TEST_SUITE_P(
                      "old"},
         SpellingCase{"TimeLimitZerosAreUnlimited", "\\time_limit\\000", "old", "old", "unlimited",
                      "old"},
-        SpellingCase{"TimeLimitTenStaysTen", "\\time_limit\\10", "old", "old", "10", "old"},
         SpellingCase{"TimeLimitEmptyStaysEmpty", "\\time_limit\\", "old", "old", "", "old"},
         SpellingCase{"TimeLimitZeroWithTextAsItComes", "\\time_limit\\0m", "old", "old", "0m",
                      "old"},
