@@ -24,8 +24,7 @@ CIrcDlg::CIrcDlg(framework::CDispatcher& dispatcher, platform::CClock& clock)
       m_dispatcher(dispatcher),
       m_pLife(std::make_shared<CLifeGuard>()) {
     m_pLife->m_pPage = this;
-    // Bound before the window exists, so that nothing logged is lost to an
-    // unattached log.
+    // Bound once, before any thread can log through it.
     m_log.Attach(*this, res::IDC_IRC_LOG);
     MapClick(res::IDC_IRC_CONNECT, [this] { OnConnect(); });
     MapClick(res::IDC_IRC_AUTH, [this] { OnAuthCheck(); });
@@ -42,7 +41,9 @@ CIrcDlg::~CIrcDlg() {
 void CIrcDlg::DoDataExchange(framework::CDataExchange& dx) {
     // The IRC thread reads these fields; a transfer replaces them under the lock.
     const auto lock = LockFields();
-    dx.Control(res::IDC_IRC_LOG, m_log);
+    // The log (1004) comes first and carries no value; m_log was bound once
+    // in the constructor, since rebinding it here would rewrite the handle
+    // while the IRC thread appends through it.
     if (dx.IsSaving() && m_bSessionActive.load()) {
         // The bot's join gave the channel the server's spelling, which the
         // channel checks compare against; the edit is locked meanwhile, so
