@@ -27,6 +27,7 @@
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "ui/AboutDlg.h"
+#include "ui/IrcDlg.h"
 
 namespace qttest {
 namespace {
@@ -51,15 +52,7 @@ protected:
             const auto it = kPlaceholders.find(ctrl.strText);
             if (it != kPlaceholders.end()) SetItemText(ctrl.nId, res::LoadResString(it->second));
         }
-        const int nTemplate = Template().nId;
-        if (nTemplate == res::IDD_IRC) {
-            SetItemText(res::IDC_IRC_NICK, "fragrelay");
-            SetItemText(res::IDC_IRC_PORT, "6667");
-            SetItemText(res::IDC_IRC_TICKETSECS, "60");
-            SetItemText(res::IDC_IRC_PASSWORD, "secret");
-            AppendLogLine(res::IDC_IRC_LOG, "* Now talking in #fragrelay");
-            AppendLogLine(res::IDC_IRC_LOG, "<Zo\xEB> caf\xE9 at the \x80 5 server?");
-        } else if (nTemplate == res::IDD_GAME) {
+        if (Template().nId == res::IDD_GAME) {
             SetCurSel(res::IDC_GAME_LANGUAGE, 2);
             SetItemText(res::IDC_GAME_SERVER, "127.0.0.1");
             SetItemText(res::IDC_GAME_PORT, "23000");
@@ -69,6 +62,22 @@ protected:
         return true;
     }
 };
+
+// The IRC page itself, with the values the settings loader puts in and a
+// few lines in its log once created.
+std::unique_ptr<CIrcDlg> MakeIrcPage(framework::CDispatcher& dispatcher) {
+    auto pPage = std::make_unique<CIrcDlg>(dispatcher);
+    pPage->m_strNick = "fragrelay";
+    pPage->m_nPort = 6667;
+    pPage->m_nTicketSecs = 60;
+    pPage->m_strPassword = "secret";
+    return pPage;
+}
+
+void AddIrcLogSample(CPage& page) {
+    page.AppendLogLine(res::IDC_IRC_LOG, ":: fragrelay has joined #fragrelay");
+    page.AppendLogLine(res::IDC_IRC_LOG, "<Zo\xEB> caf\xE9 at the \x80 5 server?");
+}
 
 std::unique_ptr<CPage> MakeSettingsPage() {
     auto pPage = std::make_unique<CColorDlg>();
@@ -87,7 +96,8 @@ std::unique_ptr<CPage> MakeSettingsPage() {
 // them shown at a time, switched by the tab control's notifications.
 class CTabbedMainPage : public CPage {
 public:
-    CTabbedMainPage() : CPage(res::IDD_MAIN) {
+    explicit CTabbedMainPage(framework::CDispatcher& dispatcher)
+        : CPage(res::IDD_MAIN), m_dispatcher(dispatcher) {
         MapNotify(res::IDC_MAIN_TAB, framework::ENotify::SelChanging,
                   [this] { ShowSelected(false); });
         MapNotify(res::IDC_MAIN_TAB, framework::ENotify::SelChange, [this] { ShowSelected(true); });
@@ -106,7 +116,7 @@ protected:
         SetItemText(res::IDC_MAIN_QUIT, res::LoadResString(res::IDS_QUIT));
         SetWindowText(res::LoadResString(res::IDS_TITLE));
         const char* const kCaptions[4] = {"IRC", "BF42", "Settings", "Information"};
-        m_pages.push_back(std::make_unique<CStillPage>(res::IDD_IRC));
+        m_pages.push_back(MakeIrcPage(m_dispatcher));
         m_pages.push_back(std::make_unique<CStillPage>(res::IDD_GAME));
         m_pages.push_back(MakeSettingsPage());
         m_pages.push_back(std::make_unique<CAboutDlg>());
@@ -117,6 +127,7 @@ protected:
         for (int n = 0; n < 4; ++n) {
             CPage& page = TabPage(n);
             page.Create(*MessageSink(), this, res::IDC_MAIN_TAB);
+            if (n == 0) AddIrcLogSample(page);
             page.MoveWindow(10, 30);
             page.ShowWindow(n == 0);
         }
@@ -131,6 +142,7 @@ private:
         if (CPage* pPage = GetTabItemParam(res::IDC_MAIN_TAB, nSel)) pPage->ShowWindow(bShow);
     }
 
+    framework::CDispatcher& m_dispatcher;
     std::vector<std::unique_ptr<CPage>> m_pages;
 };
 
@@ -199,7 +211,7 @@ void ExpectReadableLayout(const QWidget& page, const char* pszName) {
 TEST(QtScreenshotTest, MainWindowShowsOneTabPageAtATimeAndSwitchesByTab) {
     qtview::CQtDispatcherHost host;
     framework::CRecordingMessageSink sink;
-    CTabbedMainPage mainPage;
+    CTabbedMainPage mainPage(host.Dispatcher());
     ASSERT_TRUE(mainPage.Create(sink));
     const qtview::CDialogUnits units;
     qtview::CQtMainWindow window(mainPage, host.Dispatcher(), units, res::IDR_MAINFRAME);
@@ -249,7 +261,7 @@ TEST(QtScreenshotTest, MainWindowShowsOneTabPageAtATimeAndSwitchesByTab) {
 TEST(QtScreenshotTest, CloseBoxAsksThePageAndLeavesClosingToTheProgram) {
     qtview::CQtDispatcherHost host;
     framework::CRecordingMessageSink sink;
-    CTabbedMainPage mainPage;
+    CTabbedMainPage mainPage(host.Dispatcher());
     ASSERT_TRUE(mainPage.Create(sink));
     const qtview::CDialogUnits units;
     qtview::CQtMainWindow window(mainPage, host.Dispatcher(), units, res::IDR_MAINFRAME);
@@ -287,7 +299,9 @@ TEST(QtScreenshotTest, EveryTemplateAsAPage) {
     const qtview::CDialogUnits units;
     for (const CRow& row : rows) {
         std::unique_ptr<CPage> pPage;
-        if (row.nTemplateId == res::IDD_COLORS) {
+        if (row.nTemplateId == res::IDD_IRC) {
+            pPage = MakeIrcPage(host.Dispatcher());
+        } else if (row.nTemplateId == res::IDD_COLORS) {
             pPage = MakeSettingsPage();
         } else if (row.nTemplateId == res::IDD_ABOUT) {
             pPage = std::make_unique<CAboutDlg>();
@@ -295,6 +309,7 @@ TEST(QtScreenshotTest, EveryTemplateAsAPage) {
             pPage = std::make_unique<CStillPage>(row.nTemplateId);
         }
         ASSERT_TRUE(pPage->Create(sink)) << row.pszShot;
+        if (row.nTemplateId == res::IDD_IRC) AddIrcLogSample(*pPage);
         qtview::CQtPageView view(*pPage, host.Dispatcher(), units);
         view.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&view)) << row.pszShot;
