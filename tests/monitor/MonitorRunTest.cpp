@@ -75,7 +75,11 @@ protected:
         const Lines log = m_host.Log();
         return Lines(log.begin() + static_cast<long>(nBefore), log.end());
     }
+    // Polls driven one by one: the pause between them takes no time.
     monitor::CMonitorControl Control() { return {m_clock, m_wake, m_gate}; }
+    // A whole run on a thread, with its ticket reporter: real time, so that
+    // the reporter sleeps instead of spinning.
+    monitor::CMonitorControl RealTime() { return {platform::SystemClock(), m_wake, m_gate}; }
 
     platform::CManualClock m_clock{5000};
     testsupport::CRecordingIrcSession m_irc{m_clock, /*bForwardWrites=*/false};
@@ -194,7 +198,7 @@ TEST_F(MonitorRunTest, WhileBroadcastingTheLinesGoToTheChannelToo) {
 // ---- Failures: the text in the log, the page back to idle, no closing line.
 TEST_F(MonitorRunTest, AnUnknownHostEndsTheRunAtOnce) {
     m_host.m_settings.m_strServer = std::string("127.0.0.1\0x", 11);  // never resolves
-    monitor::MonitorThread(m_host, Control());
+    monitor::MonitorThread(m_host, RealTime());
     EXPECT_EQ(m_host.Log(), Lines{"Couldn't find Server at this IP!"});
     EXPECT_EQ(m_host.m_nReturnsToIdle, 1);
     EXPECT_EQ(m_host.m_nReady, 0);
@@ -210,7 +214,7 @@ TEST_F(MonitorRunTest, ARefusingPortTimesTheRunOut) {
         nClosedPort = probe.LocalPort();
     }
     m_host.m_settings.m_nQueryPort = nClosedPort;
-    monitor::MonitorThread(m_host, Control());
+    monitor::MonitorThread(m_host, RealTime());
     EXPECT_EQ(m_host.Log(), Lines{"Server timed out."});
     EXPECT_EQ(m_host.m_nReady, 1);
     EXPECT_EQ(m_host.m_nReturnsToIdle, 1);
@@ -222,7 +226,7 @@ TEST_F(MonitorRunTest, ARefusingPortTimesTheRunOut) {
 class MonitorThreadTest : public MonitorRunTest {
 protected:
     void StartThread() {
-        m_thread = std::thread([this] { monitor::MonitorThread(m_host, Control()); });
+        m_thread = std::thread([this] { monitor::MonitorThread(m_host, RealTime()); });
     }
     void RequestStop() {
         m_host.m_bStopRequested = true;

@@ -84,6 +84,7 @@ protected:
     GameDlgRunTest() {
         m_irc.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#chan");
         m_irc.m_bInChannel = true;
+        m_irc.m_nTicketSecs = 3600;  // no ticket lines among the ones under test
         EXPECT_TRUE(m_colors.Create(m_sink));
         EXPECT_TRUE(m_game.Create(m_sink));
         m_game.SetIrcDlg(&m_irc);
@@ -266,7 +267,8 @@ TEST_F(GameDlgRunTest, CheckFillsThePanelAndGivesTheInputsBack) {
     ASSERT_TRUE(m_game.Click(res::IDC_GAME_CHECK));
     EXPECT_FALSE(Enabled(res::IDC_GAME_CHECK));
     EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_SERVER));
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return Enabled(res::IDC_GAME_CHECK); }));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !m_game.m_bQuickInfoRunning; }));
+    EXPECT_TRUE(Enabled(res::IDC_GAME_CHECK));
     EXPECT_EQ(m_game.GetItemText(res::IDC_QI_HOSTNAME), "bf42sim");
     EXPECT_EQ(m_game.GetItemText(res::IDC_QI_STATUS), "idle");
     EXPECT_FALSE(m_game.IsReadOnly(res::IDC_GAME_SERVER));
