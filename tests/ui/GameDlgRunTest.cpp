@@ -172,8 +172,9 @@ TEST_F(GameDlgRunTest, PauseHoldsTheMonitorUntilUnpause) {
     EXPECT_EQ(m_game.GetItemText(res::IDC_GAME_PAUSE), "Unpause");
     EXPECT_FALSE(Enabled(res::IDC_GAME_CONNECT));
     EXPECT_EQ(m_irc.m_nGameState, 2);
-    // Sent to the channel although not broadcasting.
+    // Sent to the channel, paced, although not broadcasting.
     EXPECT_EQ(CountWrites("Broadcast paused"), 1u);
+    EXPECT_EQ(m_ircClock.SleptMs(), 400u);
     ASSERT_TRUE(testsupport::WaitUntil([&] { return m_game.IsMonitorHeld(); }));
     const int nRequests = m_sim.StatusRequests();
     const size_t nLines = Log().size();
@@ -184,6 +185,8 @@ TEST_F(GameDlgRunTest, PauseHoldsTheMonitorUntilUnpause) {
     ASSERT_TRUE(m_game.Click(res::IDC_GAME_PAUSE));
     EXPECT_EQ(Log().size(), nLines + 1);
     EXPECT_EQ(LastLog(), kResumedLine);
+    EXPECT_EQ(CountWrites("Broadcast resumed"), 1u);
+    EXPECT_EQ(m_ircClock.SleptMs(), 800u);
     EXPECT_EQ(m_game.GetItemText(res::IDC_GAME_PAUSE), "Pause");
     EXPECT_TRUE(Enabled(res::IDC_GAME_CONNECT));
     EXPECT_EQ(m_irc.m_nGameState, 1);
