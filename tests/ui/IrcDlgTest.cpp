@@ -4,6 +4,7 @@
 // The test thread is the UI thread: it runs the dispatcher's queued work.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,13 +37,14 @@ protected:
     }
     ~IrcDlgTest() override { EXPECT_EQ(m_page.UnknownIdUses(), 0u); }
 
-    void FillInputs() {
-        m_page.TypeText(res::IDC_IRC_NICK, "bot");
-        m_page.TypeText(res::IDC_IRC_ALTNICK, "bot2");
-        m_page.TypeText(res::IDC_IRC_CHANNEL, "#relay");
-        m_page.TypeText(res::IDC_IRC_SERVER, "127.0.0.1");
-        m_page.TypeText(res::IDC_IRC_PORT, std::to_string(m_server.Port()));
-        m_page.TypeText(res::IDC_IRC_TICKETSECS, "60");
+    void FillInputs() { FillInputs(m_page, m_server.Port()); }
+    static void FillInputs(CIrcDlg& page, uint16_t nPort) {
+        page.TypeText(res::IDC_IRC_NICK, "bot");
+        page.TypeText(res::IDC_IRC_ALTNICK, "bot2");
+        page.TypeText(res::IDC_IRC_CHANNEL, "#relay");
+        page.TypeText(res::IDC_IRC_SERVER, "127.0.0.1");
+        page.TypeText(res::IDC_IRC_PORT, std::to_string(nPort));
+        page.TypeText(res::IDC_IRC_TICKETSECS, "60");
     }
     void EnableAuth() {
         m_page.Click(res::IDC_IRC_AUTH);
@@ -348,12 +350,7 @@ TEST_F(IrcDlgTest, DestroyingThePageEndsTheThreadWithoutWaitingForTheServer) {
     auto pPage = std::make_unique<CIrcDlg>(m_dispatcher, m_clock);
     ASSERT_TRUE(pPage->Create(m_sink));
     CScriptedTcpServer server;
-    pPage->TypeText(res::IDC_IRC_NICK, "bot");
-    pPage->TypeText(res::IDC_IRC_ALTNICK, "bot2");
-    pPage->TypeText(res::IDC_IRC_CHANNEL, "#relay");
-    pPage->TypeText(res::IDC_IRC_SERVER, "127.0.0.1");
-    pPage->TypeText(res::IDC_IRC_PORT, std::to_string(server.Port()));
-    pPage->TypeText(res::IDC_IRC_TICKETSECS, "60");
+    FillInputs(*pPage, server.Port());
     pPage->Click(res::IDC_IRC_CONNECT);
     ASSERT_TRUE(pPage->IsIrcThreadRunning());
     pPage.reset();
