@@ -180,21 +180,6 @@ TEST_F(MonitorRunTest, AMapChangeRestartsTheEndTickFromTheLimit) {
     EXPECT_EQ(m_irc.m_nGameEndTick, m_clock.GetTickCount() + 20 * 60000);
 }
 
-TEST_F(MonitorRunTest, WhileBroadcastingTheLinesGoToTheChannelToo) {
-    m_host.m_bBroadcast = true;
-    auto pRun = OpenRun(std::string(kGameStart) + "state 1\nset gamemode = openplaying\n");
-    // The opening banner came with the first processed poll.
-    const Lines writes = m_irc.Writes();
-    ASSERT_EQ(writes.size(), 8u);
-    EXPECT_EQ(writes[1], C("PRIVMSG #chan :^10hostname ^[^14bf42sim^]\r\n"));
-    NextPoll(*pRun);
-    EXPECT_EQ(m_irc.Writes().back(),
-              "PRIVMSG #chan :" + Long("game starts (timelimit: 20m)") + "\r\n");
-    // Every channel line waited its pace on the IRC side's clock.
-    EXPECT_EQ(m_clock.SleptMs() % 200, 0u);
-    EXPECT_GE(m_clock.SleptMs(), 9u * 400u);
-}
-
 // ---- Failures: the text in the log, the page back to idle, no closing line.
 TEST_F(MonitorRunTest, AnUnknownHostEndsTheRunAtOnce) {
     m_host.m_settings.m_strServer = std::string("127.0.0.1\0x", 11);  // never resolves
