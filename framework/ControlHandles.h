@@ -12,7 +12,10 @@ class CPage;
 
 class CControlHandle {
 public:
+    // Binding again to the same control writes nothing, so a page may run its
+    // data exchange while worker threads use the handle.
     void Attach(CPage& page, int nId) {
+        if (m_pPage == &page && m_nId == nId) return;
         m_pPage = &page;
         m_nId = nId;
     }
