@@ -34,6 +34,14 @@ namespace bf42sim {
 
 namespace {
 
+// Built by appending: g++ 12 at -O3 warns falsely (-Wrestrict) on "'" + string.
+std::string Quoted(std::string_view str) {
+    std::string strOut = "'";
+    strOut += str;
+    strOut += '\'';
+    return strOut;
+}
+
 constexpr const char* kBlanks = " \t";
 
 std::string_view Trim(std::string_view str) {
@@ -79,7 +87,7 @@ public:
         strRest = Trim(strRest);
         if (strCommand == "state") return State(strRest);
         if (m_pOut->m_vSteps.empty())
-            return Fail("'" + std::string(strCommand) + "' before the first 'state' line");
+            return Fail(Quoted(strCommand) + " before the first 'state' line");
         CSimState& state = m_pOut->m_vSteps.back().m_state;
         if (strCommand == "set") return Set(strRest, &state);
         if (strCommand == "unset") return Unset(strRest, &state);
@@ -161,7 +169,7 @@ private:
         int vNumbers[5] = {};
         for (int n = 0; n < 5; ++n)
             if (!ParseInt(vWords[n + 1], &vNumbers[n]))
-                return Fail("'" + std::string(vWords[n + 1]) + "' is not a whole number");
+                return Fail(Quoted(vWords[n + 1]) + " is not a whole number");
         CSimPlayer player;
         player.m_nTeam = vNumbers[0];
         player.m_nScore = vNumbers[1];
