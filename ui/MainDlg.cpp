@@ -5,7 +5,6 @@
 #include "config/ColorDlg.h"
 #include "config/SettingsPages.h"
 #include "framework/DataExchange.h"
-#include "irc/IrcText.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "ui/AboutDlg.h"
@@ -167,16 +166,11 @@ bool CMainDlg::OnApply() {
 }
 
 void CMainDlg::OnQuit() {
-    if (CIrcDlg* pIrc = IrcPage()) {
-        irc::CIrcSession& session = *pIrc;
-        std::string strVersion;
-        {
-            const auto lock = session.LockFields();
-            strVersion = session.m_strVersion;
-        }
-        // Without a connection the send fails silently.
-        session.SendLine(irc::QuitLine(strVersion));
-    }
+    // The QUIT line, sent whether connected or not (without a connection the
+    // send fails silently). The session ends with it: when the server then
+    // closes the link, the IRC thread must not connect again while the
+    // program is ending.
+    if (CIrcDlg* pIrc = IrcPage()) static_cast<irc::CIrcSession&>(*pIrc).Disconnect();
     m_clock.Sleep(kQuitPauseMs);
     OnApply();
     EndDialog(framework::IDCANCEL);

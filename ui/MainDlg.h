@@ -87,8 +87,9 @@ public:
     // in that order, then the settings file is written (its message on a
     // failure). True when the file was written.
     bool OnApply();
-    // Quit: the QUIT line (sent whether connected or not), 50 ms, Apply,
-    // then the run ends with IDCANCEL.
+    // Quit: the QUIT line (sent whether connected or not; the IRC side
+    // does not reconnect after it), 50 ms, Apply, then the run ends with
+    // IDCANCEL.
     void OnQuit();
     void OnTabSelChanging();
     void OnTabSelChange();

@@ -237,6 +237,15 @@ TEST_P(MainDlgEnd, EndsTheRun) {
     }
     EXPECT_TRUE(m_sink.Messages().empty());  // an unsent QUIT shows nothing
 
+    if (row.bConnected && row.bQuit) {
+        // The server closes the link after QUIT, as ngircd does: the bot,
+        // which would reconnect after an ERROR, stays away.
+        ASSERT_TRUE(m_irc.WaitForLine(0, kQuit));
+        ASSERT_TRUE(m_irc.Send(0, "ERROR :Closing connection\r\n"));
+        m_irc.Close(0);
+        EXPECT_TRUE(RunUntil([&] { return !Irc().IsIrcThreadRunning(); }));
+        EXPECT_EQ(m_irc.Connections(), 1);
+    }
     // The window goes: the IRC thread is ended without a word of its own.
     Main().DestroyWindow();
     EXPECT_EQ(Main().IrcPage(), nullptr);
