@@ -1,7 +1,12 @@
 // fragrelay: the bot's window. The main window of four tabs runs on the Qt
 // event loop; its handlers run on the GUI thread through the dispatcher,
 // and message boxes show as Qt dialogs.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QSocketNotifier>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -24,7 +29,24 @@ constexpr char kUsage[] =
     "directory; Apply and Quit write it. For a server without a display, run\n"
     "fragrelayd instead.\n"
     "\n"
-    "  --broadcast  press Start Broadcast once the window shows\n";
+    "  --broadcast  press Start Broadcast once the window shows\n"
+    "\n"
+    "SIGTERM or SIGINT ends it as Quit does; a second one ends it at once.\n";
+
+// The write end of the pipe through which a stop signal reaches the event
+// loop (a signal handler may do next to nothing itself).
+int g_nSignalWriteFd = -1;
+// SIGINT stays ignored when it was ignored at start (a background job of a
+// script), as the shell meant.
+bool g_bHandleInt = false;
+
+void OnStopSignal(int /*nSignal*/) {
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_nSignalWriteFd, &c, 1);
+    // A second signal ends the program at once, should the first be stuck.
+    ::signal(SIGTERM, SIG_DFL);
+    if (g_bHandleInt) ::signal(SIGINT, SIG_DFL);
+}
 
 }  // namespace
 
@@ -61,6 +83,31 @@ int main(int argc, char** argv) {
     sink.SetParentWidget(pWindow.get());
     // Quit and the close box end the main window's run; the loop ends with it.
     QObject::connect(pWindow.get(), &qtview::CQtMainWindow::Ended, &qapp, &QCoreApplication::quit);
+    // A stop signal does what Quit does, on the GUI thread.
+    int vSignalPipe[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> pSignals;
+    if (::pipe2(vSignalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        g_nSignalWriteFd = vSignalPipe[1];
+        pSignals = std::make_unique<QSocketNotifier>(vSignalPipe[0], QSocketNotifier::Read);
+        QObject::connect(pSignals.get(), &QSocketNotifier::activated, [&] {
+            char buf[16];
+            while (::read(vSignalPipe[0], buf, sizeof buf) > 0) {
+            }
+            host.Dispatcher().Post([&app] {
+                CMainDlg* pMain = app.MainDlg();
+                if (pMain != nullptr && !pMain->IsEnded()) pMain->OnQuit();
+            });
+        });
+        struct sigaction before {};
+        ::sigaction(SIGINT, nullptr, &before);
+        g_bHandleInt = before.sa_handler != SIG_IGN;
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGTERM, &action, nullptr);
+        if (g_bHandleInt) ::sigaction(SIGINT, &action, nullptr);
+    }
     pWindow->show();
     if (bBroadcast) host.Dispatcher().Post([&app] { app.MainDlg()->OnBroadcast(); });
     QApplication::exec();
