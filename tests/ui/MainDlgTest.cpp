@@ -320,6 +320,7 @@ TEST_F(MainDlgTest, BroadcastWithARefusingIrcPageKeepsTheGameSideAndTriesAgain) 
 }
 
 TEST_F(MainDlgTest, BroadcastOverSidesConnectedByTheirOwnButtonsOnlySwitchesRelaying) {
+    m_sim.StartLive(5, 64, 1000);  // replies of several kB a second
     WriteSettings();
     Open();
     ASSERT_TRUE(Irc().Click(res::IDC_IRC_CONNECT));
@@ -334,19 +335,37 @@ TEST_F(MainDlgTest, BroadcastOverSidesConnectedByTheirOwnButtonsOnlySwitchesRela
     EXPECT_EQ(m_irc.Connections(), 1);  // no second connection
     EXPECT_TRUE(Game().IsMonitorRunning());
     EXPECT_TRUE(m_sink.Messages().empty());
+    // The read-out counts what the game page's monitor receives.
+    EXPECT_TRUE(RunUntil([&] {
+        return Main().GetItemText(res::IDC_MAIN_TRAFFIC) != "Traffic: 0 kb/s";
+    })) << Main().GetItemText(res::IDC_MAIN_TRAFFIC);
 }
 
-TEST_F(MainDlgTest, StopThreadsEndsEveryWorkerBeforeThePagesGo) {
-    // An update server that takes the request and never answers keeps the
-    // update check waiting in its receive.
+// Every worker runs when the window goes: IRC, the update check waiting on
+// a silent server, the traffic meter, and on the game side either the
+// monitor with its ticket reporter or a quick-info check the server keeps
+// waiting (the game tab never runs both at once).
+class MainDlgStop : public MainDlgTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(MainDlgStop, StopThreadsEndsEveryWorkerBeforeThePagesGo) {
+    const bool bQuickInfo = GetParam();
+    // An update server that takes the request and never answers.
     platform::CSocket silentHttp = platform::CSocket::CreateTcp();
     ASSERT_TRUE(silentHttp.Bind(platform::LoopbackAddress(), 0));
     ASSERT_TRUE(silentHttp.Listen());
     WriteSettings();
     Open(Options("127.0.0.1", silentHttp.LocalPort()));
-    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    if (bQuickInfo) {
+        m_sim.FallSilent(1000);
+        ASSERT_TRUE(Irc().Click(res::IDC_IRC_CONNECT));
+        ASSERT_TRUE(Game().Click(res::IDC_GAME_CHECK));
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return m_sim.SilencedRequests() >= 1; }));
+        ASSERT_TRUE(Game().m_bQuickInfoRunning);
+    } else {
+        ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+        ASSERT_TRUE(GameRunning());
+    }
     ASSERT_TRUE(IrcConnected());
-    ASSERT_TRUE(GameRunning());
     ASSERT_TRUE(testsupport::WaitUntil([&] { return Main().UpdateCheck()->Attempts() == 1; }));
     ui::CTrafficMeter& meter = *Main().TrafficMeter();
     ui::CUpdateCheck& update = *Main().UpdateCheck();
@@ -362,16 +381,20 @@ TEST_F(MainDlgTest, StopThreadsEndsEveryWorkerBeforeThePagesGo) {
     EXPECT_FALSE(Irc().IsIrcThreadRunning());
     EXPECT_FALSE(Game().IsMonitorRunning());
     EXPECT_FALSE(Game().m_bMonitoring);
+    EXPECT_FALSE(Game().m_bQuickInfoRunning);
     EXPECT_FALSE(meter.IsRunning());
     EXPECT_TRUE(update.HasEnded());
-    // Nothing more went to the channel while the threads ended, and
-    // stopping is not quitting: no QUIT.
+    // Nothing more goes to the channel, and stopping is not quitting.
     EXPECT_FALSE(Game().m_bBroadcast);
     Main().DestroyWindow();
     EXPECT_EQ(Count(LinesAfterEnd(0), kQuit), 0);
     EXPECT_EQ(Main().GamePage(), nullptr);
     EXPECT_EQ(Main().TrafficMeter(), nullptr);
 }
+
+INSTANTIATE_TEST_SUITE_P(GameSide, MainDlgStop, testing::Values(false, true), [](const auto& info) {
+    return std::string(info.param ? "QuickInfoCheck" : "Monitor");
+});
 
 // The headless start: what Broadcast does, and whether a side started.
 struct CStartRow {
