@@ -37,7 +37,12 @@ void CIrcSession::SetRequest(std::string strRequest) {
 
 std::shared_ptr<platform::CSocket> CIrcSession::CurrentSocket() {
     std::lock_guard<std::mutex> lock(m_mutexSocket);
-    return m_socket;
+    return m_bSocketConnected ? m_socket : nullptr;
+}
+
+void CIrcSession::MarkSocketConnected() {
+    std::lock_guard<std::mutex> lock(m_mutexSocket);
+    m_bSocketConnected = m_socket != nullptr;
 }
 
 void CIrcSession::ReplaceSocket(std::shared_ptr<platform::CSocket> pSocket) {
@@ -45,6 +50,7 @@ void CIrcSession::ReplaceSocket(std::shared_ptr<platform::CSocket> pSocket) {
     {
         std::lock_guard<std::mutex> lock(m_mutexSocket);
         pOld = std::exchange(m_socket, std::move(pSocket));
+        m_bSocketConnected = false;
     }
     // The old one closes here, or after the last send that still holds it.
 }
@@ -80,7 +86,8 @@ void CIrcSession::SendToChannel(const std::string& strText) {
 
 void CIrcSession::SendPrivmsg(const std::string& strTarget, const std::string& strText) {
     if (!m_bInChannel.load()) return;
-    m_clock.Sleep(kPacePauseMs);
+    // Ending the session cuts the pause short; the line then has nowhere to go.
+    if (!m_clock.Sleep(kPacePauseMs, &m_stop)) return;
     WriteToSocket("PRIVMSG " + WithoutLineBreaks(strTarget) + " :" + WithoutLineBreaks(strText) +
                   "\r\n");
 }
@@ -124,6 +131,7 @@ int CIrcSession::ConnectToServer() {
         AppendLog(kTextConnectFailed);
         return 1;
     }
+    MarkSocketConnected();
     AppendLog("Connecting to " + strServer);
     std::string strRegistration;
     {

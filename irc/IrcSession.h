@@ -137,6 +137,7 @@ private:
     void SetRequest(std::string strRequest);
     std::shared_ptr<platform::CSocket> CurrentSocket();
     void ReplaceSocket(std::shared_ptr<platform::CSocket> pSocket);
+    void MarkSocketConnected();
     void ShutdownSocket();
     void EndIrcThreadLocked();  // m_mutexThread held
 
@@ -151,6 +152,9 @@ private:
     // length of one send, so a reconnection never closes a socket in use.
     std::mutex m_mutexSocket;
     std::shared_ptr<platform::CSocket> m_socket;
+    // Senders see the socket only once its connect has returned: a send from
+    // another thread must never run on a socket that is still connecting.
+    bool m_bSocketConnected = false;
     std::mutex m_mutexSend;  // one line at a time on the wire
     uint32_t m_addr = 0;     // address of the last attempt (IRC side only)
 
