@@ -1,6 +1,8 @@
 // One line in, actions out: every check of the dispatch, as named rows.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -50,6 +52,8 @@ struct DispatchRow {
     std::vector<std::string> lines;
     std::vector<std::string> expected;
 };
+// Rows print by name, so test listings stay readable.
+void PrintTo(const DispatchRow& row, std::ostream* pOut) { *pOut << row.name; }
 
 std::vector<std::string> DispatchAll(CIrcSessionView& view, CIrcLineState& state,
                                      const std::vector<std::string>& lines) {
@@ -146,6 +150,8 @@ struct RegisteredRow {
     int nNetwork;
     std::vector<std::string> expected;
 };
+// Rows print by name, so test listings stay readable.
+void PrintTo(const RegisteredRow& row, std::ostream* pOut) { *pOut << row.name; }
 
 class RegisteredTable : public ::testing::TestWithParam<RegisteredRow> {};
 
@@ -183,6 +189,8 @@ struct EndRow {
     std::vector<std::string> lines;
     int nExpected;
 };
+// Rows print by name, so test listings stay readable.
+void PrintTo(const EndRow& row, std::ostream* pOut) { *pOut << row.name; }
 
 class EndOfConnectionTable : public ::testing::TestWithParam<EndRow> {};
 

@@ -1,6 +1,8 @@
 // The send operations, the log, and connecting, with the clock replaced.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -96,6 +98,8 @@ struct ConnectFailureRow {
     bool bRefusedPort;  // else the host look-up fails
     Lines logs;         // after ConnectToServer and then ReceiveLoop
 };
+// Rows print by name, so test listings stay readable.
+void PrintTo(const ConnectFailureRow& row, std::ostream* pOut) { *pOut << row.name; }
 
 class SessionConnectFailure : public ::testing::TestWithParam<ConnectFailureRow> {};
 

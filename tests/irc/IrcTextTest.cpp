@@ -1,6 +1,8 @@
 // The word functions of the line checks and the log's colour rule.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 
 #include "irc/IrcText.h"
@@ -14,6 +16,8 @@ struct WordRow {
     std::string command;
     std::string lastWord;
 };
+// Rows print by name, so test listings stay readable.
+void PrintTo(const WordRow& row, std::ostream* pOut) { *pOut << row.name; }
 
 class WordTable : public ::testing::TestWithParam<WordRow> {};
 
@@ -44,6 +48,8 @@ struct ConvertRow {
     std::string in;
     std::string out;
 };
+// Rows print by name, so test listings stay readable.
+void PrintTo(const ConvertRow& row, std::ostream* pOut) { *pOut << row.name; }
 
 class LogColourTable : public ::testing::TestWithParam<ConvertRow> {};
 

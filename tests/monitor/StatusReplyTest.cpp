@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -90,6 +92,8 @@ struct ValueCase {
     uint16_t nHostPort;
     int16_t nNumPlayers;
 };
+// Rows print by name, so test listings stay readable.
+void PrintTo(const ValueCase& row, std::ostream* pOut) { *pOut << row.szName; }
 
 class ServerValueTable : public ::testing::TestWithParam<ValueCase> {};
 

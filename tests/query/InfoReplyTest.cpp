@@ -3,6 +3,8 @@
 // cases the check shows against the stand-in server are tested there.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -23,6 +25,8 @@ struct InfoCase {
     std::string strVersion;
     std::string strMap;
 };
+// Rows print by name, so test listings stay readable.
+void PrintTo(const InfoCase& row, std::ostream* pOut) { *pOut << row.szName; }
 
 class InfoReplyTable : public ::testing::TestWithParam<InfoCase> {};
 

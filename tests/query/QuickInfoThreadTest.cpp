@@ -2,6 +2,8 @@
 // after a check, every way a check ends, and the inputs it gives back.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <chrono>
 #include <functional>
 #include <string>
@@ -93,6 +95,8 @@ struct PanelCase {
     std::function<void(CSimState&)> fnEdit;  // changes to a server with two players
     Panel expected;
 };
+// Rows print by name, so test listings stay readable.
+void PrintTo(const PanelCase& row, std::ostream* pOut) { *pOut << row.szName; }
 
 class QuickInfoPanel : public QuickInfoTest, public ::testing::WithParamInterface<PanelCase> {};
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,6 +25,8 @@ struct ReaderCase {
     std::string strReply;
     Pairs expected;
 };
+// Rows print by name, so test listings stay readable.
+void PrintTo(const ReaderCase& row, std::ostream* pOut) { *pOut << row.szName; }
 
 class ReplyReaderTable : public ::testing::TestWithParam<ReaderCase> {};
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -21,6 +23,8 @@ struct TokenizerCase {
     std::string strDelims;
     std::vector<std::string> expected;
 };
+// Rows print by name, so test listings stay readable.
+void PrintTo(const TokenizerCase& row, std::ostream* pOut) { *pOut << row.szName; }
 
 class TokenizerTable : public ::testing::TestWithParam<TokenizerCase> {};
 

@@ -4,6 +4,8 @@
 // The test thread is the UI thread: it runs the dispatcher's queued work.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -110,6 +112,8 @@ struct CInputRow {
     CMessage expected;  // empty text: Connect goes ahead
     int nFocusId;
 };
+// Rows print by name, so test listings stay readable.
+void PrintTo(const CInputRow& row, std::ostream* pOut) { *pOut << row.name; }
 
 class IrcDlgInputs : public IrcDlgTest, public testing::WithParamInterface<CInputRow> {};
 
