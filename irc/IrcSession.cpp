@@ -76,20 +76,21 @@ bool CIrcSession::WriteToSocket(const std::string& strBytes) {
 }
 
 void CIrcSession::SendLine(const std::string& strText) {
-    WriteToSocket(strText + "\r\n");
+    // Every part of a line may come from settings or from other people;
+    // none of it may end the line early and start a command of its own.
+    WriteToSocket(WithoutLineBreaks(strText) + "\r\n");
 }
 
 void CIrcSession::SendToChannel(const std::string& strText) {
     if (!m_bInChannel.load()) return;
-    WriteToSocket("PRIVMSG " + GetChannel() + " :" + WithoutLineBreaks(strText) + "\r\n");
+    SendLine("PRIVMSG " + GetChannel() + " :" + strText);
 }
 
 void CIrcSession::SendPrivmsg(const std::string& strTarget, const std::string& strText) {
     if (!m_bInChannel.load()) return;
     // Ending the session cuts the pause short; the line then has nowhere to go.
     if (!m_clock.Sleep(kPacePauseMs, &m_stop)) return;
-    WriteToSocket("PRIVMSG " + WithoutLineBreaks(strTarget) + " :" + WithoutLineBreaks(strText) +
-                  "\r\n");
+    SendLine("PRIVMSG " + strTarget + " :" + strText);
 }
 
 void CIrcSession::SendToChannelPaced(const std::string& strText) {
@@ -106,6 +107,9 @@ int CIrcSession::ConnectToServer() {
     auto pSocket = std::make_shared<platform::CSocket>(platform::CSocket::CreateTcp());
     // Published before connecting, so that EndIrcThread can cut a connect short.
     ReplaceSocket(pSocket);
+    // Every failure below leaves -1, so that the receive loop that follows
+    // ends at once instead of reading from a socket that never connected.
+    m_nLastRecv = -1;
     if (!pSocket->IsValid()) {
         AppendLog(kTextCreateSocketFailed);
         return 1;
@@ -124,23 +128,26 @@ int CIrcSession::ConnectToServer() {
         return 1;
     }
     m_addr = nAddr;
-    const bool bConnected =
-        !m_stop.IsStopped() && pSocket->Connect(m_addr, nPort) && !m_stop.IsStopped();
-    m_nLastRecv = bConnected ? 0 : -1;
+    const bool bConnected = !m_stop.IsStopped() &&
+                            pSocket->Connect(m_addr, nPort, kConnectTimeoutMs, &m_stop) &&
+                            !m_stop.IsStopped();
     if (!bConnected) {
         AppendLog(kTextConnectFailed);
         return 1;
     }
+    m_nLastRecv = 0;
     MarkSocketConnected();
     AppendLog("Connecting to " + strServer);
     std::string strRegistration;
     {
         std::lock_guard<std::mutex> lock(m_mutexFields);
         m_strCurrentNick = m_strNick;
-        strRegistration =
-            "NICK " + m_strCurrentNick + "\r\n" + "USER " + m_strIdent + " * * :" + m_strVersion;
+        // Two lines in one write, each built from parts without line breaks.
+        strRegistration = "NICK " + WithoutLineBreaks(m_strCurrentNick) + "\r\n" + "USER " +
+                          WithoutLineBreaks(m_strIdent) +
+                          " * * :" + WithoutLineBreaks(m_strVersion) + "\r\n";
     }
-    SendLine(strRegistration);
+    WriteToSocket(strRegistration);
     return 0;
 }
 

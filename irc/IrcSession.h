@@ -86,9 +86,10 @@ public:
     // OpenSession; runs on its own thread only.
     void IrcThread();
 
-    // ---- Sends; any thread. A failed send is ignored. The channel sends
-    // drop CR and LF from their text, so that it stays one line.
-    // text + "\r\n", in any state (the text may hold an inner "\r\n").
+    // ---- Sends; any thread. A failed send is ignored. Every send is one
+    // line: CR, LF and NUL are dropped from its text (target and channel
+    // included), so that no part of it can start a second command.
+    // text + "\r\n", in any state.
     void SendLine(const std::string& strText);
     // PRIVMSG to the channel, only while in it; no pause.
     void SendToChannel(const std::string& strText);
@@ -115,6 +116,9 @@ public:
     static constexpr uint32_t kLogPauseMs = 100;
     static constexpr uint32_t kPacePauseMs = 400;
     static constexpr uint32_t kThrottleWaitMs = 30000;
+    // A server that never answers must not hold the calling thread (the UI
+    // thread for the first connect) for the system's two minutes.
+    static constexpr int kConnectTimeoutMs = 10000;
     static constexpr size_t kReadSize = 1024;
 
 protected:

@@ -78,7 +78,7 @@ std::string WithoutLineBreaks(std::string_view strText) {
     std::string strOut;
     strOut.reserve(strText.size());
     for (char c : strText)
-        if (c != '\r' && c != '\n') strOut += c;
+        if (c != '\r' && c != '\n' && c != '\0') strOut += c;
     return strOut;
 }
 

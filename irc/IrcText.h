@@ -59,8 +59,8 @@ std::string Attribution();
 // "QUIT :" + version + " /// " + attribution, without "\r\n".
 std::string QuitLine(std::string_view strVersion);
 
-// The text with every CR and LF removed, so that it cannot end the line it
-// is put into and start another one.
+// The text with every CR, LF and NUL removed, so that it cannot end the line
+// it is put into and start another one.
 std::string WithoutLineBreaks(std::string_view strText);
 
 }  // namespace irc

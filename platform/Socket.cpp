@@ -1,6 +1,7 @@
 #include "platform/Socket.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -9,9 +10,13 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <utility>
+
+#include "platform/Clock.h"
 
 namespace platform {
 
@@ -59,9 +64,13 @@ std::string AddressText(uint32_t nAddr) {
     return buf;
 }
 
-uint32_t LoopbackAddress() { return htonl(INADDR_LOOPBACK); }
+uint32_t LoopbackAddress() {
+    return htonl(INADDR_LOOPBACK);
+}
 
-CSocket::~CSocket() { Close(); }
+CSocket::~CSocket() {
+    Close();
+}
 
 CSocket::CSocket(CSocket&& other) noexcept
     : m_nFd(std::exchange(other.m_nFd, -1)), m_bDatagram(other.m_bDatagram) {}
@@ -75,9 +84,13 @@ CSocket& CSocket::operator=(CSocket&& other) noexcept {
     return *this;
 }
 
-CSocket CSocket::CreateUdp() { return CSocket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0), true); }
+CSocket CSocket::CreateUdp() {
+    return CSocket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0), true);
+}
 
-CSocket CSocket::CreateTcp() { return CSocket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0), false); }
+CSocket CSocket::CreateTcp() {
+    return CSocket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0), false);
+}
 
 bool CSocket::Connect(uint32_t nAddr, uint16_t nPort) {
     sockaddr_in sa = MakeAddress(nAddr, nPort);
@@ -88,6 +101,43 @@ bool CSocket::Connect(uint32_t nAddr, uint16_t nPort) {
     return rc == 0;
 }
 
+bool CSocket::Connect(uint32_t nAddr, uint16_t nPort, int nTimeoutMs, const CStopSignal* pStop) {
+    if (m_nFd < 0 || (pStop != nullptr && pStop->IsStopped())) return false;
+    const int nFlags = ::fcntl(m_nFd, F_GETFL, 0);
+    if (nFlags < 0 || ::fcntl(m_nFd, F_SETFL, nFlags | O_NONBLOCK) != 0) return false;
+    sockaddr_in sa = MakeAddress(nAddr, nPort);
+    bool bConnected = ::connect(m_nFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+    // An interrupted non-blocking connect goes on in the background, as one
+    // in progress does.
+    if (!bConnected && (errno == EINPROGRESS || errno == EINTR)) {
+        // The wait runs in short slices so that a stop is seen soon.
+        constexpr int kSliceMs = 50;
+        using Clock = std::chrono::steady_clock;
+        const Clock::time_point end =
+            Clock::now() + std::chrono::milliseconds(std::max(nTimeoutMs, 0));
+        for (;;) {
+            if (pStop != nullptr && pStop->IsStopped()) break;
+            const auto nLeft =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+            if (nLeft <= 0) break;
+            pollfd pfd{};
+            pfd.fd = m_nFd;
+            pfd.events = POLLOUT;
+            const int rc = ::poll(&pfd, 1, static_cast<int>(std::min<long long>(nLeft, kSliceMs)));
+            if (rc < 0 && errno != EINTR) break;
+            if (rc > 0) {
+                int nError = 0;
+                socklen_t nLen = sizeof nError;
+                bConnected =
+                    ::getsockopt(m_nFd, SOL_SOCKET, SO_ERROR, &nError, &nLen) == 0 && nError == 0;
+                break;
+            }
+        }
+    }
+    ::fcntl(m_nFd, F_SETFL, nFlags);
+    return bConnected && !(pStop != nullptr && pStop->IsStopped());
+}
+
 bool CSocket::Bind(uint32_t nAddr, uint16_t nPort) {
     int on = 1;
     setsockopt(m_nFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
@@ -95,7 +145,9 @@ bool CSocket::Bind(uint32_t nAddr, uint16_t nPort) {
     return ::bind(m_nFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
 }
 
-bool CSocket::Listen(int nBacklog) { return ::listen(m_nFd, nBacklog) == 0; }
+bool CSocket::Listen(int nBacklog) {
+    return ::listen(m_nFd, nBacklog) == 0;
+}
 
 CSocket CSocket::Accept() {
     int fd;
@@ -126,8 +178,7 @@ int CSocket::SendTo(const void* pData, size_t nLen, uint32_t nAddr, uint16_t nPo
     sockaddr_in sa = MakeAddress(nAddr, nPort);
     ssize_t n;
     do {
-        n = ::sendto(m_nFd, pData, nLen, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&sa),
-                     sizeof sa);
+        n = ::sendto(m_nFd, pData, nLen, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
     } while (n == -1 && errno == EINTR);
     return static_cast<int>(n);
 }
@@ -136,8 +187,7 @@ int CSocket::Recv(void* pBuf, size_t nCap, bool* pTruncated) {
     return RecvFrom(pBuf, nCap, nullptr, nullptr, pTruncated);
 }
 
-int CSocket::RecvFrom(void* pBuf, size_t nCap, uint32_t* pAddr, uint16_t* pPort,
-                      bool* pTruncated) {
+int CSocket::RecvFrom(void* pBuf, size_t nCap, uint32_t* pAddr, uint16_t* pPort, bool* pTruncated) {
     if (pTruncated) *pTruncated = false;
     if (m_nFd < 0) return -1;
     sockaddr_in sa{};

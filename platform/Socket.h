@@ -8,6 +8,8 @@
 
 namespace platform {
 
+class CStopSignal;
+
 // Resolves a host name or a dotted IPv4 address to its first IPv4 address
 // (network byte order). A dotted address never touches the network.
 // Thread-safe. Returns false when nothing was found.
@@ -39,8 +41,14 @@ public:
     bool IsValid() const { return m_nFd >= 0; }
     int Handle() const { return m_nFd; }
 
-    // Port in host byte order, address in network byte order.
+    // Port in host byte order, address in network byte order. Blocks until
+    // the peer answers or the system gives up.
     bool Connect(uint32_t nAddr, uint16_t nPort);
+    // Connects within nTimeoutMs: false when refused, failed, timed out, or
+    // when pStop (if given) is stopped before or while it waits. Leaves the
+    // socket blocking again. Shutdown from another thread also ends the wait.
+    bool Connect(uint32_t nAddr, uint16_t nPort, int nTimeoutMs,
+                 const CStopSignal* pStop = nullptr);
     // Binds to the address and port (0 picks a free port); enables address reuse.
     bool Bind(uint32_t nAddr, uint16_t nPort);
     bool Listen(int nBacklog = 8);

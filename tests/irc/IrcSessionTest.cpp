@@ -45,9 +45,10 @@ TEST_F(SessionSends, OnlyPacedSendsPause) {
     EXPECT_EQ(m_clock.SleptMs(), 4u * irc::CIrcSession::kPacePauseMs);
 }
 
-TEST_F(SessionSends, SendLineSendsInAnyStateAndKeepsInnerLineEnds) {
+TEST_F(SessionSends, SendLineSendsInAnyStateAsOneLine) {
     m_session.SendLine("NICK a\r\nUSER b");
-    EXPECT_EQ(m_session.Writes(), Lines{"NICK a\r\nUSER b\r\n"});
+    m_session.SendLine(std::string("PING a\0b\rc", 11));
+    EXPECT_EQ(m_session.Writes(), (Lines{"NICK aUSER b\r\n", "PING abc\r\n"}));
 }
 
 TEST_F(SessionSends, ChannelTextCannotStartASecondLine) {
@@ -93,13 +94,90 @@ TEST(SessionConnect, RegistrationIsOneSendOfTwoLines) {
     EXPECT_EQ(session.GetCurrentNick(), "Bot");
 }
 
+struct FieldBreakRow {
+    const char* name;
+    void (*inject)(CRecordingIrcSession& session, const std::string& strBreak);
+};
+void PrintTo(const FieldBreakRow& row, std::ostream* pOut) {
+    *pOut << row.name;
+}
+
+class SessionFieldBreaks : public ::testing::TestWithParam<FieldBreakRow> {};
+
+// Every setting that reaches a line, with each kind of break in it, leaves
+// exactly the lines the session means to send: nothing extra on the wire.
+TEST_P(SessionFieldBreaks, NeverYieldAnExtraLine) {
+    const std::string kBreaks[] = {"\r\nQUIT :x", "\rQUIT", "\nQUIT", std::string("\0QUIT", 5)};
+    for (const std::string& strBreak : kBreaks) {
+        SCOPED_TRACE(testing::PrintToString(strBreak));
+        CScriptedTcpServer server;
+        ASSERT_NE(server.Port(), 0);
+        platform::CManualClock clock;
+        CRecordingIrcSession session(clock);
+        session.Configure("127.0.0.1", server.Port(), "Bot", "Alt", "#Chan");
+        {
+            auto lock = session.LockFields();
+            session.m_bAuth = true;
+            session.m_nNetwork = 0;
+            session.m_strUsername = "user";
+            session.m_strPassword = "pass";
+        }
+        GetParam().inject(session, strBreak);
+        ASSERT_EQ(session.ConnectToServer(), 0);
+        session.OnRegistered();
+        session.OnNickInUse();
+        session.m_bInChannel = true;
+        session.SendToChannel("hi");
+        session.SendPrivmsg("Al", "yo");
+        session.Disconnect();
+
+        std::string strWire;
+        for (const std::string& s : session.Writes()) strWire += s;
+        // Split only at "\r\n"; any other CR, LF or NUL left is a fault too.
+        std::vector<std::string> words;
+        size_t nAt = 0;
+        for (int i = 0; i < 20 && nAt < strWire.size(); ++i) {
+            const size_t nEnd = strWire.find("\r\n", nAt);
+            ASSERT_NE(nEnd, std::string::npos) << "unterminated: " << strWire.substr(nAt);
+            const std::string strLine = strWire.substr(nAt, nEnd - nAt);
+            EXPECT_EQ(strLine.find_first_of(std::string("\r\n\0", 3)), std::string::npos)
+                << strLine;
+            words.push_back(strLine.substr(0, strLine.find(' ')));
+            nAt = nEnd + 2;
+        }
+        EXPECT_EQ(words, (Lines{"NICK", "USER", "PRIVMSG", "MODE", "JOIN", "NICK", "PRIVMSG",
+                                "PRIVMSG", "QUIT"}));
+        // Registration still leaves as one write of two lines.
+        ASSERT_FALSE(session.Writes().empty());
+        EXPECT_EQ(session.Writes()[0].rfind("NICK Bot", 0), 0u) << session.Writes()[0];
+        EXPECT_NE(session.Writes()[0].find("\r\nUSER "), std::string::npos);
+    }
+}
+
+// clang-format off
+const FieldBreakRow kFieldBreakRows[] = {
+    {"Channel", [](CRecordingIrcSession& s, const std::string& b) { s.m_strChannel += b; }},
+    {"Nick", [](CRecordingIrcSession& s, const std::string& b) { s.m_strNick += b; }},
+    {"AltNick", [](CRecordingIrcSession& s, const std::string& b) { s.m_strAltNick += b; }},
+    {"Username", [](CRecordingIrcSession& s, const std::string& b) { s.m_strUsername += b; }},
+    {"Password", [](CRecordingIrcSession& s, const std::string& b) { s.m_strPassword += b; }},
+    {"Ident", [](CRecordingIrcSession& s, const std::string& b) { s.m_strIdent += b; }},
+    {"Version", [](CRecordingIrcSession& s, const std::string& b) { s.m_strVersion += b; }},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Fields, SessionFieldBreaks, ::testing::ValuesIn(kFieldBreakRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 struct ConnectFailureRow {
     const char* name;
     bool bRefusedPort;  // else the host look-up fails
     Lines logs;         // after ConnectToServer and then ReceiveLoop
 };
 // Rows print by name, so test listings stay readable.
-void PrintTo(const ConnectFailureRow& row, std::ostream* pOut) { *pOut << row.name; }
+void PrintTo(const ConnectFailureRow& row, std::ostream* pOut) {
+    *pOut << row.name;
+}
 
 class SessionConnectFailure : public ::testing::TestWithParam<ConnectFailureRow> {};
 
@@ -123,8 +201,8 @@ TEST_P(SessionConnectFailure, LogsReasonAndReceiveLoopStops) {
 const ConnectFailureRow kFailureRows[] = {
     // The refused connect ends the loop before any read.
     {"ConnectRefused", true, {"Couldn't find Server! Check the Portsettings."}},
-    // A failed look-up leaves an unconnected socket whose read fails.
-    {"HostNotFound", false, {"Couldn't find Server at this IP!", "Connection closed/refused."}},
+    // A failed look-up ends it the same way: no read, no second line.
+    {"HostNotFound", false, {"Couldn't find Server at this IP!"}},
 };
 // clang-format on
 

@@ -255,6 +255,26 @@ TEST_F(Supervisor, FailedReconnectionEndsTheThread) {
     EXPECT_FALSE(m_session.m_bSessionActive);
 }
 
+TEST_F(Supervisor, ReconnectionWhoseLookUpFailsLogsOnlyItsReason) {
+    ASSERT_EQ(m_session.OpenSession(), 0);
+    Register(0, "Bot");
+    {
+        auto lock = m_session.LockFields();
+        m_session.m_strServer.clear();  // nothing to look up on the next attempt
+    }
+    ASSERT_TRUE(m_server.Send(0, "ERROR :Closing Link: Bot[127.0.0.1] (Server restart)\r\n"));
+    m_server.Close(0);
+    ASSERT_TRUE(ThreadEnds());
+    const Lines logs = m_session.Logs();
+    ASSERT_TRUE(InOrder(logs, {"Connection closed/refused.", "Trying to reconnect ..."}));
+    // The failed attempt ends the thread with its own reason, not with a
+    // second "closed" line for a connection that never existed.
+    EXPECT_EQ(logs.back(), "Couldn't find Server at this IP!");
+    EXPECT_EQ(std::count(logs.begin(), logs.end(), "Connection closed/refused."), 1);
+    EXPECT_EQ(m_session.SessionEnds(), 1);
+    EXPECT_EQ(m_server.Connections(), 1);
+}
+
 TEST_F(Supervisor, BothNicknamesInUseEndWithoutReconnecting) {
     ASSERT_EQ(m_session.OpenSession(), 0);
     ASSERT_TRUE(m_server.WaitForLine(0, "NICK Bot"));

@@ -17,7 +17,9 @@ struct WordRow {
     std::string lastWord;
 };
 // Rows print by name, so test listings stay readable.
-void PrintTo(const WordRow& row, std::ostream* pOut) { *pOut << row.name; }
+void PrintTo(const WordRow& row, std::ostream* pOut) {
+    *pOut << row.name;
+}
 
 class WordTable : public ::testing::TestWithParam<WordRow> {};
 
@@ -49,7 +51,9 @@ struct ConvertRow {
     std::string out;
 };
 // Rows print by name, so test listings stay readable.
-void PrintTo(const ConvertRow& row, std::ostream* pOut) { *pOut << row.name; }
+void PrintTo(const ConvertRow& row, std::ostream* pOut) {
+    *pOut << row.name;
+}
 
 class LogColourTable : public ::testing::TestWithParam<ConvertRow> {};
 
@@ -103,6 +107,7 @@ TEST(IrcText, QuitLineAndServices) {
     EXPECT_EQ(irc::AuthServiceOf(1), "AuthServ@Services.GamesNET.net");
     EXPECT_EQ(irc::AuthServiceOf(-1), "");
     EXPECT_EQ(irc::WithoutLineBreaks("a\r\nQUIT\rb\n"), "aQUITb");
+    EXPECT_EQ(irc::WithoutLineBreaks(std::string("a\0b", 3)), "ab");
 }
 
 TEST(IrcText, GreetingBytes) {

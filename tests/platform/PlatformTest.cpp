@@ -1,8 +1,10 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <csignal>
 #include <thread>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/Gate.h"
@@ -82,6 +84,67 @@ TEST(Tcp, StreamKeepsBytesAndSendAfterCloseIsQuiet) {
     ASSERT_EQ(client.WaitReadable(2000), WaitResult::Readable);
 }
 
+TEST(TcpConnectWithLimit, ConnectsBlockingOrReportsRefusal) {
+    CSocket listener = CSocket::CreateTcp();
+    ASSERT_TRUE(listener.Bind(LoopbackAddress(), 0));
+    ASSERT_TRUE(listener.Listen());
+    CSocket client = CSocket::CreateTcp();
+    ASSERT_TRUE(client.Connect(LoopbackAddress(), listener.LocalPort(), 5000));
+    // Back to blocking: the session's reads and sends rely on it.
+    EXPECT_EQ(::fcntl(client.Handle(), F_GETFL, 0) & O_NONBLOCK, 0);
+    CSocket peer = listener.Accept();
+    ASSERT_TRUE(peer.IsValid());
+    ASSERT_EQ(client.Send("ping"), 4);
+    char buf[8];
+    ASSERT_EQ(peer.WaitReadable(2000), WaitResult::Readable);
+    EXPECT_EQ(peer.Recv(buf, sizeof buf), 4);
+
+    uint16_t nClosed = 0;
+    {
+        CSocket gone = CSocket::CreateTcp();
+        ASSERT_TRUE(gone.Bind(LoopbackAddress(), 0));
+        nClosed = gone.LocalPort();
+    }
+    CSocket refused = CSocket::CreateTcp();
+    EXPECT_FALSE(refused.Connect(LoopbackAddress(), nClosed, 5000));
+    CSocket invalid;
+    EXPECT_FALSE(invalid.Connect(LoopbackAddress(), listener.LocalPort(), 5000));
+}
+
+// A listener that never accepts, with its queue full: a new connect gets no
+// answer at all, as from a server that is down behind a firewall.
+TEST(TcpConnectWithLimit, UnansweredConnectGivesUpOrStops) {
+    CSocket listener = CSocket::CreateTcp();
+    ASSERT_TRUE(listener.Bind(LoopbackAddress(), 0));
+    ASSERT_TRUE(listener.Listen(0));
+    std::vector<CSocket> fillers;
+    bool bUnanswered = false;
+    for (int i = 0; i < 16 && !bUnanswered; ++i) {
+        CSocket s = CSocket::CreateTcp();
+        bUnanswered = !s.Connect(LoopbackAddress(), listener.LocalPort(), 300);
+        fillers.push_back(std::move(s));
+    }
+    ASSERT_TRUE(bUnanswered) << "the queue never filled";
+
+    // A stop before or during the wait ends it, long before the limit.
+    CStopSignal stop;
+    stop.Stop();
+    CSocket early = CSocket::CreateTcp();
+    EXPECT_FALSE(early.Connect(LoopbackAddress(), listener.LocalPort(), 60000, &stop));
+    stop.Reset();
+    std::atomic<bool> bDone{false};
+    bool bConnected = true;
+    std::thread worker([&] {
+        CSocket late = CSocket::CreateTcp();
+        bConnected = late.Connect(LoopbackAddress(), listener.LocalPort(), 20000, &stop);
+        bDone = true;
+    });
+    stop.Stop();
+    EXPECT_TRUE(WaitUntil([&] { return bDone.load(); }, std::chrono::seconds(10)));
+    worker.join();
+    EXPECT_FALSE(bConnected);
+}
+
 TEST(Clock, ManualClockSleepsWithoutWaitingAndWraps) {
     CManualClock clock(0xFFFFFF00u);
     EXPECT_TRUE(clock.Sleep(30000));
@@ -134,9 +197,17 @@ TEST(Text, ParseLeadingIntReadsLikeAtoi) {
     struct Row {
         const char* in;
         int32_t out;
-    } rows[] = {{"42", 42},          {"  -7x", -7},     {"+3", 3},           {"abc", 0},
-                {"", 0},             {"\t12", 12},      {"23000", 23000},    {"- 5", 0},
-                {"99999999999", INT32_MAX}, {"-99999999999", INT32_MIN}, {"70000", 70000}};
+    } rows[] = {{"42", 42},
+                {"  -7x", -7},
+                {"+3", 3},
+                {"abc", 0},
+                {"", 0},
+                {"\t12", 12},
+                {"23000", 23000},
+                {"- 5", 0},
+                {"99999999999", INT32_MAX},
+                {"-99999999999", INT32_MIN},
+                {"70000", 70000}};
     for (const Row& r : rows) EXPECT_EQ(ParseLeadingInt(r.in), r.out) << r.in;
 }
 
@@ -148,6 +219,8 @@ TEST(Text, CodePageRoundTrip) {
     for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
     EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
     EXPECT_EQ(Utf8ToCp1252("\xE4\xB8\xAD"), "?");  // not in the code page
-    EXPECT_EQ(Utf8ToCp1252("a\xFF" "b"), "a?b");
+    EXPECT_EQ(Utf8ToCp1252("a\xFF"
+                           "b"),
+              "a?b");
     EXPECT_EQ(ToLowerAscii("XPack1\xC9"), "xpack1\xC9");
 }
