@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "irc/IrcText.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
 
 namespace irc {
 
@@ -54,8 +56,8 @@ void PrivateMessage(const std::string& strNick, const std::string& strTrailing,
                     const CIrcSessionView& view, std::vector<CIrcAction>* pActions) {
     if (CommandOf(strTrailing) == "\x01VERSION\x01") {
         Add(pActions, EKind::Send,
-            "NOTICE " + strNick + " :\x01VERSION " + kProgramName + " " + view.m_strVersion + " " +
-                Attribution() + "\x01");
+            "NOTICE " + strNick + " :\x01VERSION " + res::LoadResString(res::IDS_APPNAME) + " " +
+                view.m_strVersion + " " + Attribution() + "\x01");
     }
     if (strTrailing.compare(0, 6, "\x01PING ") == 0)
         Add(pActions, EKind::Send, "NOTICE " + strNick + " :" + strTrailing);

@@ -4,10 +4,13 @@
 
 #include "irc/IrcLineSplitter.h"
 #include "irc/IrcText.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
 
 namespace irc {
 
-CIrcSession::CIrcSession(platform::CClock& clock) : m_clock(clock) {}
+CIrcSession::CIrcSession(platform::CClock& clock)
+    : m_strVersion(res::LoadResString(res::IDS_VERSION)), m_clock(clock) {}
 
 CIrcSession::~CIrcSession() {
     // A backstop only: the derived class has ended the thread already, since
@@ -111,7 +114,7 @@ int CIrcSession::ConnectToServer() {
     // ends at once instead of reading from a socket that never connected.
     m_nLastRecv = -1;
     if (!pSocket->IsValid()) {
-        AppendLog(kTextCreateSocketFailed);
+        AppendLog(res::LoadResString(res::IDS_NO_SOCKET));
         return 1;
     }
     std::string strServer;
@@ -124,7 +127,7 @@ int CIrcSession::ConnectToServer() {
     m_addr = 0;
     uint32_t nAddr = 0;
     if (!platform::LookupHostIPv4(strServer, &nAddr)) {
-        AppendLog(kTextHostNotFound);
+        AppendLog(res::LoadResString(res::IDS_NO_HOST));
         return 1;
     }
     m_addr = nAddr;
@@ -132,7 +135,7 @@ int CIrcSession::ConnectToServer() {
                             pSocket->Connect(m_addr, nPort, kConnectTimeoutMs, &m_stop) &&
                             !m_stop.IsStopped();
     if (!bConnected) {
-        AppendLog(kTextConnectFailed);
+        AppendLog(res::LoadResString(res::IDS_NOT_FOUND));
         return 1;
     }
     m_nLastRecv = 0;
@@ -248,7 +251,7 @@ int CIrcSession::ReceiveLoop() {
         if (m_nLastRecv.load() <= 0) break;  // closed, failed, or both nicknames taken
     }
     m_bInChannel = false;
-    AppendLog(kTextConnectionClosed);
+    AppendLog(res::LoadResString(res::IDS_CONNECTION_CLOSED));
     ReplaceSocket(nullptr);
     return EndOfConnectionResult(state);
 }

@@ -43,8 +43,8 @@ public:
     int m_nNetwork = -1;  // 0 Quakenet, 1 Gamesnet, else none
     std::string m_strPassword;
     std::string m_strIdent = kIdent;  // user name of the USER line
-    std::string m_strVersion = kVersionText;
-    std::string m_strCurrentNick;  // the nickname in use on the server
+    std::string m_strVersion;         // the string table's version text
+    std::string m_strCurrentNick;     // the nickname in use on the server
 
     // ---- Single values shared between threads.
     std::atomic<int> m_nTicketSecs{0};          // ticket report interval, read by the reporter

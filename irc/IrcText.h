@@ -6,18 +6,14 @@
 
 namespace irc {
 
-inline constexpr char kProgramName[] = "fragrelay";
-inline constexpr char kVersionText[] = "v1.3 BETA";
+// The program's name and version and the connection texts come from the
+// string table (res::IDS_APPNAME, IDS_VERSION, IDS_NO_SOCKET, ...).
 inline constexpr char kIdent[] = "bf1942";
 
 // Account services, nick@host, by network index (0 Quakenet, 1 Gamesnet).
 inline constexpr char kQuakenetService[] = "Q@CServe.quakenet.org";
 inline constexpr char kGamesnetService[] = "AuthServ@Services.GamesNET.net";
 
-inline constexpr char kTextCreateSocketFailed[] = "Couldn't create Socket!";
-inline constexpr char kTextHostNotFound[] = "Couldn't find Server at this IP!";
-inline constexpr char kTextConnectFailed[] = "Couldn't find Server! Check the Portsettings.";
-inline constexpr char kTextConnectionClosed[] = "Connection closed/refused.";
 inline constexpr char kTextWaiting[] = "Waiting 30 seconds";
 inline constexpr char kTextReconnecting[] = "Trying to reconnect ...";
 inline constexpr char kThrottleText[] = "(re)connect too fast -- throttled";

@@ -8,6 +8,8 @@
 
 #include "irc/IrcDispatch.h"
 #include "irc/IrcText.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
 
 using irc::CIrcAction;
 using irc::CIrcLineState;
@@ -42,7 +44,7 @@ CIrcSessionView DefaultView() {
     view.m_strCurrentNick = "Bot";
     view.m_strNick = "Bot";
     view.m_strAltNick = "Bot2";
-    view.m_strVersion = irc::kVersionText;
+    view.m_strVersion = res::LoadResString(res::IDS_VERSION);
     return view;
 }
 
@@ -53,7 +55,9 @@ struct DispatchRow {
     std::vector<std::string> expected;
 };
 // Rows print by name, so test listings stay readable.
-void PrintTo(const DispatchRow& row, std::ostream* pOut) { *pOut << row.name; }
+void PrintTo(const DispatchRow& row, std::ostream* pOut) {
+    *pOut << row.name;
+}
 
 std::vector<std::string> DispatchAll(CIrcSessionView& view, CIrcLineState& state,
                                      const std::vector<std::string>& lines) {
@@ -151,7 +155,9 @@ struct RegisteredRow {
     std::vector<std::string> expected;
 };
 // Rows print by name, so test listings stay readable.
-void PrintTo(const RegisteredRow& row, std::ostream* pOut) { *pOut << row.name; }
+void PrintTo(const RegisteredRow& row, std::ostream* pOut) {
+    *pOut << row.name;
+}
 
 class RegisteredTable : public ::testing::TestWithParam<RegisteredRow> {};
 
@@ -190,7 +196,9 @@ struct EndRow {
     int nExpected;
 };
 // Rows print by name, so test listings stay readable.
-void PrintTo(const EndRow& row, std::ostream* pOut) { *pOut << row.name; }
+void PrintTo(const EndRow& row, std::ostream* pOut) {
+    *pOut << row.name;
+}
 
 class EndOfConnectionTable : public ::testing::TestWithParam<EndRow> {};
 
