@@ -34,18 +34,6 @@ std::string KillPiece(const CAnnounceSettings& s, const CPlayerRecord& player) {
     return Colored(KillColorOf(s, player)) + player.m_strName + " (" + PlayerTotals(player) + ")";
 }
 
-// key [value], the key in the key colour and the value in the value colour.
-std::string KeyValue(const CAnnounceSettings& s, std::string_view strKey,
-                     std::string_view strValue) {
-    std::string str = Colored(s.m_strKeyColor);
-    str += strKey;
-    str += " \x03[";
-    str += Colored(s.m_strValueColor);
-    str += strValue;
-    str += "\x03]";
-    return str;
-}
-
 std::string TicketPair(const CAnnounceSettings& s, std::string_view strLabel,
                        const CServerStatus& status) {
     return Colored(s.m_strKeyColor) + std::string(strLabel) + " \x03[" +
@@ -73,6 +61,17 @@ int ClampedSlots(int nCount) {
 }
 
 }  // namespace
+
+std::string KeyValue(const CAnnounceSettings& s, std::string_view strKey,
+                     std::string_view strValue) {
+    std::string str = Colored(s.m_strKeyColor);
+    str += strKey;
+    str += " \x03[";
+    str += Colored(s.m_strValueColor);
+    str += strValue;
+    str += "\x03]";
+    return str;
+}
 
 std::string PlayerTotals(const CPlayerRecord& player) {
     return Num(player.m_nScore) + "/" + Num(player.m_nFrags) + "/" + Num(player.m_nDeaths);
@@ -232,29 +231,27 @@ void Announce(IGameOutput& out, std::string_view strLine) {
 
 void AnnounceOpeningBanner(IGameOutput& out, const CAnnounceSettings& s,
                            const CServerStatus& status) {
-    irc::CIrcSession* pIrc = out.IrcSession();
-    for (const std::string& strLine : OpeningBannerLines(s, status)) {
-        const std::string strSafe = OneLine(strLine);
-        if (pIrc != nullptr) pIrc->SendToChannelPaced(strSafe);
-        out.AppendLog(strSafe);
+    for (const std::string& strLine : OpeningBannerLines(s, status)) Announce(out, strLine);
+}
+
+void AnnounceEvent(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status,
+                   const CGameEvent& event) {
+    switch (event.m_eKind) {
+        case EGameEvent::BroadcastOpened:
+            out.AppendLog(OneLine(EventLine(s, event)));
+            break;
+        case EGameEvent::OpeningBanner:
+            AnnounceOpeningBanner(out, s, status);
+            break;
+        default:
+            Announce(out, EventLine(s, event));
+            break;
     }
 }
 
 void AnnounceEvents(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status,
                     const std::vector<CGameEvent>& events) {
-    for (const CGameEvent& event : events) {
-        switch (event.m_eKind) {
-            case EGameEvent::BroadcastOpened:
-                out.AppendLog(OneLine(EventLine(s, event)));
-                break;
-            case EGameEvent::OpeningBanner:
-                AnnounceOpeningBanner(out, s, status);
-                break;
-            default:
-                Announce(out, EventLine(s, event));
-                break;
-        }
-    }
+    for (const CGameEvent& event : events) AnnounceEvent(out, s, status, event);
 }
 
 void AnswerRequest(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status) {

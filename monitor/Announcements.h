@@ -61,6 +61,9 @@ std::string ShortFrame(const CAnnounceSettings& s, std::string_view strText);
 std::string LongFrame(const CAnnounceSettings& s, std::string_view strText);
 // The text with every CR, LF and NUL removed: it stays one IRC line.
 std::string OneLine(std::string_view strText);
+// key [value]: the key in the key colour, the value in the value colour.
+std::string KeyValue(const CAnnounceSettings& s, std::string_view strKey,
+                     std::string_view strValue);
 
 // ---- Lines (pure; any thread)
 // The line of an event from InferEvents: suicide, flag, teamkill, kill and
@@ -105,9 +108,13 @@ public:
 // Sends the line to the channel (paced) while broadcasting and logs it in
 // any case; an empty line goes nowhere. Monitor thread.
 void Announce(IGameOutput& out, std::string_view strLine);
-// The eight banner lines, each sent paced and logged. Monitor thread.
+// The eight banner lines, each through Announce. Monitor thread.
 void AnnounceOpeningBanner(IGameOutput& out, const CAnnounceSettings& s,
                            const CServerStatus& status);
+// Posts one of InferEvents' events: "Broadcast opened" to the log only, the
+// banner, any other event through Announce. Monitor thread.
+void AnnounceEvent(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status,
+                   const CGameEvent& event);
 // Posts InferEvents' events in their order: "Broadcast opened" to the log
 // only, the banner, every other event through Announce. Monitor thread.
 void AnnounceEvents(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status,

@@ -63,14 +63,13 @@ CMonitorRun::EPoll CMonitorRun::Poll() {
     m_control.m_clock.Sleep(kPollPauseMs, &m_control.m_wake);
     for (;;) {
         if (!SafePoint()) return EPoll::Stopped;
-        std::string strReply;
-        const QueryResult nResult = m_query.Exchange(strReply, &m_control.m_wake);
+        const QueryResult nResult = m_query.Exchange(m_strReply, &m_control.m_wake);
         if (nResult == QUERY_STOPPED) continue;  // the safe point tells a stop from a Pause
         if (nResult != QUERY_OK) {
             Fail(nResult);
             return EPoll::Failed;
         }
-        ParseStatusReply(strReply, m_current, m_players);
+        ParseStatusReply(m_strReply, m_current, m_players);
         m_host.SetStatus(m_current);
         irc::CIrcSession* pIrc = m_host.IrcSession();
         const CPollEvents events =
@@ -87,17 +86,28 @@ CMonitorRun::EPoll CMonitorRun::Poll() {
 
 bool CMonitorRun::AnnouncePollEvents(const std::vector<CGameEvent>& events) {
     for (const CGameEvent& event : events) {
+        if (event.m_eKind == EGameEvent::OpeningBanner) {
+            // Eight paced lines: each behind its own safe point, so that a
+            // Pause or a stop holds the rest of them.
+            for (const std::string& strLine : OpeningBannerLines(m_settings, m_current))
+                if (!AnnounceLine(strLine)) return false;
+            continue;
+        }
         if (!SafePoint()) return false;
-        AnnounceEvents(m_host, m_settings, m_current, {event});
+        AnnounceEvent(m_host, m_settings, m_current, event);
     }
     return true;
 }
 
+bool CMonitorRun::AnnounceLine(std::string_view strLine) {
+    if (!SafePoint()) return false;
+    Announce(m_host, strLine);
+    return true;
+}
+
 bool CMonitorRun::AnnounceLines(const std::vector<std::string>& lines) {
-    for (const std::string& strLine : lines) {
-        if (!SafePoint()) return false;
-        Announce(m_host, strLine);
-    }
+    for (const std::string& strLine : lines)
+        if (!AnnounceLine(strLine)) return false;
     return true;
 }
 
@@ -111,7 +121,7 @@ bool CMonitorRun::CheckMapAndPhase() {
     const CAnnounceSettings& s = m_settings;
     if (d.m_bMapChanged) {
         SetGameEndTick(EndTickFor(m_current.m_strTimeLimit, m_control.m_clock.GetTickCount()));
-        if (!AnnounceLines({MapChangedLine(s, m_previous.m_strMapName, m_current.m_strMapName)}))
+        if (!AnnounceLine(MapChangedLine(s, m_previous.m_strMapName, m_current.m_strMapName)))
             return false;
     }
     if (d.m_bPauseOver) {
@@ -122,21 +132,21 @@ bool CMonitorRun::CheckMapAndPhase() {
         case EPhaseStep::None:
             return true;
         case EPhaseStep::StartsIn:
-            return AnnounceLines({GameStartsInLine(s, m_current.m_strGameStartDelay)});
+            return AnnounceLine(GameStartsInLine(s, m_current.m_strGameStartDelay));
         case EPhaseStep::Paused:
             m_host.SetGamePaused(true);
             m_ticketGate.Hold();
-            return AnnounceLines({LongFrame(s, kTextGamePaused)});
+            return AnnounceLine(LongFrame(s, kTextGamePaused));
         case EPhaseStep::Ends:
             SetGameEndTick(0);
             return AnnounceLines(GameEndLines(s, m_players, m_current));
         case EPhaseStep::Resumed:
             m_host.SetGamePaused(false);
             m_ticketGate.Release();
-            return AnnounceLines({LongFrame(s, kTextGameResumed)});
+            return AnnounceLine(LongFrame(s, kTextGameResumed));
         case EPhaseStep::Starts:
             SetGameEndTick(EndTickFor(m_current.m_strTimeLimit, m_control.m_clock.GetTickCount()));
-            return AnnounceLines({GameStartsLine(s, m_current.m_strTimeLimit)});
+            return AnnounceLine(GameStartsLine(s, m_current.m_strTimeLimit));
     }
     return true;
 }

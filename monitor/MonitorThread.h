@@ -11,6 +11,7 @@
 // that a held run makes no query and posts no line.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "monitor/EventInference.h"
@@ -71,8 +72,11 @@ public:
 private:
     // Waits while the operator holds the run; false when the run should end.
     bool SafePoint();
+    // Announces the line behind a safe point; false when the run should end.
+    bool AnnounceLine(std::string_view strLine);
     // Announces the lines in order, each behind a safe point.
     bool AnnounceLines(const std::vector<std::string>& lines);
+    // The poll's events in order, each (and each banner line) behind a safe point.
     bool AnnouncePollEvents(const std::vector<CGameEvent>& events);
     bool CheckMapAndPhase();
     void SetGameEndTick(uint32_t nTick);
@@ -83,6 +87,7 @@ private:
     CServerQuery m_query;
     CAnnounceSettings m_settings;
     CServerStatus m_current;   // this poll's snapshot; a key a reply lacks keeps its value
+    std::string m_strReply;    // the reply buffer, kept across polls
     CServerStatus m_previous;  // the snapshot of the last fully processed poll
     PlayerTable m_players;
     CInferenceRun m_inference;

@@ -8,10 +8,6 @@
 
 namespace {
 
-int16_t Low16Signed(int32_t n) {
-    return static_cast<int16_t>(static_cast<uint16_t>(n));
-}
-
 // A v1.61 server sends "time_limit" 0 for a game without a time limit.
 bool IsZeroMinutes(std::string_view value) {
     if (value.empty()) return false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "config/ColorRule.h"
 #include "irc/IrcSession.h"
 #include "monitor/PhaseCheck.h"
 
@@ -12,12 +13,9 @@ namespace {
 // Longest interval: well inside what a 32-bit millisecond count holds.
 constexpr int kMaxTicketSecs = 2000000;
 
-// Built by appending: g++ 12 at -O3 warns falsely about "0" + text.
+// A leading zero below ten, as the colour codes get theirs.
 std::string TwoDigits(uint32_t n) {
-    std::string str;
-    if (n < 10) str += '0';
-    str += std::to_string(n);
-    return str;
+    return config::TwoDigitColor(std::to_string(n));
 }
 
 }  // namespace
@@ -35,8 +33,8 @@ std::string TicketLine(const CAnnounceSettings& s, const CServerStatus& status, 
                        uint32_t nClock) {
     std::string strLine = TicketStatusPiece(s, status);
     if (nEndTick != 0 && nEndTick != nClock) {
-        strLine += "  \x03" + s.m_strKeyColor + "timeleft \x03[\x03" + s.m_strValueColor +
-                   TimeLeftText(nEndTick, nClock) + "\x03]";
+        strLine += "  ";
+        strLine += KeyValue(s, "timeleft", TimeLeftText(nEndTick, nClock));
     }
     return strLine;
 }

@@ -3,14 +3,6 @@
 #include "platform/Text.h"
 #include "query/ReplyReader.h"
 
-namespace {
-
-int16_t Low16Signed(int32_t n) {
-    return static_cast<int16_t>(static_cast<uint16_t>(n));
-}
-
-}  // namespace
-
 std::string CInfoReply::GamePortText() const {
     return platform::IntToText(m_nHostPort);
 }

@@ -1,15 +1,17 @@
 #include "query/QueryResult.h"
 
+#include "res/Resource.h"
+
 int QueryResultStringId(QueryResult nResult) {
     switch (nResult) {
         case QUERY_NO_SOCKET:
-            return 37;  // "Couldn't create Socket!"
+            return res::IDS_NO_SOCKET;
         case QUERY_NO_HOST:
-            return 39;  // "Couldn't find Server at this IP!"
+            return res::IDS_NO_HOST;
         case QUERY_NOT_FOUND:
-            return 38;  // "Couldn't find Server! Check the Portsettings."
+            return res::IDS_NOT_FOUND;
         case QUERY_TIMED_OUT:
-            return 45;  // "Server timed out."
+            return res::IDS_TIMED_OUT;
         case QUERY_OK:
         case QUERY_STOPPED:
             break;

@@ -4,6 +4,7 @@
 // backslashes in a row) is read as an empty value and never shifts the pairs
 // that follow it. Shared by the status decoder and the quick-info reader.
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 class CReplyReader {
@@ -30,4 +31,10 @@ void ForEachReplyPair(std::string_view reply, Fn&& fn) {
     std::string_view key;
     std::string_view value;
     while (reader.NextPair(key, value)) fn(key, value);
+}
+
+// A count as the replies' 16-bit fields hold it: the low 16 bits of the
+// atoi-like value, read as signed. Any thread.
+inline int16_t Low16Signed(int32_t n) {
+    return static_cast<int16_t>(static_cast<uint16_t>(n));
 }

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "config/TempFolder.h"
-#include "e2e/DaemonProcess.h"
+#include "support/ChildProcess.h"
 #include "support/ScriptedTcpServer.h"
 #include "support/Wait.h"
 #include "tools/bf42sim/SimServer.h"
@@ -53,8 +53,8 @@ TEST(FragrelayWindow, BroadcastsFromTheCommandLineAndEndsOnSigtermAsQuitDoes) {
         testsupport::WriteWholeFile(folder / "settings.ini", "// before\r\n" + strSettings));
 
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);  // the child inherits it
-    e2etest::CDaemonProcess window;
-    ASSERT_TRUE(window.Start(FR_WINDOW_PROGRAM, {"--broadcast"}, folder.Path()));
+    testsupport::CChildProcess window;
+    ASSERT_TRUE(window.Start({FR_WINDOW_PROGRAM, "--broadcast"}, folder.Path()));
     // Both sides run: the IRC server has the bot, the game server its polls.
     ASSERT_TRUE(irc.WaitForLine(0, "NICK fragbot", kLong)) << window.Output();
     ASSERT_TRUE(testsupport::WaitUntil([&] { return sim.StatusRequests() >= 30; }, kLong));

@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "config/TempFolder.h"
-#include "e2e/DaemonProcess.h"
+#include "support/ChildProcess.h"
+#include "support/ColorText.h"
 #include "support/IrcTestClient.h"
 #include "support/NgircdServer.h"
 #include "support/Wait.h"
@@ -30,13 +31,7 @@ constexpr auto kLong = std::chrono::seconds(20);
 const std::string kPrivmsg = " PRIVMSG #relay :";
 
 // Expected lines are written with "^" for the colour byte 0x03.
-std::string C(std::string_view strText) {
-    std::string str(strText);
-    for (char& c : str) {
-        if (c == '^') c = '\x03';
-    }
-    return str;
-}
+using testsupport::C;
 
 // Two players; the second state is a kill of Tom by Hans.
 const char kBefore[] =
@@ -81,11 +76,13 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_folder.IsValid()); }
     std::string SettingsPath() const { return m_folder / "settings.ini"; }
     bool StartDaemon(const std::vector<std::string>& vArgs = {}) {
-        return m_daemon.Start(FR_DAEMON_PROGRAM, vArgs, m_folder.Path());
+        std::vector<std::string> vAll{FR_DAEMON_PROGRAM};
+        vAll.insert(vAll.end(), vArgs.begin(), vArgs.end());
+        return m_daemon.Start(vAll, m_folder.Path());
     }
 
     testsupport::CTempFolder m_folder;
-    e2etest::CDaemonProcess m_daemon;
+    testsupport::CChildProcess m_daemon;
 };
 
 TEST_F(FragrelaydTest, HelpAndVersionPrintAndExit) {
@@ -93,13 +90,13 @@ TEST_F(FragrelaydTest, HelpAndVersionPrintAndExit) {
     EXPECT_EQ(m_daemon.Wait(kLong), 0);
     EXPECT_EQ(m_daemon.Output(), "fragrelayd (fragrelay) v1.3 BETA\n");
 
-    e2etest::CDaemonProcess help;
-    ASSERT_TRUE(help.Start(FR_DAEMON_PROGRAM, {"--help"}, m_folder.Path()));
+    testsupport::CChildProcess help;
+    ASSERT_TRUE(help.Start({FR_DAEMON_PROGRAM, "--help"}, m_folder.Path()));
     EXPECT_EQ(help.Wait(kLong), 0);
     EXPECT_EQ(help.Output().rfind("Usage: fragrelayd", 0), 0u) << help.Output();
 
-    e2etest::CDaemonProcess wrong;
-    ASSERT_TRUE(wrong.Start(FR_DAEMON_PROGRAM, {"--bogus"}, m_folder.Path()));
+    testsupport::CChildProcess wrong;
+    ASSERT_TRUE(wrong.Start({FR_DAEMON_PROGRAM, "--bogus"}, m_folder.Path()));
     EXPECT_EQ(wrong.Wait(kLong), 2);
     EXPECT_EQ(m_folder.Names(), std::vector<std::string>{});  // nothing written
 }

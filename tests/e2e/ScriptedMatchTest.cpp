@@ -18,6 +18,7 @@
 #include "framework/MessageBox.h"
 #include "platform/Clock.h"
 #include "res/Resource.h"
+#include "support/ColorText.h"
 #include "support/IrcTestClient.h"
 #include "support/NgircdServer.h"
 #include "support/RecordingIrcSession.h"
@@ -37,13 +38,7 @@ constexpr auto kLong = std::chrono::seconds(20);
 const std::string kPrivmsg = " PRIVMSG #Relay :";
 
 // Expected lines are written with "^" for the colour byte 0x03.
-std::string C(std::string_view strText) {
-    std::string str(strText);
-    for (char& c : str) {
-        if (c == '^') c = '\x03';
-    }
-    return str;
-}
+using testsupport::C;
 std::string Long(const std::string& strText) {
     return C("^10* * * * * * * * * * ^[^14") + strText + C("^]^10 * * * * * * * * * *");
 }

@@ -9,18 +9,13 @@
 
 #include "monitor/Announcements.h"
 #include "platform/Clock.h"
+#include "support/ColorText.h"
 #include "support/RecordingIrcSession.h"
 
 namespace {
 
 // Expected lines are written with "^" for the colour byte 0x03.
-std::string C(std::string_view strText) {
-    std::string str(strText);
-    for (char& c : str) {
-        if (c == '^') c = '\x03';
-    }
-    return str;
-}
+using testsupport::C;
 
 using monitor::CAnnounceSettings;
 using monitor::CGameEvent;
@@ -309,6 +304,13 @@ TEST_F(WaysOut, AnnounceSendsPacedWhileBroadcastingAndAlwaysLogs) {
     EXPECT_EQ(m_irc.Writes(), Lines{"PRIVMSG #chan :one\r\n"});
     EXPECT_EQ(m_clock.SleptMs(), irc::CIrcSession::kPacePauseMs);
     EXPECT_EQ(m_out.m_logs, (Lines{"one", "two"}));
+}
+
+TEST_F(WaysOut, TheBannerStaysOffTheChannelOnceBroadcastingStops) {
+    m_out.m_bBroadcast = false;
+    monitor::AnnounceOpeningBanner(m_out, kS, m_status);
+    EXPECT_TRUE(m_irc.Writes().empty());
+    EXPECT_EQ(m_out.m_logs.size(), 8u);
 }
 
 TEST_F(WaysOut, ServerTextCannotStartAnIrcCommand) {

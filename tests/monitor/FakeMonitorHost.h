@@ -3,6 +3,7 @@
 // plain flags, the run's settings, a log that keeps every line as it was
 // handed over (colour codes included), and counters of the page calls.
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -38,6 +39,9 @@ public:
     std::atomic<int> m_nReady{0};
     std::atomic<int> m_nReturnsToIdle{0};
     std::atomic<int> m_nEnded{0};
+    // Called with each log line on the logging thread, after it is kept;
+    // set before the run starts.
+    std::function<void(const std::string&)> m_onLog;
 
     std::vector<std::string> Log() const {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -60,8 +64,11 @@ public:
     bool IsBroadcasting() const override { return m_bBroadcast; }
     irc::CIrcSession* IrcSession() const override { return m_pIrc; }
     void AppendLog(std::string strText) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_log.push_back(std::move(strText));
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_log.push_back(strText);
+        }
+        if (m_onLog) m_onLog(strText);
     }
     monitor::CAnnounceSettings AnnounceSettings() const override { return m_settings; }
     monitor::CEventFilters EventFilters() const override { return m_filters; }

@@ -14,6 +14,7 @@
 #include "monitor/MonitorThread.h"
 #include "platform/Clock.h"
 #include "platform/Gate.h"
+#include "support/ColorText.h"
 #include "support/RecordingIrcSession.h"
 #include "support/ScriptedUdpServer.h"
 #include "support/Wait.h"
@@ -25,13 +26,7 @@ using Lines = std::vector<std::string>;
 using monitor::CMonitorRun;
 
 // Expected lines are written with "^" for the colour byte 0x03.
-std::string C(std::string_view strText) {
-    std::string str(strText);
-    for (char& c : str) {
-        if (c == '^') c = '\x03';
-    }
-    return str;
-}
+using testsupport::C;
 
 std::string Long(const std::string& strText) {
     return C("^10* * * * * * * * * * ^[^14") + strText + C("^]^10 * * * * * * * * * *");
@@ -178,6 +173,38 @@ TEST_F(MonitorRunTest, AMapChangeRestartsTheEndTickFromTheLimit) {
                         "state 1\nset mapname = berlin\n");
     EXPECT_EQ(NextPoll(*pRun), Lines{Long("Map changed from wake to berlin")});
     EXPECT_EQ(m_irc.m_nGameEndTick, m_clock.GetTickCount() + 20 * 60000);
+}
+
+// The banner's paced lines each pass a safe point: the operator's Pause
+// given during the banner holds its remaining lines until Unpause.
+TEST_F(MonitorRunTest, PauseDuringTheOpeningBannerHoldsItsRemainingLines) {
+    m_host.m_bBroadcast = true;
+    ASSERT_TRUE(m_sim.LoadScenario(kGameStart));
+    CMonitorRun run(m_host, Control());
+    ASSERT_TRUE(run.Open());
+    // Pause right after the banner's hostname line went out.
+    m_host.m_onLog = [&](const std::string& strLine) {
+        if (strLine.find("hostname") != std::string::npos) m_gate.Hold();
+    };
+    CMonitorRun::EPoll ePoll = CMonitorRun::EPoll::Failed;
+    std::thread poller([&] { ePoll = run.Poll(); });
+    const bool bHeld = testsupport::WaitUntil([&] { return m_gate.IsWaiting(); });
+    const Lines heldLog = m_host.Log();
+    const size_t nHeldWrites = m_irc.Writes().size();
+    m_gate.Release();
+    poller.join();
+
+    ASSERT_TRUE(bHeld);
+    ASSERT_EQ(heldLog.size(), 3u);
+    EXPECT_EQ(heldLog[0], Short("Broadcast opened"));
+    EXPECT_EQ(heldLog[2], C("^10hostname ^[^14") + m_host.GetStatus().m_strHostname + C("^]"));
+    EXPECT_EQ(nHeldWrites, 2u);
+    EXPECT_EQ(ePoll, CMonitorRun::EPoll::Continue);
+    // Unpaused: the other six lines follow, to the channel and the log.
+    const Lines log = m_host.Log();
+    ASSERT_EQ(log.size(), 9u);
+    EXPECT_EQ(log[8].find(C("^10ticketratio ^[")), 0u) << log[8];
+    EXPECT_EQ(m_irc.Writes().size(), 8u);
 }
 
 // ---- Failures: the text in the log, the page back to idle, no closing line.

@@ -14,6 +14,7 @@
 #include "monitor/TicketReporter.h"
 #include "platform/Clock.h"
 #include "platform/Gate.h"
+#include "support/ColorText.h"
 #include "support/RecordingIrcSession.h"
 #include "tools/bf42sim/SimServer.h"
 
@@ -24,13 +25,7 @@ using bf42sim::KeyStyle;
 using monitor::CMonitorRun;
 
 // Expected lines are written with "^" for the colour byte 0x03.
-std::string C(std::string_view strText) {
-    std::string str(strText);
-    for (char& c : str) {
-        if (c == '^') c = '\x03';
-    }
-    return str;
-}
+using testsupport::C;
 
 // Written in the classic spellings; the stand-in renames them for v1.61.
 const char kMatch[] =

@@ -13,19 +13,14 @@
 #include "monitor/TicketReporter.h"
 #include "platform/Clock.h"
 #include "platform/Gate.h"
+#include "support/ColorText.h"
 #include "support/RecordingIrcSession.h"
 #include "support/Wait.h"
 
 namespace {
 
 // Expected lines are written with "^" for the colour byte 0x03.
-std::string C(std::string_view strText) {
-    std::string str(strText);
-    for (char& c : str) {
-        if (c == '^') c = '\x03';
-    }
-    return str;
-}
+using testsupport::C;
 
 const std::string kTickets = "^10ticketstatus ^[^12200^ : ^04150^]";
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "tests/tools/ChildProcess.h"
+#include "support/ChildProcess.h"
 #include "tools/bf42sim/SimServer.h"
 
 using namespace bf42sim;
@@ -15,7 +15,7 @@ using namespace std::chrono_literals;
 class QstatPeer : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_strQstat = simtest::FindProgram("quakestat");
+        m_strQstat = testsupport::FindProgram("quakestat");
         if (m_strQstat.empty()) {
             if (std::getenv("FR_REQUIRE_PEERS"))
                 FAIL() << "quakestat (Debian package qstat) is missing";
@@ -25,7 +25,7 @@ protected:
 
     // Runs one query; the output, with the exit code in *pExit.
     std::string Query(uint16_t nPort, int* pExit) {
-        simtest::CChildProcess qstat;
+        testsupport::CChildProcess qstat;
         EXPECT_TRUE(qstat.Start({m_strQstat, "-gps", "127.0.0.1:" + std::to_string(nPort), "-P",
                                  "-R", "-timeout", "5"}));
         *pExit = qstat.Wait(20s);
@@ -82,7 +82,7 @@ TEST_F(QstatPeer, ListsEveryPlayerOfAFullLiveServerSentInSeveralDatagrams) {
 }
 
 TEST_F(QstatPeer, ProgramServesALiveMatchAndStopsOnSigterm) {
-    simtest::CChildProcess sim;
+    testsupport::CChildProcess sim;
     ASSERT_TRUE(sim.Start({BF42SIM_PROGRAM, "--port", "0", "--seed", "4", "--players", "12"}));
     ASSERT_TRUE(sim.ReadUntil("\n", 10s)) << sim.Output();
     const size_t nAt = sim.Output().find("127.0.0.1:");
@@ -106,7 +106,7 @@ TEST(Bf42simProgram, RejectsAMalformedScenarioNamingTheLine) {
         std::ofstream file(strFile);
         file << "# a scenario\nstate 2\nset mapname = wake\nplayer 0 1 2 3\n";
     }
-    simtest::CChildProcess sim;
+    testsupport::CChildProcess sim;
     ASSERT_TRUE(sim.Start({BF42SIM_PROGRAM, "--port", "0", "--scenario", strFile}));
     EXPECT_EQ(sim.Wait(10s), 2) << sim.Output();
     EXPECT_NE(sim.Output().find("line 4: "), std::string::npos) << sim.Output();
@@ -114,7 +114,7 @@ TEST(Bf42simProgram, RejectsAMalformedScenarioNamingTheLine) {
 }
 
 TEST(Bf42simProgram, HelpDescribesTheOptionsAndTheScenarioFormat) {
-    simtest::CChildProcess sim;
+    testsupport::CChildProcess sim;
     ASSERT_TRUE(sim.Start({BF42SIM_PROGRAM, "--help"}));
     EXPECT_EQ(sim.Wait(10s), 0);
     for (const char* pszWord : {"--port", "--scenario", "--seed", "--players", "--silent-after",

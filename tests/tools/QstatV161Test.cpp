@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "tests/tools/ChildProcess.h"
+#include "support/ChildProcess.h"
 #include "tools/bf42sim/SimServer.h"
 
 using namespace bf42sim;
@@ -16,7 +16,7 @@ namespace {
 class QstatV161 : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_strQstat = simtest::FindProgram("quakestat");
+        m_strQstat = testsupport::FindProgram("quakestat");
         if (m_strQstat.empty()) {
             if (std::getenv("FR_REQUIRE_PEERS"))
                 FAIL() << "quakestat (Debian package qstat) is missing";
@@ -25,7 +25,7 @@ protected:
     }
 
     std::string Query(uint16_t nPort, int* pExit) {
-        simtest::CChildProcess qstat;
+        testsupport::CChildProcess qstat;
         EXPECT_TRUE(qstat.Start({m_strQstat, "-gps", "127.0.0.1:" + std::to_string(nPort), "-P",
                                  "-R", "-timeout", "5"}));
         *pExit = qstat.Wait(20s);

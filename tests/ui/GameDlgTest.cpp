@@ -14,6 +14,7 @@
 #include "monitor/Announcements.h"
 #include "platform/Clock.h"
 #include "res/Resource.h"
+#include "support/ColorText.h"
 #include "support/RecordingIrcSession.h"
 #include "support/ScriptedUdpServer.h"
 #include "support/Wait.h"
@@ -22,13 +23,7 @@
 namespace {
 
 // Expected lines are written with "^" for the colour byte 0x03.
-std::string C(std::string_view strText) {
-    std::string str(strText);
-    for (char& c : str) {
-        if (c == '^') c = '\x03';
-    }
-    return str;
-}
+using testsupport::C;
 
 using framework::CMessage;
 using framework::EIcon;

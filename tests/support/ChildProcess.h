@@ -1,8 +1,8 @@
 #pragma once
-// Runs one of our programs as a child process for an end-to-end test: in a
-// working directory of the test's choosing, with its standard output and
-// error read through one pipe. Every wait has a deadline, and a child still
-// running when the object goes is killed.
+// Runs a program as a child process for a test: optionally in a working
+// directory of the test's choosing, with its standard output and error read
+// through one pipe. Every wait has a deadline, and a child still running
+// when the object goes is killed.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -10,17 +10,31 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
-namespace e2etest {
+namespace testsupport {
 
-class CDaemonProcess {
+// The full path of a program on PATH, or empty.
+inline std::string FindProgram(const std::string& strName) {
+    const char* pszPath = std::getenv("PATH");
+    std::istringstream dirs(pszPath ? pszPath : "/usr/bin:/bin");
+    for (std::string strDir; std::getline(dirs, strDir, ':');) {
+        const auto path = std::filesystem::path(strDir) / strName;
+        if (!strDir.empty() && ::access(path.c_str(), X_OK) == 0) return path.string();
+    }
+    return {};
+}
+
+class CChildProcess {
 public:
-    CDaemonProcess() = default;
-    CDaemonProcess(const CDaemonProcess&) = delete;
-    CDaemonProcess& operator=(const CDaemonProcess&) = delete;
-    ~CDaemonProcess() {
+    CChildProcess() = default;
+    CChildProcess(const CChildProcess&) = delete;
+    CChildProcess& operator=(const CChildProcess&) = delete;
+    ~CChildProcess() {
         if (m_pid > 0) {
             ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
@@ -28,27 +42,31 @@ public:
         if (m_nFd >= 0) ::close(m_nFd);
     }
 
-    // Starts strProgram with the arguments in strDir.
-    bool Start(const std::string& strProgram, const std::vector<std::string>& vArgs,
-               const std::string& strDir) {
+    // Starts vArgs[0] (a path) with the arguments that follow it; in strDir
+    // when one is given.
+    bool Start(std::vector<std::string> vArgs, const std::string& strDir = {}) {
+        if (vArgs.empty()) return false;
         int vPipe[2];
         if (::pipe2(vPipe, O_CLOEXEC) != 0) return false;
-        std::vector<std::string> vAll = {strProgram};
-        vAll.insert(vAll.end(), vArgs.begin(), vArgs.end());
+        // Built before the fork: the child only calls async-signal-safe functions.
         std::vector<char*> vArgv;
-        for (std::string& str : vAll) vArgv.push_back(str.data());
+        for (std::string& str : vArgs) vArgv.push_back(str.data());
         vArgv.push_back(nullptr);
         m_pid = ::fork();
         if (m_pid == 0) {
             ::dup2(vPipe[1], STDOUT_FILENO);
             ::dup2(vPipe[1], STDERR_FILENO);
-            if (::chdir(strDir.c_str()) != 0) ::_exit(126);
+            if (!strDir.empty() && ::chdir(strDir.c_str()) != 0) ::_exit(126);
             ::execv(vArgv[0], vArgv.data());
             ::_exit(127);
         }
         ::close(vPipe[1]);
+        if (m_pid < 0) {
+            ::close(vPipe[0]);
+            return false;
+        }
         m_nFd = vPipe[0];
-        return m_pid > 0;
+        return true;
     }
 
     pid_t Pid() const { return m_pid; }
@@ -67,7 +85,7 @@ public:
             if (::poll(&pfd, 1, static_cast<int>(left.count())) <= 0) continue;
             char buf[4096];
             const ssize_t n = ::read(m_nFd, buf, sizeof buf);
-            if (n <= 0) {
+            if (n <= 0) {  // the child closed its output
                 ::close(m_nFd);
                 m_nFd = -1;
             } else {
@@ -78,13 +96,14 @@ public:
     }
 
     // Reads the rest of the output and returns the exit status; -1 when the
-    // child did not exit by itself in time or ended by a signal.
+    // child did not exit by itself in time (the destructor kills it then) or
+    // ended by a signal.
     int Wait(std::chrono::milliseconds timeout) {
         const auto end = std::chrono::steady_clock::now() + timeout;
         ReadUntil(std::string(1, '\0'), timeout);  // no NUL comes: reads to the end
         int nStatus = 0;
         while (::waitpid(m_pid, &nStatus, WNOHANG) != m_pid) {
-            if (std::chrono::steady_clock::now() >= end) return -1;  // killed by the destructor
+            if (std::chrono::steady_clock::now() >= end) return -1;
             ::poll(nullptr, 0, 5);
         }
         m_pid = -1;
@@ -99,4 +118,4 @@ private:
     std::string m_strOutput;
 };
 
-}  // namespace e2etest
+}  // namespace testsupport
