@@ -7,33 +7,13 @@
 #include <fstream>
 
 #include "support/ChildProcess.h"
+#include "QstatFixture.h"
 #include "tools/bf42sim/SimServer.h"
 
 using namespace bf42sim;
 using namespace std::chrono_literals;
 
-class QstatPeer : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_strQstat = testsupport::FindProgram("quakestat");
-        if (m_strQstat.empty()) {
-            if (std::getenv("FR_REQUIRE_PEERS"))
-                FAIL() << "quakestat (Debian package qstat) is missing";
-            GTEST_SKIP() << "quakestat (Debian package qstat) is not installed";
-        }
-    }
-
-    // Runs one query; the output, with the exit code in *pExit.
-    std::string Query(uint16_t nPort, int* pExit) {
-        testsupport::CChildProcess qstat;
-        EXPECT_TRUE(qstat.Start({m_strQstat, "-gps", "127.0.0.1:" + std::to_string(nPort), "-P",
-                                 "-R", "-timeout", "5"}));
-        *pExit = qstat.Wait(20s);
-        return qstat.Output();
-    }
-
-    std::string m_strQstat;
-};
+class QstatPeer : public CQstatFixture {};
 
 TEST_F(QstatPeer, ListsThePlayersAndRulesOfAScriptedServer) {
     CSimServer server;

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "support/ChildProcess.h"
+#include "QstatFixture.h"
 #include "tools/bf42sim/SimServer.h"
 
 using namespace bf42sim;
@@ -13,25 +13,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class QstatV161 : public ::testing::Test {
+class QstatV161 : public CQstatFixture {
 protected:
-    void SetUp() override {
-        m_strQstat = testsupport::FindProgram("quakestat");
-        if (m_strQstat.empty()) {
-            if (std::getenv("FR_REQUIRE_PEERS"))
-                FAIL() << "quakestat (Debian package qstat) is missing";
-            GTEST_SKIP() << "quakestat (Debian package qstat) is not installed";
-        }
-    }
-
-    std::string Query(uint16_t nPort, int* pExit) {
-        testsupport::CChildProcess qstat;
-        EXPECT_TRUE(qstat.Start({m_strQstat, "-gps", "127.0.0.1:" + std::to_string(nPort), "-P",
-                                 "-R", "-timeout", "5"}));
-        *pExit = qstat.Wait(20s);
-        return qstat.Output();
-    }
-
     static size_t CountPlayerLines(const std::string& strOut) {
         size_t nLines = 0;
         for (size_t nAt = strOut.find("team#"); nAt != std::string::npos;
@@ -39,8 +22,6 @@ protected:
             ++nLines;
         return nLines;
     }
-
-    std::string m_strQstat;
 };
 
 TEST_F(QstatV161, ListsThePlayersOfAScriptedServer) {
