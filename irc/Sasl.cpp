@@ -168,8 +168,10 @@ std::string MaskedForLog(std::string_view strLine) {
     }
     if (EqualsNoCase(strCommand, "PASS") && !message.m_vParams.empty())
         return std::string(strLine.substr(0, nCommandEnd)) + " " + kHidden;
+    // Only a message to a service (a nick, never a channel) carries a secret.
     if ((EqualsNoCase(strCommand, "PRIVMSG") || EqualsNoCase(strCommand, "NOTICE")) &&
-        message.m_vParams.size() >= 2) {
+        message.m_vParams.size() >= 2 &&
+        message.m_vParams[0].find_first_of("#&+!") != 0) {
         const std::string strMasked = MaskedServiceText(message.m_vParams[1]);
         if (strMasked != message.m_vParams[1])
             return std::string(strLine.substr(0, nCommandEnd)) + " " + message.m_vParams[0] +
