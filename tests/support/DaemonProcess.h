@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -77,6 +78,10 @@ public:
         pid_t pid = -1;
         if (nLog >= 0 && nNull >= 0) pid = ::fork();
         if (pid == 0) {
+            // A server that crashes on its way out (InspIRCd does on SIGTERM)
+            // leaves no core file in the test's working directory.
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
             ::dup2(nNull, 0);
             ::dup2(nLog, 1);
             ::dup2(nLog, 2);
