@@ -129,6 +129,8 @@ bool Base64Decode(std::string_view strText, std::string* pBytes) {
             if (v[k] < 0) return false;
         }
         const uint32_t n = (v[0] << 18) | (v[1] << 12) | (v[2] << 6) | v[3];
+        // The bits under the padding must be zero: one text per byte string.
+        if ((nPad == 1 && (n & 0xFF) != 0) || (nPad == 2 && (n & 0xFFFF) != 0)) return false;
         pBytes->push_back(static_cast<char>((n >> 16) & 0xFF));
         if (nPad < 2) pBytes->push_back(static_cast<char>((n >> 8) & 0xFF));
         if (nPad < 1) pBytes->push_back(static_cast<char>(n & 0xFF));

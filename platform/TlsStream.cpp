@@ -289,7 +289,7 @@ CTlsHandshakeResult CTlsStream::Handshake(CSocket socket, const CTlsOptions& opt
         SSL_CTX_set_verify(impl.m_pCtx, SSL_VERIFY_PEER, nullptr);
         SSL_CTX_set_cert_verify_callback(impl.m_pCtx, &CImpl::PinCallback, &impl);
     } else {
-        if (strHost.empty()) return fail(ETlsFailure::WrongName);
+        if (strHost.empty()) return fail(ETlsFailure::Untrusted, "no host name to check it against");
         SSL_CTX_set_default_verify_paths(impl.m_pCtx);
         if (!options.m_strCaFile.empty()) {
             if (!Readable(options.m_strCaFile, &strError))

@@ -128,7 +128,7 @@ TEST(Base64, EncodesAndDecodesTheStandardVectors) {
         EXPECT_EQ(strBack, strPlain);
     }
     std::string strOut;
-    for (const char* pszBad : {"Zg=", "Zg=a", "Z===", "Zm9v!A==", "=Zm9", "Zg==Zg=="})
+    for (const char* pszBad : {"Zg=", "Zg=a", "Z===", "Zm9v!A==", "=Zm9", "Zg==Zg==", "Zh==", "Zm9="})
         EXPECT_FALSE(Base64Decode(pszBad, &strOut)) << pszBad;
 }
 

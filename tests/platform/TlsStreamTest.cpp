@@ -267,7 +267,7 @@ TEST_F(TlsStreamTest, BadOptionsFailBeforeAByteIsSent) {
         {"pin too short", with([](CTlsOptions& o) { o.m_strFingerprint = "AB:CD"; }),
          ETlsFailure::BadPin, "SHA-256"},
         {"no host name to check", with([](CTlsOptions& o) { o.m_strHost.clear(); }),
-         ETlsFailure::WrongName, "wrong name"},
+         ETlsFailure::Untrusted, "no host name"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.m_pszName);

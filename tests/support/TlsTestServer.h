@@ -50,6 +50,9 @@ public:
     void CloseClient();
     // Stops reading from the client, so that its sends pile up.
     void StopReading() { m_bReading.store(false); }
+    // Counts what arrives instead of keeping it (for benchmarks).
+    void DiscardReceived() { m_bKeep.store(false); }
+    uint64_t BytesReceived() const { return m_nBytes.load(); }
 
 private:
     void Serve();
@@ -62,6 +65,8 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bReading{true};
+    std::atomic<bool> m_bKeep{true};
+    std::atomic<uint64_t> m_nBytes{0};
     std::atomic<bool> m_bCloseClient{false};
     std::atomic<int> m_nAccepted{0};
     std::atomic<int> m_nHandshakes{0};
