@@ -31,7 +31,8 @@ bool ParseMessageParams(std::string_view strLine, CMessageParams* pMessage) {
     pMessage->m_strCommand = TakeWord(strLine);
     if (pMessage->m_strCommand.empty()) return false;
     while (!strLine.empty()) {
-        if (strLine.front() == ':' || pMessage->m_vParams.size() + 1 == CMessageParams::kMaxParams) {
+        if (strLine.front() == ':' ||
+            pMessage->m_vParams.size() + 1 == CMessageParams::kMaxParams) {
             if (strLine.front() == ':') strLine.remove_prefix(1);
             pMessage->m_vParams.emplace_back(strLine);
             break;

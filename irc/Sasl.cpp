@@ -55,9 +55,9 @@ std::string MaskedServiceText(std::string_view strText) {
 }
 
 bool IsMechanismName(std::string_view str) {
-    static constexpr std::string_view kNames[] = {
-        "PLAIN", "EXTERNAL", "SCRAM-SHA-1", "SCRAM-SHA-256", "SCRAM-SHA-512",
-        "ECDSA-NIST256P-CHALLENGE"};
+    static constexpr std::string_view kNames[] = {"PLAIN",         "EXTERNAL",
+                                                  "SCRAM-SHA-1",   "SCRAM-SHA-256",
+                                                  "SCRAM-SHA-512", "ECDSA-NIST256P-CHALLENGE"};
     for (std::string_view strName : kNames)
         if (str == strName) return true;
     return false;
@@ -68,7 +68,8 @@ size_t CommandEnd(std::string_view strLine) {
     size_t nPos = strLine.find_first_not_of(' ');
     auto skipWord = [&] {
         nPos = strLine.find(' ', nPos);
-        nPos = nPos == std::string_view::npos ? strLine.size() : strLine.find_first_not_of(' ', nPos);
+        nPos =
+            nPos == std::string_view::npos ? strLine.size() : strLine.find_first_not_of(' ', nPos);
         if (nPos == std::string_view::npos) nPos = strLine.size();
     };
     if (nPos != std::string_view::npos && strLine[nPos] == '@') skipWord();
@@ -172,12 +173,11 @@ std::string MaskedForLog(std::string_view strLine) {
         return std::string(strLine.substr(0, nCommandEnd)) + " " + kHidden;
     // Only a message to a service (a nick, never a channel) carries a secret.
     if ((EqualsNoCase(strCommand, "PRIVMSG") || EqualsNoCase(strCommand, "NOTICE")) &&
-        message.m_vParams.size() >= 2 &&
-        message.m_vParams[0].find_first_of("#&+!") != 0) {
+        message.m_vParams.size() >= 2 && message.m_vParams[0].find_first_of("#&+!") != 0) {
         const std::string strMasked = MaskedServiceText(message.m_vParams[1]);
         if (strMasked != message.m_vParams[1])
-            return std::string(strLine.substr(0, nCommandEnd)) + " " + message.m_vParams[0] +
-                   " :" + strMasked;
+            return std::string(strLine.substr(0, nCommandEnd)) + " " + message.m_vParams[0] + " :" +
+                   strMasked;
         return std::string(strLine);
     }
     // Services' own commands ("NS IDENTIFY secret", "NICKSERV IDENTIFY secret").
@@ -202,23 +202,34 @@ const char* MechanismName(ESaslMechanism eMechanism) {
 
 std::string SaslFailureText(ESaslFailure eFailure) {
     switch (eFailure) {
-        case ESaslFailure::None: return "no failure";
+        case ESaslFailure::None:
+            return "no failure";
         case ESaslFailure::NoCapSupport:
             return "the server does not know capability negotiation (421 for CAP)";
         case ESaslFailure::NoCapAnswer:
             return "the server registered the bot without answering CAP";
-        case ESaslFailure::NotOffered: return "the server does not offer SASL";
+        case ESaslFailure::NotOffered:
+            return "the server does not offer SASL";
         case ESaslFailure::MechanismNotOffered:
             return "the server does not offer this SASL mechanism";
-        case ESaslFailure::CapRefused: return "the server refused the sasl capability (CAP NAK)";
-        case ESaslFailure::CapListTooLong: return "the server's capability list is too long";
-        case ESaslFailure::ChallengeTooLong: return "the server's SASL challenge is too long";
-        case ESaslFailure::NickLocked: return "the account is locked or held (902)";
-        case ESaslFailure::Rejected: return "the server refused the account or password (904)";
-        case ESaslFailure::TooLong: return "the SASL message was too long for the server (905)";
-        case ESaslFailure::Aborted: return "the authentication was aborted (906)";
-        case ESaslFailure::AlreadyAuthenticated: return "already authenticated (907)";
-        case ESaslFailure::TimedOut: return "no answer from the server within 30 s";
+        case ESaslFailure::CapRefused:
+            return "the server refused the sasl capability (CAP NAK)";
+        case ESaslFailure::CapListTooLong:
+            return "the server's capability list is too long";
+        case ESaslFailure::ChallengeTooLong:
+            return "the server's SASL challenge is too long";
+        case ESaslFailure::NickLocked:
+            return "the account is locked or held (902)";
+        case ESaslFailure::Rejected:
+            return "the server refused the account or password (904)";
+        case ESaslFailure::TooLong:
+            return "the SASL message was too long for the server (905)";
+        case ESaslFailure::Aborted:
+            return "the authentication was aborted (906)";
+        case ESaslFailure::AlreadyAuthenticated:
+            return "already authenticated (907)";
+        case ESaslFailure::TimedOut:
+            return "no answer from the server within 30 s";
     }
     return "failed";
 }
@@ -239,8 +250,7 @@ std::string CSaslNegotiation::Response() const {
     return PlainResponse(m_config.m_strAccount, m_config.m_strPassword);
 }
 
-void CSaslNegotiation::Fail(ESaslFailure eFailure, const std::string& strDetail,
-                            CSaslStep* pStep) {
+void CSaslNegotiation::Fail(ESaslFailure eFailure, const std::string& strDetail, CSaslStep* pStep) {
     const ESaslState eWas = m_eState;
     m_eState = ESaslState::Failed;
     m_eFailure = eFailure;
@@ -279,9 +289,15 @@ CSaslStep CSaslNegotiation::OnTime(uint32_t nNowMs) {
     if (!Waiting() || nNowMs - m_nSince < kAnswerTimeoutMs) return step;
     std::string strWhat;
     switch (m_eState) {
-        case ESaslState::WaitingForCaps: strWhat = "CAP LS"; break;
-        case ESaslState::WaitingForAck: strWhat = "CAP REQ"; break;
-        default: strWhat = "AUTHENTICATE"; break;
+        case ESaslState::WaitingForCaps:
+            strWhat = "CAP LS";
+            break;
+        case ESaslState::WaitingForAck:
+            strWhat = "CAP REQ";
+            break;
+        default:
+            strWhat = "AUTHENTICATE";
+            break;
     }
     Fail(ESaslFailure::TimedOut, "no answer to " + strWhat, &step);
     return step;

@@ -78,10 +78,10 @@ enum class ESaslFailure {
 
 // What one step asks of the caller.
 struct CSaslStep {
-    bool m_bConsumed = false;            // the line was the negotiation's: do not dispatch it
-    std::vector<std::string> m_vSend;    // lines to send in order, without "\r\n"
-    std::vector<std::string> m_vLog;     // lines for the operator, never with the secret
-    bool m_bEndConnection = false;       // SASL failed and registering without it is not allowed
+    bool m_bConsumed = false;          // the line was the negotiation's: do not dispatch it
+    std::vector<std::string> m_vSend;  // lines to send in order, without "\r\n"
+    std::vector<std::string> m_vLog;   // lines for the operator, never with the secret
+    bool m_bEndConnection = false;     // SASL failed and registering without it is not allowed
 
     bool operator==(const CSaslStep&) const = default;
 };

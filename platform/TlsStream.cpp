@@ -91,16 +91,22 @@ std::string LibraryError() {
 
 ETlsFailure FailureOfVerifyError(long nError) {
     switch (nError) {
-        case X509_V_ERR_CERT_HAS_EXPIRED: return ETlsFailure::Expired;
-        case X509_V_ERR_CERT_NOT_YET_VALID: return ETlsFailure::NotYetValid;
+        case X509_V_ERR_CERT_HAS_EXPIRED:
+            return ETlsFailure::Expired;
+        case X509_V_ERR_CERT_NOT_YET_VALID:
+            return ETlsFailure::NotYetValid;
         case X509_V_ERR_HOSTNAME_MISMATCH:
-        case X509_V_ERR_IP_ADDRESS_MISMATCH: return ETlsFailure::WrongName;
-        case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT: return ETlsFailure::SelfSigned;
+        case X509_V_ERR_IP_ADDRESS_MISMATCH:
+            return ETlsFailure::WrongName;
+        case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+            return ETlsFailure::SelfSigned;
         case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:  // the server sent its own, untrusted CA
         case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
         case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
-        case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE: return ETlsFailure::UnknownIssuer;
-        default: return ETlsFailure::Untrusted;
+        case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+            return ETlsFailure::UnknownIssuer;
+        default:
+            return ETlsFailure::Untrusted;
     }
 }
 
@@ -136,7 +142,8 @@ int BioCreate(BIO* pBio) {
 
 const BIO_METHOD* SocketBioMethod() {
     static BIO_METHOD* s_pMethod = [] {
-        BIO_METHOD* p = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "fragrelay socket");
+        BIO_METHOD* p =
+            BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "fragrelay socket");
         if (p != nullptr) {
             BIO_meth_set_write(p, &BioWrite);
             BIO_meth_set_read(p, &BioRead);
@@ -157,13 +164,14 @@ struct CTlsStream::CImpl {
     SSL* m_pSsl = nullptr;
     std::mutex m_mutexSsl;   // every call into m_pSsl
     std::mutex m_mutexSend;  // one sender at a time: a record is never interleaved
+    std::mutex m_mutexFd;    // Shutdown never touches a handle that Close is giving back
     std::atomic<bool> m_bShutdown{false};
     std::atomic<bool> m_bOpen{false};
     std::atomic<bool> m_bBroken{false};  // a fatal error or a half-written record
 
     // Filled during the handshake, by the verification callbacks.
-    std::string m_strPin;           // normal form, empty when not pinned
-    std::string m_strSeen;          // fingerprint of the server's certificate
+    std::string m_strPin;   // normal form, empty when not pinned
+    std::string m_strSeen;  // fingerprint of the server's certificate
     long m_nVerifyError = X509_V_OK;
     bool m_bPinMismatch = false;
 
@@ -254,9 +262,13 @@ CTlsHandshakeResult CTlsStream::Handshake(CSocket socket, const CTlsOptions& opt
         Close();
         return result;
     };
-    if (impl.m_pSsl != nullptr || impl.m_nFd.load() >= 0) return fail(ETlsFailure::Protocol, "used twice");
-    impl.m_socket = std::move(socket);
-    impl.m_nFd.store(impl.m_socket.Handle());
+    if (impl.m_pSsl != nullptr || impl.m_nFd.load() >= 0)
+        return fail(ETlsFailure::Protocol, "used twice");
+    {
+        std::lock_guard<std::mutex> lock(impl.m_mutexFd);
+        impl.m_socket = std::move(socket);
+        impl.m_nFd.store(impl.m_socket.Handle());
+    }
     if (!impl.m_socket.IsValid()) return fail(ETlsFailure::PeerClosed);
 
     if (!options.m_strFingerprint.empty() &&
@@ -289,16 +301,16 @@ CTlsHandshakeResult CTlsStream::Handshake(CSocket socket, const CTlsOptions& opt
         SSL_CTX_set_verify(impl.m_pCtx, SSL_VERIFY_PEER, nullptr);
         SSL_CTX_set_cert_verify_callback(impl.m_pCtx, &CImpl::PinCallback, &impl);
     } else {
-        if (strHost.empty()) return fail(ETlsFailure::Untrusted, "no host name to check it against");
+        if (strHost.empty())
+            return fail(ETlsFailure::Untrusted, "no host name to check it against");
         SSL_CTX_set_default_verify_paths(impl.m_pCtx);
         if (!options.m_strCaFile.empty()) {
             if (!Readable(options.m_strCaFile, &strError))
                 return fail(ETlsFailure::CaFile, strError);
             ERR_clear_error();
-            if (SSL_CTX_load_verify_locations(impl.m_pCtx, options.m_strCaFile.c_str(),
-                                              nullptr) != 1)
-                return fail(ETlsFailure::CaFile,
-                            options.m_strCaFile + " holds no CA certificate");
+            if (SSL_CTX_load_verify_locations(impl.m_pCtx, options.m_strCaFile.c_str(), nullptr) !=
+                1)
+                return fail(ETlsFailure::CaFile, options.m_strCaFile + " holds no CA certificate");
         }
         SSL_CTX_set_verify(impl.m_pCtx, SSL_VERIFY_PEER, &CImpl::VerifyCallback);
     }
@@ -362,7 +374,8 @@ CTlsHandshakeResult CTlsStream::Handshake(CSocket socket, const CTlsOptions& opt
         return fail(ETlsFailure::Protocol, strDetail);
     }
 
-    if (impl.m_strSeen.empty()) impl.m_strSeen = FingerprintOf(SSL_get0_peer_certificate(impl.m_pSsl));
+    if (impl.m_strSeen.empty())
+        impl.m_strSeen = FingerprintOf(SSL_get0_peer_certificate(impl.m_pSsl));
     result.m_strFingerprint = impl.m_strSeen;
     impl.m_bOpen.store(true);
     return result;
@@ -420,9 +433,9 @@ int CTlsStream::Recv(void* pBuf, size_t nCap, int nTimeoutMs) {
             impl.m_bBroken.store(true);
             return impl.m_bShutdown.load() ? 0 : -1;
         }
-        const EWait eWait = impl.WaitSocket(nError == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT,
-                                            deadline, nullptr,
-                                            nError == SSL_ERROR_WANT_WRITE ? kSliceMs : -1);
+        const EWait eWait =
+            impl.WaitSocket(nError == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, deadline, nullptr,
+                            nError == SSL_ERROR_WANT_WRITE ? kSliceMs : -1);
         if (eWait == EWait::TimedOut) return kTimedOut;
         if (eWait == EWait::Stopped) return 0;
     }
@@ -448,9 +461,9 @@ WaitResult CTlsStream::WaitReadable(int nTimeoutMs) {
         }
         if (nError != SSL_ERROR_WANT_READ && nError != SSL_ERROR_WANT_WRITE)
             return WaitResult::Readable;
-        const EWait eWait = impl.WaitSocket(nError == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT,
-                                            deadline, nullptr,
-                                            nError == SSL_ERROR_WANT_WRITE ? kSliceMs : -1);
+        const EWait eWait =
+            impl.WaitSocket(nError == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, deadline, nullptr,
+                            nError == SSL_ERROR_WANT_WRITE ? kSliceMs : -1);
         if (eWait == EWait::TimedOut) return WaitResult::TimedOut;
         if (eWait == EWait::Stopped) return WaitResult::Readable;
     }
@@ -458,6 +471,7 @@ WaitResult CTlsStream::WaitReadable(int nTimeoutMs) {
 
 void CTlsStream::Shutdown() {
     m_pImpl->m_bShutdown.store(true);
+    std::lock_guard<std::mutex> lock(m_pImpl->m_mutexFd);
     const int nFd = m_pImpl->m_nFd.load();
     if (nFd >= 0) ::shutdown(nFd, SHUT_RDWR);
 }
@@ -475,6 +489,7 @@ void CTlsStream::Close() {
         ERR_clear_error();
     }
     impl.m_bOpen.store(false);
+    std::lock_guard<std::mutex> lock(impl.m_mutexFd);
     impl.m_nFd.store(-1);
     impl.m_socket.Close();
 }

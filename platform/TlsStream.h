@@ -106,7 +106,9 @@ public:
     // stream unusable (a record was left half written). Senders are served
     // one at a time. Any thread, also while another thread reads.
     int Send(const void* pData, size_t nLen, int nTimeoutMs);
-    int Send(const std::string& str, int nTimeoutMs) { return Send(str.data(), str.size(), nTimeoutMs); }
+    int Send(const std::string& str, int nTimeoutMs) {
+        return Send(str.data(), str.size(), nTimeoutMs);
+    }
 
     // Receives up to nCap bytes, as many as have arrived: part of a line or
     // several lines. Waits up to nTimeoutMs (-1: until something happens).
@@ -121,7 +123,8 @@ public:
     // later reads see the end. Any thread.
     void Shutdown();
     // Ends the connection: close_notify if it can go at once, then closes
-    // the socket. The owner's thread, with no other thread inside.
+    // the socket. The owner's thread, with no other thread in Recv or Send
+    // (Shutdown from another thread may come at any time).
     void Close();
 
 private:

@@ -24,25 +24,36 @@ std::string_view Trimmed(std::string_view str) {
 std::string ReasonOf(const CTlsHandshakeResult& result) {
     const std::string& strDetail = result.m_strDetail;
     switch (result.m_eFailure) {
-        case ETlsFailure::None: return "connected";
+        case ETlsFailure::None:
+            return "connected";
         case ETlsFailure::BadPin:
             return "the pinned fingerprint is not a SHA-256 in hex (64 hex digits, colons allowed)";
-        case ETlsFailure::ClientCertificate: return "client certificate: " + strDetail;
-        case ETlsFailure::CaFile: return "CA file: " + strDetail;
-        case ETlsFailure::Stopped: return "handshake stopped";
-        case ETlsFailure::TimedOut: return "handshake timed out";
-        case ETlsFailure::PeerClosed: return "the server closed the connection during the handshake";
-        case ETlsFailure::Expired: return "certificate expired";
-        case ETlsFailure::NotYetValid: return "certificate not yet valid";
+        case ETlsFailure::ClientCertificate:
+            return "client certificate: " + strDetail;
+        case ETlsFailure::CaFile:
+            return "CA file: " + strDetail;
+        case ETlsFailure::Stopped:
+            return "handshake stopped";
+        case ETlsFailure::TimedOut:
+            return "handshake timed out";
+        case ETlsFailure::PeerClosed:
+            return "the server closed the connection during the handshake";
+        case ETlsFailure::Expired:
+            return "certificate expired";
+        case ETlsFailure::NotYetValid:
+            return "certificate not yet valid";
         case ETlsFailure::WrongName:
-            return strDetail.empty() ? "certificate has the wrong name"
-                                     : "certificate has the wrong name (not valid for " +
-                                           strDetail + ")";
-        case ETlsFailure::UnknownIssuer: return "certificate from an unknown issuer";
-        case ETlsFailure::SelfSigned: return "self-signed certificate";
+            return strDetail.empty()
+                       ? "certificate has the wrong name"
+                       : "certificate has the wrong name (not valid for " + strDetail + ")";
+        case ETlsFailure::UnknownIssuer:
+            return "certificate from an unknown issuer";
+        case ETlsFailure::SelfSigned:
+            return "self-signed certificate";
         case ETlsFailure::FingerprintMismatch:
             return "fingerprint mismatch (pinned " + strDetail + ")";
-        case ETlsFailure::Untrusted: return "certificate not trusted: " + strDetail;
+        case ETlsFailure::Untrusted:
+            return "certificate not trusted: " + strDetail;
         case ETlsFailure::Protocol:
             return strDetail.empty() ? "handshake failed" : "handshake failed: " + strDetail;
     }

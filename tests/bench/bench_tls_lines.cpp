@@ -17,7 +17,9 @@
 namespace {
 
 const std::string kLine =
-    "PRIVMSG #fragrelay :\x03" "04[Axis] Hoffmann\x03 (12/3) killed \x03" "12[Allies] Smith\x03 "
+    "PRIVMSG #fragrelay :\x03"
+    "04[Axis] Hoffmann\x03 (12/3) killed \x03"
+    "12[Allies] Smith\x03 "
     "(4/9) with a Kar98k\r\n";
 
 // Reads and discards whatever one plain client sends.
@@ -92,7 +94,8 @@ void BM_LineTls(benchmark::State& st) {
     options.m_strHost = "localhost";
     options.m_strCaFile = s_certs.CaFile();
     platform::CTlsStream stream;
-    const platform::CTlsHandshakeResult result = stream.Handshake(std::move(socket), options, 10000);
+    const platform::CTlsHandshakeResult result =
+        stream.Handshake(std::move(socket), options, 10000);
     if (!result.Ok()) {
         st.SkipWithError(platform::TlsFailureText(result).c_str());
         return;

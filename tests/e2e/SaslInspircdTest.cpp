@@ -106,7 +106,8 @@ protected:
         }
         s_bAccount = RegisterAccount();
         if (!s_bAccount)
-            s_strStartLog = ::testing::PrintToString(s_pFounder->Lines()) + "\n" + s_pNetwork->Log();
+            s_strStartLog =
+                ::testing::PrintToString(s_pFounder->Lines()) + "\n" + s_pNetwork->Log();
     }
     static void TearDownTestSuite() {
         s_pNetwork.reset();
@@ -116,7 +117,8 @@ protected:
     void SetUp() override {
         if (!CInspircdAtheme::Available() || !CTestCertificates::Available()) {
             if (std::getenv("FR_REQUIRE_PEERS") != nullptr)
-                FAIL() << "inspircd, atheme-services or openssl is missing (FR_REQUIRE_PEERS is set)";
+                FAIL()
+                    << "inspircd, atheme-services or openssl is missing (FR_REQUIRE_PEERS is set)";
             GTEST_SKIP() << "inspircd, atheme-services or openssl is not installed";
         }
         ASSERT_TRUE(s_pCerts && s_pNetwork && s_bAccount) << s_strStartLog;
@@ -131,7 +133,8 @@ protected:
         conn.SendLine("NICK " + std::string(kAccount));
         conn.SendLine("USER founder * * :founder");
         if (!conn.WaitFor(" 001 ")) return false;
-        conn.SendLine("PRIVMSG NickServ :REGISTER " + std::string(kPassword) + " bot@fragrelay.test");
+        conn.SendLine("PRIVMSG NickServ :REGISTER " + std::string(kPassword) +
+                      " bot@fragrelay.test");
         if (!conn.WaitFor(" is now registered to ")) return false;
         // Another nick keeps the channel open, so the bot's nick is free.
         conn.SendLine("NICK founder");
@@ -195,7 +198,8 @@ TEST_F(SaslAgainstInspircdAtheme, WrongPasswordEndsOrGoesOnAsAllowed) {
         // registered-only channel stays shut.
         CIrcLineConnection conn;
         ASSERT_TRUE(conn.ConnectPlain(s_pNetwork->Port()));
-        const CSaslOutcome outcome = RegisterWithSasl(conn, PlainConfig("wrong", true), "relaybot3");
+        const CSaslOutcome outcome =
+            RegisterWithSasl(conn, PlainConfig("wrong", true), "relaybot3");
         EXPECT_EQ(outcome.m_eFailure, ESaslFailure::Rejected);
         EXPECT_FALSE(outcome.m_bEnd);
         EXPECT_EQ(outcome.m_vSent.back(), "CAP END");
@@ -226,7 +230,8 @@ TEST_F(SaslAgainstInspircdAtheme, ExternalByCertificateFingerprintOverTls) {
         for (char c : s_pCerts->Client().m_strFingerprint)
             if (c != ':') strHex += static_cast<char>(std::tolower(c));
         EXPECT_NE(conn.Lines().back().find(strHex), std::string::npos)
-            << conn.Lines().back() << "\n" << strHex;
+            << conn.Lines().back() << "\n"
+            << strHex;
         conn.SendLine("QUIT");
     }
     // Then the certificate alone logs it in.
@@ -244,7 +249,8 @@ TEST_F(SaslAgainstInspircdAtheme, ExternalByCertificateFingerprintOverTls) {
     CIrcLineConnection plain;
     ASSERT_TRUE(plain.ConnectPlain(s_pNetwork->Port()));
     const CSaslOutcome refused = RegisterWithSasl(plain, config, "certbot3");
-    EXPECT_EQ(refused.m_eFailure, ESaslFailure::Rejected) << ::testing::PrintToString(plain.Lines());
+    EXPECT_EQ(refused.m_eFailure, ESaslFailure::Rejected)
+        << ::testing::PrintToString(plain.Lines());
 }
 
 }  // namespace

@@ -24,7 +24,8 @@ void CheckStep(const irc::CSaslStep& step) {
         Check(strLine.size() + 2 <= 512);
         Check(irc::MaskedForLog(strLine).find(kPassword) == std::string::npos);
     }
-    for (const std::string& strLog : step.m_vLog) Check(strLog.find(kPassword) == std::string::npos);
+    for (const std::string& strLog : step.m_vLog)
+        Check(strLog.find(kPassword) == std::string::npos);
 }
 
 }  // namespace
@@ -35,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     // bot may go on without SASL.
     const size_t nRead = 1 + (pData[0] % 32) * 29;
     irc::CSaslConfig config;
-    config.m_eMechanism = (pData[0] & 0x40) ? irc::ESaslMechanism::External : irc::ESaslMechanism::Plain;
+    config.m_eMechanism =
+        (pData[0] & 0x40) ? irc::ESaslMechanism::External : irc::ESaslMechanism::Plain;
     config.m_bRegisterWithoutSasl = (pData[0] & 0x80) != 0;
     config.m_strAccount = "fragbot";
     config.m_strPassword = kPassword;

@@ -33,7 +33,10 @@ TEST(MessageParams, LinesAreTakenApartAsTheProtocolSays) {
         {"runs of blanks", ":srv  904   bot  :fail", "srv", "904", {"bot", "fail"}},
         {"tags skipped", "@time=x :srv 903 bot :ok", "srv", "903", {"bot", "ok"}},
         {"no parameters", "AUTHENTICATE", "", "AUTHENTICATE", {}},
-        {"the fifteenth takes the rest", strSixteen, "", "CMD",
+        {"the fifteenth takes the rest",
+         strSixteen,
+         "",
+         "CMD",
          {"p1", "p2", "p3", "p4", "p5", "p6", "p7", "p8", "p9", "p10", "p11", "p12", "p13", "p14",
           "p15 p16"}},
     };
@@ -100,7 +103,8 @@ TEST(CapOffer, GathersAnLsReplyOverItsLinesWithinBounds) {
 
     // A server that continues for ever is cut off, and what is kept stays small.
     CCapOffer endless;
-    ASSERT_TRUE(ParseCapReply(":srv CAP * LS * :" + std::string(400, 'x') + " a b c d e f", &reply));
+    ASSERT_TRUE(
+        ParseCapReply(":srv CAP * LS * :" + std::string(400, 'x') + " a b c d e f", &reply));
     CCapOffer::EAdd eAdd = CCapOffer::EAdd::More;
     int nLines = 0;
     while (eAdd == CCapOffer::EAdd::More && nLines < 10000) {
@@ -114,8 +118,12 @@ TEST(CapOffer, GathersAnLsReplyOverItsLinesWithinBounds) {
 
 TEST(Base64, EncodesAndDecodesTheStandardVectors) {
     const std::pair<std::string, std::string> vectors[] = {
-        {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},
-        {"foo", "Zm9v"},  {"foob", "Zm9vYg=="},  {"fooba", "Zm9vYmE="},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
         {"foobar", "Zm9vYmFy"},
         {std::string("acc\0acc\0pw", 10), "YWNjAGFjYwBwdw=="},
         {"\xff\xfe\x80", "//6A"},
@@ -128,14 +136,15 @@ TEST(Base64, EncodesAndDecodesTheStandardVectors) {
         EXPECT_EQ(strBack, strPlain);
     }
     std::string strOut;
-    for (const char* pszBad : {"Zg=", "Zg=a", "Z===", "Zm9v!A==", "=Zm9", "Zg==Zg==", "Zh==", "Zm9="})
+    for (const char* pszBad :
+         {"Zg=", "Zg=a", "Z===", "Zm9v!A==", "=Zm9", "Zg==Zg==", "Zh==", "Zm9="})
         EXPECT_FALSE(Base64Decode(pszBad, &strOut)) << pszBad;
 }
 
 TEST(Authenticate, ResponsesGoInChunksOf400WithThePlusRules) {
     struct Row {
         const char* m_pszName;
-        size_t m_nResponseBytes;  // base64 takes 4 bytes for each 3
+        size_t m_nResponseBytes;        // base64 takes 4 bytes for each 3
         std::vector<size_t> m_vChunks;  // 0 stands for "+"
     };
     const Row rows[] = {
@@ -260,8 +269,9 @@ TEST(SaslNegotiation, PlainLoginLineByLine) {
     EXPECT_EQ(run.Server("PING :12345"), Lines{});
     EXPECT_FALSE(run.m_bLastConsumed);
     EXPECT_EQ(run.Server(":srv CAP fragbot ACK :sasl"), (Lines{"AUTHENTICATE PLAIN"}));
-    EXPECT_EQ(run.Server("AUTHENTICATE :+"), (Lines{"AUTHENTICATE " + Base64Encode(std::string(
-                                                                          "fragbot\0fragbot\0hunter2", 23))}));
+    EXPECT_EQ(
+        run.Server("AUTHENTICATE :+"),
+        (Lines{"AUTHENTICATE " + Base64Encode(std::string("fragbot\0fragbot\0hunter2", 23))}));
     EXPECT_EQ(run.m_sasl.State(), ESaslState::WaitingForResult);
     EXPECT_EQ(run.Server(":srv 900 fragbot fragbot!u@h fragbot :You are now logged in as fragbot"),
               Lines{});
@@ -296,8 +306,9 @@ TEST(SaslNegotiation, ChallengeInChunksAndAnOversizedOne) {
     run.Server(":srv CAP * ACK :sasl");
     // A 400-byte chunk says that more follows; the answer waits for the end.
     EXPECT_EQ(run.Server("AUTHENTICATE " + std::string(400, 'A')), Lines{});
-    EXPECT_EQ(run.Server("AUTHENTICATE +"), (Lines{"AUTHENTICATE " + Base64Encode(std::string(
-                                                                         "fragbot\0fragbot\0hunter2", 23))}));
+    EXPECT_EQ(
+        run.Server("AUTHENTICATE +"),
+        (Lines{"AUTHENTICATE " + Base64Encode(std::string("fragbot\0fragbot\0hunter2", 23))}));
 
     SaslRun flood(Plain());
     flood.Start();
@@ -324,25 +335,41 @@ TEST(SaslNegotiation, EveryFailureEndsWithItsOwnLogLine) {
     const std::string strAck = ":srv CAP * ACK :sasl";
     const Row rows[] = {
         {"421 for CAP", {":srv 421 * CAP :Unknown command"}, ESaslFailure::NoCapSupport, "421"},
-        {"registered without a CAP answer", {":srv 001 fragbot :Welcome"},
-         ESaslFailure::NoCapAnswer, "without answering CAP"},
-        {"no sasl offered", {":srv CAP * LS :multi-prefix away-notify"},
-         ESaslFailure::NotOffered, "does not offer SASL"},
-        {"mechanism not offered", {":srv CAP * LS :sasl=EXTERNAL,SCRAM-SHA-256"},
-         ESaslFailure::MechanismNotOffered, "EXTERNAL,SCRAM-SHA-256"},
+        {"registered without a CAP answer",
+         {":srv 001 fragbot :Welcome"},
+         ESaslFailure::NoCapAnswer,
+         "without answering CAP"},
+        {"no sasl offered",
+         {":srv CAP * LS :multi-prefix away-notify"},
+         ESaslFailure::NotOffered,
+         "does not offer SASL"},
+        {"mechanism not offered",
+         {":srv CAP * LS :sasl=EXTERNAL,SCRAM-SHA-256"},
+         ESaslFailure::MechanismNotOffered,
+         "EXTERNAL,SCRAM-SHA-256"},
         {"CAP NAK", {strLs, ":srv CAP * NAK :sasl"}, ESaslFailure::CapRefused, "NAK"},
-        {"902", {strLs, strAck, ":srv 902 * :You must use a nick assigned to you"},
-         ESaslFailure::NickLocked, "902"},
-        {"904 with mechanisms", {strLs, strAck, "AUTHENTICATE +",
+        {"902",
+         {strLs, strAck, ":srv 902 * :You must use a nick assigned to you"},
+         ESaslFailure::NickLocked,
+         "902"},
+        {"904 with mechanisms",
+         {strLs, strAck, "AUTHENTICATE +",
           ":srv 908 * PLAIN,EXTERNAL :are available SASL mechanisms",
           ":srv 904 * :SASL authentication failed"},
-         ESaslFailure::Rejected, "the server takes PLAIN,EXTERNAL"},
-        {"905", {strLs, strAck, "AUTHENTICATE +", ":srv 905 * :SASL message too long"},
-         ESaslFailure::TooLong, "905"},
-        {"906", {strLs, strAck, ":srv 906 * :SASL authentication aborted"}, ESaslFailure::Aborted,
+         ESaslFailure::Rejected,
+         "the server takes PLAIN,EXTERNAL"},
+        {"905",
+         {strLs, strAck, "AUTHENTICATE +", ":srv 905 * :SASL message too long"},
+         ESaslFailure::TooLong,
+         "905"},
+        {"906",
+         {strLs, strAck, ":srv 906 * :SASL authentication aborted"},
+         ESaslFailure::Aborted,
          "906"},
-        {"907", {strLs, strAck, "AUTHENTICATE +", ":srv 907 * :You have already authenticated"},
-         ESaslFailure::AlreadyAuthenticated, "907"},
+        {"907",
+         {strLs, strAck, "AUTHENTICATE +", ":srv 907 * :You have already authenticated"},
+         ESaslFailure::AlreadyAuthenticated,
+         "907"},
     };
     for (const Row& row : rows) {
         for (bool bWithout : {false, true}) {
@@ -362,9 +389,9 @@ TEST(SaslNegotiation, EveryFailureEndsWithItsOwnLogLine) {
             const bool bCapEnd = bWithout && row.m_eFailure != ESaslFailure::NoCapSupport &&
                                  row.m_eFailure != ESaslFailure::NoCapAnswer;
             EXPECT_EQ(vLast, bCapEnd ? Lines{"CAP END"} : Lines{});
-            EXPECT_NE(run.m_vLog[0].find(bWithout ? "registering without SASL"
-                                                  : "ending the connection"),
-                      std::string::npos);
+            EXPECT_NE(
+                run.m_vLog[0].find(bWithout ? "registering without SASL" : "ending the connection"),
+                std::string::npos);
         }
     }
 }
@@ -382,10 +409,16 @@ TEST(SaslNegotiation, EachAwaitedAnswerHas30Seconds) {
         // More lines of the same reply do not buy more time.
         {"CAP LS never finished", {":srv CAP * LS * :multi-prefix"}, "CAP LS", {}, true},
         {"no ACK", {":srv CAP * LS :sasl"}, "CAP REQ", {}, false},
-        {"no AUTHENTICATE +", {":srv CAP * LS :sasl", ":srv CAP * ACK :sasl"}, "AUTHENTICATE",
-         {"AUTHENTICATE *"}, false},
-        {"no result", {":srv CAP * LS :sasl", ":srv CAP * ACK :sasl", "AUTHENTICATE +"},
-         "AUTHENTICATE", {"AUTHENTICATE *"}, false},
+        {"no AUTHENTICATE +",
+         {":srv CAP * LS :sasl", ":srv CAP * ACK :sasl"},
+         "AUTHENTICATE",
+         {"AUTHENTICATE *"},
+         false},
+        {"no result",
+         {":srv CAP * LS :sasl", ":srv CAP * ACK :sasl", "AUTHENTICATE +"},
+         "AUTHENTICATE",
+         {"AUTHENTICATE *"},
+         false},
     };
     // Near the tick count's wrap, so the arithmetic has to survive it.
     const uint32_t nStart = 0xFFFFFFFFu - 10000;

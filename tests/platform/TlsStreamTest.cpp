@@ -112,7 +112,8 @@ TEST_F(TlsStreamTest, VerifiedConnectionCarriesLinesBothWays) {
     server.CloseClient();
     char buf[64];
     int n = CTlsStream::kTimedOut;
-    for (int i = 0; i < 50 && n == CTlsStream::kTimedOut; ++i) n = stream.Recv(buf, sizeof buf, 100);
+    for (int i = 0; i < 50 && n == CTlsStream::kTimedOut; ++i)
+        n = stream.Recv(buf, sizeof buf, 100);
     EXPECT_EQ(n, 0);
     // Writing on into the closed connection fails; it raises no SIGPIPE
     // (which would end this process).
@@ -198,8 +199,9 @@ TEST_F(TlsStreamTest, ServersThatAreNoTlsServers) {
         CTlsTestServer server(Certs().Good().m_strCert, Certs().Good().m_strKey, row.m_eMode);
         ASSERT_TRUE(server.Start());
         CTlsStream stream;
-        const CTlsHandshakeResult result = stream.Handshake(ConnectTo(server.Port()), Trusting(),
-                                                            row.m_eMode == CTlsTestServer::EMode::Silent ? 300 : kHandshakeMs);
+        const CTlsHandshakeResult result =
+            stream.Handshake(ConnectTo(server.Port()), Trusting(),
+                             row.m_eMode == CTlsTestServer::EMode::Silent ? 300 : kHandshakeMs);
         EXPECT_EQ(result.m_eFailure, row.m_eExpected) << TlsFailureText(result);
         EXPECT_FALSE(stream.IsOpen());
         EXPECT_EQ(result.m_strFingerprint, "");
@@ -292,7 +294,8 @@ TEST_F(TlsStreamTest, ClientCertificateIsShown) {
     CTlsOptions options = Trusting();
     options.m_strClientCert = Certs().ClientPem();
     CTlsStream stream;
-    const CTlsHandshakeResult result = stream.Handshake(ConnectTo(server.Port()), options, kHandshakeMs);
+    const CTlsHandshakeResult result =
+        stream.Handshake(ConnectTo(server.Port()), options, kHandshakeMs);
     ASSERT_TRUE(result.Ok()) << TlsFailureText(result);
     // TLS 1.3 finishes the client's part after its first flight: a line
     // through makes sure the server has seen the certificate.

@@ -51,7 +51,8 @@ bool CInspircdAtheme::WriteConfigs(const std::string& strCert, const std::string
          << "<module name=\"ssl_gnutls\">\n"
          // The fingerprint of a client's certificate (CertFP) in SHA-256.
          << "<sslprofile name=\"Clients\" provider=\"gnutls\" certfile=\"" << strCert
-         << "\" keyfile=\"" << strKey << "\" hash=\"sha256\" requestclientcert=\"yes\">\n"
+         << "\" keyfile=\"" << strKey
+         << "\" hash=\"sha256\" requestclientcert=\"yes\">\n"
          // Tests connect often and fast from one address: no limits, no DNS.
          << "<connect allow=\"*\" timeout=\"60\" threshold=\"1000\" pingfreq=\"600\" "
             "hardsendq=\"1048576\" softsendq=\"65536\" recvq=\"65536\" localmax=\"1000\" "
@@ -102,7 +103,8 @@ bool CInspircdAtheme::WriteConfigs(const std::string& strCert, const std::string
            << "  host = \"" << kServicesName << "\";\n  real = \"Nickname Services\";\n"
            << "  maxnicks = 5;\n  expire = 30;\n};\n"
            << "saslserv {\n  nick = \"SaslServ\";\n  user = \"SaslServ\";\n"
-           << "  host = \"" << kServicesName << "\";\n  real = \"SASL Authentication Agent\";\n};\n"
+           << "  host = \"" << kServicesName
+           << "\";\n  real = \"SASL Authentication Agent\";\n};\n"
            // No rate limits: the tests register and log in back to back.
            << "general {\n  commit_interval = 5;\n  flood_msgs = 0;\n"
            << "  ratelimit_uses = 0;\n  ratelimit_period = 0;\n"
@@ -126,8 +128,7 @@ bool CInspircdAtheme::StartOnce(const std::string& strCert, const std::string& s
         m_nPort == m_nLinkPort || m_nTlsPort == m_nLinkPort || !WriteConfigs(strCert, strKey))
         return false;
 
-    std::vector<std::string> vIrcd = {kIrcd, "--config=" + m_strDir + "/inspircd.conf",
-                                      "--nofork"};
+    std::vector<std::string> vIrcd = {kIrcd, "--config=" + m_strDir + "/inspircd.conf", "--nofork"};
     if (::geteuid() == 0) vIrcd.push_back("--runasroot");  // it refuses root otherwise
     if (!m_ircd.Start(vIrcd, m_strDir + "/inspircd.out")) return false;
     if (!m_ircd.WaitUntilUp(
@@ -141,16 +142,18 @@ bool CInspircdAtheme::StartOnce(const std::string& strCert, const std::string& s
     }
 
     const std::string strOut = m_strDir + "/atheme.out";
-    if (!m_services.Start({kServices, "-n", "-c", m_strDir + "/atheme.conf", "-D",
-                           m_strDir + "/atheme-data", "-l", m_strDir + "/atheme.log", "-p",
-                           m_strDir + "/atheme.pid"},
-                          strOut)) {
+    if (!m_services.Start(
+            {kServices, "-n", "-c", m_strDir + "/atheme.conf", "-D", m_strDir + "/atheme-data",
+             "-l", m_strDir + "/atheme.log", "-p", m_strDir + "/atheme.pid"},
+            strOut)) {
         Stop();
         return false;
     }
     // Linked once the services have taken the server's burst.
     const bool bLinked = m_services.WaitUntilUp(
-        [&] { return ReadWholeFile(strOut).find("finished synching with uplink") != std::string::npos; },
+        [&] {
+            return ReadWholeFile(strOut).find("finished synching with uplink") != std::string::npos;
+        },
         std::chrono::seconds(15));
     if (!bLinked) Stop();
     return bLinked;

@@ -84,21 +84,21 @@ bool CTestCertificates::FingerprintOf(const std::string& strCert, std::string* p
 bool CTestCertificates::MakeCa(const std::string& strName, const std::string& strSubject) {
     return Run({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
                 "-nodes", "-keyout", strName + ".key", "-out", strName + ".pem", "-days", "3",
-                "-subj", strSubject, "-addext", "basicConstraints=critical,CA:TRUE",
-                "-addext", "keyUsage=critical,keyCertSign,cRLSign"});
+                "-subj", strSubject, "-addext", "basicConstraints=critical,CA:TRUE", "-addext",
+                "keyUsage=critical,keyCertSign,cRLSign"});
 }
 
 bool CTestCertificates::MakeSigned(const std::string& strName, const std::string& strCa,
                                    const std::string& strAltNames, CServerCertificate* pOut) {
     if (!WriteFile(m_strDir + "/" + strName + ".ext", ServerExtensions(strAltNames))) return false;
-    if (!Run({"req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-              "-nodes", "-keyout", strName + ".key", "-out", strName + ".csr", "-subj",
+    if (!Run({"req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+              "-keyout", strName + ".key", "-out", strName + ".csr", "-subj",
               "/CN=" + strName + ".fragrelay.test"}))
         return false;
     static int nSerial = 100;
     if (!Run({"x509", "-req", "-in", strName + ".csr", "-CA", strCa + ".pem", "-CAkey",
-              strCa + ".key", "-set_serial", std::to_string(++nSerial), "-days", "3",
-              "-sha256", "-extfile", strName + ".ext", "-out", strName + ".pem"}))
+              strCa + ".key", "-set_serial", std::to_string(++nSerial), "-days", "3", "-sha256",
+              "-extfile", strName + ".ext", "-out", strName + ".pem"}))
         return false;
     pOut->m_strCert = m_strDir + "/" + strName + ".pem";
     pOut->m_strKey = m_strDir + "/" + strName + ".key";
@@ -115,18 +115,28 @@ bool CTestCertificates::MakeExpired() {
     const std::string strConfig =
         "[ca]\ndefault_ca = test\n"
         "[test]\n"
-        "database = " + d + "/index.txt\n"
-        "new_certs_dir = " + d + "/issued\n"
-        "certificate = " + d + "/ca.pem\n"
-        "private_key = " + d + "/ca.key\n"
-        "serial = " + d + "/serial\n"
+        "database = " +
+        d +
+        "/index.txt\n"
+        "new_certs_dir = " +
+        d +
+        "/issued\n"
+        "certificate = " +
+        d +
+        "/ca.pem\n"
+        "private_key = " +
+        d +
+        "/ca.key\n"
+        "serial = " +
+        d +
+        "/serial\n"
         "default_md = sha256\n"
         "policy = any\n"
         "unique_subject = no\n"
         "[any]\ncommonName = supplied\n";
     if (!WriteFile(d + "/ca.cnf", strConfig)) return false;
-    if (!Run({"req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-              "-nodes", "-keyout", "expired.key", "-out", "expired.csr", "-subj",
+    if (!Run({"req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+              "-keyout", "expired.key", "-out", "expired.csr", "-subj",
               "/CN=expired.fragrelay.test"}))
         return false;
     if (!Run({"ca", "-batch", "-notext", "-config", "ca.cnf", "-startdate", "20200101000000Z",
@@ -147,9 +157,8 @@ bool CTestCertificates::Make() {
         !MakeSigned("unknown", "other-ca", kGoodNames, &m_unknownIssuer) || !MakeExpired())
         return false;
     // The client's certificate needs no CA: the services match its fingerprint.
-    if (!Run({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-              "-nodes", "-keyout", "client.key", "-out", "client.pem", "-days", "3", "-subj",
-              "/CN=fragbot"}))
+    if (!Run({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+              "-keyout", "client.key", "-out", "client.pem", "-days", "3", "-subj", "/CN=fragbot"}))
         return false;
     m_client.m_strCert = m_strDir + "/client.pem";
     m_client.m_strKey = m_strDir + "/client.key";

@@ -87,7 +87,9 @@ void CTlsTestServer::Serve() {
         }
         m_bCloseClient.store(false);
         switch (m_eMode) {
-            case EMode::Tls: ServeTls(client); break;
+            case EMode::Tls:
+                ServeTls(client);
+                break;
             case EMode::Silent:
                 // Holds the connection open and answers nothing, until the
                 // client hangs up or the test says so.
@@ -97,7 +99,8 @@ void CTlsTestServer::Serve() {
                     if (client.Recv(buf, sizeof buf) <= 0) break;
                 }
                 break;
-            case EMode::CloseAtOnce: break;
+            case EMode::CloseAtOnce:
+                break;
             case EMode::PlainText:
                 client.Send(":irc.plain.test NOTICE * :*** Looking up your hostname...\r\n");
                 // Waits for the client to give up, then hangs up.
@@ -148,7 +151,8 @@ void CTlsTestServer::ServeTls(platform::CSocket& client) {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 strOut.swap(m_strToSend);
             }
-            if (!strOut.empty() && SSL_write(pSsl, strOut.data(), static_cast<int>(strOut.size())) <= 0)
+            if (!strOut.empty() &&
+                SSL_write(pSsl, strOut.data(), static_cast<int>(strOut.size())) <= 0)
                 break;
             if (!m_bReading.load()) {
                 ::poll(nullptr, 0, kSliceMs);
