@@ -104,6 +104,7 @@ TEST_F(TlsAgainstNgircd, EachBadCertificateFailsWithItsOwnReasonAndTheRightPinCo
         {"wrong host name", c.WrongName(), true, "", ETlsFailure::WrongName, "wrong name"},
         {"unknown issuer", c.UnknownIssuer(), true, "", ETlsFailure::UnknownIssuer,
          "unknown issuer"},
+        {"expired", c.Expired(), true, "", ETlsFailure::Expired, "certificate expired"},
         {"wrong pin", c.UnknownIssuer(), false, c.Good().m_strFingerprint,
          ETlsFailure::FingerprintMismatch, "fingerprint mismatch"},
         {"right pin", c.UnknownIssuer(), false, c.UnknownIssuer().m_strFingerprint,

@@ -23,6 +23,13 @@ int AcceptAnyClient(int, X509_STORE_CTX*) {
     return 1;
 }
 
+// Keeps the name the client asked for (SNI) while the handshake runs.
+int NoteServerName(SSL* pSsl, int*, void* pArg) {
+    const char* pszName = SSL_get_servername(pSsl, TLSEXT_NAMETYPE_host_name);
+    if (pszName != nullptr) *static_cast<std::string*>(pArg) = pszName;
+    return SSL_TLSEXT_ERR_OK;
+}
+
 }  // namespace
 
 CTlsTestServer::CTlsTestServer(std::string strCert, std::string strKey, EMode eMode)
@@ -47,6 +54,11 @@ bool CTlsTestServer::Start() {
 std::string CTlsTestServer::Received() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_strReceived;
+}
+
+std::string CTlsTestServer::ServerName() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_strServerName;
 }
 
 std::string CTlsTestServer::ClientFingerprint() const {
@@ -84,6 +96,7 @@ void CTlsTestServer::Serve() {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_strReceived.clear();
             m_strClientFingerprint.clear();
+            m_strServerName.clear();
         }
         m_bCloseClient.store(false);
         switch (m_eMode) {
@@ -111,12 +124,16 @@ void CTlsTestServer::Serve() {
                     }
                 break;
         }
+        ++m_nFinished;
     }
 }
 
 void CTlsTestServer::ServeTls(platform::CSocket& client) {
     SSL_CTX* pCtx = SSL_CTX_new(TLS_server_method());
     SSL_CTX_set_verify(pCtx, SSL_VERIFY_PEER, &AcceptAnyClient);
+    std::string strServerName;
+    SSL_CTX_set_tlsext_servername_callback(pCtx, &NoteServerName);
+    SSL_CTX_set_tlsext_servername_arg(pCtx, &strServerName);
     if (SSL_CTX_use_certificate_chain_file(pCtx, m_strCert.c_str()) != 1 ||
         SSL_CTX_use_PrivateKey_file(pCtx, m_strKey.c_str(), SSL_FILETYPE_PEM) != 1) {
         SSL_CTX_free(pCtx);
@@ -134,6 +151,10 @@ void CTlsTestServer::ServeTls(platform::CSocket& client) {
     // A blocking handshake, bounded by a receive time-out.
     client.SetRecvTimeout(5000);
     if (SSL_accept(pSsl) == 1) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_strServerName = strServerName;
+        }
         ++m_nHandshakes;
         if (X509* pPeer = SSL_get0_peer_certificate(pSsl)) {
             unsigned char digest[EVP_MAX_MD_SIZE];

@@ -34,6 +34,8 @@ public:
 
     int Accepted() const { return m_nAccepted.load(); }
     int Handshakes() const { return m_nHandshakes.load(); }
+    // Connections the server is done with.
+    int Finished() const { return m_nFinished.load(); }
     // Plain bytes received on the current connection.
     std::string Received() const;
     // Whether the client sent any byte before the server's first answer
@@ -41,6 +43,8 @@ public:
     size_t RawBytesBeforeHandshake() const { return m_nRawBytes.load(); }
     // SHA-256 of the certificate the client showed, "AB:CD:...", or empty.
     std::string ClientFingerprint() const;
+    // The server name the client asked for (SNI), or empty.
+    std::string ServerName() const;
     bool WaitForReceived(const std::string& strPart,
                          std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 
@@ -70,11 +74,13 @@ private:
     std::atomic<bool> m_bCloseClient{false};
     std::atomic<int> m_nAccepted{0};
     std::atomic<int> m_nHandshakes{0};
+    std::atomic<int> m_nFinished{0};
     std::atomic<size_t> m_nRawBytes{0};
     mutable std::mutex m_mutex;
     std::string m_strReceived;
     std::string m_strToSend;
     std::string m_strClientFingerprint;
+    std::string m_strServerName;
 };
 
 }  // namespace testsupport
