@@ -92,6 +92,8 @@ public:
     void AppendLog(std::string strText) override;
     // The string-table text with that id; empty when there is none. Any thread.
     std::string LoadResString(int nId) const;
+    // The clock that paces the page's threads. Any thread.
+    platform::CClock& Clock() const { return m_clock; }
     // What a click on Connect/Disconnect does (OnConnect). Monitor thread
     // (failure path) or UI thread (main window's Broadcast).
     void ToggleConnect();
