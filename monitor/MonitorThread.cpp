@@ -43,10 +43,10 @@ bool CMonitorRun::Open() {
 
 void CMonitorRun::StartTicketReporter() {
     if (m_ticketThread.joinable()) return;
-    platform::CClock& ticketClock =
-        m_control.m_pTicketClock != nullptr ? *m_control.m_pTicketClock : m_control.m_clock;
-    m_ticketThread = std::thread([this, &ticketClock] {
-        CTicketReporter reporter(m_host, ticketClock, m_ticketGate, m_ticketStop);
+    platform::CClock* pClock =
+        m_control.m_pTicketClock != nullptr ? m_control.m_pTicketClock : &m_control.m_clock;
+    m_ticketThread = std::thread([this, pClock] {
+        CTicketReporter reporter(m_host, *pClock, m_ticketGate, m_ticketStop);
         reporter.Run();
     });
 }

@@ -65,8 +65,8 @@ public:
     // announcements, the map and phase checks, the copy of the snapshot.
     // Failed: the failure's text is logged. Monitor thread.
     EPoll Poll();
-    // The end of a run: after a normal end the "Broadcast closed" line;
-    // then the reporter is ended and the query closed. Monitor thread.
+    // The end of a run: the reporter is ended, then, after a normal end,
+    // the "Broadcast closed" line; the query is closed. Monitor thread.
     void Finish(bool bNormalEnd);
     // A reply of this run has been decoded: the server is there.
     bool HasDecodedReply() const { return m_bDecoded; }

@@ -292,6 +292,9 @@ TEST_F(GameDlgRunTest, ConnectWaitsForTheMonitorStillEnding) {
 }
 
 TEST_F(GameDlgRunTest, CheckFillsThePanelAndGivesTheInputsBack) {
+    // The first request goes unanswered, so that the check still runs when
+    // the test looks (a loopback answer can beat a busy test thread).
+    m_sim.FallSilent(1);
     ASSERT_TRUE(m_game.Click(res::IDC_GAME_CHECK));
     EXPECT_FALSE(Enabled(res::IDC_GAME_CHECK));
     EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_SERVER));
