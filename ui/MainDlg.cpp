@@ -136,6 +136,8 @@ void CMainDlg::StartBroadcast(CIrcDlg& irc, CGameDlg& game) {
     // Each Connect shows its own message when it refuses; a side that did
     // connect stays connected even when the other one did not.
     if (!irc.m_bSessionActive.load()) irc.OnConnect();
+    // Broadcast means "keep relaying": the game side recovers on its own.
+    game.SetKeepAlive(true);
     if (!game.m_bMonitoring.load()) game.OnConnect();
     if (game.m_bMonitoring.load() && irc.m_bSessionActive.load()) {
         game.m_bBroadcast = true;
@@ -145,6 +147,9 @@ void CMainDlg::StartBroadcast(CIrcDlg& irc, CGameDlg& game) {
 
 void CMainDlg::StopBroadcast(CIrcDlg& irc, CGameDlg& game) {
     if (game.m_bMonitoring.load()) game.OnConnect();
+    // Only now: a run failing meanwhile waits for its next try (and sees
+    // the stop) instead of turning the tab idle under this handler.
+    game.SetKeepAlive(false);
     // Time for the monitor's closing line to reach the channel before QUIT.
     m_clock.Sleep(kBroadcastOffPauseMs);
     if (irc.m_bSessionActive.load()) irc.OnConnect();

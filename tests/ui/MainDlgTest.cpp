@@ -67,10 +67,11 @@ protected:
     }
 
     std::string SettingsPath() const { return m_folder / "settings.ini"; }
-    void WriteSettings(bool bIrcServer = true, bool bGameServer = true) {
+    void WriteSettings(bool bIrcServer = true, bool bGameServer = true,
+                       const std::string& strGameServer = "127.0.0.1") {
         ASSERT_TRUE(WriteWholeFile(SettingsPath(),
                                    SettingsText(bIrcServer ? "127.0.0.1" : "", m_irc.Port(),
-                                                bGameServer ? "127.0.0.1" : "", m_sim.Port())));
+                                                bGameServer ? strGameServer : "", m_sim.Port())));
     }
     // The update check contacts nothing unless a test names a host.
     CMainDlg::COptions Options(const std::string& strUpdateHost = "", uint16_t nUpdatePort = 0) {
@@ -339,6 +340,33 @@ TEST_F(MainDlgTest, BroadcastOverSidesConnectedByTheirOwnButtonsOnlySwitchesRela
     EXPECT_TRUE(RunUntil([&] {
         return Main().GetItemText(res::IDC_MAIN_TRAFFIC) != "Traffic: 0 kb/s";
     })) << Main().GetItemText(res::IDC_MAIN_TRAFFIC);
+}
+
+// Broadcast keeps the game side alive: a game server that cannot be reached
+// leaves the tab running and waiting for its next try (so broadcasting
+// comes on), and Stop Broadcast ends the wait and the keep-alive.
+TEST_F(MainDlgTest, BroadcastKeepsTheGameSideAliveUntilStopBroadcast) {
+    WriteSettings(true, true, "no..such..host");  // refused by the resolver itself
+    Open();
+    EXPECT_FALSE(Game().IsKeepAlive());
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    ASSERT_TRUE(IrcConnected());
+    EXPECT_TRUE(Game().IsKeepAlive());
+    ASSERT_TRUE(RunUntil([&] {
+        return Game().GetItemText(res::IDC_GAME_LOG).find("Trying again in ") != std::string::npos;
+    }));
+    EXPECT_EQ(Broadcast(), "Stop Broadcast");
+    EXPECT_TRUE(Game().m_bMonitoring);
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Disconnect");
+
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    EXPECT_FALSE(Game().IsKeepAlive());
+    EXPECT_EQ(Broadcast(), "Start Broadcast");
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Connect");
+    EXPECT_TRUE(RunUntil([&] { return !Game().IsMonitorRunning(); }));
+    const std::string strLog = Game().GetItemText(res::IDC_GAME_LOG);
+    EXPECT_EQ(strLog.substr(strLog.rfind('\n') + 1), "* * * * * * [Broadcast closed] * * * * * * ");
+    EXPECT_TRUE(m_irc.WaitForLine(0, kQuit));
 }
 
 // Every worker runs when the window goes: IRC, the update check waiting on
