@@ -192,6 +192,7 @@ int CIrcSession::ConnectToServer() {
         return 1;
     }
     m_nLastRecv = 0;
+    m_nConnectTick = m_clock.GetTickCount();
     MarkSocketConnected();
     AppendLog("Connecting to " + strServer);
     std::string strRegistration;
@@ -300,7 +301,8 @@ int CIrcSession::ReceiveLoop() {
         if (state.m_strCommand == "376" || state.m_strCommand == "422") m_bRegistered = true;
         Apply(actions);
     };
-    const uint32_t nConnectTick = m_clock.GetTickCount();
+    // The registration's time runs from the connect, not from this loop.
+    const uint32_t nConnectTick = m_nConnectTick;
     uint32_t nLastHeard = nConnectTick;
     uint32_t nPingTick = 0;
     bool bPingSent = false;
@@ -316,10 +318,12 @@ int CIrcSession::ReceiveLoop() {
             const int n = pSocket->Recv(buf, sizeof buf);
             m_nLastRecv = n;
             if (n > 0) {
-                splitter.Feed(buf, static_cast<size_t>(n));
-                while (splitter.Next(strLine)) dispatch(strLine);
+                // Heard before the lines act, so nothing they set off can
+                // come before it.
                 nLastHeard = m_clock.GetTickCount();
                 bPingSent = false;
+                splitter.Feed(buf, static_cast<size_t>(n));
+                while (splitter.Next(strLine)) dispatch(strLine);
             } else if (n == 0 && splitter.TakeRest(strLine)) {
                 // The server's last words, closed without a line end.
                 dispatch(strLine);

@@ -240,6 +240,7 @@ private:
     platform::CBackoff m_backoff;
     CCtcpLimiter m_ctcpLimiter;
     bool m_bRegistered = false;  // this connection saw the end of the MOTD
+    uint32_t m_nConnectTick = 0;  // when the current connection stood
     std::atomic<ELinkFault> m_eLinkFault{ELinkFault::None};
     std::atomic<bool> m_bRefusalLogged{false};
 

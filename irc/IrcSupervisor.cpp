@@ -58,13 +58,14 @@ int CIrcSession::OpenSession() {
     m_backoff.Reset();
     m_bSessionActive = true;
     m_eState = EState::Connecting;
-    if (ConnectToServer() != 0 && !m_bKeepAlive.load()) {
+    const bool bConnected = ConnectToServer() == 0;
+    if (!bConnected && !m_bKeepAlive.load()) {
         m_bSessionActive = false;
         m_eState = EState::Idle;
         return 1;
     }
     // With keep-alive, a failed first connect goes on as any lost link does.
-    m_eState = EState::Connected;
+    m_eState = bConnected ? EState::Connected : EState::Waiting;
     m_bThreadAlive = true;
     m_thread = std::thread([this] { IrcThread(); });
     return 0;
