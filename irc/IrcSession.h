@@ -28,9 +28,9 @@
 #include "irc/CtcpLimiter.h"
 #include "irc/IrcDispatch.h"
 #include "irc/IrcText.h"
+#include "irc/ReconnectPolicy.h"
 #include "irc/SendQueue.h"
 #include "irc/SendWriter.h"
-#include "platform/Backoff.h"
 #include "platform/Clock.h"
 #include "platform/Socket.h"
 
@@ -158,7 +158,7 @@ public:
     static constexpr uint32_t kBurstLines = 5;
     static constexpr uint32_t kPacePauseMs = 400;     // within a burst
     static constexpr uint32_t kLineSpacingMs = 1000;  // sustained: a line a second
-    static constexpr uint32_t kThrottleWaitMs = 30000;
+    static constexpr uint32_t kThrottleWaitMs = CReconnectPolicy::kThrottleWaitMs;
     // A server that never answers must not hold the calling thread (the UI
     // thread for the first connect) for the system's two minutes.
     static constexpr int kConnectTimeoutMs = 10000;
@@ -213,7 +213,6 @@ private:
     void MarkSocketConnected();
     void ShutdownSocket();
     int EndConnection(const CIrcLineState& state);
-    uint32_t NextWaitMs(int nResult);
     void EndIrcThreadLocked();  // m_mutexThread held
 
     platform::CClock& m_clock;
@@ -237,7 +236,7 @@ private:
     uint32_t m_addr = 0;  // address of the last attempt (IRC side only)
 
     // IRC thread only (and the thread that opens a session before it runs).
-    platform::CBackoff m_backoff;
+    CReconnectPolicy m_reconnect;
     CCtcpLimiter m_ctcpLimiter;
     bool m_bRegistered = false;  // this connection saw the end of the MOTD
     uint32_t m_nConnectTick = 0;  // when the current connection stood

@@ -1,6 +1,6 @@
-// The IRC thread's life: reconnection after the server drops the bot, the
-// back-off of keep-alive, and the one-thread-at-a-time rule for starting and
-// ending it.
+// The IRC thread's life: reconnection after the server drops the bot (when
+// and whether, CReconnectPolicy decides), and the one-thread-at-a-time rule
+// for starting and ending it.
 #include <chrono>
 
 #include "irc/IrcSession.h"
@@ -9,23 +9,13 @@
 
 namespace irc {
 
-uint32_t CIrcSession::NextWaitMs(int nResult) {
-    // A connection that registered was a success: the next failure waits
-    // the shortest delay again.
-    if (m_bRegistered) m_backoff.Reset();
-    if (nResult == 2) return kThrottleWaitMs;  // the server named its own wait
-    // Without keep-alive only an ERROR leads to a new attempt, and never
-    // sooner than the back-off: an ERROR loop must not hammer the server.
-    if (nResult == 0 && !m_bKeepAlive.load()) return 0;
-    return m_backoff.NextDelayMs();
-}
-
 void CIrcSession::IrcThread() {
     int nResult = ReceiveLoop();
     for (;;) {
         // Disconnect pressed meanwhile, or the program is ending the thread.
         if (!m_bSessionActive.load() || m_stop.IsStopped()) break;
-        const uint32_t nWaitMs = NextWaitMs(nResult);
+        const uint32_t nWaitMs =
+            m_reconnect.NextWaitMs(nResult, m_bRegistered, m_bKeepAlive.load());
         if (nWaitMs == 0) break;
         AppendLog(nResult == 2 ? std::string(kTextWaiting) : NextAttemptText(nWaitMs));
         m_eState = EState::Waiting;
@@ -55,7 +45,7 @@ int CIrcSession::OpenSession() {
     // close after QUIT; a second thread on the same state is not allowed.
     EndIrcThreadLocked();
     m_sessionEnd.Reset();
-    m_backoff.Reset();
+    m_reconnect.Reset();
     m_bSessionActive = true;
     m_eState = EState::Connecting;
     const bool bConnected = ConnectToServer() == 0;
