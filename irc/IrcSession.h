@@ -101,8 +101,9 @@ public:
     // Writes one line into the IRC log (colours stripped); never waits. An
     // empty text is ignored. Any thread.
     void AppendLog(const std::string& strText);
-    // Reads and dispatches lines until the connection ends: 0 stop, 1
-    // reconnect now, 2 wait 30 s and reconnect. It waits for data in slices,
+    // Reads and dispatches lines until the connection ends: 0 ended, 1 after
+    // the server's ERROR, 2 after its throttle text (CReconnectPolicy decides
+    // what follows). It waits for data in slices,
     // sends its own PING after kQuietMs without a line and gives the link up
     // kPingWaitMs later, or when no registration reply came within
     // kRegisterTimeoutMs, or kCloseLimitMs after Disconnect. IRC thread.
@@ -214,6 +215,8 @@ private:
     void ShutdownSocket();
     int EndConnection(const CIrcLineState& state);
     void EndIrcThreadLocked();  // m_mutexThread held
+    // QUIT behind the lines already queued. Any thread.
+    void QueueQuit();
 
     platform::CClock& m_clock;
     platform::CStopSignal m_stop;  // set only while EndIrcThread ends the thread

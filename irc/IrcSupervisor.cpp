@@ -24,8 +24,8 @@ void CIrcSession::IrcThread() {
         AppendLog(kTextReconnecting);
         m_eState = EState::Connecting;
         ConnectToServer();
-        // A Disconnect during the attempt found nothing to say QUIT on.
-        if (!m_bSessionActive.load()) Disconnect();
+        // A Disconnect during the attempt may have found nothing to say QUIT on.
+        if (!m_bSessionActive.load()) QueueQuit();
         m_eState = m_bSessionActive.load() ? EState::Connected : EState::Closing;
         nResult = ReceiveLoop();
     }
@@ -61,17 +61,21 @@ int CIrcSession::OpenSession() {
     return 0;
 }
 
-void CIrcSession::Disconnect() {
+void CIrcSession::QueueQuit() {
     std::string strQuit;
     {
         std::lock_guard<std::mutex> lock(m_mutexFields);
         strQuit = QuitLine(m_strVersion);
     }
+    m_writer.Close(FitLine(WithoutLineBreaks(strQuit)));
+}
+
+void CIrcSession::Disconnect() {
     m_bSessionActive = false;
     m_bInChannel = false;
     // QUIT behind the lines already queued; a supervisor that waits for its
     // next attempt ends now.
-    m_writer.Close(FitLine(WithoutLineBreaks(strQuit)));
+    QueueQuit();
     m_sessionEnd.Stop();
     if (m_bThreadAlive.load()) m_eState = EState::Closing;
 }
