@@ -133,8 +133,8 @@ TEST_F(IrcAgainstNgircd, TakesAlternativeNicknameWhenFirstIsInUse) {
 TEST_F(IrcAgainstNgircd, ReconnectsWhenServerComesBack) {
     BotJoins();
     const uint16_t nPort = m_server.Port();
-    // The bot reconnects once, at once; hold it at the close until the
-    // server is back, as a quick restart would be.
+    // The bot reconnects once, after the back-off's first wait; hold it at
+    // the close until the server is back, as a quick restart would be.
     m_bot.HoldLogAt("Connection closed/refused.");
     m_server.Stop();  // SIGTERM: the server sends ERROR and closes
     ASSERT_TRUE(WaitUntil([&] { return m_bot.IsHeld(); }, kLong));

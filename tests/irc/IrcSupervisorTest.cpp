@@ -118,7 +118,9 @@ TEST_F(Supervisor, LineCutBetweenReadsIsDispatchedWhole) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "PONG :sec"), 0);
 }
 
-TEST_F(Supervisor, ServerRestartReconnectsAtOnceWithFirstNick) {
+// The server's ERROR leads to a new attempt after the back-off's shortest
+// wait (a registered connection), with the first nickname again.
+TEST_F(Supervisor, ServerRestartReconnectsAfterTheBackoffWithFirstNick) {
     ASSERT_EQ(m_session.OpenSession(), 0);
     ASSERT_TRUE(m_server.WaitForLine(0, "NICK Bot"));
     ASSERT_TRUE(m_server.Send(0, ":srv 433 * Bot :Nickname already in use\r\n"));
@@ -134,6 +136,10 @@ TEST_F(Supervisor, ServerRestartReconnectsAtOnceWithFirstNick) {
                                    "Trying to reconnect ...", "Connecting to 127.0.0.1"}));
     EXPECT_FALSE(m_session.HasLog("Waiting 30 seconds"));
     EXPECT_EQ(m_clock.CountSleeps(irc::CIrcSession::kThrottleWaitMs), 0);
+    const std::vector<uint32_t> waits = m_clock.SleepsFrom(1000);
+    ASSERT_EQ(waits.size(), 1u);
+    EXPECT_GE(waits[0], 4000u);
+    EXPECT_LE(waits[0], 6000u);
     EXPECT_TRUE(m_session.m_bSessionActive);
 }
 
