@@ -213,9 +213,9 @@ TEST_F(ScriptedMatch, TheChannelSeesTheWholeMatchInOrder) {
 // about a second apart, the channel's sustained pace, once the opening
 // banner has left, so the figure is the bot's own delay, not a backlog.
 TEST_F(ScriptedMatch, MeasuresTheTimeFromAScoreChangeToTheChannel) {
-    constexpr int kKills = 10;
-    constexpr int kFirstKill = 30;  // about six seconds of polls: the banner has left
-    constexpr int kEvery = 6;       // polls from one kill to the next
+    constexpr int kKills = 8;
+    constexpr int kFirstKill = 40;  // about eight seconds of polls: the banner has left
+    constexpr int kEvery = 7;       // polls from one kill to the next: over a second
     std::mutex mutex;
     std::vector<std::chrono::steady_clock::time_point> answered(kKills);
     testsupport::CScriptedUdpServer server([&](int nRequest, const std::string&) {
@@ -240,6 +240,8 @@ TEST_F(ScriptedMatch, MeasuresTheTimeFromAScoreChangeToTheChannel) {
     testsupport::CRecordingIrcSession pacedBot(realClock);
     m_bot.EndIrcThread();
     pacedBot.Configure("127.0.0.1", m_ngircd.Port(), "pacedbot", "pacedbot2", "#Relay");
+    // No ticket lines: they would share the channel's pace with the kills.
+    pacedBot.m_nTicketSecs = 3600;
     ASSERT_EQ(pacedBot.OpenSession(), 0);
     ASSERT_TRUE(WaitUntil([&] { return pacedBot.IsInChannel(); }, kLong));
     m_game.SetIrcDlg(&pacedBot);
