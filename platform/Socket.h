@@ -59,6 +59,9 @@ public:
 
     // Returns the bytes sent or -1.
     int Send(const void* pData, size_t nLen);
+    // Sends what the connection takes at once, without waiting: the bytes
+    // sent, 0 when its send buffer is full, -1 on failure.
+    int SendNow(const void* pData, size_t nLen);
     int Send(const std::string& str) { return Send(str.data(), str.size()); }
     // UDP: sends one datagram to the given peer (unconnected sockets).
     int SendTo(const void* pData, size_t nLen, uint32_t nAddr, uint16_t nPort);
@@ -79,6 +82,12 @@ public:
     // Waits up to nTimeoutMs until the socket is readable (data, end of
     // stream, or a pending error).
     WaitResult WaitReadable(int nTimeoutMs) const;
+    // Waits up to nTimeoutMs until a send would take bytes (or fail at once).
+    // False when the time ran out.
+    bool WaitWritable(int nTimeoutMs) const;
+    // Caps what the system buffers for sending, so that a peer that stops
+    // reading is noticed after kilobytes, not megabytes.
+    bool SetSendBuffer(int nBytes);
 
     // Wakes a thread blocked on this socket; further reads see the end.
     void Shutdown();

@@ -134,9 +134,11 @@ void CMainDlg::OnBroadcast() {
 
 void CMainDlg::StartBroadcast(CIrcDlg& irc, CGameDlg& game) {
     // Each Connect shows its own message when it refuses; a side that did
-    // connect stays connected even when the other one did not.
+    // connect stays connected even when the other one did not. Broadcast
+    // means "keep relaying": both sides come back by themselves.
+    irc.SetKeepAlive(true);
     if (!irc.m_bSessionActive.load()) irc.OnConnect();
-    // Broadcast means "keep relaying": the game side recovers on its own.
+    if (!irc.m_bSessionActive.load()) irc.SetKeepAlive(false);
     game.SetKeepAlive(true);
     if (!game.m_bMonitoring.load()) game.OnConnect();
     if (game.m_bMonitoring.load() && irc.m_bSessionActive.load()) {
@@ -146,6 +148,7 @@ void CMainDlg::StartBroadcast(CIrcDlg& irc, CGameDlg& game) {
 }
 
 void CMainDlg::StopBroadcast(CIrcDlg& irc, CGameDlg& game) {
+    irc.SetKeepAlive(false);
     if (game.m_bMonitoring.load()) game.OnConnect();
     // Only now: a run failing meanwhile waits for its next try (and sees
     // the stop) instead of turning the tab idle under this handler.

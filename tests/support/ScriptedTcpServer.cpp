@@ -1,6 +1,7 @@
 #include "support/ScriptedTcpServer.h"
 
 #include <poll.h>
+#include <sys/socket.h>
 
 #include "support/Wait.h"
 
@@ -11,8 +12,14 @@ namespace {
 constexpr auto kMaxLifetime = std::chrono::seconds(300);
 }  // namespace
 
-CScriptedTcpServer::CScriptedTcpServer() {
+CScriptedTcpServer::CScriptedTcpServer(EReading eReading) : m_eReading(eReading) {
     m_listener = platform::CSocket::CreateTcp();
+    if (m_eReading == EReading::NeverReads) {
+        // Set before listening, so that accepted connections start with it
+        // and the window they offer stays small.
+        const int nBytes = 2048;
+        ::setsockopt(m_listener.Handle(), SOL_SOCKET, SO_RCVBUF, &nBytes, sizeof nBytes);
+    }
     if (m_listener.IsValid() && m_listener.Bind(platform::LoopbackAddress(), 0) &&
         m_listener.Listen()) {
         m_nPort = m_listener.LocalPort();
@@ -87,6 +94,22 @@ void CScriptedTcpServer::StopListening() {
     WaitUntil([&] { return !m_bListening.load(); });
 }
 
+void CScriptedTcpServer::GreetEachConnection(const std::string& strBytes, bool bHangUp) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_strGreeting = strBytes;
+    m_bHangUp = bHangUp;
+}
+
+void CScriptedTcpServer::Accept() {
+    auto pConn = std::make_unique<CConnection>();
+    pConn->m_socket = m_listener.Accept();
+    if (!pConn->m_socket.IsValid()) return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_strGreeting.empty()) pConn->m_socket.Send(m_strGreeting);
+    if (m_bHangUp) pConn->m_socket.Shutdown();
+    m_connections.push_back(std::move(pConn));
+}
+
 void CScriptedTcpServer::Serve() {
     const auto deadline = std::chrono::steady_clock::now() + kMaxLifetime;
     std::vector<pollfd> fds;
@@ -102,7 +125,8 @@ void CScriptedTcpServer::Serve() {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             for (auto& pConn : m_connections) {
-                if (!pConn->m_socket.IsValid()) continue;
+                // A server that never reads leaves every byte where it is.
+                if (!pConn->m_socket.IsValid() || m_eReading == EReading::NeverReads) continue;
                 fds.push_back(pollfd{pConn->m_socket.Handle(), POLLIN, 0});
                 polled.push_back(pConn.get());
             }
@@ -110,14 +134,7 @@ void CScriptedTcpServer::Serve() {
         if (::poll(fds.data(), fds.size(), 20) <= 0) continue;
         size_t i = 0;
         if (m_listener.IsValid()) {
-            if (fds[0].revents & POLLIN) {
-                auto pConn = std::make_unique<CConnection>();
-                pConn->m_socket = m_listener.Accept();
-                if (pConn->m_socket.IsValid()) {
-                    std::lock_guard<std::mutex> lock(m_mutex);
-                    m_connections.push_back(std::move(pConn));
-                }
-            }
+            if (fds[0].revents & POLLIN) Accept();
             i = 1;
         }
         for (size_t k = 0; k < polled.size(); ++k, ++i) {

@@ -60,17 +60,19 @@ public:
     }
 
 protected:
-    bool WriteToSocket(const std::string& strBytes) override {
+    // Lines are handed to the send queue on the sender's thread: the
+    // monitor is held there.
+    void QueueLine(std::string strLine, irc::ELineKind eKind) override {
         {
             std::unique_lock<std::mutex> lock(m_mutexHold);
-            if (!m_strHold.empty() && strBytes.find(m_strHold) != std::string::npos) {
+            if (!m_strHold.empty() && strLine.find(m_strHold) != std::string::npos) {
                 m_bHolding = true;
                 // At most 20 s, so that a failing test cannot hang.
                 m_cv.wait_for(lock, std::chrono::seconds(20), [&] { return m_strHold.empty(); });
                 m_bHolding = false;
             }
         }
-        return CRecordingIrcSession::WriteToSocket(strBytes);
+        CRecordingIrcSession::QueueLine(std::move(strLine), eKind);
     }
 
 private:
@@ -139,7 +141,7 @@ protected:
 
     framework::CRecordingMessageSink m_sink;
     bf42sim::CSimServer m_sim;
-    platform::CManualClock m_ircClock;  // the 400 ms pace of channel lines
+    platform::CManualClock m_ircClock;  // no sender sleeps on it: the queue paces
     CHoldingIrcSession m_irc{m_ircClock, /*bForwardWrites=*/false};
     CColorDlg m_colors;
     CGameDlg m_game;
@@ -175,9 +177,11 @@ TEST_F(GameDlgRunTest, PauseHoldsTheMonitorUntilUnpause) {
     EXPECT_EQ(m_game.GetItemText(res::IDC_GAME_PAUSE), "Unpause");
     EXPECT_FALSE(Enabled(res::IDC_GAME_CONNECT));
     EXPECT_EQ(m_irc.m_nGameState, 2);
-    // Sent to the channel, paced, although not broadcasting.
+    // Sent to the channel, paced by the send queue (the button never
+    // waits), although not broadcasting.
     EXPECT_EQ(CountWrites("Broadcast paused"), 1u);
-    EXPECT_EQ(m_ircClock.SleptMs(), 400u);
+    EXPECT_EQ(m_irc.Kinds().back(), irc::ELineKind::Event);
+    EXPECT_EQ(m_ircClock.SleptMs(), 0u);
     ASSERT_TRUE(testsupport::WaitUntil([&] { return m_game.IsMonitorHeld(); }));
     const int nRequests = m_sim.StatusRequests();
     const size_t nLines = Log().size();
@@ -189,7 +193,7 @@ TEST_F(GameDlgRunTest, PauseHoldsTheMonitorUntilUnpause) {
     EXPECT_EQ(Log().size(), nLines + 1);
     EXPECT_EQ(LastLog(), kResumedLine);
     EXPECT_EQ(CountWrites("Broadcast resumed"), 1u);
-    EXPECT_EQ(m_ircClock.SleptMs(), 800u);
+    EXPECT_EQ(m_ircClock.SleptMs(), 0u);
     EXPECT_EQ(m_game.GetItemText(res::IDC_GAME_PAUSE), "Pause");
     EXPECT_TRUE(Enabled(res::IDC_GAME_CONNECT));
     EXPECT_EQ(m_irc.m_nGameState, 1);

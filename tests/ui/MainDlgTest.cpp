@@ -6,6 +6,7 @@
 // queued work while it waits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "config/TempFolder.h"
 #include "framework/Dispatcher.h"
 #include "framework/MessageBox.h"
+#include "irc/IrcSession.h"
 #include "platform/Socket.h"
 #include "res/Resource.h"
 #include "support/ScriptedTcpServer.h"
@@ -318,6 +320,54 @@ TEST_F(MainDlgTest, BroadcastWithARefusingIrcPageKeepsTheGameSideAndTriesAgain) 
     EXPECT_FALSE(Irc().m_bSessionActive);
     EXPECT_TRUE(m_irc.WaitForLine(0, kQuit));
     EXPECT_TRUE(RunUntil([&] { return !Game().IsMonitorRunning(); }));
+}
+
+// Broadcast means "keep relaying": the IRC side keeps trying while it is on,
+// even when the first connect is refused, and stops when it goes off.
+TEST_F(MainDlgTest, BroadcastKeepsTheIrcSideTryingUntilItIsSwitchedOff) {
+    uint16_t nClosedPort = 0;
+    {
+        testsupport::CScriptedTcpServer gone;
+        nClosedPort = gone.Port();
+    }
+    ASSERT_TRUE(WriteWholeFile(SettingsPath(),
+                               SettingsText("127.0.0.1", nClosedPort, "127.0.0.1", m_sim.Port())));
+    Open();
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    EXPECT_TRUE(Irc().IsKeepAlive());
+    ASSERT_TRUE(IrcConnected());
+    EXPECT_EQ(Broadcast(), "Stop Broadcast");
+    EXPECT_TRUE(RunUntil([&] { return Irc().State() == irc::CIrcSession::EState::Waiting; }));
+    EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_CONNECT), "Disconnect");
+
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    EXPECT_FALSE(Irc().IsKeepAlive());
+    EXPECT_TRUE(RunUntil([&] { return !Irc().IsIrcThreadRunning(); }));
+    EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_CONNECT), "Connect");
+    EXPECT_TRUE(m_sink.Messages().empty());
+}
+
+// Stop Broadcast: the monitor's last lines reach the channel before QUIT.
+TEST_F(MainDlgTest, StopBroadcastLetsTheClosingLineGoBeforeQuit) {
+    WriteSettings();
+    Open();
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    ASSERT_TRUE(IrcConnected());
+    ASSERT_TRUE(m_irc.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
+    ASSERT_TRUE(m_irc.Send(0, ":srv 376 bot :End of MOTD\r\n"));
+    ASSERT_TRUE(m_irc.WaitForLine(0, "JOIN #relay"));
+    ASSERT_TRUE(m_irc.Send(0, ":bot!b@h JOIN :#relay\r\n"));
+    ASSERT_TRUE(RunUntil([&] { return Irc().IsInChannel(); }));
+    ASSERT_TRUE(GameRunning());
+
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    ASSERT_TRUE(m_irc.WaitForLine(0, kQuit, kLong));
+    const std::vector<std::string> lines = m_irc.Lines(0);
+    const auto itClosed = std::find_if(lines.begin(), lines.end(), [](const std::string& s) {
+        return s.rfind("PRIVMSG #relay :", 0) == 0 && s.find("Broadcast closed") != s.npos;
+    });
+    ASSERT_NE(itClosed, lines.end()) << testing::PrintToString(lines);
+    EXPECT_EQ(lines.back(), kQuit);
 }
 
 TEST_F(MainDlgTest, BroadcastOverSidesConnectedByTheirOwnButtonsOnlySwitchesRelaying) {
