@@ -1,6 +1,11 @@
 #include "support/ScriptedTcpServer.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#define poll WSAPoll
+#else
 #include <poll.h>
+#endif
 
 #include "support/Wait.h"
 
