@@ -62,5 +62,7 @@ function(fr_add_windows_tests)
       LABELS unit threads)
     target_compile_definitions(test_win32 PRIVATE
       FR_SCREENSHOT_DIR="${CMAKE_BINARY_DIR}/screenshots")
+    # The icon and the common controls of the window program.
+    fr_windows_resources(test_win32 "fragrelay view tests" test_win32.exe MANIFEST)
   endif()
 endfunction()
