@@ -2,8 +2,7 @@
 // real dialog built from the same templates as every view's; its handlers
 // run on the GUI thread through the dispatcher, and message boxes of any
 // thread show on the window's thread.
-#include <windows.h>
-#include <commctrl.h>
+#include "win32/Win32Api.h"
 #include <shellapi.h>
 
 #include <string>

@@ -1,7 +1,6 @@
 #include "win32/DialogBuilder.h"
 
-#include <windows.h>
-#include <commctrl.h>
+#include "win32/Win32Api.h"
 
 #include <string>
 

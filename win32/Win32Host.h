@@ -2,7 +2,7 @@
 // The GUI thread's side of the framework on Windows: a hidden message
 // window that runs the UI dispatcher's work between messages, and message
 // boxes that any thread may ask for and the GUI thread shows.
-#include <windows.h>
+#include "win32/Win32Api.h"
 
 #include <condition_variable>
 #include <memory>

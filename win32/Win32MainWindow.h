@@ -5,7 +5,7 @@
 // appear inside it; this class adds what a top-level window needs: the
 // icon, the message loop's dialog keys, and the end of the loop when the
 // page's run ends.
-#include <windows.h>
+#include "win32/Win32Api.h"
 
 #include <functional>
 #include <memory>

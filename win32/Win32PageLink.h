@@ -4,7 +4,7 @@
 // to the page's window, whose thread takes them. It never touches a
 // window otherwise. A child page gets its link the moment its parent
 // reports it created, so none of the child's changes is missed.
-#include <windows.h>
+#include "win32/Win32Api.h"
 
 #include <atomic>
 #include <deque>

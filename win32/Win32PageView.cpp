@@ -1,6 +1,5 @@
 #include "win32/Win32PageView.h"
 
-#include <commctrl.h>
 
 #include <algorithm>
 #include <utility>
@@ -151,7 +150,7 @@ void CWin32PageView::ApplyState(CItem& item, const CControlState& st) {
     }
     if (item.eKind == EControlKind::CheckBox) {
         ::SendMessageW(item.hWnd, BM_SETCHECK,
-                       st.nCheck == framework::BST_CHECKED ? BST_CHECKED : BST_UNCHECKED, 0);
+                       st.nCheck == framework::BST_CHECKED ? framework::BST_CHECKED : framework::BST_UNCHECKED, 0);
     }
 }
 
@@ -207,7 +206,7 @@ void CWin32PageView::ApplyChange(const CControlChange& change) {
             break;
         case EChange::Check:
             ::SendMessageW(item.hWnd, BM_SETCHECK,
-                           change.nValue == framework::BST_CHECKED ? BST_CHECKED : BST_UNCHECKED,
+                           change.nValue == framework::BST_CHECKED ? framework::BST_CHECKED : framework::BST_UNCHECKED,
                            0);
             break;
         case EChange::CurSel:

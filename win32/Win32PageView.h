@@ -8,7 +8,7 @@
 //    the GUI thread drives (CWin32DispatcherHost), in the order it was done.
 // Child pages created inside a control of this page (the tab pages of the
 // main window) get views of their own, inside that control.
-#include <windows.h>
+#include "win32/Win32Api.h"
 
 #include <deque>
 #include <functional>

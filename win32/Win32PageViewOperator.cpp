@@ -1,6 +1,5 @@
 // CWin32PageView: what the operator does with the controls goes to the
 // page, on the UI dispatcher, in the order it was done.
-#include <commctrl.h>
 
 #include <algorithm>
 #include <memory>
@@ -93,11 +92,11 @@ INT_PTR CWin32PageView::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
 }
 
 void CWin32PageView::OnCommand(int nId, int nCode, HWND hControl) {
-    if (hControl == nullptr || nId == IDOK || nId == IDCANCEL) {
+    if (hControl == nullptr || nId == framework::IDOK || nId == framework::IDCANCEL) {
         // Enter and Escape, from the dialog manager (a menu or accelerator
         // has no control either; there are none).
-        if (nId == IDOK) PressEnter();
-        if (nId == IDCANCEL) PressEscape();
+        if (nId == framework::IDOK) PressEnter();
+        if (nId == framework::IDCANCEL) PressEscape();
         return;
     }
     CItem* pItem = FindItem(hControl);

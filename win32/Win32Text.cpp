@@ -1,6 +1,6 @@
 #include "win32/Win32Text.h"
 
-#include <windows.h>
+#include "win32/Win32Api.h"
 
 #include "platform/Text.h"
 

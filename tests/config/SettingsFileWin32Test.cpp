@@ -2,8 +2,6 @@
 // MoveFileExW, the owner-only access list, the files Windows protects, and
 // that a file saved on either system loads the same on both.
 #include <gtest/gtest.h>
-#include <windows.h>
-#include <aclapi.h>
 
 #include <string>
 #include <vector>
@@ -12,6 +10,10 @@
 #include "TempFolder.h"
 #include "config/SettingsFile.h"
 #include "framework/MessageBox.h"
+// After the framework's headers: windows.h defines IDOK and MessageBox as
+// macros, which would rename the framework's own names.
+#include <windows.h>
+#include <aclapi.h>
 
 namespace {
 

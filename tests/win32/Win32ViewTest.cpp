@@ -3,8 +3,7 @@
 // controls in step both ways, message boxes of any thread on the window's
 // thread, logs that keep the page's lines, and a screenshot of each tab.
 #include <gtest/gtest.h>
-#include <windows.h>
-#include <commctrl.h>
+#include "win32/Win32Api.h"
 
 #include <atomic>
 #include <chrono>
@@ -152,8 +151,10 @@ TEST_F(Win32Window, EveryControlSitsWhereItsTemplateSaysInDialogUnits) {
             EXPECT_EQ(actual.left, expected.left) << "control " << ctrl.nId;
             EXPECT_EQ(actual.top, expected.top) << "control " << ctrl.nId;
             EXPECT_EQ(actual.right, expected.right) << "control " << ctrl.nId;
-            if (ctrl.eKind != EControlKind::DropList)  // the system sizes a closed list itself
+            // The system sizes a closed drop-down list itself.
+            if (ctrl.eKind != EControlKind::DropList) {
                 EXPECT_EQ(actual.bottom, expected.bottom) << "control " << ctrl.nId;
+            }
         }
         // A page fits inside its tab control.
         if (pPage != &main) {
@@ -184,7 +185,7 @@ TEST_F(Win32Window, PageAndControlsStayInStepBothWays) {
     }));
     ASSERT_TRUE(PumpUntil([&] {
         return (::SendMessageW(view.ControlWindow(res::IDC_IRC_AUTH), BM_GETCHECK, 0, 0) ==
-                BST_CHECKED) != bAuthBefore;
+                framework::BST_CHECKED) != bAuthBefore;
     }));
     EXPECT_EQ(::IsWindowEnabled(view.ControlWindow(res::IDC_IRC_NETWORK)) != FALSE, !bAuthBefore);
     // Tabs: choosing one shows its page alone.
@@ -225,7 +226,7 @@ TEST_F(Win32Window, MessageBoxOfAWorkerShowsOnTheWindowThread) {
 }
 
 TEST_F(Win32Window, EscapeNeverClosesAndTheCloseBoxEndsTheRun) {
-    ::SendMessageW(m_pWindow->Window(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ::SendMessageW(m_pWindow->Window(), WM_COMMAND, MAKEWPARAM(framework::IDCANCEL, BN_CLICKED), 0);
     Pump();
     EXPECT_FALSE(m_pApp->MainDlg()->IsEnded());
     ::SendMessageW(m_pWindow->Window(), WM_CLOSE, 0, 0);
