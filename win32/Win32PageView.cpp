@@ -1,5 +1,6 @@
 #include "win32/Win32PageView.h"
 
+#include <uxtheme.h>
 
 #include <algorithm>
 #include <utility>
@@ -86,6 +87,12 @@ void CWin32PageView::Build(HWND hParent) {
     if (hParent != nullptr) {
         ::SetWindowPos(m_hWnd, HWND_TOP, initial.nX, initial.nY, 0, 0,
                        SWP_NOSIZE | SWP_NOACTIVATE);
+        // A page on a tab is drawn on the tab's own background, as the
+        // system's property pages are.
+        wchar_t szClass[64] = {};
+        ::GetClassNameW(hParent, szClass, 64);
+        if (std::wstring(szClass) == WC_TABCONTROLW)
+            ::EnableThemeDialogTexture(m_hWnd, ETDT_ENABLETAB);
     }
     ::SetWindowTextW(m_hWnd, ToDisplayText(initial.strTitle, false).c_str());
     for (framework::CPage* pChild : initial.children) AddChild(pChild, pChild->HostId());

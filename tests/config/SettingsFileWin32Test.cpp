@@ -15,6 +15,8 @@
 #include <windows.h>
 #include <aclapi.h>
 
+#include "support/Wine.h"
+
 namespace {
 
 using config::CSettingsValues;
@@ -75,6 +77,7 @@ TEST_F(SettingsFileWin32, LineEndsOfEitherSystemLoadTheSame) {
 }
 
 TEST_F(SettingsFileWin32, SavedFileIsForItsOwnerOnly) {
+    FR_SKIP_UNDER_WINE("access lists are made up from the Linux mode bits");
     ASSERT_TRUE(SaveSettingsFile(File(), Custom(), &m_sink));
     PACL pDacl = nullptr;
     PSECURITY_DESCRIPTOR pSd = nullptr;

@@ -143,8 +143,12 @@ TEST_F(Win32Window, EveryControlSitsWhereItsTemplateSaysInDialogUnits) {
             if (ctrl.nId == framework::IDC_STATIC) continue;
             HWND hCtrl = pView->ControlWindow(ctrl.nId);
             ASSERT_NE(hCtrl, nullptr) << ctrl.nId;
-            RECT expected{ctrl.x, ctrl.y, ctrl.x + ctrl.cx, ctrl.y + framework::ClosedHeight(ctrl)};
-            ::MapDialogRect(hDlg, &expected);
+            // The system maps the position and the size each on its own.
+            RECT pos{ctrl.x, ctrl.y, 0, 0};
+            RECT size{0, 0, ctrl.cx, framework::ClosedHeight(ctrl)};
+            ::MapDialogRect(hDlg, &pos);
+            ::MapDialogRect(hDlg, &size);
+            const RECT expected{pos.left, pos.top, pos.left + size.right, pos.top + size.bottom};
             RECT actual{};
             ::GetWindowRect(hCtrl, &actual);
             ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&actual), 2);
@@ -238,7 +242,7 @@ TEST_F(Win32Window, EscapeNeverClosesAndTheCloseBoxEndsTheRun) {
 // to build-win/screenshots as BMP files (the script turns them into PNG).
 bool SaveWindowBitmap(HWND hWnd, const std::string& strPath) {
     RECT rc{};
-    ::GetWindowRect(hWnd, &rc);
+    ::GetClientRect(hWnd, &rc);
     const int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
     HDC hScreen = ::GetDC(nullptr);
     HDC hMem = ::CreateCompatibleDC(hScreen);
@@ -251,9 +255,16 @@ bool SaveWindowBitmap(HWND hWnd, const std::string& strPath) {
     void* pBits = nullptr;
     HBITMAP hBmp = ::CreateDIBSection(hScreen, &bi, DIB_RGB_COLORS, &pBits, nullptr, 0);
     HGDIOBJ hOld = ::SelectObject(hMem, hBmp);
-    // The window as it is on screen (with its child windows).
-    ::BitBlt(hMem, 0, 0, cx, cy, hScreen, rc.left, rc.top, SRCCOPY);
+    // The client area as drawn, with its child windows: their pixels are
+    // the top-level window's own (the title bar is the desktop's).
+    HDC hWindow = ::GetDC(hWnd);
+    ::BitBlt(hMem, 0, 0, cx, cy, hWindow, 0, 0, SRCCOPY);
+    ::ReleaseDC(hWnd, hWindow);
     ::GdiFlush();
+    // GDI leaves the fourth byte as it pleases; the file is opaque.
+    auto* pPixels = static_cast<uint32_t*>(pBits);
+    for (size_t n = 0; n < static_cast<size_t>(cx) * static_cast<size_t>(cy); ++n)
+        pPixels[n] |= 0xFF000000u;
     bool bOk = false;
     if (std::FILE* pFile = std::fopen(strPath.c_str(), "wb")) {
         const DWORD dwBits = static_cast<DWORD>(cx) * static_cast<DWORD>(cy) * 4;
