@@ -1,16 +1,12 @@
 #pragma once
 // Whether a Windows test runs under Wine rather than Windows: a few things
 // Windows does, Wine does not (yet); those tests say so and skip there.
-// On Linux FR_SKIP_UNDER_WINE does nothing.
+// On Linux FR_SKIP_UNDER_WINE does nothing. (No <windows.h> here: its
+// macros would rename the framework's IDOK and MessageBox.)
 #ifdef _WIN32
-#include <windows.h>
-
 namespace testsupport {
 
-inline bool RunningUnderWine() {
-    HMODULE hNtdll = ::GetModuleHandleW(L"ntdll.dll");
-    return hNtdll != nullptr && ::GetProcAddress(hNtdll, "wine_get_version") != nullptr;
-}
+bool RunningUnderWine();  // Wine.cpp, linked into every Windows test
 
 }  // namespace testsupport
 
