@@ -255,7 +255,11 @@ TEST_F(FragrelaydWithPeers, MeasuresItsMemoryWhileMonitoringSixtyFourPlayers) {
                 ElapsedMs(start));
     // Some seconds of polls and relayed events.
     const int nPolls = m_sim.StatusRequests() + 30;
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_sim.StatusRequests() >= nPolls; }, kLong));
+    // Under Wine every socket call is a round trip to Wine's server
+    // process, which a busy machine makes slow: more time, the same polls.
+    const auto pollTime = OnWindows() ? 3 * kLong : kLong;
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_sim.StatusRequests() >= nPolls; }, pollTime))
+        << m_sim.StatusRequests() << " of " << nPolls << " polls";
     std::printf("[ figure ] fragrelayd with 64 players: VmRSS %ld kB, VmHWM %ld kB\n",
                 StatusKb(m_daemon.Pid(), "VmRSS"), StatusKb(m_daemon.Pid(), "VmHWM"));
     StopLikeQuit();
