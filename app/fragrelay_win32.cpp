@@ -64,6 +64,13 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
         win32view::CWin32MainWindow window(*app.MainDlg(), host.Dispatcher(), hInstance,
                                            res::IDR_MAINFRAME);
         host.SetOwner(window.Window());
+        // Log-off and shut-down end the program as Quit does (the QUIT
+        // line, the settings saved), like SIGTERM on Linux; this is the
+        // GUI thread, which the dispatcher's work runs on.
+        window.View().SetOnEndSession([&app] {
+            CMainDlg* pMain = app.MainDlg();
+            if (pMain != nullptr && !pMain->IsEnded()) pMain->OnQuit();
+        });
         window.Show(nCmdShow);
         if (bBroadcast) host.Dispatcher().Post([&app] { app.MainDlg()->OnBroadcast(); });
         window.RunMessageLoop();

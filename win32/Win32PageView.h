@@ -51,6 +51,9 @@ public:
     void ApplyPendingChanges();
     // Runs when the page's run ends (EndDialog): the program's loop ends.
     void SetOnEnded(std::function<void(int)> fn) { m_fnEnded = std::move(fn); }
+    // Runs when the user logs off or Windows shuts down (the top-level
+    // window is told): the process ends once it returns.
+    void SetOnEndSession(std::function<void()> fn) { m_fnEndSession = std::move(fn); }
 
     // The operator, on the dispatcher: Enter, Escape and the close box
     // reach the page that holds the focus (or this one).
@@ -106,6 +109,7 @@ private:
     std::map<int, size_t> m_index;
     std::map<const framework::CPage*, std::unique_ptr<CWin32PageView>> m_children;
     std::function<void(int)> m_fnEnded;
+    std::function<void()> m_fnEndSession;
     bool m_bApplying = false;  // control notifications now come from the page
     // Tells posted work whether this view still exists (GUI thread only).
     std::shared_ptr<bool> m_pAlive = std::make_shared<bool>(true);

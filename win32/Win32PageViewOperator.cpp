@@ -86,6 +86,9 @@ INT_PTR CWin32PageView::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE:
             RequestClose();
             return TRUE;
+        case WM_ENDSESSION:
+            if (wParam != FALSE && m_fnEndSession) m_fnEndSession();
+            return TRUE;
         default:
             return FALSE;
     }

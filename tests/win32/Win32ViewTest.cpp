@@ -229,6 +229,26 @@ TEST_F(Win32Window, MessageBoxOfAWorkerShowsOnTheWindowThread) {
     EXPECT_EQ(Boxes()[0].dwThread, ::GetCurrentThreadId());
 }
 
+TEST_F(Win32Window, EnterReachesThePageThatHoldsTheFocus) {
+    CIrcDlg& irc = *m_pApp->MainDlg()->IrcPage();
+    HWND hInput = Tab(CMainDlg::kTabIrc).ControlWindow(res::IDC_IRC_INPUT);
+    ::SetFocus(hInput);
+    ::SetWindowTextW(hInput, L"hello channel");
+    ASSERT_TRUE(PumpUntil([&] { return irc.GetItemText(res::IDC_IRC_INPUT) == "hello channel"; }));
+    // What the dialog manager sends the window for Enter.
+    ::SendMessageW(m_pWindow->Window(), WM_COMMAND, MAKEWPARAM(framework::IDOK, BN_CLICKED), 0);
+    ASSERT_TRUE(PumpUntil([&] {
+        const std::string strLog = irc.GetItemText(res::IDC_IRC_LOG);
+        return strLog.find("> hello channel") != std::string::npos;
+    })) << irc.GetItemText(res::IDC_IRC_LOG);
+    ASSERT_TRUE(PumpUntil([&] { return TextOf(hInput).empty(); }));
+    // Enter with the focus on the main window's own controls closes nothing.
+    ::SetFocus(m_pWindow->View().ControlWindow(res::IDC_MAIN_TAB));
+    ::SendMessageW(m_pWindow->Window(), WM_COMMAND, MAKEWPARAM(framework::IDOK, BN_CLICKED), 0);
+    Pump();
+    EXPECT_FALSE(m_pApp->MainDlg()->IsEnded());
+}
+
 TEST_F(Win32Window, EscapeNeverClosesAndTheCloseBoxEndsTheRun) {
     ::SendMessageW(m_pWindow->Window(), WM_COMMAND, MAKEWPARAM(framework::IDCANCEL, BN_CLICKED), 0);
     Pump();
