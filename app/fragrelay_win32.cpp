@@ -3,6 +3,7 @@
 // run on the GUI thread through the dispatcher, and message boxes of any
 // thread show on the window's thread.
 #include "win32/Win32Api.h"
+// After the Windows headers, which it needs.
 #include <shellapi.h>
 
 #include <string>
@@ -38,10 +39,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
             return 0;
         }
         if (strArg == L"--version") {
-            const std::wstring strVersion =
-                win32view::ToDisplayText(res::LoadResString(res::IDS_APPNAME) + " " +
-                                             res::LoadResString(res::IDS_VERSION),
-                                         false);
+            const std::wstring strVersion = win32view::ToDisplayText(
+                res::LoadResString(res::IDS_APPNAME) + " " + res::LoadResString(res::IDS_VERSION),
+                false);
             ::MessageBoxW(nullptr, strVersion.c_str(), L"fragrelay", MB_OK | MB_ICONINFORMATION);
             ::LocalFree(ppArgs);
             return 0;

@@ -103,7 +103,8 @@ bool CFileReader::Open(const std::string& strPath) {
 int CFileReader::Read(char* pBuf, size_t nCap) {
     if (m_nHandle < 0) return -1;
     for (;;) {
-        const ssize_t n = ::read(static_cast<int>(m_nHandle), pBuf, std::min<size_t>(nCap, INT_MAX));
+        const ssize_t n =
+            ::read(static_cast<int>(m_nHandle), pBuf, std::min<size_t>(nCap, INT_MAX));
         if (n < 0 && errno == EINTR) continue;
         return n < 0 ? -1 : static_cast<int>(n);
     }

@@ -21,8 +21,8 @@ std::wstring Wide(const std::string& strUtf8) {
                                         static_cast<int>(strUtf8.size()), nullptr, 0);
     if (n <= 0) return {};
     std::wstring str(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, strUtf8.data(), static_cast<int>(strUtf8.size()),
-                          str.data(), n);
+    ::MultiByteToWideChar(CP_UTF8, 0, strUtf8.data(), static_cast<int>(strUtf8.size()), str.data(),
+                          n);
     return str;
 }
 
@@ -59,7 +59,8 @@ std::wstring TargetPath(const std::wstring& strPath) {
 bool MayReplace(const std::wstring& strTarget) {
     const DWORD dwAttr = ::GetFileAttributesW(strTarget.c_str());
     if (dwAttr == INVALID_FILE_ATTRIBUTES) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
-    if ((dwAttr & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DEVICE)) != 0)
+    if ((dwAttr & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DEVICE)) !=
+        0)
         return false;
     return static_cast<bool>(OpenExisting(strTarget, GENERIC_WRITE));
 }
@@ -90,7 +91,8 @@ bool OwnerOnlySecurity(std::vector<unsigned char>& user, std::vector<unsigned ch
 bool WriteAll(HANDLE hFile, const std::string& strText) {
     size_t nDone = 0;
     while (nDone < strText.size()) {
-        const DWORD dwChunk = static_cast<DWORD>(std::min<size_t>(strText.size() - nDone, 1u << 30));
+        const DWORD dwChunk =
+            static_cast<DWORD>(std::min<size_t>(strText.size() - nDone, 1u << 30));
         DWORD dwWritten = 0;
         if (!::WriteFile(hFile, strText.data() + nDone, dwChunk, &dwWritten, nullptr) ||
             dwWritten == 0)
@@ -116,9 +118,8 @@ bool WriteReplacing(const std::wstring& strTarget, const std::string& strText) {
     std::wstring strTemp;
     HANDLE hFile = INVALID_HANDLE_VALUE;
     for (unsigned n = 0; n < 100 && hFile == INVALID_HANDLE_VALUE; ++n) {
-        strTemp = strFolder + L"." + strBase + L"." +
-                  std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                  std::to_wstring(::GetTickCount() + n);
+        strTemp = strFolder + L"." + strBase + L"." + std::to_wstring(::GetCurrentProcessId()) +
+                  L"-" + std::to_wstring(::GetTickCount() + n);
         hFile = ::CreateFileW(strTemp.c_str(), GENERIC_WRITE, 0, &sa, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
         if (hFile == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;

@@ -44,7 +44,8 @@ std::vector<uint8_t> ImageBytes(const res::CIconImage& image) {
         std::vector<uint8_t> row(static_cast<size_t>(nMaskRow), 0);
         for (int x = 0; x < image.nWidth; ++x) {
             const uint32_t argb = image.pixels[static_cast<size_t>(y * image.nWidth + x)];
-            if ((argb >> 24) == 0) row[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
+            if ((argb >> 24) == 0)
+                row[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
         }
         out.insert(out.end(), row.begin(), row.end());
     }

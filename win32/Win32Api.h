@@ -5,6 +5,7 @@
 // BST_UNCHECKED, which the framework defines with the system's values.
 // Include it instead of <windows.h> wherever framework headers are used.
 #include <windows.h>
+// After windows.h, which it needs.
 #include <commctrl.h>
 
 #undef MessageBox

@@ -15,9 +15,9 @@ CWin32MainWindow::CWin32MainWindow(framework::CPage& mainPage, framework::CDispa
     m_hBigIcon = static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(nIconId), IMAGE_ICON,
                                                  ::GetSystemMetrics(SM_CXICON),
                                                  ::GetSystemMetrics(SM_CYICON), 0));
-    m_hSmallIcon = static_cast<HICON>(
-        ::LoadImageW(hInstance, MAKEINTRESOURCEW(nIconId), IMAGE_ICON,
-                     ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
+    m_hSmallIcon = static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(nIconId), IMAGE_ICON,
+                                                   ::GetSystemMetrics(SM_CXSMICON),
+                                                   ::GetSystemMetrics(SM_CYSMICON), 0));
     if (m_hBigIcon != nullptr)
         ::SendMessageW(Window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hBigIcon));
     if (m_hSmallIcon != nullptr)

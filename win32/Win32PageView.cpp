@@ -85,8 +85,7 @@ void CWin32PageView::Build(HWND hParent) {
         if (m_items[n].hWnd != nullptr) ApplyState(m_items[n], initial.controls[n]);
     }
     if (hParent != nullptr) {
-        ::SetWindowPos(m_hWnd, HWND_TOP, initial.nX, initial.nY, 0, 0,
-                       SWP_NOSIZE | SWP_NOACTIVATE);
+        ::SetWindowPos(m_hWnd, HWND_TOP, initial.nX, initial.nY, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
         // A page on a tab is drawn on the tab's own background, as the
         // system's property pages are.
         wchar_t szClass[64] = {};
@@ -156,8 +155,10 @@ void CWin32PageView::ApplyState(CItem& item, const CControlState& st) {
         SetLimit(item, st.nLimit);
     }
     if (item.eKind == EControlKind::CheckBox) {
-        ::SendMessageW(item.hWnd, BM_SETCHECK,
-                       st.nCheck == framework::BST_CHECKED ? framework::BST_CHECKED : framework::BST_UNCHECKED, 0);
+        ::SendMessageW(
+            item.hWnd, BM_SETCHECK,
+            st.nCheck == framework::BST_CHECKED ? framework::BST_CHECKED : framework::BST_UNCHECKED,
+            0);
     }
 }
 
@@ -213,7 +214,8 @@ void CWin32PageView::ApplyChange(const CControlChange& change) {
             break;
         case EChange::Check:
             ::SendMessageW(item.hWnd, BM_SETCHECK,
-                           change.nValue == framework::BST_CHECKED ? framework::BST_CHECKED : framework::BST_UNCHECKED,
+                           change.nValue == framework::BST_CHECKED ? framework::BST_CHECKED
+                                                                   : framework::BST_UNCHECKED,
                            0);
             break;
         case EChange::CurSel:

@@ -30,8 +30,8 @@ public:
     // window when hParent is null, else a child page inside hParent) and its
     // child pages from the page's present state. The dispatcher and the page
     // must outlive the view (or the page's window be destroyed first).
-    CWin32PageView(framework::CPage& page, framework::CDispatcher& dispatcher,
-                   HINSTANCE hInstance, HWND hParent = nullptr);
+    CWin32PageView(framework::CPage& page, framework::CDispatcher& dispatcher, HINSTANCE hInstance,
+                   HWND hParent = nullptr);
     CWin32PageView(std::unique_ptr<CWin32PageLink> pLink, framework::CDispatcher& dispatcher,
                    HINSTANCE hInstance, HWND hParent);
     // GUI thread: destroys the child views and the window.
@@ -67,8 +67,8 @@ private:
         framework::EControlKind eKind = framework::EControlKind::Static;
         HWND hWnd = nullptr;
         int nLimit = 0;
-        int nPendingEdits = 0;          // typed texts not yet taken by the page
-        std::deque<size_t> lineChars;   // a log's lines, characters each with "\r\n"
+        int nPendingEdits = 0;         // typed texts not yet taken by the page
+        std::deque<size_t> lineChars;  // a log's lines, characters each with "\r\n"
     };
 
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam);

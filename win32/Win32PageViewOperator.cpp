@@ -151,15 +151,15 @@ void CWin32PageView::OnTyped(int nId) {
     ++pItem->nPendingEdits;
     const std::string strTyped = FromEditText(ControlText(pItem->hWnd));
     auto pResult = std::make_shared<std::string>();
-    PostToPage([nId, pResult, strTyped](CPage& page) { *pResult = page.TypeText(nId, strTyped); },
-               [nId, pResult](CWin32PageView& view) {
-                   // Posted behind the page's echo of this text (posted while
-                   // the page took it), so that the echo still counts as pending.
-                   auto* pTyped = new CTyped{nId, *pResult};
-                   if (!::PostMessageW(view.m_hWnd, WM_FR_AFTERTYPED, 0,
-                                       reinterpret_cast<LPARAM>(pTyped)))
-                       delete pTyped;
-               });
+    PostToPage(
+        [nId, pResult, strTyped](CPage& page) { *pResult = page.TypeText(nId, strTyped); },
+        [nId, pResult](CWin32PageView& view) {
+            // Posted behind the page's echo of this text (posted while
+            // the page took it), so that the echo still counts as pending.
+            auto* pTyped = new CTyped{nId, *pResult};
+            if (!::PostMessageW(view.m_hWnd, WM_FR_AFTERTYPED, 0, reinterpret_cast<LPARAM>(pTyped)))
+                delete pTyped;
+        });
 }
 
 void CWin32PageView::AfterTyped(int nId, const std::string& strResult) {

@@ -34,8 +34,8 @@ std::string WideToUtf8(std::wstring_view str) {
                                         nullptr, 0, nullptr, nullptr);
     std::string strUtf8(static_cast<size_t>(n > 0 ? n : 0), '\0');
     if (n > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, str.data(), static_cast<int>(str.size()),
-                              strUtf8.data(), n, nullptr, nullptr);
+        ::WideCharToMultiByte(CP_UTF8, 0, str.data(), static_cast<int>(str.size()), strUtf8.data(),
+                              n, nullptr, nullptr);
     return strUtf8;
 }
 

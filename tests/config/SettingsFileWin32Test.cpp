@@ -13,6 +13,7 @@
 // After the framework's headers: windows.h defines IDOK and MessageBox as
 // macros, which would rename the framework's own names.
 #include <windows.h>
+// After windows.h, which it needs.
 #include <aclapi.h>
 
 #include "support/Wine.h"
@@ -81,10 +82,10 @@ TEST_F(SettingsFileWin32, SavedFileIsForItsOwnerOnly) {
     ASSERT_TRUE(SaveSettingsFile(File(), Custom(), &m_sink));
     PACL pDacl = nullptr;
     PSECURITY_DESCRIPTOR pSd = nullptr;
-    ASSERT_EQ(::GetNamedSecurityInfoW(Wide(File()).c_str(), SE_FILE_OBJECT,
-                                      DACL_SECURITY_INFORMATION, nullptr, nullptr, &pDacl, nullptr,
-                                      &pSd),
-              static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_EQ(
+        ::GetNamedSecurityInfoW(Wide(File()).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                nullptr, nullptr, &pDacl, nullptr, &pSd),
+        static_cast<DWORD>(ERROR_SUCCESS));
     ASSERT_NE(pDacl, nullptr);
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD dwRevision = 0;

@@ -44,9 +44,15 @@ public:
     CTempFolder(const CTempFolder&) = delete;
     CTempFolder& operator=(const CTempFolder&) = delete;
 
-    bool IsValid() const { return !m_strPath.empty(); }
-    const std::string& Path() const { return m_strPath; }
-    std::string operator/(const std::string& strName) const { return m_strPath + "/" + strName; }
+    bool IsValid() const {
+        return !m_strPath.empty();
+    }
+    const std::string& Path() const {
+        return m_strPath;
+    }
+    std::string operator/(const std::string& strName) const {
+        return m_strPath + "/" + strName;
+    }
 
     // The names in the folder, sorted.
     std::vector<std::string> Names() const {

@@ -186,8 +186,8 @@ protected:
         const auto start = std::chrono::steady_clock::now();
         m_daemon.Signal(OnWindows() ? SIGINT : SIGTERM);
         EXPECT_EQ(m_daemon.Wait(kLong), 0) << m_daemon.Output();
-        std::printf("[ figure ] fragrelayd: %s to exit %ld ms\n", OnWindows() ? "SIGINT" : "SIGTERM",
-                    ElapsedMs(start));
+        std::printf("[ figure ] fragrelayd: %s to exit %ld ms\n",
+                    OnWindows() ? "SIGINT" : "SIGTERM", ElapsedMs(start));
         EXPECT_TRUE(m_alice.WaitFor(" QUIT :\"v1.3 BETA /// Battlefield 1942 to IRC relay"))
             << testing::PrintToString(m_alice.Lines());
         EXPECT_EQ(testsupport::ReadWholeFile(SettingsPath()),

@@ -43,7 +43,10 @@ TEST(Win32Text, CodePageAndControlBytes) {
     } kRows[] = {
         {"plain", "abc", L"abc", L"abc"},
         {"code page", "caf\xE9 \x80", L"caf\u00E9 \u20AC", L"caf\u00E9 \u20AC"},
-        {"colour byte", "\x03" "04x", L"\uFFFD04x", L"\u240304x"},
+        {"colour byte",
+         "\x03"
+         "04x",
+         L"\uFFFD04x", L"\u240304x"},
         {"line feed", "a\nb", L"a\uFFFDb", L"a\u240Ab"},
         {"delete", "a\x7F", L"a\uFFFD", L"a\u2421"},
     };
@@ -74,9 +77,9 @@ protected:
         options.strUpdateHost.clear();
         m_pApp = std::make_unique<CBotApp>(m_pHost->Dispatcher(), platform::SystemClock(), options);
         ASSERT_TRUE(m_pApp->InitInstance(*m_pHost));
-        m_pWindow = std::make_unique<CWin32MainWindow>(
-            *m_pApp->MainDlg(), m_pHost->Dispatcher(), ::GetModuleHandleW(nullptr),
-            res::IDR_MAINFRAME);
+        m_pWindow =
+            std::make_unique<CWin32MainWindow>(*m_pApp->MainDlg(), m_pHost->Dispatcher(),
+                                               ::GetModuleHandleW(nullptr), res::IDR_MAINFRAME);
         m_pHost->SetOwner(m_pWindow->Window());
         m_pWindow->Show();
         Boxes().clear();
@@ -128,7 +131,8 @@ protected:
 
 TEST_F(Win32Window, EveryControlSitsWhereItsTemplateSaysInDialogUnits) {
     CMainDlg& main = *m_pApp->MainDlg();
-    std::vector<std::pair<framework::CPage*, CWin32PageView*>> pages = {{&main, &m_pWindow->View()}};
+    std::vector<std::pair<framework::CPage*, CWin32PageView*>> pages = {
+        {&main, &m_pWindow->View()}};
     for (int n = 0; n < CMainDlg::kTabCount; ++n)
         pages.push_back({main.m_tabCtrl.GetItemParam(n), &Tab(n)});
     for (const auto& [pPage, pView] : pages) {
@@ -177,7 +181,8 @@ TEST_F(Win32Window, PageAndControlsStayInStepBothWays) {
     CWin32PageView& view = Tab(CMainDlg::kTabIrc);
     // Page to control, with a byte of the code page.
     irc.SetItemText(res::IDC_IRC_NICK, "J\xE9r\xF4me");
-    ASSERT_TRUE(PumpUntil([&] { return TextOf(view.ControlWindow(res::IDC_IRC_NICK)) == L"J\u00E9r\u00F4me"; }));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return TextOf(view.ControlWindow(res::IDC_IRC_NICK)) == L"J\u00E9r\u00F4me"; }));
     // The operator types: the page holds it as Windows-1252.
     ::SetWindowTextW(view.ControlWindow(res::IDC_IRC_CHANNEL), L"#caf\u00E9");
     ASSERT_TRUE(PumpUntil([&] { return irc.GetItemText(res::IDC_IRC_CHANNEL) == "#caf\xE9"; }));
@@ -197,7 +202,8 @@ TEST_F(Win32Window, PageAndControlsStayInStepBothWays) {
     TabCtrl_SetCurSel(hTab, CMainDlg::kTabGame);
     NMHDR hdr{hTab, static_cast<UINT_PTR>(res::IDC_MAIN_TAB), static_cast<UINT>(TCN_SELCHANGE)};
     ::SendMessageW(m_pWindow->Window(), WM_NOTIFY, hdr.idFrom, reinterpret_cast<LPARAM>(&hdr));
-    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(Tab(CMainDlg::kTabGame).Window()) != FALSE; }));
+    ASSERT_TRUE(
+        PumpUntil([&] { return ::IsWindowVisible(Tab(CMainDlg::kTabGame).Window()) != FALSE; }));
     EXPECT_FALSE(::IsWindowVisible(view.Window()));
     EXPECT_EQ(m_pApp->MainDlg()->m_tabCtrl.GetCurSel(), CMainDlg::kTabGame);
 }
@@ -316,8 +322,8 @@ TEST_F(Win32Window, ScreenshotOfEachTab) {
         ::RedrawWindow(m_pWindow->Window(), nullptr, nullptr,
                        RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         Pump();
-        const std::string strPath =
-            std::string(FR_SCREENSHOT_DIR) + "/win32-tab" + std::to_string(n) + "-" + kNames[n] + ".bmp";
+        const std::string strPath = std::string(FR_SCREENSHOT_DIR) + "/win32-tab" +
+                                    std::to_string(n) + "-" + kNames[n] + ".bmp";
         EXPECT_TRUE(SaveWindowBitmap(m_pWindow->Window(), strPath)) << strPath;
     }
 }
