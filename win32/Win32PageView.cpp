@@ -21,6 +21,17 @@ namespace {
 constexpr int kDefaultEditLimit = 30000;
 constexpr wchar_t kPasswordChar = 0x25CF;
 
+// The framework places child pages in pixels of a 96 dots-per-inch screen,
+// where the dialog font and its units are sized: on a screen with more
+// dots the font, and so every control, is larger, and the page's place
+// grows with it.
+int ScaledToScreen(HWND hWnd, int nPixels) {
+    HDC hdc = ::GetDC(hWnd);
+    const int nDpi = hdc != nullptr ? ::GetDeviceCaps(hdc, LOGPIXELSY) : 96;
+    if (hdc != nullptr) ::ReleaseDC(hWnd, hdc);
+    return ::MulDiv(nPixels, nDpi > 0 ? nDpi : 96, 96);
+}
+
 std::wstring WindowText(HWND hWnd) {
     const int n = ::GetWindowTextLengthW(hWnd);
     std::wstring str(static_cast<size_t>(std::max(n, 0)) + 1, L'\0');
@@ -85,7 +96,8 @@ void CWin32PageView::Build(HWND hParent) {
         if (m_items[n].hWnd != nullptr) ApplyState(m_items[n], initial.controls[n]);
     }
     if (hParent != nullptr) {
-        ::SetWindowPos(m_hWnd, HWND_TOP, initial.nX, initial.nY, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+        ::SetWindowPos(m_hWnd, HWND_TOP, ScaledToScreen(m_hWnd, initial.nX),
+                       ScaledToScreen(m_hWnd, initial.nY), 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
         // A page on a tab is drawn on the tab's own background, as the
         // system's property pages are.
         wchar_t szClass[64] = {};
@@ -251,7 +263,8 @@ void CWin32PageView::ApplyPageChange(const CControlChange& change) {
             ::ShowWindow(m_hWnd, change.nValue != 0 ? SW_SHOWNA : SW_HIDE);
             break;
         case EChange::PageMoved:
-            ::SetWindowPos(m_hWnd, nullptr, change.nValue, change.nValue2, 0, 0,
+            ::SetWindowPos(m_hWnd, nullptr, ScaledToScreen(m_hWnd, change.nValue),
+                           ScaledToScreen(m_hWnd, change.nValue2), 0, 0,
                            SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
             break;
         case EChange::ChildCreated:
