@@ -15,6 +15,7 @@
 
 #include "config/TempFolder.h"
 #include "framework/Page.h"
+#include "res/Icon.h"
 #include "res/Resource.h"
 #include "ui/BotApp.h"
 #include "ui/GameDlg.h"
@@ -57,6 +58,44 @@ TEST(Win32Text, CodePageAndControlBytes) {
     }
     EXPECT_EQ(ToDisplayText("a\nb", true), L"a\r\nb");
     EXPECT_EQ(FromEditText(L"\u4E2D"), "?");  // not in the code page
+}
+
+// The icon resource the build wrote (rows from the bottom, blue first)
+// shows the same pixels as the icon every view draws.
+TEST(Win32Icon, ResourceHoldsTheProgramIconInBothSizes) {
+    for (const res::CIconImage& image : res::LoadIconImages(res::IDR_MAINFRAME)) {
+        SCOPED_TRACE(image.nWidth);
+        HICON hIcon = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
+                                                      MAKEINTRESOURCEW(res::IDR_MAINFRAME),
+                                                      IMAGE_ICON, image.nWidth, image.nHeight, 0));
+        ASSERT_NE(hIcon, nullptr);
+        ICONINFO info{};
+        ASSERT_TRUE(::GetIconInfo(hIcon, &info));
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = image.nWidth;
+        bi.bmiHeader.biHeight = -image.nHeight;  // top row first, as the image
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        std::vector<uint32_t> pixels(image.pixels.size());
+        HDC hdc = ::GetDC(nullptr);
+        const int nRows = ::GetDIBits(hdc, info.hbmColor, 0, static_cast<UINT>(image.nHeight),
+                                      pixels.data(), &bi, DIB_RGB_COLORS);
+        ::ReleaseDC(nullptr, hdc);
+        ::DeleteObject(info.hbmColor);
+        ::DeleteObject(info.hbmMask);
+        ::DestroyIcon(hIcon);
+        ASSERT_EQ(nRows, image.nHeight);
+        // Opaque pixels carry their colour as drawn (0x00RRGGBB in a DIB).
+        size_t nOpaque = 0, nSame = 0;
+        for (size_t n = 0; n < pixels.size(); ++n) {
+            if ((image.pixels[n] >> 24) != 0xFF) continue;
+            ++nOpaque;
+            if ((pixels[n] & 0xFFFFFF) == (image.pixels[n] & 0xFFFFFF)) ++nSame;
+        }
+        ASSERT_GT(nOpaque, pixels.size() / 2);
+        EXPECT_EQ(nSame, nOpaque);
+    }
 }
 
 // The real main window on the Win32 view, with its settings in a folder of
