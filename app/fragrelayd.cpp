@@ -2,20 +2,17 @@
 // from the working directory, starts as the Broadcast button does, prints
 // both logs on standard output and message boxes on standard error, and
 // ends on SIGTERM or SIGINT as the Quit button does.
-#include <pthread.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <memory>
 #include <string>
 
 #include "framework/Dispatcher.h"
+#include "platform/Console.h"
 #include "platform/Text.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
@@ -54,13 +51,6 @@ void PrintError(const std::string& strText) {
     std::fflush(stderr);
 }
 
-// Waits up to nMs for SIGTERM or SIGINT; the signal, or 0.
-int WaitForStopSignal(const sigset_t& signals, long nMs) {
-    timespec wait{nMs / 1000, (nMs % 1000) * 1000000L};
-    const int nSignal = sigtimedwait(&signals, nullptr, &wait);
-    return nSignal > 0 ? nSignal : 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -80,15 +70,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // The stop signals are taken by the main thread alone: blocked before
-    // any thread starts, so every thread inherits the mask. A reader that
-    // went away must not end the bot: output to it just fails.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    // The stop requests are taken by the main thread alone, before any
+    // thread starts. A reader that went away must not end the bot: output
+    // to it just fails.
+    platform::CatchStopRequests();
+    platform::PrepareConsoleOutput();
 
     ui::CConsoleOutput console(stdout, stderr);
     framework::CDispatcher dispatcher;  // its thread is the UI thread
@@ -117,11 +103,11 @@ int main(int argc, char** argv) {
     std::atomic<EStart> eStart{EStart::Running};
     dispatcher.Post(
         [&] { eStart = app.StartAsBroadcast() ? EStart::Started : EStart::NoneStarted; });
-    int nSignal = 0;
-    while (nSignal == 0 && eStart.load() != EStart::NoneStarted)
-        nSignal = WaitForStopSignal(signals, 200);
+    bool bStopRequested = false;
+    while (!bStopRequested && eStart.load() != EStart::NoneStarted)
+        bStopRequested = platform::WaitForStopRequest(200);
 
-    if (nSignal == 0) {
+    if (!bStopRequested) {
         PrintError("neither the IRC side nor the game side could be started");
         dispatcher.Invoke([&] { app.ExitInstance(); });
         pIrcLog.reset();
@@ -132,13 +118,13 @@ int main(int argc, char** argv) {
 
     const auto startWaitEnd = std::chrono::steady_clock::now() + kStartWaitOnStop;
     while (eStart.load() == EStart::Running && std::chrono::steady_clock::now() < startWaitEnd)
-        WaitForStopSignal(signals, 20);
+        platform::WaitForStopRequest(20);
     if (eStart.load() == EStart::Running) {
         // The UI thread is held by a connect that the network keeps waiting:
         // nothing was connected and nothing changed, so nothing to send or save.
         PrintError("stopped while still connecting; ending without saving");
         std::fflush(stdout);
-        _exit(0);
+        std::_Exit(0);
     }
 
     dispatcher.Invoke([&] {

@@ -1,7 +1,7 @@
 #pragma once
 // IPv4 sockets: the only place that talks to the operating system's network
-// calls. Every send uses MSG_NOSIGNAL, so a send on a closed connection is a
-// failed call, never a SIGPIPE.
+// calls (Socket.cpp on Linux, SocketWin32.cpp on Windows). A send on a
+// closed connection is a failed call, never a SIGPIPE.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,6 +9,16 @@
 namespace platform {
 
 class CStopSignal;
+
+// The system's handle of a socket: a descriptor on Linux, a SOCKET (which
+// starts Winsock on first use) on Windows.
+#ifdef _WIN32
+using NativeSocket = uintptr_t;
+inline constexpr NativeSocket kNoSocket = ~NativeSocket{0};
+#else
+using NativeSocket = int;
+inline constexpr NativeSocket kNoSocket = -1;
+#endif
 
 // Resolves a host name or a dotted IPv4 address to its first IPv4 address
 // (network byte order). A dotted address never touches the network.
@@ -38,8 +48,8 @@ public:
     static CSocket CreateUdp();
     static CSocket CreateTcp();
 
-    bool IsValid() const { return m_nFd >= 0; }
-    int Handle() const { return m_nFd; }
+    bool IsValid() const { return m_nFd != kNoSocket; }
+    NativeSocket Handle() const { return m_nFd; }
 
     // Port in host byte order, address in network byte order. Blocks until
     // the peer answers or the system gives up.
@@ -94,8 +104,8 @@ public:
     void Close();
 
 private:
-    CSocket(int nFd, bool bDatagram) : m_nFd(nFd), m_bDatagram(bDatagram) {}
-    int m_nFd = -1;
+    CSocket(NativeSocket nFd, bool bDatagram) : m_nFd(nFd), m_bDatagram(bDatagram) {}
+    NativeSocket m_nFd = kNoSocket;
     bool m_bDatagram = false;
 };
 

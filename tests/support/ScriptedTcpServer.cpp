@@ -1,7 +1,12 @@
 #include "support/ScriptedTcpServer.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#define poll WSAPoll
+#else
 #include <poll.h>
 #include <sys/socket.h>
+#endif
 
 #include "support/Wait.h"
 
@@ -85,8 +90,12 @@ bool CScriptedTcpServer::Send(int nConn, const std::string& strBytes) {
 
 void CScriptedTcpServer::Close(int nConn) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (nConn >= 0 && nConn < static_cast<int>(m_connections.size()))
+    if (nConn >= 0 && nConn < static_cast<int>(m_connections.size())) {
         m_connections[nConn]->m_socket.Shutdown();
+        // Ended now: not every system's poll reports a socket shut down
+        // from this side (Wine's does not).
+        m_connections[nConn]->m_bPeerClosed = true;
+    }
 }
 
 void CScriptedTcpServer::StopListening() {

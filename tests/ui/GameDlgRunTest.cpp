@@ -21,6 +21,7 @@
 #include "res/Resource.h"
 #include "support/RecordingIrcSession.h"
 #include "support/Wait.h"
+#include "support/Wine.h"
 #include "tools/bf42sim/SimServer.h"
 #include "ui/GameDlg.h"
 
@@ -227,6 +228,10 @@ TEST_F(GameDlgRunTest, FailuresReturnThePageToIdleWithTheirText) {
     m_sim.FallSilent(-1);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.pszName);
+#ifdef _WIN32
+        // Wine: select() does not see a refused UDP port; Windows does.
+        if (std::string(row.pszName) == "Refusal" && testsupport::RunningUnderWine()) continue;
+#endif
         m_game.TypeText(res::IDC_GAME_SERVER, row.strServer);
         m_game.TypeText(res::IDC_GAME_PORT, std::to_string(row.nPort));
         ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));

@@ -1,0 +1,31 @@
+# Which platform/ sources a build for this system compiles: files named
+# *Win32.cpp are Windows only, the POSIX ones (listed) everything else.
+set(FR_POSIX_ONLY_SOURCES
+  platform/Socket.cpp platform/FilePosix.cpp platform/ConsolePosix.cpp)
+
+function(fr_filter_platform_sources var)
+  set(kept)
+  foreach(src ${${var}})
+    file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${src})
+    if(WIN32)
+      list(FIND FR_POSIX_ONLY_SOURCES ${rel} posix)
+      if(posix GREATER -1)
+        continue()
+      endif()
+    elseif(rel MATCHES "Win32\\.cpp$")
+      continue()
+    endif()
+    list(APPEND kept ${src})
+  endforeach()
+  set(${var} ${kept} PARENT_SCOPE)
+endfunction()
+
+# The system libraries platform/ calls on Windows.
+function(fr_link_platform_libraries target)
+  if(WIN32)
+    target_link_libraries(${target} PUBLIC ws2_32 advapi32)
+    # Windows 10 is the oldest system the programs are made for.
+    target_compile_definitions(${target} PUBLIC _WIN32_WINNT=0x0A00 WINVER=0x0A00
+      WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
+  endif()
+endfunction()
