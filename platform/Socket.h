@@ -35,7 +35,8 @@ enum class WaitResult { Readable, TimedOut, Failed };
 
 // One IPv4 socket, owned: closed when destroyed. Move-only. Not shared
 // between threads, except that Shutdown may be called from another thread to
-// wake one blocked in Recv or WaitReadable.
+// wake one blocked in Recv or WaitReadable, and that one thread may write
+// with SendNow and WaitWritable while another receives.
 class CSocket {
 public:
     CSocket() = default;

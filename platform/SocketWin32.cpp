@@ -7,7 +7,10 @@
 //    failed receive, as ECONNREFUSED is on Linux;
 //  - a blocking receive is not woken by shutdown() alone: Shutdown cancels
 //    it too, and a receive after Shutdown sees the end of the stream;
-//  - a failed non-blocking connect shows in the except set of select().
+//  - a failed non-blocking connect shows in the except set of select();
+//  - send() has no flag for "don't wait": SendNow makes the socket
+//    non-blocking for its one call, and a blocking receive that another
+//    thread starts in that moment waits as a blocking one would.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 // winsock2.h first: windows.h would otherwise pull in the old winsock.h.
@@ -77,6 +80,35 @@ int SelectOne(SOCKET s, bool bRead, bool bWrite, int nMs, bool* pReadable, bool*
         if (pFailed) *pFailed = FD_ISSET(s, &exceptSet) != 0;
     }
     return rc;
+}
+
+// The rest of a blocking receive that found the socket non-blocking: waits
+// in slices (a Shutdown ends the next receive) until data, the end, an
+// error, or the socket's receive time limit.
+int RecvAfterWait(SOCKET s, void* pBuf, int nCap, sockaddr_in* pFrom, int* pFromLen) {
+    constexpr int kSliceMs = 50;
+    DWORD dwLimitMs = 0;  // 0: no limit, as SO_RCVTIMEO says
+    int nOptLen = sizeof dwLimitMs;
+    ::getsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&dwLimitMs), &nOptLen);
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(dwLimitMs);
+    for (;;) {
+        int nWaitMs = kSliceMs;
+        if (dwLimitMs != 0) {
+            const auto nLeft =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+            if (nLeft <= 0) {
+                ::WSASetLastError(WSAETIMEDOUT);
+                return SOCKET_ERROR;
+            }
+            nWaitMs = static_cast<int>(std::min<long long>(nLeft, kSliceMs));
+        }
+        if (SelectOne(s, true, false, nWaitMs, nullptr, nullptr, nullptr) < 0) return SOCKET_ERROR;
+        *pFromLen = sizeof *pFrom;
+        const int n = ::recvfrom(s, static_cast<char*>(pBuf), nCap, 0,
+                                 reinterpret_cast<sockaddr*>(pFrom), pFromLen);
+        if (n != SOCKET_ERROR || ::WSAGetLastError() != WSAEWOULDBLOCK) return n;
+    }
 }
 
 }  // namespace
@@ -221,6 +253,16 @@ int CSocket::Send(const void* pData, size_t nLen) {
     return n == SOCKET_ERROR ? -1 : n;
 }
 
+int CSocket::SendNow(const void* pData, size_t nLen) {
+    if (!IsValid() || !SetBlocking(m_nFd, false)) return -1;
+    const int nChunk = static_cast<int>(std::min<size_t>(nLen, 0x7FFFFFFF));
+    const int n = ::send(m_nFd, static_cast<const char*>(pData), nChunk, 0);
+    const int nError = n == SOCKET_ERROR ? ::WSAGetLastError() : 0;
+    SetBlocking(m_nFd, true);
+    if (n == SOCKET_ERROR) return nError == WSAEWOULDBLOCK ? 0 : -1;
+    return n;
+}
+
 int CSocket::SendTo(const void* pData, size_t nLen, uint32_t nAddr, uint16_t nPort) {
     if (!IsValid()) return -1;
     sockaddr_in sa = MakeAddress(nAddr, nPort);
@@ -242,6 +284,12 @@ int CSocket::RecvFrom(void* pBuf, size_t nCap, uint32_t* pAddr, uint16_t* pPort,
     const int nCapInt = static_cast<int>(std::min<size_t>(nCap, 0x7FFFFFFF));
     int n = ::recvfrom(m_nFd, static_cast<char*>(pBuf), nCapInt, 0,
                        reinterpret_cast<sockaddr*>(&sa), &len);
+    if (n == SOCKET_ERROR && ::WSAGetLastError() == WSAEWOULDBLOCK) {
+        // Non-blocking only for a SendNow on another thread right now: wait
+        // as a blocking receive does, within the receive time limit if one
+        // is set, then take what came.
+        n = RecvAfterWait(m_nFd, pBuf, nCapInt, &sa, &len);
+    }
     if (n == SOCKET_ERROR) {
         switch (::WSAGetLastError()) {
             case WSAEMSGSIZE:
@@ -279,6 +327,20 @@ WaitResult CSocket::WaitReadable(int nTimeoutMs) const {
     if (rc < 0) return WaitResult::Failed;
     if (rc == 0) return WaitResult::TimedOut;
     return WaitResult::Readable;  // data, the end, or a pending error: recv returns at once
+}
+
+bool CSocket::WaitWritable(int nTimeoutMs) const {
+    if (!IsValid()) return true;  // the send then fails at once
+    const int rc =
+        SelectOne(m_nFd, false, true, nTimeoutMs < 0 ? 0 : nTimeoutMs, nullptr, nullptr, nullptr);
+    // An error counts as ready: the next send reports it.
+    return rc != 0;
+}
+
+bool CSocket::SetSendBuffer(int nBytes) {
+    if (!IsValid() || nBytes <= 0) return false;
+    return ::setsockopt(m_nFd, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&nBytes),
+                        sizeof nBytes) == 0;
 }
 
 void CSocket::Shutdown() {

@@ -23,7 +23,8 @@ CScriptedTcpServer::CScriptedTcpServer(EReading eReading) : m_eReading(eReading)
         // Set before listening, so that accepted connections start with it
         // and the window they offer stays small.
         const int nBytes = 2048;
-        ::setsockopt(m_listener.Handle(), SOL_SOCKET, SO_RCVBUF, &nBytes, sizeof nBytes);
+        ::setsockopt(m_listener.Handle(), SOL_SOCKET, SO_RCVBUF,
+                     reinterpret_cast<const char*>(&nBytes), sizeof nBytes);
     }
     if (m_listener.IsValid() && m_listener.Bind(platform::LoopbackAddress(), 0) &&
         m_listener.Listen()) {
