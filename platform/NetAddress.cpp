@@ -118,7 +118,8 @@ std::string IPv6Text(const std::array<uint8_t, 16>& bytes) {
     if (std::equal(std::begin(kMapped), std::end(kMapped), bytes.begin()))
         return "::ffff:" + IPv4Text(bytes.data() + 12);
     unsigned groups[8];
-    for (size_t n = 0; n < 8; ++n) groups[n] = static_cast<unsigned>(bytes[2 * n] << 8 | bytes[2 * n + 1]);
+    for (size_t n = 0; n < 8; ++n)
+        groups[n] = static_cast<unsigned>(bytes[2 * n] << 8 | bytes[2 * n + 1]);
     // The longest run of two or more zero groups (the first of equals) becomes "::".
     int nRunStart = -1, nRunLen = 0;
     for (int n = 0; n < 8;) {

@@ -25,8 +25,7 @@ public:
     static CNetAddress FromIPv6(const std::array<uint8_t, 16>& bytes, uint16_t nPort = 0,
                                 uint32_t nScopeId = 0);
     // 127.0.0.1 or ::1.
-    static CNetAddress Loopback(EAddressFamily eFamily = EAddressFamily::IPv4,
-                                uint16_t nPort = 0);
+    static CNetAddress Loopback(EAddressFamily eFamily = EAddressFamily::IPv4, uint16_t nPort = 0);
 
     // Reads a literal address, with or without a port: "1.2.3.4",
     // "1.2.3.4:80", "::1", "[::1]", "[::1]:6667". IPv4 is four decimal

@@ -125,9 +125,10 @@ enum class EConnectResult { Connected, NoSocket, Failed };
 // each one's family, each within nTimeoutMs, until one connects; pStop ends
 // the attempts. fnBeforeConnect (if given) gets each socket before its
 // connect, with the address it goes to: to set its options, or to publish
-// it so that another thread can Shutdown it. On Connected, *ppSocket holds the connected socket; else it
-// is null. NoSocket: no socket could be made for any of them (or none
-// given); Failed: none connected, or pStop ended the attempts. Called by the thread that will own the connection.
+// it so that another thread can Shutdown it. On Connected, *ppSocket holds
+// the connected socket; else it is null. NoSocket: no socket could be made
+// for any of them (or none given); Failed: none connected, or pStop ended
+// the attempts. Called by the thread that will own the connection.
 EConnectResult ConnectInTurn(
     const std::vector<CNetAddress>& vAddrs, int nTimeoutMs, const CStopSignal* pStop,
     const std::function<void(const std::shared_ptr<CSocket>&, const CNetAddress&)>& fnBeforeConnect,

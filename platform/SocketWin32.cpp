@@ -18,8 +18,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <chrono>
+#include <cstring>
 #include <utility>
 
 #include "platform/Clock.h"

@@ -43,7 +43,7 @@ TEST(NetAddressText, ReadsEveryLiteralFormAndWritesItBack) {
         const char* pszText;
         EAddressFamily eFamily;
         uint16_t nPort;
-        const char* pszWritten;  // Text()
+        const char* pszWritten;   // Text()
         const char* pszWithPort;  // TextWithPort()
     } kRows[] = {
         {"Dotted", "1.2.3.4", kV4, 0, "1.2.3.4", "1.2.3.4:0"},
@@ -59,8 +59,7 @@ TEST(NetAddressText, ReadsEveryLiteralFormAndWritesItBack) {
         {"GapAtTheEnd", "fe80::", kV6, 0, "fe80::", "[fe80::]:0"},
         {"GapForOneGroupIsWrittenAsZero", "1:2:3:4:5:6:7::", kV6, 0, "1:2:3:4:5:6:7:0",
          "[1:2:3:4:5:6:7:0]:0"},
-        {"DottedTail", "64:ff9b::192.0.2.33", kV6, 0, "64:ff9b::c000:221",
-         "[64:ff9b::c000:221]:0"},
+        {"DottedTail", "64:ff9b::192.0.2.33", kV6, 0, "64:ff9b::c000:221", "[64:ff9b::c000:221]:0"},
         {"MappedIPv4", "::FFFF:10.0.0.1", kV6, 0, "::ffff:10.0.0.1", "[::ffff:10.0.0.1]:0"},
         // Without brackets the last group belongs to the address.
         {"BareIPv6TakesNoPort", "::1:80", kV6, 0, "::1:80", "[::1:80]:0"},

@@ -16,6 +16,6 @@ inline bool HasIpv6Loopback() {
 
 }  // namespace testsupport
 
-#define FR_SKIP_WITHOUT_IPV6()                                                   \
-    if (!testsupport::HasIpv6Loopback())                                         \
+#define FR_SKIP_WITHOUT_IPV6()           \
+    if (!testsupport::HasIpv6Loopback()) \
     GTEST_SKIP() << "::1 cannot be bound here (IPv6 is switched off)"
