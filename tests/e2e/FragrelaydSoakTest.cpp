@@ -28,6 +28,7 @@
 #include "config/TempFolder.h"
 #include "irc/CtcpLimiter.h"
 #include "irc/SendQueue.h"
+#include "platform/Text.h"
 #include "support/ChildProcess.h"
 #include "support/IrcTestClient.h"
 #include "support/NgircdServer.h"
@@ -245,7 +246,8 @@ protected:
     }
 
     // The game log's lines printed since the mark, as the game side
-    // announced them.
+    // announced them (printed in UTF-8; the channel has them in the code
+    // page).
     std::set<std::string> GameLinesSince(const CMark& mark) const {
         const std::string& strOut = m_daemon.Output();
         std::set<std::string> lines;
@@ -272,7 +274,7 @@ protected:
         if (m_relayed.size() <= mark.nRelayed) return -1;
         const std::set<std::string> announced = GameLinesSince(mark);
         for (size_t n = mark.nRelayed; n < m_relayed.size(); ++n) {
-            if (announced.count(Plain(m_relayed[n].strText)) != 0)
+            if (announced.count(platform::Cp1252ToUtf8(Plain(m_relayed[n].strText))) != 0)
                 return MsBetween(mark.at, m_relayed[n].at);
         }
         return -1;
