@@ -49,11 +49,14 @@ const std::string kNever = "\x01\x02never\x02\x01";
 
 constexpr int kPlayers = 64;
 constexpr int kRounds = 4;
-// Polls answered after the banner before the first sample counts: the
-// player table, the send queue and the allocator have reached their size.
+// Polls answered after the first relayed line before the first sample that
+// counts: the player table, the send queue and the allocator have reached
+// their size.
 constexpr int kWarmUpPolls = 100;
 // How long the game server stays away: many refused polls, well inside
-// what the monitor waits out before it starts a new run.
+// what a run waits out (500 refused receives half a second apart) before
+// it fails, so this is recovered within the run. A new run after the
+// back-off happens at the start, while the server is silent.
 constexpr auto kGameOutage = seconds(8);
 // A steady stretch at the end, sampled at each part, so that a slow growth
 // has time to show.
