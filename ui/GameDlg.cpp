@@ -287,7 +287,7 @@ void CGameDlg::OnPause() {
         m_gateMonitor.Release();
     }
     // Sent whether broadcasting or not; the channel send needs the channel.
-    if (m_pIrcDlg != nullptr) m_pIrcDlg->SendToChannelPaced(monitor::OneLine(strLine));
+    if (m_pIrcDlg != nullptr) m_pIrcDlg->SendToChannel(monitor::OneLine(strLine));
     AppendLog(strLine);
     SetItemText(res::IDC_GAME_PAUSE, LoadResString(bPause ? res::IDS_UNPAUSE : res::IDS_PAUSE));
     if (m_pIrcDlg != nullptr) m_pIrcDlg->m_nGameState = bPause ? 2 : 1;
