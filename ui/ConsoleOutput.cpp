@@ -88,6 +88,43 @@ std::string ConsoleText(std::string_view strText) {
     return platform::Cp1252ToUtf8(strSafe);
 }
 
+std::string ConsoleUtf8Text(std::string_view strText) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string strSafe;
+    strSafe.reserve(strText.size());
+    const auto escape = [&](unsigned char c) {
+        strSafe += "\\x";
+        strSafe += kHex[c >> 4];
+        strSafe += kHex[c & 0x0F];
+    };
+    for (size_t nAt = 0; nAt < strText.size();) {
+        const auto c = static_cast<unsigned char>(strText[nAt]);
+        const size_t nLen = c < 0x80             ? 1
+                            : (c & 0xE0) == 0xC0 ? 2
+                            : (c & 0xF0) == 0xE0 ? 3
+                            : (c & 0xF8) == 0xF0 ? 4
+                                                 : 0;
+        bool bWhole = nLen > 0 && nAt + nLen <= strText.size();
+        for (size_t n = 1; bWhole && n < nLen; ++n)
+            bWhole = (static_cast<unsigned char>(strText[nAt + n]) & 0xC0) == 0x80;
+        // C1 controls are U+0080 to U+009F: 0xC2 0x80 to 0xC2 0x9F.
+        const bool bControl = nLen == 1 ? (c < 0x20 || c == 0x7F)
+                                        : bWhole && nLen == 2 && c == 0xC2 &&
+                                              static_cast<unsigned char>(strText[nAt + 1]) < 0xA0;
+        if (!bWhole) {
+            escape(c);
+            ++nAt;
+        } else if (bControl) {
+            for (size_t n = 0; n < nLen; ++n) escape(static_cast<unsigned char>(strText[nAt + n]));
+            nAt += nLen;
+        } else {
+            strSafe.append(strText.substr(nAt, nLen));
+            nAt += nLen;
+        }
+    }
+    return strSafe;
+}
+
 std::string ConsoleLogText(std::string_view strPrefix, std::string_view strLine) {
     std::string strOut;
     size_t nAt = 0;
@@ -109,17 +146,25 @@ std::string ConsoleLogText(std::string_view strPrefix, std::string_view strLine)
 }
 
 void CConsoleOutput::PrintLog(std::string_view strPrefix, std::string_view strLine) {
-    const std::string strText = ConsoleLogText(strPrefix, strLine);
+    Print(m_pOut, ConsoleLogText(strPrefix, strLine));
+}
+
+void CConsoleOutput::PrintOut(std::string_view strLine) {
+    Print(m_pOut, std::string(strLine) + "\n");
+}
+
+void CConsoleOutput::PrintErr(std::string_view strLine) {
+    Print(m_pErr, std::string(strLine) + "\n");
+}
+
+void CConsoleOutput::Print(std::FILE* pStream, std::string_view strText) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    std::fwrite(strText.data(), 1, strText.size(), m_pOut);
-    std::fflush(m_pOut);
+    std::fwrite(strText.data(), 1, strText.size(), pStream);
+    std::fflush(pStream);
 }
 
 int CConsoleOutput::ShowMessage(const framework::CMessage& msg) {
-    const std::string strText = ConsoleLogText(ConsoleText(msg.strCaption) + ": ", msg.strText);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::fwrite(strText.data(), 1, strText.size(), m_pErr);
-    std::fflush(m_pErr);
+    Print(m_pErr, ConsoleLogText(ConsoleText(msg.strCaption) + ": ", msg.strText));
     return framework::IDOK;
 }
 

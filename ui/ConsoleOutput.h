@@ -35,6 +35,11 @@ namespace ui {
 // "\xNN". Line breaks too: the caller splits lines first. Pure.
 std::string ConsoleText(std::string_view strText);
 
+// UTF-8 text (a path, an argument) made safe the same way: control
+// characters (C0, DEL, C1) and bytes that are no UTF-8 are shown as
+// "\xNN", byte by byte. Pure.
+std::string ConsoleUtf8Text(std::string_view strText);
+
 // The printed form of one log line: prefix + line + "\n", as UTF-8 safe for
 // a terminal (ConsoleText; the prefix is the program's own UTF-8). A line
 // that holds line breaks becomes one printed line per part, each with the
@@ -49,11 +54,17 @@ public:
 
     // One log line, printed and flushed.
     void PrintLog(std::string_view strPrefix, std::string_view strLine);
+    // One line of the program's own, UTF-8 and already safe, + "\n", on the
+    // output or the error stream, flushed.
+    void PrintOut(std::string_view strLine);
+    void PrintErr(std::string_view strLine);
     // Caption + ": " + text + "\n" on the error stream, each line of a text
     // of several behind the caption; returns IDOK at once.
     int ShowMessage(const framework::CMessage& msg) override;
 
 private:
+    void Print(std::FILE* pStream, std::string_view strText);
+
     std::mutex m_mutex;  // one line at a time on either stream
     std::FILE* m_pOut;
     std::FILE* m_pErr;

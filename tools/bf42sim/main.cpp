@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "res/Version.h"
 #include "tools/bf42sim/SimCommandLine.h"
 #include "tools/bf42sim/SimServer.h"
 
@@ -33,6 +34,9 @@ int main(int argc, char** argv) {
     switch (ParseSimCommandLine(vArgs, &options, &strError)) {
         case CommandLineResult::Help:
             std::fputs(SimUsage().c_str(), stdout);
+            return 0;
+        case CommandLineResult::Version:
+            std::fputs(res::VersionText("bf42sim").c_str(), stdout);
             return 0;
         case CommandLineResult::Error:
             std::fprintf(stderr, "bf42sim: %s (see --help)\n", strError.c_str());

@@ -1,0 +1,50 @@
+#pragma once
+// What is at a path, and whether a file there could be read, replaced or
+// made: for the headless program's messages, which name the path and the
+// reason. Paths are the system's bytes; a relative one is taken from the
+// working directory. Error numbers are errno values. Any thread.
+#include <string>
+
+namespace platform {
+
+enum class EPathKind {
+    Absent,  // nothing there (a dangling link counts as absent)
+    File,    // a plain file, or a link to one
+    Folder,
+    Other,   // a FIFO, a device, a socket
+    Unknown  // the look failed for another reason: see nError
+};
+
+struct CPathInfo {
+    EPathKind eKind = EPathKind::Unknown;
+    int nError = 0;  // why the look failed (Unknown); else 0
+};
+
+// Follows links.
+CPathInfo InspectPath(const std::string& strPath);
+
+// 0 when the plain file at the path opens for reading (without blocking on
+// a FIFO); else the error number.
+int ReadError(const std::string& strPath);
+
+// 0 when a file at the path could be replaced by a new one made beside it
+// (the settings writer's way): its folder takes new files and an existing
+// file may be written. Else the error number: EROFS for a read-only file
+// system, EACCES for missing permission (also for a file that has no
+// write permission bit at all, which the writer treats as read-only).
+int ReplaceError(const std::string& strPath);
+
+// Makes a new file with the text, readable and writable by its owner only.
+// Never replaces anything: EEXIST when something is at the path already,
+// a dangling link included. 0 on success; else the error number, and no
+// file is left behind.
+int CreateNewFile(const std::string& strPath, const std::string& strText);
+
+// The path from the root: the working directory in front of a relative
+// one. Not resolved further (the file may not exist).
+std::string AbsolutePath(const std::string& strPath);
+
+// The system's words for an error number ("Permission denied").
+std::string ErrorText(int nError);
+
+}  // namespace platform
