@@ -54,6 +54,10 @@ bool PrintSideProblems(std::string_view strSide,
     return !problems.empty();
 }
 
+bool IsCaption(const framework::CPage& page, int nId, int nStringId) {
+    return page.GetItemText(nId) == res::LoadResString(nStringId);
+}
+
 }  // namespace
 
 bool ReadDaemonSettings(const std::string& strPath, config::CSettingsValues& values,
@@ -211,6 +215,7 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
         if (values.m_nTicketSecs > 0) {
             // The reporter reads it before each wait: no restart needed.
             pIrc->m_nTicketSecs.store(values.m_nTicketSecs);
+            pIrc->UpdateData(false);
             out.PrintErr(kNote +
                          std::string("the ticket interval applies from the next report on"));
         } else {
@@ -224,8 +229,10 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
 
     // Stop what starts again: the game side first, so that its closing line
     // reaches the channel before the IRC side goes (as Broadcast off does).
-    if (bGame && pGame->m_bMonitoring.load()) pGame->OnConnect();
-    if (bIrc && pIrc->m_bSessionActive.load()) pIrc->OnConnect();
+    // Each Connect button's caption says whether its side is wanted.
+    const bool bBroadcasting = !IsCaption(main, res::IDC_MAIN_BROADCAST, res::IDS_START_BROADCAST);
+    if (bGame && !IsCaption(*pGame, res::IDC_GAME_CONNECT, res::IDS_CONNECT)) pGame->OnConnect();
+    if (bIrc && !IsCaption(*pIrc, res::IDC_IRC_CONNECT, res::IDS_CONNECT)) pIrc->OnConnect();
     if (bIrc) config::ApplyIrcSettings(values, *pIrc);
     if (bGame) {
         config::ApplyGameSettings(values, *pGame);
@@ -235,16 +242,13 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
     pIrc->UpdateData(false);
     pGame->UpdateData(false);
     pColors->UpdateData(false);
-
-    // While broadcasting, the restarted sides join the broadcast again;
-    // otherwise Broadcast starts whatever does not run and switches it on
-    // when both sides do, as at the start.
-    if (main.GetItemText(res::IDC_MAIN_BROADCAST) == res::LoadResString(res::IDS_START_BROADCAST)) {
+    // The game's Connect waits for the stopped monitor to end. A side that
+    // refuses shows its message, as at the start.
+    if (bIrc) pIrc->OnConnect();
+    if (bGame) pGame->OnConnect();
+    // Relaying goes on when both sides run, as Broadcast does.
+    if (!bBroadcasting && pIrc->m_bSessionActive.load() && pGame->m_bMonitoring.load())
         main.OnBroadcast();
-    } else {
-        if (bIrc && !pIrc->m_bSessionActive.load()) pIrc->OnConnect();
-        if (bGame && !pGame->m_bMonitoring.load()) pGame->OnConnect();
-    }
     const auto report = [&](bool bRestart, bool bRunning, const char* pszSide) {
         if (!bRestart) return;
         out.PrintErr(kNote + std::string(pszSide) +
