@@ -49,13 +49,15 @@ std::string Usage() {
                "  0  the window was closed (Quit, the close box or a signal)\n"
                "  1  the main window could not be created\n"
                "\n"
-               "Settings file keys (one key=value a line; shown with the values of a\n"
-               "first start):\n") +
+               "Settings file keys:\n"
+               "One key=value a line, here with the values of a first start.\n") +
            config::SettingsKeysHelp() +
            "\n"
            "Files:\n"
            "  settings.ini  the settings, in the working directory, readable by its\n"
-           "                owner only (it holds the IRC password)\n";
+           "                owner only (it holds the IRC password)\n"
+           "\n"
+           "See also fragrelayd(8), the bot without a window, and bf42sim(1).\n";
 }
 
 // The write end of the pipe through which a stop signal reaches the event

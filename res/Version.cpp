@@ -17,8 +17,8 @@ std::string VersionText(std::string_view strProgram) {
     std::string str(strProgram);
     str += " (" + LoadResString(IDS_APPNAME) + ") ";
     str += ReleaseVersion();
-    str += "\nVersion text on IRC: " + LoadResString(IDS_VERSION) + "\n";
-    str += "Copyright (c) 2026 the fragrelay developers.\nLicensed under the MIT License.\n";
+    str += "\nCopyright (c) 2026 the fragrelay developers.\nLicensed under the MIT License.\n";
+    str += "\nThe bot's version text on IRC: " + LoadResString(IDS_VERSION) + "\n";
     return str;
 }
 

@@ -12,8 +12,9 @@ namespace res {
 std::string_view ReleaseVersion();
 
 // What --version prints for the program strProgram ("fragrelayd"): its name,
-// the package and the release number on the first line, as tools that read
-// that line expect, then the version text on IRC and the copyright.
+// the package and the release number on the first line, then the copyright,
+// as tools that read --version expect (help2man makes the man pages from
+// it), then the version text the bot shows on IRC.
 std::string VersionText(std::string_view strProgram);
 
 }  // namespace res

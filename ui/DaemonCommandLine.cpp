@@ -95,11 +95,11 @@ std::string DaemonUsage() {
                "  --version            print the version and exit\n"
                "\n"
                "Output:\n"
-               "  Standard output: every line of the IRC log as \"irc: \" + line and every\n"
-               "  line of the game log as \"game: \" + line. Standard error: messages as\n"
-               "  caption \": \" text, and the program's own notes behind \"fragrelayd: \".\n"
-               "  Both UTF-8, one line each, flushed at once. mIRC colour and format codes\n"
-               "  are left out; any other control character is shown as \\xNN.\n"
+               "Standard output: every line of the IRC log as \"irc: \" + line and every\n"
+               "line of the game log as \"game: \" + line. Standard error: messages as\n"
+               "caption \": \" text, and the program's own notes behind \"fragrelayd: \".\n"
+               "Both UTF-8, one line each, flushed at once. mIRC colour and format codes\n"
+               "are left out; any other control character is shown as \\xNN.\n"
                "\n"
                "Signals:\n"
                "  SIGTERM, SIGINT  end the bot as the window's Quit does: the QUIT line to\n"
@@ -120,15 +120,16 @@ std::string DaemonUsage() {
                "     settings with which neither side can start, a file --write-settings\n"
                "     would overwrite\n"
                "\n"
-               "Settings file keys (one key=value a line; shown with the values that\n"
-               "--write-settings writes):\n") +
+               "Settings file keys:\n"
+               "One key=value a line, here with the values that --write-settings writes.\n") +
            config::SettingsKeysHelp() +
            "\n"
            "Files:\n"
            "  settings.ini  the settings, in the working directory unless -c names\n"
            "                another file; written again when the bot stops\n"
-           "  /var/lib/fragrelayd/INSTANCE/settings.ini\n"
-           "                the settings of the systemd unit fragrelayd@INSTANCE\n";
+           "\n"
+           "The systemd unit fragrelayd@INSTANCE keeps the settings of one game\n"
+           "server in /var/lib/fragrelayd/INSTANCE/settings.ini.\n";
 }
 
 }  // namespace ui

@@ -104,9 +104,9 @@ TEST_F(FragrelaydTest, HelpAndVersionPrintAndExit) {
     ASSERT_TRUE(StartDaemon({"--version"}));
     EXPECT_EQ(m_daemon.Wait(kLong), 0);
     EXPECT_EQ(m_daemon.Output(), "fragrelayd (fragrelay) " + std::string(res::ReleaseVersion()) +
-                                     "\nVersion text on IRC: v1.3 BETA\n"
-                                     "Copyright (c) 2026 the fragrelay developers.\n"
-                                     "Licensed under the MIT License.\n");
+                                     "\nCopyright (c) 2026 the fragrelay developers.\n"
+                                     "Licensed under the MIT License.\n"
+                                     "\nThe bot's version text on IRC: v1.3 BETA\n");
 
     testsupport::CChildProcess help;
     ASSERT_TRUE(help.Start({FR_DAEMON_PROGRAM, "--help"}, m_folder.Path()));
