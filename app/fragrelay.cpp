@@ -49,8 +49,7 @@ std::string Usage() {
                "  0  the window was closed (Quit, the close box or a signal)\n"
                "  1  the main window could not be created\n"
                "\n"
-               "Settings file keys:\n"
-               "One key=value a line, here with the values of a first start.\n") +
+               "Settings file keys (key=value, with the values of a first start):\n") +
            config::SettingsKeysHelp() +
            "\n"
            "Files:\n"

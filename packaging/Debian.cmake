@@ -6,9 +6,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${FR_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# CPack puts CPACK_PACKAGE_DESCRIPTION_SUMMARY in front as the synopsis.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-fragrelay polls a Battlefield 1942 server through its UDP query port,
+  "fragrelay polls a Battlefield 1942 server through its UDP query port,
 works out kills, teamkills, flag captures, map changes and game phases
 from two polls, and announces each event in an IRC channel as an
 mIRC-coloured line in one of eight languages.

@@ -82,7 +82,14 @@ int CreateNewFile(const std::string& strPath, const std::string& strText) {
                            S_IRUSR | S_IWUSR);
     if (nFd < 0) return errno;
     int nError = 0;
-    if (!WriteAll(nFd, strText) || ::fsync(nFd) != 0) nError = errno != 0 ? errno : EIO;
+    // Root making a file in another user's folder (a service's state folder)
+    // makes it that user's, so that the service can read it.
+    struct stat folder {};
+    if (::geteuid() == 0 && ::stat(FolderOf(strPath).c_str(), &folder) == 0 && folder.st_uid != 0 &&
+        ::fchown(nFd, folder.st_uid, folder.st_gid) != 0)
+        nError = errno;
+    if (nError == 0 && (!WriteAll(nFd, strText) || ::fsync(nFd) != 0))
+        nError = errno != 0 ? errno : EIO;
     if (::close(nFd) != 0 && nError == 0) nError = errno;
     if (nError != 0) ::unlink(strPath.c_str());
     return nError;

@@ -36,8 +36,9 @@ int ReplaceError(const std::string& strPath);
 
 // Makes a new file with the text, readable and writable by its owner only.
 // Never replaces anything: EEXIST when something is at the path already,
-// a dangling link included. 0 on success; else the error number, and no
-// file is left behind.
+// a dangling link included. Made by root in a folder that belongs to
+// another user (a service's state folder), the file is that user's. 0 on
+// success; else the error number, and no file is left behind.
 int CreateNewFile(const std::string& strPath, const std::string& strText);
 
 // The path from the root: the working directory in front of a relative

@@ -95,11 +95,12 @@ std::string DaemonUsage() {
                "  --version            print the version and exit\n"
                "\n"
                "Output:\n"
-               "Standard output: every line of the IRC log as \"irc: \" + line and every\n"
-               "line of the game log as \"game: \" + line. Standard error: messages as\n"
-               "caption \": \" text, and the program's own notes behind \"fragrelayd: \".\n"
-               "Both UTF-8, one line each, flushed at once. mIRC colour and format codes\n"
-               "are left out; any other control character is shown as \\xNN.\n"
+               "  stdout  every line of the IRC log as \"irc: \" + line, every line of the\n"
+               "          game log as \"game: \" + line\n"
+               "  stderr  messages as caption \": \" text; the program's own notes behind\n"
+               "          \"fragrelayd: \"\n"
+               "  Both in UTF-8, one line each, flushed at once. mIRC colour and format\n"
+               "  codes are left out; any other control character is shown as \\xNN.\n"
                "\n"
                "Signals:\n"
                "  SIGTERM, SIGINT  end the bot as the window's Quit does: the QUIT line to\n"
@@ -120,8 +121,7 @@ std::string DaemonUsage() {
                "     settings with which neither side can start, a file --write-settings\n"
                "     would overwrite\n"
                "\n"
-               "Settings file keys:\n"
-               "One key=value a line, here with the values that --write-settings writes.\n") +
+               "Settings file keys (key=value, with what --write-settings writes):\n") +
            config::SettingsKeysHelp() +
            "\n"
            "Files:\n"

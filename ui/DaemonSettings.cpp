@@ -209,8 +209,11 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
     out.PrintErr(kNote + std::string("changed: ") + strKeys);
 
     // The problems of each side that starts again: it will refuse to start.
-    if (bIrc) PrintSideProblems("IRC side", config::IrcSideProblems(values), values, out, true);
-    if (bGame) PrintSideProblems("game side", config::GameSideProblems(values), values, out, true);
+    const bool bIrcProblems =
+        bIrc && PrintSideProblems("IRC side", config::IrcSideProblems(values), values, out, true);
+    const bool bGameProblems =
+        bGame &&
+        PrintSideProblems("game side", config::GameSideProblems(values), values, out, true);
     if (bTicket && !bIrc) {
         if (values.m_nTicketSecs > 0) {
             // The reporter reads it before each wait: no restart needed.
@@ -249,15 +252,16 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
     // Relaying goes on when both sides run, as Broadcast does.
     if (!bBroadcasting && pIrc->m_bSessionActive.load() && pGame->m_bMonitoring.load())
         main.OnBroadcast();
-    const auto report = [&](bool bRestart, bool bRunning, const char* pszSide) {
+    const auto report = [&](bool bRestart, bool bRunning, bool bProblems, const char* pszSide) {
         if (!bRestart) return;
         out.PrintErr(kNote + std::string(pszSide) +
-                     (bRunning ? " started again with the new settings"
-                               : " stays stopped until its settings are mended and SIGHUP "
-                                 "comes again"));
+                     (bRunning    ? " started again with the new settings"
+                      : bProblems ? " stays stopped until its settings are mended and SIGHUP "
+                                    "comes again"
+                                  : " could not start again (its log says why)"));
     };
-    report(bIrc, pIrc->m_bSessionActive.load(), "the IRC side");
-    report(bGame, pGame->m_bMonitoring.load(), "the game side");
+    report(bIrc, pIrc->m_bSessionActive.load(), bIrcProblems, "the IRC side");
+    report(bGame, pGame->m_bMonitoring.load(), bGameProblems, "the game side");
 }
 
 }  // namespace ui

@@ -49,4 +49,19 @@ TEST(FileInfo, TellsWhatIsThereAndNeverReplacesOnCreate) {
     EXPECT_EQ(platform::ErrorText(ENOENT), "No such file or directory");
 }
 
+// fragrelayd --write-settings as root into a service's state folder: the
+// service must be able to read what root made for it.
+TEST(FileInfo, RootMakesTheFileTheFoldersOwners) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root gives files away";
+    testsupport::CTempFolder folder;
+    ASSERT_TRUE(folder.IsValid());
+    ASSERT_EQ(::chown(folder.Path().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(platform::CreateNewFile(folder / "settings.ini", "x"), 0);
+    struct stat st {};
+    ASSERT_EQ(::stat((folder / "settings.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
 }  // namespace
