@@ -2,6 +2,8 @@
 // The requests a service manager or a terminal sends a program without a
 // window: stop it (SIGTERM, SIGINT) or read its settings again (SIGHUP, the
 // daemons' convention). Every other signal keeps its default action.
+// (DaemonSignalsPosix.cpp; on Windows only the console's stop requests
+// would map to Stop.)
 #include <cstdint>
 
 namespace platform {

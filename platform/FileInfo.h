@@ -1,8 +1,9 @@
 #pragma once
 // What is at a path, and whether a file there could be read, replaced or
 // made: for the headless program's messages, which name the path and the
-// reason. Paths are the system's bytes; a relative one is taken from the
-// working directory. Error numbers are errno values. Any thread.
+// reason (FileInfoPosix.cpp; a Windows side is still to come). Paths are
+// the system's bytes; a relative one is taken from the working directory.
+// Error numbers are errno values. Any thread.
 #include <string>
 
 namespace platform {
