@@ -3,16 +3,16 @@
 // as the Broadcast button does, prints both logs on standard output and
 // message boxes on standard error, reads its settings again on SIGHUP and
 // ends on SIGTERM or SIGINT as the Quit button does. See DaemonUsage().
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/Dispatcher.h"
+#include "platform/Console.h"
 #include "platform/DaemonSignals.h"
 #include "res/Resource.h"
 #include "res/Version.h"
@@ -39,6 +39,8 @@ void PrintNote(ui::CConsoleOutput& console, const std::string& strText) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A Windows console shows the UTF-8 we print.
+    platform::PrepareConsoleOutput();
     ui::CConsoleOutput console(stdout, stderr);
     const std::vector<std::string> vArgs(argv + (argc > 0 ? 1 : 0), argv + argc);
     ui::CDaemonOptions options;
@@ -136,7 +138,7 @@ int main(int argc, char** argv) {
         // save (a new reading took its values from the file).
         PrintNote(console, "stopped while still connecting; ending without saving");
         std::fflush(stdout);
-        _exit(ui::kExitOk);
+        std::_Exit(ui::kExitOk);
     }
 
     dispatcher.Invoke([&] {

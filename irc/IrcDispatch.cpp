@@ -3,6 +3,7 @@
 #include <string_view>
 #include <utility>
 
+#include "irc/IrcMessage.h"
 #include "irc/IrcText.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
@@ -14,65 +15,64 @@ namespace {
 using EKind = CIrcAction::EKind;
 
 void Add(std::vector<CIrcAction>* pActions, EKind eKind, std::string strText = {}) {
-    pActions->push_back(CIrcAction{eKind, std::move(strText)});
+    pActions->push_back(CIrcAction{eKind, std::move(strText), ELineKind::Control, {}});
 }
 
-// Found by a substring search, but not at the very start.
-bool ContainsAfterStart(std::string_view strText, std::string_view strPart) {
-    const size_t nPos = strText.find(strPart);
-    return nPos != std::string_view::npos && nPos > 0;
+void Send(std::vector<CIrcAction>* pActions, ELineKind eLine, std::string strText) {
+    pActions->push_back(CIrcAction{EKind::Send, std::move(strText), eLine, {}});
 }
 
-// The text of a KICK head after its third space (the victim); empty when the
-// head has fewer spaces.
-std::string_view KickVictimOf(std::string_view strHead) {
-    size_t nPos = 0;
-    for (int i = 0; i < 3; ++i) {
-        nPos = strHead.find(' ', nPos);
-        if (nPos == std::string_view::npos) return {};
-        ++nPos;
-    }
-    return strHead.substr(nPos);
+void CtcpReply(std::vector<CIrcAction>* pActions, const std::string& strNick,
+               std::string strText) {
+    pActions->push_back(
+        CIrcAction{EKind::CtcpReply, std::move(strText), ELineKind::Reply, strNick});
 }
 
-void ChannelMessage(const std::string& strNick, const std::string& strTrailing,
+// "PONG" with the PING's parameters, the last one after a colon.
+std::string PongFor(const CIrcMessage& msg) {
+    std::string strPong = "PONG";
+    for (size_t n = 0; n + 1 < msg.m_params.size(); ++n) strPong += " " + msg.m_params[n];
+    return strPong + " :" + msg.LastParam();
+}
+
+void ChannelMessage(const std::string& strNick, const std::string& strText,
                     std::vector<CIrcAction>* pActions) {
     constexpr std::string_view kAction =
         "\x01"
         "ACTION";
-    if (std::string_view(strTrailing).substr(0, strTrailing.find(' ')) == kAction) {
+    if (std::string_view(strText).substr(0, strText.find(' ')) == kAction) {
         // The action text runs from after "\x01ACTION " up to the closing "\x01".
-        std::string_view strText;
-        if (strTrailing.size() > kAction.size() + 1)
-            strText = std::string_view(strTrailing).substr(kAction.size() + 1);
-        strText = strText.substr(0, strText.find('\x01'));
-        Add(pActions, EKind::Log, ":: " + strNick + " " + std::string(strText));
+        std::string_view strAction;
+        if (strText.size() > kAction.size() + 1)
+            strAction = std::string_view(strText).substr(kAction.size() + 1);
+        strAction = strAction.substr(0, strAction.find('\x01'));
+        Add(pActions, EKind::Log, ":: " + strNick + " " + std::string(strAction));
     } else {
-        Add(pActions, EKind::Log, "<" + strNick + "> " + strTrailing);
+        Add(pActions, EKind::Log, "<" + strNick + "> " + strText);
     }
 }
 
-void PrivateMessage(const std::string& strNick, const std::string& strTrailing,
+void PrivateMessage(const std::string& strNick, const std::string& strText,
                     const CIrcSessionView& view, std::vector<CIrcAction>* pActions) {
-    if (CommandOf(strTrailing) == "\x01VERSION\x01") {
-        Add(pActions, EKind::Send,
-            "NOTICE " + strNick + " :\x01VERSION " + res::LoadResString(res::IDS_APPNAME) + " " +
-                view.m_strVersion + " " + Attribution() + "\x01");
+    if (CommandOf(strText) == "\x01VERSION\x01") {
+        CtcpReply(pActions, strNick,
+                  "NOTICE " + strNick + " :\x01VERSION " + res::LoadResString(res::IDS_APPNAME) +
+                      " " + view.m_strVersion + " " + Attribution() + "\x01");
     }
-    if (strTrailing.compare(0, 6, "\x01PING ") == 0)
-        Add(pActions, EKind::Send, "NOTICE " + strNick + " :" + strTrailing);
+    if (strText.compare(0, 6, "\x01PING ") == 0)
+        CtcpReply(pActions, strNick, "NOTICE " + strNick + " :" + strText);
 }
 
-void Join(const std::string& strNick, const std::string& strTrailing, CIrcSessionView& view,
+void Join(const std::string& strNick, const std::string& strChannel, CIrcSessionView& view,
           std::vector<CIrcAction>* pActions) {
-    Add(pActions, EKind::Log, ":: " + strNick + " has joined " + strTrailing);
+    Add(pActions, EKind::Log, ":: " + strNick + " has joined " + strChannel);
     if (strNick != view.m_strCurrentNick) {
         switch (view.m_nGameState) {
             case 0:
-                Add(pActions, EKind::Send, "NOTICE " + strNick + " :" + kNoticeOffline);
+                Send(pActions, ELineKind::Reply, "NOTICE " + strNick + " :" + kNoticeOffline);
                 break;
             case 2:
-                Add(pActions, EKind::Send, "NOTICE " + strNick + " :" + kNoticePaused);
+                Send(pActions, ELineKind::Reply, "NOTICE " + strNick + " :" + kNoticePaused);
                 break;
             default:
                 Add(pActions, EKind::Request, "!join " + strNick);
@@ -80,78 +80,73 @@ void Join(const std::string& strNick, const std::string& strTrailing, CIrcSessio
         }
     } else {
         // The server's spelling of the channel wins.
-        view.m_strChannel = strTrailing;
-        Add(pActions, EKind::EnterChannel, strTrailing);
+        view.m_strChannel = strChannel;
+        Add(pActions, EKind::EnterChannel, strChannel);
     }
 }
 
-void Kick(const std::string& strHead, CIrcSessionView& view, std::vector<CIrcAction>* pActions) {
-    const std::string strVictim(KickVictimOf(strHead));
-    Add(pActions, EKind::Log, ":: " + strVictim + " was kicked by " + NickOf(strHead));
+void Kick(const std::string& strNick, const std::string& strVictim, CIrcSessionView& view,
+          std::vector<CIrcAction>* pActions) {
+    Add(pActions, EKind::Log, ":: " + strVictim + " was kicked by " + strNick);
     if (strVictim == view.m_strCurrentNick) {
         Add(pActions, EKind::LeaveChannel);
-        Add(pActions, EKind::Send, "JOIN " + view.m_strChannel);
+        Send(pActions, ELineKind::Control, "JOIN " + view.m_strChannel);
     }
 }
 
-bool IsGameInfoCommand(const std::string& strHead, const std::string& strTrailing,
-                       const CIrcSessionView& view) {
-    if (strTrailing.empty() || (strTrailing[0] != '!' && strTrailing[0] != '.')) return false;
-    return LastWordOf(strHead) == view.m_strChannel && strTrailing.find("gameinfo") == 1;
+// "!gameinfo" or ".gameinfo" at the start of a message to the channel.
+bool IsGameInfoCommand(const CIrcMessage& msg, const CIrcSessionView& view) {
+    if (msg.m_strCommand != "PRIVMSG" && msg.m_strCommand != "NOTICE") return false;
+    const std::string& strText = msg.LastParam();
+    if (msg.m_params.size() < 2 || strText.empty()) return false;
+    if (strText[0] != '!' && strText[0] != '.') return false;
+    return msg.Param(0) == view.m_strChannel && strText.find("gameinfo") == 1;
 }
 
 }  // namespace
 
 void DispatchLine(std::string strLine, CIrcSessionView& view, CIrcLineState& state,
                   std::vector<CIrcAction>* pActions) {
-    std::string& strHead = state.m_strHead;
-    std::string& strTrailing = state.m_strTrailing;
+    CIrcMessage msg;
+    const bool bParsed = ParseIrcMessage(strLine, &msg);
+    state.m_strCommand = msg.m_strCommand;
+    state.m_strText = msg.LastParam();
+    if (!bParsed) return;
 
-    if (!strLine.empty() && strLine[0] == ':') {
-        strLine.erase(0, 1);
-        strHead.clear();
-        strTrailing.clear();
+    const std::string& strCommand = msg.m_strCommand;
+    const std::string strNick = NickOf(msg.m_strPrefix);
+    const std::string& strText = msg.LastParam();
+
+    if (strCommand == "PRIVMSG" && msg.m_params.size() >= 2) {
+        if (msg.Param(0) == view.m_strChannel) ChannelMessage(strNick, strText, pActions);
+        if (msg.Param(0) == view.m_strCurrentNick) PrivateMessage(strNick, strText, view, pActions);
     }
-    const size_t nColon = strLine.find(':');
-    if (nColon != std::string::npos && nColon > 0) {
-        // The blank before the colon belongs to neither part.
-        strHead.assign(strLine, 0, nColon - 1);
-        strTrailing.assign(strLine, nColon + 1, std::string::npos);
-    }
-
-    const std::string strNick = NickOf(strHead);
-    const std::string strCommand = CommandOf(strHead);
-    const std::string strLineCommand = CommandOf(strLine);
-
-    if (ContainsAfterStart(strHead, "PRIVMSG " + view.m_strChannel))
-        ChannelMessage(strNick, strTrailing, pActions);
-    if (ContainsAfterStart(strHead, "PRIVMSG " + view.m_strCurrentNick))
-        PrivateMessage(strNick, strTrailing, view, pActions);
-    if (strHead == "PING") Add(pActions, EKind::Send, "PONG :" + strTrailing);
-    if (strLineCommand == "PART")
-        Add(pActions, EKind::Log, ":: " + NickOf(strLine) + " has left " + view.m_strChannel);
-    if (strLineCommand == "433") NickInUseActions(view, pActions);
-    if (strCommand == "JOIN") Join(strNick, strTrailing, view, pActions);
+    if (strCommand == "PING") Send(pActions, ELineKind::Urgent, PongFor(msg));
+    if (strCommand == "PART")
+        Add(pActions, EKind::Log, ":: " + strNick + " has left " + view.m_strChannel);
+    if (strCommand == "433") NickInUseActions(view, pActions);
+    if (strCommand == "JOIN" && !msg.m_params.empty()) Join(strNick, msg.Param(0), view, pActions);
     if (strCommand == "QUIT") Add(pActions, EKind::Log, ":: " + strNick + " has quit IRC");
-    if (strCommand == "ERROR") Add(pActions, EKind::Log, ":: " + ShortenErrorText(strTrailing));
-    if (strCommand == "KICK") Kick(strHead, view, pActions);
-    if (strCommand == "NICK")
-        Add(pActions, EKind::Log, ":: " + strNick + " is now known as " + strTrailing);
+    if (strCommand == "ERROR") Add(pActions, EKind::Log, ":: " + ShortenErrorText(strText));
+    if (strCommand == "KICK" && msg.m_params.size() >= 2)
+        Kick(strNick, msg.Param(1), view, pActions);
+    if (strCommand == "NICK" && !msg.m_params.empty())
+        Add(pActions, EKind::Log, ":: " + strNick + " is now known as " + msg.Param(0));
     if (strCommand == "376" || strCommand == "422") RegisteredActions(view, pActions);
-    if (IsGameInfoCommand(strHead, strTrailing, view)) Add(pActions, EKind::Request, "!gameinfo");
+    if (IsGameInfoCommand(msg, view)) Add(pActions, EKind::Request, "!gameinfo");
 }
 
 void RegisteredActions(const CIrcSessionView& view, std::vector<CIrcAction>* pActions) {
     if (view.m_bAuth) {
         const std::string_view strService = AuthServiceOf(view.m_nNetwork);
         if (!strService.empty()) {
-            Add(pActions, EKind::Send,
-                "PRIVMSG " + std::string(strService) + " :auth " + view.m_strUsername + " " +
-                    view.m_strPassword);
+            Send(pActions, ELineKind::Control,
+                 "PRIVMSG " + std::string(strService) + " :auth " + view.m_strUsername + " " +
+                     view.m_strPassword);
         }
-        Add(pActions, EKind::Send, "MODE " + view.m_strCurrentNick + " +x");
+        Send(pActions, ELineKind::Control, "MODE " + view.m_strCurrentNick + " +x");
     }
-    Add(pActions, EKind::Send, "JOIN " + view.m_strChannel);
+    Send(pActions, ELineKind::Control, "JOIN " + view.m_strChannel);
 }
 
 void NickInUseActions(CIrcSessionView& view, std::vector<CIrcAction>* pActions) {
@@ -162,15 +157,15 @@ void NickInUseActions(CIrcSessionView& view, std::vector<CIrcAction>* pActions) 
         Add(pActions, EKind::Log, ":: Trying alternative Nickname...");
         view.m_strCurrentNick = view.m_strAltNick;
         Add(pActions, EKind::SetCurrentNick, view.m_strCurrentNick);
-        Add(pActions, EKind::Send, "NICK " + view.m_strCurrentNick);
+        Send(pActions, ELineKind::Control, "NICK " + view.m_strCurrentNick);
     } else if (view.m_strCurrentNick == view.m_strAltNick) {
         Add(pActions, EKind::EndConnection);
     }
 }
 
 int EndOfConnectionResult(const CIrcLineState& state) {
-    if (CommandOf(state.m_strHead) != "ERROR") return 0;
-    return ShortenErrorText(state.m_strTrailing) == kThrottleText ? 2 : 1;
+    if (state.m_strCommand != "ERROR") return 0;
+    return ShortenErrorText(state.m_strText) == kThrottleText ? 2 : 1;
 }
 
 }  // namespace irc

@@ -2,16 +2,21 @@
 // What one line from the IRC server makes the bot do, as a pure function:
 // the line and the session's state in, an ordered list of actions out. The
 // receive loop only reads, splits and applies the actions, so every check is
-// testable without a socket. Any thread; no shared state.
+// testable without a socket. Lines are taken apart as the protocol defines
+// them (irc/IrcMessage.h), so a parameter counts the same with or without
+// its colon. Any thread; no shared state.
 #include <string>
 #include <vector>
+
+#include "irc/SendQueue.h"
 
 namespace irc {
 
 // One effect of a line, in the order the checks produce them.
 struct CIrcAction {
     enum class EKind {
-        Send,            // SendLine(m_strText): m_strText holds no "\r\n"
+        Send,            // queue m_strText (no "\r\n") as a line of kind m_eLine
+        CtcpReply,       // a reply to m_strNick's CTCP request: sent within the CTCP limits
         Log,             // AppendLog(m_strText)
         Request,         // m_strRequest = m_strText, for the game side
         EnterChannel,    // the server confirmed the bot's join: channel = m_strText
@@ -21,6 +26,8 @@ struct CIrcAction {
     };
     EKind m_eKind;
     std::string m_strText;
+    ELineKind m_eLine = ELineKind::Control;  // Send only
+    std::string m_strNick;                   // CtcpReply only
 
     bool operator==(const CIrcAction&) const = default;
 };
@@ -40,11 +47,12 @@ struct CIrcSessionView {
     int m_nGameState = 0;  // 0 idle, 1 running, 2 paused
 };
 
-// Head and trailing text: they start empty with each connection and carry
-// over from line to line (a line without a colon reuses them).
+// What the last line of a connection was: its command (in capitals) and
+// its last parameter; both empty after a line without a command. The end of
+// the connection is judged by them.
 struct CIrcLineState {
-    std::string m_strHead;
-    std::string m_strTrailing;
+    std::string m_strCommand;
+    std::string m_strText;
 };
 
 // Runs every check on one line (no CR/LF), appending the actions to pActions.
@@ -57,8 +65,8 @@ void RegisteredActions(const CIrcSessionView& view, std::vector<CIrcAction>* pAc
 // The server refused the current nickname.
 void NickInUseActions(CIrcSessionView& view, std::vector<CIrcAction>* pActions);
 
-// At the end of a connection: 2 when the last line that set the head was the
-// server's throttling ERROR, 1 after any other ERROR, else 0.
+// At the end of a connection: 2 when the last line was the server's
+// throttling ERROR, 1 after any other ERROR, else 0.
 int EndOfConnectionResult(const CIrcLineState& state);
 
 }  // namespace irc

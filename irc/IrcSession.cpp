@@ -1,16 +1,23 @@
 #include "irc/IrcSession.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "irc/IrcLineSplitter.h"
 #include "irc/IrcText.h"
+#include "irc/LineFit.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
 namespace irc {
 
 CIrcSession::CIrcSession(platform::CClock& clock)
-    : m_strVersion(res::LoadResString(res::IDS_VERSION)), m_clock(clock) {}
+    : m_strVersion(res::LoadResString(res::IDS_VERSION)),
+      m_clock(clock),
+      m_writer(
+          clock, CSendPace{kBurstLines, kPacePauseMs, kLineSpacingMs},
+          [this](const std::string& strBytes) { return WriteToSocket(strBytes); },
+          [this](uint32_t nSkipped) { return SkippedLine(nSkipped); }) {}
 
 CIrcSession::~CIrcSession() {
     // A backstop only: the derived class has ended the thread already, since
@@ -30,12 +37,19 @@ std::string CIrcSession::GetCurrentNick() {
 
 std::string CIrcSession::TakeRequest() {
     std::lock_guard<std::mutex> lock(m_mutexRequest);
-    return std::exchange(m_strRequest, std::string());
+    if (m_requests.empty()) return {};
+    std::string strRequest = std::move(m_requests.front());
+    m_requests.pop_front();
+    return strRequest;
 }
 
 void CIrcSession::SetRequest(std::string strRequest) {
     std::lock_guard<std::mutex> lock(m_mutexRequest);
-    m_strRequest = std::move(strRequest);
+    // A second "!gameinfo" before the first is answered would only repeat
+    // the answer; a flood of joins must not grow the queue.
+    if (std::find(m_requests.begin(), m_requests.end(), strRequest) != m_requests.end()) return;
+    if (m_requests.size() >= kMaxRequests) return;
+    m_requests.push_back(std::move(strRequest));
 }
 
 std::shared_ptr<platform::CSocket> CIrcSession::CurrentSocket() {
@@ -55,7 +69,7 @@ void CIrcSession::ReplaceSocket(std::shared_ptr<platform::CSocket> pSocket) {
         pOld = std::exchange(m_socket, std::move(pSocket));
         m_bSocketConnected = false;
     }
-    // The old one closes here, or after the last send that still holds it.
+    // The old one closes here, or after the last write that still holds it.
 }
 
 void CIrcSession::ShutdownSocket() {
@@ -66,34 +80,68 @@ void CIrcSession::ShutdownSocket() {
 bool CIrcSession::WriteToSocket(const std::string& strBytes) {
     const std::shared_ptr<platform::CSocket> pSocket = CurrentSocket();
     if (!pSocket) return false;
-    std::lock_guard<std::mutex> lock(m_mutexSend);
     size_t nDone = 0;
-    // A blocking send takes the whole line; the loop only covers an
-    // interrupted one, so that a line never leaves in pieces between others.
+    uint32_t nLastProgress = m_clock.GetTickCount();
+    // A line leaves whole or the connection goes: a peer that takes nothing
+    // for kSendStallMs has stopped reading.
     while (nDone < strBytes.size()) {
-        const int n = pSocket->Send(strBytes.data() + nDone, strBytes.size() - nDone);
-        if (n <= 0) return false;
-        nDone += static_cast<size_t>(n);
+        if (m_writer.Stopping().IsStopped()) return false;
+        const int n = pSocket->SendNow(strBytes.data() + nDone, strBytes.size() - nDone);
+        if (n < 0) break;
+        if (n > 0) {
+            nDone += static_cast<size_t>(n);
+            nLastProgress = m_clock.GetTickCount();
+            continue;
+        }
+        if (m_clock.GetTickCount() - nLastProgress >= kSendStallMs) {
+            m_eLinkFault = ELinkFault::SendStalled;
+            break;
+        }
+        pSocket->WaitWritable(kWaitSliceMs);
     }
-    return true;
+    if (nDone == strBytes.size()) return true;
+    // The receive loop sees the end at once and ends the connection.
+    pSocket->Shutdown();
+    return false;
+}
+
+void CIrcSession::QueueLine(std::string strLine, ELineKind eKind) {
+    if (m_writer.Push(std::move(strLine), eKind)) return;
+    // After QUIT nothing else is meant to leave; otherwise the hard cap
+    // refused it. Said once per connection: a flood of requests must not
+    // flood the log too.
+    uint32_t nSince = 0;
+    if (!m_writer.IsClosing(&nSince) && !m_bRefusalLogged.exchange(true)) AppendLog(kTextQueueFull);
+}
+
+void CIrcSession::Send(const std::string& strLine, ELineKind eKind) {
+    // Every part of a line may come from settings or from other people;
+    // none of it may end the line early and start a command of its own.
+    QueueLine(FitLine(WithoutLineBreaks(strLine)), eKind);
+}
+
+std::string CIrcSession::SkippedLine(uint32_t nSkipped) {
+    const std::string strLine = "PRIVMSG " + GetChannel() + " :" + SkippedLinesText(nSkipped);
+    return FitLine(WithoutLineBreaks(strLine));
 }
 
 void CIrcSession::SendLine(const std::string& strText) {
-    // Every part of a line may come from settings or from other people;
-    // none of it may end the line early and start a command of its own.
-    WriteToSocket(WithoutLineBreaks(strText) + "\r\n");
+    Send(strText, ELineKind::Reply);
 }
 
 void CIrcSession::SendToChannel(const std::string& strText) {
     if (!m_bInChannel.load()) return;
-    SendLine("PRIVMSG " + GetChannel() + " :" + strText);
+    Send("PRIVMSG " + GetChannel() + " :" + strText, ELineKind::Reply);
+}
+
+void CIrcSession::SendTicketLine(const std::string& strText) {
+    if (!m_bInChannel.load()) return;
+    Send("PRIVMSG " + GetChannel() + " :" + strText, ELineKind::Ticket);
 }
 
 void CIrcSession::SendPrivmsg(const std::string& strTarget, const std::string& strText) {
     if (!m_bInChannel.load()) return;
-    // Ending the session cuts the pause short; the line then has nowhere to go.
-    if (!m_clock.Sleep(kPacePauseMs, &m_stop)) return;
-    SendLine("PRIVMSG " + strTarget + " :" + strText);
+    Send("PRIVMSG " + strTarget + " :" + strText, ELineKind::Event);
 }
 
 void CIrcSession::SendToChannelPaced(const std::string& strText) {
@@ -103,10 +151,14 @@ void CIrcSession::SendToChannelPaced(const std::string& strText) {
 void CIrcSession::AppendLog(const std::string& strText) {
     if (strText.empty()) return;
     WriteLog(StripLogColours(strText));
-    m_clock.Sleep(kLogPauseMs, &m_stop);
 }
 
 int CIrcSession::ConnectToServer() {
+    // What a previous connection left unsent stays with it.
+    m_writer.Stop();
+    m_writer.Clear();
+    m_bRefusalLogged = false;
+    m_eLinkFault = ELinkFault::None;
     auto pSocket = std::make_shared<platform::CSocket>(platform::CSocket::CreateTcp());
     // Published before connecting, so that EndIrcThread can cut a connect short.
     ReplaceSocket(pSocket);
@@ -117,6 +169,7 @@ int CIrcSession::ConnectToServer() {
         AppendLog(res::LoadResString(res::IDS_NO_SOCKET));
         return 1;
     }
+    pSocket->SetSendBuffer(kSendBufferBytes);
     std::string strServer;
     uint16_t nPort = 0;
     {
@@ -139,6 +192,7 @@ int CIrcSession::ConnectToServer() {
         return 1;
     }
     m_nLastRecv = 0;
+    m_nConnectTick = m_clock.GetTickCount();
     MarkSocketConnected();
     AppendLog("Connecting to " + strServer);
     std::string strRegistration;
@@ -146,11 +200,12 @@ int CIrcSession::ConnectToServer() {
         std::lock_guard<std::mutex> lock(m_mutexFields);
         m_strCurrentNick = m_strNick;
         // Two lines in one write, each built from parts without line breaks.
-        strRegistration = "NICK " + WithoutLineBreaks(m_strCurrentNick) + "\r\n" + "USER " +
-                          WithoutLineBreaks(m_strIdent) +
-                          " * * :" + WithoutLineBreaks(m_strVersion) + "\r\n";
+        strRegistration = FitLine("NICK " + WithoutLineBreaks(m_strCurrentNick)) + "\r\n" +
+                          FitLine("USER " + WithoutLineBreaks(m_strIdent) + " * * :" +
+                                  WithoutLineBreaks(m_strVersion));
     }
-    WriteToSocket(strRegistration);
+    QueueLine(strRegistration, ELineKind::Urgent);
+    m_writer.Start();
     return 0;
 }
 
@@ -176,7 +231,12 @@ void CIrcSession::Apply(const std::vector<CIrcAction>& actions) {
     for (const CIrcAction& action : actions) {
         switch (action.m_eKind) {
             case CIrcAction::EKind::Send:
-                SendLine(action.m_strText);
+                Send(action.m_strText, action.m_eLine);
+                break;
+            case CIrcAction::EKind::CtcpReply:
+                // Anyone can ask; only a few answers a minute leave.
+                if (m_ctcpLimiter.Allow(action.m_strNick, m_clock.GetTickCount()))
+                    Send(action.m_strText, ELineKind::Reply);
                 break;
             case CIrcAction::EKind::Log:
                 AppendLog(action.m_strText);
@@ -222,8 +282,10 @@ void CIrcSession::OnNickInUse() {
 
 int CIrcSession::ReceiveLoop() {
     m_bInChannel = false;
+    m_bRegistered = false;
     const std::shared_ptr<platform::CSocket> pSocket = CurrentSocket();
-    if (m_nLastRecv.load() == -1) {
+    if (m_nLastRecv.load() == -1 || !pSocket) {
+        m_writer.Stop();
         ReplaceSocket(nullptr);
         return 0;
     }
@@ -236,21 +298,73 @@ int CIrcSession::ReceiveLoop() {
         CIrcSessionView view = SnapshotView();
         actions.clear();
         DispatchLine(std::move(strOne), view, state, &actions);
+        if (state.m_strCommand == "376" || state.m_strCommand == "422") m_bRegistered = true;
         Apply(actions);
     };
+    // The registration's time runs from the connect, not from this loop.
+    const uint32_t nConnectTick = m_nConnectTick;
+    uint32_t nLastHeard = nConnectTick;
+    uint32_t nPingTick = 0;
+    bool bPingSent = false;
     for (;;) {
-        const int n = pSocket ? pSocket->Recv(buf, sizeof buf) : -1;
-        m_nLastRecv = n;
-        if (n > 0) {
-            splitter.Feed(buf, static_cast<size_t>(n));
-            while (splitter.Next(strLine)) dispatch(strLine);
-        } else if (n == 0 && splitter.TakeRest(strLine)) {
-            // The server's last words, closed without a line end.
-            dispatch(strLine);
+        // Never a read without a time limit: the timers below run between
+        // the slices, and a shut-down socket reads as the end at once.
+        const platform::WaitResult eWait = pSocket->WaitReadable(kWaitSliceMs);
+        if (eWait == platform::WaitResult::Failed) {
+            m_nLastRecv = -1;
+            break;
         }
-        if (m_nLastRecv.load() <= 0) break;  // closed, failed, or both nicknames taken
+        if (eWait == platform::WaitResult::Readable) {
+            const int n = pSocket->Recv(buf, sizeof buf);
+            m_nLastRecv = n;
+            if (n > 0) {
+                // Heard before the lines act, so nothing they set off can
+                // come before it.
+                nLastHeard = m_clock.GetTickCount();
+                bPingSent = false;
+                splitter.Feed(buf, static_cast<size_t>(n));
+                while (splitter.Next(strLine)) dispatch(strLine);
+            } else if (n == 0 && splitter.TakeRest(strLine)) {
+                // The server's last words, closed without a line end.
+                dispatch(strLine);
+            }
+            if (m_nLastRecv.load() <= 0) break;  // closed, failed, or both nicknames taken
+        }
+        const uint32_t nNow = m_clock.GetTickCount();
+        uint32_t nClosingSince = 0;
+        if (m_writer.IsClosing(&nClosingSince) && nNow - nClosingSince >= kCloseLimitMs) break;
+        if (!m_bRegistered && nNow - nConnectTick >= kRegisterTimeoutMs) {
+            m_eLinkFault = ELinkFault::NoWelcome;
+            break;
+        }
+        if (!bPingSent && nNow - nLastHeard >= kQuietMs) {
+            QueueLine(kLivenessPing, ELineKind::Urgent);
+            bPingSent = true;
+            nPingTick = nNow;
+        } else if (bPingSent && nNow - nPingTick >= kPingWaitMs) {
+            m_eLinkFault = ELinkFault::NoPong;
+            break;
+        }
     }
+    return EndConnection(state);
+}
+
+int CIrcSession::EndConnection(const CIrcLineState& state) {
     m_bInChannel = false;
+    m_writer.Stop();
+    switch (m_eLinkFault.load()) {
+        case ELinkFault::SendStalled:
+            AppendLog(kTextSendStalled);
+            break;
+        case ELinkFault::NoPong:
+            AppendLog(kTextNoPong);
+            break;
+        case ELinkFault::NoWelcome:
+            AppendLog(kTextNoWelcome);
+            break;
+        case ELinkFault::None:
+            break;
+    }
     AppendLog(res::LoadResString(res::IDS_CONNECTION_CLOSED));
     ReplaceSocket(nullptr);
     return EndOfConnectionResult(state);

@@ -74,6 +74,16 @@ std::string QuitLine(std::string_view strVersion) {
     return strLine;
 }
 
+std::string NextAttemptText(uint32_t nDelayMs) {
+    const uint32_t nSecs = nDelayMs / 1000 + (nDelayMs % 1000 != 0 ? 1 : 0);
+    return "Next attempt in " + std::to_string(nSecs) + (nSecs == 1 ? " second" : " seconds");
+}
+
+std::string SkippedLinesText(uint32_t nSkipped) {
+    return "(" + std::to_string(nSkipped) + (nSkipped == 1 ? " line" : " lines") +
+           " skipped to keep the channel current)";
+}
+
 std::string WithoutLineBreaks(std::string_view strText) {
     std::string strOut;
     strOut.reserve(strText.size());

@@ -1,6 +1,7 @@
 #pragma once
 // Fixed texts of the IRC client and the small text functions its line checks
 // use. All pure; any thread.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,21 @@ inline constexpr char kGamesnetService[] = "AuthServ@Services.GamesNET.net";
 inline constexpr char kTextWaiting[] = "Waiting 30 seconds";
 inline constexpr char kTextReconnecting[] = "Trying to reconnect ...";
 inline constexpr char kThrottleText[] = "(re)connect too fast -- throttled";
+
+// Why the bot gave up on a connection that the server did not end.
+inline constexpr char kTextSendStalled[] =
+    "The server takes nothing the bot sends: connection lost.";
+inline constexpr char kTextNoPong[] = "No answer to the bot's PING: connection lost.";
+inline constexpr char kTextNoWelcome[] = "No registration reply from the server: connection lost.";
+inline constexpr char kTextQueueFull[] = "Too much to send: lines dropped until the queue drains.";
+// The bot's own PING, when the server has been quiet for a while.
+inline constexpr char kLivenessPing[] = "PING :fragrelay";
+
+// "Next attempt in 12 seconds" (rounded up to whole seconds).
+std::string NextAttemptText(uint32_t nDelayMs);
+// The channel's note for event lines dropped to keep up: "(12 lines skipped
+// to keep the channel current)".
+std::string SkippedLinesText(uint32_t nSkipped);
 
 // Greetings for a user who joins while the game side is idle or paused.
 // (Split literals: a hex escape would swallow the digits after it.)

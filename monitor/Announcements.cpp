@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "bridge/IrcLink.h"
 #include "config/Languages.h"
 #include "irc/IrcSession.h"
 #include "platform/Text.h"
@@ -224,7 +225,7 @@ std::string InfoText(const CAnnounceSettings& s, const CServerStatus& status) {
 void Announce(IGameOutput& out, std::string_view strLine) {
     const std::string strSafe = OneLine(strLine);
     if (strSafe.empty()) return;
-    irc::CIrcSession* pIrc = out.IrcSession();
+    bridge::IIrcLink* pIrc = out.IrcSession();
     if (out.IsBroadcasting() && pIrc != nullptr) pIrc->SendToChannelPaced(strSafe);
     out.AppendLog(strSafe);
 }
@@ -255,15 +256,20 @@ void AnnounceEvents(IGameOutput& out, const CAnnounceSettings& s, const CServerS
 }
 
 void AnswerRequest(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status) {
-    irc::CIrcSession* pIrc = out.IrcSession();
+    bridge::IIrcLink* pIrc = out.IrcSession();
     if (pIrc == nullptr) return;
-    const std::string strRequest = pIrc->TakeRequest();
-    if (!strRequest.empty()) AnswerRequestText(out, s, status, strRequest);
+    // Every request pending now, oldest first; the IRC side keeps only a
+    // few, so this ends even while requests keep coming.
+    for (size_t n = 0; n < kMaxRequestsPerAnswer; ++n) {
+        const std::string strRequest = pIrc->TakeRequest();
+        if (strRequest.empty()) break;
+        AnswerRequestText(out, s, status, strRequest);
+    }
 }
 
 void AnswerRequestText(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status,
                        std::string_view strRequest) {
-    irc::CIrcSession* pIrc = out.IrcSession();
+    bridge::IIrcLink* pIrc = out.IrcSession();
     if (pIrc == nullptr) return;
     if (strRequest == "!gameinfo") {
         if (out.IsBroadcasting()) pIrc->SendToChannel(OneLine(InfoText(s, status)));

@@ -105,8 +105,9 @@ public:
     virtual void AppendLog(std::string strText) = 0;
 };
 
-// Sends the line to the channel (paced) while broadcasting and logs it in
-// any case; an empty line goes nowhere. Monitor thread.
+// Queues the line for the channel as an event line (the IRC side paces it
+// and drops the oldest when they pile up) while broadcasting, and logs it
+// in any case; an empty line goes nowhere. Never waits. Monitor thread.
 void Announce(IGameOutput& out, std::string_view strLine);
 // The eight banner lines, each through Announce. Monitor thread.
 void AnnounceOpeningBanner(IGameOutput& out, const CAnnounceSettings& s,
@@ -119,12 +120,15 @@ void AnnounceEvent(IGameOutput& out, const CAnnounceSettings& s, const CServerSt
 // only, the banner, every other event through Announce. Monitor thread.
 void AnnounceEvents(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status,
                     const std::vector<CGameEvent>& events);
-// Takes the IRC side's pending request, if any, and answers it from the
-// snapshot of the last completed poll (see AnswerRequestText). Monitor thread.
+// Takes the IRC side's pending requests, oldest first (at most
+// kMaxRequestsPerAnswer), and answers each from the snapshot of the last
+// completed poll (see AnswerRequestText). Monitor thread.
+inline constexpr size_t kMaxRequestsPerAnswer = 16;
 void AnswerRequest(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status);
 // Answers one taken request: "!gameinfo" with the info text to the channel
-// (unpaced, only while broadcasting); "!join " + nick with a NOTICE sent at
-// once in any state; anything else is dropped. Neither answer is logged.
+// (a reply, never dropped to keep pace; only while broadcasting); "!join " +
+// nick with a NOTICE queued in any state; anything else is dropped.
+// Neither answer is logged.
 void AnswerRequestText(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status,
                        std::string_view strRequest);
 

@@ -33,9 +33,13 @@ public:
     // ---- The page's run state, for the monitor thread.
     // The operator (or a failure, or shutdown) wants the run to end.
     virtual bool IsStopRequested() const = 0;
-    // Set-up is done: the page may now be stopped by the operator.
+    // A failed run is followed by another one after a wait (Broadcast)
+    // instead of ending monitoring.
+    virtual bool IsKeepAlive() const = 0;
+    // Set-up is done, or the side waits for its next run: the page may now
+    // be stopped by the operator.
     virtual void OnMonitorReady() = 0;
-    // A failure ends the run: the page goes back to idle (never starts a run).
+    // A failure ends monitoring: the page goes back to idle (never starts a run).
     virtual void ReturnToIdle() = 0;
     // The thread's last act: nothing of the run touches the page after it.
     virtual void OnMonitorEnded() = 0;

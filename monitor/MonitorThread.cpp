@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "irc/IrcSession.h"
+#include "monitor/MonitorSupervisor.h"
 #include "monitor/StatusReply.h"
 #include "res/StringTable.h"
 
@@ -42,8 +43,10 @@ bool CMonitorRun::Open() {
 
 void CMonitorRun::StartTicketReporter() {
     if (m_ticketThread.joinable()) return;
-    m_ticketThread = std::thread([this] {
-        CTicketReporter reporter(m_host, m_control.m_clock, m_ticketGate, m_ticketStop);
+    platform::CClock* pClock =
+        m_control.m_pTicketClock != nullptr ? m_control.m_pTicketClock : &m_control.m_clock;
+    m_ticketThread = std::thread([this, pClock] {
+        CTicketReporter reporter(m_host, *pClock, m_ticketGate, m_ticketStop);
         reporter.Run();
     });
 }
@@ -59,7 +62,18 @@ bool CMonitorRun::SafePoint() {
     }
 }
 
+void CMonitorRun::HoldForPause() {
+    // A stop releases the gate (or, at shutdown, wakes the wait): the line
+    // goes out and the stop is seen before the next request.
+    while (m_control.m_gate.IsHeld() && !m_host.IsStopRequested()) {
+        m_control.m_wake.Reset();
+        if (m_host.IsStopRequested()) return;
+        m_control.m_gate.Pass(&m_control.m_wake);
+    }
+}
+
 CMonitorRun::EPoll CMonitorRun::Poll() {
+    if (m_host.IsStopRequested()) return EPoll::Stopped;
     m_control.m_clock.Sleep(kPollPauseMs, &m_control.m_wake);
     for (;;) {
         if (!SafePoint()) return EPoll::Stopped;
@@ -70,45 +84,42 @@ CMonitorRun::EPoll CMonitorRun::Poll() {
             return EPoll::Failed;
         }
         ParseStatusReply(m_strReply, m_current, m_players);
+        m_bDecoded = true;
         m_host.SetStatus(m_current);
         irc::CIrcSession* pIrc = m_host.IrcSession();
         const CPollEvents events =
             InferEvents(m_inference, m_current, m_players, m_previous, m_host.EventFilters(),
                         pIrc != nullptr && pIrc->IsInChannel(), m_host.IsBroadcasting());
-        if (!AnnouncePollEvents(events.m_events)) return EPoll::Stopped;
+        AnnouncePollEvents(events.m_events);
         // Warm-up, or a player left: ask again at once.
         if (!events.m_bStopHere) break;
     }
-    if (!CheckMapAndPhase()) return EPoll::Stopped;
+    CheckMapAndPhase();
     m_previous = m_current;
     return EPoll::Continue;
 }
 
-bool CMonitorRun::AnnouncePollEvents(const std::vector<CGameEvent>& events) {
+void CMonitorRun::AnnouncePollEvents(const std::vector<CGameEvent>& events) {
     for (const CGameEvent& event : events) {
         if (event.m_eKind == EGameEvent::OpeningBanner) {
-            // Eight paced lines: each behind its own safe point, so that a
-            // Pause or a stop holds the rest of them.
+            // Eight paced lines: each behind its own hold, so that a Pause
+            // holds the rest of them.
             for (const std::string& strLine : OpeningBannerLines(m_settings, m_current))
-                if (!AnnounceLine(strLine)) return false;
+                AnnounceLine(strLine);
             continue;
         }
-        if (!SafePoint()) return false;
+        HoldForPause();
         AnnounceEvent(m_host, m_settings, m_current, event);
     }
-    return true;
 }
 
-bool CMonitorRun::AnnounceLine(std::string_view strLine) {
-    if (!SafePoint()) return false;
+void CMonitorRun::AnnounceLine(std::string_view strLine) {
+    HoldForPause();
     Announce(m_host, strLine);
-    return true;
 }
 
-bool CMonitorRun::AnnounceLines(const std::vector<std::string>& lines) {
-    for (const std::string& strLine : lines)
-        if (!AnnounceLine(strLine)) return false;
-    return true;
+void CMonitorRun::AnnounceLines(const std::vector<std::string>& lines) {
+    for (const std::string& strLine : lines) AnnounceLine(strLine);
 }
 
 void CMonitorRun::SetGameEndTick(uint32_t nTick) {
@@ -116,13 +127,12 @@ void CMonitorRun::SetGameEndTick(uint32_t nTick) {
     if (pIrc != nullptr) pIrc->m_nGameEndTick = nTick;
 }
 
-bool CMonitorRun::CheckMapAndPhase() {
+void CMonitorRun::CheckMapAndPhase() {
     const CPhaseDecision d = DecidePhaseAndMap(m_previous, m_current, m_host.IsGamePaused());
     const CAnnounceSettings& s = m_settings;
     if (d.m_bMapChanged) {
         SetGameEndTick(EndTickFor(m_current.m_strTimeLimit, m_control.m_clock.GetTickCount()));
-        if (!AnnounceLine(MapChangedLine(s, m_previous.m_strMapName, m_current.m_strMapName)))
-            return false;
+        AnnounceLine(MapChangedLine(s, m_previous.m_strMapName, m_current.m_strMapName));
     }
     if (d.m_bPauseOver) {
         m_host.SetGamePaused(false);
@@ -130,54 +140,51 @@ bool CMonitorRun::CheckMapAndPhase() {
     }
     switch (d.m_ePhase) {
         case EPhaseStep::None:
-            return true;
+            return;
         case EPhaseStep::StartsIn:
-            return AnnounceLine(GameStartsInLine(s, m_current.m_strGameStartDelay));
+            AnnounceLine(GameStartsInLine(s, m_current.m_strGameStartDelay));
+            return;
         case EPhaseStep::Paused:
             m_host.SetGamePaused(true);
             m_ticketGate.Hold();
-            return AnnounceLine(LongFrame(s, kTextGamePaused));
+            AnnounceLine(LongFrame(s, kTextGamePaused));
+            return;
         case EPhaseStep::Ends:
             SetGameEndTick(0);
-            return AnnounceLines(GameEndLines(s, m_players, m_current));
+            AnnounceLines(GameEndLines(s, m_players, m_current));
+            return;
         case EPhaseStep::Resumed:
             m_host.SetGamePaused(false);
             m_ticketGate.Release();
-            return AnnounceLine(LongFrame(s, kTextGameResumed));
+            AnnounceLine(LongFrame(s, kTextGameResumed));
+            return;
         case EPhaseStep::Starts:
             SetGameEndTick(EndTickFor(m_current.m_strTimeLimit, m_control.m_clock.GetTickCount()));
-            return AnnounceLine(GameStartsLine(s, m_current.m_strTimeLimit));
+            AnnounceLine(GameStartsLine(s, m_current.m_strTimeLimit));
+            return;
     }
-    return true;
 }
 
 void CMonitorRun::Fail(QueryResult nResult) {
     // No socket, unknown host, never heard, or too many failed receives.
     m_host.AppendLog(res::LoadResString(QueryResultStringId(nResult)));
-    m_host.ReturnToIdle();
 }
 
 void CMonitorRun::Finish(bool bNormalEnd) {
-    if (bNormalEnd) Announce(m_host, ShortFrame(m_settings, kTextBroadcastClosed));
-    m_host.SetMonitoring(false);
+    // The reporter first: no ticket line may follow the closing one.
     m_ticketStop.Stop();
     m_ticketGate.Release();
     if (m_ticketThread.joinable()) m_ticketThread.join();
+    if (bNormalEnd) Announce(m_host, ShortFrame(m_settings, kTextBroadcastClosed));
     m_query.Close();
 }
 
 void MonitorThread(IMonitorHost& host, CMonitorControl control) {
     {
-        CMonitorRun run(host, control);
-        if (run.Open()) {
-            run.StartTicketReporter();
-            CMonitorRun::EPoll nPoll = CMonitorRun::EPoll::Continue;
-            while (nPoll == CMonitorRun::EPoll::Continue) nPoll = run.Poll();
-            run.Finish(nPoll == CMonitorRun::EPoll::Stopped);
-        } else {
-            run.Finish(false);
-        }
+        CMonitorSupervisor supervisor(host, control);
+        supervisor.Run();
     }
+    host.SetMonitoring(false);
     host.OnMonitorEnded();
 }
 

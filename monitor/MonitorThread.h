@@ -5,10 +5,11 @@
 // answers the channel's requests and keeps the ticket reporter in step with
 // the game.
 //
-// A run ends when the page asks it to (IsStopRequested, seen at each safe
-// point) or when the server cannot be reached. The operator's Pause holds
+// A run ends when the page asks it to (IsStopRequested, seen before each
+// request) or when the server cannot be reached. The operator's Pause holds
 // it at a safe point: before each request and before each announcement, so
-// that a held run makes no query and posts no line.
+// that a held run makes no query and posts no line. A stop given in the
+// middle of a poll's lines lets them all go out first.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,9 +29,13 @@ namespace monitor {
 
 // What the page lends a run to steer it; all outlive the run.
 struct CMonitorControl {
-    platform::CClock& m_clock;      // the pause between polls and the ticket interval
+    platform::CClock& m_clock;      // polls, re-sends, end ticks, the waits between runs
     platform::CStopSignal& m_wake;  // cuts waits short for a stop or a Pause; the run resets it
     platform::CThreadGate& m_gate;  // the operator's Pause holds the run here
+    // The ticket reporter's interval; m_clock when none. Tests that drive
+    // the run on a manual clock give the reporter a real one, so that it
+    // sleeps instead of spinning.
+    platform::CClock* m_pTicketClock = nullptr;
 };
 
 class CMonitorRun {
@@ -50,35 +55,39 @@ public:
     CMonitorRun& operator=(const CMonitorRun&) = delete;
 
     // Start of a run: opens the query and starts the run's state afresh.
-    // On a failure it logs the failure's text, returns the page to idle and
-    // returns false. Monitor thread.
+    // On a failure it logs the failure's text and returns false; what
+    // follows is the caller's (see CMonitorSupervisor). Monitor thread.
     bool Open();
     // Starts the ticket reporter thread. Monitor thread, after Open.
     void StartTicketReporter();
     // One cycle: the pause, a safe point, the exchange (repeated at once
     // after the warm-up polls and after a falling player count), the
     // announcements, the map and phase checks, the copy of the snapshot.
-    // Monitor thread.
+    // Failed: the failure's text is logged. Monitor thread.
     EPoll Poll();
-    // The end of a run: after a normal end the "Broadcast closed" line;
-    // then monitoring is over, the reporter ended and the query closed.
-    // Monitor thread.
+    // The end of a run: the reporter is ended, then, after a normal end,
+    // the "Broadcast closed" line; the query is closed. Monitor thread.
     void Finish(bool bNormalEnd);
+    // A reply of this run has been decoded: the server is there.
+    bool HasDecodedReply() const { return m_bDecoded; }
 
     // For tests: the reporter's gate is held while the game is paused.
     bool IsTicketHeld() const { return m_ticketGate.IsHeld(); }
     const CServerStatus& Previous() const { return m_previous; }
 
 private:
-    // Waits while the operator holds the run; false when the run should end.
+    // Before a request: waits while the operator holds the run; false when
+    // the run should end.
     bool SafePoint();
-    // Announces the line behind a safe point; false when the run should end.
-    bool AnnounceLine(std::string_view strLine);
-    // Announces the lines in order, each behind a safe point.
-    bool AnnounceLines(const std::vector<std::string>& lines);
-    // The poll's events in order, each (and each banner line) behind a safe point.
-    bool AnnouncePollEvents(const std::vector<CGameEvent>& events);
-    bool CheckMapAndPhase();
+    // Before a line: waits while the operator holds the run. A stop lets it
+    // go on, so that a poll's lines all go out before the run ends.
+    void HoldForPause();
+    // Announces the line behind HoldForPause.
+    void AnnounceLine(std::string_view strLine);
+    void AnnounceLines(const std::vector<std::string>& lines);
+    // The poll's events in order, each (and each banner line) behind HoldForPause.
+    void AnnouncePollEvents(const std::vector<CGameEvent>& events);
+    void CheckMapAndPhase();
     void SetGameEndTick(uint32_t nTick);
     void Fail(QueryResult nResult);
 
@@ -91,14 +100,16 @@ private:
     CServerStatus m_previous;  // the snapshot of the last fully processed poll
     PlayerTable m_players;
     CInferenceRun m_inference;
+    bool m_bDecoded = false;
 
     platform::CThreadGate m_ticketGate;  // held while the game is paused
     platform::CStopSignal m_ticketStop;
     std::thread m_ticketThread;
 };
 
-// The thread procedure of one monitoring run: Open, polls until the run
-// ends, Finish, and the page told that the thread is done.
+// The thread procedure of the game side: runs (see CMonitorSupervisor)
+// until the page stops it or, without keep-alive, a run fails; then
+// monitoring is over and the page is told that the thread is done.
 void MonitorThread(IMonitorHost& host, CMonitorControl control);
 
 }  // namespace monitor

@@ -62,7 +62,9 @@ bool CTicketReporter::Step() {
         TicketLine(m_host.AnnounceSettings(), status, pIrc->m_nGameEndTick.load(), m_nClock));
     if (pIrc->m_bSessionActive.load()) {
         if (!m_host.IsMonitoring()) return true;  // ended meanwhile: the line is dropped
-        if (m_host.IsBroadcasting() && pIrc->m_nGameState.load() == 1) pIrc->SendToChannel(strLine);
+        // The ticket line replaces one still queued: only the newest counts.
+        if (m_host.IsBroadcasting() && pIrc->m_nGameState.load() == 1)
+            pIrc->SendTicketLine(strLine);
     }
     if (m_host.IsMonitoring() && pIrc->m_nGameState.load() == 1) m_host.AppendLog(strLine);
     return true;

@@ -25,7 +25,10 @@ public:
     // longer, up to the last step.
     uint32_t NextDelayMs();
     // An attempt succeeded: the next failure waits the shortest delay again.
-    void Reset() { m_nStepMs = m_nFirstMs; }
+    void Reset() {
+        m_nStepMs = m_nFirstMs;
+        m_nFailures = 0;
+    }
     // Failed attempts since the last Reset.
     uint32_t Failures() const { return m_nFailures; }
 

@@ -23,11 +23,13 @@ bool CStopSignal::WaitFor(uint32_t nMs) {
     return m_cv.wait_for(lock, std::chrono::milliseconds(nMs), [this] { return IsStopped(); });
 }
 
+#ifndef _WIN32  // Windows: ClockWin32.cpp
 uint32_t CSystemClock::GetTickCount() {
     using namespace std::chrono;
     auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
     return static_cast<uint32_t>(ms);
 }
+#endif
 
 bool CSystemClock::Sleep(uint32_t nMs, CStopSignal* pStop) {
     if (pStop == nullptr) {

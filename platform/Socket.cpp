@@ -173,6 +173,16 @@ int CSocket::Send(const void* pData, size_t nLen) {
     return static_cast<int>(n);
 }
 
+int CSocket::SendNow(const void* pData, size_t nLen) {
+    if (m_nFd < 0) return -1;
+    ssize_t n;
+    do {
+        n = ::send(m_nFd, pData, nLen, MSG_NOSIGNAL | MSG_DONTWAIT);
+    } while (n == -1 && errno == EINTR);
+    if (n < 0) return (errno == EAGAIN || errno == EWOULDBLOCK) ? 0 : -1;
+    return static_cast<int>(n);
+}
+
 int CSocket::SendTo(const void* pData, size_t nLen, uint32_t nAddr, uint16_t nPort) {
     if (m_nFd < 0) return -1;
     sockaddr_in sa = MakeAddress(nAddr, nPort);
@@ -229,6 +239,21 @@ WaitResult CSocket::WaitReadable(int nTimeoutMs) const {
     if (rc == 0) return WaitResult::TimedOut;
     if (pfd.revents & POLLNVAL) return WaitResult::Failed;
     return WaitResult::Readable;  // POLLIN, POLLHUP and POLLERR all make recv return at once
+}
+
+bool CSocket::WaitWritable(int nTimeoutMs) const {
+    if (m_nFd < 0) return true;  // the send then fails at once
+    pollfd pfd{};
+    pfd.fd = m_nFd;
+    pfd.events = POLLOUT;
+    const int rc = ::poll(&pfd, 1, nTimeoutMs < 0 ? 0 : nTimeoutMs);
+    // An error or a hang-up counts as ready: the next send reports it.
+    return rc != 0 && !(rc < 0 && errno == EINTR);
+}
+
+bool CSocket::SetSendBuffer(int nBytes) {
+    if (m_nFd < 0 || nBytes <= 0) return false;
+    return setsockopt(m_nFd, SOL_SOCKET, SO_SNDBUF, &nBytes, sizeof nBytes) == 0;
 }
 
 void CSocket::Shutdown() {

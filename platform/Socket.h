@@ -1,7 +1,7 @@
 #pragma once
 // IPv4 sockets: the only place that talks to the operating system's network
-// calls. Every send uses MSG_NOSIGNAL, so a send on a closed connection is a
-// failed call, never a SIGPIPE.
+// calls (Socket.cpp on Linux, SocketWin32.cpp on Windows). A send on a
+// closed connection is a failed call, never a SIGPIPE.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,6 +9,16 @@
 namespace platform {
 
 class CStopSignal;
+
+// The system's handle of a socket: a descriptor on Linux, a SOCKET (which
+// starts Winsock on first use) on Windows.
+#ifdef _WIN32
+using NativeSocket = uintptr_t;
+inline constexpr NativeSocket kNoSocket = ~NativeSocket{0};
+#else
+using NativeSocket = int;
+inline constexpr NativeSocket kNoSocket = -1;
+#endif
 
 // Resolves a host name or a dotted IPv4 address to its first IPv4 address
 // (network byte order). A dotted address never touches the network.
@@ -25,7 +35,8 @@ enum class WaitResult { Readable, TimedOut, Failed };
 
 // One IPv4 socket, owned: closed when destroyed. Move-only. Not shared
 // between threads, except that Shutdown may be called from another thread to
-// wake one blocked in Recv or WaitReadable.
+// wake one blocked in Recv or WaitReadable, and that one thread may write
+// with SendNow and WaitWritable while another receives.
 class CSocket {
 public:
     CSocket() = default;
@@ -38,8 +49,8 @@ public:
     static CSocket CreateUdp();
     static CSocket CreateTcp();
 
-    bool IsValid() const { return m_nFd >= 0; }
-    int Handle() const { return m_nFd; }
+    bool IsValid() const { return m_nFd != kNoSocket; }
+    NativeSocket Handle() const { return m_nFd; }
 
     // Port in host byte order, address in network byte order. Blocks until
     // the peer answers or the system gives up.
@@ -59,6 +70,9 @@ public:
 
     // Returns the bytes sent or -1.
     int Send(const void* pData, size_t nLen);
+    // Sends what the connection takes at once, without waiting: the bytes
+    // sent, 0 when its send buffer is full, -1 on failure.
+    int SendNow(const void* pData, size_t nLen);
     int Send(const std::string& str) { return Send(str.data(), str.size()); }
     // UDP: sends one datagram to the given peer (unconnected sockets).
     int SendTo(const void* pData, size_t nLen, uint32_t nAddr, uint16_t nPort);
@@ -79,14 +93,20 @@ public:
     // Waits up to nTimeoutMs until the socket is readable (data, end of
     // stream, or a pending error).
     WaitResult WaitReadable(int nTimeoutMs) const;
+    // Waits up to nTimeoutMs until a send would take bytes (or fail at once).
+    // False when the time ran out.
+    bool WaitWritable(int nTimeoutMs) const;
+    // Caps what the system buffers for sending, so that a peer that stops
+    // reading is noticed after kilobytes, not megabytes.
+    bool SetSendBuffer(int nBytes);
 
     // Wakes a thread blocked on this socket; further reads see the end.
     void Shutdown();
     void Close();
 
 private:
-    CSocket(int nFd, bool bDatagram) : m_nFd(nFd), m_bDatagram(bDatagram) {}
-    int m_nFd = -1;
+    CSocket(NativeSocket nFd, bool bDatagram) : m_nFd(nFd), m_bDatagram(bDatagram) {}
+    NativeSocket m_nFd = kNoSocket;
     bool m_bDatagram = false;
 };
 

@@ -6,7 +6,7 @@ enum QueryResult {
     QUERY_NO_SOCKET,  // Open: the socket could not be created
     QUERY_NO_HOST,    // Open: the server name did not resolve
     QUERY_NOT_FOUND,  // Exchange: five empty waits before the server was ever heard
-    QUERY_TIMED_OUT,  // Exchange: too many failed receives in a row
+    QUERY_TIMED_OUT,  // Exchange: too many failed receives, or silent waits where limited
     QUERY_STOPPED,    // Exchange: the caller's stop request ended it; not a failure to report
 };
 

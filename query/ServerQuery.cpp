@@ -10,11 +10,10 @@ bool IsStopped(const platform::CStopSignal* pStop) {
     return pStop != nullptr && pStop->IsStopped();
 }
 
-// Appends a datagram's text: the bytes up to its first NUL.
-void AppendDatagramText(std::string& strReply, const char* pData, size_t nLen) {
+// The length of a datagram's text: the bytes up to its first NUL.
+size_t DatagramTextLength(const char* pData, size_t nLen) {
     const void* pNul = std::memchr(pData, '\0', nLen);
-    if (pNul != nullptr) nLen = static_cast<size_t>(static_cast<const char*>(pNul) - pData);
-    strReply.append(pData, nLen);
+    return pNul != nullptr ? static_cast<size_t>(static_cast<const char*>(pNul) - pData) : nLen;
 }
 
 // Looks for the marker at a position greater than 0, only where the newest
@@ -35,6 +34,7 @@ QueryResult CServerQuery::Open(const std::string& strServer, int nPort) {
     m_bHeard = false;
     m_nTimeouts = 0;
     m_nRecvFails = 0;
+    m_nSilentWaits = 0;
     m_socket = platform::CSocket::CreateUdp();
     if (!m_socket.IsValid()) return QUERY_NO_SOCKET;
     uint32_t nAddr = 0;
@@ -58,14 +58,38 @@ QueryResult CServerQuery::Exchange(std::string& strReply, platform::CStopSignal*
     // sending again (after an empty wait or a failed receive).
     for (;;) {
         if (IsStopped(pStop)) return QUERY_STOPPED;
+        DropStaleDatagrams();
         const SendOutcome nSend = SendRequest(pStop);
         if (nSend == SendOutcome::Stopped) return QUERY_STOPPED;
         // A partial reply of an earlier round is dropped: the server starts over.
         strReply.clear();
         if (nSend == SendOutcome::Sent && m_fnAfterSend) m_fnAfterSend();
         QueryResult nResult = QUERY_OK;
-        if (GatherReply(strReply, pStop, nResult) == GatherOutcome::Done) return nResult;
+        const GatherOutcome nGather = GatherReply(strReply, pStop, nResult);
+        if (nGather == GatherOutcome::Done) return nResult;
+        // A refusal comes back at once: without a pause the fail limit would
+        // be used up in a fraction of a second.
+        if (nGather == GatherOutcome::FailedReceive && !PaceResend(pStop)) return QUERY_STOPPED;
     }
+}
+
+// What is waiting before the request goes out answers an earlier one (the
+// late part of a reply that completed without it): it must not start this
+// reply. Bounded, so that a flood cannot hold the exchange here.
+void CServerQuery::DropStaleDatagrams() {
+    char buf[kRecvCapacity];
+    for (int n = 0; n < kMaxStaleDatagrams; ++n) {
+        if (m_socket.WaitReadable(0) != platform::WaitResult::Readable) return;
+        const int nGot = m_socket.Recv(buf, sizeof buf);
+        if (nGot > 0 && m_pTrafficCounter != nullptr)
+            m_pTrafficCounter->fetch_add(nGot, std::memory_order_relaxed);
+    }
+}
+
+bool CServerQuery::PaceResend(platform::CStopSignal* pStop) {
+    const uint32_t nSince = m_clock.GetTickCount() - m_nSentTick;
+    if (nSince >= static_cast<uint32_t>(kWaitMs)) return true;
+    return m_clock.Sleep(static_cast<uint32_t>(kWaitMs) - nSince, pStop);
 }
 
 // A failed send is tried again after a short pause, a few times. If it keeps
@@ -75,6 +99,8 @@ CServerQuery::SendOutcome CServerQuery::SendRequest(platform::CStopSignal* pStop
     const int nLen = static_cast<int>(m_strRequest.size());
     for (int nTry = 0; nTry < kSendTries; ++nTry) {
         if (nTry > 0 && !m_clock.Sleep(kSendRetryPauseMs, pStop)) return SendOutcome::Stopped;
+        // Taken before the send: the answer may come before the send returns.
+        m_nSentTick = m_clock.GetTickCount();
         if (SendDatagram(m_strRequest.data(), m_strRequest.size()) == nLen)
             return SendOutcome::Sent;
     }
@@ -91,14 +117,7 @@ CServerQuery::GatherOutcome CServerQuery::GatherReply(std::string& strReply,
             nResult = QUERY_STOPPED;
             return GatherOutcome::Done;
         }
-        if (nWait == platform::WaitResult::TimedOut) {
-            if (m_bHeard) return GatherOutcome::SendAgain;
-            if (++m_nTimeouts >= kMaxTimeouts) {
-                nResult = QUERY_NOT_FOUND;
-                return GatherOutcome::Done;
-            }
-            return GatherOutcome::SendAgain;
-        }
+        if (nWait == platform::WaitResult::TimedOut) return CountEmptyWait(nResult);
         // A failed wait is no receive attempt, but it must not loop freely.
         if (nWait == platform::WaitResult::Failed) return CountFailedReceive(nResult);
 
@@ -108,17 +127,41 @@ CServerQuery::GatherOutcome CServerQuery::GatherReply(std::string& strReply,
         // A datagram longer than the capacity was cut by the kernel: never use it.
         if (n < 0 || bTruncated) return CountFailedReceive(nResult);
 
-        m_nRecvFails = 0;
         if (m_pTrafficCounter != nullptr)
             m_pTrafficCounter->fetch_add(n, std::memory_order_relaxed);
+        const size_t nText = DatagramTextLength(buf, static_cast<size_t>(n));
+        // Whatever the server sends, the reply stays bounded.
+        if (strReply.size() + nText > kMaxReplyBytes) return CountFailedReceive(nResult);
         const size_t nOldSize = strReply.size();
-        AppendDatagramText(strReply, buf, static_cast<size_t>(n));
+        strReply.append(buf, nText);
         if (IsReplyComplete(strReply, nOldSize)) {
+            m_nRecvFails = 0;
+            m_nSilentWaits = 0;
             nResult = QUERY_OK;
             return GatherOutcome::Done;
         }
+        // Datagrams that keep coming without the marker must not hold the
+        // exchange for ever.
+        if (m_clock.GetTickCount() - m_nSentTick >= kReplyTimeLimitMs)
+            return CountFailedReceive(nResult);
         // Not complete: wait for the next datagram without sending again.
     }
+}
+
+CServerQuery::GatherOutcome CServerQuery::CountEmptyWait(QueryResult& nResult) {
+    if (m_bHeard) {
+        ++m_nSilentWaits;
+        if (m_nSilenceLimit > 0 && m_nSilentWaits >= m_nSilenceLimit) {
+            nResult = QUERY_TIMED_OUT;
+            return GatherOutcome::Done;
+        }
+        return GatherOutcome::SendAgain;
+    }
+    if (++m_nTimeouts >= kMaxTimeouts) {
+        nResult = QUERY_NOT_FOUND;
+        return GatherOutcome::Done;
+    }
+    return GatherOutcome::SendAgain;
 }
 
 CServerQuery::GatherOutcome CServerQuery::CountFailedReceive(QueryResult& nResult) {
@@ -126,5 +169,5 @@ CServerQuery::GatherOutcome CServerQuery::CountFailedReceive(QueryResult& nResul
         nResult = QUERY_TIMED_OUT;
         return GatherOutcome::Done;
     }
-    return GatherOutcome::SendAgain;
+    return GatherOutcome::FailedReceive;
 }

@@ -17,10 +17,15 @@
 // Request datagrams, sent without a terminating NUL.
 inline constexpr std::string_view kStatusRequest{"\xff\\status\\", 9};
 inline constexpr std::string_view kInfoRequest{"\xff\\info\\", 7};
-// Failed receives in a row that end an exchange: the monitor is patient, the
-// one-off quick-info check is not.
+// Failed receives since the last complete reply that end an exchange: the
+// monitor is patient, the one-off quick-info check is not. Re-sends after a failed receive are
+// paced, so the monitor's limit lasts about four minutes against a refusing port.
 inline constexpr int kStatusRecvFailLimit = 500;
 inline constexpr int kInfoRecvFailLimit = 10;
+// Empty waits since the last complete reply, once the server was heard,
+// that end the one-off check (about 5 s). The monitor has no such limit: it asks a server that
+// fell silent again and again until it answers.
+inline constexpr int kInfoSilenceLimit = 10;
 // The reply is complete once this follows some text (position greater than 0).
 inline constexpr std::string_view kReplyEndMarker{"\\final\\\\queryid\\"};
 
@@ -31,8 +36,17 @@ public:
     static constexpr int kMaxTimeouts = 5;         // empty waits before the server was heard
     static constexpr int kSendTries = 3;           // tries of one sending of the request
     static constexpr uint32_t kSendRetryPauseMs = 100;
+    // A reply that grows past this (a full 64-player reply is under 10 KB),
+    // or that has not completed this long after its request while datagrams
+    // keep coming, counts as a failed receive: it is dropped and asked again.
+    static constexpr size_t kMaxReplyBytes = 64 * 1024;
+    static constexpr uint32_t kReplyTimeLimitMs = 4000;
+    // Most datagrams left over from an earlier request that are dropped
+    // before a request goes out.
+    static constexpr int kMaxStaleDatagrams = 64;
 
-    // The clock only paces repeated sends; the readiness waits are real.
+    // The clock paces repeated sends and times a reply; the readiness waits
+    // are real.
     CServerQuery(std::string_view request, int nRecvFailLimit,
                  platform::CClock& clock = platform::SystemClock());
     virtual ~CServerQuery() = default;
@@ -44,6 +58,10 @@ public:
     // successful send of the request, re-sends included, before waiting.
     void SetTrafficCounter(std::atomic<int32_t>* pCounter) { m_pTrafficCounter = pCounter; }
     void SetAfterSend(std::function<void()> fnAfterSend) { m_fnAfterSend = std::move(fnAfterSend); }
+    // Optional, owner thread: empty waits after the server was heard (since
+    // the last complete reply) that end an exchange with QUERY_TIMED_OUT; 0
+    // (the default) asks again without end.
+    void SetSilenceLimit(int nEmptyWaits) { m_nSilenceLimit = nEmptyWaits; }
 
     // Creates the socket, resolves strServer (name or dotted address) and
     // connects to it on the low 16 bits of nPort; starts a new run (not heard,
@@ -55,10 +73,13 @@ public:
     // datagrams' texts in arrival order, each up to its first NUL). Returns
     // QUERY_OK, QUERY_NOT_FOUND, QUERY_TIMED_OUT; QUERY_STOPPED within one
     // readiness wait once pStop is stopped (strReply then holds no complete
-    // reply); QUERY_NO_SOCKET when not open. A failed send is tried again
-    // kSendTries times in all, kSendRetryPauseMs apart; if none goes out, the
-    // round waits as if it had (no after-send step), so the usual limits
-    // apply. Owner thread only.
+    // reply); QUERY_NO_SOCKET when not open. Datagrams already waiting when
+    // the request goes out are dropped: they answer an earlier request.
+    // strReply never holds more than kMaxReplyBytes. After a failed receive
+    // the request goes out again no sooner than kWaitMs after the last one.
+    // A failed send is tried again kSendTries times in all,
+    // kSendRetryPauseMs apart; if none goes out, the round waits as if it
+    // had (no after-send step), so the usual limits apply. Owner thread only.
     QueryResult Exchange(std::string& strReply, platform::CStopSignal* pStop = nullptr);
 
     // Releases the socket. Owner thread; safe to call more than once.
@@ -68,6 +89,7 @@ public:
     bool IsHeard() const { return m_bHeard; }
     int Timeouts() const { return m_nTimeouts; }
     int RecvFails() const { return m_nRecvFails; }
+    int SilentWaits() const { return m_nSilentWaits; }
 
 protected:
     // Sends one datagram; returns the bytes sent or -1. Tests override it to
@@ -76,12 +98,16 @@ protected:
 
 private:
     enum class SendOutcome { Sent, Failed, Stopped };
-    enum class GatherOutcome { Done, SendAgain };
+    enum class GatherOutcome { Done, SendAgain, FailedReceive };
 
+    void DropStaleDatagrams();
+    // Waits out the rest of kWaitMs since the last send; false when stopped.
+    bool PaceResend(platform::CStopSignal* pStop);
     SendOutcome SendRequest(platform::CStopSignal* pStop);
     GatherOutcome GatherReply(std::string& strReply, platform::CStopSignal* pStop,
                               QueryResult& nResult);
     GatherOutcome CountFailedReceive(QueryResult& nResult);
+    GatherOutcome CountEmptyWait(QueryResult& nResult);
 
     platform::CSocket m_socket;
     platform::CClock& m_clock;
@@ -89,8 +115,13 @@ private:
     const int m_nRecvFailLimit;
     std::atomic<int32_t>* m_pTrafficCounter = nullptr;
     std::function<void()> m_fnAfterSend;
+    int m_nSilenceLimit = 0;
 
     bool m_bHeard = false;  // something (data or a receive error) came in this run
     int m_nTimeouts = 0;    // empty waits while not yet heard
-    int m_nRecvFails = 0;   // failed receives in a row
+    // Since the last complete reply: a server that keeps sending datagrams
+    // without ever completing a reply must still reach the limits.
+    int m_nRecvFails = 0;      // failed receives
+    int m_nSilentWaits = 0;    // empty waits after the server was heard
+    uint32_t m_nSentTick = 0;  // when the request last went out (or was tried)
 };

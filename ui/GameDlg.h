@@ -74,6 +74,14 @@ public:
     std::atomic<bool> m_bShowTicket{false};
     std::atomic<bool> m_bGamePaused{false};  // the game on the server is paused
 
+    // ---- Keep-alive: while on, a monitor run that fails is followed by
+    // another after a growing wait, and the tab stays running; off, a
+    // failure returns the tab to idle. Broadcast switches it on before it
+    // connects and off after it has disconnected. UI thread; read by the
+    // monitor.
+    void SetKeepAlive(bool bOn) { m_bKeepAlive = bOn; }
+    bool IsKeepAlive() const override { return m_bKeepAlive.load(); }
+
     // ---- Links to the other pages; the main window sets them right after
     // creating the pages, before anything runs (UI thread).
     void SetIrcDlg(irc::CIrcSession* pIrcDlg) { m_pIrcDlg = pIrcDlg; }
@@ -92,6 +100,8 @@ public:
     void AppendLog(std::string strText) override;
     // The string-table text with that id; empty when there is none. Any thread.
     std::string LoadResString(int nId) const;
+    // The clock that paces the page's threads. Any thread.
+    platform::CClock& Clock() const { return m_clock; }
     // What a click on Connect/Disconnect does (OnConnect). Monitor thread
     // (failure path) or UI thread (main window's Broadcast).
     void ToggleConnect();
@@ -124,7 +134,8 @@ public:
     std::atomic<int32_t>* TrafficCounter() override { return &m_nTrafficBytes; }
     // The caption of Connect reads "Connect", or the page is shutting down.
     bool IsStopRequested() const override;
-    // Monitor thread: set-up done, Disconnect becomes usable.
+    // Monitor thread: set-up done (or waiting for the next run), Disconnect
+    // becomes usable.
     void OnMonitorReady() override;
     // Monitor thread, on a failure: the page goes back to idle (a page that
     // is idle already stays as it is; a run is never started from here).
@@ -180,6 +191,7 @@ private:
     platform::CStopSignal m_wakeMonitor;      // cuts its waits short; it resets it
     platform::CThreadGate m_gateMonitor;      // the operator's Pause
     std::atomic<bool> m_bStopMonitor{false};  // shutting down
+    std::atomic<bool> m_bKeepAlive{false};
     mutable std::mutex m_mutexRun;
     std::condition_variable m_cvRun;
     bool m_bMonitorAlive = false;  // guarded by m_mutexRun

@@ -26,7 +26,7 @@ class CIrcDlg : public framework::CPage, public irc::CIrcSession {
 public:
     // From the IRC template; fields empty, port and interval 0, no network
     // chosen. The dispatcher runs the UI thread's work; the clock paces the
-    // log and the channel sends.
+    // send queue and times the connection's waits.
     explicit CIrcDlg(framework::CDispatcher& dispatcher,
                      platform::CClock& clock = platform::SystemClock());
     // Ends the IRC thread without waiting for the server, before the page

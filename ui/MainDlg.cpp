@@ -134,8 +134,12 @@ void CMainDlg::OnBroadcast() {
 
 void CMainDlg::StartBroadcast(CIrcDlg& irc, CGameDlg& game) {
     // Each Connect shows its own message when it refuses; a side that did
-    // connect stays connected even when the other one did not.
+    // connect stays connected even when the other one did not. Broadcast
+    // means "keep relaying": both sides come back by themselves.
+    irc.SetKeepAlive(true);
     if (!irc.m_bSessionActive.load()) irc.OnConnect();
+    if (!irc.m_bSessionActive.load()) irc.SetKeepAlive(false);
+    game.SetKeepAlive(true);
     if (!game.m_bMonitoring.load()) game.OnConnect();
     if (game.m_bMonitoring.load() && irc.m_bSessionActive.load()) {
         game.m_bBroadcast = true;
@@ -144,7 +148,11 @@ void CMainDlg::StartBroadcast(CIrcDlg& irc, CGameDlg& game) {
 }
 
 void CMainDlg::StopBroadcast(CIrcDlg& irc, CGameDlg& game) {
+    irc.SetKeepAlive(false);
     if (game.m_bMonitoring.load()) game.OnConnect();
+    // Only now: a run failing meanwhile waits for its next try (and sees
+    // the stop) instead of turning the tab idle under this handler.
+    game.SetKeepAlive(false);
     // Time for the monitor's closing line to reach the channel before QUIT.
     m_clock.Sleep(kBroadcastOffPauseMs);
     if (irc.m_bSessionActive.load()) irc.OnConnect();

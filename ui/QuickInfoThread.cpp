@@ -71,7 +71,8 @@ int QuickInfoThread(CGameDlg* pGameDlg, platform::CStopSignal* pStop) {
         strServer = dlg.m_strServer;
         nPort = dlg.m_nQueryPort;
     }
-    CServerQuery query(kInfoRequest, kInfoRecvFailLimit);
+    CServerQuery query(kInfoRequest, kInfoRecvFailLimit, dlg.Clock());
+    query.SetSilenceLimit(kInfoSilenceLimit);
     std::string strReply;
     QueryResult nResult = query.Open(strServer, nPort);
     if (nResult == QUERY_OK) nResult = query.Exchange(strReply, pStop);

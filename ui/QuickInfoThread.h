@@ -16,7 +16,8 @@ inline constexpr int kQuickInfoBlankLength = 65;
 
 // The check itself, on the calling thread: status "receive status ...",
 // then one info exchange with m_strServer and m_nQueryPort (10 failed
-// receives in a row end it). On success the six panel fields get the
+// receives, or 10 empty waits once the server was heard, end it; the
+// page's clock paces re-sends). On success the six panel fields get the
 // reply's values and the status "idle"; on a failure the six fields are
 // blank and the status shows the failure's text. Only the panel's controls
 // are refreshed, so the operator's pending language choice stays. Ends

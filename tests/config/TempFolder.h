@@ -1,35 +1,58 @@
 #pragma once
-// A fresh folder under /tmp for one test, removed with everything in it.
-#include <sys/stat.h>
-
+// A fresh folder in the system's temporary folder for one test, removed
+// with everything in it.
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
+#include <system_error>
 #include <vector>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace testsupport {
 
 class CTempFolder {
 public:
     CTempFolder() {
+#ifdef _WIN32
+        std::error_code ec;
+        const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+        std::random_device random;
+        for (int nTry = 0; nTry < 100 && m_strPath.empty() && !ec; ++nTry) {
+            const std::filesystem::path path = base / ("fr-settings-" + std::to_string(random()));
+            if (std::filesystem::create_directory(path, ec)) m_strPath = path.generic_string();
+        }
+#else
         std::string strTemplate = "/tmp/fr-settings-XXXXXX";
         if (::mkdtemp(strTemplate.data()) != nullptr) m_strPath = strTemplate;
+#endif
     }
     ~CTempFolder() {
         if (m_strPath.empty()) return;
-        ::chmod(m_strPath.c_str(), 0700);  // a test may have made it read-only
         std::error_code ec;
+        // A test may have made it read-only.
+        std::filesystem::permissions(m_strPath, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(m_strPath, ec);
     }
     CTempFolder(const CTempFolder&) = delete;
     CTempFolder& operator=(const CTempFolder&) = delete;
 
-    bool IsValid() const { return !m_strPath.empty(); }
-    const std::string& Path() const { return m_strPath; }
-    std::string operator/(const std::string& strName) const { return m_strPath + "/" + strName; }
+    bool IsValid() const {
+        return !m_strPath.empty();
+    }
+    const std::string& Path() const {
+        return m_strPath;
+    }
+    std::string operator/(const std::string& strName) const {
+        return m_strPath + "/" + strName;
+    }
 
     // The names in the folder, sorted.
     std::vector<std::string> Names() const {

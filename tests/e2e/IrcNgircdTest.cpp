@@ -2,19 +2,26 @@
 // second, plain client as the other user in the channel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "irc/IrcText.h"
+#include "platform/Backoff.h"
 #include "platform/Clock.h"
 #include "support/IrcTestClient.h"
 #include "support/NgircdServer.h"
+#include "support/HoldingClock.h"
 #include "support/RecordingIrcSession.h"
+#include "support/ScriptedTcpServer.h"
 #include "support/Wait.h"
 
 using testsupport::CIrcTestClient;
 using testsupport::CNgircdServer;
 using testsupport::CRecordingIrcSession;
+using testsupport::CScriptedTcpServer;
 using testsupport::WaitUntil;
 
 namespace {
@@ -126,8 +133,8 @@ TEST_F(IrcAgainstNgircd, TakesAlternativeNicknameWhenFirstIsInUse) {
 TEST_F(IrcAgainstNgircd, ReconnectsWhenServerComesBack) {
     BotJoins();
     const uint16_t nPort = m_server.Port();
-    // The bot reconnects once, at once; hold it at the close until the
-    // server is back, as a quick restart would be.
+    // The bot reconnects once, after the back-off's first wait; hold it at
+    // the close until the server is back, as a quick restart would be.
     m_bot.HoldLogAt("Connection closed/refused.");
     m_server.Stop();  // SIGTERM: the server sends ERROR and closes
     ASSERT_TRUE(WaitUntil([&] { return m_bot.IsHeld(); }, kLong));
@@ -140,6 +147,71 @@ TEST_F(IrcAgainstNgircd, ReconnectsWhenServerComesBack) {
     EXPECT_TRUE(m_bot.HasLog(":: Server going down")) << "server's ERROR line not logged";
     EXPECT_EQ(std::count(logs.begin(), logs.end(), "Connecting to 127.0.0.1"), 2);
     EXPECT_TRUE(m_bot.IsIrcThreadRunning());
+}
+
+// Broadcast keeps relaying: the server restarted again and again, once
+// staying down for an attempt, and the bot comes back and rejoins each time.
+// The waits between attempts are the test's (held, then let go one by one).
+TEST_F(IrcAgainstNgircd, KeepAliveRejoinsAfterEveryRestart) {
+    testsupport::CHoldingClock clock;
+    clock.HoldFrom(platform::CBackoff::kFirstMs * 8 / 10);
+    CRecordingIrcSession bot(clock);
+    bot.Configure("127.0.0.1", m_server.Port(), "keepbot", "keepbot2", "#Relay");
+    bot.SetKeepAlive(true);
+    ASSERT_EQ(bot.OpenSession(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return bot.IsInChannel(); }, kLong));
+    const uint16_t nPort = m_server.Port();
+    for (int nRestart = 0; nRestart < 3; ++nRestart) {
+        SCOPED_TRACE(nRestart);
+        m_server.Stop();
+        ASSERT_TRUE(WaitUntil([&] { return clock.IsHolding(); }, kLong));
+        EXPECT_FALSE(bot.IsInChannel());
+        if (nRestart == 1) {
+            // One attempt while the server is still down: refused, and the
+            // bot waits again instead of giving up.
+            const auto nFailed = [&] {
+                const auto logs = bot.Logs();
+                return std::count(logs.begin(), logs.end(),
+                                  "Couldn't find Server! Check the Portsettings.");
+            };
+            clock.ReleaseOnce();
+            ASSERT_TRUE(WaitUntil([&] { return nFailed() == 1 && clock.IsHolding(); }, kLong));
+        }
+        ASSERT_TRUE(m_server.Start(nPort)) << m_server.Log();
+        clock.ReleaseOnce();
+        ASSERT_TRUE(WaitUntil([&] { return bot.IsInChannel(); }, kLong));
+        EXPECT_EQ(bot.GetChannel(), "#Relay");
+    }
+    const auto logs = bot.Logs();
+    EXPECT_EQ(std::count(logs.begin(), logs.end(), "Connecting to 127.0.0.1"), 4);
+    EXPECT_TRUE(bot.IsIrcThreadRunning());
+    EXPECT_EQ(bot.SessionEnds(), 0);
+    clock.Release();
+    bot.EndIrcThread();
+}
+
+// Quit and SIGTERM end the IRC side within two seconds whatever the peer
+// does: here one that takes nothing the bot sends.
+TEST(IrcAgainstStuckServer, EndingTheSessionTakesUnderTwoSeconds) {
+    CScriptedTcpServer server(CScriptedTcpServer::EReading::NeverReads);
+    CRecordingIrcSession bot{platform::SystemClock()};
+    bot.Configure("127.0.0.1", server.Port(), "bot", "bot2", "#Relay");
+    ASSERT_EQ(bot.OpenSession(), 0);
+    ASSERT_TRUE(server.WaitForConnections(1));
+    std::string strPings;
+    for (int n = 0; n < 600; ++n) strPings += "PING :" + std::string(400, 't') + "\r\n";
+    ASSERT_TRUE(server.Send(0, strPings));
+    ASSERT_TRUE(WaitUntil([&] { return bot.Writes().size() > 20 && bot.IsWriting(); }));
+    bot.Disconnect();
+    const auto start = std::chrono::steady_clock::now();
+    bot.EndIrcThread();
+    const auto nMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::steady_clock::now() - start)
+                         .count();
+    std::printf("[ figure ] EndIrcThread against a server that stops reading: %ld ms\n",
+                static_cast<long>(nMs));
+    EXPECT_LT(nMs, 2000);
+    EXPECT_FALSE(bot.IsIrcThreadRunning());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Any bytes from the server, cut into reads of any size, through the line
-// splitter and the dispatch: no crash, and nothing sent that could end its
-// line early and start another.
+// splitter, the message parser and the dispatch: no crash, and nothing sent
+// that could end its line early and start another.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -8,6 +8,7 @@
 
 #include "irc/IrcDispatch.h"
 #include "irc/IrcLineSplitter.h"
+#include "irc/LineFit.h"
 
 namespace {
 
@@ -47,8 +48,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
         actions.clear();
         irc::DispatchLine(strLine, view, state, &actions);
         for (const irc::CIrcAction& a : actions) {
-            // A sent line is its text plus "\r\n": the text must hold neither.
-            if (a.m_eKind == irc::CIrcAction::EKind::Send) Check(!HasLineBreak(a.m_strText));
+            // A sent line is its text plus "\r\n": the text must hold neither,
+            // and fitted it stays within the protocol's length.
+            if (a.m_eKind == irc::CIrcAction::EKind::Send ||
+                a.m_eKind == irc::CIrcAction::EKind::CtcpReply) {
+                Check(!HasLineBreak(a.m_strText));
+                Check(irc::FitLine(a.m_strText).size() <= irc::kMaxLineBytes);
+            }
             if (a.m_eKind == irc::CIrcAction::EKind::EnterChannel)
                 Check(!HasLineBreak(a.m_strText));
         }

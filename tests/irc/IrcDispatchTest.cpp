@@ -1,6 +1,7 @@
 // One line in, actions out: every check of the dispatch, as named rows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 
 #include <string>
@@ -21,6 +22,7 @@ namespace {
 std::string Describe(const CIrcAction& a) {
     switch (a.m_eKind) {
         case CIrcAction::EKind::Send:
+        case CIrcAction::EKind::CtcpReply:  // the same bytes; the limit is the session's
             return "send " + a.m_strText;
         case CIrcAction::EKind::Log:
             return "log " + a.m_strText;
@@ -84,6 +86,10 @@ TEST_P(DispatchTable, LineGivesActions) {
 // clang-format off
 const DispatchRow kRows[] = {
     {"ServerPing", 0, {"PING :irc.test.local"}, {"send PONG :irc.test.local"}},
+    {"PingWithoutColon", 0, {"PING irc.test.local"}, {"send PONG :irc.test.local"}},
+    {"PingWithPrefix", 0, {":irc.test.local PING :token"}, {"send PONG :token"}},
+    {"PingWithTwoParameters", 0, {"PING a.test :b.test"}, {"send PONG a.test :b.test"}},
+    {"CommandInSmallLetters", 0, {"ping :tok"}, {"send PONG :tok"}},
     {"PrivateCtcpVersion", 0, {":Al!a@h PRIVMSG Bot :\x01VERSION\x01"}, {kVersionReply}},
     {"PrivateCtcpPingEchoed", 0, {":Al!a@h PRIVMSG Bot :\x01PING 1234 567\x01"},
      {"send NOTICE Al :\x01PING 1234 567\x01"}},
@@ -102,10 +108,27 @@ const DispatchRow kRows[] = {
      {"log :: Al has joined #Chan", "request !join Al"}},
     {"OwnJoinTakesServerSpelling", 0, {":Bot!b@h JOIN :#chan", ":Al!a@h PRIVMSG #chan :hi"},
      {"log :: Bot has joined #chan", "enter #chan", "log <Al> hi"}},
-    {"JoinWithoutColonIgnored", 0, {":Al!a@h JOIN #Chan"}, {}},
+    // Several server families send the channel without a colon.
+    {"JoinWithoutColon", 0, {":Al!a@h JOIN #Chan"},
+     {"log :: Al has joined #Chan", std::string("send NOTICE Al :") + irc::kNoticeOffline}},
+    {"OwnJoinWithoutColonEntersTheChannel", 0, {":Bot!b@h JOIN #chan"},
+     {"log :: Bot has joined #chan", "enter #chan"}},
+    {"ExtendedJoinTakesTheChannel", 1, {":Al!a@h JOIN #Chan alaccount :Al Real"},
+     {"log :: Al has joined #Chan", "request !join Al"}},
+    {"Ipv6HostInPrefix", 0, {":Al!a@2001:db8::1 PRIVMSG #Chan :hi: there"},
+     {"log <Al> hi: there"}},
+    {"Ipv6HostJoin", 1, {":Al!~a@2001:db8::1 JOIN :#Chan"},
+     {"log :: Al has joined #Chan", "request !join Al"}},
     {"KickOfBotRejoinsAtOnce", 0, {":Op!o@h KICK #Chan Bot :bye"},
      {"log :: Bot was kicked by Op", "leave", "send JOIN #Chan"}},
     {"KickOfOtherOnlyLogged", 0, {":Op!o@h KICK #Chan Al :bye"}, {"log :: Al was kicked by Op"}},
+    {"KickWithoutReason", 0, {":Op!o@h KICK #Chan Bot"},
+     {"log :: Bot was kicked by Op", "leave", "send JOIN #Chan"}},
+    {"NickChangeWithoutColon", 0, {":Al!a@h NICK Ali"}, {"log :: Al is now known as Ali"}},
+    {"ErrorWithoutColon", 0, {"ERROR Closing"}, {"log :: Closing"}},
+    {"NickInUseWithoutPrefix", 0, {"433 * Bot :in use"},
+     {"log :: Nickname (Bot) is already in use.", "log :: Trying alternative Nickname...",
+      "nick Bot2", "send NICK Bot2"}},
     {"NickChange", 0, {":Al!a@h NICK :Ali"}, {"log :: Al is now known as Ali"}},
     {"OwnNickChangeKeepsCurrentNick", 0, {":Bot!b@h NICK :Bobby", ":Al!a@h PRIVMSG Bot :\x01VERSION\x01"},
      {"log :: Bot is now known as Bobby", kVersionReply}},
@@ -136,9 +159,16 @@ const DispatchRow kRows[] = {
     {"GameInfoWithMoreText", 0, {":Al!a@h PRIVMSG #Chan :!gameinfo please"},
      {"log <Al> !gameinfo please", "request !gameinfo"}},
     {"GameInfoPrivately", 0, {":Al!a@h PRIVMSG Bot :!gameinfo"}, {}},
-    {"LineWithoutColonReusesHead", 0, {"PING :abc", "NOTICE something"},
-     {"send PONG :abc", "send PONG :abc"}},
-    {"LeadingColonOnlyEmptiesHead", 0, {"PING :abc", ":srv NOTICE something"},
+    {"GameInfoInANoticeToTheChannel", 0, {":Al!a@h NOTICE #Chan :!gameinfo"},
+     {"request !gameinfo"}},
+    {"GameInfoWithoutColon", 0, {":Al!a@h PRIVMSG #Chan !gameinfo"},
+     {"log <Al> !gameinfo", "request !gameinfo"}},
+    // The topic shown on joining is no one's request.
+    {"GameInfoInTheTopicIsNoRequest", 0, {":srv 332 Bot #Chan :!gameinfo here"}, {}},
+    {"MessageToALongerChannelNameIsNotOurs", 0, {":Al!a@h PRIVMSG #Chan2 :!gameinfo"}, {}},
+    // Each line stands alone: nothing of the line before carries over.
+    {"LineWithoutColonIsItsOwn", 0, {"PING :abc", "NOTICE something"}, {"send PONG :abc"}},
+    {"PrefixedLineWithoutTrailing", 0, {"PING :abc", ":srv NOTICE something"},
      {"send PONG :abc"}},
     {"BareColon", 0, {"PING :abc", ":"}, {"send PONG :abc"}},
     {"ColonAtStartOfText", 0, {"::::"}, {}},
@@ -215,13 +245,53 @@ const EndRow kEndRows[] = {
     {"ClosingLink", {"ERROR :Closing Link: bot[h] (Quit: bye)"}, 1},
     {"Throttled", {"ERROR :Your host is trying to (re)connect too fast -- throttled"}, 2},
     {"OtherLastLine", {"ERROR :Closing Link: bot[h] (x)", ":srv NOTICE Bot :hi"}, 0},
-    {"ColonlessLineKeepsErrorHead", {"ERROR :Closing Link: bot[h] (x)", "garbage"}, 1},
-    {"PrefixOnlyLineEmptiesHead", {"ERROR :Closing Link: bot[h] (x)", ":srv garbage"}, 0},
+    {"ColonlessLineAfterErrorIsTheLastLine", {"ERROR :Closing Link: bot[h] (x)", "garbage"}, 0},
+    {"ErrorWithPrefix", {":srv ERROR :Closing Link: bot[h] (x)"}, 1},
+    {"PrefixedLineAfterError", {"ERROR :Closing Link: bot[h] (x)", ":srv garbage"}, 0},
 };
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Close, EndOfConnectionTable, ::testing::ValuesIn(kEndRows),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Each line the dispatch sends queues as what it is: PONG ahead of all,
+// the bot's own protocol lines never dropped, answers to people limited or
+// kept as replies.
+TEST(Dispatch, SentLinesCarryTheirQueueKind) {
+    using irc::ELineKind;
+    using EKind = CIrcAction::EKind;
+    struct CKindRow {
+        const char* name;
+        std::string strLine;
+        EKind eKind;
+        ELineKind eLine;
+    };
+    const CKindRow rows[] = {
+        {"Pong", "PING :x", EKind::Send, ELineKind::Urgent},
+        {"CtcpVersion", ":Al!a@h PRIVMSG Bot :\x01VERSION\x01", EKind::CtcpReply, ELineKind::Reply},
+        {"CtcpPing", ":Al!a@h PRIVMSG Bot :\x01PING 1\x01", EKind::CtcpReply, ELineKind::Reply},
+        {"Greeting", ":Al!a@h JOIN #Chan", EKind::Send, ELineKind::Reply},
+        {"RejoinAfterKick", ":Op!o@h KICK #Chan Bot", EKind::Send, ELineKind::Control},
+        {"AlternativeNick", ":srv 433 * Bot :x", EKind::Send, ELineKind::Control},
+        {"JoinAfterMotd", ":srv 376 Bot :x", EKind::Send, ELineKind::Control},
+    };
+    for (const CKindRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        CIrcSessionView view = DefaultView();
+        CIrcLineState state;
+        std::vector<CIrcAction> actions;
+        irc::DispatchLine(row.strLine, view, state, &actions);
+        const auto it = std::find_if(actions.begin(), actions.end(), [](const CIrcAction& a) {
+            return a.m_eKind == EKind::Send || a.m_eKind == EKind::CtcpReply;
+        });
+        ASSERT_NE(it, actions.end());
+        EXPECT_EQ(it->m_eKind, row.eKind);
+        EXPECT_EQ(it->m_eLine, row.eLine);
+        if (row.eKind == EKind::CtcpReply) {
+            EXPECT_EQ(it->m_strNick, "Al");
+        }
+    }
+}
 
 TEST(Dispatch, NickInUseWithOtherNickDoesNothingMore) {
     CIrcSessionView view = DefaultView();

@@ -7,9 +7,12 @@
 #include <vector>
 
 #include "irc/IrcText.h"
+#include "irc/LineFit.h"
+#include "irc/SendQueue.h"
 #include "platform/Clock.h"
 #include "support/RecordingIrcSession.h"
 #include "support/ScriptedTcpServer.h"
+#include "support/Wait.h"
 
 using testsupport::CRecordingIrcSession;
 using testsupport::CScriptedTcpServer;
@@ -21,28 +24,36 @@ class SessionSends : public ::testing::Test {
 protected:
     SessionSends() { m_session.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#Chan"); }
     platform::CManualClock m_clock;
+    // Lines stop at the send queue: Writes() lists them as queued.
     CRecordingIrcSession m_session{m_clock, /*bForwardWrites=*/false};
 };
 
-TEST_F(SessionSends, ChannelSendsNeedTheChannelAndDoNotWaitOutsideIt) {
+TEST_F(SessionSends, ChannelSendsNeedTheChannel) {
     m_session.SendToChannel("a");
     m_session.SendPrivmsg("Al", "b");
     m_session.SendToChannelPaced("c");
+    m_session.SendTicketLine("d");
     EXPECT_EQ(m_session.Writes(), Lines{});
-    EXPECT_EQ(m_clock.SleepCalls(), 0u);
 }
 
-TEST_F(SessionSends, OnlyPacedSendsPause) {
+// The senders only queue: the pace is the writer's, never the caller's.
+TEST_F(SessionSends, EachLineQueuesAsWhatItIsAndNoSenderWaits) {
     m_session.m_bInChannel = true;
-    m_session.SendToChannel("ticket line");
-    EXPECT_EQ(m_clock.SleptMs(), 0u);
+    m_session.SendToChannel("answer");
+    m_session.SendTicketLine("tickets");
     for (const char* text : {"e1", "e2", "e3"}) m_session.SendToChannelPaced(text);
     m_session.SendPrivmsg("Al", "hi");
+    m_session.SendLine("NOTICE bob :welcome");
     EXPECT_EQ(m_session.Writes(),
-              (Lines{"PRIVMSG #Chan :ticket line\r\n", "PRIVMSG #Chan :e1\r\n",
-                     "PRIVMSG #Chan :e2\r\n", "PRIVMSG #Chan :e3\r\n", "PRIVMSG Al :hi\r\n"}));
-    EXPECT_EQ(m_clock.SleepCalls(), 4u);
-    EXPECT_EQ(m_clock.SleptMs(), 4u * irc::CIrcSession::kPacePauseMs);
+              (Lines{"PRIVMSG #Chan :answer\r\n", "PRIVMSG #Chan :tickets\r\n",
+                     "PRIVMSG #Chan :e1\r\n", "PRIVMSG #Chan :e2\r\n", "PRIVMSG #Chan :e3\r\n",
+                     "PRIVMSG Al :hi\r\n", "NOTICE bob :welcome\r\n"}));
+    using irc::ELineKind;
+    EXPECT_EQ(m_session.Kinds(),
+              (std::vector<ELineKind>{ELineKind::Reply, ELineKind::Ticket, ELineKind::Event,
+                                      ELineKind::Event, ELineKind::Event, ELineKind::Event,
+                                      ELineKind::Reply}));
+    EXPECT_EQ(m_clock.SleepCalls(), 0u);
 }
 
 TEST_F(SessionSends, SendLineSendsInAnyStateAsOneLine) {
@@ -60,38 +71,86 @@ TEST_F(SessionSends, ChannelTextCannotStartASecondLine) {
               (Lines{"PRIVMSG #Chan :xQUIT :y\r\n", "PRIVMSG #Chan :pJOIN #other\r\n"}));
 }
 
-TEST_F(SessionSends, LogStripsColoursAndPausesExceptForEmptyText) {
+// Regression: a 2 KB host name from the game server made the server drop
+// the bot ("Request too long") and the lines behind it were lost.
+TEST_F(SessionSends, LongTextIsCutToWhatTheServerCanRelay) {
+    m_session.m_bInChannel = true;
+    m_session.SendToChannelPaced(std::string(2000, 'h'));
+    m_session.SendLine("NOTICE bob :" + std::string(2000, 'n'));
+    m_session.SendLine("JOIN #" + std::string(2000, 'c'));
+    const Lines writes = m_session.Writes();
+    ASSERT_EQ(writes.size(), 3u);
+    EXPECT_EQ(writes[0], "PRIVMSG #Chan :" + std::string(irc::kMaxMessageBytes - 15, 'h') + "\r\n");
+    EXPECT_EQ(writes[1].size(), irc::kMaxMessageBytes + 2);
+    EXPECT_EQ(writes[2].size(), 512u);
+}
+
+// Regression: every logged line paused the receive loop 100 ms, so a busy
+// channel held a PONG back until the server gave up on the bot.
+TEST_F(SessionSends, LogStripsColoursAndNeverPauses) {
     m_session.AppendLog("");
     EXPECT_EQ(m_session.Logs(), Lines{});
-    EXPECT_EQ(m_clock.SleepCalls(), 0u);
     m_session.AppendLog(
         "\x03"
         "04,02red\x03 done");
     EXPECT_EQ(m_session.Logs(), Lines{",02red done"});
-    EXPECT_EQ(m_clock.SleptMs(), irc::CIrcSession::kLogPauseMs);
+    EXPECT_EQ(m_clock.SleepCalls(), 0u);
 }
 
-TEST_F(SessionSends, DisconnectSendsQuitAndClearsFlags) {
+class SessionOnServer : public ::testing::Test {
+protected:
+    SessionOnServer() {
+        m_session.Configure("127.0.0.1", m_server.Port(), "Bot", "Bot2", "#Chan");
+    }
+    void Connect() {
+        ASSERT_EQ(m_session.ConnectToServer(), 0);
+        ASSERT_TRUE(m_server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
+    }
+    CScriptedTcpServer m_server;
+    platform::CManualClock m_clock;
+    CRecordingIrcSession m_session{m_clock};
+};
+
+TEST_F(SessionOnServer, RegistrationIsOneSendOfTwoLines) {
+    Connect();
+    EXPECT_EQ(m_server.Received(0), "NICK Bot\r\nUSER bf1942 * * :v1.3 BETA\r\n");
+    EXPECT_EQ(m_session.Writes(), Lines{"NICK Bot\r\nUSER bf1942 * * :v1.3 BETA\r\n"});
+    EXPECT_EQ(m_session.Logs(), Lines{"Connecting to 127.0.0.1"});
+    EXPECT_EQ(m_session.GetCurrentNick(), "Bot");
+}
+
+// Stop Broadcast: the poll's lines and "Broadcast closed" reach the channel
+// before QUIT, and nothing joins them after it.
+TEST_F(SessionOnServer, DisconnectLetsTheQueuedLinesGoFirstThenSaysQuit) {
+    Connect();
     m_session.m_bSessionActive = true;
     m_session.m_bInChannel = true;
+    for (const char* text : {"kill 1", "kill 2", "Broadcast closed"})
+        m_session.SendToChannelPaced(text);
     m_session.Disconnect();
-    EXPECT_EQ(m_session.Writes(), Lines{"QUIT :v1.3 BETA /// Battlefield 1942 to IRC relay\r\n"});
     EXPECT_FALSE(m_session.m_bSessionActive);
     EXPECT_FALSE(m_session.IsInChannel());
+    m_session.SendToChannelPaced("too late");
+    m_session.SendLine("NOTICE al :too late");
+    ASSERT_TRUE(m_server.WaitForLine(0, "QUIT :v1.3 BETA /// Battlefield 1942 to IRC relay"));
+    EXPECT_EQ(m_server.Lines(0),
+              (Lines{"NICK Bot", "USER bf1942 * * :v1.3 BETA", "PRIVMSG #Chan :kill 1",
+                     "PRIVMSG #Chan :kill 2", "PRIVMSG #Chan :Broadcast closed",
+                     "QUIT :v1.3 BETA /// Battlefield 1942 to IRC relay"}));
 }
 
-TEST(SessionConnect, RegistrationIsOneSendOfTwoLines) {
-    CScriptedTcpServer server;
-    ASSERT_NE(server.Port(), 0);
-    platform::CManualClock clock;
-    CRecordingIrcSession session(clock);
-    session.Configure("127.0.0.1", server.Port(), "Bot", "Bot2", "#Chan");
-    ASSERT_EQ(session.ConnectToServer(), 0);
-    ASSERT_TRUE(server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
-    EXPECT_EQ(server.Received(0), "NICK Bot\r\nUSER bf1942 * * :v1.3 BETA\r\n");
-    EXPECT_EQ(session.Writes(), Lines{"NICK Bot\r\nUSER bf1942 * * :v1.3 BETA\r\n"});
-    EXPECT_EQ(session.Logs(), Lines{"Connecting to 127.0.0.1"});
-    EXPECT_EQ(session.GetCurrentNick(), "Bot");
+TEST_F(SessionOnServer, SendsOnAClosedConnectionRaiseNoSignal) {
+    Connect();
+    m_server.Close(0);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_server.ClosedByPeer(0); }));
+    // The first writes may still be accepted; later ones hit the reset
+    // connection, which would raise SIGPIPE and end this process.
+    m_session.m_bInChannel = true;
+    for (int i = 0; i < 200; ++i) {
+        m_session.SendLine(std::string(400, 'z'));
+        m_session.SendToChannel("x");
+    }
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return m_session.FailedWrites() > 0; }));
 }
 
 struct FieldBreakRow {
@@ -130,6 +189,10 @@ TEST_P(SessionFieldBreaks, NeverYieldAnExtraLine) {
         session.SendToChannel("hi");
         session.SendPrivmsg("Al", "yo");
         session.Disconnect();
+        ASSERT_TRUE(testsupport::WaitUntil([&] {
+            const Lines writes = session.Writes();
+            return !writes.empty() && writes.back().rfind("QUIT", 0) == 0;
+        }));
 
         std::string strWire;
         for (const std::string& s : session.Writes()) strWire += s;
@@ -208,24 +271,5 @@ const ConnectFailureRow kFailureRows[] = {
 
 INSTANTIATE_TEST_SUITE_P(Connect, SessionConnectFailure, ::testing::ValuesIn(kFailureRows),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(SessionConnect, SendsOnAClosedConnectionRaiseNoSignal) {
-    CScriptedTcpServer server;
-    platform::CManualClock clock;
-    CRecordingIrcSession session(clock);
-    session.Configure("127.0.0.1", server.Port(), "Bot", "Bot2", "#Chan");
-    ASSERT_EQ(session.ConnectToServer(), 0);
-    ASSERT_TRUE(server.WaitForConnections(1));
-    server.Close(0);
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return server.ClosedByPeer(0); }));
-    // The first sends may still be accepted; later ones hit the reset
-    // connection, which would raise SIGPIPE and end this process.
-    session.m_bInChannel = true;
-    for (int i = 0; i < 200; ++i) {
-        session.SendLine(std::string(2000, 'z'));
-        session.SendToChannel("x");
-    }
-    SUCCEED();
-}
 
 }  // namespace

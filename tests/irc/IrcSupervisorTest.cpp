@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "support/HoldingClock.h"
 #include "support/RecordingIrcSession.h"
 #include "support/ScriptedTcpServer.h"
 #include "support/Wait.h"
@@ -21,55 +22,6 @@ using testsupport::WaitUntil;
 using Lines = std::vector<std::string>;
 
 namespace {
-
-// A clock that returns at once and records every sleep, except that sleeps
-// of at least m_nHoldFromMs wait until released or stopped (at most 20 s).
-class CTestClock final : public platform::CClock {
-public:
-    uint32_t GetTickCount() override { return m_nNow.load(); }
-    bool Sleep(uint32_t nMs, platform::CStopSignal* pStop) override {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_sleeps.push_back(nMs);
-        m_nNow += nMs;
-        if (nMs >= m_nHoldFromMs) {
-            m_bHolding = true;
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-            while (!m_bReleased && !(pStop && pStop->IsStopped()) &&
-                   std::chrono::steady_clock::now() < deadline)
-                m_cv.wait_for(lock, std::chrono::milliseconds(10));
-            m_bHolding = false;
-        }
-        return pStop == nullptr || !pStop->IsStopped();
-    }
-    void HoldFrom(uint32_t nMs) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_nHoldFromMs = nMs;
-    }
-    bool IsHolding() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_bHolding;
-    }
-    void Release() {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_bReleased = true;
-        }
-        m_cv.notify_all();
-    }
-    int CountSleeps(uint32_t nMs) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return static_cast<int>(std::count(m_sleeps.begin(), m_sleeps.end(), nMs));
-    }
-
-private:
-    std::atomic<uint32_t> m_nNow{0};
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::vector<uint32_t> m_sleeps;
-    uint32_t m_nHoldFromMs = UINT32_MAX;
-    bool m_bHolding = false;
-    bool m_bReleased = false;
-};
 
 // True when wanted appears in logs in this order (other lines may lie between).
 bool InOrder(const Lines& logs, const Lines& wanted) {
@@ -131,7 +83,7 @@ protected:
     }
 
     CScriptedTcpServer m_server;
-    CTestClock m_clock;
+    testsupport::CHoldingClock m_clock;
     CRecordingIrcSession m_session{m_clock};
 };
 
@@ -166,7 +118,9 @@ TEST_F(Supervisor, LineCutBetweenReadsIsDispatchedWhole) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "PONG :sec"), 0);
 }
 
-TEST_F(Supervisor, ServerRestartReconnectsAtOnceWithFirstNick) {
+// The server's ERROR leads to a new attempt after the back-off's shortest
+// wait (a registered connection), with the first nickname again.
+TEST_F(Supervisor, ServerRestartReconnectsAfterTheBackoffWithFirstNick) {
     ASSERT_EQ(m_session.OpenSession(), 0);
     ASSERT_TRUE(m_server.WaitForLine(0, "NICK Bot"));
     ASSERT_TRUE(m_server.Send(0, ":srv 433 * Bot :Nickname already in use\r\n"));
@@ -182,6 +136,10 @@ TEST_F(Supervisor, ServerRestartReconnectsAtOnceWithFirstNick) {
                                    "Trying to reconnect ...", "Connecting to 127.0.0.1"}));
     EXPECT_FALSE(m_session.HasLog("Waiting 30 seconds"));
     EXPECT_EQ(m_clock.CountSleeps(irc::CIrcSession::kThrottleWaitMs), 0);
+    const std::vector<uint32_t> waits = m_clock.SleepsFrom(1000);
+    ASSERT_EQ(waits.size(), 1u);
+    EXPECT_GE(waits[0], 4000u);
+    EXPECT_LE(waits[0], 6000u);
     EXPECT_TRUE(m_session.m_bSessionActive);
 }
 

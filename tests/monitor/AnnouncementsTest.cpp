@@ -282,6 +282,26 @@ public:
     Lines m_logs;
 };
 
+// An IRC side with requests waiting, handed out oldest first; with
+// m_bEndless it never runs dry, as a flood of requests would not.
+class CRequestingIrcSession : public testsupport::CRecordingIrcSession {
+public:
+    using CRecordingIrcSession::CRecordingIrcSession;
+    std::string TakeRequest() override {
+        ++m_nTaken;
+        if (m_bEndless) return "!gameinfo";
+        if (m_pending.empty()) return {};
+        std::string str = m_pending.front();
+        m_pending.erase(m_pending.begin());
+        return str;
+    }
+    Lines m_pending;
+    bool m_bEndless = false;
+    int m_nTaken = 0;
+};
+
+using irc::ELineKind;
+
 class WaysOut : public testing::Test {
 protected:
     WaysOut() {
@@ -291,7 +311,7 @@ protected:
     std::string Info() { return monitor::InfoText(kS, m_status); }
 
     platform::CManualClock m_clock;
-    testsupport::CRecordingIrcSession m_irc{m_clock, /*bForwardWrites=*/false};
+    CRequestingIrcSession m_irc{m_clock, /*bForwardWrites=*/false};
     CRecordingOutput m_out{&m_irc};
     CServerStatus m_status = Status();
 };
@@ -302,7 +322,9 @@ TEST_F(WaysOut, AnnounceSendsPacedWhileBroadcastingAndAlwaysLogs) {
     monitor::Announce(m_out, "two");
     monitor::Announce(m_out, "");
     EXPECT_EQ(m_irc.Writes(), Lines{"PRIVMSG #chan :one\r\n"});
-    EXPECT_EQ(m_clock.SleptMs(), irc::CIrcSession::kPacePauseMs);
+    // Paced by the send queue as an event line, not on the monitor's thread.
+    EXPECT_EQ(m_irc.Kinds(), std::vector<ELineKind>{ELineKind::Event});
+    EXPECT_EQ(m_clock.SleepCalls(), 0u);
     EXPECT_EQ(m_out.m_logs, (Lines{"one", "two"}));
 }
 
@@ -351,7 +373,7 @@ TEST_F(WaysOut, EventsGoOutInOrderAndTheOpeningLineOnlyToTheLog) {
     expectedWrites.push_back("PRIVMSG #chan :" + strSuicide + "\r\n");
     EXPECT_EQ(m_out.m_logs, expectedLogs);
     EXPECT_EQ(m_irc.Writes(), expectedWrites);
-    EXPECT_EQ(m_clock.SleepCalls(), 9u);  // each channel line paced
+    EXPECT_EQ(m_irc.Kinds(), std::vector<ELineKind>(9, ELineKind::Event));
 }
 
 TEST_F(WaysOut, GameInfoGoesUnpacedToTheChannelOnlyWhileBroadcasting) {
@@ -362,7 +384,7 @@ TEST_F(WaysOut, GameInfoGoesUnpacedToTheChannelOnlyWhileBroadcasting) {
     m_out.m_bBroadcast = false;
     monitor::AnswerRequestText(m_out, kS, m_status, "!gameinfo");
     EXPECT_EQ(m_irc.Writes().size(), 1u);
-    EXPECT_EQ(m_clock.SleepCalls(), 0u);
+    EXPECT_EQ(m_irc.Kinds(), std::vector<ELineKind>{ELineKind::Reply});
     EXPECT_EQ(m_out.m_logs, Lines{});
 }
 
@@ -382,12 +404,30 @@ TEST_F(WaysOut, JoinIsAnsweredWithANoticeInAnyStateAndOtherTextsAreDropped) {
     EXPECT_EQ(m_irc.Writes(),
               (Lines{"NOTICE  bob :" + strReply + "\r\n", "NOTICE  al :" + strReply + "\r\n"}));
     EXPECT_EQ(m_out.m_logs, Lines{});
-    EXPECT_EQ(m_clock.SleepCalls(), 0u);
+    EXPECT_EQ(m_irc.Kinds(), std::vector<ELineKind>(2, ELineKind::Reply));
 }
 
 TEST_F(WaysOut, NoPendingRequestNoAnswer) {
     monitor::AnswerRequest(m_out, kS, m_status);
     EXPECT_EQ(m_irc.Writes(), Lines{});
+}
+
+// Regression: one request slot, so a join right after "!gameinfo" cancelled
+// its answer. Every pending request is answered, oldest first.
+TEST_F(WaysOut, EveryPendingRequestIsAnsweredInOrder) {
+    m_irc.m_pending = {"!join bob", "!gameinfo", "!join al"};
+    monitor::AnswerRequest(m_out, kS, m_status);
+    const std::string strReply = C("^10fragrelay ^[^03ONLINE^]  ") + Info();
+    EXPECT_EQ(m_irc.Writes(),
+              (Lines{"NOTICE  bob :" + strReply + "\r\n", "PRIVMSG #chan :" + Info() + "\r\n",
+                     "NOTICE  al :" + strReply + "\r\n"}));
+}
+
+TEST_F(WaysOut, RequestsThatKeepComingAreTakenABoundedNumberAtATime) {
+    m_irc.m_bEndless = true;
+    monitor::AnswerRequest(m_out, kS, m_status);
+    EXPECT_EQ(m_irc.m_nTaken, static_cast<int>(monitor::kMaxRequestsPerAnswer));
+    EXPECT_EQ(m_irc.Writes().size(), monitor::kMaxRequestsPerAnswer);
 }
 
 }  // namespace

@@ -35,6 +35,7 @@ public:
     std::atomic<bool> m_bMonitoring{true};
     std::atomic<bool> m_bGamePaused{false};
     std::atomic<bool> m_bStopRequested{false};
+    std::atomic<bool> m_bKeepAlive{false};
     std::atomic<int32_t> m_nTraffic{0};
     std::atomic<int> m_nReady{0};
     std::atomic<int> m_nReturnsToIdle{0};
@@ -87,6 +88,7 @@ public:
     void SetGamePaused(bool bPaused) override { m_bGamePaused = bPaused; }
     std::atomic<int32_t>* TrafficCounter() override { return &m_nTraffic; }
     bool IsStopRequested() const override { return m_bStopRequested; }
+    bool IsKeepAlive() const override { return m_bKeepAlive; }
     void OnMonitorReady() override { ++m_nReady; }
     void ReturnToIdle() override { ++m_nReturnsToIdle; }
     void OnMonitorEnded() override { ++m_nEnded; }

@@ -1,7 +1,8 @@
 // The monitor loop against the stand-in game server: the lines of a game's
 // phases and map changes in their order, the reporter held while the game
 // is paused, the failure paths with their texts, a stop that reaches a
-// monitor waiting on a silent server, the Pause gate, and bad replies.
+// monitor waiting on a silent server, the Pause gate, a stop in the middle
+// of a poll's lines, and bad replies.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -18,6 +19,7 @@
 #include "support/RecordingIrcSession.h"
 #include "support/ScriptedUdpServer.h"
 #include "support/Wait.h"
+#include "support/Wine.h"
 #include "tools/bf42sim/SimServer.h"
 
 namespace {
@@ -75,6 +77,10 @@ protected:
     // A whole run on a thread, with its ticket reporter: real time, so that
     // the reporter sleeps instead of spinning.
     monitor::CMonitorControl RealTime() { return {platform::SystemClock(), m_wake, m_gate}; }
+    // A whole run on the manual clock; only its reporter sleeps in real time.
+    monitor::CMonitorControl Manual() {
+        return {m_clock, m_wake, m_gate, &platform::SystemClock()};
+    }
 
     platform::CManualClock m_clock{5000};
     testsupport::CRecordingIrcSession m_irc{m_clock, /*bForwardWrites=*/false};
@@ -207,6 +213,47 @@ TEST_F(MonitorRunTest, PauseDuringTheOpeningBannerHoldsItsRemainingLines) {
     EXPECT_EQ(m_irc.Writes().size(), 8u);
 }
 
+// Two kills in one poll, after a quiet first poll.
+const char kTwoKills[] =
+    "state 3\n"
+    "set gamemode = openplaying\n"
+    "player 0 1 0 0 0 40 Hans\n"
+    "player 1 2 0 0 0 40 Tom\n"
+    "player 2 1 0 0 0 40 Ann\n"
+    "player 3 2 0 0 0 40 Bob\n"
+    "state 1\n"
+    "player 0 1 1 1 0 40 Hans\n"
+    "player 1 2 0 0 1 40 Tom\n"
+    "player 2 1 1 1 0 40 Ann\n"
+    "player 3 2 0 0 1 40 Bob\n";
+const Lines kTwoKillLines = {C("^05Hans (1/1/0)^  [killed]  ^02Tom (0/0/1)"),
+                             C("^05Ann (1/1/0)^  [killed]  ^02Bob (0/0/1)")};
+
+// Regression: the safe point before each line also ended the run, so a
+// Disconnect in the middle of a poll's lines dropped the rest of them.
+TEST_F(MonitorRunTest, AStopInTheMiddleOfAPollsLinesLetsThemAllOutFirst) {
+    m_host.m_bBroadcast = true;
+    auto pRun = OpenRun(kTwoKills);
+    m_host.m_onLog = [&](const std::string& strLine) {
+        if (strLine == kTwoKillLines[0]) {
+            m_host.m_bStopRequested = true;
+            m_wake.Stop();
+        }
+    };
+    EXPECT_EQ(NextPoll(*pRun), kTwoKillLines);
+    EXPECT_EQ(pRun->Poll(), CMonitorRun::EPoll::Stopped);
+    pRun->Finish(true);
+    const Lines log = m_host.Log();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(Lines(log.end() - 3, log.end()),
+              (Lines{kTwoKillLines[0], kTwoKillLines[1], Short("Broadcast closed")}));
+    // The channel got them in the same order.
+    const std::vector<std::string> writes = m_irc.Writes();
+    ASSERT_GE(writes.size(), 3u);
+    EXPECT_NE(writes[writes.size() - 2].find("Ann"), std::string::npos);
+    EXPECT_NE(writes.back().find("Broadcast closed"), std::string::npos);
+}
+
 // ---- Failures: the text in the log, the page back to idle, no closing line.
 TEST_F(MonitorRunTest, AnUnknownHostEndsTheRunAtOnce) {
     m_host.m_settings.m_strServer = std::string("127.0.0.1\0x", 11);  // never resolves
@@ -218,7 +265,9 @@ TEST_F(MonitorRunTest, AnUnknownHostEndsTheRunAtOnce) {
     EXPECT_EQ(m_host.m_nEnded, 1);
 }
 
+// Manual clock: otherwise about four minutes of paced refusals.
 TEST_F(MonitorRunTest, ARefusingPortTimesTheRunOut) {
+    FR_SKIP_UNDER_WINE("select() does not see a refused UDP port");
     uint16_t nClosedPort = 0;
     {
         platform::CSocket probe = platform::CSocket::CreateUdp();
@@ -226,8 +275,13 @@ TEST_F(MonitorRunTest, ARefusingPortTimesTheRunOut) {
         nClosedPort = probe.LocalPort();
     }
     m_host.m_settings.m_nQueryPort = nClosedPort;
-    monitor::MonitorThread(m_host, RealTime());
+    const uint64_t nSleptBefore = m_clock.SleptMs();
+    monitor::MonitorThread(m_host, Manual());
     EXPECT_EQ(m_host.Log(), Lines{"Server timed out."});
+    // Regression: the refusals used to end the run within a fraction of a
+    // second. Paced at one request per readiness wait, it takes minutes.
+    EXPECT_GE(m_clock.SleptMs() - nSleptBefore,
+              uint64_t{kStatusRecvFailLimit - 1} * CServerQuery::kWaitMs);
     EXPECT_EQ(m_host.m_nReady, 1);
     EXPECT_EQ(m_host.m_nReturnsToIdle, 1);
     EXPECT_FALSE(m_host.m_bMonitoring);
@@ -289,6 +343,42 @@ TEST_F(MonitorThreadTest, PauseHoldsTheRunWithoutQueriesAndAStopEndsItCleanly) {
     RequestStop();  // the gate stays held: the stop alone must end it
     ASSERT_TRUE(Ended());
     EXPECT_EQ(m_host.LastLog(), Short("Broadcast closed"));
+}
+
+// Pause still holds at the next line; a stop given then (the gate still
+// held, as at shutdown) lets the rest out and ends the run.
+TEST_F(MonitorThreadTest, AStopWhileHeldBeforeALineLetsTheRestOutThenCloses) {
+    ASSERT_TRUE(m_sim.LoadScenario(kTwoKills));
+    m_host.m_onLog = [&](const std::string& strLine) {
+        if (strLine == kTwoKillLines[0]) m_gate.Hold();
+    };
+    m_thread = std::thread([this] { monitor::MonitorThread(m_host, Manual()); });
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_gate.IsWaiting(); }));
+    EXPECT_EQ(m_host.LastLog(), kTwoKillLines[0]);
+    m_host.m_bStopRequested = true;
+    m_wake.Stop();
+    ASSERT_TRUE(Ended());
+    const Lines log = m_host.Log();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(Lines(log.end() - 3, log.end()),
+              (Lines{kTwoKillLines[0], kTwoKillLines[1], Short("Broadcast closed")}));
+}
+
+// A server that streams datagrams without the end marker: the exchange is
+// bounded (the query's own tests show the cap), and Disconnect still ends
+// the run with its closing line.
+TEST_F(MonitorThreadTest, AStreamWithoutEndStillAnswersAStop) {
+    testsupport::CScriptedUdpServer server(std::vector<testsupport::CScriptedUdpServer::Answer>{});
+    ASSERT_NE(server.Port(), 0);
+    server.StreamToRequester("\\pad\\" + std::string(994, 's'));
+    m_host.m_settings.m_nQueryPort = server.Port();
+    StartThread();
+    // Several times the reply cap has been sent at the monitor.
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return server.Sent() >= 300; }));
+    RequestStop();
+    ASSERT_TRUE(Ended());
+    EXPECT_EQ(m_host.Log(), Lines{Short("Broadcast closed")});
+    EXPECT_GT(m_host.m_nTraffic, 64 * 1024);
 }
 
 // ---- Bad replies keep the run going and never split a channel line.

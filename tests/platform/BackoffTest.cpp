@@ -29,7 +29,7 @@ TEST(Backoff, ResetStartsFromTheShortestAgain) {
     for (int i = 0; i < 6; ++i) backoff.NextDelayMs();
     backoff.Reset();
     EXPECT_TRUE(AroundStep(backoff.NextDelayMs(), 5000));
-    EXPECT_EQ(backoff.Failures(), 7u) << "failures count attempts, not steps";
+    EXPECT_EQ(backoff.Failures(), 1u) << "failures since the last success";
 }
 
 TEST(Backoff, JitterSpreadsTheDelaysOfManyBots) {

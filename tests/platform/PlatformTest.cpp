@@ -1,8 +1,12 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#endif
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -11,6 +15,7 @@
 #include "platform/Socket.h"
 #include "platform/Text.h"
 #include "support/Wait.h"
+#include "support/Wine.h"
 
 using namespace platform;
 using testsupport::WaitUntil;
@@ -46,6 +51,7 @@ TEST(Udp, OversizedDatagramIsReportedTruncated) {
 }
 
 TEST(Udp, ClosedPortIsReportedAsFailedReceive) {
+    FR_SKIP_UNDER_WINE("select() does not see a refused UDP port");
     uint16_t nPort;
     {
         CSocket probe = CSocket::CreateUdp();
@@ -90,8 +96,10 @@ TEST(TcpConnectWithLimit, ConnectsBlockingOrReportsRefusal) {
     ASSERT_TRUE(listener.Listen());
     CSocket client = CSocket::CreateTcp();
     ASSERT_TRUE(client.Connect(LoopbackAddress(), listener.LocalPort(), 5000));
+#ifndef _WIN32  // Windows has no call that tells a socket's blocking mode
     // Back to blocking: the session's reads and sends rely on it.
     EXPECT_EQ(::fcntl(client.Handle(), F_GETFL, 0) & O_NONBLOCK, 0);
+#endif
     CSocket peer = listener.Accept();
     ASSERT_TRUE(peer.IsValid());
     ASSERT_EQ(client.Send("ping"), 4);
@@ -143,6 +151,151 @@ TEST(TcpConnectWithLimit, UnansweredConnectGivesUpOrStops) {
     EXPECT_TRUE(WaitUntil([&] { return bDone.load(); }, std::chrono::seconds(10)));
     worker.join();
     EXPECT_FALSE(bConnected);
+}
+
+// ---- Sends that never wait: what the IRC writer thread is built on.
+
+namespace {
+
+// A connected pair on 127.0.0.1; the client's send buffer capped as the IRC
+// session caps it, before connecting.
+struct CTcpPair {
+    CTcpPair() {
+        listener = CSocket::CreateTcp();
+        client = CSocket::CreateTcp();
+        bCapped = client.SetSendBuffer(16384);
+        if (listener.Bind(LoopbackAddress(), 0) && listener.Listen() &&
+            client.Connect(LoopbackAddress(), listener.LocalPort()))
+            peer = listener.Accept();
+    }
+    CSocket listener, client, peer;
+    bool bCapped = false;
+};
+
+// Byte i of the stream the tests send: a pattern with no short period, so
+// that a lost, doubled or reordered chunk shows.
+char StreamByte(size_t i) {
+    return static_cast<char>((i % 251) ^ (i / 251 % 256));
+}
+
+}  // namespace
+
+TEST(TcpSendNow, FillsWithoutAWaitWhenThePeerStopsReadingAndLosesNoByte) {
+    CTcpPair pair;
+    ASSERT_TRUE(pair.peer.IsValid());
+    ASSERT_TRUE(pair.bCapped);
+    EXPECT_TRUE(pair.client.WaitWritable(2000));
+
+    // The peer reads nothing. The client sends as the IRC writer does: what
+    // the connection takes, then a wait for room, until no room comes. On
+    // another thread, so that a send that waits after all fails the test
+    // instead of hanging it.
+    constexpr size_t kChunk = 4096;
+    constexpr size_t kMaxBytes = size_t{64} << 20;
+    size_t nTaken = 0;
+    int nFull = 0;
+    bool bFailed = false;
+    bool bStuck = false;
+    std::atomic<bool> bDone{false};
+    std::thread filler([&] {
+        char chunk[kChunk];
+        for (int i = 0; i < 1000000 && nTaken < kMaxBytes && !bFailed && !bStuck; ++i) {
+            for (size_t j = 0; j < kChunk; ++j) chunk[j] = StreamByte(nTaken + j);
+            const int n = pair.client.SendNow(chunk, kChunk);
+            bFailed = n < 0;
+            if (n > 0) nTaken += static_cast<size_t>(n);
+            if (n == 0) {
+                ++nFull;
+                bStuck = !pair.client.WaitWritable(300);
+            }
+        }
+        bDone = true;
+    });
+    const bool bReturned = WaitUntil([&] { return bDone.load(); }, std::chrono::seconds(30));
+    if (!bReturned) pair.client.Shutdown();  // ends a send that waits
+    filler.join();
+    ASSERT_TRUE(bReturned) << "SendNow waited for a peer that does not read";
+    ASSERT_FALSE(bFailed) << "a full connection is no failure";
+    ASSERT_TRUE(bStuck) << nTaken << " bytes taken, full " << nFull << " times";
+    // Kilobytes, not megabytes: so a peer that stopped reading is noticed soon.
+    EXPECT_LT(nTaken, size_t{4} << 20);
+
+    // Once the peer reads, sends go on, and it gets every byte in order.
+    std::string strGot;
+    char buf[8192];
+    while (strGot.size() < nTaken && pair.peer.WaitReadable(5000) == WaitResult::Readable) {
+        const int n = pair.peer.Recv(buf, sizeof buf);
+        if (n <= 0) break;
+        strGot.append(buf, static_cast<size_t>(n));
+    }
+    ASSERT_EQ(strGot.size(), nTaken);
+    for (size_t i = 0; i < nTaken; ++i) ASSERT_EQ(strGot[i], StreamByte(i)) << "byte " << i;
+    EXPECT_TRUE(pair.client.WaitWritable(5000));
+    EXPECT_EQ(pair.client.SendNow("more", 4), 4);
+}
+
+TEST(TcpSendNow, FailsOnAClosedConnectionOrSocketAndBadBufferSizesAreRefused) {
+    CTcpPair pair;
+    ASSERT_TRUE(pair.peer.IsValid());
+    pair.peer.Close();
+    // The first sends may still be taken; the reset after them is a failure,
+    // never a wait or SIGPIPE.
+    int nLast = 0;
+    for (int i = 0; i < 50 && nLast >= 0; ++i) nLast = pair.client.SendNow("x", 1);
+    EXPECT_EQ(nLast, -1);
+    // Ready, so that the writer's next send reports the failure at once.
+    EXPECT_TRUE(pair.client.WaitWritable(2000));
+
+    EXPECT_FALSE(pair.client.SetSendBuffer(0));
+    EXPECT_FALSE(pair.client.SetSendBuffer(-1));
+    CSocket none;
+    EXPECT_EQ(none.SendNow("x", 1), -1);
+    EXPECT_TRUE(none.WaitWritable(2000));
+    EXPECT_FALSE(none.SetSendBuffer(16384));
+}
+
+// The IRC session writes with SendNow on its writer thread while the IRC
+// thread receives: neither may disturb the other, even a receive that
+// starts while a send is under way.
+TEST(TcpSendNow, AReceiveOnAnotherThreadGoesOnUndisturbed) {
+    CTcpPair pair;
+    ASSERT_TRUE(pair.peer.IsValid());
+    constexpr size_t kBytes = 200;
+    std::string strGot;
+    std::atomic<size_t> nGot{0};
+    std::atomic<bool> bFailed{false};
+    std::atomic<bool> bDone{false};
+    std::thread reader([&] {
+        char c = 0;
+        while (strGot.size() < kBytes) {
+            // Blocking, without waiting for readability first: the worst case.
+            if (pair.client.Recv(&c, 1) != 1) {
+                bFailed = true;
+                break;
+            }
+            strGot += c;
+            nGot = strGot.size();
+        }
+        bDone = true;
+    });
+    std::thread writer([&] {
+        for (int i = 0; i < 1000000 && !bDone.load(); ++i) pair.client.SendNow("w", 1);
+    });
+    // One byte at a time, the next once the last arrived, so the reader
+    // mostly waits on an empty connection while the writer sends.
+    for (size_t i = 0; i < kBytes && !bFailed.load(); ++i) {
+        const char c = StreamByte(i);
+        ASSERT_EQ(pair.peer.Send(&c, 1), 1);
+        if (!WaitUntil([&] { return nGot.load() > i || bFailed.load(); }, std::chrono::seconds(10)))
+            break;
+    }
+    pair.peer.Shutdown();  // ends a reader that would still wait
+    reader.join();
+    bDone = true;
+    writer.join();
+    EXPECT_FALSE(bFailed.load()) << "a receive failed after " << strGot.size() << " bytes";
+    ASSERT_EQ(strGot.size(), kBytes);
+    for (size_t i = 0; i < kBytes; ++i) EXPECT_EQ(strGot[i], StreamByte(i)) << "byte " << i;
 }
 
 TEST(Clock, ManualClockSleepsWithoutWaitingAndWraps) {

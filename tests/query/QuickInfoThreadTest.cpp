@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "framework/MessageBox.h"
+#include "platform/Clock.h"
+#include "query/ServerQuery.h"
 #include "res/Resource.h"
 #include "support/ScriptedUdpServer.h"
 #include "support/Wait.h"
@@ -86,7 +88,8 @@ protected:
 
     framework::CRecordingMessageSink m_sink;
     bf42sim::CSimServer m_server;
-    CGameDlg m_game;  // last: stops and joins its check before the server goes
+    platform::CManualClock m_clock;  // the pauses between re-sends after a failed receive
+    CGameDlg m_game{m_clock};        // last: stops and joins its check before the server goes
 };
 
 struct PanelCase {
@@ -96,7 +99,9 @@ struct PanelCase {
     Panel expected;
 };
 // Rows print by name, so test listings stay readable.
-void PrintTo(const PanelCase& row, std::ostream* pOut) { *pOut << row.szName; }
+void PrintTo(const PanelCase& row, std::ostream* pOut) {
+    *pOut << row.szName;
+}
 
 class QuickInfoPanel : public QuickInfoTest, public ::testing::WithParamInterface<PanelCase> {};
 
@@ -186,7 +191,8 @@ TEST_F(QuickInfoTest, OversizedAnswersTimeOutAfterTenFailedReceives) {
 
 TEST_F(QuickInfoTest, ServerThatFallsSilentMidReplyKeepsTheCheckRunningUntilStopped) {
     // One datagram without the closing marker, then nothing: the request
-    // goes out again after every empty wait, and only a stop ends the check.
+    // goes out again after every empty wait, until a stop or the silence
+    // limit ends the check.
     testsupport::CScriptedUdpServer server(
         std::vector<testsupport::CScriptedUdpServer::Answer>{{"\\hostname\\Half"}});
     ASSERT_NE(server.Port(), 0);
@@ -200,6 +206,18 @@ TEST_F(QuickInfoTest, ServerThatFallsSilentMidReplyKeepsTheCheckRunningUntilStop
     EXPECT_FALSE(IsQuickInfoRunning(m_game));
     EXPECT_EQ(Shown(), (Panel{kBlank, kBlank, kBlank, kBlank, kBlank, kBlank, "idle"}));
     EXPECT_TRUE(InputsBack());
+}
+
+// Regression: a server that fell silent mid-reply kept the check (and the
+// Check button) busy for ever. Ten silent waits of half a second end it.
+TEST_F(QuickInfoTest, ServerThatStaysSilentMidReplyTimesTheCheckOut) {
+    testsupport::CScriptedUdpServer server(
+        std::vector<testsupport::CScriptedUdpServer::Answer>{{"\\hostname\\Half"}});
+    ASSERT_NE(server.Port(), 0);
+    PressCheck("127.0.0.1", server.Port());
+    ASSERT_TRUE(WaitForEnd(15s));
+    ExpectFailure("Server timed out.");
+    EXPECT_EQ(server.Requests(), kInfoSilenceLimit);
 }
 
 TEST_F(QuickInfoTest, FailureAfterASuccessBlanksTheOldValuesAndASecondCheckWorks) {

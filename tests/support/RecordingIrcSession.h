@@ -1,10 +1,13 @@
 #pragma once
 // An IRC session for tests: keeps every log line and every write, counts
-// the thread's own ends, and can stop writes from reaching the socket. A
-// log hook may be held at one chosen line until the test releases it.
+// the thread's own ends, and can stop lines from reaching the socket: then
+// they stop at the send queue, and Writes() lists them in the order they
+// were handed in, each with its CR LF, with their kinds in Kinds(). A log
+// hook may be held at one chosen line until the test releases it.
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "irc/IrcSession.h"
@@ -48,6 +51,32 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_writes;
     }
+    // Waits until a write holds strPart.
+    bool WaitForWrite(const std::string& strPart,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(5)) const {
+        return WaitUntil(
+            [&] {
+                for (const std::string& s : Writes())
+                    if (s.find(strPart) != std::string::npos) return true;
+                return false;
+            },
+            timeout);
+    }
+    // Without forwarding: the kind of each line in Writes().
+    std::vector<irc::ELineKind> Kinds() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_kinds;
+    }
+    // A write has begun and not yet returned.
+    bool IsWriting() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_bWriting;
+    }
+    // Writes that found the connection lost.
+    int FailedWrites() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nFailedWrites;
+    }
     int SessionEnds() const {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_nSessionEnds;
@@ -86,12 +115,26 @@ protected:
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_nSessionEnds;
     }
+    void QueueLine(std::string strLine, irc::ELineKind eKind) override {
+        if (m_bForwardWrites) {
+            CIrcSession::QueueLine(std::move(strLine), eKind);
+            return;
+        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_writes.push_back(strLine + "\r\n");
+        m_kinds.push_back(eKind);
+    }
     bool WriteToSocket(const std::string& strBytes) override {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_writes.push_back(strBytes);
+            m_bWriting = true;
         }
-        return m_bForwardWrites ? CIrcSession::WriteToSocket(strBytes) : true;
+        const bool bWritten = CIrcSession::WriteToSocket(strBytes);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bWriting = false;
+        if (!bWritten) ++m_nFailedWrites;
+        return bWritten;
     }
 
 private:
@@ -100,7 +143,10 @@ private:
     std::condition_variable m_cv;
     std::vector<std::string> m_logs;
     std::vector<std::string> m_writes;
+    std::vector<irc::ELineKind> m_kinds;
     int m_nSessionEnds = 0;
+    int m_nFailedWrites = 0;
+    bool m_bWriting = false;
     std::string m_strHoldAt;
     bool m_bHeld = false;
 };

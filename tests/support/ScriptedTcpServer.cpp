@@ -1,6 +1,12 @@
 #include "support/ScriptedTcpServer.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#define poll WSAPoll
+#else
 #include <poll.h>
+#include <sys/socket.h>
+#endif
 
 #include "support/Wait.h"
 
@@ -11,8 +17,15 @@ namespace {
 constexpr auto kMaxLifetime = std::chrono::seconds(300);
 }  // namespace
 
-CScriptedTcpServer::CScriptedTcpServer() {
+CScriptedTcpServer::CScriptedTcpServer(EReading eReading) : m_eReading(eReading) {
     m_listener = platform::CSocket::CreateTcp();
+    if (m_eReading == EReading::NeverReads) {
+        // Set before listening, so that accepted connections start with it
+        // and the window they offer stays small.
+        const int nBytes = 2048;
+        ::setsockopt(m_listener.Handle(), SOL_SOCKET, SO_RCVBUF,
+                     reinterpret_cast<const char*>(&nBytes), sizeof nBytes);
+    }
     if (m_listener.IsValid() && m_listener.Bind(platform::LoopbackAddress(), 0) &&
         m_listener.Listen()) {
         m_nPort = m_listener.LocalPort();
@@ -78,13 +91,33 @@ bool CScriptedTcpServer::Send(int nConn, const std::string& strBytes) {
 
 void CScriptedTcpServer::Close(int nConn) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (nConn >= 0 && nConn < static_cast<int>(m_connections.size()))
+    if (nConn >= 0 && nConn < static_cast<int>(m_connections.size())) {
         m_connections[nConn]->m_socket.Shutdown();
+        // Ended now: not every system's poll reports a socket shut down
+        // from this side (Wine's does not).
+        m_connections[nConn]->m_bPeerClosed = true;
+    }
 }
 
 void CScriptedTcpServer::StopListening() {
     m_bStopListening = true;
     WaitUntil([&] { return !m_bListening.load(); });
+}
+
+void CScriptedTcpServer::GreetEachConnection(const std::string& strBytes, bool bHangUp) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_strGreeting = strBytes;
+    m_bHangUp = bHangUp;
+}
+
+void CScriptedTcpServer::Accept() {
+    auto pConn = std::make_unique<CConnection>();
+    pConn->m_socket = m_listener.Accept();
+    if (!pConn->m_socket.IsValid()) return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_strGreeting.empty()) pConn->m_socket.Send(m_strGreeting);
+    if (m_bHangUp) pConn->m_socket.Shutdown();
+    m_connections.push_back(std::move(pConn));
 }
 
 void CScriptedTcpServer::Serve() {
@@ -102,7 +135,8 @@ void CScriptedTcpServer::Serve() {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             for (auto& pConn : m_connections) {
-                if (!pConn->m_socket.IsValid()) continue;
+                // A server that never reads leaves every byte where it is.
+                if (!pConn->m_socket.IsValid() || m_eReading == EReading::NeverReads) continue;
                 fds.push_back(pollfd{pConn->m_socket.Handle(), POLLIN, 0});
                 polled.push_back(pConn.get());
             }
@@ -110,14 +144,7 @@ void CScriptedTcpServer::Serve() {
         if (::poll(fds.data(), fds.size(), 20) <= 0) continue;
         size_t i = 0;
         if (m_listener.IsValid()) {
-            if (fds[0].revents & POLLIN) {
-                auto pConn = std::make_unique<CConnection>();
-                pConn->m_socket = m_listener.Accept();
-                if (pConn->m_socket.IsValid()) {
-                    std::lock_guard<std::mutex> lock(m_mutex);
-                    m_connections.push_back(std::move(pConn));
-                }
-            }
+            if (fds[0].revents & POLLIN) Accept();
             i = 1;
         }
         for (size_t k = 0; k < polled.size(); ++k, ++i) {

@@ -3,6 +3,10 @@
 // accepts any number of connections and records what each one sends; the
 // test answers by hand (Send), hangs up (Close) or stops accepting
 // (StopListening). Connections are numbered from 0 in order of arrival.
+//
+// Hostile peers: one that never reads (a tiny receive buffer, nothing taken
+// off it, so the client's sends soon block), and one that greets every
+// connection with the same bytes and may hang up at once (an ERROR loop).
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -18,7 +22,9 @@ namespace testsupport {
 
 class CScriptedTcpServer {
 public:
-    CScriptedTcpServer();
+    enum class EReading { Reads, NeverReads };
+
+    explicit CScriptedTcpServer(EReading eReading = EReading::Reads);
     ~CScriptedTcpServer();
     CScriptedTcpServer(const CScriptedTcpServer&) = delete;
     CScriptedTcpServer& operator=(const CScriptedTcpServer&) = delete;
@@ -43,6 +49,9 @@ public:
     void Close(int nConn);
     // Closes the listening socket: later connects are refused.
     void StopListening();
+    // Every connection accepted from now on is sent strBytes at once and,
+    // with bHangUp, ended right after.
+    void GreetEachConnection(const std::string& strBytes, bool bHangUp);
 
 private:
     struct CConnection {
@@ -52,6 +61,7 @@ private:
     };
 
     void Serve();
+    void Accept();
 
     platform::CSocket m_listener;
     uint16_t m_nPort = 0;
@@ -60,6 +70,9 @@ private:
     std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bStopListening{false};
     std::atomic<bool> m_bListening{false};
+    const EReading m_eReading;
+    std::string m_strGreeting;  // guarded by m_mutex
+    bool m_bHangUp = false;
     std::thread m_thread;
 };
 

@@ -2,7 +2,9 @@
 // A scripted game server for exchange tests: a UDP socket on 127.0.0.1 (a
 // free port) whose thread answers the n-th request (0-based) with the
 // datagrams the script gives for it, in that order. An empty answer is
-// silence. It counts and keeps the requests it received.
+// silence. It counts and keeps the requests it received and counts the
+// datagrams it sent. As a hostile server it can also stream one datagram
+// without end to whoever asked last.
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -44,6 +46,14 @@ public:
     // 0 when the socket could not be bound.
     uint16_t Port() const { return m_nPort; }
     int Requests() const { return m_nRequests.load(); }
+    // Datagrams sent; a sent datagram is already in the loopback peer's queue.
+    int Sent() const { return m_nSent.load(); }
+    // From now on, sends strDatagram to the last requester about once a
+    // millisecond until the fixture ends (besides the script's answers).
+    void StreamToRequester(std::string strDatagram) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_strStream = std::move(strDatagram);
+    }
     std::vector<std::string> RequestTexts() const {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_requests;
@@ -52,13 +62,25 @@ public:
 private:
     void Serve() {
         char buf[2048];
+        uint32_t nLastAddr = 0;
+        uint16_t nLastPort = 0;
         // Ends when the fixture is destroyed; each wait is short so that is prompt.
         while (!m_bStop) {
-            if (m_socket.WaitReadable(10) != platform::WaitResult::Readable) continue;
+            std::string strStream;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                strStream = m_strStream;
+            }
+            const bool bStreaming = !strStream.empty() && nLastPort != 0;
+            if (bStreaming) SendCounted(strStream, nLastAddr, nLastPort);
+            if (m_socket.WaitReadable(bStreaming ? 1 : 10) != platform::WaitResult::Readable)
+                continue;
             uint32_t nAddr = 0;
             uint16_t nPort = 0;
             const int n = m_socket.RecvFrom(buf, sizeof buf, &nAddr, &nPort);
             if (n < 0) continue;
+            nLastAddr = nAddr;
+            nLastPort = nPort;
             const std::string strRequest(buf, static_cast<size_t>(n));
             int nIndex;
             {
@@ -69,8 +91,13 @@ private:
             // Counted before answering: a client that has the answer sees the count.
             m_nRequests.fetch_add(1);
             for (const std::string& datagram : m_script(nIndex, strRequest))
-                m_socket.SendTo(datagram.data(), datagram.size(), nAddr, nPort);
+                SendCounted(datagram, nAddr, nPort);
         }
+    }
+
+    void SendCounted(const std::string& strDatagram, uint32_t nAddr, uint16_t nPort) {
+        if (m_socket.SendTo(strDatagram.data(), strDatagram.size(), nAddr, nPort) >= 0)
+            m_nSent.fetch_add(1);
     }
 
     Script m_script;
@@ -78,8 +105,10 @@ private:
     uint16_t m_nPort = 0;
     std::atomic<bool> m_bStop{false};
     std::atomic<int> m_nRequests{0};
+    std::atomic<int> m_nSent{0};
     mutable std::mutex m_mutex;
     std::vector<std::string> m_requests;
+    std::string m_strStream;
     std::thread m_thread;
 };
 

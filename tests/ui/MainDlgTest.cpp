@@ -6,6 +6,7 @@
 // queued work while it waits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "config/TempFolder.h"
 #include "framework/Dispatcher.h"
 #include "framework/MessageBox.h"
+#include "irc/IrcSession.h"
 #include "platform/Socket.h"
 #include "res/Resource.h"
 #include "support/ScriptedTcpServer.h"
@@ -67,10 +69,11 @@ protected:
     }
 
     std::string SettingsPath() const { return m_folder / "settings.ini"; }
-    void WriteSettings(bool bIrcServer = true, bool bGameServer = true) {
+    void WriteSettings(bool bIrcServer = true, bool bGameServer = true,
+                       const std::string& strGameServer = "127.0.0.1") {
         ASSERT_TRUE(WriteWholeFile(SettingsPath(),
                                    SettingsText(bIrcServer ? "127.0.0.1" : "", m_irc.Port(),
-                                                bGameServer ? "127.0.0.1" : "", m_sim.Port())));
+                                                bGameServer ? strGameServer : "", m_sim.Port())));
     }
     // The update check contacts nothing unless a test names a host.
     CMainDlg::COptions Options(const std::string& strUpdateHost = "", uint16_t nUpdatePort = 0) {
@@ -319,6 +322,54 @@ TEST_F(MainDlgTest, BroadcastWithARefusingIrcPageKeepsTheGameSideAndTriesAgain) 
     EXPECT_TRUE(RunUntil([&] { return !Game().IsMonitorRunning(); }));
 }
 
+// Broadcast means "keep relaying": the IRC side keeps trying while it is on,
+// even when the first connect is refused, and stops when it goes off.
+TEST_F(MainDlgTest, BroadcastKeepsTheIrcSideTryingUntilItIsSwitchedOff) {
+    uint16_t nClosedPort = 0;
+    {
+        testsupport::CScriptedTcpServer gone;
+        nClosedPort = gone.Port();
+    }
+    ASSERT_TRUE(WriteWholeFile(SettingsPath(),
+                               SettingsText("127.0.0.1", nClosedPort, "127.0.0.1", m_sim.Port())));
+    Open();
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    EXPECT_TRUE(Irc().IsKeepAlive());
+    ASSERT_TRUE(IrcConnected());
+    EXPECT_EQ(Broadcast(), "Stop Broadcast");
+    EXPECT_TRUE(RunUntil([&] { return Irc().State() == irc::CIrcSession::EState::Waiting; }));
+    EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_CONNECT), "Disconnect");
+
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    EXPECT_FALSE(Irc().IsKeepAlive());
+    EXPECT_TRUE(RunUntil([&] { return !Irc().IsIrcThreadRunning(); }));
+    EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_CONNECT), "Connect");
+    EXPECT_TRUE(m_sink.Messages().empty());
+}
+
+// Stop Broadcast: the monitor's last lines reach the channel before QUIT.
+TEST_F(MainDlgTest, StopBroadcastLetsTheClosingLineGoBeforeQuit) {
+    WriteSettings();
+    Open();
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    ASSERT_TRUE(IrcConnected());
+    ASSERT_TRUE(m_irc.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
+    ASSERT_TRUE(m_irc.Send(0, ":srv 376 bot :End of MOTD\r\n"));
+    ASSERT_TRUE(m_irc.WaitForLine(0, "JOIN #relay"));
+    ASSERT_TRUE(m_irc.Send(0, ":bot!b@h JOIN :#relay\r\n"));
+    ASSERT_TRUE(RunUntil([&] { return Irc().IsInChannel(); }));
+    ASSERT_TRUE(GameRunning());
+
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    ASSERT_TRUE(m_irc.WaitForLine(0, kQuit, kLong));
+    const std::vector<std::string> lines = m_irc.Lines(0);
+    const auto itClosed = std::find_if(lines.begin(), lines.end(), [](const std::string& s) {
+        return s.rfind("PRIVMSG #relay :", 0) == 0 && s.find("Broadcast closed") != s.npos;
+    });
+    ASSERT_NE(itClosed, lines.end()) << testing::PrintToString(lines);
+    EXPECT_EQ(lines.back(), kQuit);
+}
+
 TEST_F(MainDlgTest, BroadcastOverSidesConnectedByTheirOwnButtonsOnlySwitchesRelaying) {
     m_sim.StartLive(5, 64, 1000);  // replies of several kB a second
     WriteSettings();
@@ -339,6 +390,33 @@ TEST_F(MainDlgTest, BroadcastOverSidesConnectedByTheirOwnButtonsOnlySwitchesRela
     EXPECT_TRUE(RunUntil([&] {
         return Main().GetItemText(res::IDC_MAIN_TRAFFIC) != "Traffic: 0 kb/s";
     })) << Main().GetItemText(res::IDC_MAIN_TRAFFIC);
+}
+
+// Broadcast keeps the game side alive: a game server that cannot be reached
+// leaves the tab running and waiting for its next try (so broadcasting
+// comes on), and Stop Broadcast ends the wait and the keep-alive.
+TEST_F(MainDlgTest, BroadcastKeepsTheGameSideAliveUntilStopBroadcast) {
+    WriteSettings(true, true, "no..such..host");  // refused by the resolver itself
+    Open();
+    EXPECT_FALSE(Game().IsKeepAlive());
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    ASSERT_TRUE(IrcConnected());
+    EXPECT_TRUE(Game().IsKeepAlive());
+    ASSERT_TRUE(RunUntil([&] {
+        return Game().GetItemText(res::IDC_GAME_LOG).find("Trying again in ") != std::string::npos;
+    }));
+    EXPECT_EQ(Broadcast(), "Stop Broadcast");
+    EXPECT_TRUE(Game().m_bMonitoring);
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Disconnect");
+
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    EXPECT_FALSE(Game().IsKeepAlive());
+    EXPECT_EQ(Broadcast(), "Start Broadcast");
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Connect");
+    EXPECT_TRUE(RunUntil([&] { return !Game().IsMonitorRunning(); }));
+    const std::string strLog = Game().GetItemText(res::IDC_GAME_LOG);
+    EXPECT_EQ(strLog.substr(strLog.rfind('\n') + 1), "* * * * * * [Broadcast closed] * * * * * * ");
+    EXPECT_TRUE(m_irc.WaitForLine(0, kQuit));
 }
 
 // Every worker runs when the window goes: IRC, the update check waiting on

@@ -1,14 +1,12 @@
 // bf42sim: the stand-in game server as a program. See SimUsage() for the
 // command line.
-#include <pthread.h>
-#include <signal.h>
-
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/Console.h"
 #include "res/Version.h"
 #include "tools/bf42sim/SimCommandLine.h"
 #include "tools/bf42sim/SimServer.h"
@@ -45,17 +43,10 @@ int main(int argc, char** argv) {
             break;
     }
 
-    // Signals are taken by sigwait below; block them before any thread starts
-    // so that the server thread inherits the mask.
-    // A shell starts background jobs with SIGINT ignored; an ignored signal
-    // never reaches sigwait, so take both back first.
-    signal(SIGINT, SIG_DFL);
-    signal(SIGTERM, SIG_DFL);
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // Stop requests are taken by the wait below, before any thread starts.
+    // A shell starts background jobs with the interrupt ignored; take it
+    // back, since the demo stops this program that way.
+    platform::CatchStopRequests(true);
 
     CSimServer server;
     if (!options.m_strScenarioFile.empty()) {
@@ -91,8 +82,8 @@ int main(int argc, char** argv) {
                     server.Port());
     std::fflush(stdout);
 
-    int nSignal = 0;
-    sigwait(&signals, &nSignal);
+    while (!platform::WaitForStopRequest(60000)) {
+    }
     server.Stop();
     std::printf("bf42sim: stopped after %d status and %d info requests\n", server.StatusRequests(),
                 server.InfoRequests());

@@ -1,0 +1,42 @@
+# Which platform/ sources a build for this system compiles: files named
+# *Win32.cpp are Windows only, the POSIX ones (listed) everything else.
+# The TLS stream is OpenSSL over POSIX sockets; Windows has no TLS stream
+# until its own one (SChannel) is written, and nothing there uses one yet.
+set(FR_POSIX_ONLY_SOURCES
+  platform/Socket.cpp platform/FilePosix.cpp platform/ConsolePosix.cpp platform/TlsStream.cpp
+  platform/FileInfoPosix.cpp platform/DaemonSignalsPosix.cpp)
+
+# TLS to IRC servers (platform/TlsStream.cpp).
+if(NOT WIN32)
+  find_package(OpenSSL 1.1.1 REQUIRED)
+endif()
+
+function(fr_filter_platform_sources var)
+  set(kept)
+  foreach(src ${${var}})
+    file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${src})
+    if(WIN32)
+      list(FIND FR_POSIX_ONLY_SOURCES ${rel} posix)
+      if(posix GREATER -1)
+        continue()
+      endif()
+    elseif(rel MATCHES "Win32\\.cpp$")
+      continue()
+    endif()
+    list(APPEND kept ${src})
+  endforeach()
+  set(${var} ${kept} PARENT_SCOPE)
+endfunction()
+
+# The libraries platform/ calls: OpenSSL on POSIX systems, the system's
+# own on Windows.
+function(fr_link_platform_libraries target)
+  if(NOT WIN32)
+    target_link_libraries(${target} PUBLIC OpenSSL::SSL OpenSSL::Crypto)
+  else()
+    target_link_libraries(${target} PUBLIC ws2_32 advapi32)
+    # Windows 10 is the oldest system the programs are made for.
+    target_compile_definitions(${target} PUBLIC _WIN32_WINNT=0x0A00 WINVER=0x0A00
+      WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
+  endif()
+endfunction()

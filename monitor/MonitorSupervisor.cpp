@@ -1,0 +1,74 @@
+#include "monitor/MonitorSupervisor.h"
+
+#include "monitor/Announcements.h"
+#include "platform/Text.h"
+
+namespace monitor {
+
+std::string RetryLine(uint32_t nMs) {
+    const uint32_t nSecs = nMs / 1000 + (nMs % 1000 != 0 ? 1 : 0);
+    return "Trying again in " + platform::IntToText(nSecs) + " s ...";
+}
+
+CMonitorSupervisor::CMonitorSupervisor(IMonitorHost& host, CMonitorControl control, uint32_t nSeed)
+    : m_host(host),
+      m_control(control),
+      m_backoff(platform::CBackoff::kFirstMs, platform::CBackoff::kLastMs, nSeed) {}
+
+void CMonitorSupervisor::Run() {
+    for (;;) {
+        m_eState = EMonitorState::Starting;
+        if (RunOnce() == ERunEnd::Stopped) break;
+        // A failure the operator has already overtaken needs no new attempt.
+        if (m_host.IsStopRequested()) break;
+        if (!m_host.IsKeepAlive()) {
+            m_host.ReturnToIdle();
+            break;
+        }
+        const uint32_t nDelayMs = m_backoff.NextDelayMs();
+        m_host.AppendLog(RetryLine(nDelayMs));
+        m_eState = EMonitorState::Waiting;
+        // The tab is running while it waits: Disconnect must be usable, also
+        // when the first run failed before its set-up was done.
+        m_host.OnMonitorReady();
+        if (!WaitToRetry(nDelayMs)) {
+            Announce(m_host, ShortFrame(m_host.AnnounceSettings(), kTextBroadcastClosed));
+            break;
+        }
+    }
+    m_eState = EMonitorState::Ended;
+}
+
+CMonitorSupervisor::ERunEnd CMonitorSupervisor::RunOnce() {
+    // A new run each time: a fresh snapshot, player table and warm-up.
+    CMonitorRun run(m_host, m_control);
+    if (!run.Open()) {
+        run.Finish(false);
+        return ERunEnd::Failed;
+    }
+    m_eState = EMonitorState::Running;
+    run.StartTicketReporter();
+    CMonitorRun::EPoll ePoll = CMonitorRun::EPoll::Continue;
+    while (ePoll == CMonitorRun::EPoll::Continue) ePoll = run.Poll();
+    run.Finish(ePoll == CMonitorRun::EPoll::Stopped);
+    // The server was there: a new outage starts with the shortest wait.
+    if (run.HasDecodedReply()) m_backoff.Reset();
+    return ePoll == CMonitorRun::EPoll::Stopped ? ERunEnd::Stopped : ERunEnd::Failed;
+}
+
+bool CMonitorSupervisor::WaitToRetry(uint32_t nDelayMs) {
+    platform::CClock& clock = m_control.m_clock;
+    const uint32_t nStart = clock.GetTickCount();
+    for (;;) {
+        // Reset first: a stop or Pause given after this is seen below or
+        // cuts the sleep short.
+        m_control.m_wake.Reset();
+        if (m_host.IsStopRequested()) return false;
+        if (!m_control.m_gate.Pass(&m_control.m_wake)) continue;
+        const uint32_t nSpent = clock.GetTickCount() - nStart;
+        if (nSpent >= nDelayMs) return true;
+        clock.Sleep(nDelayMs - nSpent, &m_control.m_wake);
+    }
+}
+
+}  // namespace monitor

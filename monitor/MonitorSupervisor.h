@@ -1,0 +1,58 @@
+#pragma once
+// The game side's life from Connect to Disconnect, one run after the other.
+// Without keep-alive (the game tab's own Connect) there is one run: when it
+// fails, its text is logged and the page goes back to idle. With keep-alive
+// (Broadcast, and always in fragrelayd) a failed run is followed by a line
+// that says when the next one starts, a wait that grows from seconds to
+// minutes while runs keep failing, and a new run with a fresh warm-up, so
+// that no stale events come out; a run that decoded a reply starts the wait
+// from its shortest again. The page stays in its running state throughout,
+// and a stop ends the wait at once.
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "monitor/MonitorHost.h"
+#include "monitor/MonitorThread.h"
+#include "platform/Backoff.h"
+
+namespace monitor {
+
+enum class EMonitorState {
+    Starting,  // a run opens its query
+    Running,   // a run polls
+    Waiting,   // a run failed: waiting for the next one
+    Ended,     // stopped, or failed without keep-alive
+};
+
+// The log line after a failed run: "Trying again in 12 s ..." for a wait of
+// nMs, the seconds rounded up. Pure.
+std::string RetryLine(uint32_t nMs);
+
+class CMonitorSupervisor {
+public:
+    // nSeed makes the wait's jitter repeatable; 0 takes one from the system.
+    CMonitorSupervisor(IMonitorHost& host, CMonitorControl control, uint32_t nSeed = 0);
+
+    // Runs until the page stops it, or, without keep-alive, until a run
+    // fails. A stop that ends a run or a wait announces "Broadcast closed".
+    // The operator's Pause holds a wait as it holds a run. Monitor thread.
+    void Run();
+
+    // Any thread.
+    EMonitorState State() const { return m_eState.load(); }
+
+private:
+    enum class ERunEnd { Stopped, Failed };
+
+    ERunEnd RunOnce();
+    // Waits nDelayMs of the clock; false when a stop ended the wait.
+    bool WaitToRetry(uint32_t nDelayMs);
+
+    IMonitorHost& m_host;
+    CMonitorControl m_control;
+    platform::CBackoff m_backoff;
+    std::atomic<EMonitorState> m_eState{EMonitorState::Starting};
+};
+
+}  // namespace monitor

@@ -1,0 +1,71 @@
+// Server lines taken apart as the protocol defines them, as named rows.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "irc/IrcMessage.h"
+
+namespace {
+
+struct MessageRow {
+    const char* name;
+    std::string strLine;
+    bool bParsed;
+    std::string strPrefix;
+    std::string strCommand;
+    std::vector<std::string> params;
+};
+void PrintTo(const MessageRow& row, std::ostream* pOut) {
+    *pOut << row.name;
+}
+
+class MessageTable : public ::testing::TestWithParam<MessageRow> {};
+
+TEST_P(MessageTable, LineGivesItsParts) {
+    const MessageRow& row = GetParam();
+    irc::CIrcMessage msg;
+    EXPECT_EQ(irc::ParseIrcMessage(row.strLine, &msg), row.bParsed);
+    EXPECT_EQ(msg.m_strPrefix, row.strPrefix);
+    EXPECT_EQ(msg.m_strCommand, row.strCommand);
+    EXPECT_EQ(msg.m_params, row.params);
+}
+
+// clang-format off
+const MessageRow kRows[] = {
+    {"PrefixCommandMiddleAndTrailing", ":Al!a@h PRIVMSG #c :hi there: you", true,
+     "Al!a@h", "PRIVMSG", {"#c", "hi there: you"}},
+    {"TrailingWithoutColon", ":Al!a@h JOIN #c", true, "Al!a@h", "JOIN", {"#c"}},
+    {"NoPrefix", "PING :irc.test", true, "", "PING", {"irc.test"}},
+    {"NoPrefixNoColon", "PING irc.test", true, "", "PING", {"irc.test"}},
+    {"NoParameters", "QUIT", true, "", "QUIT", {}},
+    {"EmptyTrailing", ":s 376 bot :", true, "s", "376", {"bot", ""}},
+    {"ColonsInsideAPrefix", ":Al!a@2001:db8::1 PRIVMSG #c :x", true,
+     "Al!a@2001:db8::1", "PRIVMSG", {"#c", "x"}},
+    {"ColonInsideAMiddleParameter", ":s 005 bot A=b:c :are supported", true,
+     "s", "005", {"bot", "A=b:c", "are supported"}},
+    {"BlanksPadded", ":s   KICK  #c   bot  :bye  ", true, "s", "KICK", {"#c", "bot", "bye  "}},
+    {"CommandInCapitals", "privmsg #c :x", true, "", "PRIVMSG", {"#c", "x"}},
+    {"TrailingStartsWithColon", "PRIVMSG #c ::-)", true, "", "PRIVMSG", {"#c", ":-)"}},
+    {"PrefixAlone", ":irc.test", false, "", "", {}},
+    {"ColonsAlone", "::::", false, "", "", {}},
+    {"Empty", "", false, "", "", {}},
+    {"BlanksAlone", "   ", false, "", "", {}},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Lines, MessageTable, ::testing::ValuesIn(kRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(IrcMessage, MissingParametersReadAsEmpty) {
+    irc::CIrcMessage msg;
+    ASSERT_TRUE(irc::ParseIrcMessage(":Op!o@h KICK #c", &msg));
+    EXPECT_EQ(msg.Param(0), "#c");
+    EXPECT_EQ(msg.Param(1), "");
+    EXPECT_EQ(msg.LastParam(), "#c");
+    ASSERT_TRUE(irc::ParseIrcMessage("QUIT", &msg));
+    EXPECT_EQ(msg.LastParam(), "");
+}
+
+}  // namespace

@@ -1,0 +1,430 @@
+#include "win32/Win32PageView.h"
+
+#include <uxtheme.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "win32/DialogBuilder.h"
+#include "win32/Win32Text.h"
+
+namespace win32view {
+
+using framework::CControlChange;
+using framework::CControlState;
+using framework::EChange;
+using framework::EControlKind;
+
+namespace {
+
+// The framework's limit when a page sets none.
+constexpr int kDefaultEditLimit = 30000;
+constexpr wchar_t kPasswordChar = 0x25CF;
+
+// The framework places child pages in pixels of a 96 dots-per-inch screen,
+// where the dialog font and its units are sized: on a screen with more
+// dots the font, and so every control, is larger, and the page's place
+// grows with it.
+int ScaledToScreen(HWND hWnd, int nPixels) {
+    HDC hdc = ::GetDC(hWnd);
+    const int nDpi = hdc != nullptr ? ::GetDeviceCaps(hdc, LOGPIXELSY) : 96;
+    if (hdc != nullptr) ::ReleaseDC(hWnd, hdc);
+    return ::MulDiv(nPixels, nDpi > 0 ? nDpi : 96, 96);
+}
+
+std::wstring WindowText(HWND hWnd) {
+    const int n = ::GetWindowTextLengthW(hWnd);
+    std::wstring str(static_cast<size_t>(std::max(n, 0)) + 1, L'\0');
+    const int nGot = ::GetWindowTextW(hWnd, str.data(), n + 1);
+    str.resize(static_cast<size_t>(std::max(nGot, 0)));
+    return str;
+}
+
+}  // namespace
+
+CWin32PageView::CWin32PageView(framework::CPage& page, framework::CDispatcher& dispatcher,
+                               HINSTANCE hInstance, HWND hParent)
+    : CWin32PageView(std::make_unique<CWin32PageLink>(page), dispatcher, hInstance, hParent) {}
+
+CWin32PageView::CWin32PageView(std::unique_ptr<CWin32PageLink> pLink,
+                               framework::CDispatcher& dispatcher, HINSTANCE hInstance,
+                               HWND hParent)
+    : m_pLink(std::move(pLink)), m_dispatcher(dispatcher), m_hInstance(hInstance) {
+    Build(hParent);
+    m_pLink->SetReceiver(m_hWnd);
+}
+
+CWin32PageView::~CWin32PageView() {
+    *m_pAlive = false;
+    m_pLink->SetReceiver(nullptr);
+    m_children.clear();
+    if (m_hWnd != nullptr) {
+        ::SetWindowLongPtrW(m_hWnd, DWLP_USER, 0);
+        ::DestroyWindow(m_hWnd);
+    }
+}
+
+INT_PTR CALLBACK CWin32PageView::DialogProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
+    if (nMsg == WM_INITDIALOG) {
+        ::SetWindowLongPtrW(hWnd, DWLP_USER, lParam);
+        auto* pView = reinterpret_cast<CWin32PageView*>(lParam);
+        pView->m_hWnd = hWnd;
+        return FALSE;  // the page puts the focus where it wants it
+    }
+    auto* pView = reinterpret_cast<CWin32PageView*>(::GetWindowLongPtrW(hWnd, DWLP_USER));
+    return pView != nullptr ? pView->OnMessage(nMsg, wParam, lParam) : FALSE;
+}
+
+void CWin32PageView::Build(HWND hParent) {
+    const framework::CPageSnapshot& initial = m_pLink->Initial();
+    const framework::CDialogTemplate& tmpl = Page().Template();
+    m_template = BuildDialogTemplate(tmpl, hParent != nullptr);
+    ::CreateDialogIndirectParamW(m_hInstance,
+                                 reinterpret_cast<const DLGTEMPLATE*>(m_template.data()), hParent,
+                                 &CWin32PageView::DialogProc, reinterpret_cast<LPARAM>(this));
+    if (m_hWnd == nullptr) return;
+    m_bApplying = true;
+    for (const CControlState& st : initial.controls) {
+        CItem item;
+        item.nId = st.nId;
+        item.eKind = st.eKind;
+        if (st.nId != framework::IDC_STATIC) item.hWnd = ::GetDlgItem(m_hWnd, st.nId);
+        m_items.push_back(std::move(item));
+        if (st.nId != framework::IDC_STATIC) m_index.emplace(st.nId, m_items.size() - 1);
+    }
+    for (size_t n = 0; n < m_items.size(); ++n) {
+        if (m_items[n].hWnd != nullptr) ApplyState(m_items[n], initial.controls[n]);
+    }
+    if (hParent != nullptr) {
+        ::SetWindowPos(m_hWnd, HWND_TOP, ScaledToScreen(m_hWnd, initial.nX),
+                       ScaledToScreen(m_hWnd, initial.nY), 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+        // A page on a tab is drawn on the tab's own background, as the
+        // system's property pages are.
+        wchar_t szClass[64] = {};
+        ::GetClassNameW(hParent, szClass, 64);
+        if (std::wstring(szClass) == WC_TABCONTROLW)
+            ::EnableThemeDialogTexture(m_hWnd, ETDT_ENABLETAB);
+    }
+    ::SetWindowTextW(m_hWnd, ToDisplayText(initial.strTitle, false).c_str());
+    for (framework::CPage* pChild : initial.children) AddChild(pChild, pChild->HostId());
+    ::ShowWindow(m_hWnd, initial.bVisible ? SW_SHOWNA : SW_HIDE);
+    if (const CItem* pFocus = FindItem(initial.nFocusId)) ::SetFocus(pFocus->hWnd);
+    m_bApplying = false;
+}
+
+void CWin32PageView::AddChild(framework::CPage* pChild, int nHostId) {
+    if (pChild == nullptr || m_children.count(pChild) != 0) return;
+    HWND hHost = m_hWnd;
+    if (const CItem* pItem = FindItem(nHostId)) hHost = pItem->hWnd;
+    m_children[pChild] = std::make_unique<CWin32PageView>(m_pLink->TakeChildLink(pChild),
+                                                          m_dispatcher, m_hInstance, hHost);
+}
+
+HWND CWin32PageView::ControlWindow(int nId) const {
+    const auto it = m_index.find(nId);
+    return it == m_index.end() ? nullptr : m_items[it->second].hWnd;
+}
+
+CWin32PageView* CWin32PageView::ChildView(const framework::CPage* pChild) const {
+    const auto it = m_children.find(pChild);
+    return it == m_children.end() ? nullptr : it->second.get();
+}
+
+CWin32PageView* CWin32PageView::ViewHolding(HWND hWnd) {
+    // The innermost page first: a child page lies inside this one.
+    for (auto& [pPage, pView] : m_children) {
+        if (CWin32PageView* pFound = pView->ViewHolding(hWnd)) return pFound;
+    }
+    if (hWnd != nullptr && (hWnd == m_hWnd || ::IsChild(m_hWnd, hWnd))) return this;
+    return nullptr;
+}
+
+CWin32PageView::CItem* CWin32PageView::FindItem(int nId) {
+    const auto it = m_index.find(nId);
+    return it == m_index.end() ? nullptr : &m_items[it->second];
+}
+
+CWin32PageView::CItem* CWin32PageView::FindItem(HWND hWnd) {
+    for (CItem& item : m_items)
+        if (item.hWnd == hWnd && hWnd != nullptr) return &item;
+    return nullptr;
+}
+
+void CWin32PageView::ApplyState(CItem& item, const CControlState& st) {
+    item.nLimit = st.nLimit;
+    if (item.eKind == EControlKind::DropList || item.eKind == EControlKind::TabControl) {
+        SetItems(item, st.items, st.nCurSel);
+    }
+    SetText(item, st.strText, false);
+    ::EnableWindow(item.hWnd, st.bEnabled);
+    ::ShowWindow(item.hWnd, st.bVisible ? SW_SHOWNA : SW_HIDE);
+    if (item.eKind == EControlKind::Edit || item.eKind == EControlKind::RichEditLog) {
+        ::SendMessageW(item.hWnd, EM_SETREADONLY, st.bReadOnly, 0);
+    }
+    if (item.eKind == EControlKind::Edit) {
+        ::SendMessageW(item.hWnd, EM_SETPASSWORDCHAR, st.bPassword ? kPasswordChar : 0, 0);
+        SetStyleBit(item, ES_NUMBER, st.bDigitsOnly);
+        SetLimit(item, st.nLimit);
+    }
+    if (item.eKind == EControlKind::CheckBox) {
+        ::SendMessageW(
+            item.hWnd, BM_SETCHECK,
+            st.nCheck == framework::BST_CHECKED ? framework::BST_CHECKED : framework::BST_UNCHECKED,
+            0);
+    }
+}
+
+void CWin32PageView::ApplyPendingChanges() {
+    std::deque<CControlChange> changes = m_pLink->TakeChanges();
+    if (changes.empty()) return;
+    const std::shared_ptr<bool> pAlive = m_pAlive;
+    m_bApplying = true;
+    for (const CControlChange& change : changes) {
+        ApplyChange(change);
+        if (!*pAlive) return;  // the main page ended and its owner let go of the view
+    }
+    m_bApplying = false;
+}
+
+void CWin32PageView::ApplyChange(const CControlChange& change) {
+    switch (change.eWhat) {
+        case EChange::Title:
+        case EChange::PageVisible:
+        case EChange::PageMoved:
+        case EChange::ChildCreated:
+        case EChange::PageEnded:
+        case EChange::PageDestroyed:
+        case EChange::Focus:
+            ApplyPageChange(change);
+            return;
+        default:
+            break;
+    }
+    CItem* pItem = FindItem(change.nId);
+    if (pItem == nullptr || pItem->hWnd == nullptr) return;
+    CItem& item = *pItem;
+    const bool bOn = change.nValue != 0;
+    switch (change.eWhat) {
+        case EChange::Text:
+            SetText(item, change.strText, change.bByUser);
+            break;
+        case EChange::Enabled:
+            ::EnableWindow(item.hWnd, bOn);
+            break;
+        case EChange::Visible:
+            ::ShowWindow(item.hWnd, bOn ? SW_SHOWNA : SW_HIDE);
+            break;
+        case EChange::ReadOnly:
+            ::SendMessageW(item.hWnd, EM_SETREADONLY, bOn, 0);
+            break;
+        case EChange::DigitsOnly:
+            SetStyleBit(item, ES_NUMBER, bOn);
+            break;
+        case EChange::Password:
+            ::SendMessageW(item.hWnd, EM_SETPASSWORDCHAR, bOn ? kPasswordChar : 0, 0);
+            ::InvalidateRect(item.hWnd, nullptr, TRUE);
+            break;
+        case EChange::Check:
+            ::SendMessageW(item.hWnd, BM_SETCHECK,
+                           change.nValue == framework::BST_CHECKED ? framework::BST_CHECKED
+                                                                   : framework::BST_UNCHECKED,
+                           0);
+            break;
+        case EChange::CurSel:
+            SetCurSel(item, change.nValue);
+            break;
+        case EChange::Items:
+            SetItems(item, change.items, -1);
+            break;
+        case EChange::LimitText:
+            SetLimit(item, change.nValue);
+            break;
+        case EChange::LogAppend:
+            if (item.eKind == EControlKind::RichEditLog) LogAppend(item, change.strText);
+            break;
+        case EChange::LogTrim:
+            if (item.eKind == EControlKind::RichEditLog)
+                LogTrim(item, static_cast<size_t>(std::max(0, change.nValue)));
+            break;
+        case EChange::ScrollToEnd:
+            if (item.eKind == EControlKind::RichEditLog) LogFollowEnd(item);
+            break;
+        default:
+            break;
+    }
+}
+
+void CWin32PageView::ApplyPageChange(const CControlChange& change) {
+    switch (change.eWhat) {
+        case EChange::Title:
+            ::SetWindowTextW(m_hWnd, ToDisplayText(change.strText, false).c_str());
+            break;
+        case EChange::PageVisible:
+            ::ShowWindow(m_hWnd, change.nValue != 0 ? SW_SHOWNA : SW_HIDE);
+            break;
+        case EChange::PageMoved:
+            ::SetWindowPos(m_hWnd, nullptr, ScaledToScreen(m_hWnd, change.nValue),
+                           ScaledToScreen(m_hWnd, change.nValue2), 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            break;
+        case EChange::ChildCreated:
+            AddChild(change.pChild, change.nId);
+            break;
+        case EChange::PageEnded:
+            if (m_fnEnded) {
+                m_fnEnded(change.nValue);  // may delete this view
+            } else if (::GetParent(m_hWnd) != nullptr) {
+                ::ShowWindow(m_hWnd, SW_HIDE);  // an ended child page is hidden
+            }
+            break;
+        case EChange::PageDestroyed:
+            ::ShowWindow(m_hWnd, SW_HIDE);
+            break;
+        case EChange::Focus: {
+            const CItem* pItem = FindItem(change.nId);
+            if (pItem != nullptr && pItem->hWnd != nullptr && ::GetFocus() != pItem->hWnd)
+                ::SetFocus(pItem->hWnd);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void CWin32PageView::SetText(CItem& item, const std::string& strText, bool bByUser) {
+    switch (item.eKind) {
+        case EControlKind::Edit: {
+            // The echo of a text the operator typed: a later keystroke is on
+            // its way, so the control is already ahead of it.
+            if (bByUser && item.nPendingEdits > 0) break;
+            const std::wstring str = ToEditText(strText);
+            if (WindowText(item.hWnd) == str) break;
+            // A program may set a text longer than the typing limit.
+            ::SendMessageW(item.hWnd, EM_SETLIMITTEXT, std::max<size_t>(str.size(), 1), 0);
+            ::SetWindowTextW(item.hWnd, str.c_str());
+            SetLimit(item, item.nLimit);
+            break;
+        }
+        case EControlKind::RichEditLog:
+            LogSetAll(item, strText);
+            break;
+        case EControlKind::Static:
+            ::SetWindowTextW(item.hWnd, ToDisplayText(strText, true).c_str());
+            break;
+        case EControlKind::GroupBox:
+        case EControlKind::PushButton:
+        case EControlKind::DefPushButton:
+        case EControlKind::CheckBox:
+            ::SetWindowTextW(item.hWnd, ToDisplayText(strText, false).c_str());
+            break;
+        case EControlKind::DropList:
+        case EControlKind::TabControl:
+        case EControlKind::Icon:
+            break;
+    }
+}
+
+void CWin32PageView::SetItems(CItem& item, const std::vector<std::string>& items, int nCurSel) {
+    if (item.eKind == EControlKind::DropList) {
+        ::SendMessageW(item.hWnd, CB_RESETCONTENT, 0, 0);
+        for (const std::string& str : items) {
+            const std::wstring strItem = ToDisplayText(str, false);
+            ::SendMessageW(item.hWnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(strItem.c_str()));
+        }
+        ::SendMessageW(item.hWnd, CB_SETCURSEL, static_cast<WPARAM>(nCurSel), 0);
+    } else if (item.eKind == EControlKind::TabControl) {
+        TabCtrl_DeleteAllItems(item.hWnd);
+        for (size_t n = 0; n < items.size(); ++n) {
+            std::wstring strCaption = ToDisplayText(items[n], false);
+            TCITEMW tci{};
+            tci.mask = TCIF_TEXT;
+            tci.pszText = strCaption.data();
+            ::SendMessageW(item.hWnd, TCM_INSERTITEMW, n, reinterpret_cast<LPARAM>(&tci));
+        }
+        if (nCurSel >= 0) TabCtrl_SetCurSel(item.hWnd, nCurSel);
+    }
+}
+
+void CWin32PageView::SetCurSel(CItem& item, int nSel) {
+    if (item.eKind == EControlKind::DropList) {
+        ::SendMessageW(item.hWnd, CB_SETCURSEL, static_cast<WPARAM>(nSel), 0);
+    } else if (item.eKind == EControlKind::TabControl && nSel >= 0) {
+        TabCtrl_SetCurSel(item.hWnd, nSel);
+    }
+}
+
+void CWin32PageView::SetLimit(CItem& item, int nLimit) {
+    item.nLimit = nLimit;
+    if (item.eKind != EControlKind::Edit) return;
+    // Never below the text shown: the limit only stops typing.
+    const int nChars = nLimit > 0 ? nLimit : kDefaultEditLimit;
+    const int nShown = ::GetWindowTextLengthW(item.hWnd);
+    ::SendMessageW(item.hWnd, EM_SETLIMITTEXT, static_cast<WPARAM>(std::max(nChars, nShown)), 0);
+}
+
+void CWin32PageView::SetStyleBit(CItem& item, DWORD dwBit, bool bOn) {
+    const LONG_PTR nStyle = ::GetWindowLongPtrW(item.hWnd, GWL_STYLE);
+    const LONG_PTR nNew = bOn ? (nStyle | dwBit) : (nStyle & ~static_cast<LONG_PTR>(dwBit));
+    if (nNew != nStyle) ::SetWindowLongPtrW(item.hWnd, GWL_STYLE, nNew);
+}
+
+// Logs: the control holds the same lines as the page's log. Each line's
+// length is kept, so that dropping the oldest lines is one selection and
+// one replacement, whatever the log holds.
+void CWin32PageView::LogSetAll(CItem& item, const std::string& strText) {
+    item.lineChars.clear();
+    ::SendMessageW(item.hWnd, EM_SETLIMITTEXT, 0, 0);  // the system's largest
+    ::SetWindowTextW(item.hWnd, L"");
+    if (!strText.empty()) LogAppend(item, strText);
+    LogFollowEnd(item);
+}
+
+void CWin32PageView::LogAppend(CItem& item, const std::string& strLine) {
+    // A "\n" in the text starts a further line, as in the page's log.
+    size_t nAt = 0;
+    std::wstring strAll;
+    for (;;) {
+        const size_t nEnd = strLine.find('\n', nAt);
+        const std::string_view part = std::string_view(strLine).substr(
+            nAt, nEnd == std::string::npos ? std::string::npos : nEnd - nAt);
+        const std::wstring strPart = ToDisplayText(part, false);
+        const bool bFirstLine = item.lineChars.empty();
+        if (!bFirstLine) {
+            item.lineChars.back() += 2;  // the previous line gains its break
+            strAll += L"\r\n";
+        }
+        strAll += strPart;
+        item.lineChars.push_back(strPart.size());
+        if (nEnd == std::string::npos) break;
+        nAt = nEnd + 1;
+    }
+    const int nLen = ::GetWindowTextLengthW(item.hWnd);
+    ::SendMessageW(item.hWnd, EM_SETSEL, nLen, nLen);
+    ::SendMessageW(item.hWnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(strAll.c_str()));
+    LogFollowEnd(item);
+}
+
+void CWin32PageView::LogTrim(CItem& item, size_t nLines) {
+    if (nLines == 0 || item.lineChars.empty()) return;
+    if (nLines >= item.lineChars.size()) {
+        item.lineChars.clear();
+        ::SetWindowTextW(item.hWnd, L"");
+        return;
+    }
+    size_t nChars = 0;
+    for (size_t n = 0; n < nLines; ++n) {
+        nChars += item.lineChars.front();
+        item.lineChars.pop_front();
+    }
+    ::SendMessageW(item.hWnd, EM_SETSEL, 0, static_cast<LPARAM>(nChars));
+    ::SendMessageW(item.hWnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+    LogFollowEnd(item);
+}
+
+void CWin32PageView::LogFollowEnd(CItem& item) {
+    const int nLen = ::GetWindowTextLengthW(item.hWnd);
+    ::SendMessageW(item.hWnd, EM_SETSEL, nLen, nLen);
+    ::SendMessageW(item.hWnd, WM_VSCROLL, SB_BOTTOM, 0);
+}
+
+}  // namespace win32view
