@@ -1,8 +1,10 @@
 // fragrelayd: the bot without a window, for a server. It reads its settings
 // file (settings.ini in the working directory, or the one -c names), starts
 // as the Broadcast button does, prints both logs on standard output and
-// message boxes on standard error, reads its settings again on SIGHUP and
-// ends on SIGTERM or SIGINT as the Quit button does. See DaemonUsage().
+// message boxes on standard error, reads its settings again when asked
+// (SIGHUP on Linux) and ends on a stop request (SIGTERM or SIGINT; Ctrl-C or
+// the console's close on Windows) as the Quit button does. See
+// DaemonUsage().
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -13,7 +15,6 @@
 
 #include "framework/Dispatcher.h"
 #include "platform/Console.h"
-#include "platform/DaemonSignals.h"
 #include "res/Resource.h"
 #include "res/Version.h"
 #include "ui/BotApp.h"
@@ -68,7 +69,8 @@ int main(int argc, char** argv) {
 
     // The requests are taken by the main thread alone: caught before any
     // thread starts, so every thread inherits the mask.
-    platform::CatchDaemonRequests();
+    platform::CatchStopRequests();
+    platform::CatchReloadRequests();
 
     framework::CDispatcher dispatcher;  // its thread is the UI thread
     dispatcher.StartThread();
@@ -103,10 +105,10 @@ int main(int argc, char** argv) {
         eStart = app.StartAsBroadcast() ? EStart::Started : EStart::NoneStarted;
         --nUiBusy;
     });
-    platform::EDaemonRequest eRequest = platform::EDaemonRequest::None;
-    while (eRequest != platform::EDaemonRequest::Stop && eStart.load() != EStart::NoneStarted) {
-        eRequest = platform::WaitForDaemonRequest(200);
-        if (eRequest != platform::EDaemonRequest::Reload) continue;
+    platform::EConsoleRequest eRequest = platform::EConsoleRequest::None;
+    while (eRequest != platform::EConsoleRequest::Stop && eStart.load() != EStart::NoneStarted) {
+        eRequest = platform::WaitForConsoleRequest(200);
+        if (eRequest != platform::EConsoleRequest::Reload) continue;
         ++nUiBusy;
         dispatcher.Post([&] {
             CMainDlg* pMain = app.MainDlg();
@@ -117,7 +119,7 @@ int main(int argc, char** argv) {
     }
     bStopping = true;
 
-    if (eRequest != platform::EDaemonRequest::Stop) {
+    if (eRequest != platform::EConsoleRequest::Stop) {
         PrintNote(console, "neither the IRC side nor the game side could be started");
         dispatcher.Invoke([&] { app.ExitInstance(); });
         pIrcLog.reset();
@@ -131,7 +133,7 @@ int main(int argc, char** argv) {
 
     const auto busyWaitEnd = std::chrono::steady_clock::now() + kBusyWaitOnStop;
     while (nUiBusy.load() > 0 && std::chrono::steady_clock::now() < busyWaitEnd)
-        platform::WaitForDaemonRequest(20);
+        platform::WaitForConsoleRequest(20);
     if (nUiBusy.load() > 0) {
         // The UI thread is held by a connect that the network keeps waiting:
         // nothing was connected and nothing changed, so nothing to send or

@@ -4,7 +4,7 @@
 # until its own one (SChannel) is written, and nothing there uses one yet.
 set(FR_POSIX_ONLY_SOURCES
   platform/Socket.cpp platform/FilePosix.cpp platform/ConsolePosix.cpp platform/TlsStream.cpp
-  platform/FileInfoPosix.cpp platform/DaemonSignalsPosix.cpp)
+  platform/FileInfoPosix.cpp)
 
 # TLS to IRC servers (platform/TlsStream.cpp).
 if(NOT WIN32)

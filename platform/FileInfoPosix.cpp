@@ -106,6 +106,21 @@ std::string AbsolutePath(const std::string& strPath) {
     return strDir + strRest;
 }
 
+std::string CommandWord(const std::string& strPath) {
+    for (const char c : strPath) {
+        const bool bPlain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                            (c >= '0' && c <= '9') || c == '/' || c == '.' || c == '_' ||
+                            c == '-' || c == '+' || c == ',' || c == ':' || c == '@';
+        if (!bPlain) {
+            std::string strQuoted = "'";
+            for (const char q : strPath)
+                strQuoted += q == '\'' ? std::string("'\\''") : std::string(1, q);
+            return strQuoted + "'";
+        }
+    }
+    return strPath;
+}
+
 std::string ErrorText(int nError) {
     char buf[256] = {};
     return TextOfStrerror(::strerror_r(nError, buf, sizeof buf), buf);

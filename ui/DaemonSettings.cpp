@@ -25,21 +25,9 @@ std::string ShownPath(const std::string& strPath) {
     return ConsoleUtf8Text(platform::AbsolutePath(strPath));
 }
 
-// The path as a shell word, quoted when it needs to be.
+// The path as a word of a command line, quoted when it needs to be.
 std::string ShellWord(const std::string& strPath) {
-    const std::string strShown = ShownPath(strPath);
-    for (const char c : strShown) {
-        const bool bPlain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                            (c >= '0' && c <= '9') || c == '/' || c == '.' || c == '_' ||
-                            c == '-' || c == '+' || c == ',' || c == ':' || c == '@';
-        if (!bPlain) {
-            std::string strQuoted = "'";
-            for (const char q : strShown)
-                strQuoted += q == '\'' ? std::string("'\\''") : std::string(1, q);
-            return strQuoted + "'";
-        }
-    }
-    return strShown;
+    return platform::CommandWord(ShownPath(strPath));
 }
 
 // Prints each problem behind its side; true when there is any.

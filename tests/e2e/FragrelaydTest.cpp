@@ -28,6 +28,7 @@
 #include "res/Version.h"
 #include "support/ChildProcess.h"
 #include "support/ColorText.h"
+#include "support/FolderText.h"
 #include "support/IrcTestClient.h"
 #include "support/NgircdServer.h"
 #include "support/Wait.h"
@@ -103,6 +104,16 @@ std::string Eol() {
     return OnWindows() ? "\r\n" : "\n";
 }
 
+// The test's folder as the program names it: under Wine, Linux's root is
+// drive Z:.
+std::string ShownFolder(const std::string& strFolder) {
+    if (!OnWindows()) return strFolder;
+    std::string str = "Z:" + strFolder;
+    for (char& c : str)
+        if (c == '/') c = '\\';
+    return str;
+}
+
 // Expected output written with "\n": the program's own line ends.
 std::string Printed(const std::string& str) {
     return Replaced(str, "\n", Eol());
@@ -160,7 +171,7 @@ TEST_F(FragrelaydTest, HelpAndVersionPrintAndExit) {
 // there (none when empty), what it prints and its exit status.
 struct CRunRow {
     const char* pszName;
-    std::vector<std::string> vArgs;  // "{dir}" is the test's folder
+    std::vector<std::string> vArgs;  // "{dir}" is the test's folder, as below
     std::string strSettings;
     int nExit;
     const char* pszOutput;
@@ -174,12 +185,14 @@ TEST_P(FragrelaydRun, SaysWhatIsWrongAndExits) {
     if (!row.strSettings.empty()) {
         ASSERT_TRUE(testsupport::WriteWholeFile(SettingsPath(), row.strSettings));
     }
+    const std::string strDir = ShownFolder(m_folder.Path());
     std::vector<std::string> vArgs;
     for (const std::string& strArg : row.vArgs)
-        vArgs.push_back(Replaced(strArg, "{dir}", m_folder.Path()));
+        vArgs.push_back(testsupport::FolderText(strArg, strDir, OnWindows()));
     ASSERT_TRUE(StartDaemon(vArgs));
     EXPECT_EQ(m_daemon.Wait(kLong), row.nExit);
-    EXPECT_EQ(m_daemon.Output(), Printed(Replaced(row.pszOutput, "{dir}", m_folder.Path())));
+    EXPECT_EQ(m_daemon.Output(),
+              Printed(testsupport::FolderText(row.pszOutput, strDir, OnWindows())));
     EXPECT_EQ(m_folder.Names(), row.names);
     if (!row.strSettings.empty()) {
         EXPECT_EQ(testsupport::ReadWholeFile(SettingsPath()), row.strSettings);  // not saved

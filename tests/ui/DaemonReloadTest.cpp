@@ -47,6 +47,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_folder.IsValid());
         ASSERT_TRUE(m_sim.Start());
+        ASSERT_TRUE(m_streams.IsValid());
         ASSERT_NE(m_pErr, nullptr);
     }
     void TearDown() override {
@@ -97,11 +98,27 @@ protected:
         return str;
     }
     std::string Note(const std::string& strText) const { return "fragrelayd: " + strText + "\n"; }
-    std::string Reading() const { return Note("SIGHUP: reading " + Path() + " again"); }
+    // A path as the program shows it: with backslashes on Windows.
+    static std::string Shown(std::string strPath) {
+#ifdef _WIN32
+        for (char& c : strPath)
+            if (c == '/') c = '\\';
+#endif
+        return strPath;
+    }
+    std::string Reading() const {
+        return Note("SIGHUP: reading " + Shown(Path()) + " again");
+    }
 
-    CIrcDlg& Irc() const { return *m_pMain->IrcPage(); }
-    CGameDlg& Game() const { return *m_pMain->GamePage(); }
-    std::string Broadcast() const { return m_pMain->GetItemText(res::IDC_MAIN_BROADCAST); }
+    CIrcDlg& Irc() const {
+        return *m_pMain->IrcPage();
+    }
+    CGameDlg& Game() const {
+        return *m_pMain->GamePage();
+    }
+    std::string Broadcast() const {
+        return m_pMain->GetItemText(res::IDC_MAIN_BROADCAST);
+    }
     template <typename Pred>
     bool RunUntil(Pred pred) {
         return testsupport::WaitUntil(
@@ -134,8 +151,9 @@ protected:
     testsupport::CTempFolder m_folder;
     testsupport::CScriptedTcpServer m_irc;
     bf42sim::CSimServer m_sim;
-    std::FILE* m_pOut = std::tmpfile();
-    std::FILE* m_pErr = std::tmpfile();
+    testsupport::CTempFolder m_streams;
+    std::FILE* m_pOut = std::fopen((m_streams / "out").c_str(), "w+b");
+    std::FILE* m_pErr = std::fopen((m_streams / "err").c_str(), "w+b");
     ui::CConsoleOutput m_console{m_pOut, m_pErr};
     std::unique_ptr<CMainDlg> m_pMain;
 };
@@ -191,8 +209,8 @@ TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
 
     // A file that cannot be read changes nothing.
     ASSERT_EQ(std::remove(Path().c_str()), 0);
-    EXPECT_EQ(Reload(), Reading() + Note("no settings file at " + Path()) +
-                            Note("make one with \"fragrelayd --write-settings " + Path() +
+    EXPECT_EQ(Reload(), Reading() + Note("no settings file at " + Shown(Path())) +
+                            Note("make one with \"fragrelayd --write-settings " + Shown(Path()) +
                                  "\", fill in its keys (fragrelayd --help lists them) and "
                                  "start again") +
                             Note("nothing changed; the bot runs on as before"));

@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
                     server.Port());
     std::fflush(stdout);
 
-    while (!platform::WaitForStopRequest(60000)) {
+    while (platform::WaitForConsoleRequest(60000) != platform::EConsoleRequest::Stop) {
     }
     server.Stop();
     std::printf("bf42sim: stopped after %d status and %d info requests\n", server.StatusRequests(),
