@@ -234,9 +234,18 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
     pGame->UpdateData(false);
     pColors->UpdateData(false);
     // The game's Connect waits for the stopped monitor to end. A side that
-    // refuses shows its message, as at the start.
-    if (bIrc) pIrc->OnConnect();
-    if (bGame) pGame->OnConnect();
+    // refuses shows its message, as at the start. A side that starts keeps
+    // relaying on its own afterwards, as Broadcast's start makes it: a
+    // server that refuses now or drops it later is tried again.
+    if (bIrc) {
+        pIrc->SetKeepAlive(true);
+        pIrc->OnConnect();
+        if (!pIrc->m_bSessionActive.load()) pIrc->SetKeepAlive(false);
+    }
+    if (bGame) {
+        pGame->SetKeepAlive(true);
+        pGame->OnConnect();
+    }
     // Relaying goes on when both sides run, as Broadcast does.
     if (!bBroadcasting && pIrc->m_bSessionActive.load() && pGame->m_bMonitoring.load())
         main.OnBroadcast();

@@ -2,8 +2,9 @@
 // thread as the daemon's UI thread runs it: only the sides whose settings
 // changed start again, the ticket interval applies without a restart, a
 // file that cannot be read changes nothing, and a side with incomplete
-// settings stays stopped until they are mended. Peers on 127.0.0.1: a
-// scripted IRC server and the stand-in game server.
+// settings stays stopped until they are mended, and a side that starts again
+// recovers on its own as at the start. Peers on 127.0.0.1: a scripted IRC
+// server and the stand-in game server.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -35,6 +36,7 @@ constexpr char kOpened[] = "[Broadcast opened]";
 
 struct CSettings {
     std::string strIrcServer = "127.0.0.1";
+    uint16_t nIrcPort = 0;  // 0: the scripted IRC server's
     std::string strNick = "bot";
     int nTicketSecs = 60;
     int nLanguage = 0;
@@ -63,7 +65,8 @@ protected:
         ASSERT_TRUE(WriteWholeFile(
             Path(),
             "irc_Server=" + s.strIrcServer + "\r\nirc_Port=" +
-                std::to_string(static_cast<int16_t>(m_irc.Port())) + "\r\nirc_Nick=" + s.strNick +
+                std::to_string(static_cast<int16_t>(s.nIrcPort != 0 ? s.nIrcPort : m_irc.Port())) +
+                "\r\nirc_Nick=" + s.strNick +
                 "\r\nirc_altNick=bot2\r\nirc_Channel=#relay\r\nirc_Auth=no\r\n"
                 "irc_Username=\r\nirc_Password=\r\nirc_Network=0\r\nirc_Tickettime=" +
                 std::to_string(s.nTicketSecs) + "\r\nbf_Language=" + std::to_string(s.nLanguage) +
@@ -263,6 +266,35 @@ TEST_F(DaemonReloadTest, SideWithIncompleteSettingsStaysStoppedUntilMended) {
     const std::string strFile = ReadWholeFile(Path());
     EXPECT_TRUE(m_pMain->OnApply());
     EXPECT_EQ(ReadWholeFile(Path()), strFile);
+}
+
+// Mended on SIGHUP while its server is down: the IRC side keeps trying, as
+// it does after a refused first connect at the start, and relaying comes on.
+TEST_F(DaemonReloadTest, SideStartedAgainKeepsTryingAServerThatRefuses) {
+    CSettings settings;
+    settings.strIrcServer.clear();
+    Write(settings);
+    Start();
+    ASSERT_TRUE(GameRunning(1));
+    EXPECT_FALSE(Irc().m_bSessionActive);
+    EXPECT_FALSE(Irc().IsKeepAlive());
+
+    {
+        testsupport::CScriptedTcpServer gone;
+        settings.nIrcPort = gone.Port();
+    }
+    settings.strIrcServer = "127.0.0.1";
+    Write(settings);
+    EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Server, irc_Port") +
+                            Note("the IRC side started again with the new settings"));
+    EXPECT_TRUE(Irc().IsKeepAlive());
+    EXPECT_TRUE(RunUntil([&] { return Irc().State() == irc::CIrcSession::EState::Waiting; }));
+    EXPECT_TRUE(RunUntil([&] {
+        return Irc().GetItemText(res::IDC_IRC_LOG).find("Next attempt in ") != std::string::npos;
+    })) << Irc().GetItemText(res::IDC_IRC_LOG);
+    EXPECT_TRUE(Irc().m_bSessionActive);
+    EXPECT_EQ(Broadcast(), "Stop Broadcast");
+    EXPECT_TRUE(Game().IsKeepAlive());
 }
 
 }  // namespace
