@@ -12,26 +12,52 @@
 #include <memory>
 #include <string>
 
+#include "config/SettingsHelp.h"
 #include "qt/DialogUnits.h"
 #include "qt/QtDispatcherHost.h"
 #include "qt/QtMainWindow.h"
 #include "qt/QtMessageSink.h"
 #include "res/Resource.h"
-#include "res/StringTable.h"
+#include "res/Version.h"
 #include "ui/BotApp.h"
 
 namespace {
 
-constexpr char kUsage[] =
-    "Usage: fragrelay [--help | --version | --broadcast] [Qt options]\n"
-    "\n"
-    "The fragrelay bot in its window. Reads settings.ini from the working\n"
-    "directory; Apply and Quit write it. For a server without a display, run\n"
-    "fragrelayd instead.\n"
-    "\n"
-    "  --broadcast  press Start Broadcast once the window shows\n"
-    "\n"
-    "SIGTERM or SIGINT ends it as Quit does; a second one ends it at once.\n";
+std::string Usage() {
+    return std::string(
+               "Usage: fragrelay [--broadcast] [Qt options]\n"
+               "\n"
+               "The fragrelay bot in its window of four tabs: IRC (the connection, the\n"
+               "channel's log and a chat line), BF42 (the game server, its log and a quick\n"
+               "check), Settings (colours and what to announce) and Information. It reads\n"
+               "settings.ini from the working directory when it starts (without one it\n"
+               "starts with the values below); Apply and Quit write it. Start Broadcast\n"
+               "connects both sides and relays the game into the channel. For a server\n"
+               "without a display, run fragrelayd instead.\n"
+               "\n"
+               "Options:\n"
+               "  --broadcast  press Start Broadcast once the window shows\n"
+               "  -h, --help   print this help and exit\n"
+               "  --version    print the version and exit\n"
+               "  Qt's own options (-platform NAME and the like) go to Qt.\n"
+               "\n"
+               "Signals:\n"
+               "  SIGTERM, SIGINT  end it as Quit does: the QUIT line to the IRC server, the\n"
+               "                   settings saved; a second one ends it at once.\n"
+               "\n"
+               "Exit status:\n"
+               "  0  the window was closed (Quit, the close box or a signal)\n"
+               "  1  the main window could not be created\n"
+               "\n"
+               "Settings file keys (key=value, with the values of a first start):\n") +
+           config::SettingsKeysHelp() +
+           "\n"
+           "Files:\n"
+           "  settings.ini  the settings, in the working directory, readable by its\n"
+           "                owner only (it holds the IRC password)\n"
+           "\n"
+           "See also fragrelayd(8), the bot without a window, and bf42sim(1).\n";
+}
 
 // The write end of the pipe through which a stop signal reaches the event
 // loop (a signal handler may do next to nothing itself).
@@ -55,12 +81,11 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--broadcast") == 0) bBroadcast = true;
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
+            std::fputs(Usage().c_str(), stdout);
             return 0;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("%s %s\n", res::LoadResString(res::IDS_APPNAME).c_str(),
-                        res::LoadResString(res::IDS_VERSION).c_str());
+            std::fputs(res::VersionText("fragrelay").c_str(), stdout);
             return 0;
         }
     }

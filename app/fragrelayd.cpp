@@ -1,85 +1,82 @@
-// fragrelayd: the bot without a window, for a server. It reads settings.ini
-// from the working directory, starts as the Broadcast button does, prints
-// both logs on standard output and message boxes on standard error, and
-// ends on SIGTERM or SIGINT as the Quit button does.
+// fragrelayd: the bot without a window, for a server. It reads its settings
+// file (settings.ini in the working directory, or the one -c names), starts
+// as the Broadcast button does, prints both logs on standard output and
+// message boxes on standard error, reads its settings again when asked
+// (SIGHUP on Linux) and ends on a stop request (SIGTERM or SIGINT; Ctrl-C or
+// the console's close on Windows) as the Quit button does. See
+// DaemonUsage().
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/Dispatcher.h"
 #include "platform/Console.h"
-#include "platform/Text.h"
 #include "res/Resource.h"
-#include "res/StringTable.h"
+#include "res/Version.h"
 #include "ui/BotApp.h"
 #include "ui/ConsoleOutput.h"
+#include "ui/DaemonCommandLine.h"
+#include "ui/DaemonSettings.h"
 #include "ui/GameDlg.h"
 #include "ui/IrcDlg.h"
 
 namespace {
 
-constexpr char kUsage[] =
-    "Usage: fragrelayd [--help | --version]\n"
-    "\n"
-    "The fragrelay bot without a window. Reads settings.ini from the working\n"
-    "directory (the window program writes the same file), then starts as the\n"
-    "Broadcast button does: connects to the IRC server and joins the channel,\n"
-    "polls the game server and relays what happens there into the channel.\n"
-    "\n"
-    "Standard output: every line of the IRC log as \"irc: \" + line and every\n"
-    "line of the game log as \"game: \" + line. Standard error: messages as\n"
-    "caption \": \" text. Both in UTF-8, one line each, flushed at once.\n"
-    "\n"
-    "SIGTERM or SIGINT ends it as Quit does: the QUIT line, the settings\n"
-    "saved, exit status 0. Exit status 1 when neither the IRC side nor the\n"
-    "game side could be started; 2 for an unknown argument.\n";
-
-// Longest wait for a start-up still in progress (a connect the network
-// keeps waiting) once a stop signal has come.
-constexpr auto kStartWaitOnStop = std::chrono::milliseconds(1500);
+// Longest wait for work still in progress on the UI thread (a start or a
+// new reading of the settings, whose connect the network keeps waiting)
+// once a stop signal has come.
+constexpr auto kBusyWaitOnStop = std::chrono::milliseconds(1500);
 
 enum class EStart { Running, NoneStarted, Started };
 
-void PrintError(const std::string& strText) {
-    const std::string strLine = "fragrelayd: " + strText + "\n";
-    std::fwrite(strLine.data(), 1, strLine.size(), stderr);
-    std::fflush(stderr);
+void PrintNote(ui::CConsoleOutput& console, const std::string& strText) {
+    console.PrintErr("fragrelayd: " + strText);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string strArg = argv[i];
-        if (strArg == "--help" || strArg == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (strArg == "--version") {
-            std::printf("fragrelayd (%s) %s\n", res::LoadResString(res::IDS_APPNAME).c_str(),
-                        res::LoadResString(res::IDS_VERSION).c_str());
-            return 0;
-        }
-        PrintError("unknown argument \"" + platform::Cp1252ToUtf8(strArg) + "\"");
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
-
-    // The stop requests are taken by the main thread alone, before any
-    // thread starts. A reader that went away must not end the bot: output
-    // to it just fails.
-    platform::CatchStopRequests();
+    // A Windows console shows the UTF-8 we print.
     platform::PrepareConsoleOutput();
-
     ui::CConsoleOutput console(stdout, stderr);
+    const std::vector<std::string> vArgs(argv + (argc > 0 ? 1 : 0), argv + argc);
+    ui::CDaemonOptions options;
+    std::string strError;
+    if (!ui::ParseDaemonArgs(vArgs, &options, &strError)) {
+        PrintNote(console, ui::ConsoleUtf8Text(strError) + " (see fragrelayd --help)");
+        return ui::kExitUsage;
+    }
+    switch (options.eAction) {
+        case ui::EDaemonAction::Help:
+            std::fputs(ui::DaemonUsage().c_str(), stdout);
+            return ui::kExitOk;
+        case ui::EDaemonAction::Version:
+            std::fputs(res::VersionText("fragrelayd").c_str(), stdout);
+            return ui::kExitOk;
+        case ui::EDaemonAction::WriteSettings:
+            return ui::WriteDaemonSettings(options.strWritePath, console);
+        case ui::EDaemonAction::Check:
+            return ui::CheckDaemonSettings(options.strSettingsPath, console);
+        case ui::EDaemonAction::Run:
+            break;
+    }
+    const ui::CDaemonPrecheck precheck = ui::PrepareDaemonRun(options.strSettingsPath, console);
+    if (precheck.nExit != ui::kExitOk) return precheck.nExit;
+
+    // The requests are taken by the main thread alone: caught before any
+    // thread starts, so every thread inherits the mask.
+    platform::CatchStopRequests();
+    platform::CatchReloadRequests();
+
     framework::CDispatcher dispatcher;  // its thread is the UI thread
     dispatcher.StartThread();
-    CBotApp app(dispatcher);
+    CMainDlg::COptions mainOptions;
+    mainOptions.strSettingsPath = options.strSettingsPath;
+    CBotApp app(dispatcher, platform::SystemClock(), mainOptions);
     std::unique_ptr<ui::CLogPrinter> pIrcLog;
     std::unique_ptr<ui::CLogPrinter> pGameLog;
 
@@ -94,37 +91,56 @@ int main(int argc, char** argv) {
                                                      "game: ", console);
     });
     if (!bCreated) {
-        PrintError("the main window could not be created");
-        return 1;
+        PrintNote(console, "the main window could not be created");
+        return ui::kExitNothingStarted;
     }
 
-    // The start runs on the UI thread while this thread listens for a stop,
-    // so that a stop during a long connect is still heard.
+    // The start and each new reading of the settings run on the UI thread
+    // while this thread listens, so that a stop during a long connect is
+    // still heard.
     std::atomic<EStart> eStart{EStart::Running};
-    dispatcher.Post(
-        [&] { eStart = app.StartAsBroadcast() ? EStart::Started : EStart::NoneStarted; });
-    bool bStopRequested = false;
-    while (!bStopRequested && eStart.load() != EStart::NoneStarted)
-        bStopRequested = platform::WaitForStopRequest(200);
+    std::atomic<int> nUiBusy{1};
+    std::atomic<bool> bStopping{false};  // a reading still queued is skipped
+    dispatcher.Post([&] {
+        eStart = app.StartAsBroadcast() ? EStart::Started : EStart::NoneStarted;
+        --nUiBusy;
+    });
+    platform::EConsoleRequest eRequest = platform::EConsoleRequest::None;
+    while (eRequest != platform::EConsoleRequest::Stop && eStart.load() != EStart::NoneStarted) {
+        eRequest = platform::WaitForConsoleRequest(200);
+        if (eRequest != platform::EConsoleRequest::Reload) continue;
+        ++nUiBusy;
+        dispatcher.Post([&] {
+            CMainDlg* pMain = app.MainDlg();
+            if (pMain != nullptr && !bStopping.load())
+                ui::ReloadDaemonSettings(*pMain, options.strSettingsPath, console);
+            --nUiBusy;
+        });
+    }
+    bStopping = true;
 
-    if (!bStopRequested) {
-        PrintError("neither the IRC side nor the game side could be started");
+    if (eRequest != platform::EConsoleRequest::Stop) {
+        PrintNote(console, "neither the IRC side nor the game side could be started");
         dispatcher.Invoke([&] { app.ExitInstance(); });
         pIrcLog.reset();
         pGameLog.reset();
         dispatcher.Stop();
-        return 1;
+        // Settings that neither side can start with are a configuration
+        // error, which trying again does not mend.
+        return precheck.bIrcProblems && precheck.bGameProblems ? ui::kExitUsage
+                                                               : ui::kExitNothingStarted;
     }
 
-    const auto startWaitEnd = std::chrono::steady_clock::now() + kStartWaitOnStop;
-    while (eStart.load() == EStart::Running && std::chrono::steady_clock::now() < startWaitEnd)
-        platform::WaitForStopRequest(20);
-    if (eStart.load() == EStart::Running) {
+    const auto busyWaitEnd = std::chrono::steady_clock::now() + kBusyWaitOnStop;
+    while (nUiBusy.load() > 0 && std::chrono::steady_clock::now() < busyWaitEnd)
+        platform::WaitForConsoleRequest(20);
+    if (nUiBusy.load() > 0) {
         // The UI thread is held by a connect that the network keeps waiting:
-        // nothing was connected and nothing changed, so nothing to send or save.
-        PrintError("stopped while still connecting; ending without saving");
+        // nothing was connected and nothing changed, so nothing to send or
+        // save (a new reading took its values from the file).
+        PrintNote(console, "stopped while still connecting; ending without saving");
         std::fflush(stdout);
-        std::_Exit(0);
+        std::_Exit(ui::kExitOk);
     }
 
     dispatcher.Invoke([&] {
@@ -137,5 +153,5 @@ int main(int argc, char** argv) {
     pGameLog.reset();
     dispatcher.Stop();
     std::fflush(stdout);
-    return 0;
+    return ui::kExitOk;
 }

@@ -3,7 +3,8 @@
 # The TLS stream is OpenSSL over POSIX sockets; Windows has no TLS stream
 # until its own one (SChannel) is written, and nothing there uses one yet.
 set(FR_POSIX_ONLY_SOURCES
-  platform/Socket.cpp platform/FilePosix.cpp platform/ConsolePosix.cpp platform/TlsStream.cpp)
+  platform/Socket.cpp platform/FilePosix.cpp platform/ConsolePosix.cpp platform/TlsStream.cpp
+  platform/FileInfoPosix.cpp)
 
 # TLS to IRC servers (platform/TlsStream.cpp).
 if(NOT WIN32)

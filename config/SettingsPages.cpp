@@ -9,6 +9,12 @@ namespace config {
 
 void ApplySettings(const CSettingsValues& values, irc::CIrcSession& irc, CGameDlg& game,
                    CColorDlg& colors) {
+    ApplyIrcSettings(values, irc);
+    ApplyGameSettings(values, game);
+    ApplyColorSettings(values, colors);
+}
+
+void ApplyIrcSettings(const CSettingsValues& values, irc::CIrcSession& irc) {
     {
         const auto lock = irc.LockFields();
         irc.m_strServer = values.m_strIrcServer;
@@ -22,12 +28,16 @@ void ApplySettings(const CSettingsValues& values, irc::CIrcSession& irc, CGameDl
         irc.m_nNetwork = values.m_nNetwork;
     }
     irc.m_nTicketSecs.store(values.m_nTicketSecs);
-    {
-        const auto lock = game.LockFields();
-        game.m_nLanguage = values.m_nLanguage;
-        game.m_strServer = values.m_strGameServer;
-        game.m_nQueryPort = values.m_nQueryPort;
-    }
+}
+
+void ApplyGameSettings(const CSettingsValues& values, CGameDlg& game) {
+    const auto lock = game.LockFields();
+    game.m_nLanguage = values.m_nLanguage;
+    game.m_strServer = values.m_strGameServer;
+    game.m_nQueryPort = values.m_nQueryPort;
+}
+
+void ApplyColorSettings(const CSettingsValues& values, CColorDlg& colors) {
     const auto lock = colors.LockFields();
     colors.m_strAlliedKillColor = values.m_strAlliedKillColor;
     colors.m_strAlliedFlagColor = values.m_strAlliedFlagColor;
@@ -44,6 +54,13 @@ void ApplySettings(const CSettingsValues& values, irc::CIrcSession& irc, CGameDl
 
 CSettingsValues CollectSettings(irc::CIrcSession& irc, CGameDlg& game, CColorDlg& colors) {
     CSettingsValues values;
+    CollectIrcSettings(irc, values);
+    CollectGameSettings(game, values);
+    CollectColorSettings(colors, values);
+    return values;
+}
+
+void CollectIrcSettings(irc::CIrcSession& irc, CSettingsValues& values) {
     {
         const auto lock = irc.LockFields();
         values.m_strIrcServer = irc.m_strServer;
@@ -57,12 +74,16 @@ CSettingsValues CollectSettings(irc::CIrcSession& irc, CGameDlg& game, CColorDlg
         values.m_nNetwork = irc.m_nNetwork;
     }
     values.m_nTicketSecs = irc.m_nTicketSecs.load();
-    {
-        const auto lock = game.LockFields();
-        values.m_nLanguage = game.m_nLanguage;
-        values.m_strGameServer = game.m_strServer;
-        values.m_nQueryPort = game.m_nQueryPort;
-    }
+}
+
+void CollectGameSettings(CGameDlg& game, CSettingsValues& values) {
+    const auto lock = game.LockFields();
+    values.m_nLanguage = game.m_nLanguage;
+    values.m_strGameServer = game.m_strServer;
+    values.m_nQueryPort = game.m_nQueryPort;
+}
+
+void CollectColorSettings(CColorDlg& colors, CSettingsValues& values) {
     const auto lock = colors.LockFields();
     values.m_strAlliedKillColor = colors.m_strAlliedKillColor;
     values.m_strAlliedFlagColor = colors.m_strAlliedFlagColor;
@@ -75,7 +96,6 @@ CSettingsValues CollectSettings(irc::CIrcSession& irc, CGameDlg& game, CColorDlg
     values.m_bShowKill = colors.m_bShowKill;
     values.m_bShowTicket = colors.m_bShowTicket;
     values.m_bShowTk = colors.m_bShowTk;
-    return values;
 }
 
 void LoadSettings(const std::string& strPath, irc::CIrcSession& irc, CGameDlg& game,

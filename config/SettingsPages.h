@@ -23,9 +23,18 @@ namespace config {
 // thread.
 void ApplySettings(const CSettingsValues& values, irc::CIrcSession& irc, CGameDlg& game,
                    CColorDlg& colors);
+// The same, one page at a time (a side restarted on its own).
+void ApplyIrcSettings(const CSettingsValues& values, irc::CIrcSession& irc);
+void ApplyGameSettings(const CSettingsValues& values, CGameDlg& game);
+void ApplyColorSettings(const CSettingsValues& values, CColorDlg& colors);
 // The settings fields of the three pages, read under their field locks, so
 // a running IRC or monitor thread never sees a half-replaced text. UI thread.
 CSettingsValues CollectSettings(irc::CIrcSession& irc, CGameDlg& game, CColorDlg& colors);
+// The same, one page at a time: only that page's settings in values change
+// (for the checks of a page's own Connect).
+void CollectIrcSettings(irc::CIrcSession& irc, CSettingsValues& values);
+void CollectGameSettings(CGameDlg& game, CSettingsValues& values);
+void CollectColorSettings(CColorDlg& colors, CSettingsValues& values);
 
 // Start-up: the file's values (the defaults when it is absent) into the
 // pages. No message on any failure. UI thread, before any worker runs.

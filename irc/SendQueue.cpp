@@ -29,6 +29,8 @@ void CSendQueue::Clear() {
     m_urgent.clear();
     m_lines.clear();
     m_nEvents = 0;
+    m_nSinceMarker = kMaxEvents;
+    m_nPendingSkipped = 0;
     m_bClosing = false;
     m_nClosingSince = 0;
     m_strFinal.clear();
@@ -89,9 +91,15 @@ void CSendQueue::DropOldestEvent() {
     if (itMarker != m_lines.end()) {
         ++itMarker->m_nSkipped;
         m_lines.erase(itOldest);
-    } else {
+    } else if (m_nSinceMarker >= kMaxEvents) {
         itOldest->m_strLine.clear();
-        itOldest->m_nSkipped = 1;
+        itOldest->m_nSkipped = 1 + std::exchange(m_nPendingSkipped, 0);
+    } else {
+        // A marker has just gone out: a new one now would come next, and
+        // a game that keeps outrunning the channel would leave it nothing
+        // but markers. The lines behind it go first; this one counts later.
+        ++m_nPendingSkipped;
+        m_lines.erase(itOldest);
     }
 }
 
@@ -106,6 +114,7 @@ void CSendQueue::Expedite() {
     if (!m_bClosing) return;
     m_lines.clear();
     m_nEvents = 0;
+    m_nPendingSkipped = 0;
 }
 
 void CSendQueue::Advance(uint32_t nNow) {
@@ -155,14 +164,24 @@ CSendQueue::EPop CSendQueue::Pop(uint32_t nNow, COut* pOut, uint32_t* pnWaitMs) 
             nDrainLeft = kDrainLimitMs - nClosedFor;
         }
     }
-    if (!m_lines.empty()) {
+    if (!m_lines.empty() || m_nPendingSkipped > 0) {
         const uint32_t nWait = WaitMs();
         if (nWait > 0) {
             *pnWaitMs = m_bClosing ? std::min(nWait, nDrainLeft) : nWait;
             return EPop::Wait;
         }
+        // Lines dropped since the last marker are said once enough lines
+        // have gone out since, or when nothing else waits.
+        if (m_nPendingSkipped > 0 && (m_nSinceMarker >= kMaxEvents || m_lines.empty())) {
+            *pOut =
+                COut{std::string(), ELineKind::Event, std::exchange(m_nPendingSkipped, 0), false};
+            m_nSinceMarker = 0;
+            Spend();
+            return EPop::Line;
+        }
         CEntry& entry = m_lines.front();
         if (entry.m_eKind == ELineKind::Event && entry.m_nSkipped == 0) --m_nEvents;
+        m_nSinceMarker = entry.m_nSkipped > 0 ? 0 : std::min(m_nSinceMarker + 1, kMaxEvents);
         *pOut = COut{std::move(entry.m_strLine), entry.m_eKind, entry.m_nSkipped, false};
         m_lines.pop_front();
         Spend();

@@ -35,7 +35,9 @@ struct CSendPace {
 class CSendQueue {
 public:
     // Event lines queued at most: at the sustained pace the channel is then
-    // about this many seconds behind the game.
+    // about this many seconds behind the game. Also the fewest lines that go
+    // out between two markers: while the game keeps producing more than the
+    // channel carries, the channel still gets its lines, not only markers.
     static constexpr size_t kMaxEvents = 16;
     // Lines queued at most, whatever their kind (control lines aside, which
     // merge and so stay few).
@@ -77,7 +79,9 @@ public:
     void Clear();
 
     // Lines waiting (markers and urgent lines included, the final line not).
-    size_t Size() const { return m_urgent.size() + m_lines.size(); }
+    size_t Size() const {
+        return m_urgent.size() + m_lines.size() + (m_nPendingSkipped > 0 ? 1 : 0);
+    }
     bool IsClosing() const { return m_bClosing; }
     uint32_t ClosingSince() const { return m_nClosingSince; }
     bool IsDone() const { return m_bFinalSent; }
@@ -108,6 +112,10 @@ private:
     std::deque<std::string> m_urgent;
     std::deque<CEntry> m_lines;
     size_t m_nEvents = 0;  // event lines in m_lines (markers not counted)
+    // Lines sent since the last marker (kMaxEvents or more: a marker may go),
+    // and lines dropped since then that no queued marker counts yet.
+    size_t m_nSinceMarker = kMaxEvents;
+    uint32_t m_nPendingSkipped = 0;
 
     bool m_bClosing = false;
     uint32_t m_nClosingSince = 0;

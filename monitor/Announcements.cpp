@@ -222,17 +222,35 @@ std::string InfoText(const CAnnounceSettings& s, const CServerStatus& status) {
     return str;
 }
 
-void Announce(IGameOutput& out, std::string_view strLine) {
+namespace {
+
+void AnnounceAs(IGameOutput& out, std::string_view strLine, bool bStatus) {
     const std::string strSafe = OneLine(strLine);
     if (strSafe.empty()) return;
     bridge::IIrcLink* pIrc = out.IrcSession();
-    if (out.IsBroadcasting() && pIrc != nullptr) pIrc->SendToChannelPaced(strSafe);
+    if (out.IsBroadcasting() && pIrc != nullptr) {
+        if (bStatus) {
+            pIrc->SendToChannel(strSafe);
+        } else {
+            pIrc->SendToChannelPaced(strSafe);
+        }
+    }
     out.AppendLog(strSafe);
+}
+
+}  // namespace
+
+void Announce(IGameOutput& out, std::string_view strLine) {
+    AnnounceAs(out, strLine, false);
+}
+
+void AnnounceStatus(IGameOutput& out, std::string_view strLine) {
+    AnnounceAs(out, strLine, true);
 }
 
 void AnnounceOpeningBanner(IGameOutput& out, const CAnnounceSettings& s,
                            const CServerStatus& status) {
-    for (const std::string& strLine : OpeningBannerLines(s, status)) Announce(out, strLine);
+    for (const std::string& strLine : OpeningBannerLines(s, status)) AnnounceStatus(out, strLine);
 }
 
 void AnnounceEvent(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status,

@@ -109,7 +109,11 @@ public:
 // and drops the oldest when they pile up) while broadcasting, and logs it
 // in any case; an empty line goes nowhere. Never waits. Monitor thread.
 void Announce(IGameOutput& out, std::string_view strLine);
-// The eight banner lines, each through Announce. Monitor thread.
+// As Announce, for a line that says where the game stands (the banner, a
+// phase, a map change, "Broadcast closed"): queued as a reply, which a busy
+// channel never drops, since no later line tells it again. Monitor thread.
+void AnnounceStatus(IGameOutput& out, std::string_view strLine);
+// The eight banner lines, each through AnnounceStatus. Monitor thread.
 void AnnounceOpeningBanner(IGameOutput& out, const CAnnounceSettings& s,
                            const CServerStatus& status);
 // Posts one of InferEvents' events: "Broadcast opened" to the log only, the

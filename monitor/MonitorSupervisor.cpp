@@ -32,7 +32,7 @@ void CMonitorSupervisor::Run() {
         // when the first run failed before its set-up was done.
         m_host.OnMonitorReady();
         if (!WaitToRetry(nDelayMs)) {
-            Announce(m_host, ShortFrame(m_host.AnnounceSettings(), kTextBroadcastClosed));
+            AnnounceStatus(m_host, ShortFrame(m_host.AnnounceSettings(), kTextBroadcastClosed));
             break;
         }
     }

@@ -115,7 +115,7 @@ void CMonitorRun::AnnouncePollEvents(const std::vector<CGameEvent>& events) {
 
 void CMonitorRun::AnnounceLine(std::string_view strLine) {
     HoldForPause();
-    Announce(m_host, strLine);
+    AnnounceStatus(m_host, strLine);
 }
 
 void CMonitorRun::AnnounceLines(const std::vector<std::string>& lines) {
@@ -175,7 +175,7 @@ void CMonitorRun::Finish(bool bNormalEnd) {
     m_ticketStop.Stop();
     m_ticketGate.Release();
     if (m_ticketThread.joinable()) m_ticketThread.join();
-    if (bNormalEnd) Announce(m_host, ShortFrame(m_settings, kTextBroadcastClosed));
+    if (bNormalEnd) AnnounceStatus(m_host, ShortFrame(m_settings, kTextBroadcastClosed));
     m_query.Close();
 }
 

@@ -53,8 +53,14 @@ void CatchStopRequests(bool bEvenIfIgnored) {
     ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
-bool WaitForStopRequest(uint32_t nMs) {
-    return ::WaitForSingleObject(StopEvent(), nMs) == WAIT_OBJECT_0;
+void CatchReloadRequests() {
+    // Windows sends a console program no request to read its settings
+    // again; the operator stops the program and starts it again.
+}
+
+EConsoleRequest WaitForConsoleRequest(uint32_t nMs) {
+    return ::WaitForSingleObject(StopEvent(), nMs) == WAIT_OBJECT_0 ? EConsoleRequest::Stop
+                                                                    : EConsoleRequest::None;
 }
 
 void PrepareConsoleOutput() {

@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "platform/File.h"
+#include "platform/FileWin32.h"
 
 namespace platform {
 
-namespace {
+namespace win32 {
 
 std::wstring Wide(const std::string& strUtf8) {
     if (strUtf8.empty()) return {};
@@ -25,6 +26,23 @@ std::wstring Wide(const std::string& strUtf8) {
                           n);
     return str;
 }
+
+std::string Utf8(const std::wstring& strWide) {
+    if (strWide.empty()) return {};
+    const int n = ::WideCharToMultiByte(
+        CP_UTF8, 0, strWide.data(), static_cast<int>(strWide.size()), nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return {};
+    std::string str(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, strWide.data(), static_cast<int>(strWide.size()), str.data(),
+                          n, nullptr, nullptr);
+    return str;
+}
+
+}  // namespace win32
+
+namespace {
+
+using win32::Wide;
 
 struct CHandleCloser {
     void operator()(void* h) const {
@@ -40,9 +58,9 @@ CHandle OpenExisting(const std::wstring& strPath, DWORD dwAccess, DWORD dwFlags 
     return CHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
 }
 
-// The file the text finally lands in: the path itself, or where its link
-// points. Empty when it cannot be replaced (a dangling link).
-std::wstring TargetPath(const std::wstring& strPath) {
+}  // namespace
+
+std::wstring win32::TargetPath(const std::wstring& strPath) {
     const DWORD dwAttr = ::GetFileAttributesW(strPath.c_str());
     if (dwAttr == INVALID_FILE_ATTRIBUTES || (dwAttr & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
         return strPath;
@@ -53,6 +71,8 @@ std::wstring TargetPath(const std::wstring& strPath) {
     if (n == 0 || n >= MAX_PATH * 4) return {};
     return std::wstring(szFinal, n);
 }
+
+namespace {
 
 // An existing file is replaced only when it is a plain file that is not
 // marked read-only and that we may write.
@@ -65,10 +85,10 @@ bool MayReplace(const std::wstring& strTarget) {
     return static_cast<bool>(OpenExisting(strTarget, GENERIC_WRITE));
 }
 
-// An access list that lets the current user alone in, not inherited from
-// the folder. Filled into the caller's buffers, which must outlive its use.
-bool OwnerOnlySecurity(std::vector<unsigned char>& user, std::vector<unsigned char>& acl,
-                       SECURITY_DESCRIPTOR& sd) {
+}  // namespace
+
+bool win32::OwnerOnlySecurity(std::vector<unsigned char>& user, std::vector<unsigned char>& acl,
+                              SECURITY_DESCRIPTOR& sd) {
     HANDLE hToken = nullptr;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &hToken)) return false;
     DWORD dwSize = 0;
@@ -87,6 +107,8 @@ bool OwnerOnlySecurity(std::vector<unsigned char>& user, std::vector<unsigned ch
            ::SetSecurityDescriptorDacl(&sd, TRUE, pAcl, FALSE) &&
            ::SetSecurityDescriptorControl(&sd, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
 }
+
+namespace {
 
 bool WriteAll(HANDLE hFile, const std::string& strText) {
     size_t nDone = 0;
@@ -112,7 +134,7 @@ bool WriteReplacing(const std::wstring& strTarget, const std::string& strText) {
     std::vector<unsigned char> user, acl;
     SECURITY_DESCRIPTOR sd{};
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
-    if (OwnerOnlySecurity(user, acl, sd)) sa.lpSecurityDescriptor = &sd;
+    if (win32::OwnerOnlySecurity(user, acl, sd)) sa.lpSecurityDescriptor = &sd;
 
     // A name nobody else uses: CREATE_NEW refuses one that exists.
     std::wstring strTemp;
@@ -172,7 +194,7 @@ void CFileReader::Close() {
 bool ReplaceFileWhole(const std::string& strPath, const std::string& strText) {
     const std::wstring strWide = Wide(strPath);
     if (strWide.empty()) return false;
-    const std::wstring strTarget = TargetPath(strWide);
+    const std::wstring strTarget = win32::TargetPath(strWide);
     return !strTarget.empty() && MayReplace(strTarget) && WriteReplacing(strTarget, strText);
 }
 

@@ -3,6 +3,8 @@
 #include "config/ColorDlg.h"
 #include "config/ColorRule.h"
 #include "config/Languages.h"
+#include "config/SettingsCheck.h"
+#include "config/SettingsPages.h"
 #include "framework/DataExchange.h"
 #include "framework/MessageBox.h"
 #include "irc/IrcSession.h"
@@ -287,7 +289,7 @@ void CGameDlg::OnPause() {
         m_gateMonitor.Release();
     }
     // Sent whether broadcasting or not; the channel send needs the channel.
-    if (m_pIrcDlg != nullptr) m_pIrcDlg->SendToChannelPaced(monitor::OneLine(strLine));
+    if (m_pIrcDlg != nullptr) m_pIrcDlg->SendToChannel(monitor::OneLine(strLine));
     AppendLog(strLine);
     SetItemText(res::IDC_GAME_PAUSE, LoadResString(bPause ? res::IDS_UNPAUSE : res::IDS_PAUSE));
     if (m_pIrcDlg != nullptr) m_pIrcDlg->m_nGameState = bPause ? 2 : 1;
@@ -295,12 +297,9 @@ void CGameDlg::OnPause() {
 
 void CGameDlg::OnCheck() {
     UpdateData(true);
-    bool bValid = false;
-    {
-        const auto lock = LockFields();
-        bValid = m_nQueryPort != 0 && !m_strServer.empty();
-    }
-    if (!bValid) {
+    config::CSettingsValues values;
+    config::CollectGameSettings(*this, values);
+    if (!config::GameServerProblems(values).empty()) {
         MessageBox(LoadResString(res::IDS_FILL_OUT), LoadResString(res::IDS_ERROR),
                    framework::EIcon::Error);
         return;
@@ -321,20 +320,12 @@ void CGameDlg::OnCheck() {
 }
 
 bool CGameDlg::StartInputsValid() {
-    {
-        const auto lock = LockFields();
-        if (m_nQueryPort == 0 || m_strServer.empty()) return false;
-    }
+    // The rules are the settings' own (fragrelayd checks its file by them).
     if (m_pColorDlg == nullptr) return false;
-    const CColorDlg& colors = *m_pColorDlg;
-    const auto lock = colors.LockFields();
-    for (const std::string* pColor :
-         {&colors.m_strAlliedKillColor, &colors.m_strAxisKillColor, &colors.m_strStatusColor,
-          &colors.m_strAlliedFlagColor, &colors.m_strAxisFlagColor, &colors.m_strValueColor,
-          &colors.m_strKeyColor}) {
-        if (pColor->empty()) return false;
-    }
-    return true;
+    config::CSettingsValues values;
+    config::CollectGameSettings(*this, values);
+    config::CollectColorSettings(*m_pColorDlg, values);
+    return config::GameSideProblems(values).empty();
 }
 
 void CGameDlg::CopyColorsAndFilters() {

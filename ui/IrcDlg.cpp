@@ -1,5 +1,10 @@
 #include "ui/IrcDlg.h"
 
+#include <string_view>
+#include <vector>
+
+#include "config/SettingsCheck.h"
+#include "config/SettingsPages.h"
 #include "framework/DataExchange.h"
 #include "framework/MessageBox.h"
 #include "irc/IrcText.h"
@@ -15,6 +20,18 @@ constexpr int kConnectionEdits[] = {res::IDC_IRC_SERVER,  res::IDC_IRC_PORT,
                                     res::IDC_IRC_CHANNEL, res::IDC_IRC_TICKETSECS};
 
 constexpr char kChannelInvalid[] = "Channelname is no valid";
+
+// The control that holds each setting the Connect checks look at.
+struct CKeyControl {
+    const char* pszKey;
+    int nId;
+};
+constexpr CKeyControl kKeyControls[] = {
+    {"irc_Port", res::IDC_IRC_PORT},         {"irc_Server", res::IDC_IRC_SERVER},
+    {"irc_Nick", res::IDC_IRC_NICK},         {"irc_altNick", res::IDC_IRC_ALTNICK},
+    {"irc_Channel", res::IDC_IRC_CHANNEL},   {"irc_Tickettime", res::IDC_IRC_TICKETSECS},
+    {"irc_Username", res::IDC_IRC_USERNAME}, {"irc_Password", res::IDC_IRC_PASSWORD},
+};
 
 }  // namespace
 
@@ -126,26 +143,23 @@ void CIrcDlg::EndSession() {
 }
 
 int CIrcDlg::FirstInvalidInput(std::string* pstrMessage) {
-    const std::string strFillOut = res::LoadResString(res::IDS_FILL_OUT);
-    *pstrMessage = strFillOut;
-    const auto lock = LockFields();
-    if (m_nPort == 0) return res::IDC_IRC_PORT;
-    if (m_strServer.empty()) return res::IDC_IRC_SERVER;
-    if (m_strNick.empty()) return res::IDC_IRC_NICK;
-    if (m_strAltNick.empty()) return res::IDC_IRC_ALTNICK;
-    if (m_strChannel.empty()) return res::IDC_IRC_CHANNEL;
-    // A negative interval comes only from a hand-edited settings file; the
-    // ticket reporter needs a positive one.
-    if (m_nTicketSecs.load() <= 0) return res::IDC_IRC_TICKETSECS;
-    if (m_bAuth && m_strUsername.empty()) return res::IDC_IRC_USERNAME;
-    if (m_bAuth && m_strPassword.empty()) return res::IDC_IRC_PASSWORD;
-    if (m_strChannel.find(' ') != std::string::npos ||
-        m_strChannel.find('#') == std::string::npos) {
-        *pstrMessage = kChannelInvalid;
-        return res::IDC_IRC_CHANNEL;
+    // The rules are the settings' own (fragrelayd checks its file by them);
+    // the page shows the first problem and focuses its control.
+    config::CSettingsValues values;
+    config::CollectIrcSettings(*this, values);
+    const std::vector<config::CSettingsProblem> problems = config::IrcSideProblems(values);
+    if (problems.empty()) {
+        pstrMessage->clear();
+        return 0;
     }
-    pstrMessage->clear();
-    return 0;
+    const config::CSettingsProblem& first = problems.front();
+    *pstrMessage = first.eProblem == config::EProblem::NoChannel
+                       ? std::string(kChannelInvalid)
+                       : res::LoadResString(res::IDS_FILL_OUT);
+    for (const CKeyControl& control : kKeyControls) {
+        if (std::string_view(control.pszKey) == first.pszKey) return control.nId;
+    }
+    return res::IDC_IRC_CONNECT;
 }
 
 void CIrcDlg::OnAuthCheck() {

@@ -1,30 +1,39 @@
 // fragrelayd, the real program, as a server runs it: a working directory
 // with settings.ini, the stand-in game server playing a scenario, ngircd
 // as the IRC server, and a second, plain client in the channel that checks
-// what arrives byte for byte. SIGTERM must end it as Quit does.
+// what arrives byte for byte. SIGTERM must end it as Quit does; SIGHUP makes
+// it read its settings again. Before it starts, what it says about its
+// settings file, word for word ("{dir}" is the test's folder), and its exit
+// status.
 // With FR_DAEMON_COMMAND set (scripts/test-windows: Wine and fragrelayd.exe)
 // the same runs check the Windows program; Wine ends a program at once on
 // SIGTERM and hands SIGINT to it as Ctrl-C, so the stop is SIGINT there,
 // and the Windows console's line ends are CR LF.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "config/TempFolder.h"
+#include "platform/Socket.h"
+#include "res/Version.h"
 #include "support/ChildProcess.h"
 #include "support/ColorText.h"
+#include "support/FolderText.h"
 #include "support/IrcTestClient.h"
 #include "support/NgircdServer.h"
 #include "support/Wait.h"
 #include "tools/bf42sim/SimServer.h"
+#include "ui/DaemonCommandLine.h"
 
 namespace {
 
@@ -48,15 +57,23 @@ const char kAfterKill[] =
 // The writer's 24 lines (the IRC port as the signed 16-bit number it
 // writes); an empty IRC channel or game server refuses.
 std::string SettingsText(uint16_t nIrcPort, const std::string& strChannel,
-                         const std::string& strGameServer, uint16_t nGamePort) {
+                         const std::string& strGameServer, uint16_t nGamePort,
+                         const std::string& strNick = "fragbot") {
     return "irc_Server=127.0.0.1\r\nirc_Port=" + std::to_string(static_cast<int16_t>(nIrcPort)) +
-           "\r\nirc_Nick=fragbot\r\nirc_altNick=fragbot2\r\nirc_Channel=" + strChannel +
+           "\r\nirc_Nick=" + strNick + "\r\nirc_altNick=fragbot2\r\nirc_Channel=" + strChannel +
            "\r\nirc_Auth=no\r\nirc_Username=\r\nirc_Password=\r\nirc_Network=0\r\n"
            "irc_Tickettime=60\r\nbf_Language=0\r\nbf_Server=" +
            strGameServer + "\r\nbf_Port=" + std::to_string(nGamePort) +
            "\r\nallied_farbe_kill=02\r\nallied_farbe_flagge=12\r\naxis_farbe_kill=05\r\n"
            "axis_farbe_flagge=04\r\nstatus_farbe=15\r\nkey_farbe=10\r\nvalue_farbe=14\r\n"
            "show_flag=yes\r\nshow_kill=yes\r\nshow_ticket=no\r\nshow_tk=yes\r\n";
+}
+
+std::string Replaced(std::string str, const std::string& strFrom, const std::string& strTo) {
+    for (size_t nAt = str.find(strFrom); nAt != std::string::npos;
+         nAt = str.find(strFrom, nAt + strTo.size()))
+        str.replace(nAt, strFrom.size(), strTo);
+    return str;
 }
 
 // The command that starts the program: FR_DAEMON_COMMAND's words, or the
@@ -85,6 +102,21 @@ bool OnWindows() {
 // The line end the program prints.
 std::string Eol() {
     return OnWindows() ? "\r\n" : "\n";
+}
+
+// The test's folder as the program names it: under Wine, Linux's root is
+// drive Z:.
+std::string ShownFolder(const std::string& strFolder) {
+    if (!OnWindows()) return strFolder;
+    std::string str = "Z:" + strFolder;
+    for (char& c : str)
+        if (c == '/') c = '\\';
+    return str;
+}
+
+// Expected output written with "\n": the program's own line ends.
+std::string Printed(const std::string& str) {
+    return Replaced(str, "\n", Eol());
 }
 
 long ElapsedMs(std::chrono::steady_clock::time_point start) {
@@ -120,33 +152,189 @@ protected:
 TEST_F(FragrelaydTest, HelpAndVersionPrintAndExit) {
     ASSERT_TRUE(StartDaemon({"--version"}));
     EXPECT_EQ(m_daemon.Wait(kLong), 0);
-    EXPECT_EQ(m_daemon.Output(), "fragrelayd (fragrelay) v1.3 BETA" + Eol());
+    EXPECT_EQ(m_daemon.Output(),
+              Printed("fragrelayd (fragrelay) " + std::string(res::ReleaseVersion()) +
+                      "\nCopyright (c) 2026 the fragrelay developers.\n"
+                      "Licensed under the MIT License.\n"
+                      "\nThe bot's version text on IRC: v1.3 BETA\n"));
 
     std::vector<std::string> vHelp = DaemonCommand();
     vHelp.push_back("--help");
     testsupport::CChildProcess help;
     ASSERT_TRUE(help.Start(vHelp, m_folder.Path()));
     EXPECT_EQ(help.Wait(kLong), 0);
-    EXPECT_EQ(help.Output().rfind("Usage: fragrelayd", 0), 0u) << help.Output();
-
-    std::vector<std::string> vWrong = DaemonCommand();
-    vWrong.push_back("--bogus");
-    testsupport::CChildProcess wrong;
-    ASSERT_TRUE(wrong.Start(vWrong, m_folder.Path()));
-    EXPECT_EQ(wrong.Wait(kLong), 2);
+    EXPECT_EQ(help.Output(), Printed(ui::DaemonUsage()));
     EXPECT_EQ(m_folder.Names(), std::vector<std::string>{});  // nothing written
 }
 
-TEST_F(FragrelaydTest, ExitsWithOneWhenNeitherSideCanStart) {
-    const std::string strSettings = SettingsText(6667, "", "", 23000);
+// One run of the program in the test's folder: arguments, the settings file
+// there (none when empty), what it prints and its exit status.
+struct CRunRow {
+    const char* pszName;
+    std::vector<std::string> vArgs;  // "{dir}" is the test's folder, as below
+    std::string strSettings;
+    int nExit;
+    const char* pszOutput;
+    std::vector<std::string> names;  // the folder's names afterwards
+};
+
+class FragrelaydRun : public FragrelaydTest, public testing::WithParamInterface<CRunRow> {};
+
+TEST_P(FragrelaydRun, SaysWhatIsWrongAndExits) {
+    const CRunRow& row = GetParam();
+    if (!row.strSettings.empty()) {
+        ASSERT_TRUE(testsupport::WriteWholeFile(SettingsPath(), row.strSettings));
+    }
+    const std::string strDir = ShownFolder(m_folder.Path());
+    std::vector<std::string> vArgs;
+    for (const std::string& strArg : row.vArgs)
+        vArgs.push_back(testsupport::FolderText(strArg, strDir, OnWindows()));
+    ASSERT_TRUE(StartDaemon(vArgs));
+    EXPECT_EQ(m_daemon.Wait(kLong), row.nExit);
+    EXPECT_EQ(m_daemon.Output(),
+              Printed(testsupport::FolderText(row.pszOutput, strDir, OnWindows())));
+    EXPECT_EQ(m_folder.Names(), row.names);
+    if (!row.strSettings.empty()) {
+        EXPECT_EQ(testsupport::ReadWholeFile(SettingsPath()), row.strSettings);  // not saved
+    }
+}
+
+const std::string kNoSides = SettingsText(6667, "", "", 23000);
+const std::string kBothSides = SettingsText(6667, "#relay", "127.0.0.1", 23000);
+const std::vector<std::string> kSettingsOnly = {"settings.ini"};
+
+const CRunRow kRunRows[] = {
+    {"NoSettingsFile",
+     {},
+     "",
+     2,
+     "fragrelayd: no settings file at {dir}/settings.ini\n"
+     "fragrelayd: make one with \"fragrelayd --write-settings {dir}/settings.ini\", fill in its "
+     "keys (fragrelayd --help lists them) and start again\n",
+     {}},
+    {"NoFileWhereDashCSays",
+     {"-c", "conf/bot.ini"},
+     "",
+     2,
+     "fragrelayd: no settings file at {dir}/conf/bot.ini\n"
+     "fragrelayd: make one with \"fragrelayd --write-settings {dir}/conf/bot.ini\", fill in its "
+     "keys (fragrelayd --help lists them) and start again\n",
+     {}},
+    {"SettingsAFolder",
+     {"--settings", "{dir}"},
+     "",
+     2,
+     "fragrelayd: {dir} is a folder, not a settings file\n",
+     {}},
+    // The keys first, then each page's own message, as the window shows it.
+    {"NeitherSideHasItsSettings",
+     {},
+     kNoSides,
+     2,
+     "fragrelayd: IRC side: irc_Channel is empty\n"
+     "fragrelayd: game side: bf_Server is empty\n"
+     "Error: Fill out all Inputfields!\n"
+     "Error: Fill out all Inputfields!\n"
+     "fragrelayd: neither the IRC side nor the game side could be started\n",
+     kSettingsOnly},
+    {"CheckComplete",
+     {"--check"},
+     kBothSides,
+     0,
+     "fragrelayd: {dir}/settings.ini: both sides can start\n",
+     kSettingsOnly},
+    {"CheckIncomplete",
+     {"-c", "settings.ini", "--check"},
+     kNoSides,
+     2,
+     "fragrelayd: IRC side: irc_Channel is empty\n"
+     "fragrelayd: game side: bf_Server is empty\n"
+     "fragrelayd: {dir}/settings.ini: neither side can start\n",
+     kSettingsOnly},
+    {"WriteSettingsNew",
+     {"--write-settings", "{dir}/new.ini"},
+     "",
+     0,
+     "fragrelayd: wrote the default settings to {dir}/new.ini\n"
+     "fragrelayd: still to fill in: irc_altNick, irc_Channel, irc_Tickettime, bf_Server\n"
+     "fragrelayd: then check them with \"fragrelayd --check -c {dir}/new.ini\"\n",
+     {"new.ini"}},
+    {"WriteSettingsNeverOverwrites",
+     {"--write-settings"},
+     kBothSides,
+     2,
+     "fragrelayd: {dir}/settings.ini exists already; it is not overwritten\n",
+     kSettingsOnly},
+    {"UnknownArgument",
+     {"--bogus"},
+     "",
+     2,
+     "fragrelayd: unknown argument \"--bogus\" (see fragrelayd --help)\n",
+     {}},
+};
+INSTANTIATE_TEST_SUITE_P(Rows, FragrelaydRun, testing::ValuesIn(kRunRows),
+                         [](const auto& info) { return std::string(info.param.pszName); });
+
+// Complete IRC settings, but the IRC server refuses and the game side lacks
+// its server: the IRC side keeps trying, as it does whenever its link ends
+// unasked, so the bot runs on until it is stopped.
+TEST_F(FragrelaydTest, KeepsTryingAnIrcServerThatRefusesUntilStopped) {
+    // Bound but not listening: a connect there is refused.
+    platform::CSocket closed = platform::CSocket::CreateTcp();
+    ASSERT_TRUE(closed.Bind(platform::LoopbackAddress(), 0));
+    const std::string strSettings = SettingsText(closed.LocalPort(), "#relay", "", 23000);
     ASSERT_TRUE(testsupport::WriteWholeFile(SettingsPath(), strSettings));
     ASSERT_TRUE(StartDaemon());
-    EXPECT_EQ(m_daemon.Wait(kLong), 1);
-    EXPECT_EQ(m_daemon.Output(),
-              "Error: Fill out all Inputfields!" + Eol() + "Error: Fill out all Inputfields!" +
-                  Eol() + "fragrelayd: neither the IRC side nor the game side could be started" +
-                  Eol());
-    EXPECT_EQ(testsupport::ReadWholeFile(SettingsPath()), strSettings);  // not saved
+    ASSERT_TRUE(m_daemon.ReadUntil("irc: Next attempt in ", kLong)) << m_daemon.Output();
+    EXPECT_EQ(m_daemon.Output().rfind(Printed("fragrelayd: game side: bf_Server is empty\n"), 0),
+              0u)
+        << m_daemon.Output();
+    EXPECT_NE(
+        m_daemon.Output().find(Printed("irc: Couldn't find Server! Check the Portsettings.\n")),
+        std::string::npos)
+        << m_daemon.Output();
+    m_daemon.Signal(OnWindows() ? SIGINT : SIGTERM);
+    EXPECT_EQ(m_daemon.Wait(kLong), 0) << m_daemon.Output();
+    EXPECT_EQ(testsupport::ReadWholeFile(SettingsPath()), strSettings);
+}
+
+// The file system under the settings is read-only: the start and
+// --write-settings refuse at once. Needs a mount namespace of its own.
+TEST_F(FragrelaydTest, RefusesSettingsOnAReadOnlyFileSystem) {
+    if (OnWindows()) GTEST_SKIP() << "a read-only mount is Linux's";
+    const std::string strUnshare = testsupport::FindProgram("unshare");
+    if (strUnshare.empty()) GTEST_SKIP() << "unshare is not installed";
+    const std::string strRo = m_folder / "ro";
+    ASSERT_EQ(::mkdir(strRo.c_str(), 0700), 0);
+    const std::string strScript =
+        "mount -t tmpfs tmpfs \"$1\" || exit 77; printf %s \"$2\" >\"$1/settings.ini\"; "
+        "mount -o remount,ro \"$1\" || exit 77; \"$0\" -c \"$1/settings.ini\"; echo \"exit $?\"; "
+        "exec \"$0\" --write-settings \"$1/new.ini\"";
+    // In a chroot "/" is no mount point, so unshare cannot make it private;
+    // the mount then stays in the namespace that the chroot's owner made.
+    std::unique_ptr<testsupport::CChildProcess> pChild;
+    int nExit = -1;
+    for (const bool bKeepPropagation : {false, true}) {
+        std::vector<std::string> vArgs = {strUnshare, ::geteuid() == 0 ? "-m" : "-rm"};
+        if (bKeepPropagation) vArgs.insert(vArgs.end(), {"--propagation", "unchanged"});
+        vArgs.insert(vArgs.end(), {"sh", "-c", strScript, FR_DAEMON_PROGRAM, strRo,
+                                   SettingsText(6667, "#relay", "127.0.0.1", 23000)});
+        pChild = std::make_unique<testsupport::CChildProcess>();
+        ASSERT_TRUE(pChild->Start(vArgs, m_folder.Path()));
+        nExit = pChild->Wait(kLong);
+        if (pChild->Output().find("propagation") == std::string::npos) break;
+    }
+    const testsupport::CChildProcess& child = *pChild;
+    if (nExit == 77 || child.Output().rfind("unshare:", 0) == 0)
+        GTEST_SKIP() << "no mount namespace here: " << child.Output();
+    EXPECT_EQ(nExit, 2);
+    EXPECT_EQ(child.Output(),
+              "fragrelayd: " + strRo +
+                  "/settings.ini lies on a read-only file system; the bot writes its settings "
+                  "there when it stops\n"
+                  "exit 2\n"
+                  "fragrelayd: cannot write " +
+                  strRo + "/new.ini: Read-only file system\n");
 }
 
 class FragrelaydWithPeers : public FragrelaydTest {
@@ -166,10 +354,11 @@ protected:
         ASSERT_TRUE(m_alice.WaitFor(" 366 alice #relay "));
     }
     // A comment line shows whether the program wrote the file again.
-    void WriteSettings() {
+    void WriteSettings(const std::string& strNick = "fragbot") {
         ASSERT_TRUE(testsupport::WriteWholeFile(
-            SettingsPath(), "// before the run\r\n" + SettingsText(m_ngircd.Port(), "#relay",
-                                                                   "127.0.0.1", m_sim.Port())));
+            SettingsPath(),
+            "// before the run\r\n" +
+                SettingsText(m_ngircd.Port(), "#relay", "127.0.0.1", m_sim.Port(), strNick)));
     }
     // The text of the bot's one channel line that holds strPart.
     std::string ChannelLineWith(const std::string& strPart) const {
@@ -182,7 +371,7 @@ protected:
         return "(none)";
     }
     // SIGTERM: the QUIT line, the settings saved, exit status 0.
-    void StopLikeQuit() {
+    void StopLikeQuit(const std::string& strNick = "fragbot") {
         const auto start = std::chrono::steady_clock::now();
         m_daemon.Signal(OnWindows() ? SIGINT : SIGTERM);
         EXPECT_EQ(m_daemon.Wait(kLong), 0) << m_daemon.Output();
@@ -191,7 +380,7 @@ protected:
         EXPECT_TRUE(m_alice.WaitFor(" QUIT :\"v1.3 BETA /// Battlefield 1942 to IRC relay"))
             << testing::PrintToString(m_alice.Lines());
         EXPECT_EQ(testsupport::ReadWholeFile(SettingsPath()),
-                  SettingsText(m_ngircd.Port(), "#relay", "127.0.0.1", m_sim.Port()));
+                  SettingsText(m_ngircd.Port(), "#relay", "127.0.0.1", m_sim.Port(), strNick));
         // On Windows the file's access list holds it for its owner (its own
         // test checks that); Wine chooses the Linux mode bits itself.
         if (OnWindows()) return;
@@ -263,6 +452,53 @@ TEST_F(FragrelaydWithPeers, MeasuresItsMemoryWhileMonitoringSixtyFourPlayers) {
     std::printf("[ figure ] fragrelayd with 64 players: VmRSS %ld kB, VmHWM %ld kB\n",
                 StatusKb(m_daemon.Pid(), "VmRSS"), StatusKb(m_daemon.Pid(), "VmHWM"));
     StopLikeQuit();
+}
+
+// SIGHUP: the new nickname reaches the channel through a new connection of
+// the IRC side; the game side relays on without a restart.
+TEST_F(FragrelaydWithPeers, ReadsItsSettingsAgainOnSighupAndRestartsTheIrcSideOnly) {
+    if (OnWindows()) GTEST_SKIP() << "Windows has no SIGHUP";
+    std::string strError;
+    ASSERT_TRUE(m_sim.LoadScenario(kBefore, &strError)) << strError;
+    WriteSettings();
+    ASSERT_TRUE(StartDaemon());
+    ASSERT_TRUE(m_alice.WaitFor(kPrivmsg + C("^10ticketratio ^[^14100%^]"), 1, kLong))
+        << testing::PrintToString(m_alice.Lines()) << m_daemon.Output();
+
+    WriteSettings("fragbot9");
+    m_daemon.Signal(SIGHUP);
+    ASSERT_TRUE(
+        m_daemon.ReadUntil("fragrelayd: the IRC side started again with the new settings\n", kLong))
+        << m_daemon.Output();
+    EXPECT_NE(m_daemon.Output().find("fragrelayd: SIGHUP: reading " + SettingsPath() +
+                                     " again\nfragrelayd: changed: irc_Nick\n"),
+              std::string::npos)
+        << m_daemon.Output();
+    EXPECT_TRUE(m_alice.WaitFor(":fragbot!", 1, kLong));
+    ASSERT_TRUE(m_alice.WaitFor(" QUIT :", 1, kLong)) << testing::PrintToString(m_alice.Lines());
+    ASSERT_TRUE(m_alice.WaitFor(":fragbot9!", 1, kLong)) << testing::PrintToString(m_alice.Lines());
+    // Alice's own, the first nickname's and the new one's.
+    ASSERT_TRUE(m_alice.WaitFor(" JOIN ", 3, kLong)) << testing::PrintToString(m_alice.Lines());
+
+    // The bot is in the channel again once it answers there.
+    const int nPrivmsgs = m_alice.Count(kPrivmsg);
+    ASSERT_TRUE(m_alice.SendLine("PRIVMSG #relay :!gameinfo"));
+    ASSERT_TRUE(m_alice.WaitFor(kPrivmsg, nPrivmsgs + 1, kLong))
+        << testing::PrintToString(m_alice.Lines());
+
+    // The monitor ran on: the next kill comes from the new nickname, and no
+    // second opening banner was sent.
+    ASSERT_TRUE(m_sim.LoadScenario(kAfterKill, &strError)) << strError;
+    const std::string strKill = C("^05Hans (11/6/2)^  [killed]  ^02Tom (4/2/7)");
+    ASSERT_TRUE(m_alice.WaitFor(kPrivmsg + strKill, 1, kLong))
+        << testing::PrintToString(m_alice.Lines());
+    int nBanners = 0;
+    for (const std::string& str : m_alice.Lines())
+        nBanners += str.find("fragrelay - Battlefield 1942 to IRC relay") != std::string::npos;
+    EXPECT_EQ(nBanners, 1);
+    EXPECT_EQ(m_daemon.Output().find("game: * * * * * * [Broadcast closed]"), std::string::npos);
+
+    StopLikeQuit("fragbot9");
 }
 
 }  // namespace

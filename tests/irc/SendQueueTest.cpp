@@ -109,7 +109,7 @@ TEST(SendQueue, PiledUpEventLinesLoseTheOldestAndOneLineSaysHowMany) {
     EXPECT_EQ(LinesOf(Drain(queue, &nNow)), expected);
 }
 
-TEST(SendQueue, AMarkerOnceSentLeavesTheNextBacklogANewOne) {
+TEST(SendQueue, AfterAMarkerTheQueuedLinesGoBeforeTheNextOne) {
     CSendQueue queue;
     uint32_t nNow = 0;
     for (size_t n = 0; n < CSendQueue::kMaxEvents + 2; ++n) queue.Push("A", ELineKind::Event);
@@ -118,13 +118,64 @@ TEST(SendQueue, AMarkerOnceSentLeavesTheNextBacklogANewOne) {
     ASSERT_EQ(queue.Pop(nNow, &out, &nWait), EPop::Line);
     EXPECT_EQ(out.m_nSkipped, 2u);
     EXPECT_TRUE(out.m_strLine.empty());
-    // One more than fits again: a second marker, in front of what is left.
+    // Three more than fit: counted, but said after the lines now queued,
+    // not as a second marker straight after the first.
     for (int n = 0; n < 3; ++n) queue.Push("B", ELineKind::Event);
-    const std::vector<std::string> lines = LinesOf(Drain(queue, &nNow));
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.front(), "[skipped 3]");
-    EXPECT_EQ(lines.size(), CSendQueue::kMaxEvents + 1);
+    std::vector<std::string> expected(CSendQueue::kMaxEvents - 3, "A");
+    expected.insert(expected.end(), 3, "B");
+    expected.push_back("[skipped 3]");
+    EXPECT_EQ(LinesOf(Drain(queue, &nNow)), expected);
     EXPECT_EQ(queue.SkippedEvents(), 5u);
+    EXPECT_EQ(queue.Size(), 0u);
+}
+
+// The fault this guards against: a game that kept producing more than a line
+// a second left the channel nothing but markers, one a second, for as long
+// as it went on; not one event line went out.
+TEST(SendQueue, AGameThatOutrunsTheChannelStillGetsItsLinesThrough) {
+    CSendQueue queue;
+    std::vector<std::string> sent;
+    size_t nPushed = 0;
+    auto take = [&](uint32_t nNow) {
+        CSendQueue::COut out;
+        uint32_t nWait = 0;
+        for (int n = 0; n < 10 && queue.Pop(nNow, &out, &nWait) == EPop::Line; ++n)
+            sent.push_back(out.m_nSkipped > 0 ? "[skipped " + std::to_string(out.m_nSkipped) + "]"
+                                              : out.m_strLine);
+    };
+    // Five lines a second for two minutes, taken as the writer takes them.
+    for (uint32_t nNow = 0; nNow < 120000; nNow += 200) {
+        queue.Push(std::to_string(nPushed++), ELineKind::Event);
+        take(nNow);
+    }
+    uint32_t nNow = 120000;
+    for (const CSent& s : Drain(queue, &nNow)) sent.push_back(s.strLine);
+
+    // Mostly lines; a marker only after a queue's worth of them; every line
+    // pushed either sent, in order, or counted by a marker.
+    size_t nLines = 0;
+    size_t nSinceMarker = CSendQueue::kMaxEvents;
+    int nMarkersTooSoon = 0;
+    int nOutOfOrder = 0;
+    uint64_t nCounted = 0;
+    long nLast = -1;
+    for (const std::string& str : sent) {
+        if (str.rfind("[skipped ", 0) == 0) {
+            if (nSinceMarker < CSendQueue::kMaxEvents) ++nMarkersTooSoon;
+            nSinceMarker = 0;
+            nCounted += std::stoul(str.substr(9));
+            continue;
+        }
+        ++nLines;
+        ++nSinceMarker;
+        if (std::stol(str) <= nLast) ++nOutOfOrder;
+        nLast = std::stol(str);
+    }
+    EXPECT_EQ(nMarkersTooSoon, 0);
+    EXPECT_EQ(nOutOfOrder, 0);
+    EXPECT_GE(nLines, 100u) << sent.size() << " sent";  // about a line a second for two minutes
+    EXPECT_EQ(nLines + nCounted, nPushed);
+    EXPECT_EQ(nCounted, queue.SkippedEvents());
 }
 
 TEST(SendQueue, ANewerTicketLineReplacesTheOneStillQueued) {

@@ -130,6 +130,7 @@ TEST(SimCommandLine, ReadsOptionsAndRejectsBadOnes) {
     const Row rows[] = {
         {{}, CommandLineResult::Run, ""},
         {{"--port", "1", "--help"}, CommandLineResult::Help, ""},
+        {{"--version", "--port", "x"}, CommandLineResult::Version, ""},
         {{"--port", "65536"}, CommandLineResult::Error, "'65536' for --port"},
         {{"--players", "65"}, CommandLineResult::Error, "--players"},
         {{"--players", "0"}, CommandLineResult::Error, "--players"},

@@ -179,9 +179,9 @@ TEST_F(GameDlgRunTest, PauseHoldsTheMonitorUntilUnpause) {
     EXPECT_FALSE(Enabled(res::IDC_GAME_CONNECT));
     EXPECT_EQ(m_irc.m_nGameState, 2);
     // Sent to the channel, paced by the send queue (the button never
-    // waits), although not broadcasting.
+    // waits), although not broadcasting; never dropped in a busy channel.
     EXPECT_EQ(CountWrites("Broadcast paused"), 1u);
-    EXPECT_EQ(m_irc.Kinds().back(), irc::ELineKind::Event);
+    EXPECT_EQ(m_irc.Kinds().back(), irc::ELineKind::Reply);
     EXPECT_EQ(m_ircClock.SleptMs(), 0u);
     ASSERT_TRUE(testsupport::WaitUntil([&] { return m_game.IsMonitorHeld(); }));
     const int nRequests = m_sim.StatusRequests();

@@ -1,6 +1,6 @@
 // What the headless program prints instead of showing the main window: the
 // log lines behind their prefix and the message boxes, as UTF-8, one line
-// each, and nothing once the page is gone.
+// each, safe for a terminal, and nothing once the page is gone.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,6 +12,7 @@
 #include "framework/MessageBox.h"
 #include "framework/Page.h"
 #include "res/Resource.h"
+#include "support/ColorText.h"
 #include "ui/ConsoleOutput.h"
 
 namespace {
@@ -31,8 +32,8 @@ TEST_P(ConsoleLogText, IsOnePrefixedUtf8LinePerLine) {
 const CLineRow kLineRows[] = {
     {"Plain", "<alice> hi", "irc: <alice> hi\n"},
     {"Empty", "", "irc: \n"},
-    // e acute, the euro sign and an undefined byte, as the code page has them.
-    {"Cp1252", "caf\xE9 \x80 \x81", "irc: caf\xC3\xA9 \xE2\x82\xAC \xC2\x81\n"},
+    // e acute and the euro sign, as the code page has them.
+    {"Cp1252", "caf\xE9 \x80", "irc: caf\xC3\xA9 \xE2\x82\xAC\n"},
     {"LineFeedSplits", "one\ntwo", "irc: one\nirc: two\n"},
     {"CrLfIsOneBreak", "one\r\ntwo", "irc: one\nirc: two\n"},
     {"LoneCrSplits", "one\rtwo", "irc: one\nirc: two\n"},
@@ -41,6 +42,59 @@ const CLineRow kLineRows[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Rows, ConsoleLogText, testing::ValuesIn(kLineRows),
                          [](const auto& info) { return std::string(info.param.pszName); });
+
+// What reaches a terminal of a text from outside. Colours are written with
+// "^" for 0x03; kHex is 0x04.
+class ConsoleText : public testing::TestWithParam<CLineRow> {};
+
+TEST_P(ConsoleText, DropsFormattingAndEscapesControls) {
+    EXPECT_EQ(ui::ConsoleText(GetParam().strLine), GetParam().strPrinted);
+}
+
+using testsupport::C;
+const std::string kHex = "\x04";
+
+const CLineRow kTextRows[] = {
+    {"EscapeSequence", "\x1B[2J\x1B]0;owned\x07", "\\x1B[2J\\x1B]0;owned\\x07"},
+    {"NulBellBackspaceTabDel", std::string("a\0b\x07\x08\t\x7F", 7), "a\\x00b\\x07\\x08\\x09\\x7F"},
+    {"Breaks", "one\rtwo\nthree", "one\\x0Dtwo\\x0Athree"},
+    {"OnOffCodes", "\x02x\x1Di\x1Fu\x16r\x1Es\x11m\x0Fo", "xiursmo"},
+    {"ColourAndBackground", C("^04,12red^ plain"), "red plain"},
+    {"ColourOneDigit", C("^4x"), "x"},
+    {"ColourTakesTwoDigitsOnly", C("^123"), "3"},
+    {"BackgroundTakesTwoDigitsOnly", C("^1,234"), "4"},
+    {"CommaWithoutDigitStays", C("^4,x"), ",x"},
+    {"CommaWithoutForegroundStays", C("^,5"), ",5"},
+    {"ColourAtTheEnd", C("end^"), "end"},
+    {"HexColourAndBackground", kHex + "FF0000,00ff00rgb", "rgb"},
+    {"HexColourTooShort", kHex + "FF00zz", "FF00zz"},
+    // These would be C1 controls (0x90 starts a device control string).
+    {"UndefinedCodePageBytes", "\x81\x8D\x8F\x90\x9D", "\\x81\\x8D\\x8F\\x90\\x9D"},
+    {"DefinedHighBytes", "\x80\x9B\xA0\xE9\xFF",
+     "\xE2\x82\xAC\xE2\x80\xBA\xC2\xA0\xC3\xA9\xC3\xBF"},
+    {"BackslashStays", "C:\\bf42\\x41", "C:\\bf42\\x41"},
+};
+INSTANTIATE_TEST_SUITE_P(Rows, ConsoleText, testing::ValuesIn(kTextRows),
+                         [](const auto& info) { return std::string(info.param.pszName); });
+
+// Whatever the bytes, the printed text holds no C0 control, no DEL and no
+// C1 control (U+0080 to U+009F, in UTF-8 0xC2 0x80 to 0xC2 0x9F).
+TEST(ConsoleTextAnyByte, NeverPrintsAControl) {
+    for (int c = 0; c < 256; ++c) {
+        for (const std::string& strIn : {std::string(1, static_cast<char>(c)),
+                                         "x" + std::string(2, static_cast<char>(c)) + "9"}) {
+            const std::string strOut = ui::ConsoleText(strIn);
+            for (size_t n = 0; n < strOut.size(); ++n) {
+                const auto b = static_cast<unsigned char>(strOut[n]);
+                ASSERT_TRUE(b >= 0x20 && b != 0x7F) << "byte " << c;
+                if (b == 0xC2 && n + 1 < strOut.size()) {
+                    const auto next = static_cast<unsigned char>(strOut[n + 1]);
+                    ASSERT_FALSE(next >= 0x80 && next <= 0x9F) << "byte " << c;
+                }
+            }
+        }
+    }
+}
 
 // Both streams of a console as temporary files.
 class ConsoleTest : public testing::Test {
@@ -69,11 +123,13 @@ protected:
 
 TEST_F(ConsoleTest, MessagesGoToTheErrorStreamAsCaptionAndText) {
     m_console.ShowMessage({"Couldn't write to file.", "Error", framework::EIcon::Error});
-    m_console.ShowMessage({"Version = v1.3 BETA; Current Version = v2\xE9", "New Version!",
-                           framework::EIcon::Information});
+    // The newest version comes from a web server: no control reaches the terminal.
+    m_console.ShowMessage({"Version = v1.3 BETA; Current Version = v2\xE9\x1B[2J\nsecond",
+                           "New Version!", framework::EIcon::Information});
     EXPECT_EQ(Contents(m_pErr),
               "Error: Couldn't write to file.\n"
-              "New Version!: Version = v1.3 BETA; Current Version = v2\xC3\xA9\n");
+              "New Version!: Version = v1.3 BETA; Current Version = v2\xC3\xA9\\x1B[2J\n"
+              "New Version!: second\n");
     EXPECT_EQ(Contents(m_pOut), "");
 }
 

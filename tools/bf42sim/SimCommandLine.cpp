@@ -27,6 +27,7 @@ CommandLineResult ParseSimCommandLine(const std::vector<std::string>& vArgs, CSi
     for (size_t n = 0; n < vArgs.size(); ++n) {
         const std::string& strArg = vArgs[n];
         if (strArg == "--help" || strArg == "-h") return CommandLineResult::Help;
+        if (strArg == "--version") return CommandLineResult::Version;
         if (strArg == "--oversized") {
             options.m_bOversized = true;
             continue;
@@ -110,6 +111,12 @@ std::string SimUsage() {
                "  --silent-for M    ... for M requests, then answer again (default: for ever)\n"
                "  --oversized       send every reply as one datagram above 1400 bytes\n"
                "  --out-of-order    split every reply and send its closing datagram first\n"
+               "Other:\n"
+               "  -h, --help        print this help and exit\n"
+               "  --version         print the version and exit\n"
+               "\n"
+               "Exit status: 0 when stopped by SIGINT or SIGTERM; 1 when the port cannot be\n"
+               "bound; 2 for a usage error or a scenario file that cannot be read.\n"
                "\n") +
            ScenarioFormatHelp();
 }

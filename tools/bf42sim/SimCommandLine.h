@@ -24,7 +24,7 @@ struct CSimOptions {
     KeyStyle m_style = KeyStyle::Classic;
 };
 
-enum class CommandLineResult { Run, Help, Error };
+enum class CommandLineResult { Run, Help, Version, Error };
 
 // Reads the arguments after the program name. On Error, *pError says why.
 CommandLineResult ParseSimCommandLine(const std::vector<std::string>& vArgs, CSimOptions* pOptions,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Console.h"
+#include "res/Version.h"
 #include "tools/bf42sim/SimCommandLine.h"
 #include "tools/bf42sim/SimServer.h"
 
@@ -31,6 +32,9 @@ int main(int argc, char** argv) {
     switch (ParseSimCommandLine(vArgs, &options, &strError)) {
         case CommandLineResult::Help:
             std::fputs(SimUsage().c_str(), stdout);
+            return 0;
+        case CommandLineResult::Version:
+            std::fputs(res::VersionText("bf42sim").c_str(), stdout);
             return 0;
         case CommandLineResult::Error:
             std::fprintf(stderr, "bf42sim: %s (see --help)\n", strError.c_str());
@@ -80,7 +84,7 @@ int main(int argc, char** argv) {
                     strWhere.c_str());
     std::fflush(stdout);
 
-    while (!platform::WaitForStopRequest(60000)) {
+    while (platform::WaitForConsoleRequest(60000) != platform::EConsoleRequest::Stop) {
     }
     server.Stop();
     std::printf("bf42sim: stopped after %d status and %d info requests\n", server.StatusRequests(),

@@ -1,0 +1,222 @@
+// The rules a side's settings must keep to start, by key and in the order
+// the pages check them; the operator's words for each problem; which keys
+// changed between two readings; and the keys' help, made from the format.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "SettingsPrint.h"
+#include "config/SettingsCheck.h"
+#include "config/SettingsFormat.h"
+#include "config/SettingsHelp.h"
+
+namespace {
+
+using config::CSettingsProblem;
+using config::CSettingsValues;
+using config::EProblem;
+
+// Settings with which both sides start.
+CSettingsValues Complete() {
+    CSettingsValues v = config::DefaultSettings();
+    v.m_strAltNick = "fraghorn_";
+    v.m_strChannel = "#clan";
+    v.m_nTicketSecs = 60;
+    v.m_strGameServer = "10.1.2.3";
+    return v;
+}
+
+struct CProblemRow {
+    const char* pszName;
+    std::function<void(CSettingsValues&)> change;
+    std::vector<CSettingsProblem> expected;
+};
+
+std::vector<CProblemRow> IrcRows() {
+    return {
+        {"Complete", [](CSettingsValues&) {}, {}},
+        {"InTheTabsOrder",
+         [](CSettingsValues& v) {
+             v = CSettingsValues();  // a file that names nothing
+         },
+         {{"irc_Port", EProblem::NoPort},
+          {"irc_Server", EProblem::Empty},
+          {"irc_Nick", EProblem::Empty},
+          {"irc_altNick", EProblem::Empty},
+          {"irc_Channel", EProblem::Empty},
+          {"irc_Tickettime", EProblem::NoInterval}}},
+        {"NegativeInterval",
+         [](CSettingsValues& v) { v.m_nTicketSecs = -5; },
+         {{"irc_Tickettime", EProblem::NoInterval}}},
+        {"HighPortIsAPort", [](CSettingsValues& v) { v.m_nIrcPort = -1; }, {}},
+        {"ChannelWithoutHash",
+         [](CSettingsValues& v) { v.m_strChannel = "clan"; },
+         {{"irc_Channel", EProblem::NoChannel}}},
+        {"ChannelWithBlank",
+         [](CSettingsValues& v) { v.m_strChannel = "#my clan"; },
+         {{"irc_Channel", EProblem::NoChannel}}},
+        {"ChannelFormLast",
+         [](CSettingsValues& v) {
+             v.m_strChannel = "clan";
+             v.m_bAuth = 1;
+         },
+         {{"irc_Username", EProblem::Empty},
+          {"irc_Password", EProblem::Empty},
+          {"irc_Channel", EProblem::NoChannel}}},
+        {"CredentialsOnlyWithAuth",
+         [](CSettingsValues& v) {
+             v.m_bAuth = 0;
+             v.m_nNetwork = -1;
+         },
+         {}},
+        {"AuthWithCredentials",
+         [](CSettingsValues& v) {
+             v.m_bAuth = 1;
+             v.m_strUsername = "acct";
+             v.m_strPassword = "pw";
+         },
+         {}},
+    };
+}
+
+TEST(SettingsCheck, IrcSideFollowsTheIrcTabsChecks) {
+    for (const CProblemRow& row : IrcRows()) {
+        CSettingsValues values = Complete();
+        row.change(values);
+        EXPECT_EQ(config::IrcSideProblems(values), row.expected) << row.pszName;
+        EXPECT_EQ(config::GameSideProblems(values).empty(), values.m_strGameServer != "")
+            << row.pszName;
+    }
+}
+
+TEST(SettingsCheck, GameSideNeedsServerPortAndEveryColour) {
+    const CProblemRow rows[] = {
+        {"Complete", [](CSettingsValues&) {}, {}},
+        {"ServerAndPort",
+         [](CSettingsValues& v) {
+             v.m_strGameServer.clear();
+             v.m_nQueryPort = 0;
+         },
+         {{"bf_Port", EProblem::NoPort}, {"bf_Server", EProblem::Empty}}},
+        {"ColoursInTheSettingsTabsOrder",
+         [](CSettingsValues& v) {
+             v.m_strValueColor.clear();
+             v.m_strAlliedKillColor.clear();
+         },
+         {{"allied_farbe_kill", EProblem::Empty}, {"value_farbe", EProblem::Empty}}},
+        {"EveryColour",
+         [](CSettingsValues& v) { v = CSettingsValues(); },
+         {{"bf_Port", EProblem::NoPort},
+          {"bf_Server", EProblem::Empty},
+          {"allied_farbe_kill", EProblem::Empty},
+          {"axis_farbe_kill", EProblem::Empty},
+          {"status_farbe", EProblem::Empty},
+          {"allied_farbe_flagge", EProblem::Empty},
+          {"axis_farbe_flagge", EProblem::Empty},
+          {"value_farbe", EProblem::Empty},
+          {"key_farbe", EProblem::Empty}}},
+        // The quick check and the start read the same key; filters and
+        // language do not keep a side from starting.
+        {"FiltersAndLanguageFree",
+         [](CSettingsValues& v) {
+             v.m_bShowKill = 0;
+             v.m_nLanguage = -1;
+         },
+         {}},
+    };
+    for (const CProblemRow& row : rows) {
+        CSettingsValues values = Complete();
+        row.change(values);
+        EXPECT_EQ(config::GameSideProblems(values), row.expected) << row.pszName;
+        std::vector<CSettingsProblem> serverOnly;
+        for (const CSettingsProblem& problem : row.expected) {
+            if (problem.pszKey[0] == 'b') serverOnly.push_back(problem);
+        }
+        EXPECT_EQ(config::GameServerProblems(values), serverOnly) << row.pszName;
+    }
+}
+
+TEST(SettingsCheck, ProblemTextsNameTheKey) {
+    CSettingsValues values = Complete();
+    values.m_nTicketSecs = -5;
+    values.m_strChannel = "my\xE9 clan";
+    const struct {
+        CSettingsProblem problem;
+        const char* pszText;
+    } rows[] = {
+        {{"irc_Nick", EProblem::Empty}, "irc_Nick is empty"},
+        {{"bf_Port", EProblem::NoPort}, "bf_Port is 0, not a port"},
+        {{"irc_Tickettime", EProblem::NoInterval},
+         "irc_Tickettime is -5, not a number of seconds above 0"},
+        {{"irc_Channel", EProblem::NoChannel},
+         "irc_Channel \"my\xE9 clan\" is no channel name (it needs a # and no blank)"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(config::ProblemText(row.problem, values), row.pszText);
+    values.m_strChannel = "clan";
+    EXPECT_EQ(config::ProblemText({"irc_Channel", EProblem::NoChannel}, values),
+              "irc_Channel \"clan\" is no channel name (it needs a #)");
+}
+
+TEST(SettingsCheck, ChangedKeysInTheFilesOrder) {
+    const struct {
+        const char* pszName;
+        std::function<void(CSettingsValues&)> change;
+        std::vector<std::string> keys;
+    } rows[] = {
+        {"Nothing", [](CSettingsValues&) {}, {}},
+        {"ChannelCaseOnly", [](CSettingsValues& v) { v.m_strChannel = "#CLAN"; }, {}},
+        {"AnyTrueIsYes", [](CSettingsValues& v) { v.m_bShowKill = 2; }, {}},
+        {"Channel", [](CSettingsValues& v) { v.m_strChannel = "#other"; }, {"irc_Channel"}},
+        {"Several",
+         [](CSettingsValues& v) {
+             v.m_bShowTk = 0;
+             v.m_strPassword = "new";
+             v.m_nTicketSecs = 30;
+             v.m_nLanguage = 1;
+         },
+         {"irc_Password", "irc_Tickettime", "bf_Language", "show_tk"}},
+        {"Port", [](CSettingsValues& v) { v.m_nIrcPort = 6668; }, {"irc_Port"}},
+    };
+    for (const auto& row : rows) {
+        CSettingsValues after = Complete();
+        row.change(after);
+        EXPECT_EQ(config::ChangedSettingsKeys(Complete(), after), row.keys) << row.pszName;
+        EXPECT_EQ(config::ChangedSettingsKeys(after, Complete()), row.keys) << row.pszName;
+    }
+}
+
+std::vector<std::string> Lines(const std::string& strText, const std::string& strEnd) {
+    std::vector<std::string> lines;
+    for (size_t nAt = 0; nAt < strText.size();) {
+        const size_t nEnd = strText.find(strEnd, nAt);
+        lines.push_back(strText.substr(nAt, nEnd - nAt));
+        nAt = nEnd + strEnd.size();
+    }
+    return lines;
+}
+
+// Each written line of a first start, in order, with a meaning after it
+// (on the next line when the value is long); the help fits 80 columns.
+TEST(SettingsKeysHelp, ShowsEveryKeyWithItsDefaultAndMeaning) {
+    const std::vector<std::string> defaults =
+        Lines(config::FormatSettings(config::DefaultSettings()), "\r\n");
+    const std::vector<std::string> help = Lines(config::SettingsKeysHelp(), "\n");
+    size_t nKey = 0;
+    for (size_t n = 0; n < help.size(); ++n) {
+        EXPECT_LE(help[n].size(), 80u) << help[n];
+        if (help[n].find('=') == std::string::npos) continue;
+        ASSERT_LT(nKey, defaults.size()) << help[n];
+        const std::string strEntry = "  " + defaults[nKey++];
+        const bool bWrapped = help[n] == strEntry;
+        const std::string& strMeaningLine = bWrapped && n + 1 < help.size() ? help[n + 1] : help[n];
+        const size_t nMeaningAt = bWrapped ? 0 : strEntry.size();
+        EXPECT_EQ(help[n].rfind(strEntry, 0), 0u) << help[n];
+        EXPECT_GE(strMeaningLine.find_first_not_of(' ', nMeaningAt), nMeaningAt + 2) << help[n];
+        EXPECT_NE(strMeaningLine.find_first_not_of(' ', nMeaningAt), std::string::npos) << help[n];
+    }
+    EXPECT_EQ(nKey, defaults.size());
+}
+
+}  // namespace

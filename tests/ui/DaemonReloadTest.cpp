@@ -1,0 +1,300 @@
+// fragrelayd's new reading of its settings on SIGHUP, driven on the test
+// thread as the daemon's UI thread runs it: only the sides whose settings
+// changed start again, the ticket interval applies without a restart, a
+// file that cannot be read changes nothing, and a side with incomplete
+// settings stays stopped until they are mended, and a side that starts again
+// recovers on its own as at the start. Peers on 127.0.0.1: a scripted IRC
+// server and the stand-in game server.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/TempFolder.h"
+#include "framework/Dispatcher.h"
+#include "framework/MessageBox.h"
+#include "res/Resource.h"
+#include "support/ScriptedTcpServer.h"
+#include "support/Wait.h"
+#include "tools/bf42sim/SimServer.h"
+#include "ui/DaemonSettings.h"
+#include "ui/GameDlg.h"
+#include "ui/IrcDlg.h"
+#include "ui/MainDlg.h"
+
+namespace {
+
+using testsupport::ReadWholeFile;
+using testsupport::WriteWholeFile;
+
+constexpr auto kLong = std::chrono::seconds(10);
+constexpr char kQuit[] = "QUIT :v1.3 BETA /// Battlefield 1942 to IRC relay";
+constexpr char kOpened[] = "[Broadcast opened]";
+
+struct CSettings {
+    std::string strIrcServer = "127.0.0.1";
+    uint16_t nIrcPort = 0;  // 0: the scripted IRC server's
+    std::string strNick = "bot";
+    int nTicketSecs = 60;
+    int nLanguage = 0;
+    bool bShowKill = true;
+};
+
+class DaemonReloadTest : public testing::Test {
+protected:
+    DaemonReloadTest() { m_dispatcher.BindToCurrentThread(); }
+    void SetUp() override {
+        ASSERT_TRUE(m_folder.IsValid());
+        ASSERT_TRUE(m_sim.Start());
+        ASSERT_TRUE(m_streams.IsValid());
+        ASSERT_NE(m_pErr, nullptr);
+    }
+    void TearDown() override {
+        if (m_pMain) m_pMain->DestroyWindow();
+    }
+    ~DaemonReloadTest() override {
+        if (m_pOut) std::fclose(m_pOut);
+        if (m_pErr) std::fclose(m_pErr);
+    }
+
+    std::string Path() const { return m_folder / "settings.ini"; }
+    void Write(const CSettings& s) {
+        ASSERT_TRUE(WriteWholeFile(
+            Path(),
+            "irc_Server=" + s.strIrcServer + "\r\nirc_Port=" +
+                std::to_string(static_cast<int16_t>(s.nIrcPort != 0 ? s.nIrcPort : m_irc.Port())) +
+                "\r\nirc_Nick=" + s.strNick +
+                "\r\nirc_altNick=bot2\r\nirc_Channel=#relay\r\nirc_Auth=no\r\n"
+                "irc_Username=\r\nirc_Password=\r\nirc_Network=0\r\nirc_Tickettime=" +
+                std::to_string(s.nTicketSecs) + "\r\nbf_Language=" + std::to_string(s.nLanguage) +
+                "\r\nbf_Server=127.0.0.1\r\nbf_Port=" + std::to_string(m_sim.Port()) +
+                "\r\nallied_farbe_kill=02\r\nallied_farbe_flagge=12\r\naxis_farbe_kill=05\r\n"
+                "axis_farbe_flagge=04\r\nstatus_farbe=14\r\nkey_farbe=10\r\nvalue_farbe=14\r\n"
+                "show_flag=yes\r\nshow_kill=" +
+                (s.bShowKill ? "yes" : "no") + "\r\nshow_ticket=yes\r\nshow_tk=yes\r\n"));
+    }
+    // Opens the main window on the file and starts as fragrelayd does.
+    void Start() {
+        CMainDlg::COptions options;
+        options.strSettingsPath = Path();
+        options.strUpdateHost.clear();
+        m_pMain = std::make_unique<CMainDlg>(m_dispatcher, platform::SystemClock(), options);
+        ASSERT_TRUE(m_pMain->Create(m_sink));
+        m_pMain->OnBroadcast();
+    }
+    // One SIGHUP; returns what it printed.
+    std::string Reload() {
+        const size_t nBefore = ErrText().size();
+        ui::ReloadDaemonSettings(*m_pMain, Path(), m_console);
+        m_dispatcher.RunPending();
+        return ErrText().substr(nBefore);
+    }
+    std::string ErrText() const {
+        std::string str;
+        std::rewind(m_pErr);
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, m_pErr)) > 0;) str.append(buf, n);
+        std::fseek(m_pErr, 0, SEEK_END);
+        return str;
+    }
+    std::string Note(const std::string& strText) const { return "fragrelayd: " + strText + "\n"; }
+    // A path as the program shows it: with backslashes on Windows.
+    static std::string Shown(std::string strPath) {
+#ifdef _WIN32
+        for (char& c : strPath)
+            if (c == '/') c = '\\';
+#endif
+        return strPath;
+    }
+    std::string Reading() const {
+        return Note("SIGHUP: reading " + Shown(Path()) + " again");
+    }
+
+    CIrcDlg& Irc() const {
+        return *m_pMain->IrcPage();
+    }
+    CGameDlg& Game() const {
+        return *m_pMain->GamePage();
+    }
+    std::string Broadcast() const {
+        return m_pMain->GetItemText(res::IDC_MAIN_BROADCAST);
+    }
+    template <typename Pred>
+    bool RunUntil(Pred pred) {
+        return testsupport::WaitUntil(
+            [&] {
+                m_dispatcher.RunPending();
+                return pred();
+            },
+            kLong);
+    }
+    bool IrcConnected() {
+        return RunUntil([&] { return Irc().m_bSessionActive && Irc().IsIrcThreadRunning(); });
+    }
+    // How many monitor runs have opened so far.
+    int GameRuns() const {
+        const std::string strLog = Game().GetItemText(res::IDC_GAME_LOG);
+        int n = 0;
+        for (size_t nAt = strLog.find(kOpened); nAt != std::string::npos;
+             nAt = strLog.find(kOpened, nAt + 1))
+            ++n;
+        return n;
+    }
+    bool GameRunning(int nRuns) {
+        return RunUntil([&] {
+            return Game().m_bMonitoring && Game().IsMonitorRunning() && GameRuns() == nRuns;
+        });
+    }
+
+    framework::CDispatcher m_dispatcher;
+    framework::CRecordingMessageSink m_sink;
+    testsupport::CTempFolder m_folder;
+    testsupport::CScriptedTcpServer m_irc;
+    bf42sim::CSimServer m_sim;
+    testsupport::CTempFolder m_streams;
+    std::FILE* m_pOut = std::fopen((m_streams / "out").c_str(), "w+b");
+    std::FILE* m_pErr = std::fopen((m_streams / "err").c_str(), "w+b");
+    ui::CConsoleOutput m_console{m_pOut, m_pErr};
+    std::unique_ptr<CMainDlg> m_pMain;
+};
+
+TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
+    CSettings settings;
+    Write(settings);
+    Start();
+    ASSERT_TRUE(IrcConnected());
+    ASSERT_TRUE(GameRunning(1));
+    ASSERT_EQ(Broadcast(), "Stop Broadcast");
+
+    // A new nickname: the IRC side says goodbye and comes back with it.
+    settings.strNick = "bot9";
+    Write(settings);
+    EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Nick") +
+                            Note("the IRC side started again with the new settings"));
+    EXPECT_TRUE(m_irc.WaitForLine(0, kQuit));
+    ASSERT_TRUE(m_irc.WaitForConnections(2));
+    EXPECT_TRUE(m_irc.WaitForLine(1, "NICK bot9"));
+    EXPECT_TRUE(IrcConnected());
+    EXPECT_EQ(GameRuns(), 1);  // the game side ran on
+    EXPECT_TRUE(Game().m_bBroadcast);
+    EXPECT_EQ(Broadcast(), "Stop Broadcast");
+
+    // Language and a filter: the game side starts again, the IRC side stays.
+    settings.nLanguage = 1;
+    settings.bShowKill = false;
+    Write(settings);
+    EXPECT_EQ(Reload(), Reading() + Note("changed: bf_Language, show_kill") +
+                            Note("the game side started again with the new settings"));
+    EXPECT_TRUE(GameRunning(2));
+    EXPECT_FALSE(Game().m_bShowKill);
+    EXPECT_TRUE(Game().m_bBroadcast);
+    EXPECT_EQ(m_irc.Connections(), 2);
+
+    // The ticket interval needs no restart.
+    settings.nTicketSecs = 90;
+    Write(settings);
+    EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Tickettime") +
+                            Note("the ticket interval applies from the next report on"));
+    EXPECT_EQ(Irc().m_nTicketSecs.load(), 90);
+    EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_TICKETSECS), "90");
+    settings.nTicketSecs = 0;
+    Write(settings);
+    EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Tickettime") +
+                            Note("irc_Tickettime is 0, not a number of seconds above 0; the "
+                                 "interval stays 90"));
+    EXPECT_EQ(Irc().m_nTicketSecs.load(), 90);
+    settings.nTicketSecs = 90;
+    Write(settings);
+    EXPECT_EQ(Reload(), Reading() + Note("the settings are unchanged"));
+
+    // A file that cannot be read changes nothing.
+    ASSERT_EQ(std::remove(Path().c_str()), 0);
+    EXPECT_EQ(Reload(), Reading() + Note("no settings file at " + Shown(Path())) +
+                            Note("make one with \"fragrelayd --write-settings " + Shown(Path()) +
+                                 "\", fill in its keys (fragrelayd --help lists them) and "
+                                 "start again") +
+                            Note("nothing changed; the bot runs on as before"));
+    EXPECT_EQ(m_irc.Connections(), 2);
+    EXPECT_EQ(GameRuns(), 2);
+    EXPECT_TRUE(Irc().m_bSessionActive);
+    EXPECT_TRUE(m_sink.Messages().empty());
+}
+
+TEST_F(DaemonReloadTest, SideWithIncompleteSettingsStaysStoppedUntilMended) {
+    CSettings settings;
+    settings.strIrcServer.clear();
+    Write(settings);
+    Start();  // the IRC side refuses; the game side runs without relaying
+    ASSERT_TRUE(GameRunning(1));
+    EXPECT_FALSE(Irc().m_bSessionActive);
+    EXPECT_EQ(Broadcast(), "Start Broadcast");
+    EXPECT_EQ(m_sink.Count(), 1u);
+
+    // Mended: the IRC side starts and relaying is switched on.
+    settings.strIrcServer = "127.0.0.1";
+    Write(settings);
+    EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Server") +
+                            Note("the IRC side started again with the new settings"));
+    EXPECT_TRUE(IrcConnected());
+    EXPECT_EQ(Broadcast(), "Stop Broadcast");
+    EXPECT_TRUE(Game().m_bBroadcast);
+    EXPECT_EQ(GameRuns(), 1);
+
+    // Broken again: the side stops and says which key.
+    settings.strNick.clear();
+    Write(settings);
+    EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Nick") +
+                            Note("IRC side: irc_Nick is empty") +
+                            Note("the IRC side stays stopped until its settings are mended and "
+                                 "SIGHUP comes again"));
+    EXPECT_TRUE(m_irc.WaitForLine(0, kQuit));
+    EXPECT_FALSE(Irc().m_bSessionActive);
+    EXPECT_EQ(m_sink.Count(), 2u);  // the IRC tab's own message, as at the start
+    EXPECT_TRUE(Game().m_bMonitoring);
+
+    settings.strNick = "bot";
+    Write(settings);
+    EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Nick") +
+                            Note("the IRC side started again with the new settings"));
+    ASSERT_TRUE(m_irc.WaitForConnections(2));
+    EXPECT_TRUE(m_irc.WaitForLine(1, "NICK bot"));
+    EXPECT_EQ(GameRuns(), 1);
+    // What the bot writes when it stops is what the file says now.
+    const std::string strFile = ReadWholeFile(Path());
+    EXPECT_TRUE(m_pMain->OnApply());
+    EXPECT_EQ(ReadWholeFile(Path()), strFile);
+}
+
+// Mended on SIGHUP while its server is down: the IRC side keeps trying, as
+// it does after a refused first connect at the start, and relaying comes on.
+TEST_F(DaemonReloadTest, SideStartedAgainKeepsTryingAServerThatRefuses) {
+    CSettings settings;
+    settings.strIrcServer.clear();
+    Write(settings);
+    Start();
+    ASSERT_TRUE(GameRunning(1));
+    EXPECT_FALSE(Irc().m_bSessionActive);
+    EXPECT_FALSE(Irc().IsKeepAlive());
+
+    {
+        testsupport::CScriptedTcpServer gone;
+        settings.nIrcPort = gone.Port();
+    }
+    settings.strIrcServer = "127.0.0.1";
+    Write(settings);
+    EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Server, irc_Port") +
+                            Note("the IRC side started again with the new settings"));
+    EXPECT_TRUE(Irc().IsKeepAlive());
+    EXPECT_TRUE(RunUntil([&] { return Irc().State() == irc::CIrcSession::EState::Waiting; }));
+    EXPECT_TRUE(RunUntil([&] {
+        return Irc().GetItemText(res::IDC_IRC_LOG).find("Next attempt in ") != std::string::npos;
+    })) << Irc().GetItemText(res::IDC_IRC_LOG);
+    EXPECT_TRUE(Irc().m_bSessionActive);
+    EXPECT_EQ(Broadcast(), "Stop Broadcast");
+    EXPECT_TRUE(Game().IsKeepAlive());
+}
+
+}  // namespace

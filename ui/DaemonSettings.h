@@ -1,0 +1,50 @@
+#pragma once
+// fragrelayd and its settings file: reading it with a clear word for every
+// way it can fail, the checks of --check and of the start (each problem by
+// its key), --write-settings, and the new reading on SIGHUP. Every note goes
+// to the console as "fragrelayd: " + text, with the full path of the file.
+#include <string>
+
+#include "config/SettingsFormat.h"
+#include "ui/ConsoleOutput.h"
+#include "ui/DaemonCommandLine.h"
+
+class CMainDlg;
+
+namespace ui {
+
+// What the start found in the settings.
+struct CDaemonPrecheck {
+    int nExit = 0;              // kExitOk: go on; else the exit status
+    bool bIrcProblems = false;  // the IRC side cannot start with these settings
+    bool bGameProblems = false;
+};
+
+// Reads the file into values. False when there is none or it cannot be
+// read; the reason and what to do are printed on the error stream.
+bool ReadDaemonSettings(const std::string& strPath, config::CSettingsValues& values,
+                        CConsoleOutput& out);
+
+// Before the run: the file must be readable and must not lie on a read-only
+// file system (the bot writes it when it stops; a file it may not write
+// only gets a warning). Each problem of either side is printed on the
+// error stream. Any thread; before the bot starts.
+CDaemonPrecheck PrepareDaemonRun(const std::string& strPath, CConsoleOutput& out);
+
+// --check: the same, each problem on standard output, and a verdict; kExitOk only when
+// both sides can start, else kExitUsage. Contacts nothing.
+int CheckDaemonSettings(const std::string& strPath, CConsoleOutput& out);
+
+// --write-settings: the defaults of a first start, as the window writes
+// them, into a new file readable by its owner only, and the keys still to
+// fill in. Never overwrites: kExitUsage when anything is at the path.
+int WriteDaemonSettings(const std::string& strPath, CConsoleOutput& out);
+
+// SIGHUP: reads the file again; each side whose settings changed is stopped
+// and started with the new ones (the IRC side for its connection keys, the
+// game side for server, port, language, colours and filters); the ticket
+// interval applies at the next report without a restart. A file that
+// cannot be read changes nothing. Says what it does. UI thread.
+void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOutput& out);
+
+}  // namespace ui
