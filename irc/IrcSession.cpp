@@ -159,17 +159,10 @@ int CIrcSession::ConnectToServer() {
     m_writer.Clear();
     m_bRefusalLogged = false;
     m_eLinkFault = ELinkFault::None;
-    auto pSocket = std::make_shared<platform::CSocket>(platform::CSocket::CreateTcp());
-    // Published before connecting, so that EndIrcThread can cut a connect short.
-    ReplaceSocket(pSocket);
     // Every failure below leaves -1, so that the receive loop that follows
     // ends at once instead of reading from a socket that never connected.
     m_nLastRecv = -1;
-    if (!pSocket->IsValid()) {
-        AppendLog(res::LoadResString(res::IDS_NO_SOCKET));
-        return 1;
-    }
-    pSocket->SetSendBuffer(kSendBufferBytes);
+    ReplaceSocket(nullptr);
     std::string strServer;
     uint16_t nPort = 0;
     {
@@ -177,17 +170,30 @@ int CIrcSession::ConnectToServer() {
         strServer = m_strServer;
         nPort = m_nPort;
     }
-    m_addr = 0;
-    uint32_t nAddr = 0;
-    if (!platform::LookupHostIPv4(strServer, &nAddr)) {
+    m_addr = {};
+    const std::vector<platform::CNetAddress> vAddrs = platform::LookupHost(strServer, nPort);
+    if (vAddrs.empty()) {
         AppendLog(res::LoadResString(res::IDS_NO_HOST));
         return 1;
     }
-    m_addr = nAddr;
-    const bool bConnected = !m_stop.IsStopped() &&
-                            pSocket->Connect(m_addr, nPort, kConnectTimeoutMs, &m_stop) &&
-                            !m_stop.IsStopped();
-    if (!bConnected) {
+    // The addresses in the resolver's order, each within the connect limit.
+    // Each socket is published before its connect, so that EndIrcThread can
+    // cut that connect short.
+    std::shared_ptr<platform::CSocket> pSocket;
+    const platform::EConnectResult eResult = platform::ConnectInTurn(
+        vAddrs, kConnectTimeoutMs, &m_stop,
+        [this](const std::shared_ptr<platform::CSocket>& pAttempt,
+               const platform::CNetAddress& addr) {
+            m_addr = addr;
+            pAttempt->SetSendBuffer(kSendBufferBytes);
+            ReplaceSocket(pAttempt);
+        },
+        &pSocket);
+    if (eResult == platform::EConnectResult::NoSocket) {
+        AppendLog(res::LoadResString(res::IDS_NO_SOCKET));
+        return 1;
+    }
+    if (eResult != platform::EConnectResult::Connected || m_stop.IsStopped()) {
         AppendLog(res::LoadResString(res::IDS_NOT_FOUND));
         return 1;
     }

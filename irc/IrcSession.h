@@ -236,7 +236,7 @@ private:
     std::shared_ptr<platform::CSocket> m_socket;
     // The writer sees the socket only once its connect has returned.
     bool m_bSocketConnected = false;
-    uint32_t m_addr = 0;  // address of the last attempt (IRC side only)
+    platform::CNetAddress m_addr;  // address of the last attempt (IRC side only)
 
     // IRC thread only (and the thread that opens a session before it runs).
     CReconnectPolicy m_reconnect;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -22,50 +23,95 @@ namespace platform {
 
 namespace {
 
-sockaddr_in MakeAddress(uint32_t nAddr, uint16_t nPort) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(nPort);
-    sa.sin_addr.s_addr = nAddr;
+// A socket address of either family, as the calls take it.
+struct CSockAddr {
+    sockaddr_storage m_storage{};
+    socklen_t m_nLen = 0;
+    sockaddr* Get() { return reinterpret_cast<sockaddr*>(&m_storage); }
+};
+
+CSockAddr ToSockAddr(const CNetAddress& addr) {
+    CSockAddr sa;
+    if (addr.Family() == EAddressFamily::IPv4) {
+        auto* p = reinterpret_cast<sockaddr_in*>(&sa.m_storage);
+        p->sin_family = AF_INET;
+        p->sin_port = htons(addr.Port());
+        p->sin_addr.s_addr = htonl(addr.IPv4());
+        sa.m_nLen = sizeof *p;
+    } else if (addr.Family() == EAddressFamily::IPv6) {
+        auto* p = reinterpret_cast<sockaddr_in6*>(&sa.m_storage);
+        p->sin6_family = AF_INET6;
+        p->sin6_port = htons(addr.Port());
+        std::memcpy(&p->sin6_addr, addr.Bytes().data(), 16);
+        p->sin6_scope_id = addr.ScopeId();
+        sa.m_nLen = sizeof *p;
+    }
+    // No address: length 0, which every call refuses.
     return sa;
+}
+
+CNetAddress FromSockAddr(const sockaddr* pSa, socklen_t nLen) {
+    if (pSa == nullptr) return {};
+    if (pSa->sa_family == AF_INET && nLen >= static_cast<socklen_t>(sizeof(sockaddr_in))) {
+        const auto* p = reinterpret_cast<const sockaddr_in*>(pSa);
+        return CNetAddress::FromIPv4(ntohl(p->sin_addr.s_addr), ntohs(p->sin_port));
+    }
+    if (pSa->sa_family == AF_INET6 && nLen >= static_cast<socklen_t>(sizeof(sockaddr_in6))) {
+        const auto* p = reinterpret_cast<const sockaddr_in6*>(pSa);
+        std::array<uint8_t, 16> bytes{};
+        std::memcpy(bytes.data(), &p->sin6_addr, 16);
+        return CNetAddress::FromIPv6(bytes, ntohs(p->sin6_port), p->sin6_scope_id);
+    }
+    return {};
+}
+
+int NativeFamily(EAddressFamily eFamily) {
+    return eFamily == EAddressFamily::IPv6 ? AF_INET6 : AF_INET;
+}
+
+int NewSocket(EAddressFamily eFamily, int nType) {
+    if (eFamily == EAddressFamily::None) return -1;
+    const int fd = ::socket(NativeFamily(eFamily), nType | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && eFamily == EAddressFamily::IPv6) {
+        // IPv6 only, as Windows has it by default: an IPv6 socket never
+        // talks IPv4 through mapped addresses.
+        int on = 1;
+        setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
+    }
+    return fd;
 }
 
 }  // namespace
 
-bool LookupHostIPv4(const std::string& strHost, uint32_t* pAddr) {
-    if (strHost.empty() || strHost.find('\0') != std::string::npos) return false;
-    in_addr dotted{};
-    if (inet_pton(AF_INET, strHost.c_str(), &dotted) == 1) {
-        *pAddr = dotted.s_addr;
-        return true;
+std::vector<CNetAddress> LookupHost(const std::string& strHost, uint16_t nPort) {
+    std::vector<CNetAddress> vAddrs;
+    if (strHost.empty() || strHost.find('\0') != std::string::npos) return vAddrs;
+    CNetAddress literal;
+    if (CNetAddress::ParseHost(strHost, &literal)) {
+        vAddrs.push_back(literal.WithPort(nPort));
+        return vAddrs;
     }
+    // A bracketed address that is no plain literal ("[fe80::1%eth0]", a
+    // zone) is still an address: read by the system, never looked up.
+    std::string strName = strHost;
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;  // one entry per address, not one per socket type
+    if (strName.size() >= 2 && strName.front() == '[' && strName.back() == ']') {
+        strName = strName.substr(1, strName.size() - 2);
+        hints.ai_family = AF_INET6;
+        hints.ai_flags = AI_NUMERICHOST;
+    }
     addrinfo* pResult = nullptr;
-    if (getaddrinfo(strHost.c_str(), nullptr, &hints, &pResult) != 0 || pResult == nullptr)
-        return false;
-    bool bFound = false;
-    for (addrinfo* p = pResult; p != nullptr; p = p->ai_next) {
-        if (p->ai_family == AF_INET && p->ai_addr != nullptr) {
-            *pAddr = reinterpret_cast<sockaddr_in*>(p->ai_addr)->sin_addr.s_addr;
-            bFound = true;
-            break;
-        }
+    if (getaddrinfo(strName.c_str(), nullptr, &hints, &pResult) != 0) return vAddrs;
+    for (const addrinfo* p = pResult; p != nullptr; p = p->ai_next) {
+        const CNetAddress addr =
+            FromSockAddr(p->ai_addr, static_cast<socklen_t>(p->ai_addrlen)).WithPort(nPort);
+        if (addr.IsValid() && std::find(vAddrs.begin(), vAddrs.end(), addr) == vAddrs.end())
+            vAddrs.push_back(addr);
     }
     freeaddrinfo(pResult);
-    return bFound;
-}
-
-std::string AddressText(uint32_t nAddr) {
-    in_addr a{};
-    a.s_addr = nAddr;
-    char buf[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &a, buf, sizeof buf);
-    return buf;
-}
-
-uint32_t LoopbackAddress() {
-    return htonl(INADDR_LOOPBACK);
+    return vAddrs;
 }
 
 CSocket::~CSocket() {
@@ -84,29 +130,31 @@ CSocket& CSocket::operator=(CSocket&& other) noexcept {
     return *this;
 }
 
-CSocket CSocket::CreateUdp() {
-    return CSocket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0), true);
+CSocket CSocket::CreateUdp(EAddressFamily eFamily) {
+    return CSocket(NewSocket(eFamily, SOCK_DGRAM), true);
 }
 
-CSocket CSocket::CreateTcp() {
-    return CSocket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0), false);
+CSocket CSocket::CreateTcp(EAddressFamily eFamily) {
+    return CSocket(NewSocket(eFamily, SOCK_STREAM), false);
 }
 
-bool CSocket::Connect(uint32_t nAddr, uint16_t nPort) {
-    sockaddr_in sa = MakeAddress(nAddr, nPort);
+bool CSocket::Connect(const CNetAddress& addr) {
+    CSockAddr sa = ToSockAddr(addr);
+    if (m_nFd < 0 || sa.m_nLen == 0) return false;
     int rc;
     do {
-        rc = ::connect(m_nFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        rc = ::connect(m_nFd, sa.Get(), sa.m_nLen);
     } while (rc == -1 && errno == EINTR);
     return rc == 0;
 }
 
-bool CSocket::Connect(uint32_t nAddr, uint16_t nPort, int nTimeoutMs, const CStopSignal* pStop) {
+bool CSocket::Connect(const CNetAddress& addr, int nTimeoutMs, const CStopSignal* pStop) {
     if (m_nFd < 0 || (pStop != nullptr && pStop->IsStopped())) return false;
+    CSockAddr sa = ToSockAddr(addr);
+    if (sa.m_nLen == 0) return false;
     const int nFlags = ::fcntl(m_nFd, F_GETFL, 0);
     if (nFlags < 0 || ::fcntl(m_nFd, F_SETFL, nFlags | O_NONBLOCK) != 0) return false;
-    sockaddr_in sa = MakeAddress(nAddr, nPort);
-    bool bConnected = ::connect(m_nFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+    bool bConnected = ::connect(m_nFd, sa.Get(), sa.m_nLen) == 0;
     // An interrupted non-blocking connect goes on in the background, as one
     // in progress does.
     if (!bConnected && (errno == EINPROGRESS || errno == EINTR)) {
@@ -138,11 +186,12 @@ bool CSocket::Connect(uint32_t nAddr, uint16_t nPort, int nTimeoutMs, const CSto
     return bConnected && !(pStop != nullptr && pStop->IsStopped());
 }
 
-bool CSocket::Bind(uint32_t nAddr, uint16_t nPort) {
+bool CSocket::Bind(const CNetAddress& addr) {
+    CSockAddr sa = ToSockAddr(addr);
+    if (m_nFd < 0 || sa.m_nLen == 0) return false;
     int on = 1;
     setsockopt(m_nFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in sa = MakeAddress(nAddr, nPort);
-    return ::bind(m_nFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+    return ::bind(m_nFd, sa.Get(), sa.m_nLen) == 0;
 }
 
 bool CSocket::Listen(int nBacklog) {
@@ -158,10 +207,14 @@ CSocket CSocket::Accept() {
 }
 
 uint16_t CSocket::LocalPort() const {
-    sockaddr_in sa{};
-    socklen_t len = sizeof sa;
-    if (getsockname(m_nFd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return 0;
-    return ntohs(sa.sin_port);
+    return LocalAddress().Port();
+}
+
+CNetAddress CSocket::LocalAddress() const {
+    CSockAddr sa;
+    sa.m_nLen = sizeof sa.m_storage;
+    if (m_nFd < 0 || getsockname(m_nFd, sa.Get(), &sa.m_nLen) != 0) return {};
+    return FromSockAddr(sa.Get(), sa.m_nLen);
 }
 
 int CSocket::Send(const void* pData, size_t nLen) {
@@ -183,32 +236,32 @@ int CSocket::SendNow(const void* pData, size_t nLen) {
     return static_cast<int>(n);
 }
 
-int CSocket::SendTo(const void* pData, size_t nLen, uint32_t nAddr, uint16_t nPort) {
-    if (m_nFd < 0) return -1;
-    sockaddr_in sa = MakeAddress(nAddr, nPort);
+int CSocket::SendTo(const void* pData, size_t nLen, const CNetAddress& to) {
+    CSockAddr sa = ToSockAddr(to);
+    if (m_nFd < 0 || sa.m_nLen == 0) return -1;
     ssize_t n;
     do {
-        n = ::sendto(m_nFd, pData, nLen, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        n = ::sendto(m_nFd, pData, nLen, MSG_NOSIGNAL, sa.Get(), sa.m_nLen);
     } while (n == -1 && errno == EINTR);
     return static_cast<int>(n);
 }
 
 int CSocket::Recv(void* pBuf, size_t nCap, bool* pTruncated) {
-    return RecvFrom(pBuf, nCap, nullptr, nullptr, pTruncated);
+    return RecvFrom(pBuf, nCap, nullptr, pTruncated);
 }
 
-int CSocket::RecvFrom(void* pBuf, size_t nCap, uint32_t* pAddr, uint16_t* pPort, bool* pTruncated) {
+int CSocket::RecvFrom(void* pBuf, size_t nCap, CNetAddress* pFrom, bool* pTruncated) {
     if (pTruncated) *pTruncated = false;
     if (m_nFd < 0) return -1;
-    sockaddr_in sa{};
-    socklen_t len = sizeof sa;
+    CSockAddr sa;
+    socklen_t len = sizeof sa.m_storage;
     // MSG_TRUNC makes a datagram socket report the datagram's real length, so
     // an oversized datagram is detected instead of silently cut. (On a stream
     // it would discard data, so it is only used for datagrams.)
     const int nFlags = m_bDatagram ? MSG_TRUNC : 0;
     ssize_t n;
     do {
-        n = ::recvfrom(m_nFd, pBuf, nCap, nFlags, reinterpret_cast<sockaddr*>(&sa), &len);
+        n = ::recvfrom(m_nFd, pBuf, nCap, nFlags, sa.Get(), &len);
     } while (n == -1 && errno == EINTR);
     if (n < 0) return -1;
     if (static_cast<size_t>(n) > nCap) {
@@ -216,8 +269,8 @@ int CSocket::RecvFrom(void* pBuf, size_t nCap, uint32_t* pAddr, uint16_t* pPort,
         if (pTruncated) *pTruncated = true;
         n = static_cast<ssize_t>(nCap);
     }
-    if (pAddr) *pAddr = sa.sin_addr.s_addr;
-    if (pPort) *pPort = ntohs(sa.sin_port);
+    // A stream's peer is not given: no address.
+    if (pFrom) *pFrom = FromSockAddr(sa.Get(), len);
     return static_cast<int>(n);
 }
 

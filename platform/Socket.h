@@ -1,10 +1,15 @@
 #pragma once
-// IPv4 sockets: the only place that talks to the operating system's network
-// calls (Socket.cpp on Linux, SocketWin32.cpp on Windows). A send on a
-// closed connection is a failed call, never a SIGPIPE.
+// IPv4 and IPv6 sockets: the only place that talks to the operating system's
+// network calls (Socket.cpp on Linux, SocketWin32.cpp on Windows). A send on
+// a closed connection is a failed call, never a SIGPIPE.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "platform/NetAddress.h"
 
 namespace platform {
 
@@ -20,20 +25,21 @@ using NativeSocket = int;
 inline constexpr NativeSocket kNoSocket = -1;
 #endif
 
-// Resolves a host name or a dotted IPv4 address to its first IPv4 address
-// (network byte order). A dotted address never touches the network.
-// Thread-safe. Returns false when nothing was found.
-bool LookupHostIPv4(const std::string& strHost, uint32_t* pAddr);
+// Every address of strHost, IPv4 and IPv6, in the resolver's order (each
+// once), with nPort. A literal ("1.2.3.4", "::1", "[::1]") is its one
+// address and never touches the network; anything else goes to
+// getaddrinfo, which may ask a name server and wait for it. Empty when
+// nothing was found. Thread-safe.
+std::vector<CNetAddress> LookupHost(const std::string& strHost, uint16_t nPort = 0);
 
-// Dotted text of an address in network byte order ("127.0.0.1").
-std::string AddressText(uint32_t nAddr);
-
-// 127.0.0.1 in network byte order.
-uint32_t LoopbackAddress();
+// 127.0.0.1 with the port.
+inline CNetAddress LoopbackAddress(uint16_t nPort = 0) {
+    return CNetAddress::Loopback(EAddressFamily::IPv4, nPort);
+}
 
 enum class WaitResult { Readable, TimedOut, Failed };
 
-// One IPv4 socket, owned: closed when destroyed. Move-only. Not shared
+// One socket of either family, owned: closed when destroyed. Move-only. Not shared
 // between threads, except that Shutdown may be called from another thread to
 // wake one blocked in Recv or WaitReadable, and that one thread may write
 // with SendNow and WaitWritable while another receives.
@@ -46,27 +52,31 @@ public:
     CSocket(const CSocket&) = delete;
     CSocket& operator=(const CSocket&) = delete;
 
-    static CSocket CreateUdp();
-    static CSocket CreateTcp();
+    // A socket of the family (an IPv6 one takes IPv6 addresses only, on
+    // every system).
+    static CSocket CreateUdp(EAddressFamily eFamily = EAddressFamily::IPv4);
+    static CSocket CreateTcp(EAddressFamily eFamily = EAddressFamily::IPv4);
 
     bool IsValid() const { return m_nFd != kNoSocket; }
     NativeSocket Handle() const { return m_nFd; }
 
-    // Port in host byte order, address in network byte order. Blocks until
-    // the peer answers or the system gives up.
-    bool Connect(uint32_t nAddr, uint16_t nPort);
+    // The address must be of the socket's family. Blocks until the peer
+    // answers or the system gives up (a datagram socket: at once).
+    bool Connect(const CNetAddress& addr);
     // Connects within nTimeoutMs: false when refused, failed, timed out, or
     // when pStop (if given) is stopped before or while it waits. Leaves the
     // socket blocking again. Shutdown from another thread also ends the wait.
-    bool Connect(uint32_t nAddr, uint16_t nPort, int nTimeoutMs,
-                 const CStopSignal* pStop = nullptr);
-    // Binds to the address and port (0 picks a free port); enables address reuse.
-    bool Bind(uint32_t nAddr, uint16_t nPort);
+    bool Connect(const CNetAddress& addr, int nTimeoutMs, const CStopSignal* pStop = nullptr);
+    // Binds to the address and its port (0 picks a free port); enables
+    // address reuse on Linux.
+    bool Bind(const CNetAddress& addr);
     bool Listen(int nBacklog = 8);
     // Accepts one connection; an invalid socket on failure.
     CSocket Accept();
     // The bound local port (host byte order), 0 on failure.
     uint16_t LocalPort() const;
+    // The bound local address and port; no address on failure.
+    CNetAddress LocalAddress() const;
 
     // Returns the bytes sent or -1.
     int Send(const void* pData, size_t nLen);
@@ -75,15 +85,14 @@ public:
     int SendNow(const void* pData, size_t nLen);
     int Send(const std::string& str) { return Send(str.data(), str.size()); }
     // UDP: sends one datagram to the given peer (unconnected sockets).
-    int SendTo(const void* pData, size_t nLen, uint32_t nAddr, uint16_t nPort);
+    int SendTo(const void* pData, size_t nLen, const CNetAddress& to);
 
     // Receives into a buffer of nCap bytes. Returns the bytes received, 0 at
     // the end of a stream, -1 on failure. For datagrams, *pTruncated (if given)
     // tells whether the datagram was longer than nCap; its excess is lost.
     int Recv(void* pBuf, size_t nCap, bool* pTruncated = nullptr);
-    // UDP: receives one datagram and tells who sent it.
-    int RecvFrom(void* pBuf, size_t nCap, uint32_t* pAddr, uint16_t* pPort,
-                 bool* pTruncated = nullptr);
+    // UDP: receives one datagram and tells who sent it (*pFrom, if given).
+    int RecvFrom(void* pBuf, size_t nCap, CNetAddress* pFrom, bool* pTruncated = nullptr);
 
     // Makes a blocking receive fail after nMs without data. A datagram that
     // made the socket readable can still be dropped (bad checksum) before the
@@ -109,5 +118,20 @@ private:
     NativeSocket m_nFd = kNoSocket;
     bool m_bDatagram = false;
 };
+
+enum class EConnectResult { Connected, NoSocket, Failed };
+
+// Connects a TCP socket to the addresses in their order, a fresh socket of
+// each one's family, each within nTimeoutMs, until one connects; pStop ends
+// the attempts. fnBeforeConnect (if given) gets each socket before its
+// connect, with the address it goes to: to set its options, or to publish
+// it so that another thread can Shutdown it. On Connected, *ppSocket holds
+// the connected socket; else it is null. NoSocket: no socket could be made
+// for any of them (or none given); Failed: none connected, or pStop ended
+// the attempts. Called by the thread that will own the connection.
+EConnectResult ConnectInTurn(
+    const std::vector<CNetAddress>& vAddrs, int nTimeoutMs, const CStopSignal* pStop,
+    const std::function<void(const std::shared_ptr<CSocket>&, const CNetAddress&)>& fnBeforeConnect,
+    std::shared_ptr<CSocket>* ppSocket);
 
 }  // namespace platform

@@ -17,7 +17,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <cstring>
 #include <utility>
 
 #include "platform/Clock.h"
@@ -36,19 +38,60 @@ bool StartWinsock() {
     return s_bStarted;
 }
 
-sockaddr_in MakeAddress(uint32_t nAddr, uint16_t nPort) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(nPort);
-    sa.sin_addr.s_addr = nAddr;
+// A socket address of either family, as the calls take it.
+struct CSockAddr {
+    sockaddr_storage m_storage{};
+    int m_nLen = 0;
+    sockaddr* Get() { return reinterpret_cast<sockaddr*>(&m_storage); }
+};
+
+CSockAddr ToSockAddr(const CNetAddress& addr) {
+    CSockAddr sa;
+    if (addr.Family() == EAddressFamily::IPv4) {
+        auto* p = reinterpret_cast<sockaddr_in*>(&sa.m_storage);
+        p->sin_family = AF_INET;
+        p->sin_port = htons(addr.Port());
+        p->sin_addr.s_addr = htonl(addr.IPv4());
+        sa.m_nLen = sizeof *p;
+    } else if (addr.Family() == EAddressFamily::IPv6) {
+        auto* p = reinterpret_cast<sockaddr_in6*>(&sa.m_storage);
+        p->sin6_family = AF_INET6;
+        p->sin6_port = htons(addr.Port());
+        std::memcpy(&p->sin6_addr, addr.Bytes().data(), 16);
+        p->sin6_scope_id = addr.ScopeId();
+        sa.m_nLen = sizeof *p;
+    }
+    // No address: length 0, which every call refuses.
     return sa;
 }
 
-SOCKET NewSocket(int nType) {
-    if (!StartWinsock()) return INVALID_SOCKET;
+CNetAddress FromSockAddr(const sockaddr* pSa, int nLen) {
+    if (pSa == nullptr) return {};
+    if (pSa->sa_family == AF_INET && nLen >= static_cast<int>(sizeof(sockaddr_in))) {
+        const auto* p = reinterpret_cast<const sockaddr_in*>(pSa);
+        return CNetAddress::FromIPv4(ntohl(p->sin_addr.s_addr), ntohs(p->sin_port));
+    }
+    if (pSa->sa_family == AF_INET6 && nLen >= static_cast<int>(sizeof(sockaddr_in6))) {
+        const auto* p = reinterpret_cast<const sockaddr_in6*>(pSa);
+        std::array<uint8_t, 16> bytes{};
+        std::memcpy(bytes.data(), &p->sin6_addr, 16);
+        return CNetAddress::FromIPv6(bytes, ntohs(p->sin6_port), p->sin6_scope_id);
+    }
+    return {};
+}
+
+SOCKET NewSocket(EAddressFamily eFamily, int nType) {
+    if (eFamily == EAddressFamily::None || !StartWinsock()) return INVALID_SOCKET;
     // Not inherited by child processes, as SOCK_CLOEXEC does on Linux.
-    return ::WSASocketW(AF_INET, nType, 0, nullptr, 0,
-                        WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+    const SOCKET s = ::WSASocketW(eFamily == EAddressFamily::IPv6 ? AF_INET6 : AF_INET, nType, 0,
+                                  nullptr, 0, WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+    if (s != INVALID_SOCKET && eFamily == EAddressFamily::IPv6) {
+        // The default on Windows; said anyway, as on Linux.
+        DWORD dwOn = 1;
+        ::setsockopt(s, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&dwOn),
+                     sizeof dwOn);
+    }
+    return s;
 }
 
 bool SetBlocking(SOCKET s, bool bBlocking) {
@@ -85,7 +128,7 @@ int SelectOne(SOCKET s, bool bRead, bool bWrite, int nMs, bool* pReadable, bool*
 // The rest of a blocking receive that found the socket non-blocking: waits
 // in slices (a Shutdown ends the next receive) until data, the end, an
 // error, or the socket's receive time limit.
-int RecvAfterWait(SOCKET s, void* pBuf, int nCap, sockaddr_in* pFrom, int* pFromLen) {
+int RecvAfterWait(SOCKET s, void* pBuf, int nCap, sockaddr_storage* pFrom, int* pFromLen) {
     constexpr int kSliceMs = 50;
     DWORD dwLimitMs = 0;  // 0: no limit, as SO_RCVTIMEO says
     int nOptLen = sizeof dwLimitMs;
@@ -113,41 +156,36 @@ int RecvAfterWait(SOCKET s, void* pBuf, int nCap, sockaddr_in* pFrom, int* pFrom
 
 }  // namespace
 
-bool LookupHostIPv4(const std::string& strHost, uint32_t* pAddr) {
-    if (strHost.empty() || strHost.find('\0') != std::string::npos) return false;
-    if (!StartWinsock()) return false;
-    in_addr dotted{};
-    if (::inet_pton(AF_INET, strHost.c_str(), &dotted) == 1) {
-        *pAddr = dotted.s_addr;
-        return true;
+std::vector<CNetAddress> LookupHost(const std::string& strHost, uint16_t nPort) {
+    std::vector<CNetAddress> vAddrs;
+    if (strHost.empty() || strHost.find('\0') != std::string::npos) return vAddrs;
+    CNetAddress literal;
+    if (CNetAddress::ParseHost(strHost, &literal)) {
+        vAddrs.push_back(literal.WithPort(nPort));
+        return vAddrs;
     }
+    if (!StartWinsock()) return vAddrs;
+    // A bracketed address that is no plain literal ("[fe80::1%3]", a zone)
+    // is still an address: read by the system, never looked up.
+    std::string strName = strHost;
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;  // one entry per address, not one per socket type
+    if (strName.size() >= 2 && strName.front() == '[' && strName.back() == ']') {
+        strName = strName.substr(1, strName.size() - 2);
+        hints.ai_family = AF_INET6;
+        hints.ai_flags = AI_NUMERICHOST;
+    }
     addrinfo* pResult = nullptr;
-    if (::getaddrinfo(strHost.c_str(), nullptr, &hints, &pResult) != 0 || pResult == nullptr)
-        return false;
-    bool bFound = false;
-    for (addrinfo* p = pResult; p != nullptr; p = p->ai_next) {
-        if (p->ai_family == AF_INET && p->ai_addr != nullptr) {
-            *pAddr = reinterpret_cast<sockaddr_in*>(p->ai_addr)->sin_addr.s_addr;
-            bFound = true;
-            break;
-        }
+    if (::getaddrinfo(strName.c_str(), nullptr, &hints, &pResult) != 0) return vAddrs;
+    for (const addrinfo* p = pResult; p != nullptr; p = p->ai_next) {
+        const CNetAddress addr =
+            FromSockAddr(p->ai_addr, static_cast<int>(p->ai_addrlen)).WithPort(nPort);
+        if (addr.IsValid() && std::find(vAddrs.begin(), vAddrs.end(), addr) == vAddrs.end())
+            vAddrs.push_back(addr);
     }
     ::freeaddrinfo(pResult);
-    return bFound;
-}
-
-std::string AddressText(uint32_t nAddr) {
-    in_addr a{};
-    a.s_addr = nAddr;
-    char buf[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &a, buf, sizeof buf);
-    return buf;
-}
-
-uint32_t LoopbackAddress() {
-    return htonl(INADDR_LOOPBACK);
+    return vAddrs;
 }
 
 CSocket::~CSocket() {
@@ -166,25 +204,25 @@ CSocket& CSocket::operator=(CSocket&& other) noexcept {
     return *this;
 }
 
-CSocket CSocket::CreateUdp() {
-    return CSocket(NewSocket(SOCK_DGRAM), true);
+CSocket CSocket::CreateUdp(EAddressFamily eFamily) {
+    return CSocket(NewSocket(eFamily, SOCK_DGRAM), true);
 }
 
-CSocket CSocket::CreateTcp() {
-    return CSocket(NewSocket(SOCK_STREAM), false);
+CSocket CSocket::CreateTcp(EAddressFamily eFamily) {
+    return CSocket(NewSocket(eFamily, SOCK_STREAM), false);
 }
 
-bool CSocket::Connect(uint32_t nAddr, uint16_t nPort) {
-    if (!IsValid()) return false;
-    sockaddr_in sa = MakeAddress(nAddr, nPort);
-    return ::connect(m_nFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+bool CSocket::Connect(const CNetAddress& addr) {
+    CSockAddr sa = ToSockAddr(addr);
+    if (!IsValid() || sa.m_nLen == 0) return false;
+    return ::connect(m_nFd, sa.Get(), sa.m_nLen) == 0;
 }
 
-bool CSocket::Connect(uint32_t nAddr, uint16_t nPort, int nTimeoutMs, const CStopSignal* pStop) {
+bool CSocket::Connect(const CNetAddress& addr, int nTimeoutMs, const CStopSignal* pStop) {
     if (!IsValid() || (pStop != nullptr && pStop->IsStopped())) return false;
-    if (!SetBlocking(m_nFd, false)) return false;
-    sockaddr_in sa = MakeAddress(nAddr, nPort);
-    bool bConnected = ::connect(m_nFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+    CSockAddr sa = ToSockAddr(addr);
+    if (sa.m_nLen == 0 || !SetBlocking(m_nFd, false)) return false;
+    bool bConnected = ::connect(m_nFd, sa.Get(), sa.m_nLen) == 0;
     if (!bConnected && ::WSAGetLastError() == WSAEWOULDBLOCK) {
         // The wait runs in short slices so that a stop is seen soon.
         constexpr int kSliceMs = 50;
@@ -216,15 +254,15 @@ bool CSocket::Connect(uint32_t nAddr, uint16_t nPort, int nTimeoutMs, const CSto
     return bConnected && !(pStop != nullptr && pStop->IsStopped());
 }
 
-bool CSocket::Bind(uint32_t nAddr, uint16_t nPort) {
-    if (!IsValid()) return false;
+bool CSocket::Bind(const CNetAddress& addr) {
+    CSockAddr sa = ToSockAddr(addr);
+    if (!IsValid() || sa.m_nLen == 0) return false;
     // No SO_REUSEADDR: on Windows it lets another socket take a bound port.
     // Exclusive use is what a listener expects here.
     BOOL bOn = TRUE;
     ::setsockopt(m_nFd, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&bOn),
                  sizeof bOn);
-    sockaddr_in sa = MakeAddress(nAddr, nPort);
-    return ::bind(m_nFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+    return ::bind(m_nFd, sa.Get(), sa.m_nLen) == 0;
 }
 
 bool CSocket::Listen(int nBacklog) {
@@ -240,10 +278,14 @@ CSocket CSocket::Accept() {
 }
 
 uint16_t CSocket::LocalPort() const {
-    sockaddr_in sa{};
-    int len = sizeof sa;
-    if (!IsValid() || ::getsockname(m_nFd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return 0;
-    return ntohs(sa.sin_port);
+    return LocalAddress().Port();
+}
+
+CNetAddress CSocket::LocalAddress() const {
+    CSockAddr sa;
+    sa.m_nLen = sizeof sa.m_storage;
+    if (!IsValid() || ::getsockname(m_nFd, sa.Get(), &sa.m_nLen) != 0) return {};
+    return FromSockAddr(sa.Get(), sa.m_nLen);
 }
 
 int CSocket::Send(const void* pData, size_t nLen) {
@@ -263,23 +305,22 @@ int CSocket::SendNow(const void* pData, size_t nLen) {
     return n;
 }
 
-int CSocket::SendTo(const void* pData, size_t nLen, uint32_t nAddr, uint16_t nPort) {
-    if (!IsValid()) return -1;
-    sockaddr_in sa = MakeAddress(nAddr, nPort);
+int CSocket::SendTo(const void* pData, size_t nLen, const CNetAddress& to) {
+    CSockAddr sa = ToSockAddr(to);
+    if (!IsValid() || sa.m_nLen == 0) return -1;
     const int nChunk = static_cast<int>(std::min<size_t>(nLen, 0x7FFFFFFF));
-    const int n = ::sendto(m_nFd, static_cast<const char*>(pData), nChunk, 0,
-                           reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    const int n = ::sendto(m_nFd, static_cast<const char*>(pData), nChunk, 0, sa.Get(), sa.m_nLen);
     return n == SOCKET_ERROR ? -1 : n;
 }
 
 int CSocket::Recv(void* pBuf, size_t nCap, bool* pTruncated) {
-    return RecvFrom(pBuf, nCap, nullptr, nullptr, pTruncated);
+    return RecvFrom(pBuf, nCap, nullptr, pTruncated);
 }
 
-int CSocket::RecvFrom(void* pBuf, size_t nCap, uint32_t* pAddr, uint16_t* pPort, bool* pTruncated) {
+int CSocket::RecvFrom(void* pBuf, size_t nCap, CNetAddress* pFrom, bool* pTruncated) {
     if (pTruncated) *pTruncated = false;
     if (!IsValid()) return -1;
-    sockaddr_in sa{};
+    sockaddr_storage sa{};
     int len = sizeof sa;
     const int nCapInt = static_cast<int>(std::min<size_t>(nCap, 0x7FFFFFFF));
     int n = ::recvfrom(m_nFd, static_cast<char*>(pBuf), nCapInt, 0,
@@ -307,8 +348,8 @@ int CSocket::RecvFrom(void* pBuf, size_t nCap, uint32_t* pAddr, uint16_t* pPort,
                 return -1;
         }
     }
-    if (pAddr) *pAddr = sa.sin_addr.s_addr;
-    if (pPort) *pPort = ntohs(sa.sin_port);
+    // A stream's peer is not given: no address.
+    if (pFrom) *pFrom = FromSockAddr(reinterpret_cast<const sockaddr*>(&sa), len);
     return n;
 }
 

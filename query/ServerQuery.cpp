@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -35,16 +36,28 @@ QueryResult CServerQuery::Open(const std::string& strServer, int nPort) {
     m_nTimeouts = 0;
     m_nRecvFails = 0;
     m_nSilentWaits = 0;
-    m_socket = platform::CSocket::CreateUdp();
-    if (!m_socket.IsValid()) return QUERY_NO_SOCKET;
-    uint32_t nAddr = 0;
-    if (!platform::LookupHostIPv4(strServer, &nAddr)) {
-        Close();
-        return QUERY_NO_HOST;
+    const std::vector<platform::CNetAddress> vAddrs =
+        platform::LookupHost(strServer, static_cast<uint16_t>(nPort));
+    if (vAddrs.empty()) return QUERY_NO_HOST;
+    // The first address that a socket of its family can be made and
+    // connected for. A datagram connect asks nobody: it fails only where
+    // the system has no way to the address (IPv6 off, no route), and then
+    // the next address is taken.
+    platform::CSocket unconnected;
+    for (const platform::CNetAddress& addr : vAddrs) {
+        platform::CSocket socket = platform::CSocket::CreateUdp(addr.Family());
+        if (!socket.IsValid()) continue;
+        if (socket.Connect(addr)) {
+            m_socket = std::move(socket);
+            break;
+        }
+        if (!unconnected.IsValid()) unconnected = std::move(socket);
     }
+    // None connected: the first socket made stays, unconnected. Its sends
+    // fail, which the exchange counts by its rules, as for any failed connect.
+    if (!m_socket.IsValid()) m_socket = std::move(unconnected);
+    if (!m_socket.IsValid()) return QUERY_NO_SOCKET;
     m_socket.SetRecvTimeout(kWaitMs);
-    // A failed connect needs no check: it shows as failed sends and empty waits.
-    m_socket.Connect(nAddr, static_cast<uint16_t>(nPort));
     return QUERY_OK;
 }
 

@@ -63,9 +63,11 @@ public:
     // (the default) asks again without end.
     void SetSilenceLimit(int nEmptyWaits) { m_nSilenceLimit = nEmptyWaits; }
 
-    // Creates the socket, resolves strServer (name or dotted address) and
-    // connects to it on the low 16 bits of nPort; starts a new run (not heard,
-    // counters 0). Returns QUERY_OK, QUERY_NO_SOCKET or QUERY_NO_HOST.
+    // Resolves strServer (a name, or an IPv4 or IPv6 address), makes a
+    // socket of the family of its first address that one can be made and
+    // connected for, and connects it on the low 16 bits of nPort; starts a
+    // new run (not heard, counters 0). Returns QUERY_OK, QUERY_NO_HOST (the
+    // look-up found nothing) or QUERY_NO_SOCKET (no socket for any address).
     // Called once per run by the thread that owns the query.
     QueryResult Open(const std::string& strServer, int nPort);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "framework/MessageBox.h"
 #include "platform/Socket.h"
@@ -21,6 +22,8 @@ constexpr size_t kNoHeaderCut = 15;
 constexpr std::string_view kVersionKey = "curVer";
 // The receive wait is cut into slices so that a stop is seen quickly.
 constexpr int kWaitSliceMs = 200;
+// Each address's connect, as long as the IRC side's.
+constexpr int kConnectTimeoutMs = 10000;
 
 }  // namespace
 
@@ -36,7 +39,13 @@ std::string BuildUpdateRequest(std::string_view strHost) {
         "Accept-Encoding: gzip, deflate\n"
         "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\n"
         "Host: ";
+    // HTTP writes an IPv6 address in brackets, as a URL does.
+    platform::CNetAddress literal;
+    const bool bBare = platform::CNetAddress::ParseHost(strHost, &literal) &&
+                       literal.Family() == platform::EAddressFamily::IPv6 && strHost.front() != '[';
+    if (bBare) str += "[";
     str += strHost;
+    if (bBare) str += "]";
     str += "\n\n";
     return str;
 }
@@ -125,19 +134,21 @@ void CUpdateCheck::UpdateThread() {
 
 bool CUpdateCheck::RunCycle() {
     m_nAttempts.fetch_add(1);
-    auto pSocket = std::make_shared<platform::CSocket>(platform::CSocket::CreateTcp());
-    if (!pSocket->IsValid()) return false;
-    {
-        std::lock_guard<std::mutex> lock(m_mutexSocket);
-        m_pSocket = pSocket;
-    }
-    // Published before this test, so a Stop either sees the socket or is seen here.
-    bool bOk = !m_stop.IsStopped();
-
-    uint32_t nAddr = 0;
-    bOk = bOk && platform::LookupHostIPv4(m_strHost, &nAddr);
-    // A failed connection would fail the send; it ends the check here.
-    bOk = bOk && !m_stop.IsStopped() && pSocket->Connect(nAddr, m_nPort);
+    // Every address of the host in the resolver's order, each socket
+    // published before its connect so that a Stop can wake it; the connect
+    // limit and the stop signal bound each attempt too.
+    const std::vector<platform::CNetAddress> vAddrs = platform::LookupHost(m_strHost, m_nPort);
+    std::shared_ptr<platform::CSocket> pSocket;
+    bool bOk = !vAddrs.empty() && !m_stop.IsStopped() &&
+               platform::ConnectInTurn(
+                   vAddrs, kConnectTimeoutMs, &m_stop,
+                   [this](const std::shared_ptr<platform::CSocket>& pAttempt,
+                          const platform::CNetAddress&) {
+                       std::lock_guard<std::mutex> lock(m_mutexSocket);
+                       m_pSocket = pAttempt;
+                   },
+                   &pSocket) == platform::EConnectResult::Connected;
+    // A failed connection ends the check here.
     if (bOk) {
         const std::string strRequest = BuildUpdateRequest(m_strHost);
         size_t nSent = 0;
@@ -155,7 +166,7 @@ bool CUpdateCheck::RunCycle() {
         std::lock_guard<std::mutex> lock(m_mutexSocket);
         m_pSocket.reset();
     }
-    pSocket->Close();
+    if (pSocket) pSocket->Close();
     if (!bOk) return false;
 
     const std::string strNewest = ReadNewestVersion(ExtractUpdateBody(strResponse));

@@ -31,7 +31,7 @@ std::string BuiltUpdateHost();
 
 // ---- The exchange's texts. Pure; any thread.
 // The GET request for the version file, lines ending in a single "\n", the
-// host header last, then the empty line.
+// host header last (an IPv6 address in brackets), then the empty line.
 std::string BuildUpdateRequest(std::string_view strHost);
 // The body of one received block: everything up to and including
 // "Content-Length: " goes (without that header, the first 15 bytes); the

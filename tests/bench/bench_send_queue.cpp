@@ -69,7 +69,7 @@ bool ReadUntil(platform::CSocket& conn, std::string& strSeen, const std::string&
 // whose PONG marks the block as taken.
 void BM_ReceiveLoopBusyChannel(benchmark::State& st) {
     platform::CSocket listener = platform::CSocket::CreateTcp();
-    if (!listener.Bind(platform::LoopbackAddress(), 0) || !listener.Listen()) {
+    if (!listener.Bind(platform::LoopbackAddress()) || !listener.Listen()) {
         st.SkipWithError("no listener");
         return;
     }

@@ -27,7 +27,7 @@ class CPlainSink {
 public:
     bool Start() {
         m_listener = platform::CSocket::CreateTcp();
-        if (!m_listener.Bind(platform::LoopbackAddress(), 0) || !m_listener.Listen()) return false;
+        if (!m_listener.Bind(platform::LoopbackAddress()) || !m_listener.Listen()) return false;
         m_thread = std::thread([this] {
             platform::CSocket client = m_listener.Accept();
             char buf[65536];
@@ -56,7 +56,7 @@ void BM_LinePlain(benchmark::State& st) {
         return;
     }
     platform::CSocket socket = platform::CSocket::CreateTcp();
-    if (!socket.Connect(platform::LoopbackAddress(), sink.Port(), 5000)) {
+    if (!socket.Connect(platform::LoopbackAddress(sink.Port()), 5000)) {
         st.SkipWithError("no connection");
         return;
     }
@@ -86,7 +86,7 @@ void BM_LineTls(benchmark::State& st) {
         return;
     }
     platform::CSocket socket = platform::CSocket::CreateTcp();
-    if (!socket.Connect(platform::LoopbackAddress(), server.Port(), 5000)) {
+    if (!socket.Connect(platform::LoopbackAddress(server.Port()), 5000)) {
         st.SkipWithError("no connection");
         return;
     }

@@ -13,6 +13,7 @@
 #include "framework/MessageBox.h"
 #include "platform/Clock.h"
 #include "platform/Socket.h"
+#include "support/Ipv6Loopback.h"
 #include "support/Wait.h"
 #include "ui/UpdateCheck.h"
 
@@ -44,10 +45,11 @@ std::string HttpAnswer(const std::string& strBody) {
 // the connection without answering.
 class CHttpResponder {
 public:
-    CHttpResponder(std::string strAnswer, int nAnswers, bool bSilent = false)
+    CHttpResponder(std::string strAnswer, int nAnswers, bool bSilent = false,
+                   platform::EAddressFamily eFamily = platform::EAddressFamily::IPv4)
         : m_strAnswer(std::move(strAnswer)), m_nAnswers(nAnswers), m_bSilent(bSilent) {
-        m_listener = platform::CSocket::CreateTcp();
-        m_bOk = m_listener.Bind(platform::LoopbackAddress(), 0) && m_listener.Listen();
+        m_listener = platform::CSocket::CreateTcp(eFamily);
+        m_bOk = m_listener.Bind(platform::CNetAddress::Loopback(eFamily)) && m_listener.Listen();
         m_nPort = m_listener.LocalPort();
         if (m_bOk) m_thread = std::thread([this] { Serve(); });
     }
@@ -119,6 +121,17 @@ private:
 
 TEST(UpdateTexts, RequestBytesAndNotice) {
     EXPECT_EQ(ui::BuildUpdateRequest("127.0.0.1"), kExpectedRequest);
+    // HTTP's host header writes an IPv6 address in brackets; a name stays as it is.
+    const struct {
+        const char* pszHost;
+        const char* pszHeader;
+    } kRows[] = {{"::1", "Host: [::1]\n\n"},
+                 {"[::1]", "Host: [::1]\n\n"},
+                 {"updates.example.org", "Host: updates.example.org\n\n"}};
+    for (const auto& row : kRows) {
+        const std::string strRequest = ui::BuildUpdateRequest(row.pszHost);
+        EXPECT_EQ(strRequest.substr(strRequest.rfind("Host: ")), row.pszHeader) << row.pszHost;
+    }
     EXPECT_EQ(ui::UpdateNoticeText(kOwn, "v1.4"),
               "Please update your copy of fragrelay!\nYour Version = v1.3 BETA; Current Version = "
               "v1.4");
@@ -226,6 +239,18 @@ TEST_F(UpdateCheck, NewerVersionIsToldOnceAcrossCycles) {
     EXPECT_EQ(m_clock.SleptMs(), 3u * 60000u);
 }
 
+TEST_F(UpdateCheck, ReachesAHostOnIpv6) {
+    FR_SKIP_WITHOUT_IPV6();
+    CHttpResponder responder(HttpAnswer("curVer=v1.4\n"), 1, false, platform::EAddressFamily::IPv6);
+    ASSERT_TRUE(responder.IsOk());
+    ui::CUpdateCheck check("::1", responder.Port(), kOwn, m_sink, m_clock);
+    ASSERT_TRUE(check.Start());
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return check.HasEnded(); }, 20s));
+    EXPECT_TRUE(check.NoticeShown());
+    ASSERT_EQ(responder.Requests().size(), 1u);
+    EXPECT_EQ(responder.Requests()[0], ui::BuildUpdateRequest("::1"));
+}
+
 TEST_F(UpdateCheck, AnswersThatGiveNoNotice) {
     const struct {
         const char* pszName;
@@ -259,7 +284,7 @@ TEST_F(UpdateCheck, CarriageReturnStaysInTheVersion) {
 TEST_F(UpdateCheck, ClosedPortEndsTheCheckAfterItsFirstAttempt) {
     // Bound but not listening: every connection is refused.
     platform::CSocket closed = platform::CSocket::CreateTcp();
-    ASSERT_TRUE(closed.Bind(platform::LoopbackAddress(), 0));
+    ASSERT_TRUE(closed.Bind(platform::LoopbackAddress()));
     ui::CUpdateCheck check("127.0.0.1", closed.LocalPort(), kOwn, m_sink, m_clock);
     ASSERT_TRUE(check.Start());
     ASSERT_TRUE(testsupport::WaitUntil([&] { return check.HasEnded(); }, 20s));

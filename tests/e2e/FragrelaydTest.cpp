@@ -281,7 +281,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, FragrelaydRun, testing::ValuesIn(kRunRows),
 TEST_F(FragrelaydTest, KeepsTryingAnIrcServerThatRefusesUntilStopped) {
     // Bound but not listening: a connect there is refused.
     platform::CSocket closed = platform::CSocket::CreateTcp();
-    ASSERT_TRUE(closed.Bind(platform::LoopbackAddress(), 0));
+    ASSERT_TRUE(closed.Bind(platform::LoopbackAddress()));
     const std::string strSettings = SettingsText(closed.LocalPort(), "#relay", "", 23000);
     ASSERT_TRUE(testsupport::WriteWholeFile(SettingsPath(), strSettings));
     ASSERT_TRUE(StartDaemon());

@@ -1,8 +1,9 @@
 // A scripted match end to end: the stand-in game server plays it, the game
 // tab monitors it, the IRC side sits in a channel of a real ngircd, and a
 // second, plain client in that channel records what arrives, byte for byte
-// and in order. A second test measures (and only reports) how long a score
-// change takes from the server's reply to the other client.
+// and in order; once over 127.0.0.1 and once with both servers given as
+// ::1. A second test measures (and only reports) how long a score change
+// takes from the server's reply to the other client.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include "platform/Clock.h"
 #include "res/Resource.h"
 #include "support/ColorText.h"
+#include "support/Ipv6Loopback.h"
 #include "support/IrcTestClient.h"
 #include "support/NgircdServer.h"
 #include "support/RecordingIrcSession.h"
@@ -58,12 +60,18 @@ const char* const kColors[] = {"2", "5", "15", "12", "4", "14", "10"};
 
 class ScriptedMatch : public testing::Test {
 protected:
+    ScriptedMatch() : ScriptedMatch(false) {}
+    // bIpv6: the bot reaches ngircd and the game server at ::1 (the other
+    // users stay on 127.0.0.1: ngircd listens on both).
+    explicit ScriptedMatch(bool bIpv6) : m_bIpv6(bIpv6), m_ngircd(bIpv6) {}
+
     void SetUp() override {
         if (!CNgircdServer::Available()) {
             if (std::getenv("FR_REQUIRE_PEERS") != nullptr)
                 FAIL() << CNgircdServer::kBinary << " is missing (FR_REQUIRE_PEERS is set)";
             GTEST_SKIP() << CNgircdServer::kBinary << " is not installed";
         }
+        if (m_bIpv6) FR_SKIP_WITHOUT_IPV6();
         ASSERT_TRUE(m_ngircd.Start()) << m_ngircd.Log();
         // The other user joins first and records everything from then on.
         ASSERT_TRUE(m_alice.Connect(m_ngircd.Port(), "alice"));
@@ -76,9 +84,9 @@ protected:
         m_game.SetColorDlg(&m_colors);
         for (size_t n = 0; n < 7; ++n) m_colors.TypeText(kColorEdits[n], kColors[n]);
         ASSERT_TRUE(m_game.ChooseItem(res::IDC_GAME_LANGUAGE, 0));  // English
-        m_game.TypeText(res::IDC_GAME_SERVER, "127.0.0.1");
+        m_game.TypeText(res::IDC_GAME_SERVER, Host());
 
-        m_bot.Configure("127.0.0.1", m_ngircd.Port(), "fragbot", "fragbot2", "#Relay");
+        m_bot.Configure(Host(), m_ngircd.Port(), "fragbot", "fragbot2", "#Relay");
         ASSERT_EQ(m_bot.OpenSession(), 0);
         ASSERT_TRUE(WaitUntil([&] { return m_bot.IsInChannel(); }, kLong));
         ASSERT_TRUE(m_alice.WaitFor(":fragbot!"));
@@ -103,7 +111,12 @@ protected:
         ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));
         ASSERT_EQ(m_sink.Count(), 0u);
     }
+    std::string Host() const { return m_bIpv6 ? "::1" : "127.0.0.1"; }
+    // Plays kMatch from the stand-in server and checks every line the
+    // channel saw.
+    void PlayTheWholeMatch();
 
+    const bool m_bIpv6;
     CNgircdServer m_ngircd;
     CIrcTestClient m_alice;
     framework::CRecordingMessageSink m_sink;
@@ -130,9 +143,15 @@ const char kMatch[] =
     "state 12\n"  // two seconds and more of play: ticket lines
     "state 1\nset gamemode = end\n";
 
-TEST_F(ScriptedMatch, TheChannelSeesTheWholeMatchInOrder) {
+class ScriptedMatchOverIpv6 : public ScriptedMatch {
+protected:
+    ScriptedMatchOverIpv6() : ScriptedMatch(true) {}
+};
+
+void ScriptedMatch::PlayTheWholeMatch() {
     bf42sim::CSimServer sim;
-    ASSERT_TRUE(sim.Start());
+    ASSERT_TRUE(sim.StartOn(platform::CNetAddress::Loopback(
+        m_bIpv6 ? platform::EAddressFamily::IPv6 : platform::EAddressFamily::IPv4)));
     std::string strError;
     ASSERT_TRUE(sim.LoadScenario(kMatch, &strError)) << strError;
     m_bot.m_nTicketSecs = 1;
@@ -144,7 +163,7 @@ TEST_F(ScriptedMatch, TheChannelSeesTheWholeMatchInOrder) {
         << testing::PrintToString(m_alice.Lines());
     // A channel request, answered after the monitor's next send, and a newcomer.
     ASSERT_TRUE(m_alice.SendLine("PRIVMSG #Relay :!gameinfo"));
-    const std::string strInfo = C("^10ip ^[^14127.0.0.1:14567:") + strPort +
+    const std::string strInfo = C("^10ip ^[^14") + Host() + ":14567:" + strPort +
                                 C("^]  ^10map ^[^14berlin^]  ^10player ^[^144/64^]  ") +
                                 C("^10ticketstatus ^[^12250^ : ^04250^]");
     ASSERT_TRUE(m_alice.WaitFor(kPrivmsg + strInfo, 1, kLong));
@@ -161,7 +180,7 @@ TEST_F(ScriptedMatch, TheChannelSeesTheWholeMatchInOrder) {
     const Lines expected = {
         Short("fragrelay - Battlefield 1942 to IRC relay"),
         C("^10hostname ^[^14bf42sim^]"),
-        C("^10ip ^[^14127.0.0.1:14567:") + strPort + C("^]"),
+        C("^10ip ^[^14") + Host() + ":14567:" + strPort + C("^]"),
         C("^10map ^[^14wake^]"),
         C("^10player ^[^144/64^]"),
         C("^10mod ^[^14bf1942/conquest^]"),
@@ -206,6 +225,23 @@ TEST_F(ScriptedMatch, TheChannelSeesTheWholeMatchInOrder) {
     EXPECT_NE(strLog.find("Hans (1/1/0)  [killed]  Tom (0/0/1)\nAnn captured a flag!"),
               std::string::npos)
         << strLog;
+}
+
+TEST_F(ScriptedMatch, TheChannelSeesTheWholeMatchInOrder) {
+    PlayTheWholeMatch();
+}
+
+TEST_F(ScriptedMatchOverIpv6, TheChannelSeesTheWholeMatchInOrder) {
+    // The server tells the channel where the bot came from (ngircd writes
+    // ::1 as "[0::1]").
+    platform::CNetAddress from;
+    for (const std::string& str : m_alice.Lines()) {
+        const size_t nAt = str.find('@'), nJoin = str.find(" JOIN ");
+        if (str.rfind(":fragbot!", 0) == 0 && nAt < nJoin && nJoin != std::string::npos)
+            platform::CNetAddress::ParseHost(str.substr(nAt + 1, nJoin - nAt - 1), &from);
+    }
+    EXPECT_EQ(from.TextWithPort(), "[::1]:0") << testing::PrintToString(m_alice.Lines());
+    PlayTheWholeMatch();
 }
 
 // Reported, not asserted: the time from the reply that carries a kill to

@@ -10,6 +10,7 @@
 #include "irc/LineFit.h"
 #include "irc/SendQueue.h"
 #include "platform/Clock.h"
+#include "support/Ipv6Loopback.h"
 #include "support/RecordingIrcSession.h"
 #include "support/ScriptedTcpServer.h"
 #include "support/Wait.h"
@@ -234,8 +235,8 @@ INSTANTIATE_TEST_SUITE_P(Fields, SessionFieldBreaks, ::testing::ValuesIn(kFieldB
 
 struct ConnectFailureRow {
     const char* name;
-    bool bRefusedPort;  // else the host look-up fails
-    Lines logs;         // after ConnectToServer and then ReceiveLoop
+    const char* pszHost;  // refused there, or "" (the host look-up fails)
+    Lines logs;           // after ConnectToServer and then ReceiveLoop
 };
 // Rows print by name, so test listings stay readable.
 void PrintTo(const ConnectFailureRow& row, std::ostream* pOut) {
@@ -245,14 +246,19 @@ void PrintTo(const ConnectFailureRow& row, std::ostream* pOut) {
 class SessionConnectFailure : public ::testing::TestWithParam<ConnectFailureRow> {};
 
 TEST_P(SessionConnectFailure, LogsReasonAndReceiveLoopStops) {
+    const bool bIpv6 = std::string(GetParam().pszHost).find(':') != std::string::npos;
+    if (bIpv6) FR_SKIP_WITHOUT_IPV6();
     uint16_t nPort = 1;
     {
-        CScriptedTcpServer closed;  // a port that nobody listens on afterwards
+        // A port that nobody listens on afterwards.
+        CScriptedTcpServer closed(
+            CScriptedTcpServer::EReading::Reads,
+            bIpv6 ? platform::EAddressFamily::IPv6 : platform::EAddressFamily::IPv4);
         nPort = closed.Port();
     }
     platform::CManualClock clock;
     CRecordingIrcSession session(clock);
-    session.Configure(GetParam().bRefusedPort ? "127.0.0.1" : "", nPort, "Bot", "Bot2", "#Chan");
+    session.Configure(GetParam().pszHost, nPort, "Bot", "Bot2", "#Chan");
     EXPECT_EQ(session.ConnectToServer(), 1);
     EXPECT_EQ(session.ReceiveLoop(), 0);
     EXPECT_EQ(session.Logs(), GetParam().logs);
@@ -263,13 +269,44 @@ TEST_P(SessionConnectFailure, LogsReasonAndReceiveLoopStops) {
 // clang-format off
 const ConnectFailureRow kFailureRows[] = {
     // The refused connect ends the loop before any read.
-    {"ConnectRefused", true, {"Couldn't find Server! Check the Portsettings."}},
+    {"ConnectRefused", "127.0.0.1", {"Couldn't find Server! Check the Portsettings."}},
+    {"ConnectRefusedOverIpv6", "[::1]", {"Couldn't find Server! Check the Portsettings."}},
     // A failed look-up ends it the same way: no read, no second line.
-    {"HostNotFound", false, {"Couldn't find Server at this IP!"}},
+    {"HostNotFound", "", {"Couldn't find Server at this IP!"}},
 };
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Connect, SessionConnectFailure, ::testing::ValuesIn(kFailureRows),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The server field as the operator may type it: an IPv6 address bare or in
+// brackets, or a name. "localhost" may give ::1 before 127.0.0.1, where
+// nobody listens: the next address is tried, and the bot registers all the same.
+TEST(SessionConnect, RegistersWithTheServerGivenByAnyAddressForm) {
+    const struct {
+        const char* pszName;
+        const char* pszHost;
+        platform::EAddressFamily eFamily;
+    } kRows[] = {
+        {"Ipv6", "::1", platform::EAddressFamily::IPv6},
+        {"Ipv6InBrackets", "[::1]", platform::EAddressFamily::IPv6},
+        {"Localhost", "localhost", platform::EAddressFamily::IPv4},
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.pszName);
+        if (row.eFamily == platform::EAddressFamily::IPv6 && !testsupport::HasIpv6Loopback())
+            continue;
+        CScriptedTcpServer server(CScriptedTcpServer::EReading::Reads, row.eFamily);
+        ASSERT_NE(server.Port(), 0);
+        platform::CManualClock clock;
+        CRecordingIrcSession session(clock);
+        session.Configure(row.pszHost, server.Port(), "Bot", "Bot2", "#Chan");
+        ASSERT_EQ(session.ConnectToServer(), 0) << testing::PrintToString(session.Logs());
+        EXPECT_TRUE(server.WaitForLine(0, "NICK Bot"));
+        EXPECT_TRUE(server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
+        EXPECT_EQ(session.Logs(), Lines{std::string("Connecting to ") + row.pszHost});
+        session.EndIrcThread();
+    }
+}
 
 }  // namespace

@@ -271,7 +271,7 @@ TEST_F(MonitorRunTest, ARefusingPortTimesTheRunOut) {
     uint16_t nClosedPort = 0;
     {
         platform::CSocket probe = platform::CSocket::CreateUdp();
-        ASSERT_TRUE(probe.Bind(platform::LoopbackAddress(), 0));
+        ASSERT_TRUE(probe.Bind(platform::LoopbackAddress()));
         nClosedPort = probe.LocalPort();
     }
     m_host.m_settings.m_nQueryPort = nClosedPort;

@@ -28,7 +28,7 @@ constexpr int kHandshakeMs = 10000;
 
 CSocket ConnectTo(uint16_t nPort) {
     CSocket socket = CSocket::CreateTcp();
-    if (!socket.Connect(LoopbackAddress(), nPort, 5000)) socket.Close();
+    if (!socket.Connect(LoopbackAddress(nPort), 5000)) socket.Close();
     return socket;
 }
 

@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "platform/Socket.h"
 #include "query/ServerQuery.h"
+#include "support/Ipv6Loopback.h"
 #include "support/ScriptedUdpServer.h"
 #include "support/Wait.h"
 #include "support/Wine.h"
@@ -24,7 +25,7 @@ const std::string kEnd = "\\final\\\\queryid\\";
 // A port on 127.0.0.1 that nobody listens on (bound once, then released).
 uint16_t ClosedLoopbackPort() {
     platform::CSocket probe = platform::CSocket::CreateUdp();
-    if (!probe.Bind(platform::LoopbackAddress(), 0)) return 0;
+    if (!probe.Bind(platform::LoopbackAddress())) return 0;
     return probe.LocalPort();
 }
 
@@ -357,6 +358,22 @@ TEST_F(ServerQueryTest, SilenceAfterAPartialReplyEndsTimedOutWhereLimited) {
     EXPECT_EQ(server.Requests(), 3);
     EXPECT_EQ(query.SilentWaits(), 3);
     EXPECT_EQ(query.RecvFails(), 0);
+}
+
+TEST_F(ServerQueryTest, AsksAServerOnIpv6GivenBareOrInBrackets) {
+    FR_SKIP_WITHOUT_IPV6();
+    const Answer answer = {"\\hostname\\six" + kEnd + "1.1"};
+    CScriptedUdpServer server(std::vector<Answer>{answer, answer}, platform::EAddressFamily::IPv6);
+    ASSERT_NE(server.Port(), 0);
+    CServerQuery query(kInfoRequest, kInfoRecvFailLimit);
+    for (const char* pszHost : {"::1", "[::1]"}) {
+        SCOPED_TRACE(pszHost);
+        ASSERT_EQ(query.Open(pszHost, server.Port()), QUERY_OK);
+        std::string strReply;
+        EXPECT_EQ(ExchangeWithWatchdog(query, strReply), QUERY_OK);
+        EXPECT_EQ(strReply, answer[0]);
+    }
+    EXPECT_EQ(server.Requests(), 2);
 }
 
 TEST_F(ServerQueryTest, OpenAndExchangeFailures) {

@@ -3,12 +3,9 @@
 // a log file, stopped by its process id (SIGTERM, then SIGKILL after a grace
 // time). Every wait has a deadline. Also the loopback port helpers the
 // server fixtures share.
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,30 +23,16 @@ namespace testsupport {
 // A TCP port on 127.0.0.1 that was free a moment ago (0 when none).
 inline uint16_t FreeLoopbackTcpPort() {
     platform::CSocket probe = platform::CSocket::CreateTcp();
-    if (!probe.IsValid() || !probe.Bind(platform::LoopbackAddress(), 0)) return 0;
+    if (!probe.IsValid() || !probe.Bind(platform::LoopbackAddress())) return 0;
     return probe.LocalPort();
 }
 
 // Whether something accepts TCP connections on 127.0.0.1 (or ::1) at nPort.
 inline bool AcceptsOnLoopback(uint16_t nPort, bool bIpv6 = false) {
-    const int nFd = ::socket(bIpv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (nFd < 0) return false;
-    int rc;
-    if (bIpv6) {
-        sockaddr_in6 sa{};
-        sa.sin6_family = AF_INET6;
-        sa.sin6_port = htons(nPort);
-        sa.sin6_addr = in6addr_loopback;
-        rc = ::connect(nFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    } else {
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_port = htons(nPort);
-        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        rc = ::connect(nFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    }
-    ::close(nFd);
-    return rc == 0;
+    const platform::EAddressFamily eFamily =
+        bIpv6 ? platform::EAddressFamily::IPv6 : platform::EAddressFamily::IPv4;
+    platform::CSocket probe = platform::CSocket::CreateTcp(eFamily);
+    return probe.IsValid() && probe.Connect(platform::CNetAddress::Loopback(eFamily, nPort));
 }
 
 inline std::string ReadWholeFile(const std::string& strPath) {

@@ -2,12 +2,6 @@
 // One IRC connection of a test, plain or through the TLS stream: sends
 // lines, and hands out the server's lines one by one (answering PING on the
 // way), each wait with a deadline. Single-threaded.
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <memory>
 #include <string>
@@ -19,25 +13,13 @@
 
 namespace testsupport {
 
-// A TCP connection to 127.0.0.1:nPort, or to [::1]:nPort. CSocket speaks
-// IPv4 only so far: the IPv6 connection is put in the place of a fresh
-// socket's handle, so that it is owned and closed like any other.
+// A TCP connection to 127.0.0.1:nPort, or to [::1]:nPort.
 inline platform::CSocket ConnectLoopback(uint16_t nPort, bool bIpv6 = false) {
-    platform::CSocket socket = platform::CSocket::CreateTcp();
-    if (!socket.IsValid()) return socket;
-    if (!bIpv6) {
-        if (!socket.Connect(platform::LoopbackAddress(), nPort, 5000)) socket.Close();
-        return socket;
-    }
-    const int nFd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in6 sa{};
-    sa.sin6_family = AF_INET6;
-    sa.sin6_port = htons(nPort);
-    sa.sin6_addr = in6addr_loopback;
-    const bool bOk = nFd >= 0 && ::connect(nFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
-                     ::dup3(nFd, socket.Handle(), O_CLOEXEC) == socket.Handle();
-    if (nFd >= 0) ::close(nFd);
-    if (!bOk) socket.Close();
+    const platform::EAddressFamily eFamily =
+        bIpv6 ? platform::EAddressFamily::IPv6 : platform::EAddressFamily::IPv4;
+    platform::CSocket socket = platform::CSocket::CreateTcp(eFamily);
+    if (socket.IsValid() && !socket.Connect(platform::CNetAddress::Loopback(eFamily, nPort), 5000))
+        socket.Close();
     return socket;
 }
 

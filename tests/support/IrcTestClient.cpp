@@ -4,7 +4,7 @@ namespace testsupport {
 
 bool CIrcTestClient::Connect(uint16_t nPort, const std::string& strNick) {
     m_socket = platform::CSocket::CreateTcp();
-    if (!m_socket.IsValid() || !m_socket.Connect(platform::LoopbackAddress(), nPort)) return false;
+    if (!m_socket.IsValid() || !m_socket.Connect(platform::LoopbackAddress(nPort))) return false;
     if (!SendLine("NICK " + strNick) || !SendLine("USER " + strNick + " 0 * :test user"))
         return false;
     return WaitFor(" 001 " + strNick + " ");

@@ -20,13 +20,13 @@ namespace {
 
 uint16_t FreeLoopbackPort() {
     platform::CSocket probe = platform::CSocket::CreateTcp();
-    if (!probe.IsValid() || !probe.Bind(platform::LoopbackAddress(), 0)) return 0;
+    if (!probe.IsValid() || !probe.Bind(platform::LoopbackAddress())) return 0;
     return probe.LocalPort();
 }
 
-bool Accepts(uint16_t nPort) {
-    platform::CSocket probe = platform::CSocket::CreateTcp();
-    return probe.IsValid() && probe.Connect(platform::LoopbackAddress(), nPort);
+bool Accepts(platform::EAddressFamily eFamily, uint16_t nPort) {
+    platform::CSocket probe = platform::CSocket::CreateTcp(eFamily);
+    return probe.IsValid() && probe.Connect(platform::CNetAddress::Loopback(eFamily, nPort));
 }
 
 }  // namespace
@@ -35,7 +35,7 @@ bool CNgircdServer::Available() {
     return ::access(kBinary, X_OK) == 0;
 }
 
-CNgircdServer::CNgircdServer() {
+CNgircdServer::CNgircdServer(bool bIpv6Too) : m_bIpv6Too(bIpv6Too) {
     char tmpl[] = "/tmp/fragrelay-ngircd-XXXXXX";
     if (::mkdtemp(tmpl) != nullptr) {
         m_strDir = tmpl;
@@ -58,7 +58,7 @@ bool CNgircdServer::WriteConfig(uint16_t nPort) const {
         << "Info = fragrelay test server\n"
         << "AdminInfo1 = fragrelay tests\nAdminInfo2 = loopback only\n"
         << "AdminEMail = tests@localhost\n"
-        << "Listen = 127.0.0.1\n"
+        << "Listen = " << (m_bIpv6Too ? "127.0.0.1,::1" : "127.0.0.1") << "\n"
         << "Ports = " << nPort << "\n"
         << "MotdPhrase = fragrelay test server\n"
         << "[Limits]\n"
@@ -123,7 +123,8 @@ bool CNgircdServer::StartOnce(uint16_t nPort) {
                 bExited = true;
                 return true;
             }
-            return Accepts(nPort);
+            return Accepts(platform::EAddressFamily::IPv4, nPort) &&
+                   (!m_bIpv6Too || Accepts(platform::EAddressFamily::IPv6, nPort));
         },
         std::chrono::seconds(10));
     if (bExited) m_pid = -1;

@@ -1,5 +1,6 @@
 #pragma once
-// A real IRC server for end-to-end tests: one ngircd process on 127.0.0.1,
+// A real IRC server for end-to-end tests: one ngircd process on 127.0.0.1
+// (and on ::1 too if asked),
 // with its own configuration in its own temporary folder, in the foreground,
 // without PID file, DNS, ident or PAM, and without flood penalties. "+x"
 // cloaks the host as kCloakedHost. Stopped by its process id.
@@ -18,7 +19,8 @@ public:
 
     static bool Available();
 
-    CNgircdServer();
+    // bIpv6Too: listens on ::1 as well as on 127.0.0.1, on the same port.
+    explicit CNgircdServer(bool bIpv6Too = false);
     ~CNgircdServer();  // stops the server and removes its folder
     CNgircdServer(const CNgircdServer&) = delete;
     CNgircdServer& operator=(const CNgircdServer&) = delete;
@@ -38,6 +40,7 @@ private:
     bool StartOnce(uint16_t nPort);
     bool WriteConfig(uint16_t nPort) const;
 
+    const bool m_bIpv6Too;
     std::string m_strDir;
     pid_t m_pid = -1;
     uint16_t m_nPort = 0;

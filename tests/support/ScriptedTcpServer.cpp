@@ -17,8 +17,9 @@ namespace {
 constexpr auto kMaxLifetime = std::chrono::seconds(300);
 }  // namespace
 
-CScriptedTcpServer::CScriptedTcpServer(EReading eReading) : m_eReading(eReading) {
-    m_listener = platform::CSocket::CreateTcp();
+CScriptedTcpServer::CScriptedTcpServer(EReading eReading, platform::EAddressFamily eFamily)
+    : m_eReading(eReading) {
+    m_listener = platform::CSocket::CreateTcp(eFamily);
     if (m_eReading == EReading::NeverReads) {
         // Set before listening, so that accepted connections start with it
         // and the window they offer stays small.
@@ -26,7 +27,7 @@ CScriptedTcpServer::CScriptedTcpServer(EReading eReading) : m_eReading(eReading)
         ::setsockopt(m_listener.Handle(), SOL_SOCKET, SO_RCVBUF,
                      reinterpret_cast<const char*>(&nBytes), sizeof nBytes);
     }
-    if (m_listener.IsValid() && m_listener.Bind(platform::LoopbackAddress(), 0) &&
+    if (m_listener.IsValid() && m_listener.Bind(platform::CNetAddress::Loopback(eFamily)) &&
         m_listener.Listen()) {
         m_nPort = m_listener.LocalPort();
         m_bListening = true;

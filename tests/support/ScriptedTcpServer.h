@@ -1,5 +1,6 @@
 #pragma once
-// A scripted line server for IRC tests: listens on 127.0.0.1 (a free port),
+// A scripted line server for IRC tests: listens on 127.0.0.1 or ::1 (a free
+// port),
 // accepts any number of connections and records what each one sends; the
 // test answers by hand (Send), hangs up (Close) or stops accepting
 // (StopListening). Connections are numbered from 0 in order of arrival.
@@ -24,7 +25,8 @@ class CScriptedTcpServer {
 public:
     enum class EReading { Reads, NeverReads };
 
-    explicit CScriptedTcpServer(EReading eReading = EReading::Reads);
+    explicit CScriptedTcpServer(EReading eReading = EReading::Reads,
+                                platform::EAddressFamily eFamily = platform::EAddressFamily::IPv4);
     ~CScriptedTcpServer();
     CScriptedTcpServer(const CScriptedTcpServer&) = delete;
     CScriptedTcpServer& operator=(const CScriptedTcpServer&) = delete;

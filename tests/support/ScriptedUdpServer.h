@@ -1,6 +1,6 @@
 #pragma once
-// A scripted game server for exchange tests: a UDP socket on 127.0.0.1 (a
-// free port) whose thread answers the n-th request (0-based) with the
+// A scripted game server for exchange tests: a UDP socket on 127.0.0.1 or
+// ::1 (a free port) whose thread answers the n-th request (0-based) with the
 // datagrams the script gives for it, in that order. An empty answer is
 // silence. It counts and keeps the requests it received and counts the
 // datagrams it sent. As a hostile server it can also stream one datagram
@@ -22,18 +22,23 @@ public:
     using Answer = std::vector<std::string>;
     using Script = std::function<Answer(int nRequest, const std::string& strRequest)>;
 
-    explicit CScriptedUdpServer(Script script) : m_script(std::move(script)) {
-        m_socket = platform::CSocket::CreateUdp();
-        if (m_socket.IsValid() && m_socket.Bind(platform::LoopbackAddress(), 0))
+    explicit CScriptedUdpServer(Script script,
+                                platform::EAddressFamily eFamily = platform::EAddressFamily::IPv4)
+        : m_script(std::move(script)) {
+        m_socket = platform::CSocket::CreateUdp(eFamily);
+        if (m_socket.IsValid() && m_socket.Bind(platform::CNetAddress::Loopback(eFamily)))
             m_nPort = m_socket.LocalPort();
         if (m_nPort != 0) m_thread = std::thread([this] { Serve(); });
     }
 
     // Answers request i with answers[i]; silent after the last one.
-    explicit CScriptedUdpServer(std::vector<Answer> answers)
-        : CScriptedUdpServer([answers = std::move(answers)](int n, const std::string&) {
-              return n < static_cast<int>(answers.size()) ? answers[n] : Answer{};
-          }) {}
+    explicit CScriptedUdpServer(std::vector<Answer> answers,
+                                platform::EAddressFamily eFamily = platform::EAddressFamily::IPv4)
+        : CScriptedUdpServer(
+              [answers = std::move(answers)](int n, const std::string&) {
+                  return n < static_cast<int>(answers.size()) ? answers[n] : Answer{};
+              },
+              eFamily) {}
 
     ~CScriptedUdpServer() {
         m_bStop = true;
@@ -62,8 +67,7 @@ public:
 private:
     void Serve() {
         char buf[2048];
-        uint32_t nLastAddr = 0;
-        uint16_t nLastPort = 0;
+        platform::CNetAddress last;
         // Ends when the fixture is destroyed; each wait is short so that is prompt.
         while (!m_bStop) {
             std::string strStream;
@@ -71,16 +75,14 @@ private:
                 std::lock_guard<std::mutex> lock(m_mutex);
                 strStream = m_strStream;
             }
-            const bool bStreaming = !strStream.empty() && nLastPort != 0;
-            if (bStreaming) SendCounted(strStream, nLastAddr, nLastPort);
+            const bool bStreaming = !strStream.empty() && last.IsValid();
+            if (bStreaming) SendCounted(strStream, last);
             if (m_socket.WaitReadable(bStreaming ? 1 : 10) != platform::WaitResult::Readable)
                 continue;
-            uint32_t nAddr = 0;
-            uint16_t nPort = 0;
-            const int n = m_socket.RecvFrom(buf, sizeof buf, &nAddr, &nPort);
+            platform::CNetAddress from;
+            const int n = m_socket.RecvFrom(buf, sizeof buf, &from);
             if (n < 0) continue;
-            nLastAddr = nAddr;
-            nLastPort = nPort;
+            last = from;
             const std::string strRequest(buf, static_cast<size_t>(n));
             int nIndex;
             {
@@ -91,13 +93,12 @@ private:
             // Counted before answering: a client that has the answer sees the count.
             m_nRequests.fetch_add(1);
             for (const std::string& datagram : m_script(nIndex, strRequest))
-                SendCounted(datagram, nAddr, nPort);
+                SendCounted(datagram, from);
         }
     }
 
-    void SendCounted(const std::string& strDatagram, uint32_t nAddr, uint16_t nPort) {
-        if (m_socket.SendTo(strDatagram.data(), strDatagram.size(), nAddr, nPort) >= 0)
-            m_nSent.fetch_add(1);
+    void SendCounted(const std::string& strDatagram, const platform::CNetAddress& to) {
+        if (m_socket.SendTo(strDatagram.data(), strDatagram.size(), to) >= 0) m_nSent.fetch_add(1);
     }
 
     Script m_script;

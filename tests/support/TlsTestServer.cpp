@@ -43,7 +43,7 @@ CTlsTestServer::~CTlsTestServer() {
 
 bool CTlsTestServer::Start() {
     m_listener = platform::CSocket::CreateTcp();
-    if (!m_listener.IsValid() || !m_listener.Bind(platform::LoopbackAddress(), 0) ||
+    if (!m_listener.IsValid() || !m_listener.Bind(platform::LoopbackAddress()) ||
         !m_listener.Listen())
         return false;
     m_nPort = m_listener.LocalPort();

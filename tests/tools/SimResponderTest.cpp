@@ -139,6 +139,9 @@ TEST(SimCommandLine, ReadsOptionsAndRejectsBadOnes) {
         {{"23000"}, CommandLineResult::Error, "unknown argument '23000'"},
         {{"--scenario", "f", "--seed", "2"}, CommandLineResult::Error, "exclude"},
         {{"--silent-for", "2"}, CommandLineResult::Error, "needs --silent-after"},
+        {{"--bind", "192.0.2.1"}, CommandLineResult::Error, "'192.0.2.1' for --bind"},
+        {{"--bind", "localhost"}, CommandLineResult::Error, "'localhost' for --bind"},
+        {{"--bind", "::1:23000"}, CommandLineResult::Error, "'::1:23000' for --bind"},
     };
     for (const Row& row : rows) {
         CSimOptions options;
@@ -158,4 +161,11 @@ TEST(SimCommandLine, ReadsOptionsAndRejectsBadOnes) {
                        options.m_nSilentAfter, options.m_nSilentFor),
               std::make_tuple(0, UINT64_MAX, 64, 0, 5, 3));
     EXPECT_TRUE(options.m_bOversized && options.m_bOutOfOrder && options.m_style == KeyStyle::V161);
+    EXPECT_EQ(options.m_bind.Text(), "127.0.0.1");
+    for (const char* pszBind : {"::1", "[::1]"}) {
+        ASSERT_EQ(ParseSimCommandLine({"--bind", pszBind}, &options, &strError),
+                  CommandLineResult::Run)
+            << strError;
+        EXPECT_EQ(options.m_bind.Text(), "::1") << pszBind;
+    }
 }

@@ -5,6 +5,8 @@
 #include <thread>
 
 #include "platform/Text.h"
+#include "query/ServerQuery.h"
+#include "tests/support/Ipv6Loopback.h"
 #include "tests/support/Wait.h"
 #include "tests/tools/SimTestSupport.h"
 
@@ -18,7 +20,7 @@ namespace {
 class CTestClient {
 public:
     explicit CTestClient(uint16_t nPort) : m_socket(platform::CSocket::CreateUdp()) {
-        m_socket.Connect(platform::LoopbackAddress(), nPort);
+        m_socket.Connect(platform::LoopbackAddress(nPort));
     }
 
     void Send(const std::string& str) { m_socket.Send(str); }
@@ -184,4 +186,33 @@ TEST(SimServer, ClientsAndControlCallsRunConcurrently) {
     for (auto& t : vThreads) t.join();
     EXPECT_EQ(nComplete.load(), kClients * kQueries);
     EXPECT_EQ(server.StatusRequests() + server.InfoRequests(), kClients * kQueries);
+}
+
+// The game query of the bot against the stand-in on ::1: the address as the
+// operator types it, the whole reply back.
+TEST(SimServer, ServesTheGameQueryOverIpv6) {
+    FR_SKIP_WITHOUT_IPV6();
+    CSimServer server;
+    server.SetState(FullServer());
+    std::string strError;
+    ASSERT_TRUE(
+        server.StartOn(platform::CNetAddress::Loopback(platform::EAddressFamily::IPv6), &strError))
+        << strError;
+    ASSERT_NE(server.Port(), 0);
+    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    ASSERT_EQ(query.Open("::1", server.Port()), QUERY_OK);
+    std::string strReply;
+    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    EXPECT_NE(strReply.find("\\player_63\\Soldier 63\\"), std::string::npos) << strReply;
+    EXPECT_EQ(server.StatusRequests(), 1);
+}
+
+TEST(SimServer, ServesOnLoopbackOnly) {
+    CSimServer server;
+    std::string strError;
+    platform::CNetAddress elsewhere;
+    ASSERT_TRUE(platform::CNetAddress::Parse("192.0.2.1", &elsewhere));
+    EXPECT_FALSE(server.StartOn(elsewhere, &strError));
+    EXPECT_EQ(strError, "not a loopback address: 192.0.2.1");
+    EXPECT_EQ(server.Port(), 0);
 }

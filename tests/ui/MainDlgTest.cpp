@@ -429,7 +429,7 @@ TEST_P(MainDlgStop, StopThreadsEndsEveryWorkerBeforeThePagesGo) {
     const bool bQuickInfo = GetParam();
     // An update server that takes the request and never answers.
     platform::CSocket silentHttp = platform::CSocket::CreateTcp();
-    ASSERT_TRUE(silentHttp.Bind(platform::LoopbackAddress(), 0));
+    ASSERT_TRUE(silentHttp.Bind(platform::LoopbackAddress()));
     ASSERT_TRUE(silentHttp.Listen());
     WriteSettings();
     Open(Options("127.0.0.1", silentHttp.LocalPort()));

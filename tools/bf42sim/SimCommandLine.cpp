@@ -46,6 +46,11 @@ CommandLineResult ParseSimCommandLine(const std::vector<std::string>& vArgs, CSi
         bool bOk = true;
         if (strArg == "--port") {
             bOk = ParseNumber(strValue, 0, 65535, &options.m_nPort);
+        } else if (strArg == "--bind") {
+            // Loopback only: the stand-in never serves beyond this machine.
+            platform::CNetAddress addr;
+            bOk = platform::CNetAddress::ParseHost(strValue, &addr) && addr.IsLoopback();
+            if (bOk) options.m_bind = addr;
         } else if (strArg == "--scenario") {
             options.m_strScenarioFile = strValue;
             bOk = !strValue.empty();
@@ -93,6 +98,7 @@ std::string SimUsage() {
                "scripted or a live simulated match. Stops on Ctrl-C (SIGINT) or SIGTERM.\n"
                "\n"
                "  --port N          UDP port on 127.0.0.1 (default 23000; 0 picks a free one)\n"
+               "  --bind ADDR       serve on this loopback address instead: ::1 for IPv6\n"
                "  --scenario FILE   play the states of a scenario file (format below)\n"
                "  --seed N          live match from this seed (the default mode, seed 1)\n"
                "  --players N       players in the live match, 1 to 64 (default 16)\n"

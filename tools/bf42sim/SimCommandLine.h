@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/NetAddress.h"
 #include "tools/bf42sim/ReplyBuilder.h"
 
 namespace bf42sim {
 
 struct CSimOptions {
     int m_nPort = 23000;            // 0: a free port, printed at start
+    platform::CNetAddress m_bind = platform::CNetAddress::Loopback();  // 127.0.0.1 or ::1
     std::string m_strScenarioFile;  // empty: a live match
     uint64_t m_nSeed = 1;
     int m_nPlayers = 16;

@@ -22,6 +22,10 @@ CSimServer::~CSimServer() {
 }
 
 bool CSimServer::Start(uint16_t nPort, std::string* pError) {
+    return StartOn(platform::LoopbackAddress(nPort), pError);
+}
+
+bool CSimServer::StartOn(const platform::CNetAddress& addr, std::string* pError) {
     if (m_thread.joinable()) {  // the running thread owns the socket: leave it alone
         if (pError) *pError = "the server already runs";
         return false;
@@ -31,10 +35,11 @@ bool CSimServer::Start(uint16_t nPort, std::string* pError) {
         m_socket.Close();
         return false;
     };
-    m_socket = platform::CSocket::CreateUdp();
+    // A stand-in for tests and demos: it never serves beyond this machine.
+    if (!addr.IsLoopback()) return fail("not a loopback address: " + addr.Text());
+    m_socket = platform::CSocket::CreateUdp(addr.Family());
     if (!m_socket.IsValid()) return fail("cannot create a UDP socket");
-    if (!m_socket.Bind(platform::LoopbackAddress(), nPort))
-        return fail("cannot bind 127.0.0.1:" + std::to_string(nPort));
+    if (!m_socket.Bind(addr)) return fail("cannot bind " + addr.TextWithPort());
     m_nPort = m_socket.LocalPort();
     m_bStop = false;
     {
@@ -57,9 +62,8 @@ void CSimServer::ServeThread() {
         TickLive();
         const platform::WaitResult wait = m_socket.WaitReadable(kPollMs);
         if (wait != platform::WaitResult::Readable) continue;
-        uint32_t nAddr = 0;
-        uint16_t nPort = 0;
-        const int n = m_socket.RecvFrom(vBuffer.data(), vBuffer.size(), &nAddr, &nPort);
+        platform::CNetAddress from;
+        const int n = m_socket.RecvFrom(vBuffer.data(), vBuffer.size(), &from);
         if (n < 0) continue;  // e.g. a refusal reported for an earlier reply
         std::vector<std::string> vReply;
         {
@@ -68,7 +72,7 @@ void CSimServer::ServeThread() {
                 std::string_view(vBuffer.data(), static_cast<size_t>(n)));
         }
         for (const std::string& strDatagram : vReply)
-            m_socket.SendTo(strDatagram.data(), strDatagram.size(), nAddr, nPort);
+            m_socket.SendTo(strDatagram.data(), strDatagram.size(), from);
     }
 }
 

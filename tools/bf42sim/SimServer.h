@@ -1,6 +1,6 @@
 #pragma once
 // The stand-in game server as an in-process fixture: a UDP socket on
-// 127.0.0.1 served by a thread of its own. Start and Stop belong to the
+// 127.0.0.1 (or ::1) served by a thread of its own. Start and Stop belong to the
 // owning thread; every other member may be called from any thread.
 #include <atomic>
 #include <cstdint>
@@ -26,6 +26,9 @@ public:
     // Binds 127.0.0.1:nPort (0 picks a free port) and starts serving. False,
     // with *pError set, when the port cannot be bound or it already runs.
     bool Start(uint16_t nPort = 0, std::string* pError = nullptr);
+    // The same on a loopback address of either family and its port (::1
+    // for IPv6 tests); any other address is refused.
+    bool StartOn(const platform::CNetAddress& addr, std::string* pError = nullptr);
     // Stops serving and joins the thread; safe to call twice.
     void Stop();
     // The bound port; 0 before Start.

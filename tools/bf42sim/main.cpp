@@ -69,17 +69,19 @@ int main(int argc, char** argv) {
     if (options.m_nSilentAfter >= 0)
         server.SetSilentAfter(options.m_nSilentAfter, options.m_nSilentFor);
 
-    if (!server.Start(static_cast<uint16_t>(options.m_nPort), &strError)) {
+    if (!server.StartOn(options.m_bind.WithPort(static_cast<uint16_t>(options.m_nPort)),
+                        &strError)) {
         std::fprintf(stderr, "bf42sim: %s\n", strError.c_str());
         return 1;
     }
+    const std::string strWhere = options.m_bind.WithPort(server.Port()).TextWithPort();
     if (options.m_strScenarioFile.empty())
-        std::printf("bf42sim: live match (seed %llu, %d players) on 127.0.0.1:%u\n",
+        std::printf("bf42sim: live match (seed %llu, %d players) on %s\n",
                     static_cast<unsigned long long>(options.m_nSeed), options.m_nPlayers,
-                    server.Port());
+                    strWhere.c_str());
     else
-        std::printf("bf42sim: scenario %s on 127.0.0.1:%u\n", options.m_strScenarioFile.c_str(),
-                    server.Port());
+        std::printf("bf42sim: scenario %s on %s\n", options.m_strScenarioFile.c_str(),
+                    strWhere.c_str());
     std::fflush(stdout);
 
     while (platform::WaitForConsoleRequest(60000) != platform::EConsoleRequest::Stop) {
