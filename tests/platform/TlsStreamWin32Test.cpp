@@ -38,6 +38,7 @@ public:
         }
         return !m_values.empty();
     }
+    bool Has(const std::string& strName) const { return !Get(strName + ".port").empty(); }
     uint16_t Port(const std::string& strName) const {
         return static_cast<uint16_t>(std::atoi(Get(strName + ".port").c_str()));
     }
@@ -332,6 +333,44 @@ TEST_F(TlsStreamWin32Test, ShutdownWakesABlockedReadAndAWriterRunsBesideIt) {
     reader.join();
     EXPECT_EQ(nRead.load(), 0);
     EXPECT_FALSE(stream.IsOpen());
+}
+
+// A real IRC server's TLS port: the client registers and is welcomed, with
+// the chain verified and with the certificate pinned.
+TEST_F(TlsStreamWin32Test, RegistersWithNgircdOverTls) {
+    if (!m_peers.Has("ngircd")) {
+        if (std::getenv("FR_REQUIRE_PEERS") != nullptr) FAIL() << "tls_peer started no ngircd";
+        GTEST_SKIP() << "ngircd is not installed on the Linux side";
+    }
+    struct Row {
+        const char* m_pszName;
+        CTlsOptions m_options;
+    };
+    CTlsOptions pinned;
+    pinned.m_strHost = "irc.elsewhere.test";  // a pin does not look at the name
+    pinned.m_strFingerprint = m_peers.Fingerprint("ngircd");
+    const Row rows[] = {{"verified", Trusting()}, {"pinned", pinned}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.m_pszName);
+        CTlsStream stream;
+        const CTlsHandshakeResult result =
+            stream.Handshake(ConnectTo(m_peers.Port("ngircd")), row.m_options, kHandshakeMs);
+        ASSERT_TRUE(result.Ok()) << TlsFailureText(result);
+        const std::string strNick =
+            std::string("fragwin") + (row.m_options.m_strFingerprint.empty() ? "v" : "p");
+        ASSERT_GT(
+            stream.Send("NICK " + strNick + "\r\nUSER fragwin 0 * :fragrelay on Windows\r\n", 1000),
+            0);
+        irc::CIrcLineSplitter splitter;
+        bool bWelcomed = false;
+        for (int i = 0; i < 50 && !bWelcomed; ++i) {
+            const std::vector<std::string> vLines = ReadLines(stream, 1, splitter);
+            if (vLines.empty()) break;
+            bWelcomed = vLines[0].find(" 001 " + strNick + " ") != std::string::npos;
+        }
+        EXPECT_TRUE(bWelcomed);
+        ASSERT_GT(stream.Send("QUIT :bye\r\n", 1000), 0);
+    }
 }
 
 TEST_F(TlsStreamWin32Test, SendToAServerThatStopsReadingEndsWithinItsLimit) {

@@ -16,6 +16,8 @@
 //   FLOOD N     sends "LINE 1" ... "LINE N" in one write (several records)
 //   STOPREAD    reads nothing more, so that the client's sends pile up
 //   BYE         close_notify, then hangs up
+// Besides them, where ngircd is installed, ngircd with its TLS port and the
+// good certificate ("ngircd.port", "ngircd.fp"): a real IRC server over TLS.
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <signal.h>
@@ -37,6 +39,7 @@
 #include <vector>
 
 #include "platform/Socket.h"
+#include "support/NgircdTlsServer.h"
 #include "support/TestCertificates.h"
 
 namespace {
@@ -232,6 +235,14 @@ int main(int argc, char** argv) {
             bOk && peer.m_listener.Bind(platform::LoopbackAddress()) && peer.m_listener.Listen(16);
         out << peer.m_strName << ".port=" << peer.m_listener.LocalPort() << "\n"
             << peer.m_strName << ".fp=" << peer.m_pCert->m_strFingerprint << "\n";
+    }
+    testsupport::CNgircdTlsServer ngircd;
+    if (testsupport::CNgircdTlsServer::Available()) {
+        if (ngircd.Start(certs.Good().m_strCert, certs.Good().m_strKey))
+            out << "ngircd.port=" << ngircd.TlsPort()
+                << "\nngircd.fp=" << certs.Good().m_strFingerprint << "\n";
+        else
+            std::fprintf(stderr, "tls_peer: ngircd did not start:\n%s\n", ngircd.Log().c_str());
     }
     out.close();
     int nStatus = 2;
