@@ -215,6 +215,9 @@ TEST_F(IrcDlgTest, AuthenticationFromTheSettingsShowsAtStart) {
 TEST_F(IrcDlgTest, ConnectLocksDisconnectSendsQuitAndUnlocks) {
     EnableAuth();
     ConnectAndJoin();
+    // The writer thread sends, the server's reader takes: wait for the last
+    // line before reading what came.
+    ASSERT_TRUE(m_server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
     EXPECT_EQ(m_server.Lines(0), (Lines{"NICK bot", "USER bf1942 * * :v1.3 BETA"}));
     EXPECT_TRUE(m_page.m_bSessionActive.load());
     EXPECT_TRUE(m_page.IsItemEnabled(res::IDC_IRC_CONNECT));
