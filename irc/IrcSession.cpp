@@ -366,10 +366,10 @@ int CIrcSession::ReceiveLoop() {
             m_nLastRecv = -1;
             break;
         }
-        if (eWait == platform::WaitResult::Readable) {
-            const int n = pSocket->Recv(buf, sizeof buf);
-            // A TLS record not yet whole: nothing to read, nothing ended.
-            if (n != IIrcStream::kNothingYet) m_nLastRecv = n;
+        // A TLS record not yet whole reads as nothing: nothing ended either.
+        const int n = eWait == platform::WaitResult::Readable ? pSocket->Recv(buf, sizeof buf) : 0;
+        if (eWait == platform::WaitResult::Readable && n != IIrcStream::kNothingYet) {
+            m_nLastRecv = n;
             if (n > 0) {
                 // Heard before the lines act, so nothing they set off can
                 // come before it.
