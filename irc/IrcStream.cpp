@@ -1,5 +1,6 @@
 #include "irc/IrcStream.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -110,9 +111,14 @@ EWriteResult CTlsIrcStream::Write(const std::string& strBytes, platform::CClock&
     const auto start = std::chrono::steady_clock::now();
     const int n = m_pImpl->m_tls.Send(strBytes, static_cast<int>(nStallMs));
     if (n == static_cast<int>(strBytes.size())) return EWriteResult::Written;
+    // The limit passed (the stream counts whole milliseconds, so within a
+    // slice of it): the peer stopped reading. The stream breaks at the limit,
+    // so the receive loop may end the connection and stop the writer before
+    // this line: that stop does not make it another failure.
+    const uint32_t nSlackMs = std::min<uint32_t>(nStallMs, kWriteSliceMs);
     const bool bStalled =
-        std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(nStallMs);
-    return bStalled && !stop.IsStopped() ? EWriteResult::Stalled : EWriteResult::Failed;
+        std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(nStallMs - nSlackMs);
+    return bStalled ? EWriteResult::Stalled : EWriteResult::Failed;
 }
 
 void CTlsIrcStream::Shutdown() {
