@@ -26,6 +26,9 @@ void ApplyIrcSettings(const CSettingsValues& values, irc::CIrcSession& irc) {
         irc.m_strUsername = values.m_strUsername;
         irc.m_strPassword = values.m_strPassword;
         irc.m_nNetwork = values.m_nNetwork;
+        irc.m_security.m_bTls = values.m_bTls != 0;
+        irc.m_security.m_strTlsFingerprint = values.m_strTlsFingerprint;
+        irc.m_security.m_strClientCert = values.m_strClientCert;
     }
     irc.m_nTicketSecs.store(values.m_nTicketSecs);
 }
@@ -72,6 +75,9 @@ void CollectIrcSettings(irc::CIrcSession& irc, CSettingsValues& values) {
         values.m_strUsername = irc.m_strUsername;
         values.m_strPassword = irc.m_strPassword;
         values.m_nNetwork = irc.m_nNetwork;
+        values.m_bTls = irc.m_security.m_bTls ? 1 : 0;
+        values.m_strTlsFingerprint = irc.m_security.m_strTlsFingerprint;
+        values.m_strClientCert = irc.m_security.m_strClientCert;
     }
     values.m_nTicketSecs = irc.m_nTicketSecs.load();
 }
