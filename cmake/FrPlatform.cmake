@@ -33,9 +33,6 @@ endfunction()
 function(fr_link_platform_libraries target)
   if(NOT WIN32)
     target_link_libraries(${target} PUBLIC OpenSSL::SSL OpenSSL::Crypto)
-    # The IRC connection may use TLS (irc/IrcStream.cpp); a build without
-    # a TLS stream refuses a connection with TLS on.
-    target_compile_definitions(${target} PUBLIC FR_HAVE_TLS=1)
   else()
     target_link_libraries(${target} PUBLIC ws2_32 advapi32 secur32 crypt32)
     # Windows 10 is the oldest system the programs are made for.

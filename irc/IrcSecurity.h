@@ -13,9 +13,6 @@ namespace irc {
 // account message after registration instead).
 inline constexpr int kNetworkSasl = 2;
 
-// For the log: TLS asked for in a build that has none; nothing is sent.
-inline constexpr char kTextNoTls[] =
-    "TLS is on, but this build cannot speak TLS: not connecting (nothing was sent).";
 // A TLS connection stands: followed by its version and the certificate's fingerprint.
 inline constexpr char kTextTlsConnected[] = "TLS: ";
 

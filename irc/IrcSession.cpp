@@ -166,11 +166,6 @@ int CIrcSession::ConnectToServer() {
         security = m_security;
         sasl = SaslConfigFor(m_bAuth, m_nNetwork, m_strUsername, m_strPassword, m_security);
     }
-    // Never plain text in place of the TLS the operator asked for.
-    if (security.m_bTls && !TlsAvailable()) {
-        AppendLog(kTextNoTls);
-        return 1;
-    }
     m_addr = {};
     const std::vector<platform::CNetAddress> vAddrs = platform::LookupHost(strServer, nPort);
     if (vAddrs.empty()) {

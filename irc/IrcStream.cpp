@@ -4,9 +4,7 @@
 #include <chrono>
 #include <utility>
 
-#if FR_HAVE_TLS
 #include "platform/TlsStream.h"
-#endif
 
 namespace irc {
 
@@ -58,12 +56,6 @@ private:
 
 std::shared_ptr<IIrcStream> MakePlainStream(std::shared_ptr<platform::CSocket> pSocket) {
     return std::make_shared<CPlainStream>(std::move(pSocket));
-}
-
-#if FR_HAVE_TLS
-
-bool TlsAvailable() {
-    return true;
 }
 
 struct CTlsIrcStream::CImpl {
@@ -124,43 +116,5 @@ EWriteResult CTlsIrcStream::Write(const std::string& strBytes, platform::CClock&
 void CTlsIrcStream::Shutdown() {
     m_pImpl->m_tls.Shutdown();
 }
-
-#else  // a build without a TLS stream
-
-bool TlsAvailable() {
-    return false;
-}
-
-struct CTlsIrcStream::CImpl {};
-
-CTlsIrcStream::CTlsIrcStream() : m_pImpl(std::make_unique<CImpl>()) {}
-CTlsIrcStream::~CTlsIrcStream() = default;
-
-std::string CTlsIrcStream::Handshake(platform::CSocket& socket, const std::string&,
-                                     const CIrcSecurity&, int, const platform::CStopSignal*) {
-    socket.Close();
-    return kTextNoTls;
-}
-
-std::string CTlsIrcStream::Description() const {
-    return {};
-}
-
-platform::WaitResult CTlsIrcStream::WaitReadable(int) {
-    return platform::WaitResult::Failed;
-}
-
-int CTlsIrcStream::Recv(void*, size_t) {
-    return -1;
-}
-
-EWriteResult CTlsIrcStream::Write(const std::string&, platform::CClock&, uint32_t,
-                                  const platform::CStopSignal&) {
-    return EWriteResult::Failed;
-}
-
-void CTlsIrcStream::Shutdown() {}
-
-#endif
 
 }  // namespace irc

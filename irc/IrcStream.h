@@ -53,10 +53,6 @@ public:
 // publishes the socket before its connect, to cut that connect short).
 std::shared_ptr<IIrcStream> MakePlainStream(std::shared_ptr<platform::CSocket> pSocket);
 
-// Whether this build has a TLS stream. Without one, a connection with TLS
-// on is refused before a byte is sent.
-bool TlsAvailable();
-
 // A TLS stream before its handshake: Shutdown already wakes a handshake in
 // progress, so the session publishes it before Handshake runs.
 class CTlsIrcStream : public IIrcStream {
