@@ -60,25 +60,36 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
                       MB_OK | MB_ICONERROR);
         return 1;
     }
+    bool bShown = false;
     {
         win32view::CWin32MainWindow window(*app.MainDlg(), host.Dispatcher(), hInstance,
                                            res::IDR_MAINFRAME);
-        host.SetOwner(window.Window());
-        // Log-off and shut-down end the program as Quit does (the QUIT
-        // line, the settings saved), like SIGTERM on Linux; this is the
-        // GUI thread, which the dispatcher's work runs on.
-        window.View().SetOnEndSession([&app] {
-            CMainDlg* pMain = app.MainDlg();
-            if (pMain != nullptr && !pMain->IsEnded()) pMain->OnQuit();
-        });
-        window.Show(nCmdShow);
-        if (bBroadcast) host.Dispatcher().Post([&app] { app.MainDlg()->OnBroadcast(); });
-        window.RunMessageLoop();
+        // The system may refuse the windows (no display under Wine): the
+        // loop would then wait for ever on a window that is not there.
+        bShown = window.View().IsWhole();
+        if (bShown) {
+            host.SetOwner(window.Window());
+            // Log-off and shut-down end the program as Quit does (the QUIT
+            // line, the settings saved), like SIGTERM on Linux; this is the
+            // GUI thread, which the dispatcher's work runs on.
+            window.View().SetOnEndSession([&app] {
+                CMainDlg* pMain = app.MainDlg();
+                if (pMain != nullptr && !pMain->IsEnded()) pMain->OnQuit();
+            });
+            window.Show(nCmdShow);
+            if (bBroadcast) host.Dispatcher().Post([&app] { app.MainDlg()->OnBroadcast(); });
+            window.RunMessageLoop();
+        }
         // A notice still waiting for the GUI returns now; the view lets go
         // of its pages before the threads stop and the pages go.
         host.Shutdown();
         host.SetOwner(nullptr);
     }
     app.ExitInstance();
+    if (!bShown) {
+        ::MessageBoxW(nullptr, L"The main window could not be created.", L"fragrelay",
+                      MB_OK | MB_ICONERROR);
+        return 1;
+    }
     return 0;
 }

@@ -125,6 +125,13 @@ HWND CWin32PageView::ControlWindow(int nId) const {
     return it == m_index.end() ? nullptr : m_items[it->second].hWnd;
 }
 
+bool CWin32PageView::IsWhole() const {
+    if (m_hWnd == nullptr) return false;
+    for (const auto& [pPage, pView] : m_children)
+        if (!pView->IsWhole()) return false;
+    return true;
+}
+
 CWin32PageView* CWin32PageView::ChildView(const framework::CPage* pChild) const {
     const auto it = m_children.find(pChild);
     return it == m_children.end() ? nullptr : it->second.get();

@@ -41,6 +41,9 @@ public:
 
     // GUI thread, like every operation here.
     HWND Window() const { return m_hWnd; }
+    // Whether this page's window and those of all its child pages exist:
+    // the system may refuse them (Wine with no display, for one).
+    bool IsWhole() const;
     framework::CPage& Page() const { return m_pLink->Page(); }
     bool IsPageGone() const { return m_pLink->IsGone(); }
     HWND ControlWindow(int nId) const;

@@ -119,6 +119,8 @@ protected:
         m_pWindow =
             std::make_unique<CWin32MainWindow>(*m_pApp->MainDlg(), m_pHost->Dispatcher(),
                                                ::GetModuleHandleW(nullptr), res::IDR_MAINFRAME);
+        // Wine gives no window when its server was started without a display.
+        ASSERT_TRUE(m_pWindow->View().IsWhole()) << "the system refused the window or a tab";
         m_pHost->SetOwner(m_pWindow->Window());
         m_pWindow->Show();
         Boxes().clear();
