@@ -27,7 +27,7 @@ void ApplyIrcSettings(const CSettingsValues& values, irc::CIrcSession& irc) {
         irc.m_strPassword = values.m_strPassword;
         irc.m_nNetwork = values.m_nNetwork;
     }
-    irc.m_nTicketSecs.store(values.m_nTicketSecs);
+    irc.GameShared().SetTicketSecs(values.m_nTicketSecs);
 }
 
 void ApplyGameSettings(const CSettingsValues& values, CGameDlg& game) {
@@ -73,7 +73,7 @@ void CollectIrcSettings(irc::CIrcSession& irc, CSettingsValues& values) {
         values.m_strPassword = irc.m_strPassword;
         values.m_nNetwork = irc.m_nNetwork;
     }
-    values.m_nTicketSecs = irc.m_nTicketSecs.load();
+    values.m_nTicketSecs = irc.GameShared().TicketSecs();
 }
 
 void CollectGameSettings(CGameDlg& game, CSettingsValues& values) {

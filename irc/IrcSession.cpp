@@ -11,9 +11,10 @@
 
 namespace irc {
 
-CIrcSession::CIrcSession(platform::CClock& clock)
+CIrcSession::CIrcSession(platform::CClock& clock, bridge::CGameShared& game)
     : m_strVersion(res::LoadResString(res::IDS_VERSION)),
       m_clock(clock),
+      m_game(game),
       m_writer(
           clock, CSendPace{kBurstLines, kPacePauseMs, kLineSpacingMs},
           [this](const std::string& strBytes) { return WriteToSocket(strBytes); },
@@ -207,8 +208,8 @@ int CIrcSession::ConnectToServer() {
         m_strCurrentNick = m_strNick;
         // Two lines in one write, each built from parts without line breaks.
         strRegistration = FitLine("NICK " + WithoutLineBreaks(m_strCurrentNick)) + "\r\n" +
-                          FitLine("USER " + WithoutLineBreaks(m_strIdent) + " * * :" +
-                                  WithoutLineBreaks(m_strVersion));
+                          FitLine("USER " + WithoutLineBreaks(m_strIdent) +
+                                  " * * :" + WithoutLineBreaks(m_strVersion));
     }
     QueueLine(strRegistration, ELineKind::Urgent);
     m_writer.Start();
@@ -229,7 +230,7 @@ CIrcSessionView CIrcSession::SnapshotView() {
         view.m_strPassword = m_strPassword;
         view.m_strVersion = m_strVersion;
     }
-    view.m_nGameState = m_nGameState.load();
+    view.m_nGameState = static_cast<int>(m_game.GameState());
     return view;
 }
 

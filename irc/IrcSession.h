@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "bridge/GameShared.h"
 #include "bridge/IrcLink.h"
 #include "irc/CtcpLimiter.h"
 #include "irc/IrcDispatch.h"
@@ -38,7 +39,8 @@ namespace irc {
 
 class CIrcSession : public bridge::IIrcLink {
 public:
-    explicit CIrcSession(platform::CClock& clock);
+    // game: what the game side shares with this one; outlives the session.
+    CIrcSession(platform::CClock& clock, bridge::CGameShared& game);
     ~CIrcSession() override;
     CIrcSession(const CIrcSession&) = delete;
     CIrcSession& operator=(const CIrcSession&) = delete;
@@ -60,17 +62,17 @@ public:
     std::string m_strCurrentNick;     // the nickname in use on the server
 
     // ---- Single values shared between threads.
-    std::atomic<int> m_nTicketSecs{0};          // ticket report interval, read by the reporter
-    std::atomic<int> m_nGameState{0};           // 0 idle, 1 running, 2 paused (game tab writes)
     std::atomic<bool> m_bSessionActive{false};  // operator started it and has not ended it
     std::atomic<bool> m_bInChannel{false};      // the server confirmed the bot's join
-    std::atomic<uint32_t> m_nGameEndTick{0};    // tick the running game's time ends, 0 none
     std::atomic<int> m_nLastRecv{0};            // last connect/read: -1 error, 0 closed, >0 bytes
 
     // Guards the fields above that are not atomic. Never held across a wait.
     std::unique_lock<std::mutex> LockFields() {
         return std::unique_lock<std::mutex>(m_mutexFields);
     }
+    // The state the game side shares with this one. Any thread.
+    bridge::CGameShared& GameShared() const { return m_game; }
+
     // Whole-value copies under the lock; any thread.
     std::string GetChannel();
     std::string GetCurrentNick();
@@ -127,6 +129,7 @@ public:
     // SendPrivmsg to the channel.
     void SendToChannelPaced(const std::string& strText) override;
     bool IsInChannel() const override { return m_bInChannel.load(); }
+    bool IsSessionActive() const override { return m_bSessionActive.load(); }
 
     // ---- Session control; UI thread (never the IRC thread).
     // Ends a previous IRC thread, connects, and on success starts the IRC
@@ -219,6 +222,7 @@ private:
     void QueueQuit();
 
     platform::CClock& m_clock;
+    bridge::CGameShared& m_game;
     platform::CStopSignal m_stop;  // set only while EndIrcThread ends the thread
     // Cuts the supervisor's wait short: set by Disconnect and EndIrcThread,
     // cleared when a session opens.
@@ -241,7 +245,7 @@ private:
     // IRC thread only (and the thread that opens a session before it runs).
     CReconnectPolicy m_reconnect;
     CCtcpLimiter m_ctcpLimiter;
-    bool m_bRegistered = false;  // this connection saw the end of the MOTD
+    bool m_bRegistered = false;   // this connection saw the end of the MOTD
     uint32_t m_nConnectTick = 0;  // when the current connection stood
     std::atomic<ELinkFault> m_eLinkFault{ELinkFault::None};
     std::atomic<bool> m_bRefusalLogged{false};

@@ -4,7 +4,6 @@
 
 #include "bridge/IrcLink.h"
 #include "config/Languages.h"
-#include "irc/IrcSession.h"
 #include "platform/Text.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
@@ -227,7 +226,7 @@ namespace {
 void AnnounceAs(IGameOutput& out, std::string_view strLine, bool bStatus) {
     const std::string strSafe = OneLine(strLine);
     if (strSafe.empty()) return;
-    bridge::IIrcLink* pIrc = out.IrcSession();
+    bridge::IIrcLink* pIrc = out.IrcLink();
     if (out.IsBroadcasting() && pIrc != nullptr) {
         if (bStatus) {
             pIrc->SendToChannel(strSafe);
@@ -274,7 +273,7 @@ void AnnounceEvents(IGameOutput& out, const CAnnounceSettings& s, const CServerS
 }
 
 void AnswerRequest(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status) {
-    bridge::IIrcLink* pIrc = out.IrcSession();
+    bridge::IIrcLink* pIrc = out.IrcLink();
     if (pIrc == nullptr) return;
     // Every request pending now, oldest first; the IRC side keeps only a
     // few, so this ends even while requests keep coming.
@@ -287,7 +286,7 @@ void AnswerRequest(IGameOutput& out, const CAnnounceSettings& s, const CServerSt
 
 void AnswerRequestText(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status,
                        std::string_view strRequest) {
-    bridge::IIrcLink* pIrc = out.IrcSession();
+    bridge::IIrcLink* pIrc = out.IrcLink();
     if (pIrc == nullptr) return;
     if (strRequest == "!gameinfo") {
         if (out.IsBroadcasting()) pIrc->SendToChannel(OneLine(InfoText(s, status)));

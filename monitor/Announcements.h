@@ -13,13 +13,10 @@
 #include <string_view>
 #include <vector>
 
+#include "bridge/IrcLink.h"
 #include "monitor/EventInference.h"
 #include "monitor/PlayerRecord.h"
 #include "monitor/ServerStatus.h"
-
-namespace irc {
-class CIrcSession;
-}
 
 namespace monitor {
 
@@ -100,7 +97,7 @@ public:
     // Broadcasting to the channel is on. Any thread.
     virtual bool IsBroadcasting() const = 0;
     // The IRC side; nullptr when there is none. Any thread.
-    virtual irc::CIrcSession* IrcSession() const = 0;
+    virtual bridge::IIrcLink* IrcLink() const = 0;
     // One line for the game tab's log (colour codes stripped there). Any thread.
     virtual void AppendLog(std::string strText) = 0;
 };

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "irc/IrcSession.h"
 #include "monitor/MonitorSupervisor.h"
 #include "monitor/StatusReply.h"
 #include "res/StringTable.h"
@@ -22,8 +21,9 @@ CMonitorRun::~CMonitorRun() {
 bool CMonitorRun::Open() {
     m_settings = m_host.AnnounceSettings();
     m_query.SetTrafficCounter(m_host.TrafficCounter());
-    // Answered after every sending of the request, with the last decoded poll.
-    m_query.SetAfterSend([this] { AnswerRequest(m_host, m_settings, m_current); });
+    // Rounds come back one at a time, so that the channel's requests are
+    // answered between them (see Poll).
+    m_query.SetOneRoundPerCall(true);
     const QueryResult nResult = m_query.Open(m_settings.m_strServer, m_settings.m_nQueryPort);
     if (nResult != QUERY_OK) {
         Fail(nResult);
@@ -77,8 +77,14 @@ CMonitorRun::EPoll CMonitorRun::Poll() {
     m_control.m_clock.Sleep(kPollPauseMs, &m_control.m_wake);
     for (;;) {
         if (!SafePoint()) return EPoll::Stopped;
+        // Before every sending of the request, re-sends to a silent server
+        // included: a request waits at most one round, and is answered from
+        // the last decoded poll.
+        AnswerRequest(m_host, m_settings, m_current);
         const QueryResult nResult = m_query.Exchange(m_strReply, &m_control.m_wake);
-        if (nResult == QUERY_STOPPED) continue;  // the safe point tells a stop from a Pause
+        // The safe point tells a stop from a Pause; a round without a reply
+        // sends again after the answers.
+        if (nResult == QUERY_STOPPED || nResult == QUERY_AGAIN) continue;
         if (nResult != QUERY_OK) {
             Fail(nResult);
             return EPoll::Failed;
@@ -86,7 +92,7 @@ CMonitorRun::EPoll CMonitorRun::Poll() {
         ParseStatusReply(m_strReply, m_current, m_players);
         m_bDecoded = true;
         m_host.SetStatus(m_current);
-        irc::CIrcSession* pIrc = m_host.IrcSession();
+        const bridge::IIrcLink* pIrc = m_host.IrcLink();
         const CPollEvents events =
             InferEvents(m_inference, m_current, m_players, m_previous, m_host.EventFilters(),
                         pIrc != nullptr && pIrc->IsInChannel(), m_host.IsBroadcasting());
@@ -123,8 +129,7 @@ void CMonitorRun::AnnounceLines(const std::vector<std::string>& lines) {
 }
 
 void CMonitorRun::SetGameEndTick(uint32_t nTick) {
-    irc::CIrcSession* pIrc = m_host.IrcSession();
-    if (pIrc != nullptr) pIrc->m_nGameEndTick = nTick;
+    m_host.GameShared().SetGameEndTick(nTick);
 }
 
 void CMonitorRun::CheckMapAndPhase() {

@@ -14,6 +14,7 @@ int QueryResultStringId(QueryResult nResult) {
             return res::IDS_TIMED_OUT;
         case QUERY_OK:
         case QUERY_STOPPED:
+        case QUERY_AGAIN:
             break;
     }
     return 0;

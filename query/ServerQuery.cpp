@@ -83,6 +83,7 @@ QueryResult CServerQuery::Exchange(std::string& strReply, platform::CStopSignal*
         // A refusal comes back at once: without a pause the fail limit would
         // be used up in a fraction of a second.
         if (nGather == GatherOutcome::FailedReceive && !PaceResend(pStop)) return QUERY_STOPPED;
+        if (m_bOneRoundPerCall) return QUERY_AGAIN;
     }
 }
 

@@ -58,6 +58,12 @@ public:
     // successful send of the request, re-sends included, before waiting.
     void SetTrafficCounter(std::atomic<int32_t>* pCounter) { m_pTrafficCounter = pCounter; }
     void SetAfterSend(std::function<void()> fnAfterSend) { m_fnAfterSend = std::move(fnAfterSend); }
+    // Optional, owner thread: with it, Exchange returns QUERY_AGAIN after a
+    // round that ended in neither a reply nor a result (an empty wait or a
+    // failed receive, its pacing done), so that the owner can do its own work
+    // between rounds; the next call sends again with the run's counters as
+    // they are. Without it (the default) Exchange sends again itself.
+    void SetOneRoundPerCall(bool bOneRound) { m_bOneRoundPerCall = bOneRound; }
     // Optional, owner thread: empty waits after the server was heard (since
     // the last complete reply) that end an exchange with QUERY_TIMED_OUT; 0
     // (the default) asks again without end.
@@ -73,7 +79,8 @@ public:
 
     // Sends the request and gathers one complete reply into strReply (the
     // datagrams' texts in arrival order, each up to its first NUL). Returns
-    // QUERY_OK, QUERY_NOT_FOUND, QUERY_TIMED_OUT; QUERY_STOPPED within one
+    // QUERY_OK, QUERY_NOT_FOUND, QUERY_TIMED_OUT, QUERY_AGAIN (see
+    // SetOneRoundPerCall); QUERY_STOPPED within one
     // readiness wait once pStop is stopped (strReply then holds no complete
     // reply); QUERY_NO_SOCKET when not open. Datagrams already waiting when
     // the request goes out are dropped: they answer an earlier request.
@@ -118,6 +125,7 @@ private:
     std::atomic<int32_t>* m_pTrafficCounter = nullptr;
     std::function<void()> m_fnAfterSend;
     int m_nSilenceLimit = 0;
+    bool m_bOneRoundPerCall = false;
 
     bool m_bHeard = false;  // something (data or a receive error) came in this run
     int m_nTimeouts = 0;    // empty waits while not yet heard

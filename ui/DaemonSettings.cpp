@@ -205,7 +205,7 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
     if (bTicket && !bIrc) {
         if (values.m_nTicketSecs > 0) {
             // The reporter reads it before each wait: no restart needed.
-            pIrc->m_nTicketSecs.store(values.m_nTicketSecs);
+            pIrc->GameShared().SetTicketSecs(values.m_nTicketSecs);
             pIrc->UpdateData(false);
             out.PrintErr(kNote +
                          std::string("the ticket interval applies from the next report on"));
@@ -213,7 +213,7 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
             out.PrintErr(kNote +
                          ConsoleText(config::ProblemText(
                              {"irc_Tickettime", config::EProblem::NoInterval}, values)) +
-                         "; the interval stays " + std::to_string(pIrc->m_nTicketSecs.load()));
+                         "; the interval stays " + std::to_string(pIrc->GameShared().TicketSecs()));
         }
     }
     if (!bIrc && !bGame) return;

@@ -7,7 +7,6 @@
 #include "config/SettingsPages.h"
 #include "framework/DataExchange.h"
 #include "framework/MessageBox.h"
-#include "irc/IrcSession.h"
 #include "monitor/MonitorThread.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
@@ -48,7 +47,8 @@ std::string LogText(std::string_view strText) {
 
 }  // namespace
 
-CGameDlg::CGameDlg(platform::CClock& clock) : CPage(res::IDD_GAME), m_clock(clock) {
+CGameDlg::CGameDlg(bridge::CGameShared& game, platform::CClock& clock)
+    : CPage(res::IDD_GAME), m_clock(clock), m_game(game) {
     MapClick(res::IDC_GAME_CONNECT, [this] { OnConnect(); });
     MapClick(res::IDC_GAME_PAUSE, [this] { OnPause(); });
     MapClick(res::IDC_GAME_CHECK, [this] { OnCheck(); });
@@ -94,6 +94,7 @@ bool CGameDlg::OnInitDialog() {
     m_nTrafficBytes = 0;
     m_bMonitoring = false;
     m_bBroadcast = false;
+    m_game.SetGameState(bridge::EGameState::Idle);
     m_log.SetReadOnly(true);
     SetItemText(res::IDC_GAME_CONNECT, LoadResString(res::IDS_CONNECT));
     SetItemText(res::IDC_GAME_PAUSE, LoadResString(res::IDS_PAUSE));
@@ -220,7 +221,7 @@ void CGameDlg::OnConnect() {
     EnableItem(res::IDC_GAME_PAUSE, true);
     EnableItem(res::IDC_GAME_CHECK, false);
     EnableItem(res::IDC_GAME_LANGUAGE, false);
-    if (m_pIrcDlg != nullptr) m_pIrcDlg->m_nGameState = 1;
+    m_game.SetGameState(bridge::EGameState::Running);
     m_bMonitoring = true;
     StartMonitor();
 }
@@ -238,7 +239,7 @@ void CGameDlg::StopRun() {
     SetItemText(res::IDC_GAME_PAUSE, LoadResString(res::IDS_PAUSE));
     EnableItem(res::IDC_GAME_CHECK, true);
     EnableItem(res::IDC_GAME_LANGUAGE, true);
-    if (m_pIrcDlg != nullptr) m_pIrcDlg->m_nGameState = 0;
+    m_game.SetGameState(bridge::EGameState::Idle);
     // A monitor held by Pause or waiting on the server ends now.
     m_wakeMonitor.Stop();
     m_gateMonitor.Release();
@@ -289,10 +290,10 @@ void CGameDlg::OnPause() {
         m_gateMonitor.Release();
     }
     // Sent whether broadcasting or not; the channel send needs the channel.
-    if (m_pIrcDlg != nullptr) m_pIrcDlg->SendToChannel(monitor::OneLine(strLine));
+    if (m_pIrcLink != nullptr) m_pIrcLink->SendToChannel(monitor::OneLine(strLine));
     AppendLog(strLine);
     SetItemText(res::IDC_GAME_PAUSE, LoadResString(bPause ? res::IDS_UNPAUSE : res::IDS_PAUSE));
-    if (m_pIrcDlg != nullptr) m_pIrcDlg->m_nGameState = bPause ? 2 : 1;
+    m_game.SetGameState(bPause ? bridge::EGameState::Paused : bridge::EGameState::Running);
 }
 
 void CGameDlg::OnCheck() {

@@ -16,6 +16,8 @@
 #include <string>
 #include <thread>
 
+#include "bridge/GameShared.h"
+#include "bridge/IrcLink.h"
 #include "framework/ControlHandles.h"
 #include "framework/Page.h"
 #include "monitor/Announcements.h"
@@ -24,16 +26,14 @@
 #include "platform/Clock.h"
 #include "platform/Gate.h"
 
-namespace irc {
-class CIrcSession;
-}
 class CColorDlg;
 
 class CGameDlg : public framework::CPage, public monitor::IMonitorHost {
 public:
     // From the BF42 template; strings empty, no language chosen, nothing
     // running. The clock paces the monitor and the ticket reporter.
-    explicit CGameDlg(platform::CClock& clock = platform::SystemClock());
+    // game is what the game side shares with the IRC side; it outlives the page.
+    explicit CGameDlg(bridge::CGameShared& game, platform::CClock& clock = platform::SystemClock());
     // Stops and joins the worker threads of the page (StopThreads).
     ~CGameDlg() override;
 
@@ -57,7 +57,7 @@ public:
     std::string m_strStatusColor;
     std::string m_strKeyColor;
     std::string m_strValueColor;
-    irc::CIrcSession* m_pIrcDlg = nullptr;    // the IRC side; set once by SetIrcDlg
+    bridge::IIrcLink* m_pIrcLink = nullptr;   // the IRC side; set once by SetIrcLink
     CColorDlg* m_pColorDlg = nullptr;         // the Settings page; set once by SetColorDlg
     std::atomic<int32_t> m_nTrafficBytes{0};  // received from the game server since last read
     std::atomic<bool> m_bMonitoring{false};   // a monitor run is under way
@@ -84,7 +84,7 @@ public:
 
     // ---- Links to the other pages; the main window sets them right after
     // creating the pages, before anything runs (UI thread).
-    void SetIrcDlg(irc::CIrcSession* pIrcDlg) { m_pIrcDlg = pIrcDlg; }
+    void SetIrcLink(bridge::IIrcLink* pIrcLink) { m_pIrcLink = pIrcLink; }
     void SetColorDlg(CColorDlg* pColorDlg) { m_pColorDlg = pColorDlg; }
 
     // ---- The server snapshot of the last poll: the monitor replaces it,
@@ -126,7 +126,8 @@ public:
     monitor::CEventFilters EventFilters() const override;
     bool IsTicketShown() const override { return m_bShowTicket.load(); }
     bool IsBroadcasting() const override { return m_bBroadcast.load(); }
-    irc::CIrcSession* IrcSession() const override { return m_pIrcDlg; }
+    bridge::IIrcLink* IrcLink() const override { return m_pIrcLink; }
+    bridge::CGameShared& GameShared() const override { return m_game; }
     bool IsMonitoring() const override { return m_bMonitoring.load(); }
     void SetMonitoring(bool bMonitoring) override { m_bMonitoring = bMonitoring; }
     bool IsGamePaused() const override { return m_bGamePaused.load(); }
@@ -184,6 +185,7 @@ private:
     void StartMonitor();
 
     platform::CClock& m_clock;
+    bridge::CGameShared& m_game;
     mutable std::mutex m_mutexStatus;
     CServerStatus m_status;  // guarded by m_mutexStatus
 

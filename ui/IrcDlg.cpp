@@ -35,9 +35,10 @@ constexpr CKeyControl kKeyControls[] = {
 
 }  // namespace
 
-CIrcDlg::CIrcDlg(framework::CDispatcher& dispatcher, platform::CClock& clock)
+CIrcDlg::CIrcDlg(framework::CDispatcher& dispatcher, bridge::CGameShared& game,
+                 platform::CClock& clock)
     : CPage(res::IDD_IRC),
-      CIrcSession(clock),
+      CIrcSession(clock, game),
       m_dispatcher(dispatcher),
       m_pLife(std::make_shared<CLifeGuard>()) {
     m_pLife->m_pPage = this;
@@ -84,14 +85,15 @@ void CIrcDlg::DoDataExchange(framework::CDataExchange& dx) {
     dx.Text(res::IDC_IRC_USERNAME, m_strUsername);
     dx.ListIndex(res::IDC_IRC_NETWORK, m_nNetwork);
     dx.Text(res::IDC_IRC_PASSWORD, m_strPassword);
-    dx.Int(res::IDC_IRC_TICKETSECS, m_nTicketSecs);
+    int32_t nTicketSecs = GameShared().TicketSecs();
+    dx.Int(res::IDC_IRC_TICKETSECS, nTicketSecs);
+    if (dx.IsSaving() && !dx.Failed()) GameShared().SetTicketSecs(nTicketSecs);
 }
 
 bool CIrcDlg::OnInitDialog() {
     CPage::OnInitDialog();
     m_bInputFocus = false;
     m_bSessionActive = false;
-    m_nGameState = 0;
     {
         const auto lock = LockFields();
         m_strIdent = irc::kIdent;

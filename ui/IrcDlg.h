@@ -27,8 +27,10 @@ public:
     // From the IRC template; fields empty, port and interval 0, no network
     // chosen. The dispatcher runs the UI thread's work; the clock paces the
     // send queue and times the connection's waits.
-    explicit CIrcDlg(framework::CDispatcher& dispatcher,
-                     platform::CClock& clock = platform::SystemClock());
+    // game is what the game side shares with the IRC side (the ticket
+    // interval field writes into it); it outlives the page.
+    CIrcDlg(framework::CDispatcher& dispatcher, bridge::CGameShared& game,
+            platform::CClock& clock = platform::SystemClock());
     // Ends the IRC thread without waiting for the server, before the page
     // and its hooks go away. UI thread.
     ~CIrcDlg() override;

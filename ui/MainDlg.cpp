@@ -50,8 +50,8 @@ bool CMainDlg::OnInitDialog() {
     SetItemText(res::IDC_MAIN_QUIT, res::LoadResString(res::IDS_QUIT));
     SetWindowText(res::LoadResString(res::IDS_TITLE));
 
-    m_pIrcDlg = std::make_unique<CIrcDlg>(m_dispatcher, m_clock);
-    m_pGameDlg = std::make_unique<CGameDlg>(m_clock);
+    m_pIrcDlg = std::make_unique<CIrcDlg>(m_dispatcher, m_gameShared, m_clock);
+    m_pGameDlg = std::make_unique<CGameDlg>(m_gameShared, m_clock);
     m_pColorDlg = std::make_unique<CColorDlg>();
     m_pAboutDlg = std::make_unique<CAboutDlg>();
     framework::CPage* const pages[kTabCount] = {m_pIrcDlg.get(), m_pGameDlg.get(),
@@ -68,7 +68,7 @@ bool CMainDlg::OnInitDialog() {
         page.Create(sink, this, res::IDC_MAIN_TAB);
         page.MoveWindow(kPageX, kPageY);
         page.ShowWindow(n == kTabIrc);
-        if (n == kTabGame) m_pGameDlg->SetIrcDlg(m_pIrcDlg.get());
+        if (n == kTabGame) m_pGameDlg->SetIrcLink(m_pIrcDlg.get());
         if (n == kTabSettings) m_pGameDlg->SetColorDlg(m_pColorDlg.get());
     }
 

@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "bridge/GameShared.h"
 #include "config/SettingsFile.h"
 #include "framework/ControlHandles.h"
 #include "framework/Dispatcher.h"
@@ -123,6 +124,8 @@ private:
     platform::CClock& m_clock;
     const COptions m_options;
     // The owners of the pages (the tab items hold the same pointers).
+    // What both sides read; before the pages, which it outlives.
+    bridge::CGameShared m_gameShared;
     std::unique_ptr<CIrcDlg> m_pIrcDlg;
     std::unique_ptr<CGameDlg> m_pGameDlg;
     std::unique_ptr<CColorDlg> m_pColorDlg;

@@ -26,7 +26,8 @@ constexpr int kSeconds = 10;
 
 class CQuietIrcSession : public irc::CIrcSession {
 public:
-    CQuietIrcSession() : CIrcSession(platform::SystemClock()) {}
+    explicit CQuietIrcSession(bridge::CGameShared& game)
+        : CIrcSession(platform::SystemClock(), game) {}
     ~CQuietIrcSession() override { EndIrcThread(); }
 
 protected:
@@ -60,13 +61,14 @@ void BM_MonitorCpu64Players(benchmark::State& state) {
         }
         sim.StartLive(42, 64, 0);
         framework::CRecordingMessageSink sink;
-        CQuietIrcSession irc;
-        irc.m_nTicketSecs = 60;
+        bridge::CGameShared gameShared;
+        CQuietIrcSession irc(gameShared);
+        irc.GameShared().SetTicketSecs(60);
         CColorDlg colors;
-        CGameDlg game;
+        CGameDlg game(gameShared);
         colors.Create(sink);
         game.Create(sink);
-        game.SetIrcDlg(&irc);
+        game.SetIrcLink(&irc);
         game.SetColorDlg(&colors);
         const char* kColors[] = {"2", "5", "15", "12", "4", "14", "10"};
         const int kEdits[] = {1020, 1006, 1021, 1007, 1008, 1011, 1010};

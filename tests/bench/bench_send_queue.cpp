@@ -73,7 +73,8 @@ void BM_ReceiveLoopBusyChannel(benchmark::State& st) {
         st.SkipWithError("no listener");
         return;
     }
-    CQuietSession session(platform::SystemClock());
+    bridge::CGameShared gameShared;
+    CQuietSession session(platform::SystemClock(), gameShared);
     {
         auto lock = session.LockFields();
         session.m_strServer = "127.0.0.1";

@@ -26,7 +26,7 @@ protected:
     testsupport::CTempFolder m_folder;
     platform::CManualClock m_clock;
     testsupport::CRecordingIrcSession m_irc{m_clock, false};
-    CGameDlg m_game;
+    CGameDlg m_game{m_irc.GameShared()};
     CColorDlg m_colors;
     framework::CRecordingMessageSink m_sink;
 };
@@ -82,13 +82,13 @@ TEST_F(SettingsPages, SavedPagesLoadBackIntoFreshPages) {
     v.m_bShowTk = 1;
     config::ApplySettings(v, m_irc, m_game, m_colors);
     EXPECT_EQ(m_irc.m_nPort, 40000);
-    EXPECT_EQ(m_irc.m_nTicketSecs.load(), 90);
+    EXPECT_EQ(m_irc.GameShared().TicketSecs(), 90);
     ASSERT_TRUE(config::SaveSettings(File(), m_irc, m_game, m_colors, &m_sink));
     EXPECT_NE(testsupport::ReadWholeFile(File()).find("irc_Port=-25536\r\n"), std::string::npos);
 
     platform::CManualClock clock;
     testsupport::CRecordingIrcSession irc(clock, false);
-    CGameDlg game;
+    CGameDlg game{irc.GameShared()};
     CColorDlg colors;
     config::LoadSettings(File(), irc, game, colors);
     EXPECT_EQ(irc.m_nPort, 40000);

@@ -80,7 +80,7 @@ protected:
 
         ASSERT_TRUE(m_colors.Create(m_sink));
         ASSERT_TRUE(m_game.Create(m_sink));
-        m_game.SetIrcDlg(&m_bot);
+        m_game.SetIrcLink(&m_bot);
         m_game.SetColorDlg(&m_colors);
         for (size_t n = 0; n < 7; ++n) m_colors.TypeText(kColorEdits[n], kColors[n]);
         ASSERT_TRUE(m_game.ChooseItem(res::IDC_GAME_LANGUAGE, 0));  // English
@@ -123,7 +123,8 @@ protected:
     platform::CManualClock m_ircClock;  // the send queue's pace takes no real time
     testsupport::CRecordingIrcSession m_bot{m_ircClock};
     CColorDlg m_colors;
-    CGameDlg m_game;  // real time: five polls a second, ticket lines every second
+    CGameDlg m_game{
+        m_bot.GameShared()};  // real time: five polls a second, ticket lines every second
 };
 
 // Four players; each state is served for one reply unless it says more.
@@ -154,7 +155,7 @@ void ScriptedMatch::PlayTheWholeMatch() {
         m_bIpv6 ? platform::EAddressFamily::IPv6 : platform::EAddressFamily::IPv4)));
     std::string strError;
     ASSERT_TRUE(sim.LoadScenario(kMatch, &strError)) << strError;
-    m_bot.m_nTicketSecs = 1;
+    m_bot.GameShared().SetTicketSecs(1);
     Connect(sim.Port());
     const std::string strPort = std::to_string(sim.Port());
 
@@ -273,14 +274,14 @@ TEST_F(ScriptedMatch, MeasuresTheTimeFromAScoreChangeToTheChannel) {
     });
     ASSERT_NE(server.Port(), 0);
     platform::CSystemClock realClock;
-    testsupport::CRecordingIrcSession pacedBot(realClock);
+    testsupport::CRecordingIrcSession pacedBot(realClock, m_game.GameShared());
     m_bot.EndIrcThread();
     pacedBot.Configure("127.0.0.1", m_ngircd.Port(), "pacedbot", "pacedbot2", "#Relay");
     // No ticket lines: they would share the channel's pace with the kills.
-    pacedBot.m_nTicketSecs = 3600;
+    pacedBot.GameShared().SetTicketSecs(3600);
     ASSERT_EQ(pacedBot.OpenSession(), 0);
     ASSERT_TRUE(WaitUntil([&] { return pacedBot.IsInChannel(); }, kLong));
-    m_game.SetIrcDlg(&pacedBot);
+    m_game.SetIrcLink(&pacedBot);
     Connect(server.Port());
 
     std::vector<double> ms;
@@ -295,7 +296,7 @@ TEST_F(ScriptedMatch, MeasuresTheTimeFromAScoreChangeToTheChannel) {
                          .count());
     }
     m_game.StopThreads();
-    m_game.SetIrcDlg(&m_bot);
+    m_game.SetIrcLink(&m_bot);
     pacedBot.EndIrcThread();
     std::sort(ms.begin(), ms.end());
     std::printf(

@@ -20,8 +20,12 @@ const std::string kBreaks("\r\n\0", 3);
 // Takes every write instead of a socket and checks that it is one line.
 class CCheckingSession final : public irc::CIrcSession {
 public:
-    explicit CCheckingSession(platform::CClock& clock) : CIrcSession(clock) {}
+    explicit CCheckingSession(platform::CClock& clock) : CIrcSession(clock, m_game) {}
     ~CCheckingSession() override { EndIrcThread(); }
+
+private:
+    // Read by the session only once the dispatch runs, after construction.
+    bridge::CGameShared m_game;
 
 protected:
     void WriteLog(const std::string&) override {}
@@ -38,7 +42,7 @@ class CCheckingOutput final : public monitor::IGameOutput {
 public:
     explicit CCheckingOutput(irc::CIrcSession& irc) : m_irc(irc) {}
     bool IsBroadcasting() const override { return true; }
-    irc::CIrcSession* IrcSession() const override { return &m_irc; }
+    bridge::IIrcLink* IrcLink() const override { return &m_irc; }
     void AppendLog(std::string strText) override {
         if (strText.find_first_of(kBreaks) != std::string::npos) abort();
     }

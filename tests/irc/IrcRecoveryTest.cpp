@@ -281,7 +281,7 @@ TEST_F(Recovery, ACtcpFloodGetsOnlyTheLimitedReplies) {
 TEST_F(Recovery, ChannelRequestsQueueInOrderWithoutRepeats) {
     ASSERT_EQ(m_session.OpenSession(), 0);
     Register(0);
-    m_session.m_nGameState = 1;
+    m_session.GameShared().SetGameState(bridge::EGameState::Running);
     std::string strLines = ":Al!a@h PRIVMSG #Chan :!gameinfo\r\n";
     for (int n = 0; n < 40; ++n) strLines += ":j" + std::to_string(n) + "!j@h JOIN #Chan\r\n";
     strLines += ":Cy!c@h PRIVMSG #Chan :.gameinfo\r\nPING :done\r\n";

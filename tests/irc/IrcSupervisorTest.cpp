@@ -91,7 +91,7 @@ TEST_F(Supervisor, ReceivedLinesAreApplied) {
     ASSERT_EQ(m_session.OpenSession(), 0);
     Register(0, "Bot", "#chan");
     EXPECT_EQ(m_session.GetChannel(), "#chan");
-    m_session.m_nGameState = 1;
+    m_session.GameShared().SetGameState(bridge::EGameState::Running);
     ASSERT_TRUE(m_server.Send(0, ":Al!a@h JOIN :#chan\r\n"));
     std::string strRequest;
     ASSERT_TRUE(WaitUntil([&] { return !(strRequest = m_session.TakeRequest()).empty(); }));

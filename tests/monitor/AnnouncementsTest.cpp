@@ -274,7 +274,7 @@ class CRecordingOutput : public monitor::IGameOutput {
 public:
     explicit CRecordingOutput(irc::CIrcSession* pIrc) : m_pIrc(pIrc) {}
     bool IsBroadcasting() const override { return m_bBroadcast; }
-    irc::CIrcSession* IrcSession() const override { return m_pIrc; }
+    bridge::IIrcLink* IrcLink() const override { return m_pIrc; }
     void AppendLog(std::string strText) override { m_logs.push_back(std::move(strText)); }
 
     bool m_bBroadcast = true;

@@ -66,10 +66,12 @@ protected:
 // The IRC page itself, with the values the settings loader puts in and a
 // few lines in its log once created.
 std::unique_ptr<CIrcDlg> MakeIrcPage(framework::CDispatcher& dispatcher) {
-    auto pPage = std::make_unique<CIrcDlg>(dispatcher);
+    // Read by no thread here: one for every sample page will do.
+    static bridge::CGameShared s_gameShared;
+    auto pPage = std::make_unique<CIrcDlg>(dispatcher, s_gameShared);
     pPage->m_strNick = "fragrelay";
     pPage->m_nPort = 6667;
-    pPage->m_nTicketSecs = 60;
+    pPage->GameShared().SetTicketSecs(60);
     pPage->m_strPassword = "secret";
     return pPage;
 }

@@ -89,7 +89,9 @@ protected:
     framework::CRecordingMessageSink m_sink;
     bf42sim::CSimServer m_server;
     platform::CManualClock m_clock;  // the pauses between re-sends after a failed receive
-    CGameDlg m_game{m_clock};        // last: stops and joins its check before the server goes
+    bridge::CGameShared m_gameShared;
+    CGameDlg m_game{m_gameShared,
+                    m_clock};  // last: stops and joins its check before the server goes
 };
 
 struct PanelCase {

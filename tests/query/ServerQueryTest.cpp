@@ -193,6 +193,24 @@ TEST_F(ServerQueryTest, NoAnswerEndsNotFoundAfterFiveWaitsAndFiveRequests) {
     EXPECT_EQ(QueryResultStringId(QUERY_NOT_FOUND), 38);
 }
 
+// One round per call, as the monitor runs it: every round without a reply
+// comes back as QUERY_AGAIN, and the rounds still add up to the limits of
+// one exchange. Takes about 2.5 s: five real readiness waits.
+TEST_F(ServerQueryTest, OneRoundPerCallComesBackBetweenRoundsAndKeepsTheCounts) {
+    CScriptedUdpServer server(std::vector<Answer>{});
+    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    query.SetOneRoundPerCall(true);
+    OpenQuery(query, server.Port());
+    std::string strReply;
+    for (int n = 1; n <= 4; ++n) {
+        ASSERT_EQ(query.Exchange(strReply), QUERY_AGAIN) << n;
+        EXPECT_EQ(query.Timeouts(), n);
+    }
+    EXPECT_EQ(query.Exchange(strReply), QUERY_NOT_FOUND);
+    EXPECT_TRUE(WaitUntil([&] { return server.Requests() == 5; }));
+    EXPECT_EQ(QueryResultStringId(QUERY_AGAIN), 0);
+}
+
 TEST_F(ServerQueryTest, ResendsAfterTheServerFellSilentUntilItAnswersAgain) {
     const std::string strFirst = "\\mapname\\wake" + kEnd + "1.1";
     const std::string strAfter = "\\mapname\\kursk" + kEnd + "4.1";

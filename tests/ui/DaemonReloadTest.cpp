@@ -198,14 +198,14 @@ TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Tickettime") +
                             Note("the ticket interval applies from the next report on"));
-    EXPECT_EQ(Irc().m_nTicketSecs.load(), 90);
+    EXPECT_EQ(Irc().GameShared().TicketSecs(), 90);
     EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_TICKETSECS), "90");
     settings.nTicketSecs = 0;
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Tickettime") +
                             Note("irc_Tickettime is 0, not a number of seconds above 0; the "
                                  "interval stays 90"));
-    EXPECT_EQ(Irc().m_nTicketSecs.load(), 90);
+    EXPECT_EQ(Irc().GameShared().TicketSecs(), 90);
     settings.nTicketSecs = 90;
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("the settings are unchanged"));

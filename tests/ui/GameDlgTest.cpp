@@ -40,7 +40,7 @@ protected:
         m_irc.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#chan");
         EXPECT_TRUE(m_colors.Create(m_sink));
         EXPECT_TRUE(m_game.Create(m_sink));
-        m_game.SetIrcDlg(&m_irc);
+        m_game.SetIrcLink(&m_irc);
         m_game.SetColorDlg(&m_colors);
     }
     void TearDown() override {
@@ -61,7 +61,7 @@ protected:
                m_game.IsItemEnabled(res::IDC_GAME_LANGUAGE) &&
                !m_game.IsReadOnly(res::IDC_GAME_SERVER) && !m_game.IsReadOnly(res::IDC_GAME_PORT) &&
                !m_colors.IsReadOnly(kColorEdits[0]) && m_colors.IsItemEnabled(kFilterBoxes[0]) &&
-               m_irc.m_nGameState == 0;
+               m_irc.GameShared().GameState() == bridge::EGameState::Idle;
     }
 
     // Connect starts a monitor: a server that answers every request keeps it running.
@@ -73,7 +73,7 @@ protected:
     platform::CManualClock m_clock;
     testsupport::CRecordingIrcSession m_irc{m_clock, /*bForwardWrites=*/false};
     CColorDlg m_colors;
-    CGameDlg m_game;
+    CGameDlg m_game{m_irc.GameShared()};
 };
 
 TEST_F(GameDlgTest, StartsIdleWithItsCaptions) {
@@ -142,7 +142,7 @@ TEST_F(GameDlgTest, ConnectLocksTheInputsAndCopiesTheRunSettings) {
     EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_PORT));
     for (int nId : kColorEdits) EXPECT_TRUE(m_colors.IsReadOnly(nId)) << nId;
     for (int nId : kFilterBoxes) EXPECT_FALSE(m_colors.IsItemEnabled(nId)) << nId;
-    EXPECT_EQ(m_irc.m_nGameState, 1);
+    EXPECT_EQ(m_irc.GameShared().GameState(), bridge::EGameState::Running);
     EXPECT_TRUE(m_game.m_bMonitoring);
 
     const monitor::CAnnounceSettings s = m_game.AnnounceSettings();

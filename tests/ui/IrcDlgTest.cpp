@@ -102,7 +102,8 @@ protected:
     framework::CDispatcher m_dispatcher;
     framework::CRecordingMessageSink m_sink;
     CScriptedTcpServer m_server;
-    CIrcDlg m_page{m_dispatcher, m_clock};
+    bridge::CGameShared m_gameShared;
+    CIrcDlg m_page{m_dispatcher, m_gameShared, m_clock};
 };
 
 struct CInputRow {
@@ -113,7 +114,9 @@ struct CInputRow {
     int nFocusId;
 };
 // Rows print by name, so test listings stay readable.
-void PrintTo(const CInputRow& row, std::ostream* pOut) { *pOut << row.name; }
+void PrintTo(const CInputRow& row, std::ostream* pOut) {
+    *pOut << row.name;
+}
 
 class IrcDlgInputs : public IrcDlgTest, public testing::WithParamInterface<CInputRow> {};
 
@@ -173,7 +176,7 @@ TEST_F(IrcDlgTest, ExchangeStopsAtARefusedNumberInItsOrder) {
     EXPECT_EQ(m_page.m_strChannel, "#relay");
     EXPECT_EQ(m_page.m_strServer, "127.0.0.1");
     EXPECT_EQ(m_page.m_strAltNick, "");
-    EXPECT_EQ(m_page.m_nTicketSecs.load(), 0);
+    EXPECT_EQ(m_page.GameShared().TicketSecs(), 0);
 }
 
 TEST_F(IrcDlgTest, PortShowsAllSixteenBitsUnsigned) {
@@ -200,7 +203,7 @@ TEST_F(IrcDlgTest, AuthenticationLookFollowsTheCheckBox) {
 }
 
 TEST_F(IrcDlgTest, AuthenticationFromTheSettingsShowsAtStart) {
-    CIrcDlg page(m_dispatcher, m_clock);
+    CIrcDlg page(m_dispatcher, m_gameShared, m_clock);
     page.m_bAuth = true;
     page.m_nNetwork = 1;
     ASSERT_TRUE(page.Create(m_sink));
@@ -351,7 +354,7 @@ TEST_F(IrcDlgTest, EqualNicknamesBothTakenEndTheSession) {
 }
 
 TEST_F(IrcDlgTest, DestroyingThePageEndsTheThreadWithoutWaitingForTheServer) {
-    auto pPage = std::make_unique<CIrcDlg>(m_dispatcher, m_clock);
+    auto pPage = std::make_unique<CIrcDlg>(m_dispatcher, m_gameShared, m_clock);
     ASSERT_TRUE(pPage->Create(m_sink));
     CScriptedTcpServer server;
     FillInputs(*pPage, server.Port());

@@ -150,7 +150,9 @@ TEST_F(MainDlgTest, OpensWithFourTabsCarryingTheirPagesAndTheFirstStartDefaults)
         EXPECT_EQ(snap.nX, CMainDlg::kPageX);
         EXPECT_EQ(snap.nY, CMainDlg::kPageY);
     }
-    EXPECT_EQ(Game().m_pIrcDlg, static_cast<irc::CIrcSession*>(&Irc()));
+    EXPECT_EQ(Game().m_pIrcLink, static_cast<bridge::IIrcLink*>(&Irc()));
+    // Both sides read the one game state the window holds.
+    EXPECT_EQ(&Game().GameShared(), &Irc().GameShared());
     EXPECT_EQ(Game().m_pColorDlg, Main().SettingsPage());
 
     EXPECT_EQ(Main().GetWindowText(), "fragrelay");
