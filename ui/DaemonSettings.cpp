@@ -42,10 +42,6 @@ bool PrintSideProblems(std::string_view strSide,
     return !problems.empty();
 }
 
-bool IsCaption(const framework::CPage& page, int nId, int nStringId) {
-    return page.GetItemText(nId) == res::LoadResString(nStringId);
-}
-
 }  // namespace
 
 bool ReadDaemonSettings(const std::string& strPath, config::CSettingsValues& values,
@@ -220,10 +216,10 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
 
     // Stop what starts again: the game side first, so that its closing line
     // reaches the channel before the IRC side goes (as Broadcast off does).
-    // Each Connect button's caption says whether its side is wanted.
-    const bool bBroadcasting = !IsCaption(main, res::IDC_MAIN_BROADCAST, res::IDS_START_BROADCAST);
-    if (bGame && !IsCaption(*pGame, res::IDC_GAME_CONNECT, res::IDS_CONNECT)) pGame->OnConnect();
-    if (bIrc && !IsCaption(*pIrc, res::IDC_IRC_CONNECT, res::IDS_CONNECT)) pIrc->OnConnect();
+    // Each side's own state says whether it is wanted.
+    const bool bBroadcasting = pGame->m_bBroadcast.load();
+    if (bGame) pGame->StopMonitoring();
+    if (bIrc && pIrc->IsSessionActive()) pIrc->EndSession();
     if (bIrc) config::ApplyIrcSettings(values, *pIrc);
     if (bGame) {
         config::ApplyGameSettings(values, *pGame);
@@ -239,12 +235,12 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
     // server that refuses now or drops it later is tried again.
     if (bIrc) {
         pIrc->SetKeepAlive(true);
-        pIrc->OnConnect();
+        pIrc->Connect();
         if (!pIrc->m_bSessionActive.load()) pIrc->SetKeepAlive(false);
     }
     if (bGame) {
         pGame->SetKeepAlive(true);
-        pGame->OnConnect();
+        pGame->StartMonitoring();
     }
     // Relaying goes on when both sides run, as Broadcast does.
     if (!bBroadcasting && pIrc->m_bSessionActive.load() && pGame->m_bMonitoring.load())

@@ -122,13 +122,9 @@ std::string CGameDlg::LoadResString(int nId) const {
     return res::LoadResString(nId);
 }
 
-void CGameDlg::ToggleConnect() {
-    OnConnect();
-}
-
 void CGameDlg::EnableQuickInfoInputs() {
     // Monitoring started during the check keeps its inputs locked.
-    if (IsCaption(res::IDC_GAME_CONNECT, res::IDS_DISCONNECT)) return;
+    if (RunState() != bridge::EGameState::Idle) return;
     EnableItem(res::IDC_GAME_CHECK, true);
     SetReadOnly(res::IDC_GAME_SERVER, false);
     SetReadOnly(res::IDC_GAME_PORT, false);
@@ -158,24 +154,19 @@ monitor::CAnnounceSettings CGameDlg::AnnounceSettings() const {
     return s;
 }
 
-bool CGameDlg::IsCaption(int nId, int nStringId) const {
-    return GetItemText(nId) == LoadResString(nStringId);
-}
-
 bool CGameDlg::IsStopRequested() const {
-    return m_bStopMonitor.load() || IsCaption(res::IDC_GAME_CONNECT, res::IDS_CONNECT);
+    return m_bStopMonitor.load() || RunState() == bridge::EGameState::Idle;
 }
 
 void CGameDlg::OnMonitorReady() {
     std::lock_guard<std::mutex> lock(m_mutexRun);
     m_bMonitorReady = true;
-    // Still starting (not stopped meanwhile, not held by Pause): running now.
-    if (IsCaption(res::IDC_GAME_CONNECT, res::IDS_DISCONNECT) && !m_gateMonitor.IsHeld())
-        EnableItem(res::IDC_GAME_CONNECT, true);
+    // Still wanted and not held by Pause: Disconnect becomes usable.
+    if (RunState() == bridge::EGameState::Running) EnableItem(res::IDC_GAME_CONNECT, true);
 }
 
 void CGameDlg::ReturnToIdle() {
-    if (!IsCaption(res::IDC_GAME_CONNECT, res::IDS_CONNECT)) StopRun();
+    StopRun();
 }
 
 void CGameDlg::OnMonitorEnded() {
@@ -183,17 +174,25 @@ void CGameDlg::OnMonitorEnded() {
         std::lock_guard<std::mutex> lock(m_mutexRun);
         m_bMonitorAlive = false;
         m_bMonitorReady = false;
-        if (IsCaption(res::IDC_GAME_CONNECT, res::IDS_CONNECT))
-            EnableItem(res::IDC_GAME_CONNECT, true);
+        if (RunState() == bridge::EGameState::Idle) EnableItem(res::IDC_GAME_CONNECT, true);
     }
     m_cvRun.notify_all();
 }
 
 void CGameDlg::OnConnect() {
-    if (!IsCaption(res::IDC_GAME_CONNECT, res::IDS_CONNECT)) {
+    if (RunState() != bridge::EGameState::Idle) {
         StopRun();
         return;
     }
+    StartMonitoring();
+}
+
+void CGameDlg::StopMonitoring() {
+    StopRun();
+}
+
+void CGameDlg::StartMonitoring() {
+    if (RunState() != bridge::EGameState::Idle) return;
     // Never two monitors on one page: a previous one still ending (an
     // announcement in progress) gets a few seconds; past that, no start.
     if (!WaitForPreviousMonitor()) {
@@ -215,20 +214,31 @@ void CGameDlg::OnConnect() {
         const auto lock = LockFields();
         m_nLangBase = config::PhraseBase(m_nLanguage);
     }
+    // The state first: the quick-info check's end and the monitor decide by it.
+    {
+        std::lock_guard<std::mutex> lock(m_mutexRun);
+        m_game.SetGameState(bridge::EGameState::Running);
+        m_bMonitoring = true;
+    }
     SetItemText(res::IDC_GAME_CONNECT, LoadResString(res::IDS_DISCONNECT));
     EnableItem(res::IDC_GAME_CONNECT, false);  // the monitor enables it once set up
     SetItemText(res::IDC_GAME_PAUSE, LoadResString(res::IDS_PAUSE));
     EnableItem(res::IDC_GAME_PAUSE, true);
     EnableItem(res::IDC_GAME_CHECK, false);
     EnableItem(res::IDC_GAME_LANGUAGE, false);
-    m_game.SetGameState(bridge::EGameState::Running);
-    m_bMonitoring = true;
     StartMonitor();
 }
 
 void CGameDlg::StopRun() {
+    {
+        // The state first: the monitor reads it after each wake-up. Only one
+        // caller turns the page idle; a second (a failure the operator has
+        // overtaken) finds nothing to do.
+        std::lock_guard<std::mutex> lock(m_mutexRun);
+        if (RunState() == bridge::EGameState::Idle) return;
+        m_game.SetGameState(bridge::EGameState::Idle);
+    }
     SetSettingsInputsLocked(false);
-    // The caption goes first: the monitor reads it after each wake-up.
     SetItemText(res::IDC_GAME_CONNECT, LoadResString(res::IDS_CONNECT));
     {
         // Connect comes back once the monitor has ended (OnMonitorEnded).
@@ -239,7 +249,6 @@ void CGameDlg::StopRun() {
     SetItemText(res::IDC_GAME_PAUSE, LoadResString(res::IDS_PAUSE));
     EnableItem(res::IDC_GAME_CHECK, true);
     EnableItem(res::IDC_GAME_LANGUAGE, true);
-    m_game.SetGameState(bridge::EGameState::Idle);
     // A monitor held by Pause or waiting on the server ends now.
     m_wakeMonitor.Stop();
     m_gateMonitor.Release();
@@ -273,11 +282,17 @@ void CGameDlg::StartMonitor() {
 }
 
 void CGameDlg::OnPause() {
+    const bridge::EGameState eState = RunState();
+    if (eState == bridge::EGameState::Idle) return;
     UpdateData(true);
-    const bool bPause = IsCaption(res::IDC_GAME_PAUSE, res::IDS_PAUSE);
+    const bool bPause = eState == bridge::EGameState::Running;
     const monitor::CAnnounceSettings s = AnnounceSettings();
     const std::string strLine =
         monitor::ShortFrame(s, bPause ? "Broadcast paused" : "Broadcast resumed");
+    {
+        std::lock_guard<std::mutex> lock(m_mutexRun);
+        m_game.SetGameState(bPause ? bridge::EGameState::Paused : bridge::EGameState::Running);
+    }
     if (bPause) {
         EnableItem(res::IDC_GAME_CONNECT, false);
         m_gateMonitor.Hold();
@@ -293,10 +308,12 @@ void CGameDlg::OnPause() {
     if (m_pIrcLink != nullptr) m_pIrcLink->SendToChannel(monitor::OneLine(strLine));
     AppendLog(strLine);
     SetItemText(res::IDC_GAME_PAUSE, LoadResString(bPause ? res::IDS_UNPAUSE : res::IDS_PAUSE));
-    m_game.SetGameState(bPause ? bridge::EGameState::Paused : bridge::EGameState::Running);
 }
 
 void CGameDlg::OnCheck() {
+    // A check still under way keeps the panel as it is: nothing is blanked
+    // or locked that only its end would give back.
+    if (IsQuickInfoRunning(*this)) return;
     UpdateData(true);
     config::CSettingsValues values;
     config::CollectGameSettings(*this, values);

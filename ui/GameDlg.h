@@ -1,8 +1,10 @@
 #pragma once
 // The BF42 tab, and at the same time the shared state of the game side: the
 // monitor, the ticket reporter and the quick-info check each get this page
-// and work on its fields. The caption of the Connect button is the
-// monitor's run flag: "Connect" means no monitoring is wanted.
+// and work on its fields. Whether monitoring is wanted is the run state
+// (RunState: idle, running, paused), which the page keeps in the shared game
+// state; the buttons' captions and enabled flags follow from it and are
+// never read back.
 //
 // Threads: flags and counters are atomics, written by one thread and read
 // by others; the server snapshot is replaced and read whole under its own
@@ -102,9 +104,15 @@ public:
     std::string LoadResString(int nId) const;
     // The clock that paces the page's threads. Any thread.
     platform::CClock& Clock() const { return m_clock; }
-    // What a click on Connect/Disconnect does (OnConnect). Monitor thread
-    // (failure path) or UI thread (main window's Broadcast).
-    void ToggleConnect();
+    // What the operator wants of the game side: idle, running or paused.
+    // Written under the run lock on the UI thread (and by a failing monitor,
+    // which only ever turns it idle); any thread reads it.
+    bridge::EGameState RunState() const { return m_game.GameState(); }
+    // Start half of Connect: nothing when a run is wanted already. UI thread.
+    void StartMonitoring();
+    // Stop half of Disconnect: nothing when the page is idle, so that it can
+    // never start a run. UI thread.
+    void StopMonitoring();
     // Check enabled, server and port writable again, unless monitoring has
     // started meanwhile (its inputs stay locked until Disconnect).
     // Quick-info thread.
@@ -177,8 +185,7 @@ private:
     bool StartInputsValid();
     void CopyColorsAndFilters();
     void SetSettingsInputsLocked(bool bLocked);
-    bool IsCaption(int nId, int nStringId) const;
-    // The stop half of OnConnect.
+    // The stop half of OnConnect; a page that is idle already stays so.
     void StopRun();
     // Waits up to kMonitorEndWaitMs for the previous monitor; true when none runs.
     bool WaitForPreviousMonitor();

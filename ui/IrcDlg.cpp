@@ -106,10 +106,13 @@ bool CIrcDlg::OnInitDialog() {
 }
 
 void CIrcDlg::OnConnect() {
-    if (GetItemText(res::IDC_IRC_CONNECT) == res::LoadResString(res::IDS_CONNECT)) {
-        Connect();
-    } else {
+    // The session's own flag, not the caption: after the IRC thread has
+    // ended on its own, the caption says "Disconnect" until the posted
+    // return to the disconnected look has run.
+    if (IsSessionActive()) {
         EndSession();
+    } else {
+        Connect();
     }
 }
 

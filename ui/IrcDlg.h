@@ -45,12 +45,16 @@ public:
     std::atomic<bool> m_bInputFocus{false};
 
     // ---- Handlers (UI thread).
-    // Connect when the button reads "Connect": takes the controls, checks
-    // them (message box "Fill out all Inputfields!" or "Channelname is no
-    // valid", focus on the first offending control), locks them and opens
-    // the connection; otherwise Disconnect: QUIT and the disconnected state
-    // at once. The main window's Broadcast calls it, too.
+    // The Connect/Disconnect button: Connect when no session is active,
+    // else EndSession. The caption follows the session; it is never read.
     void OnConnect();
+    // Takes the controls, checks them (message box "Fill out all
+    // Inputfields!" or "Channelname is no valid", focus on the first
+    // offending control), locks them and opens the connection. The main
+    // window's Broadcast calls it when no session is active.
+    void Connect();
+    // Disconnect: QUIT and the disconnected state at once.
+    void EndSession();
     // The check box was clicked: m_bAuth follows it, and the network list
     // and the credentials open or close with it.
     void OnAuthCheck();
@@ -87,8 +91,6 @@ private:
         CIrcDlg* m_pPage = nullptr;
     };
 
-    void Connect();
-    void EndSession();
     // 0 when the fields are complete and valid; else the control to focus,
     // with the message to show in *pstrMessage.
     int FirstInvalidInput(std::string* pstrMessage);

@@ -113,10 +113,6 @@ void CMainDlg::OnTabSelChange() {
     if (framework::CPage* pPage = TabPage(m_tabCtrl.GetCurSel())) pPage->ShowWindow(true);
 }
 
-bool CMainDlg::IsBroadcastCaption(int nStringId) const {
-    return GetItemText(res::IDC_MAIN_BROADCAST) == res::LoadResString(nStringId);
-}
-
 void CMainDlg::OnBroadcast() {
     CIrcDlg* pIrc = IrcPage();
     CGameDlg* pGame = GamePage();
@@ -124,7 +120,7 @@ void CMainDlg::OnBroadcast() {
     pIrc->UpdateData(true);
     pGame->UpdateData(true);
     EnableItem(res::IDC_MAIN_BROADCAST, false);
-    if (IsBroadcastCaption(res::IDS_START_BROADCAST)) {
+    if (!pGame->m_bBroadcast.load()) {
         StartBroadcast(*pIrc, *pGame);
     } else {
         StopBroadcast(*pIrc, *pGame);
@@ -136,12 +132,14 @@ void CMainDlg::StartBroadcast(CIrcDlg& irc, CGameDlg& game) {
     // Each Connect shows its own message when it refuses; a side that did
     // connect stays connected even when the other one did not. Broadcast
     // means "keep relaying": both sides come back by themselves.
+    // Each side decides from its own state, never from a caption that may
+    // not have caught up with it yet.
     irc.SetKeepAlive(true);
-    if (!irc.m_bSessionActive.load()) irc.OnConnect();
-    if (!irc.m_bSessionActive.load()) irc.SetKeepAlive(false);
+    if (!irc.IsSessionActive()) irc.Connect();
+    if (!irc.IsSessionActive()) irc.SetKeepAlive(false);
     game.SetKeepAlive(true);
-    if (!game.m_bMonitoring.load()) game.OnConnect();
-    if (game.m_bMonitoring.load() && irc.m_bSessionActive.load()) {
+    game.StartMonitoring();
+    if (game.RunState() != bridge::EGameState::Idle && irc.IsSessionActive()) {
         game.m_bBroadcast = true;
         SetItemText(res::IDC_MAIN_BROADCAST, res::LoadResString(res::IDS_STOP_BROADCAST));
     }
@@ -149,13 +147,14 @@ void CMainDlg::StartBroadcast(CIrcDlg& irc, CGameDlg& game) {
 
 void CMainDlg::StopBroadcast(CIrcDlg& irc, CGameDlg& game) {
     irc.SetKeepAlive(false);
-    if (game.m_bMonitoring.load()) game.OnConnect();
+    // Stops only: a run that failed meanwhile has left the page idle.
+    game.StopMonitoring();
     // Only now: a run failing meanwhile waits for its next try (and sees
     // the stop) instead of turning the tab idle under this handler.
     game.SetKeepAlive(false);
     // Time for the monitor's closing line to reach the channel before QUIT.
     m_clock.Sleep(kBroadcastOffPauseMs);
-    if (irc.m_bSessionActive.load()) irc.OnConnect();
+    if (irc.IsSessionActive()) irc.EndSession();
     game.m_bBroadcast = false;
     SetItemText(res::IDC_MAIN_BROADCAST, res::LoadResString(res::IDS_START_BROADCAST));
 }

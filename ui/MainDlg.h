@@ -116,7 +116,6 @@ protected:
 
 private:
     framework::CPage* TabPage(int nIndex) const;
-    bool IsBroadcastCaption(int nStringId) const;
     void StartBroadcast(CIrcDlg& irc, CGameDlg& game);
     void StopBroadcast(CIrcDlg& irc, CGameDlg& game);
 

@@ -87,6 +87,9 @@ int QuickInfoThread(CGameDlg* pGameDlg, platform::CStopSignal* pStop) {
         const int nId = QueryResultStringId(nResult);
         ShowFinalStatus(dlg, nId != 0 ? dlg.LoadResString(nId) : std::string(kQuickInfoIdle));
     }
+    // Over before the inputs come back: a Check pressed once they are back
+    // must find no check running.
+    dlg.m_bQuickInfoRunning = false;
     dlg.EnableQuickInfoInputs();
     return 0;
 }
@@ -99,10 +102,8 @@ bool StartQuickInfoThread(CGameDlg& dlg) {
     dlg.m_quickInfoStop.Reset();
     dlg.m_bQuickInfoRunning = true;
     try {
-        dlg.m_pQuickInfoThread = std::make_unique<std::thread>([&dlg] {
-            QuickInfoThread(&dlg, &dlg.m_quickInfoStop);
-            dlg.m_bQuickInfoRunning = false;
-        });
+        dlg.m_pQuickInfoThread =
+            std::make_unique<std::thread>([&dlg] { QuickInfoThread(&dlg, &dlg.m_quickInfoStop); });
     } catch (const std::system_error&) {
         // No thread to be had: the check never ran, so the inputs come back.
         dlg.m_bQuickInfoRunning = false;

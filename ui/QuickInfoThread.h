@@ -21,7 +21,8 @@ inline constexpr int kQuickInfoBlankLength = 65;
 // reply's values and the status "idle"; on a failure the six fields are
 // blank and the status shows the failure's text. Only the panel's controls
 // are refreshed, so the operator's pending language choice stays. Ends
-// with EnableQuickInfoInputs on every path; returns 0. pStop (optional)
+// on every path by clearing the running flag, then EnableQuickInfoInputs;
+// returns 0. pStop (optional)
 // ends a check that a server keeps waiting within half a second. Quick-info
 // thread (tests may call it directly).
 int QuickInfoThread(CGameDlg* pGameDlg, platform::CStopSignal* pStop = nullptr);
@@ -32,8 +33,8 @@ int QuickInfoThread(CGameDlg* pGameDlg, platform::CStopSignal* pStop = nullptr);
 // thread (the Check handler, after its validation and blanking).
 bool StartQuickInfoThread(CGameDlg& dlg);
 
-// True from StartQuickInfoThread until the check's thread has taken its
-// last step. Any thread.
+// True from StartQuickInfoThread until the check has shown its result,
+// before the inputs come back. Any thread.
 bool IsQuickInfoRunning(const CGameDlg& dlg);
 
 // Asks a running check to end and joins its thread; does nothing when none

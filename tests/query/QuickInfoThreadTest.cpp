@@ -4,6 +4,7 @@
 
 #include <ostream>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -251,6 +252,42 @@ TEST_F(QuickInfoTest, LanguageChosenDuringACheckIsKept) {
     ASSERT_TRUE(WaitForEnd());
     EXPECT_EQ(Shown().strStatus, "idle");
     EXPECT_EQ(m_game.GetCurSel(res::IDC_GAME_LANGUAGE), 3);
+}
+
+// Watches the game page: each time the Check button comes back, whether a
+// check is still said to run at that very moment (the check's thread is
+// the one that gives it back, so it is seen before that thread goes on).
+class CCheckBackView : public framework::IPageView {
+public:
+    void OnPageChanged(framework::CPage& page, const framework::CControlChange& change) override {
+        if (change.eWhat != framework::EChange::Enabled || change.nId != res::IDC_GAME_CHECK ||
+            change.nValue != 1)
+            return;
+        if (IsQuickInfoRunning(static_cast<CGameDlg&>(page))) m_nRunningWhenBack.fetch_add(1);
+        m_nBack.fetch_add(1);
+    }
+    std::atomic<int> m_nBack{0};
+    std::atomic<int> m_nRunningWhenBack{0};
+};
+
+// A Check pressed the moment the inputs come back must find the last check
+// over; were it still running, the press would blank and lock the panel,
+// be refused, and leave it locked.
+TEST_F(QuickInfoTest, TheInputsComeBackOnlyOnceTheCheckIsOver) {
+    StartServer();
+    CCheckBackView view;
+    m_game.AttachView(view);
+    CheckServer();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return view.m_nBack.load() == 1; }));
+    EXPECT_EQ(view.m_nRunningWhenBack.load(), 0);
+    ASSERT_TRUE(WaitForEnd());
+    // The next press is a check of its own, and gives everything back again.
+    CheckServer();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return view.m_nBack.load() == 2; }));
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_TRUE(InputsBack());
+    EXPECT_EQ(view.m_nRunningWhenBack.load(), 0);
+    m_game.DetachView(view);
 }
 
 }  // namespace

@@ -207,7 +207,7 @@ TEST_F(GameDlgRunTest, AStopWhilePausedEndsTheHeldMonitorCleanly) {
     ASSERT_TRUE(Running());
     ASSERT_TRUE(m_game.Click(res::IDC_GAME_PAUSE));
     ASSERT_TRUE(testsupport::WaitUntil([&] { return m_game.IsMonitorHeld(); }));
-    m_game.ToggleConnect();  // what Broadcast does: Connect itself is disabled while paused
+    m_game.StopMonitoring();  // what Broadcast does: Connect itself is disabled while paused
     ASSERT_TRUE(Idle());
     EXPECT_EQ(LastLog(), kClosedLine);
 }
@@ -285,7 +285,7 @@ TEST_F(GameDlgRunTest, ConnectWaitsForTheMonitorStillEnding) {
     // The main window's toggle waits for it instead (whichever of the two
     // below comes first): the old run has ended before the new one starts.
     std::thread releaser([&] { m_irc.Release(); });
-    m_game.ToggleConnect();
+    m_game.StartMonitoring();
     releaser.join();
     EXPECT_EQ(Connect(), "Disconnect");
     // The new run opens (and posts its banner) after the old one's closing line.
@@ -325,7 +325,7 @@ TEST_F(GameDlgRunTest, CheckFillsThePanelAndGivesTheInputsBack) {
 TEST_F(GameDlgRunTest, ACheckEndingWhileMonitoringLeavesTheInputsLocked) {
     m_sim.FallSilent(1);  // the check's first request: it asks again half a second later
     ASSERT_TRUE(m_game.Click(res::IDC_GAME_CHECK));
-    m_game.ToggleConnect();  // Broadcast starts monitoring during the check
+    m_game.StartMonitoring();  // Broadcast starts monitoring during the check
     ASSERT_TRUE(Running());
     ASSERT_TRUE(testsupport::WaitUntil(
         [&] { return m_game.GetItemText(res::IDC_QI_HOSTNAME) == "bf42sim"; }));

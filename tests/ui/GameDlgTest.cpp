@@ -167,7 +167,7 @@ TEST_F(GameDlgTest, ConnectLocksTheInputsAndCopiesTheRunSettings) {
               C("^12Tom a captur\xE9 un drapeau!"));
 
     // Later changes on the Settings page wait for the next Connect.
-    m_game.ToggleConnect();
+    m_game.StopMonitoring();
     EXPECT_TRUE(testsupport::WaitUntil([&] { return IsIdle(); }));
     m_colors.TypeText(kColorEdits[0], "3");
     EXPECT_EQ(m_game.AnnounceSettings().m_strAlliedKillColor, "07");
@@ -175,7 +175,7 @@ TEST_F(GameDlgTest, ConnectLocksTheInputsAndCopiesTheRunSettings) {
 
 TEST_F(GameDlgTest, ConnectWithoutALanguageHasNoPhraseBase) {
     FillInputs();
-    m_game.ToggleConnect();
+    m_game.StartMonitoring();
     EXPECT_EQ(m_game.m_nLangBase, -100);
 }
 
@@ -200,7 +200,7 @@ TEST_F(GameDlgTest, ConnectRefusesMissingInputsAndStaysIdle) {
             m_game.m_nQueryPort = 0;  // an empty port keeps the field as it was
         }
         m_sink.Clear();
-        m_game.ToggleConnect();
+        m_game.StartMonitoring();
         EXPECT_EQ(m_sink.Last(), (CMessage{"Fill out all Inputfields!", "Error", EIcon::Error}));
         EXPECT_TRUE(IsIdle());
         EXPECT_FALSE(m_game.m_bMonitoring);

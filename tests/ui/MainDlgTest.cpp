@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/ColorDlg.h"
@@ -419,6 +421,78 @@ TEST_F(MainDlgTest, BroadcastKeepsTheGameSideAliveUntilStopBroadcast) {
     const std::string strLog = Game().GetItemText(res::IDC_GAME_LOG);
     EXPECT_EQ(strLog.substr(strLog.rfind('\n') + 1), "* * * * * * [Broadcast closed] * * * * * * ");
     EXPECT_TRUE(m_irc.WaitForLine(0, kQuit));
+}
+
+// Presses Stop Broadcast from the game tab's failure path: at the moment a
+// failed run has turned the tab's caption back to "Connect", before its
+// monitor has finished, as an operator's click could land.
+class CStopBroadcastOnIdleView : public framework::IPageView {
+public:
+    CStopBroadcastOnIdleView(CMainDlg& main, std::thread::id uiThread)
+        : m_main(main), m_uiThread(uiThread) {}
+    void OnPageChanged(framework::CPage&, const framework::CControlChange& change) override {
+        if (change.eWhat != framework::EChange::Text || change.nId != res::IDC_GAME_CONNECT ||
+            change.strText != "Connect" || std::this_thread::get_id() == m_uiThread)
+            return;
+        if (m_bPressed.exchange(true)) return;
+        m_main.Click(res::IDC_MAIN_BROADCAST);
+        m_bDone = true;
+    }
+    std::atomic<bool> m_bDone{false};
+
+private:
+    CMainDlg& m_main;
+    const std::thread::id m_uiThread;
+    std::atomic<bool> m_bPressed{false};
+};
+
+// Stop Broadcast decides from the game tab's run state: a run that failed
+// and turned the tab idle is not taken for one to stop, and no run starts.
+TEST_F(MainDlgTest, StopBroadcastWhileAFailedRunReturnsToIdleNeverStartsARun) {
+    WriteSettings();
+    Open();
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    ASSERT_TRUE(IrcConnected());
+    ASSERT_TRUE(GameRunning());
+    ASSERT_EQ(Broadcast(), "Stop Broadcast");
+    // The tab's own run, not kept alive, on a host the resolver refuses.
+    ASSERT_TRUE(Game().Click(res::IDC_GAME_CONNECT));
+    ASSERT_TRUE(RunUntil(
+        [&] { return !Game().IsMonitorRunning() && Game().IsItemEnabled(res::IDC_GAME_CONNECT); }));
+    Game().SetKeepAlive(false);
+    Game().TypeText(res::IDC_GAME_SERVER, "no..such..host");
+    CStopBroadcastOnIdleView view(Main(), std::this_thread::get_id());
+    Game().AttachView(view);
+    ASSERT_TRUE(Game().Click(res::IDC_GAME_CONNECT));
+    ASSERT_TRUE(RunUntil([&] { return view.m_bDone.load() && !Game().IsMonitorRunning(); }));
+    Game().DetachView(view);
+    EXPECT_EQ(Broadcast(), "Start Broadcast");
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Connect");
+    EXPECT_FALSE(Game().m_bMonitoring);
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_LOG).find("The previous run is still ending"),
+              std::string::npos);
+}
+
+// Start Broadcast decides from the IRC session's state: after the IRC
+// thread ended on its own, and before its page's posted return to the
+// disconnected look has run, it connects instead of disconnecting.
+TEST_F(MainDlgTest, StartBroadcastConnectsWhenTheIrcSessionEndedBeforeItsPageCaughtUp) {
+    WriteSettings();
+    Open();
+    ASSERT_TRUE(Irc().Click(res::IDC_IRC_CONNECT));
+    ASSERT_TRUE(IrcConnected());
+    ASSERT_TRUE(m_irc.WaitForConnections(1));
+    m_irc.Close(0);
+    // This thread runs no queued work until the press below.
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !Irc().IsIrcThreadRunning(); }, kLong));
+    ASSERT_EQ(Irc().GetItemText(res::IDC_IRC_CONNECT), "Disconnect");
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    EXPECT_TRUE(Irc().m_bSessionActive);
+    EXPECT_TRUE(m_irc.WaitForConnections(2));
+    EXPECT_EQ(Broadcast(), "Stop Broadcast");
+    // The stale return, run now, leaves the new session's look alone.
+    m_dispatcher.RunPending();
+    EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_CONNECT), "Disconnect");
 }
 
 // Every worker runs when the window goes: IRC, the update check waiting on
