@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "bridge/IrcLink.h"
-#include "config/Languages.h"
 #include "platform/Text.h"
+#include "res/Languages.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
@@ -25,8 +25,8 @@ std::string Num(long long n) {
     return platform::IntToText(n);
 }
 
-std::string Phrase(const CAnnounceSettings& s, config::EPhrase ePhrase) {
-    return config::LoadPhrase(s.m_nLangBase, ePhrase);
+std::string Phrase(const CAnnounceSettings& s, res::EPhrase ePhrase) {
+    return res::LoadPhrase(s.m_nLangBase, ePhrase);
 }
 
 // "name (score/frags/deaths)" in the player's kill colour.
@@ -116,19 +116,18 @@ std::string EventLine(const CAnnounceSettings& s, const CGameEvent& event) {
             return ShortFrame(s, kTextBroadcastOpened);
         case EGameEvent::Suicide:
             return Colored(s.m_strStatusColor) + player.m_strName +
-                   Phrase(s, config::EPhrase::Suicide);
+                   Phrase(s, res::EPhrase::Suicide);
         case EGameEvent::Flag:
             return Colored(FlagColorOf(s, player)) + player.m_strName +
-                   Phrase(s, config::EPhrase::Flag);
+                   Phrase(s, res::EPhrase::Flag);
         case EGameEvent::Teamkill:
             return Colored(s.m_strStatusColor) + player.m_strName +
-                   Phrase(s, config::EPhrase::Teamkill);
+                   Phrase(s, res::EPhrase::Teamkill);
         case EGameEvent::Kill:
-            return KillPiece(s, player) + kColor + Phrase(s, config::EPhrase::Kill) +
+            return KillPiece(s, player) + kColor + Phrase(s, res::EPhrase::Kill) +
                    KillPiece(s, event.m_victim);
         case EGameEvent::Death:
-            return Colored(s.m_strStatusColor) + player.m_strName +
-                   Phrase(s, config::EPhrase::Death);
+            return Colored(s.m_strStatusColor) + player.m_strName + Phrase(s, res::EPhrase::Death);
         case EGameEvent::OpeningBanner:
             break;
     }

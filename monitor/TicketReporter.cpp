@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "config/ColorRule.h"
+#include "monitor/ColorRule.h"
 #include "monitor/PhaseCheck.h"
 
 namespace monitor {
@@ -14,7 +14,7 @@ constexpr int kMaxTicketSecs = 2000000;
 
 // A leading zero below ten, as the colour codes get theirs.
 std::string TwoDigits(uint32_t n) {
-    return config::TwoDigitColor(std::to_string(n));
+    return monitor::TwoDigitColor(std::to_string(n));
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include "ui/AboutDlg.h"
 
+#include "res/DialogTemplates.h"
 #include "res/Resource.h"
+#include "res/StringTable.h"
 
-CAboutDlg::CAboutDlg() : CPage(res::IDD_ABOUT) {}
+CAboutDlg::CAboutDlg() : CPage(res::FindDialogTemplate(res::IDD_ABOUT)) {
+    SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
+}

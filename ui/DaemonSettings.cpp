@@ -4,16 +4,16 @@
 #include <string_view>
 #include <vector>
 
-#include "config/ColorDlg.h"
 #include "config/SettingsCheck.h"
 #include "config/SettingsFile.h"
-#include "config/SettingsPages.h"
 #include "platform/FileInfo.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
 #include "ui/IrcDlg.h"
 #include "ui/MainDlg.h"
+#include "ui/SettingsPages.h"
 
 namespace ui {
 
@@ -171,7 +171,7 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
         return;
     }
     // What the sides run with now: their pages' fields.
-    const config::CSettingsValues running = config::CollectSettings(*pIrc, *pGame, *pColors);
+    const config::CSettingsValues running = ui::CollectSettings(*pIrc, *pGame, *pColors);
     const std::vector<std::string> keys = config::ChangedSettingsKeys(running, values);
     if (keys.empty()) {
         out.PrintErr(kNote + std::string("the settings are unchanged"));
@@ -220,10 +220,10 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
     const bool bBroadcasting = pGame->m_bBroadcast.load();
     if (bGame) pGame->StopMonitoring();
     if (bIrc && pIrc->IsSessionActive()) pIrc->EndSession();
-    if (bIrc) config::ApplyIrcSettings(values, *pIrc);
+    if (bIrc) ui::ApplyIrcSettings(values, *pIrc);
     if (bGame) {
-        config::ApplyGameSettings(values, *pGame);
-        config::ApplyColorSettings(values, *pColors);
+        ui::ApplyGameSettings(values, *pGame);
+        ui::ApplyColorSettings(values, *pColors);
     }
     // Each Connect takes its values from the controls.
     pIrc->UpdateData(false);

@@ -1,16 +1,17 @@
 #include "ui/GameDlg.h"
 
-#include "config/ColorDlg.h"
-#include "config/ColorRule.h"
-#include "config/Languages.h"
 #include "config/SettingsCheck.h"
-#include "config/SettingsPages.h"
 #include "framework/DataExchange.h"
 #include "framework/MessageBox.h"
+#include "monitor/ColorRule.h"
 #include "monitor/MonitorThread.h"
+#include "res/DialogTemplates.h"
+#include "res/Languages.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
+#include "ui/ColorDlg.h"
 #include "ui/QuickInfoThread.h"
+#include "ui/SettingsPages.h"
 
 namespace {
 
@@ -48,7 +49,8 @@ std::string LogText(std::string_view strText) {
 }  // namespace
 
 CGameDlg::CGameDlg(bridge::CGameShared& game, platform::CClock& clock)
-    : CPage(res::IDD_GAME), m_clock(clock), m_game(game) {
+    : CPage(res::FindDialogTemplate(res::IDD_GAME)), m_clock(clock), m_game(game) {
+    SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     MapClick(res::IDC_GAME_CONNECT, [this] { OnConnect(); });
     MapClick(res::IDC_GAME_PAUSE, [this] { OnPause(); });
     MapClick(res::IDC_GAME_CHECK, [this] { OnCheck(); });
@@ -212,7 +214,7 @@ void CGameDlg::StartMonitoring() {
     CopyColorsAndFilters();
     {
         const auto lock = LockFields();
-        m_nLangBase = config::PhraseBase(m_nLanguage);
+        m_nLangBase = res::PhraseBase(m_nLanguage);
     }
     // The state first: the quick-info check's end and the monitor decide by it.
     {
@@ -316,7 +318,7 @@ void CGameDlg::OnCheck() {
     if (IsQuickInfoRunning(*this)) return;
     UpdateData(true);
     config::CSettingsValues values;
-    config::CollectGameSettings(*this, values);
+    ui::CollectGameSettings(*this, values);
     if (!config::GameServerProblems(values).empty()) {
         MessageBox(LoadResString(res::IDS_FILL_OUT), LoadResString(res::IDS_ERROR),
                    framework::EIcon::Error);
@@ -341,8 +343,8 @@ bool CGameDlg::StartInputsValid() {
     // The rules are the settings' own (fragrelayd checks its file by them).
     if (m_pColorDlg == nullptr) return false;
     config::CSettingsValues values;
-    config::CollectGameSettings(*this, values);
-    config::CollectColorSettings(*m_pColorDlg, values);
+    ui::CollectGameSettings(*this, values);
+    ui::CollectColorSettings(*m_pColorDlg, values);
     return config::GameSideProblems(values).empty();
 }
 
@@ -351,13 +353,13 @@ void CGameDlg::CopyColorsAndFilters() {
     const auto lockColors = colors.LockFields();
     const auto lock = LockFields();
     // Two digits each, so a digit after the code is never read as part of it.
-    m_strAlliedKillColor = config::TwoDigitColor(colors.m_strAlliedKillColor);
-    m_strAlliedFlagColor = config::TwoDigitColor(colors.m_strAlliedFlagColor);
-    m_strAxisKillColor = config::TwoDigitColor(colors.m_strAxisKillColor);
-    m_strAxisFlagColor = config::TwoDigitColor(colors.m_strAxisFlagColor);
-    m_strStatusColor = config::TwoDigitColor(colors.m_strStatusColor);
-    m_strKeyColor = config::TwoDigitColor(colors.m_strKeyColor);
-    m_strValueColor = config::TwoDigitColor(colors.m_strValueColor);
+    m_strAlliedKillColor = monitor::TwoDigitColor(colors.m_strAlliedKillColor);
+    m_strAlliedFlagColor = monitor::TwoDigitColor(colors.m_strAlliedFlagColor);
+    m_strAxisKillColor = monitor::TwoDigitColor(colors.m_strAxisKillColor);
+    m_strAxisFlagColor = monitor::TwoDigitColor(colors.m_strAxisFlagColor);
+    m_strStatusColor = monitor::TwoDigitColor(colors.m_strStatusColor);
+    m_strKeyColor = monitor::TwoDigitColor(colors.m_strKeyColor);
+    m_strValueColor = monitor::TwoDigitColor(colors.m_strValueColor);
     m_bShowFlag = colors.m_bShowFlag != 0;
     m_bShowKill = colors.m_bShowKill != 0;
     m_bShowTk = colors.m_bShowTk != 0;

@@ -4,12 +4,13 @@
 #include <vector>
 
 #include "config/SettingsCheck.h"
-#include "config/SettingsPages.h"
 #include "framework/DataExchange.h"
 #include "framework/MessageBox.h"
 #include "irc/IrcText.h"
+#include "res/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
+#include "ui/SettingsPages.h"
 
 namespace {
 
@@ -37,10 +38,11 @@ constexpr CKeyControl kKeyControls[] = {
 
 CIrcDlg::CIrcDlg(framework::CDispatcher& dispatcher, bridge::CGameShared& game,
                  platform::CClock& clock)
-    : CPage(res::IDD_IRC),
+    : CPage(res::FindDialogTemplate(res::IDD_IRC)),
       CIrcSession(clock, game),
       m_dispatcher(dispatcher),
       m_pLife(std::make_shared<CLifeGuard>()) {
+    SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     m_pLife->m_pPage = this;
     // Bound once, before any thread can log through it.
     m_log.Attach(*this, res::IDC_IRC_LOG);
@@ -151,7 +153,7 @@ int CIrcDlg::FirstInvalidInput(std::string* pstrMessage) {
     // The rules are the settings' own (fragrelayd checks its file by them);
     // the page shows the first problem and focuses its control.
     config::CSettingsValues values;
-    config::CollectIrcSettings(*this, values);
+    ui::CollectIrcSettings(*this, values);
     const std::vector<config::CSettingsProblem> problems = config::IrcSideProblems(values);
     if (problems.empty()) {
         pstrMessage->clear();

@@ -2,14 +2,15 @@
 
 #include <utility>
 
-#include "config/ColorDlg.h"
-#include "config/SettingsPages.h"
 #include "framework/DataExchange.h"
+#include "res/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "ui/AboutDlg.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
 #include "ui/IrcDlg.h"
+#include "ui/SettingsPages.h"
 #include "ui/TrafficMeter.h"
 
 namespace {
@@ -22,10 +23,11 @@ CMainDlg::CMainDlg(framework::CDispatcher& dispatcher, platform::CClock& clock)
     : CMainDlg(dispatcher, clock, COptions()) {}
 
 CMainDlg::CMainDlg(framework::CDispatcher& dispatcher, platform::CClock& clock, COptions options)
-    : CPage(res::IDD_MAIN),
+    : CPage(res::FindDialogTemplate(res::IDD_MAIN)),
       m_dispatcher(dispatcher),
       m_clock(clock),
       m_options(std::move(options)) {
+    SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     MapClick(res::IDC_MAIN_BROADCAST, [this] { OnBroadcast(); });
     MapClick(res::IDC_MAIN_APPLY, [this] { OnApply(); });
     MapClick(res::IDC_MAIN_QUIT, [this] { OnQuit(); });
@@ -60,7 +62,7 @@ bool CMainDlg::OnInitDialog() {
     m_bPagesAlive = true;
 
     // The fields first, so that each page shows them when its window is made.
-    config::LoadSettings(m_options.strSettingsPath, *m_pIrcDlg, *m_pGameDlg, *m_pColorDlg);
+    ui::LoadSettings(m_options.strSettingsPath, *m_pIrcDlg, *m_pGameDlg, *m_pColorDlg);
 
     framework::IMessageSink& sink = *MessageSink();
     for (int n = 0; n < kTabCount; ++n) {
@@ -169,7 +171,7 @@ bool CMainDlg::OnApply() {
     pIrc->UpdateData(true);
     pGame->UpdateData(true);
     pColors->UpdateData(true);
-    return config::SaveSettings(m_options.strSettingsPath, *pIrc, *pGame, *pColors, MessageSink());
+    return ui::SaveSettings(m_options.strSettingsPath, *pIrc, *pGame, *pColors, MessageSink());
 }
 
 void CMainDlg::OnQuit() {

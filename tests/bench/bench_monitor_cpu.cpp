@@ -12,12 +12,12 @@
 #include <string>
 #include <thread>
 
-#include "config/ColorDlg.h"
 #include "framework/MessageBox.h"
 #include "irc/IrcSession.h"
 #include "platform/Clock.h"
 #include "res/Resource.h"
 #include "tools/bf42sim/SimServer.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
 
 namespace {

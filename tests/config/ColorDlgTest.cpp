@@ -6,9 +6,9 @@
 #include <ostream>
 #include <string>
 
-#include "config/ColorDlg.h"
 #include "framework/DataExchange.h"
 #include "framework/MessageBox.h"
+#include "ui/ColorDlg.h"
 
 namespace {
 

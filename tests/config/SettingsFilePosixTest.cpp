@@ -14,15 +14,16 @@
 #include "TempFolder.h"
 #include "config/SettingsFile.h"
 #include "framework/MessageBox.h"
+#include "ui/SettingsPages.h"
 
 namespace {
 
 using config::CSettingsValues;
 using config::LoadSettingsFile;
-using config::SaveSettingsFile;
 using testsupport::CTempFolder;
 using testsupport::ReadWholeFile;
 using testsupport::WriteWholeFile;
+using ui::SaveSettingsFile;
 
 const framework::CMessage kWriteFailed{"Couldn't write to file.", "Error", framework::EIcon::Error};
 

@@ -5,14 +5,14 @@
 
 #include "SettingsPrint.h"
 #include "TempFolder.h"
-#include "config/ColorDlg.h"
 #include "config/SettingsFile.h"
-#include "config/SettingsPages.h"
 #include "framework/MessageBox.h"
 #include "platform/Clock.h"
 #include "res/Resource.h"
 #include "support/RecordingIrcSession.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
+#include "ui/SettingsPages.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ protected:
 };
 
 TEST_F(SettingsPages, FirstStartFillsThePagesWithTheDefaults) {
-    config::LoadSettings(File(), m_irc, m_game, m_colors);
+    ui::LoadSettings(File(), m_irc, m_game, m_colors);
     EXPECT_EQ(m_irc.m_strServer, config::kDefaultIrcServer);
     EXPECT_EQ(m_irc.m_nPort, 6667);
     EXPECT_EQ(m_irc.m_strNick, "fraghorn");
@@ -47,7 +47,7 @@ TEST_F(SettingsPages, FirstStartFillsThePagesWithTheDefaults) {
     EXPECT_EQ(m_colors.m_strStatusColor, "14");
     EXPECT_EQ(m_colors.m_strKeyColor, "10");
     EXPECT_EQ(m_colors.m_strValueColor, "14");
-    EXPECT_EQ(config::CollectSettings(m_irc, m_game, m_colors), config::DefaultSettings());
+    EXPECT_EQ(ui::CollectSettings(m_irc, m_game, m_colors), config::DefaultSettings());
 
     // Loaded before the window exists, shown once it does.
     ASSERT_TRUE(m_colors.Create(m_sink));
@@ -80,19 +80,19 @@ TEST_F(SettingsPages, SavedPagesLoadBackIntoFreshPages) {
     v.m_bShowKill = 1;
     v.m_bShowTicket = 0;
     v.m_bShowTk = 1;
-    config::ApplySettings(v, m_irc, m_game, m_colors);
+    ui::ApplySettings(v, m_irc, m_game, m_colors);
     EXPECT_EQ(m_irc.m_nPort, 40000);
     EXPECT_EQ(m_irc.GameShared().TicketSecs(), 90);
-    ASSERT_TRUE(config::SaveSettings(File(), m_irc, m_game, m_colors, &m_sink));
+    ASSERT_TRUE(ui::SaveSettings(File(), m_irc, m_game, m_colors, &m_sink));
     EXPECT_NE(testsupport::ReadWholeFile(File()).find("irc_Port=-25536\r\n"), std::string::npos);
 
     platform::CManualClock clock;
     testsupport::CRecordingIrcSession irc(clock, false);
     CGameDlg game{irc.GameShared()};
     CColorDlg colors;
-    config::LoadSettings(File(), irc, game, colors);
+    ui::LoadSettings(File(), irc, game, colors);
     EXPECT_EQ(irc.m_nPort, 40000);
-    EXPECT_EQ(config::CollectSettings(irc, game, colors), v);
+    EXPECT_EQ(ui::CollectSettings(irc, game, colors), v);
     EXPECT_EQ(m_sink.Count(), 0u);
 }
 

@@ -15,7 +15,6 @@
 #include <string_view>
 #include <vector>
 
-#include "config/ColorDlg.h"
 #include "framework/MessageBox.h"
 #include "platform/Clock.h"
 #include "res/Resource.h"
@@ -27,6 +26,7 @@
 #include "support/ScriptedUdpServer.h"
 #include "support/Wait.h"
 #include "tools/bf42sim/SimServer.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
 
 namespace {

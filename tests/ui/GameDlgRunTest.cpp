@@ -14,7 +14,6 @@
 #include <thread>
 #include <vector>
 
-#include "config/ColorDlg.h"
 #include "framework/MessageBox.h"
 #include "platform/Clock.h"
 #include "platform/Socket.h"
@@ -23,6 +22,7 @@
 #include "support/Wait.h"
 #include "support/Wine.h"
 #include "tools/bf42sim/SimServer.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
 
 namespace {

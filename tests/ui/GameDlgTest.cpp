@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "config/ColorDlg.h"
 #include "framework/MessageBox.h"
 #include "monitor/Announcements.h"
 #include "platform/Clock.h"
@@ -18,6 +17,7 @@
 #include "support/RecordingIrcSession.h"
 #include "support/ScriptedUdpServer.h"
 #include "support/Wait.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
 
 namespace {

@@ -15,7 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include "config/ColorDlg.h"
 #include "config/TempFolder.h"
 #include "framework/Dispatcher.h"
 #include "framework/MessageBox.h"
@@ -27,6 +26,7 @@
 #include "tools/bf42sim/SimServer.h"
 #include "ui/AboutDlg.h"
 #include "ui/BotApp.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
 #include "ui/IrcDlg.h"
 #include "ui/MainDlg.h"

@@ -1,20 +1,23 @@
-#include "config/SettingsPages.h"
+#include "ui/SettingsPages.h"
 
-#include "config/ColorDlg.h"
 #include "config/SettingsFile.h"
+#include "framework/MessageBox.h"
 #include "irc/IrcSession.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
 
-namespace config {
+namespace ui {
 
-void ApplySettings(const CSettingsValues& values, irc::CIrcSession& irc, CGameDlg& game,
+void ApplySettings(const config::CSettingsValues& values, irc::CIrcSession& irc, CGameDlg& game,
                    CColorDlg& colors) {
     ApplyIrcSettings(values, irc);
     ApplyGameSettings(values, game);
     ApplyColorSettings(values, colors);
 }
 
-void ApplyIrcSettings(const CSettingsValues& values, irc::CIrcSession& irc) {
+void ApplyIrcSettings(const config::CSettingsValues& values, irc::CIrcSession& irc) {
     {
         const auto lock = irc.LockFields();
         irc.m_strServer = values.m_strIrcServer;
@@ -30,14 +33,14 @@ void ApplyIrcSettings(const CSettingsValues& values, irc::CIrcSession& irc) {
     irc.GameShared().SetTicketSecs(values.m_nTicketSecs);
 }
 
-void ApplyGameSettings(const CSettingsValues& values, CGameDlg& game) {
+void ApplyGameSettings(const config::CSettingsValues& values, CGameDlg& game) {
     const auto lock = game.LockFields();
     game.m_nLanguage = values.m_nLanguage;
     game.m_strServer = values.m_strGameServer;
     game.m_nQueryPort = values.m_nQueryPort;
 }
 
-void ApplyColorSettings(const CSettingsValues& values, CColorDlg& colors) {
+void ApplyColorSettings(const config::CSettingsValues& values, CColorDlg& colors) {
     const auto lock = colors.LockFields();
     colors.m_strAlliedKillColor = values.m_strAlliedKillColor;
     colors.m_strAlliedFlagColor = values.m_strAlliedFlagColor;
@@ -52,15 +55,15 @@ void ApplyColorSettings(const CSettingsValues& values, CColorDlg& colors) {
     colors.m_bShowTk = values.m_bShowTk;
 }
 
-CSettingsValues CollectSettings(irc::CIrcSession& irc, CGameDlg& game, CColorDlg& colors) {
-    CSettingsValues values;
+config::CSettingsValues CollectSettings(irc::CIrcSession& irc, CGameDlg& game, CColorDlg& colors) {
+    config::CSettingsValues values;
     CollectIrcSettings(irc, values);
     CollectGameSettings(game, values);
     CollectColorSettings(colors, values);
     return values;
 }
 
-void CollectIrcSettings(irc::CIrcSession& irc, CSettingsValues& values) {
+void CollectIrcSettings(irc::CIrcSession& irc, config::CSettingsValues& values) {
     {
         const auto lock = irc.LockFields();
         values.m_strIrcServer = irc.m_strServer;
@@ -76,14 +79,14 @@ void CollectIrcSettings(irc::CIrcSession& irc, CSettingsValues& values) {
     values.m_nTicketSecs = irc.GameShared().TicketSecs();
 }
 
-void CollectGameSettings(CGameDlg& game, CSettingsValues& values) {
+void CollectGameSettings(CGameDlg& game, config::CSettingsValues& values) {
     const auto lock = game.LockFields();
     values.m_nLanguage = game.m_nLanguage;
     values.m_strGameServer = game.m_strServer;
     values.m_nQueryPort = game.m_nQueryPort;
 }
 
-void CollectColorSettings(CColorDlg& colors, CSettingsValues& values) {
+void CollectColorSettings(CColorDlg& colors, config::CSettingsValues& values) {
     const auto lock = colors.LockFields();
     values.m_strAlliedKillColor = colors.m_strAlliedKillColor;
     values.m_strAlliedFlagColor = colors.m_strAlliedFlagColor;
@@ -100,9 +103,20 @@ void CollectColorSettings(CColorDlg& colors, CSettingsValues& values) {
 
 void LoadSettings(const std::string& strPath, irc::CIrcSession& irc, CGameDlg& game,
                   CColorDlg& colors) {
-    CSettingsValues values;
-    LoadSettingsFile(strPath, values);
+    config::CSettingsValues values;
+    config::LoadSettingsFile(strPath, values);
     ApplySettings(values, irc, game, colors);
+}
+
+bool SaveSettingsFile(const std::string& strPath, const config::CSettingsValues& values,
+                      framework::IMessageSink* pSink) {
+    const bool bOk = config::WriteSettingsFile(strPath, values);
+    if (!bOk && pSink != nullptr) {
+        pSink->ShowMessage(framework::CMessage{res::LoadResString(res::IDS_WRITE_FAILED),
+                                               res::LoadResString(res::IDS_ERROR),
+                                               framework::EIcon::Error});
+    }
+    return bOk;
 }
 
 bool SaveSettings(const std::string& strPath, irc::CIrcSession& irc, CGameDlg& game,
@@ -110,4 +124,4 @@ bool SaveSettings(const std::string& strPath, irc::CIrcSession& irc, CGameDlg& g
     return SaveSettingsFile(strPath, CollectSettings(irc, game, colors), pSink);
 }
 
-}  // namespace config
+}  // namespace ui

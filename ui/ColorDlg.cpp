@@ -1,6 +1,7 @@
-#include "config/ColorDlg.h"
+#include "ui/ColorDlg.h"
 
 #include "framework/DataExchange.h"
+#include "res/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
@@ -19,7 +20,8 @@ constexpr int kRoleLabels[][2] = {
 
 }  // namespace
 
-CColorDlg::CColorDlg() : CPage(res::IDD_COLORS) {
+CColorDlg::CColorDlg() : CPage(res::FindDialogTemplate(res::IDD_COLORS)) {
+    SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     MapClick(res::IDC_SHOW_KILL, [this] { OnToggleKills(); });
     MapClick(res::IDC_SHOW_TK, [this] { OnToggleTeamkills(); });
     MapClick(res::IDC_SHOW_FLAG, [this] { OnToggleFlags(); });
