@@ -76,12 +76,14 @@ void CIrcDlg::DoDataExchange(framework::CDataExchange& dx) {
     dx.Text(res::IDC_IRC_NICK, m_strNick);
     dx.Text(res::IDC_IRC_SERVER, m_strServer);
     dx.Text(res::IDC_IRC_INPUT, m_strInput, kMaxInput);
-    // Shown as 0 to 65535. A number beyond that is no port: it becomes 0,
-    // which Connect refuses, rather than its low 16 bits.
+    // Shown as 0 to 65535. A number beyond that is no port: the field keeps
+    // its value, and Connect and Apply refuse the page until it is mended.
     int32_t nPort = m_nPort;
     dx.Int(res::IDC_IRC_PORT, nPort);
-    if (dx.IsSaving() && !dx.Failed())
-        m_nPort = nPort >= 0 && nPort <= 0xFFFF ? static_cast<uint16_t>(nPort) : 0;
+    if (dx.IsSaving() && !dx.Failed()) {
+        m_bPortOutOfRange = nPort < 0 || nPort > 0xFFFF;
+        if (!m_bPortOutOfRange) m_nPort = static_cast<uint16_t>(nPort);
+    }
     dx.Text(res::IDC_IRC_ALTNICK, m_strAltNick);
     dx.Check(res::IDC_IRC_AUTH, m_bAuth);
     dx.Text(res::IDC_IRC_USERNAME, m_strUsername);
@@ -122,6 +124,7 @@ void CIrcDlg::Connect() {
     // A refused transfer has shown its message and focused its control; the
     // fields it did not reach still hold old values, so nothing starts.
     if (!UpdateData(true)) return;
+    if (RefusePortOutOfRange()) return;
     std::string strMessage;
     const int nInvalidId = FirstInvalidInput(&strMessage);
     if (nInvalidId != 0) {
@@ -147,6 +150,14 @@ void CIrcDlg::EndSession() {
     // QUIT; the thread ends when the server closes the connection.
     Disconnect();
     ApplyDisconnectedState();
+}
+
+bool CIrcDlg::RefusePortOutOfRange() {
+    if (!m_bPortOutOfRange.load()) return false;
+    MessageBox(res::LoadResString(res::IDS_FILL_OUT), res::LoadResString(res::IDS_ERROR),
+               framework::EIcon::Error);
+    SetFocusItem(res::IDC_IRC_PORT);
+    return true;
 }
 
 int CIrcDlg::FirstInvalidInput(std::string* pstrMessage) {

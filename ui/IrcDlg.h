@@ -43,6 +43,8 @@ public:
     framework::CLogCtrl m_log;  // control 1004
     std::string m_strInput;     // the chat input line; UI thread only
     std::atomic<bool> m_bInputFocus{false};
+    // The last transfer found a port beyond 16 bits; UI thread.
+    std::atomic<bool> m_bPortOutOfRange{false};
 
     // ---- Handlers (UI thread).
     // The Connect/Disconnect button: Connect when no session is active,
@@ -55,6 +57,10 @@ public:
     void Connect();
     // Disconnect: QUIT and the disconnected state at once.
     void EndSession();
+    // After a transfer: when the typed port lies outside 0 to 65535 (the
+    // port field then kept its value), shows Connect's "Fill out all
+    // Inputfields!", focuses the port and returns true. UI thread.
+    bool RefusePortOutOfRange();
     // The check box was clicked: m_bAuth follows it, and the network list
     // and the credentials open or close with it.
     void OnAuthCheck();

@@ -171,6 +171,9 @@ bool CMainDlg::OnApply() {
     pIrc->UpdateData(true);
     pGame->UpdateData(true);
     pColors->UpdateData(true);
+    // A port no number of 16 bits holds is refused as Connect refuses it;
+    // the file keeps the port it has.
+    if (pIrc->RefusePortOutOfRange()) return false;
     return ui::SaveSettings(m_options.strSettingsPath, *pIrc, *pGame, *pColors, MessageSink());
 }
 

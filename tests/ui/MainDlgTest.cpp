@@ -290,6 +290,24 @@ TEST_F(MainDlgTest, ApplyTakesTheControlsOfTheThreePagesAndWritesTheSameFileTwic
     EXPECT_TRUE(m_sink.Messages().empty());
 }
 
+// Regression: a port beyond 16 bits became 0 in the field and Apply saved
+// irc_Port=0 without a word. Apply refuses it as Connect does, and the file
+// keeps the port it had; a port that fits is saved again.
+TEST_F(MainDlgTest, ApplyRefusesAPortBeyondSixteenBitsAndKeepsTheStoredOne) {
+    WriteSettings();
+    const std::string strBefore = ReadWholeFile(SettingsPath());
+    Open();
+    Irc().TypeText(res::IDC_IRC_PORT, "70000");
+    EXPECT_FALSE(Main().OnApply());
+    EXPECT_EQ(m_sink.Messages(), std::vector<CMessage>{kFillOut});
+    EXPECT_EQ(ReadWholeFile(SettingsPath()), strBefore);
+    EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_PORT), "70000");  // left for the operator to mend
+    Irc().TypeText(res::IDC_IRC_PORT, "6697");
+    EXPECT_TRUE(Main().OnApply());
+    EXPECT_NE(ReadWholeFile(SettingsPath()).find("\r\nirc_Port=6697\r\n"), std::string::npos);
+    EXPECT_EQ(m_sink.Count(), 1u);
+}
+
 TEST_F(MainDlgTest, BroadcastWithARefusingIrcPageKeepsTheGameSideAndTriesAgain) {
     WriteSettings(/*bIrcServer=*/false);
     Open();
