@@ -345,7 +345,7 @@ int CIrcSession::ReceiveLoop() {
             break;
         }
         if (!bPingSent && nNow - nLastHeard >= kQuietMs) {
-            QueueLine(kLivenessPing, ELineKind::Urgent);
+            QueueLine(LivenessPing(), ELineKind::Urgent);
             bPingSent = true;
             nPingTick = nNow;
         } else if (bPingSent && nNow - nPingTick >= kPingWaitMs) {

@@ -5,6 +5,30 @@
 
 namespace irc {
 
+namespace {
+
+// (Split literals: a hex escape would swallow the digits after it.)
+std::string Notice(const char* pszState) {
+    return "\x03"
+           "10" +
+           res::LoadResString(res::IDS_APPNAME) +
+           " \x03[\x03" + pszState + "\x03]";
+}
+
+}  // namespace
+
+std::string LivenessPing() {
+    return "PING :" + res::LoadResString(res::IDS_APPNAME);
+}
+
+std::string NoticeOffline() {
+    return Notice("05OFFLINE");
+}
+
+std::string NoticePaused() {
+    return Notice("07PAUSED");
+}
+
 std::string NickOf(std::string_view strText) {
     const size_t nBang = strText.find('!');
     if (nBang == std::string_view::npos) return {};

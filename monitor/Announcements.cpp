@@ -294,8 +294,8 @@ void AnswerRequestText(IGameOutput& out, const CAnnounceSettings& s, const CServ
     const size_t nBlank = strRequest.find(' ');
     if (nBlank == std::string_view::npos || strRequest.substr(0, nBlank) != "!join") return;
     // The nick keeps the blank before it, so two blanks follow NOTICE.
-    const std::string strReply = Colored(s.m_strKeyColor) +
-                                 "fragrelay \x03[\x03"
+    const std::string strReply = Colored(s.m_strKeyColor) + res::LoadResString(res::IDS_APPNAME) +
+                                 " \x03[\x03"
                                  "03ONLINE\x03]  " +
                                  InfoText(s, status);
     pIrc->SendLine(OneLine("NOTICE " + std::string(strRequest.substr(nBlank)) + " :" + strReply));

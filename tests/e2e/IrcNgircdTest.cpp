@@ -97,7 +97,7 @@ TEST_F(IrcAgainstNgircd, RegistersJoinsLogsAndAnswers) {
     CIrcTestClient carol;
     ASSERT_TRUE(carol.Connect(m_server.Port(), "carol"));
     ASSERT_TRUE(carol.SendLine("JOIN #Relay"));
-    EXPECT_TRUE(carol.WaitFor(std::string(" NOTICE carol :") + irc::kNoticeOffline));
+    EXPECT_TRUE(carol.WaitFor(std::string(" NOTICE carol :") + irc::NoticeOffline()));
     EXPECT_TRUE(m_bot.WaitForLog(":: carol has joined #Relay", kLong));
 
     // Disconnect: the server answers QUIT and closes; no reconnection.
