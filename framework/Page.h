@@ -202,8 +202,6 @@ private:
     CControl* Find(int nId);              // lock held
     const CControl* Find(int nId) const;  // lock held
     void NoteUnknown() const { m_nUnknownIds.fetch_add(1); }
-    // Applies fn to control nId under the lock; fn fills the change to
-    // publish (or returns false for no change). False for an unknown id.
     // Runs fn on control nId under the lock, then delivers what it published.
     // False (and counted) for an unknown id.
     bool Modify(int nId, const std::function<void(CControl&)>& fn);

@@ -11,8 +11,7 @@ namespace {
 std::string Notice(const char* pszState) {
     return "\x03"
            "10" +
-           res::LoadResString(res::IDS_APPNAME) +
-           " \x03[\x03" + pszState + "\x03]";
+           res::LoadResString(res::IDS_APPNAME) + " \x03[\x03" + pszState + "\x03]";
 }
 
 }  // namespace
@@ -106,14 +105,6 @@ std::string NextAttemptText(uint32_t nDelayMs) {
 std::string SkippedLinesText(uint32_t nSkipped) {
     return "(" + std::to_string(nSkipped) + (nSkipped == 1 ? " line" : " lines") +
            " skipped to keep the channel current)";
-}
-
-std::string WithoutLineBreaks(std::string_view strText) {
-    std::string strOut;
-    strOut.reserve(strText.size());
-    for (char c : strText)
-        if (c != '\r' && c != '\n' && c != '\0') strOut += c;
-    return strOut;
 }
 
 }  // namespace irc

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Text.h"
+
 namespace irc {
 
 // The program's name and version and the connection texts come from the
@@ -67,8 +69,7 @@ std::string Attribution();
 // "QUIT :" + version + " /// " + attribution, without "\r\n".
 std::string QuitLine(std::string_view strVersion);
 
-// The text with every CR, LF and NUL removed, so that it cannot end the line
-// it is put into and start another one.
-std::string WithoutLineBreaks(std::string_view strText);
+// The line-break stripper every sender uses (platform/Text.h).
+using platform::WithoutLineBreaks;
 
 }  // namespace irc

@@ -100,15 +100,6 @@ std::string LongFrame(const CAnnounceSettings& s, std::string_view strText) {
            std::string(strText) + "\x03]" + Colored(s.m_strKeyColor) + " * * * * * * * * * *";
 }
 
-std::string OneLine(std::string_view strText) {
-    std::string str;
-    str.reserve(strText.size());
-    for (char c : strText) {
-        if (c != '\r' && c != '\n' && c != '\0') str += c;
-    }
-    return str;
-}
-
 std::string EventLine(const CAnnounceSettings& s, const CGameEvent& event) {
     const CPlayerRecord& player = event.m_player;
     switch (event.m_eKind) {
@@ -223,7 +214,7 @@ std::string InfoText(const CAnnounceSettings& s, const CServerStatus& status) {
 namespace {
 
 void AnnounceAs(IGameOutput& out, std::string_view strLine, bool bStatus) {
-    const std::string strSafe = OneLine(strLine);
+    const std::string strSafe = platform::WithoutLineBreaks(strLine);
     if (strSafe.empty()) return;
     bridge::IIrcLink* pIrc = out.IrcLink();
     if (out.IsBroadcasting() && pIrc != nullptr) {
@@ -255,7 +246,7 @@ void AnnounceEvent(IGameOutput& out, const CAnnounceSettings& s, const CServerSt
                    const CGameEvent& event) {
     switch (event.m_eKind) {
         case EGameEvent::BroadcastOpened:
-            out.AppendLog(OneLine(EventLine(s, event)));
+            out.AppendLog(platform::WithoutLineBreaks(EventLine(s, event)));
             break;
         case EGameEvent::OpeningBanner:
             AnnounceOpeningBanner(out, s, status);
@@ -288,7 +279,8 @@ void AnswerRequestText(IGameOutput& out, const CAnnounceSettings& s, const CServ
     bridge::IIrcLink* pIrc = out.IrcLink();
     if (pIrc == nullptr) return;
     if (strRequest == "!gameinfo") {
-        if (out.IsBroadcasting()) pIrc->SendToChannel(OneLine(InfoText(s, status)));
+        if (out.IsBroadcasting())
+            pIrc->SendToChannel(platform::WithoutLineBreaks(InfoText(s, status)));
         return;
     }
     const size_t nBlank = strRequest.find(' ');
@@ -298,7 +290,8 @@ void AnswerRequestText(IGameOutput& out, const CAnnounceSettings& s, const CServ
                                  " \x03[\x03"
                                  "03ONLINE\x03]  " +
                                  InfoText(s, status);
-    pIrc->SendLine(OneLine("NOTICE " + std::string(strRequest.substr(nBlank)) + " :" + strReply));
+    pIrc->SendLine(platform::WithoutLineBreaks("NOTICE " + std::string(strRequest.substr(nBlank)) +
+                                               " :" + strReply));
 }
 
 }  // namespace monitor

@@ -56,8 +56,6 @@ bool HasTicketStatus(std::string_view strVersion);
 std::string ShortFrame(const CAnnounceSettings& s, std::string_view strText);
 // Ten stars either side; the closing part ends with the last star.
 std::string LongFrame(const CAnnounceSettings& s, std::string_view strText);
-// The text with every CR, LF and NUL removed: it stays one IRC line.
-std::string OneLine(std::string_view strText);
 // key [value]: the key in the key colour, the value in the value colour.
 std::string KeyValue(const CAnnounceSettings& s, std::string_view strKey,
                      std::string_view strValue);

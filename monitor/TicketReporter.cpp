@@ -4,6 +4,7 @@
 
 #include "monitor/ColorRule.h"
 #include "monitor/PhaseCheck.h"
+#include "platform/Text.h"
 
 namespace monitor {
 
@@ -58,8 +59,8 @@ bool CTicketReporter::Step() {
     bridge::IIrcLink* pIrc = m_host.IrcLink();
     if (pIrc == nullptr) return true;
 
-    const std::string strLine =
-        OneLine(TicketLine(m_host.AnnounceSettings(), status, game.GameEndTick(), m_nClock));
+    const std::string strLine = platform::WithoutLineBreaks(
+        TicketLine(m_host.AnnounceSettings(), status, game.GameEndTick(), m_nClock));
     if (pIrc->IsSessionActive()) {
         if (!m_host.IsMonitoring()) return true;  // ended meanwhile: the line is dropped
         // The ticket line replaces one still queued: only the newest counts.

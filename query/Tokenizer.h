@@ -1,7 +1,8 @@
 #pragma once
-// Cuts a text at runs of delimiter bytes, so empty tokens never appear; the
-// IRC receive loop cuts its blocks into lines with it. Game query replies go
-// through CReplyReader instead: there an empty value must stay a value.
+// Cuts a text at runs of delimiter bytes, so empty tokens never appear: the
+// bot's rule for separating words. The IRC receive loop has a splitter of
+// its own (CIrcLineSplitter), which joins a line cut by a read; game query
+// replies go through CReplyReader: there an empty value must stay a value.
 #include <array>
 #include <cstddef>
 #include <cstdint>

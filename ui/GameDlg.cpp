@@ -5,6 +5,7 @@
 #include "framework/MessageBox.h"
 #include "monitor/ColorRule.h"
 #include "monitor/MonitorThread.h"
+#include "platform/Text.h"
 #include "res/DialogTemplates.h"
 #include "res/Languages.h"
 #include "res/Resource.h"
@@ -307,7 +308,7 @@ void CGameDlg::OnPause() {
         m_gateMonitor.Release();
     }
     // Sent whether broadcasting or not; the channel send needs the channel.
-    if (m_pIrcLink != nullptr) m_pIrcLink->SendToChannel(monitor::OneLine(strLine));
+    if (m_pIrcLink != nullptr) m_pIrcLink->SendToChannel(platform::WithoutLineBreaks(strLine));
     AppendLog(strLine);
     SetItemText(res::IDC_GAME_PAUSE, LoadResString(bPause ? res::IDS_UNPAUSE : res::IDS_PAUSE));
 }

@@ -8,6 +8,7 @@
 #include "monitor/Announcements.h"
 #include "monitor/EventInference.h"
 #include "monitor/StatusReply.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ void BM_BusyPoll(benchmark::State& state) {
         const monitor::CPollEvents poll =
             monitor::InferEvents(run, status, players, previous, filters, true, true);
         for (const monitor::CGameEvent& event : poll.m_events) {
-            std::string strLine = monitor::OneLine(monitor::EventLine(settings, event));
+            std::string strLine = platform::WithoutLineBreaks(monitor::EventLine(settings, event));
             benchmark::DoNotOptimize(strLine);
         }
         nEvents += poll.m_events.size();
