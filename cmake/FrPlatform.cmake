@@ -1,7 +1,7 @@
 # Which platform/ sources a build for this system compiles: files named
 # *Win32.cpp are Windows only, the POSIX ones (listed) everything else.
-# The TLS stream is OpenSSL over POSIX sockets; Windows has no TLS stream
-# until its own one (SChannel) is written, and nothing there uses one yet.
+# The TLS stream is OpenSSL over POSIX sockets (TlsStream.cpp) and SChannel
+# over Winsock on Windows (TlsStreamWin32.cpp), behind one header.
 set(FR_POSIX_ONLY_SOURCES
   platform/Socket.cpp platform/FilePosix.cpp platform/ConsolePosix.cpp platform/TlsStream.cpp
   platform/FileInfoPosix.cpp)
@@ -29,12 +29,12 @@ function(fr_filter_platform_sources var)
 endfunction()
 
 # The libraries platform/ calls: OpenSSL on POSIX systems, the system's
-# own on Windows.
+# own on Windows (secur32: SChannel; crypt32: certificates and chains).
 function(fr_link_platform_libraries target)
   if(NOT WIN32)
     target_link_libraries(${target} PUBLIC OpenSSL::SSL OpenSSL::Crypto)
   else()
-    target_link_libraries(${target} PUBLIC ws2_32 advapi32)
+    target_link_libraries(${target} PUBLIC ws2_32 advapi32 secur32 crypt32)
     # Windows 10 is the oldest system the programs are made for.
     target_compile_definitions(${target} PUBLIC _WIN32_WINNT=0x0A00 WINVER=0x0A00
       WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)

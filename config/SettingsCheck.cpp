@@ -3,7 +3,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/FileInfo.h"
 #include "platform/Text.h"
+#include "platform/TlsStream.h"
 
 namespace config {
 
@@ -47,12 +49,23 @@ std::vector<CSettingsProblem> IrcSideProblems(const CSettingsValues& values) {
     // The ticket reporter needs a positive interval; a negative one comes
     // only from a hand-edited file.
     if (values.m_nTicketSecs <= 0) problems.push_back({"irc_Tickettime", EProblem::NoInterval});
-    if (values.m_bAuth != 0 && values.m_strUsername.empty())
+    // SASL EXTERNAL logs in by the client certificate alone.
+    const bool bByCertificate = values.m_nNetwork == 2 && !values.m_strClientCert.empty();
+    if (values.m_bAuth != 0 && !bByCertificate && values.m_strUsername.empty())
         problems.push_back({"irc_Username", EProblem::Empty});
-    if (values.m_bAuth != 0 && values.m_strPassword.empty())
+    if (values.m_bAuth != 0 && !bByCertificate && values.m_strPassword.empty())
         problems.push_back({"irc_Password", EProblem::Empty});
     if (!values.m_strChannel.empty() && !IsChannelName(values.m_strChannel))
         problems.push_back({"irc_Channel", EProblem::NoChannel});
+    if (!values.m_strTlsFingerprint.empty() &&
+        !platform::ParseFingerprint(values.m_strTlsFingerprint))
+        problems.push_back({"irc_TLSFingerprint", EProblem::NoFingerprint});
+    if (!values.m_strClientCert.empty()) {
+        if (platform::ReadError(values.m_strClientCert) != 0)
+            problems.push_back({"irc_ClientCert", EProblem::NoFile});
+        else if (values.m_bTls == 0)
+            problems.push_back({"irc_ClientCert", EProblem::NeedsTls});
+    }
     return problems;
 }
 
@@ -110,6 +123,16 @@ std::string ProblemText(const CSettingsProblem& problem, const CSettingsValues& 
         case EProblem::NoChannel:
             return strKey + " \"" + values.m_strChannel + "\" is no channel name (it needs a #" +
                    (values.m_strChannel.find(' ') != std::string::npos ? " and no blank)" : ")");
+        case EProblem::NoFingerprint:
+            return strKey + " \"" + values.m_strTlsFingerprint +
+                   "\" is no SHA-256 fingerprint (64 hex digits, colons allowed)";
+        case EProblem::NoFile:
+            return strKey + " " + values.m_strClientCert + " cannot be read (" +
+                   platform::ErrorText(platform::ReadError(values.m_strClientCert)) + ")";
+        case EProblem::NeedsTls:
+            return strKey +
+                   " is set, but irc_TLS is no: a client certificate is shown only "
+                   "over TLS";
     }
     return strKey;
 }

@@ -2,7 +2,8 @@
 // The rules a side's settings must keep before that side can start, each
 // written once: the IRC tab's Connect, the game tab's Connect and Check
 // apply them to what the operator typed, fragrelayd to its settings file.
-// Every problem names its settings key. Pure; any thread.
+// Every problem names its settings key. Pure but for the look at the client
+// certificate's file; any thread.
 #include <string>
 #include <vector>
 
@@ -11,10 +12,13 @@
 namespace config {
 
 enum class EProblem {
-    Empty,        // a text that must be filled in
-    NoPort,       // a port of 0
-    NoInterval,   // the ticket interval: a number of seconds above 0
-    NoChannel,    // a channel name needs a "#" and no blank
+    Empty,          // a text that must be filled in
+    NoPort,         // a port of 0
+    NoInterval,     // the ticket interval: a number of seconds above 0
+    NoChannel,      // a channel name needs a "#" and no blank
+    NoFingerprint,  // not a SHA-256 in hex (64 digits, colons allowed)
+    NoFile,         // a file that cannot be read
+    NeedsTls,       // only meaningful with irc_TLS=yes
 };
 
 struct CSettingsProblem {
@@ -26,8 +30,10 @@ struct CSettingsProblem {
 
 // What keeps the IRC side from starting, in the order the IRC tab checks:
 // port, server, nickname, alternative nickname, channel, ticket interval,
-// user name and password (with authentication on), then the channel's
-// form (only when it is filled in). Empty when it can start.
+// user name and password (with authentication on; SASL EXTERNAL, which
+// logs in by the client certificate, needs neither), then the channel's
+// form (only when it is filled in), the pinned fingerprint's form, and the
+// client certificate (readable, and with TLS on). Empty when it can start.
 std::vector<CSettingsProblem> IrcSideProblems(const CSettingsValues& values);
 
 // What keeps the game server from being queried: query port, then server.
@@ -46,7 +52,8 @@ std::vector<std::string> ChangedSettingsKeys(const CSettingsValues& before,
 // For the operator, with the value where it helps: "irc_Nick is empty",
 // "irc_Port is 0, not a port", "irc_Tickettime is -5, not a number of
 // seconds above 0", "irc_Channel \"relay\" is no channel name (it needs a
-// #)". Windows-1252, as the value.
+// #)", "irc_ClientCert /x.pem cannot be read (No such file or directory)".
+// Windows-1252, as the value.
 std::string ProblemText(const CSettingsProblem& problem, const CSettingsValues& values);
 
 }  // namespace config

@@ -46,6 +46,10 @@ const CKey kKeys[] = {
     {"show_kill", EKind::Bool, nullptr, &V::m_bShowKill},
     {"show_ticket", EKind::Bool, nullptr, &V::m_bShowTicket},
     {"show_tk", EKind::Bool, nullptr, &V::m_bShowTk},
+    // Added later: after the old keys, so an old file saved again keeps its lines.
+    {"irc_TLS", EKind::Bool, nullptr, &V::m_bTls},
+    {"irc_TLSFingerprint", EKind::Text, &V::m_strTlsFingerprint},
+    {"irc_ClientCert", EKind::Text, &V::m_strClientCert},
 };
 
 void ApplyLine(std::string_view strLine, CSettingsValues& values) {

@@ -1,7 +1,7 @@
 #pragma once
-// The 24 operator settings as plain values, and the text of "settings.ini":
-// how a file's lines set them and how they are written back. Pure; any
-// thread. Files and pages are elsewhere (SettingsFile.h, SettingsPages.h).
+// The operator settings (the 24 of old and the connection's security) as plain values, and the text
+// of "settings.ini": how a file's lines set them and how they are written back. Pure; any thread.
+// Files and pages are elsewhere (SettingsFile.h, SettingsPages.h).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -25,8 +25,13 @@ struct CSettingsValues {
     int32_t m_bAuth = 0;
     std::string m_strUsername;
     std::string m_strPassword;
-    int32_t m_nNetwork = -1;  // 0 Quakenet, 1 Gamesnet, -1 none
+    int32_t m_nNetwork = -1;  // 0 Quakenet, 1 Gamesnet, 2 SASL, -1 none
     int32_t m_nTicketSecs = 0;
+    // IRC connection security; written after the 24 old keys, so a file from
+    // before them keeps its lines and order.
+    int32_t m_bTls = 0;
+    std::string m_strTlsFingerprint;  // SHA-256 of the server's certificate, hex
+    std::string m_strClientCert;      // PEM file: client certificate and key
     // BF42 tab
     int32_t m_nLanguage = -1;
     std::string m_strGameServer;
@@ -83,7 +88,8 @@ private:
 // The values a whole settings text gives, starting from the constructor values.
 CSettingsValues ParseSettings(std::string_view strText);
 
-// The 24 lines in the writer's order, each ending "\r\n" as the file has
+// The lines in the writer's order (the 24 old keys, then irc_TLS,
+// irc_TLSFingerprint and irc_ClientCert), each ending "\r\n" as the file has
 // always had them on disk (the reader takes "\n" alone too). Booleans are
 // "yes" for any value but 0, else "no". A line feed or NUL inside a value
 // is left out, so that no value can start a line of its own.

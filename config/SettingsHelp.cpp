@@ -23,7 +23,9 @@ const CKeyMeaning kMeanings[] = {
     {"irc_Auth", "yes: log in to the network's account service"},
     {"irc_Username", "the account's name (with irc_Auth=yes)"},
     {"irc_Password", "its password, in clear text (the file is kept\nreadable by its owner only)"},
-    {"irc_Network", "the account service: 0 Quakenet, 1 Gamesnet"},
+    {"irc_Network",
+     "the account service: 0 Quakenet, 1 Gamesnet,\n2 SASL (PLAIN, or EXTERNAL with "
+     "irc_ClientCert)"},
     {"irc_Tickettime", "seconds between two ticket reports (above 0)"},
     {"bf_Language",
      "0 English, 1 German, 2 French, 3 Spanish,\n"
@@ -41,6 +43,13 @@ const CKeyMeaning kMeanings[] = {
     {"show_kill", "yes: announce kills, suicides and deaths"},
     {"show_ticket", "yes: report the tickets every irc_Tickettime\nseconds"},
     {"show_tk", "yes: announce teamkills"},
+    {"irc_TLS",
+     "yes: TLS to the IRC server (usually port 6697),\nits certificate checked; never plain text"},
+    {"irc_TLSFingerprint",
+     "SHA-256 of a self-signed server certificate\n(hex, colons allowed): pins it instead of "
+     "the\nsystem's trust store"},
+    {"irc_ClientCert",
+     "PEM file with client certificate and key\n(CertFP, SASL EXTERNAL); no blanks in the path"},
 };
 
 constexpr size_t kMeaningColumn = 31;

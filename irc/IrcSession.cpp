@@ -1,6 +1,7 @@
 #include "irc/IrcSession.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "irc/IrcLineSplitter.h"
@@ -53,7 +54,7 @@ void CIrcSession::SetRequest(std::string strRequest) {
     m_requests.push_back(std::move(strRequest));
 }
 
-std::shared_ptr<platform::CSocket> CIrcSession::CurrentSocket() {
+std::shared_ptr<IIrcStream> CIrcSession::CurrentSocket() {
     std::lock_guard<std::mutex> lock(m_mutexSocket);
     return m_bSocketConnected ? m_socket : nullptr;
 }
@@ -63,11 +64,11 @@ void CIrcSession::MarkSocketConnected() {
     m_bSocketConnected = m_socket != nullptr;
 }
 
-void CIrcSession::ReplaceSocket(std::shared_ptr<platform::CSocket> pSocket) {
-    std::shared_ptr<platform::CSocket> pOld;
+void CIrcSession::ReplaceSocket(std::shared_ptr<IIrcStream> pStream) {
+    std::shared_ptr<IIrcStream> pOld;
     {
         std::lock_guard<std::mutex> lock(m_mutexSocket);
-        pOld = std::exchange(m_socket, std::move(pSocket));
+        pOld = std::exchange(m_socket, std::move(pStream));
         m_bSocketConnected = false;
     }
     // The old one closes here, or after the last write that still holds it.
@@ -79,30 +80,17 @@ void CIrcSession::ShutdownSocket() {
 }
 
 bool CIrcSession::WriteToSocket(const std::string& strBytes) {
-    const std::shared_ptr<platform::CSocket> pSocket = CurrentSocket();
-    if (!pSocket) return false;
-    size_t nDone = 0;
-    uint32_t nLastProgress = m_clock.GetTickCount();
-    // A line leaves whole or the connection goes: a peer that takes nothing
-    // for kSendStallMs has stopped reading.
-    while (nDone < strBytes.size()) {
-        if (m_writer.Stopping().IsStopped()) return false;
-        const int n = pSocket->SendNow(strBytes.data() + nDone, strBytes.size() - nDone);
-        if (n < 0) break;
-        if (n > 0) {
-            nDone += static_cast<size_t>(n);
-            nLastProgress = m_clock.GetTickCount();
-            continue;
-        }
-        if (m_clock.GetTickCount() - nLastProgress >= kSendStallMs) {
-            m_eLinkFault = ELinkFault::SendStalled;
-            break;
-        }
-        pSocket->WaitWritable(kWaitSliceMs);
-    }
-    if (nDone == strBytes.size()) return true;
-    // The receive loop sees the end at once and ends the connection.
-    pSocket->Shutdown();
+    const std::shared_ptr<IIrcStream> pStream = CurrentSocket();
+    if (!pStream) return false;
+    // A line leaves whole or the connection goes: a peer that takes
+    // nothing for kSendStallMs has stopped reading.
+    const EWriteResult eResult =
+        pStream->Write(strBytes, m_clock, kSendStallMs, m_writer.Stopping());
+    if (eResult == EWriteResult::Written) return true;
+    if (eResult == EWriteResult::Stalled) m_eLinkFault = ELinkFault::SendStalled;
+    // The receive loop sees the end at once and ends the connection (the
+    // fault noted first, so that it names it).
+    pStream->Shutdown();
     return false;
 }
 
@@ -155,7 +143,9 @@ void CIrcSession::AppendLog(const std::string& strText) {
 }
 
 int CIrcSession::ConnectToServer() {
-    // What a previous connection left unsent stays with it.
+    // What a previous connection left unsent stays with it. A TLS write
+    // that still waits is woken by the shutdown, not by the stop alone.
+    ShutdownSocket();
     m_writer.Stop();
     m_writer.Clear();
     m_bRefusalLogged = false;
@@ -164,12 +154,18 @@ int CIrcSession::ConnectToServer() {
     // ends at once instead of reading from a socket that never connected.
     m_nLastRecv = -1;
     ReplaceSocket(nullptr);
+    m_sasl.reset();
+    m_bSaslFailed = false;
     std::string strServer;
     uint16_t nPort = 0;
+    CIrcSecurity security;
+    std::optional<CSaslConfig> sasl;
     {
         std::lock_guard<std::mutex> lock(m_mutexFields);
         strServer = m_strServer;
         nPort = m_nPort;
+        security = m_security;
+        sasl = SaslConfigFor(m_bAuth, m_nNetwork, m_strUsername, m_strPassword, m_security);
     }
     m_addr = {};
     const std::vector<platform::CNetAddress> vAddrs = platform::LookupHost(strServer, nPort);
@@ -181,13 +177,14 @@ int CIrcSession::ConnectToServer() {
     // Each socket is published before its connect, so that EndIrcThread can
     // cut that connect short.
     std::shared_ptr<platform::CSocket> pSocket;
+    const auto connectStart = std::chrono::steady_clock::now();
     const platform::EConnectResult eResult = platform::ConnectInTurn(
         vAddrs, kConnectTimeoutMs, &m_stop,
         [this](const std::shared_ptr<platform::CSocket>& pAttempt,
                const platform::CNetAddress& addr) {
             m_addr = addr;
             pAttempt->SetSendBuffer(kSendBufferBytes);
-            ReplaceSocket(pAttempt);
+            ReplaceSocket(MakePlainStream(pAttempt));
         },
         &pSocket);
     if (eResult == platform::EConnectResult::NoSocket) {
@@ -198,22 +195,63 @@ int CIrcSession::ConnectToServer() {
         AppendLog(res::LoadResString(res::IDS_NOT_FOUND));
         return 1;
     }
+    if (security.m_bTls) {
+        // The handshake counts into the connect limit.
+        const auto nSpentMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  std::chrono::steady_clock::now() - connectStart)
+                                  .count();
+        const int nLeftMs = static_cast<int>(std::max<long long>(kConnectTimeoutMs - nSpentMs, 1));
+        if (!StartTls(*pSocket, strServer, security, nLeftMs)) return 1;
+    }
     m_nLastRecv = 0;
     m_nConnectTick = m_clock.GetTickCount();
     MarkSocketConnected();
     AppendLog("Connecting to " + strServer);
+    if (security.m_bTls) {
+        const std::shared_ptr<IIrcStream> pStream = CurrentSocket();
+        const auto* pTls = dynamic_cast<const CTlsIrcStream*>(pStream.get());
+        if (pTls != nullptr) AppendLog(kTextTlsConnected + pTls->Description());
+    }
     std::string strRegistration;
+    if (sasl) {
+        // Capability negotiation opens the registration, before NICK and USER.
+        m_sasl.emplace(std::move(*sasl));
+        for (const std::string& strLine : m_sasl->Start(m_clock.GetTickCount()).m_vSend)
+            strRegistration += FitLine(WithoutLineBreaks(strLine)) + "\r\n";
+    }
     {
         std::lock_guard<std::mutex> lock(m_mutexFields);
         m_strCurrentNick = m_strNick;
         // Two lines in one write, each built from parts without line breaks.
-        strRegistration = FitLine("NICK " + WithoutLineBreaks(m_strCurrentNick)) + "\r\n" +
-                          FitLine("USER " + WithoutLineBreaks(m_strIdent) +
-                                  " * * :" + WithoutLineBreaks(m_strVersion));
+        strRegistration += FitLine("NICK " + WithoutLineBreaks(m_strCurrentNick)) + "\r\n" +
+                           FitLine("USER " + WithoutLineBreaks(m_strIdent) +
+                                   " * * :" + WithoutLineBreaks(m_strVersion));
     }
     QueueLine(strRegistration, ELineKind::Urgent);
     m_writer.Start();
     return 0;
+}
+
+bool CIrcSession::StartTls(platform::CSocket& socket, const std::string& strServer,
+                           const CIrcSecurity& security, int nTimeoutMs) {
+    // Published before the handshake, so that EndIrcThread's shutdown
+    // reaches it; the plain stream of the connect is done with.
+    const auto pTls = std::make_shared<CTlsIrcStream>();
+    ReplaceSocket(pTls);
+    const std::string strFailure =
+        pTls->Handshake(socket, strServer, security, nTimeoutMs, &m_stop);
+    if (strFailure.empty()) return true;
+    AppendLog(strFailure);
+    ReplaceSocket(nullptr);
+    return false;
+}
+
+bool CIrcSession::ApplySaslStep(const CSaslStep& step) {
+    // AUTHENTICATE carries the secret: its lines go out, never into the log.
+    for (const std::string& strLine : step.m_vSend) Send(strLine, ELineKind::Urgent);
+    for (const std::string& strLog : step.m_vLog) AppendLog(strLog);
+    if (step.m_bEndConnection) m_bSaslFailed = true;
+    return step.m_bConsumed || step.m_bEndConnection;
 }
 
 CIrcSessionView CIrcSession::SnapshotView() {
@@ -290,7 +328,7 @@ void CIrcSession::OnNickInUse() {
 int CIrcSession::ReceiveLoop() {
     m_bInChannel = false;
     m_bRegistered = false;
-    const std::shared_ptr<platform::CSocket> pSocket = CurrentSocket();
+    const std::shared_ptr<IIrcStream> pSocket = CurrentSocket();
     if (m_nLastRecv.load() == -1 || !pSocket) {
         m_writer.Stop();
         ReplaceSocket(nullptr);
@@ -302,6 +340,9 @@ int CIrcSession::ReceiveLoop() {
     std::string strLine;
     char buf[kReadSize];
     auto dispatch = [&](std::string& strOne) {
+        // The negotiation's own lines, and nothing after its failure.
+        if (m_bSaslFailed) return;
+        if (m_sasl && ApplySaslStep(m_sasl->OnLine(strOne, m_clock.GetTickCount()))) return;
         CIrcSessionView view = SnapshotView();
         actions.clear();
         DispatchLine(std::move(strOne), view, state, &actions);
@@ -321,8 +362,9 @@ int CIrcSession::ReceiveLoop() {
             m_nLastRecv = -1;
             break;
         }
-        if (eWait == platform::WaitResult::Readable) {
-            const int n = pSocket->Recv(buf, sizeof buf);
+        // A TLS record not yet whole reads as nothing: nothing ended either.
+        const int n = eWait == platform::WaitResult::Readable ? pSocket->Recv(buf, sizeof buf) : 0;
+        if (eWait == platform::WaitResult::Readable && n != IIrcStream::kNothingYet) {
             m_nLastRecv = n;
             if (n > 0) {
                 // Heard before the lines act, so nothing they set off can
@@ -338,6 +380,8 @@ int CIrcSession::ReceiveLoop() {
             if (m_nLastRecv.load() <= 0) break;  // closed, failed, or both nicknames taken
         }
         const uint32_t nNow = m_clock.GetTickCount();
+        if (m_sasl && m_sasl->Waiting()) ApplySaslStep(m_sasl->OnTime(nNow));
+        if (m_bSaslFailed) break;
         uint32_t nClosingSince = 0;
         if (m_writer.IsClosing(&nClosingSince) && nNow - nClosingSince >= kCloseLimitMs) break;
         if (!m_bRegistered && nNow - nConnectTick >= kRegisterTimeoutMs) {
@@ -358,6 +402,9 @@ int CIrcSession::ReceiveLoop() {
 
 int CIrcSession::EndConnection(const CIrcLineState& state) {
     m_bInChannel = false;
+    // The connection is over: a write still waiting (TLS waits in one call)
+    // is woken, so the writer stops at once.
+    ShutdownSocket();
     m_writer.Stop();
     switch (m_eLinkFault.load()) {
         case ELinkFault::SendStalled:

@@ -20,6 +20,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,8 +29,11 @@
 #include "bridge/IrcLink.h"
 #include "irc/CtcpLimiter.h"
 #include "irc/IrcDispatch.h"
+#include "irc/IrcSecurity.h"
+#include "irc/IrcStream.h"
 #include "irc/IrcText.h"
 #include "irc/ReconnectPolicy.h"
+#include "irc/Sasl.h"
 #include "irc/SendQueue.h"
 #include "irc/SendWriter.h"
 #include "platform/Clock.h"
@@ -55,8 +59,9 @@ public:
     std::string m_strAltNick;
     bool m_bAuth = false;
     std::string m_strUsername;
-    int m_nNetwork = -1;  // 0 Quakenet, 1 Gamesnet, else none
+    int m_nNetwork = -1;  // 0 Quakenet, 1 Gamesnet, 2 SASL (kNetworkSasl), else none
     std::string m_strPassword;
+    CIrcSecurity m_security;          // TLS and its checks, the client certificate
     std::string m_strIdent = kIdent;  // user name of the USER line
     std::string m_strVersion;         // the string table's version text
     std::string m_strCurrentNick;     // the nickname in use on the server
@@ -93,8 +98,11 @@ public:
     static constexpr size_t kMaxRequests = 16;
 
     // ---- Connection (IRC thread, or the UI thread before the thread runs).
-    // Opens the TCP connection, queues NICK and USER as one write and starts
-    // the connection's writer. 0 on success, 1 on failure (already logged).
+    // Opens the TCP connection, with TLS on runs the handshake within what
+    // is left of the connect limit (a failure sends nothing else and never
+    // falls back to plain text), queues NICK and USER as one write (with
+    // SASL, "CAP LS 302" before them) and starts the connection's writer.
+    // 0 on success, 1 on failure (already logged).
     int ConnectToServer();
     // End of the message of the day: authentication, "+x", JOIN. IRC thread.
     void OnRegistered();
@@ -105,7 +113,9 @@ public:
     void AppendLog(const std::string& strText);
     // Reads and dispatches lines until the connection ends: 0 ended, 1 after
     // the server's ERROR, 2 after its throttle text (CReconnectPolicy decides
-    // what follows). It waits for data in slices,
+    // what follows). With SASL, the negotiation takes its lines first and a
+    // failure of it (or no answer within its time) ends the connection. It
+    // waits for data in slices,
     // sends its own PING after kQuietMs without a line and gives the link up
     // kPingWaitMs later, or when no registration reply came within
     // kRegisterTimeoutMs, or kCloseLimitMs after Disconnect. IRC thread.
@@ -199,8 +209,9 @@ protected:
     // The one place lines enter the send queue (tests may watch it): a whole
     // line without its final CR LF. Any thread.
     virtual void QueueLine(std::string strLine, ELineKind eKind);
-    // Writes bytes to the current connection within kSendStallMs of no
-    // progress; false when the connection is lost (it is then shut down).
+    // Writes bytes to the current connection (plain or TLS) within
+    // kSendStallMs of no progress; false when the connection is lost (it is
+    // then shut down).
     // The one place bytes leave (tests may watch it). Writer thread.
     virtual bool WriteToSocket(const std::string& strBytes);
 
@@ -212,8 +223,13 @@ private:
     void Send(const std::string& strLine, ELineKind eKind);
     std::string SkippedLine(uint32_t nSkipped);
     void SetRequest(std::string strRequest);
-    std::shared_ptr<platform::CSocket> CurrentSocket();
-    void ReplaceSocket(std::shared_ptr<platform::CSocket> pSocket);
+    std::shared_ptr<IIrcStream> CurrentSocket();
+    void ReplaceSocket(std::shared_ptr<IIrcStream> pStream);
+    // The TLS handshake over the connected socket; false when it failed (logged).
+    bool StartTls(platform::CSocket& socket, const std::string& strServer,
+                  const CIrcSecurity& security, int nTimeoutMs);
+    // Carries out one SASL step; true when the line was the negotiation's.
+    bool ApplySaslStep(const CSaslStep& step);
     void MarkSocketConnected();
     void ShutdownSocket();
     int EndConnection(const CIrcLineState& state);
@@ -234,10 +250,11 @@ private:
     std::mutex m_mutexRequest;
     std::deque<std::string> m_requests;
 
-    // The connection; replaced on each attempt. The writer holds a copy for
-    // the length of one write, so a reconnection never closes a socket in use.
+    // The connection's stream; replaced on each attempt. The writer holds a
+    // copy for the length of one write, so a reconnection never closes a
+    // socket in use.
     std::mutex m_mutexSocket;
-    std::shared_ptr<platform::CSocket> m_socket;
+    std::shared_ptr<IIrcStream> m_socket;
     // The writer sees the socket only once its connect has returned.
     bool m_bSocketConnected = false;
     platform::CNetAddress m_addr;  // address of the last attempt (IRC side only)
@@ -245,8 +262,10 @@ private:
     // IRC thread only (and the thread that opens a session before it runs).
     CReconnectPolicy m_reconnect;
     CCtcpLimiter m_ctcpLimiter;
-    bool m_bRegistered = false;   // this connection saw the end of the MOTD
-    uint32_t m_nConnectTick = 0;  // when the current connection stood
+    bool m_bRegistered = false;              // this connection saw the end of the MOTD
+    std::optional<CSaslNegotiation> m_sasl;  // this connection's, when SASL is chosen
+    bool m_bSaslFailed = false;              // it failed: the connection ends
+    uint32_t m_nConnectTick = 0;             // when the current connection stood
     std::atomic<ELinkFault> m_eLinkFault{ELinkFault::None};
     std::atomic<bool> m_bRefusalLogged{false};
 

@@ -123,11 +123,16 @@ CDialogTemplate IrcPage() {
         Button(IDC_IRC_CONNECT, "IDS_CONNECT", 192, 116, 55, 14),
         CheckBox(IDC_IRC_AUTH, "Enable Authentication", 296, 15, 90, 10, style::AutoCheck),
         Label("network:", 296, 28, 50, 8),
-        DropList(IDC_IRC_NETWORK, 296, 36, 90, 40, {"Quakenet", "Gamesnet"}),
+        DropList(IDC_IRC_NETWORK, 296, 36, 90, 40, {"Quakenet", "Gamesnet", "SASL"}),
         Label("username:", 296, 51, 50, 8),
         EditBox(IDC_IRC_USERNAME, 296, 59, 90, 11),
         Label("password:", 296, 73, 50, 8),
         EditBox(IDC_IRC_PASSWORD, 296, 81, 90, 11, style::Password),
+        CheckBox(IDC_IRC_TLS, "TLS (verified)", 296, 96, 90, 10, style::AutoCheck),
+        Label("fingerprint:", 296, 110, 40, 8),
+        EditBox(IDC_IRC_FINGERPRINT, 338, 108, 48, 11),
+        Label("client cert:", 296, 123, 40, 8),
+        EditBox(IDC_IRC_CLIENTCERT, 338, 121, 48, 11),
     };
     return dlg;
 }

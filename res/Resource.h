@@ -77,6 +77,9 @@ constexpr int IDC_IRC_PASSWORD = 1022;
 constexpr int IDC_IRC_TICKETSECS = 1023;
 constexpr int IDC_IRC_NETWORK = 1048;
 constexpr int IDC_IRC_AUTH = 1059;
+constexpr int IDC_IRC_TLS = 1024;
+constexpr int IDC_IRC_FINGERPRINT = 1025;
+constexpr int IDC_IRC_CLIENTCERT = 1026;
 
 // BF42 tab (131).
 constexpr int IDC_GAME_CONNECT = 1011;

@@ -16,9 +16,10 @@ namespace {
 
 // The connection fields: editable while disconnected, read-only while a
 // session runs.
-constexpr int kConnectionEdits[] = {res::IDC_IRC_SERVER,  res::IDC_IRC_PORT,
-                                    res::IDC_IRC_NICK,    res::IDC_IRC_ALTNICK,
-                                    res::IDC_IRC_CHANNEL, res::IDC_IRC_TICKETSECS};
+constexpr int kConnectionEdits[] = {res::IDC_IRC_SERVER,      res::IDC_IRC_PORT,
+                                    res::IDC_IRC_NICK,        res::IDC_IRC_ALTNICK,
+                                    res::IDC_IRC_CHANNEL,     res::IDC_IRC_TICKETSECS,
+                                    res::IDC_IRC_FINGERPRINT, res::IDC_IRC_CLIENTCERT};
 
 constexpr char kChannelInvalid[] = "Channelname is no valid";
 
@@ -28,10 +29,16 @@ struct CKeyControl {
     int nId;
 };
 constexpr CKeyControl kKeyControls[] = {
-    {"irc_Port", res::IDC_IRC_PORT},         {"irc_Server", res::IDC_IRC_SERVER},
-    {"irc_Nick", res::IDC_IRC_NICK},         {"irc_altNick", res::IDC_IRC_ALTNICK},
-    {"irc_Channel", res::IDC_IRC_CHANNEL},   {"irc_Tickettime", res::IDC_IRC_TICKETSECS},
-    {"irc_Username", res::IDC_IRC_USERNAME}, {"irc_Password", res::IDC_IRC_PASSWORD},
+    {"irc_Port", res::IDC_IRC_PORT},
+    {"irc_Server", res::IDC_IRC_SERVER},
+    {"irc_Nick", res::IDC_IRC_NICK},
+    {"irc_altNick", res::IDC_IRC_ALTNICK},
+    {"irc_Channel", res::IDC_IRC_CHANNEL},
+    {"irc_Tickettime", res::IDC_IRC_TICKETSECS},
+    {"irc_Username", res::IDC_IRC_USERNAME},
+    {"irc_Password", res::IDC_IRC_PASSWORD},
+    {"irc_TLSFingerprint", res::IDC_IRC_FINGERPRINT},
+    {"irc_ClientCert", res::IDC_IRC_CLIENTCERT},
 };
 
 }  // namespace
@@ -92,6 +99,9 @@ void CIrcDlg::DoDataExchange(framework::CDataExchange& dx) {
     int32_t nTicketSecs = GameShared().TicketSecs();
     dx.Int(res::IDC_IRC_TICKETSECS, nTicketSecs);
     if (dx.IsSaving() && !dx.Failed()) GameShared().SetTicketSecs(nTicketSecs);
+    dx.Check(res::IDC_IRC_TLS, m_security.m_bTls);
+    dx.Text(res::IDC_IRC_FINGERPRINT, m_security.m_strTlsFingerprint);
+    dx.Text(res::IDC_IRC_CLIENTCERT, m_security.m_strClientCert);
 }
 
 bool CIrcDlg::OnInitDialog() {
@@ -171,9 +181,20 @@ int CIrcDlg::FirstInvalidInput(std::string* pstrMessage) {
         return 0;
     }
     const config::CSettingsProblem& first = problems.front();
-    *pstrMessage = first.eProblem == config::EProblem::NoChannel
-                       ? std::string(kChannelInvalid)
-                       : res::LoadResString(res::IDS_FILL_OUT);
+    switch (first.eProblem) {
+        case config::EProblem::NoChannel:
+            *pstrMessage = kChannelInvalid;
+            break;
+        case config::EProblem::NoFingerprint:
+        case config::EProblem::NoFile:
+        case config::EProblem::NeedsTls:
+            // Not an empty field: the operator needs the reason.
+            *pstrMessage = config::ProblemText(first, values);
+            break;
+        default:
+            *pstrMessage = res::LoadResString(res::IDS_FILL_OUT);
+            break;
+    }
     for (const CKeyControl& control : kKeyControls) {
         if (std::string_view(control.pszKey) == first.pszKey) return control.nId;
     }
@@ -237,6 +258,7 @@ void CIrcDlg::ApplyAuthLook(bool bAuth) {
 void CIrcDlg::ApplyDisconnectedState() {
     for (const int nId : kConnectionEdits) SetReadOnly(nId, false);
     EnableItem(res::IDC_IRC_AUTH, true);
+    EnableItem(res::IDC_IRC_TLS, true);
     ApplyAuthLook(IsAuthSet());
     SetItemText(res::IDC_IRC_CONNECT, res::LoadResString(res::IDS_CONNECT));
     EnableItem(res::IDC_IRC_CONNECT, true);
@@ -245,6 +267,7 @@ void CIrcDlg::ApplyDisconnectedState() {
 void CIrcDlg::ApplyLockedState() {
     for (const int nId : kConnectionEdits) SetReadOnly(nId, true);
     EnableItem(res::IDC_IRC_AUTH, false);
+    EnableItem(res::IDC_IRC_TLS, false);
     EnableItem(res::IDC_IRC_NETWORK, false);
     SetReadOnly(res::IDC_IRC_USERNAME, true);
     SetReadOnly(res::IDC_IRC_PASSWORD, true);

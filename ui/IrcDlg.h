@@ -71,7 +71,8 @@ public:
 
 protected:
     // Log, channel, nickname, server, input, port, alternative nickname,
-    // authentication, user name, network, password, ticket interval. While
+    // authentication, user name, network, password, ticket interval, TLS,
+    // pinned fingerprint, client certificate. While
     // a session runs, the channel keeps the server's spelling.
     void DoDataExchange(framework::CDataExchange& dx) override;
     // Fields into the controls, flags cleared, ident and version set, log

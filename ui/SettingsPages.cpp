@@ -29,6 +29,9 @@ void ApplyIrcSettings(const config::CSettingsValues& values, irc::CIrcSession& i
         irc.m_strUsername = values.m_strUsername;
         irc.m_strPassword = values.m_strPassword;
         irc.m_nNetwork = values.m_nNetwork;
+        irc.m_security.m_bTls = values.m_bTls != 0;
+        irc.m_security.m_strTlsFingerprint = values.m_strTlsFingerprint;
+        irc.m_security.m_strClientCert = values.m_strClientCert;
     }
     irc.GameShared().SetTicketSecs(values.m_nTicketSecs);
 }
@@ -75,6 +78,9 @@ void CollectIrcSettings(irc::CIrcSession& irc, config::CSettingsValues& values) 
         values.m_strUsername = irc.m_strUsername;
         values.m_strPassword = irc.m_strPassword;
         values.m_nNetwork = irc.m_nNetwork;
+        values.m_bTls = irc.m_security.m_bTls ? 1 : 0;
+        values.m_strTlsFingerprint = irc.m_security.m_strTlsFingerprint;
+        values.m_strClientCert = irc.m_security.m_strClientCert;
     }
     values.m_nTicketSecs = irc.GameShared().TicketSecs();
 }

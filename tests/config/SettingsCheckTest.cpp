@@ -3,9 +3,12 @@
 // changed between two readings; and the keys' help, made from the format.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "TempFolder.h"
 
 #include "SettingsPrint.h"
 #include "config/SettingsCheck.h"
@@ -78,7 +81,59 @@ std::vector<CProblemRow> IrcRows() {
              v.m_strPassword = "pw";
          },
          {}},
+        {"PinnedFingerprintInAnyCaseWithColons",
+         [](CSettingsValues& v) {
+             v.m_bTls = 1;
+             v.m_strTlsFingerprint = std::string(63, 'a') + "B";
+             v.m_strTlsFingerprint.insert(2, ":");
+         },
+         {}},
+        {"FingerprintTooShort",
+         [](CSettingsValues& v) { v.m_strTlsFingerprint = "AB:CD"; },
+         {{"irc_TLSFingerprint", EProblem::NoFingerprint}}},
+        {"FingerprintNotHex",
+         [](CSettingsValues& v) { v.m_strTlsFingerprint = std::string(64, 'g'); },
+         {{"irc_TLSFingerprint", EProblem::NoFingerprint}}},
+        {"MissingClientCertificate",
+         [](CSettingsValues& v) {
+             v.m_bTls = 1;
+             v.m_strClientCert = "/nonexistent/fragrelay/client.pem";
+         },
+         {{"irc_ClientCert", EProblem::NoFile}}},
+        {"SaslPlainNeedsThePassword",
+         [](CSettingsValues& v) {
+             v.m_bAuth = 1;
+             v.m_nNetwork = 2;
+             v.m_strUsername = "acct";
+         },
+         {{"irc_Password", EProblem::Empty}}},
     };
+}
+
+// A client certificate that exists: SASL EXTERNAL needs no account or
+// password, and the certificate needs TLS.
+TEST(SettingsCheck, ClientCertificateLogsInOverTlsWithoutPassword) {
+    testsupport::CTempFolder folder;
+    const std::string strPem = folder.Path() + "/client.pem";
+    std::FILE* pFile = std::fopen(strPem.c_str(), "wb");
+    ASSERT_NE(pFile, nullptr);
+    std::fputs("-----BEGIN CERTIFICATE-----\n", pFile);
+    std::fclose(pFile);
+    CSettingsValues values = Complete();
+    values.m_bAuth = 1;
+    values.m_nNetwork = 2;
+    values.m_strClientCert = strPem;
+    values.m_bTls = 1;
+    EXPECT_EQ(config::IrcSideProblems(values), std::vector<CSettingsProblem>{});
+    values.m_bTls = 0;
+    EXPECT_EQ(config::IrcSideProblems(values),
+              (std::vector<CSettingsProblem>{{"irc_ClientCert", EProblem::NeedsTls}}));
+    // An account network still needs its credentials, certificate or not.
+    values.m_bTls = 1;
+    values.m_nNetwork = 0;
+    EXPECT_EQ(config::IrcSideProblems(values),
+              (std::vector<CSettingsProblem>{{"irc_Username", EProblem::Empty},
+                                             {"irc_Password", EProblem::Empty}}));
 }
 
 TEST(SettingsCheck, IrcSideFollowsTheIrcTabsChecks) {
@@ -157,6 +212,13 @@ TEST(SettingsCheck, ProblemTextsNameTheKey) {
     values.m_strChannel = "clan";
     EXPECT_EQ(config::ProblemText({"irc_Channel", EProblem::NoChannel}, values),
               "irc_Channel \"clan\" is no channel name (it needs a #)");
+    values.m_strTlsFingerprint = "AB:CD";
+    EXPECT_EQ(config::ProblemText({"irc_TLSFingerprint", EProblem::NoFingerprint}, values),
+              "irc_TLSFingerprint \"AB:CD\" is no SHA-256 fingerprint (64 hex digits, colons "
+              "allowed)");
+    values.m_strClientCert = "/nonexistent/c.pem";
+    EXPECT_EQ(config::ProblemText({"irc_ClientCert", EProblem::NoFile}, values),
+              "irc_ClientCert /nonexistent/c.pem cannot be read (No such file or directory)");
 }
 
 TEST(SettingsCheck, ChangedKeysInTheFilesOrder) {

@@ -1,5 +1,6 @@
 // The text of the settings file: what each kind of line does to the values,
-// the 24 written lines, and that reading what was written gives it back.
+// the written lines (the 24 old ones, then the connection's security), and
+// that reading what was written gives it back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -43,6 +44,9 @@ CSettingsValues AllChanged() {
     v.m_bShowKill = 0;
     v.m_bShowTicket = 0;
     v.m_bShowTk = 0;
+    v.m_bTls = 1;
+    v.m_strTlsFingerprint = "AB:CD";
+    v.m_strClientCert = "/etc/fragrelay/client.pem";
     return v;
 }
 
@@ -204,7 +208,10 @@ TEST(FormatSettings, DefaultsGiveTheKnownFile) {
         "show_flag=yes\r\n"
         "show_kill=yes\r\n"
         "show_ticket=yes\r\n"
-        "show_tk=yes\r\n";
+        "show_tk=yes\r\n"
+        "irc_TLS=no\r\n"
+        "irc_TLSFingerprint=\r\n"
+        "irc_ClientCert=\r\n";
     EXPECT_EQ(FormatSettings(config::DefaultSettings()), strExpected);
 }
 
@@ -229,9 +236,57 @@ TEST(FormatSettings, ReadingTheWrittenTextGivesTheValuesBack) {
     for (const CSettingsValues& v : rows) {
         EXPECT_EQ(ParseSettings(FormatSettings(v)), v);
     }
-    // The 24 keys are all written: each field comes back from its own line.
+    // The 27 keys are all written: each field comes back from its own line.
     const std::string strText = FormatSettings(AllChanged());
-    EXPECT_EQ(std::count(strText.begin(), strText.end(), '\n'), 24);
+    EXPECT_EQ(std::count(strText.begin(), strText.end(), '\n'), 27);
+}
+
+// A file as the program wrote it before the connection's security existed.
+constexpr char kFileBeforeTls[] =
+    "irc_Server=irc.gamesnet.net\r\n"
+    "irc_Port=6668\r\n"
+    "irc_Nick=clanbot\r\n"
+    "irc_altNick=clanbot_\r\n"
+    "irc_Channel=#clan\r\n"
+    "irc_Auth=yes\r\n"
+    "irc_Username=acct\r\n"
+    "irc_Password=pw\r\n"
+    "irc_Network=1\r\n"
+    "irc_Tickettime=300\r\n"
+    "bf_Language=1\r\n"
+    "bf_Server=10.1.2.3\r\n"
+    "bf_Port=23000\r\n"
+    "allied_farbe_kill=02\r\n"
+    "allied_farbe_flagge=12\r\n"
+    "axis_farbe_kill=05\r\n"
+    "axis_farbe_flagge=04\r\n"
+    "status_farbe=14\r\n"
+    "key_farbe=10\r\n"
+    "value_farbe=14\r\n"
+    "show_flag=yes\r\n"
+    "show_kill=no\r\n"
+    "show_ticket=yes\r\n"
+    "show_tk=no\r\n";
+
+TEST(FormatSettings, AnOldFileKeepsEveryLineAndGainsTheNewKeys) {
+    const CSettingsValues values = ParseSettings(kFileBeforeTls);
+    EXPECT_EQ(values.m_bTls, 0);
+    EXPECT_EQ(values.m_strTlsFingerprint, "");
+    EXPECT_EQ(values.m_strClientCert, "");
+    EXPECT_EQ(
+        FormatSettings(values),
+        std::string(kFileBeforeTls) + "irc_TLS=no\r\nirc_TLSFingerprint=\r\nirc_ClientCert=\r\n");
+}
+
+TEST(ParseSettings, TheConnectionsSecurityKeys) {
+    const CSettingsValues values = ParseSettings(
+        "irc_TLS=yes\nirc_TLSFingerprint = "
+        "ab:cd:ef\nirc_ClientCert=/home/bot/c.pem\nirc_Network=2\n");
+    EXPECT_EQ(values.m_bTls, 1);
+    EXPECT_EQ(values.m_strTlsFingerprint, "ab:cd:ef");
+    EXPECT_EQ(values.m_strClientCert, "/home/bot/c.pem");
+    EXPECT_EQ(values.m_nNetwork, 2);
+    EXPECT_EQ(ParseSettings("irc_TLS=1\n").m_bTls, 0) << "only yes is on, as for every switch";
 }
 
 }  // namespace

@@ -69,7 +69,9 @@ TEST(FragrelayWindow, BroadcastsFromTheCommandLineAndEndsOnSigtermAsQuitDoes) {
                                            std::chrono::steady_clock::now() - start)
                                            .count()));
     EXPECT_TRUE(irc.WaitForLine(0, kQuit));
-    EXPECT_EQ(testsupport::ReadWholeFile(folder / "settings.ini"), strSettings);
+    // Saved again: every old line as it was, then the connection's security keys.
+    EXPECT_EQ(testsupport::ReadWholeFile(folder / "settings.ini"),
+              strSettings + "irc_TLS=no\r\nirc_TLSFingerprint=\r\nirc_ClientCert=\r\n");
 }
 
 }  // namespace

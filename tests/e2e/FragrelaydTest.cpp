@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "config/TempFolder.h"
+#include "irc/Sasl.h"
 #include "platform/Socket.h"
 #include "res/Version.h"
 #include "support/ChildProcess.h"
@@ -67,6 +68,12 @@ std::string SettingsText(uint16_t nIrcPort, const std::string& strChannel,
            "\r\nallied_farbe_kill=02\r\nallied_farbe_flagge=12\r\naxis_farbe_kill=05\r\n"
            "axis_farbe_flagge=04\r\nstatus_farbe=15\r\nkey_farbe=10\r\nvalue_farbe=14\r\n"
            "show_flag=yes\r\nshow_kill=yes\r\nshow_ticket=no\r\nshow_tk=yes\r\n";
+}
+
+// A file of the 24 old lines as the program saves it again: every line as
+// it was, then the keys of the connection's security.
+std::string SavedAgain(const std::string& strOld) {
+    return strOld + "irc_TLS=no\r\nirc_TLSFingerprint=\r\nirc_ClientCert=\r\n";
 }
 
 std::string Replaced(std::string str, const std::string& strFrom, const std::string& strTo) {
@@ -295,7 +302,7 @@ TEST_F(FragrelaydTest, KeepsTryingAnIrcServerThatRefusesUntilStopped) {
         << m_daemon.Output();
     m_daemon.Signal(OnWindows() ? SIGINT : SIGTERM);
     EXPECT_EQ(m_daemon.Wait(kLong), 0) << m_daemon.Output();
-    EXPECT_EQ(testsupport::ReadWholeFile(SettingsPath()), strSettings);
+    EXPECT_EQ(testsupport::ReadWholeFile(SettingsPath()), SavedAgain(strSettings));
 }
 
 // The file system under the settings is read-only: the start and
@@ -380,7 +387,8 @@ protected:
         EXPECT_TRUE(m_alice.WaitFor(" QUIT :\"v1.3 BETA /// Battlefield 1942 to IRC relay"))
             << testing::PrintToString(m_alice.Lines());
         EXPECT_EQ(testsupport::ReadWholeFile(SettingsPath()),
-                  SettingsText(m_ngircd.Port(), "#relay", "127.0.0.1", m_sim.Port(), strNick));
+                  SavedAgain(
+                      SettingsText(m_ngircd.Port(), "#relay", "127.0.0.1", m_sim.Port(), strNick)));
         // On Windows the file's access list holds it for its owner (its own
         // test checks that); Wine chooses the Linux mode bits itself.
         if (OnWindows()) return;
@@ -499,6 +507,40 @@ TEST_F(FragrelaydWithPeers, ReadsItsSettingsAgainOnSighupAndRestartsTheIrcSideOn
     EXPECT_EQ(m_daemon.Output().find("game: * * * * * * [Broadcast closed]"), std::string::npos);
 
     StopLikeQuit("fragbot9");
+}
+
+// The password never shows in what the program prints, whichever way it
+// logs in: SASL (which ngircd does not offer: the failure is named and the
+// connection ends) and an account message after the registration.
+TEST_F(FragrelaydWithPeers, NeverPrintsThePassword) {
+    const std::string strPassword = "Hunter2-fragrelay";
+    const std::string strBase = SettingsText(m_ngircd.Port(), "#relay", "127.0.0.1", m_sim.Port());
+    const struct {
+        const char* pszName;
+        const char* pszNetwork;
+        const char* pszAwait;  // printed once the password would have gone out
+    } rows[] = {
+        {"Sasl", "2", "irc: SASL failed: "},
+        {"AccountMessage", "0", "irc: :: fragbot has joined #relay"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        std::string strSettings = Replaced(strBase, "irc_Auth=no", "irc_Auth=yes");
+        strSettings = Replaced(strSettings, "irc_Username=\r", "irc_Username=fragacct\r");
+        strSettings =
+            Replaced(strSettings, "irc_Password=\r", "irc_Password=" + strPassword + "\r");
+        strSettings =
+            Replaced(strSettings, "irc_Network=0", std::string("irc_Network=") + row.pszNetwork);
+        ASSERT_TRUE(testsupport::WriteWholeFile(SettingsPath(), strSettings));
+        ASSERT_TRUE(StartDaemon());
+        EXPECT_TRUE(m_daemon.ReadUntil(row.pszAwait, kLong)) << m_daemon.Output();
+        m_daemon.Signal(OnWindows() ? SIGINT : SIGTERM);
+        EXPECT_EQ(m_daemon.Wait(kLong), 0) << m_daemon.Output();
+        EXPECT_EQ(m_daemon.Output().find(strPassword), std::string::npos) << m_daemon.Output();
+        const std::string strEncoded =
+            irc::Base64Encode(irc::PlainResponse("fragacct", strPassword));
+        EXPECT_EQ(m_daemon.Output().find(strEncoded), std::string::npos) << "nor its base64";
+    }
 }
 
 }  // namespace

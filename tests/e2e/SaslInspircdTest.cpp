@@ -10,11 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "irc/IrcSession.h"
 #include "irc/Sasl.h"
+#include "platform/Clock.h"
 #include "platform/TlsStream.h"
 #include "support/InspircdAtheme.h"
 #include "support/IrcLineConnection.h"
+#include "support/RecordingIrcSession.h"
 #include "support/TestCertificates.h"
+#include "support/Wait.h"
 
 using namespace irc;
 using testsupport::CInspircdAtheme;
@@ -251,6 +255,93 @@ TEST_F(SaslAgainstInspircdAtheme, ExternalByCertificateFingerprintOverTls) {
     const CSaslOutcome refused = RegisterWithSasl(plain, config, "certbot3");
     EXPECT_EQ(refused.m_eFailure, ESaslFailure::Rejected)
         << ::testing::PrintToString(plain.Lines());
+}
+
+// ---- The bot's own session: SASL in its registration, over TLS.
+
+class SessionWithSasl : public SaslAgainstInspircdAtheme {
+protected:
+    void SetUp() override {
+        SaslAgainstInspircdAtheme::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        // The tests' CA stands in for the system's trust store.
+        ::setenv("SSL_CERT_FILE", s_pCerts->CaFile().c_str(), 1);
+    }
+    void TearDown() override { m_bot.EndIrcThread(); }
+
+    // The bot set for the network's TLS port, SASL chosen.
+    void Configure(const std::string& strNick, const std::string& strPassword,
+                   const std::string& strClientCert = {}) {
+        m_bot.Configure("127.0.0.1", s_pNetwork->TlsPort(), strNick, strNick + "_", "#relay");
+        auto lock = m_bot.LockFields();
+        m_bot.m_bAuth = true;
+        m_bot.m_nNetwork = irc::kNetworkSasl;
+        m_bot.m_strUsername = kAccount;
+        m_bot.m_strPassword = strPassword;
+        m_bot.m_security.m_bTls = true;
+        m_bot.m_security.m_strClientCert = strClientCert;
+    }
+    bool LogHolds(const std::string& strPart) const {
+        for (const std::string& str : m_bot.Logs())
+            if (str.find(strPart) != std::string::npos) return true;
+        return false;
+    }
+
+    testsupport::CRecordingIrcSession m_bot{platform::SystemClock()};
+};
+
+TEST_F(SessionWithSasl, PlainOverTlsGetsTheBotIntoTheRegisteredOnlyChannel) {
+    Configure("sessbot", kPassword);
+    ASSERT_EQ(m_bot.OpenSession(), 0) << ::testing::PrintToString(m_bot.Logs());
+    ASSERT_TRUE(
+        testsupport::WaitUntil([&] { return m_bot.IsInChannel(); }, std::chrono::seconds(20)))
+        << ::testing::PrintToString(m_bot.Logs());
+    EXPECT_TRUE(LogHolds("SASL: logged in as fragbot"));
+    EXPECT_TRUE(LogHolds("TLS: TLSv1."));
+    EXPECT_FALSE(LogHolds(kPassword));
+    // No account message after the registration: SASL did the login.
+    for (const std::string& str : m_bot.Writes()) EXPECT_EQ(str.find("PRIVMSG"), std::string::npos);
+    EXPECT_TRUE(s_pFounder->WaitFor(":sessbot!")) << ::testing::PrintToString(s_pFounder->Lines());
+}
+
+TEST_F(SessionWithSasl, AWrongPasswordEndsTheConnectionWithTheReason) {
+    Configure("sessbot2", "wrong-password");
+    ASSERT_EQ(m_bot.OpenSession(), 0);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !m_bot.IsIrcThreadRunning(); },
+                                       std::chrono::seconds(20)))
+        << ::testing::PrintToString(m_bot.Logs());
+    EXPECT_TRUE(LogHolds("SASL failed: the server refused the account or password (904)"))
+        << ::testing::PrintToString(m_bot.Logs());
+    EXPECT_FALSE(LogHolds("wrong-password"));
+    for (const std::string& str : m_bot.Writes()) EXPECT_EQ(str.find("JOIN"), std::string::npos);
+}
+
+TEST_F(SessionWithSasl, ExternalLogsInByTheClientCertificate) {
+    // The account learns the certificate from a login by password over TLS.
+    {
+        platform::CTlsOptions options;
+        options.m_strHost = "127.0.0.1";
+        options.m_strCaFile = s_pCerts->CaFile();
+        options.m_strClientCert = s_pCerts->ClientPem();
+        CIrcLineConnection conn;
+        const auto result = conn.ConnectTls(s_pNetwork->TlsPort(), options);
+        ASSERT_TRUE(result.Ok()) << platform::TlsFailureText(result);
+        const CSaslOutcome outcome = RegisterWithSasl(conn, PlainConfig(kPassword), "certadd");
+        ASSERT_TRUE(outcome.m_bWelcomed) << ::testing::PrintToString(conn.Lines());
+        conn.SendLine("PRIVMSG NickServ :CERT ADD");
+        ASSERT_TRUE(conn.WaitFor("fingerprint")) << ::testing::PrintToString(conn.Lines());
+        conn.SendLine("QUIT");
+    }
+    Configure("sessbot3", "", s_pCerts->ClientPem());
+    ASSERT_EQ(m_bot.OpenSession(), 0) << ::testing::PrintToString(m_bot.Logs());
+    ASSERT_TRUE(
+        testsupport::WaitUntil([&] { return m_bot.IsInChannel(); }, std::chrono::seconds(20)))
+        << ::testing::PrintToString(m_bot.Logs());
+    EXPECT_TRUE(LogHolds("SASL: logged in as fragbot"));
+    bool bExternal = false;
+    for (const std::string& str : m_bot.Writes())
+        bExternal = bExternal || str == "AUTHENTICATE EXTERNAL\r\n";
+    EXPECT_TRUE(bExternal);
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // tab monitors it, the IRC side sits in a channel of a real ngircd, and a
 // second, plain client in that channel records what arrives, byte for byte
 // and in order; once over 127.0.0.1 and once with both servers given as
-// ::1. A second test measures (and only reports) how long a score change
+// ::1, and once with the bot on ngircd's TLS port (its certificate checked
+// against the tests' CA). A second test measures (and only reports) how long a score change
 // takes from the server's reply to the other client.
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -22,8 +24,10 @@
 #include "support/Ipv6Loopback.h"
 #include "support/IrcTestClient.h"
 #include "support/NgircdServer.h"
+#include "support/NgircdTlsServer.h"
 #include "support/RecordingIrcSession.h"
 #include "support/ScriptedUdpServer.h"
+#include "support/TestCertificates.h"
 #include "support/Wait.h"
 #include "tools/bf42sim/SimServer.h"
 #include "ui/ColorDlg.h"
@@ -63,7 +67,8 @@ protected:
     ScriptedMatch() : ScriptedMatch(false) {}
     // bIpv6: the bot reaches ngircd and the game server at ::1 (the other
     // users stay on 127.0.0.1: ngircd listens on both).
-    explicit ScriptedMatch(bool bIpv6) : m_bIpv6(bIpv6), m_ngircd(bIpv6) {}
+    explicit ScriptedMatch(bool bIpv6, bool bTls = false)
+        : m_bIpv6(bIpv6), m_bTls(bTls), m_ngircd(bIpv6) {}
 
     void SetUp() override {
         if (!CNgircdServer::Available()) {
@@ -72,9 +77,13 @@ protected:
             GTEST_SKIP() << CNgircdServer::kBinary << " is not installed";
         }
         if (m_bIpv6) FR_SKIP_WITHOUT_IPV6();
-        ASSERT_TRUE(m_ngircd.Start()) << m_ngircd.Log();
+        if (m_bTls) {
+            ASSERT_NO_FATAL_FAILURE(StartTlsServer());
+        } else {
+            ASSERT_TRUE(m_ngircd.Start()) << m_ngircd.Log();
+        }
         // The other user joins first and records everything from then on.
-        ASSERT_TRUE(m_alice.Connect(m_ngircd.Port(), "alice"));
+        ASSERT_TRUE(m_alice.Connect(PlainPort(), "alice"));
         ASSERT_TRUE(m_alice.SendLine("JOIN #Relay"));
         ASSERT_TRUE(m_alice.WaitFor(" 366 alice #Relay "));
 
@@ -86,7 +95,12 @@ protected:
         ASSERT_TRUE(m_game.ChooseItem(res::IDC_GAME_LANGUAGE, 0));  // English
         m_game.TypeText(res::IDC_GAME_SERVER, Host());
 
-        m_bot.Configure(Host(), m_ngircd.Port(), "fragbot", "fragbot2", "#Relay");
+        m_bot.Configure(Host(), m_bTls ? m_pTlsServer->TlsPort() : PlainPort(), "fragbot",
+                        "fragbot2", "#Relay");
+        {
+            auto lock = m_bot.LockFields();
+            m_bot.m_security.m_bTls = m_bTls;
+        }
         ASSERT_EQ(m_bot.OpenSession(), 0);
         ASSERT_TRUE(WaitUntil([&] { return m_bot.IsInChannel(); }, kLong));
         ASSERT_TRUE(m_alice.WaitFor(":fragbot!"));
@@ -112,12 +126,32 @@ protected:
         ASSERT_EQ(m_sink.Count(), 0u);
     }
     std::string Host() const { return m_bIpv6 ? "::1" : "127.0.0.1"; }
+    // Where the other users connect: the plain port of whichever ngircd runs.
+    uint16_t PlainPort() const { return m_bTls ? m_pTlsServer->Port() : m_ngircd.Port(); }
+    void StartTlsServer() {
+        if (!testsupport::CNgircdTlsServer::Available() ||
+            !testsupport::CTestCertificates::Available()) {
+            if (std::getenv("FR_REQUIRE_PEERS") != nullptr)
+                FAIL() << "ngircd or openssl is missing (FR_REQUIRE_PEERS is set)";
+            GTEST_SKIP() << "ngircd or openssl is not installed";
+        }
+        m_pCerts = std::make_unique<testsupport::CTestCertificates>();
+        ASSERT_TRUE(m_pCerts->Make()) << m_pCerts->Log();
+        // The tests' CA stands in for the system's trust store.
+        ::setenv("SSL_CERT_FILE", m_pCerts->CaFile().c_str(), 1);
+        m_pTlsServer = std::make_unique<testsupport::CNgircdTlsServer>();
+        ASSERT_TRUE(m_pTlsServer->Start(m_pCerts->Good().m_strCert, m_pCerts->Good().m_strKey))
+            << m_pTlsServer->Log();
+    }
     // Plays kMatch from the stand-in server and checks every line the
     // channel saw.
     void PlayTheWholeMatch();
 
     const bool m_bIpv6;
+    const bool m_bTls;
     CNgircdServer m_ngircd;
+    std::unique_ptr<testsupport::CTestCertificates> m_pCerts;
+    std::unique_ptr<testsupport::CNgircdTlsServer> m_pTlsServer;
     CIrcTestClient m_alice;
     framework::CRecordingMessageSink m_sink;
     platform::CManualClock m_ircClock;  // the send queue's pace takes no real time
@@ -149,6 +183,11 @@ protected:
     ScriptedMatchOverIpv6() : ScriptedMatch(true) {}
 };
 
+class ScriptedMatchOverTls : public ScriptedMatch {
+protected:
+    ScriptedMatchOverTls() : ScriptedMatch(false, true) {}
+};
+
 void ScriptedMatch::PlayTheWholeMatch() {
     bf42sim::CSimServer sim;
     ASSERT_TRUE(sim.StartOn(platform::CNetAddress::Loopback(
@@ -169,7 +208,7 @@ void ScriptedMatch::PlayTheWholeMatch() {
                                 C("^10ticketstatus ^[^12250^ : ^04250^]");
     ASSERT_TRUE(m_alice.WaitFor(kPrivmsg + strInfo, 1, kLong));
     CIrcTestClient carol;
-    ASSERT_TRUE(carol.Connect(m_ngircd.Port(), "carol"));
+    ASSERT_TRUE(carol.Connect(PlainPort(), "carol"));
     ASSERT_TRUE(carol.SendLine("JOIN #Relay"));
     EXPECT_TRUE(
         carol.WaitFor(" NOTICE carol :" + C("^10fragrelay ^[^03ONLINE^]  ") + strInfo, 1, kLong))
@@ -229,6 +268,14 @@ void ScriptedMatch::PlayTheWholeMatch() {
 }
 
 TEST_F(ScriptedMatch, TheChannelSeesTheWholeMatchInOrder) {
+    PlayTheWholeMatch();
+}
+
+// The same bytes reach the channel when the bot speaks TLS.
+TEST_F(ScriptedMatchOverTls, TheChannelSeesTheWholeMatchInOrder) {
+    bool bTls = false;
+    for (const std::string& str : m_bot.Logs()) bTls = bTls || str.rfind("TLS: TLSv1.", 0) == 0;
+    EXPECT_TRUE(bTls) << testing::PrintToString(m_bot.Logs());
     PlayTheWholeMatch();
 }
 

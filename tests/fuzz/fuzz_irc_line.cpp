@@ -1,14 +1,20 @@
 // Any bytes from the server, cut into reads of any size, through the line
-// splitter, the message parser and the dispatch: no crash, and nothing sent
-// that could end its line early and start another.
+// splitter, the SASL negotiation (when chosen, as the session has it in front
+// of the dispatch), the message parser and the dispatch: no crash, nothing
+// sent that could end its line early and start another, and the secret
+// never in a log line.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include <optional>
+
 #include "irc/IrcDispatch.h"
 #include "irc/IrcLineSplitter.h"
+#include "irc/IrcSecurity.h"
 #include "irc/LineFit.h"
+#include "irc/Sasl.h"
 
 namespace {
 
@@ -33,10 +39,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     view.m_strAltNick = "bot2";
     view.m_strVersion = "v1.3 BETA";
     view.m_bAuth = (pData[0] & 0x40) != 0;
-    view.m_nNetwork = pData[0] >> 7;
+    view.m_nNetwork = (pData[0] >> 7) + ((pData[0] & 0x20) != 0 ? 1 : 0);  // 0, 1 or SASL
+    irc::CIrcSecurity security;
+    if ((pData[0] & 0x10) != 0) security.m_strClientCert = "client.pem";
     view.m_strUsername = "user";
     view.m_strPassword = "pass";
     view.m_nGameState = pData[0] % 3;
+
+    std::optional<irc::CSaslNegotiation> sasl;
+    if (const auto config =
+            irc::SaslConfigFor(view.m_bAuth, view.m_nNetwork, "user", "pass-secret", security))
+        sasl.emplace(*config);
+    uint32_t nNow = 0;
+    auto saslStep = [&](const irc::CSaslStep& step) {
+        for (const std::string& str : step.m_vSend) {
+            Check(!HasLineBreak(str));
+            Check(irc::FitLine(str).size() <= irc::kMaxLineBytes);
+        }
+        for (const std::string& str : step.m_vLog)
+            Check(str.find("pass-secret") == std::string::npos);
+        return step.m_bConsumed || step.m_bEndConnection;
+    };
+    if (sasl) saslStep(sasl->Start(nNow));
 
     irc::CIrcLineSplitter splitter;
     irc::CIrcLineState state;
@@ -45,6 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     auto dispatch = [&] {
         Check(!strLine.empty() && !HasLineBreak(strLine) &&
               strLine.find('\0') == std::string::npos);
+        nNow += 1000;
+        if (sasl && saslStep(sasl->OnTime(nNow))) return;
+        if (sasl && saslStep(sasl->OnLine(strLine, nNow))) return;
         actions.clear();
         irc::DispatchLine(strLine, view, state, &actions);
         for (const irc::CIrcAction& a : actions) {

@@ -135,7 +135,9 @@ TEST(QtMainWindowApp, ShowsTheRealPagesOnEveryTabAndQuitOnScreenEndsTheRun) {
     EXPECT_TRUE(sink.Messages().empty());
     const std::string strSaved = testsupport::ReadWholeFile(strSettings);
     EXPECT_EQ(strSaved.find("// written by the test"), std::string::npos);
-    EXPECT_EQ(strSaved, std::string(kSettings).substr(std::string(kSettings).find("irc_Server")));
+    // Every line as it was, then the connection's security keys.
+    EXPECT_EQ(strSaved, std::string(kSettings).substr(std::string(kSettings).find("irc_Server")) +
+                            "irc_TLS=no\r\nirc_TLSFingerprint=\r\nirc_ClientCert=\r\n");
 }
 
 }  // namespace

@@ -223,9 +223,13 @@ TEST(DialogTemplates, IrcPageHasEveryControlItUses) {
                        {IDC_IRC_NETWORK, EControlKind::DropList, 0},
                        {IDC_IRC_USERNAME, EControlKind::Edit, 0},
                        {IDC_IRC_PASSWORD, EControlKind::Edit, style::Password},
+                       {IDC_IRC_TLS, EControlKind::CheckBox, style::AutoCheck},
+                       {IDC_IRC_FINGERPRINT, EControlKind::Edit, style::AutoHScroll},
+                       {IDC_IRC_CLIENTCERT, EControlKind::Edit, style::AutoHScroll},
                    });
+    // SASL is the third network: its index is irc_Network's value.
     EXPECT_EQ(Dialog(IDD_IRC).Find(IDC_IRC_NETWORK)->items,
-              (std::vector<std::string>{"Quakenet", "Gamesnet"}));
+              (std::vector<std::string>{"Quakenet", "Gamesnet", "SASL"}));
     // The input line lies under the log.
     const CControlTemplate* pLog = Dialog(IDD_IRC).Find(IDC_IRC_LOG);
     const CControlTemplate* pInput = Dialog(IDD_IRC).Find(IDC_IRC_INPUT);

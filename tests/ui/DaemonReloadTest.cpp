@@ -74,7 +74,9 @@ protected:
                 "\r\nallied_farbe_kill=02\r\nallied_farbe_flagge=12\r\naxis_farbe_kill=05\r\n"
                 "axis_farbe_flagge=04\r\nstatus_farbe=14\r\nkey_farbe=10\r\nvalue_farbe=14\r\n"
                 "show_flag=yes\r\nshow_kill=" +
-                (s.bShowKill ? "yes" : "no") + "\r\nshow_ticket=yes\r\nshow_tk=yes\r\n"));
+                (s.bShowKill ? "yes" : "no") +
+                "\r\nshow_ticket=yes\r\nshow_tk=yes\r\n"
+                "irc_TLS=no\r\nirc_TLSFingerprint=\r\nirc_ClientCert=\r\n"));
     }
     // Opens the main window on the file and starts as fragrelayd does.
     void Start() {

@@ -34,7 +34,8 @@ INSTANTIATE_TEST_SUITE_P(Win32, DaemonUnusableFile, testing::ValuesIn(kWin32Unus
 // An editor or a backup program that opened the file for itself alone.
 TEST_F(DaemonSettingsTest, FileHeldByAnotherProgramIsNamedWithTheReason) {
     ASSERT_TRUE(WriteWholeFile(Path(), kComplete));
-    const std::wstring strPath(Path().begin(), Path().end());
+    const std::string strNarrow = Path();  // one string: begin and end of the same object
+    const std::wstring strPath(strNarrow.begin(), strNarrow.end());
     const HANDLE h = ::CreateFileW(strPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);

@@ -9,10 +9,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/Dispatcher.h"
 #include "framework/MessageBox.h"
+#include "irc/IrcStream.h"
 #include "platform/Clock.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
@@ -161,6 +163,12 @@ const CInputRow kInputRows[] = {
     {"ChannelWithSpace", res::IDC_IRC_CHANNEL, "#re lay", kNoChannel, res::IDC_IRC_CHANNEL},
     {"HashInsideChannel", res::IDC_IRC_CHANNEL, "re#lay", {}, 0},
     {"CredentialsEmptyWithoutAuth", res::IDC_IRC_USERNAME, "", {}, 0},
+    {"FingerprintNotSha256", res::IDC_IRC_FINGERPRINT, "AB:CD",
+     {"irc_TLSFingerprint \"AB:CD\" is no SHA-256 fingerprint (64 hex digits, colons allowed)",
+      "Error", EIcon::Error}, res::IDC_IRC_FINGERPRINT},
+    {"ClientCertificateMissing", res::IDC_IRC_CLIENTCERT, "/nonexistent/c.pem",
+     {"irc_ClientCert /nonexistent/c.pem cannot be read (No such file or directory)", "Error",
+      EIcon::Error}, res::IDC_IRC_CLIENTCERT},
 };
 // clang-format on
 
@@ -218,6 +226,9 @@ TEST_F(IrcDlgTest, AuthenticationFromTheSettingsShowsAtStart) {
 TEST_F(IrcDlgTest, ConnectLocksDisconnectSendsQuitAndUnlocks) {
     EnableAuth();
     ConnectAndJoin();
+    // The writer thread sends, the server's reader takes: wait for the last
+    // line before reading what came.
+    ASSERT_TRUE(m_server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
     EXPECT_EQ(m_server.Lines(0), (Lines{"NICK bot", "USER bf1942 * * :v1.3 BETA"}));
     EXPECT_TRUE(m_page.m_bSessionActive.load());
     EXPECT_TRUE(m_page.IsItemEnabled(res::IDC_IRC_CONNECT));
@@ -238,6 +249,52 @@ TEST_F(IrcDlgTest, ConnectLocksDisconnectSendsQuitAndUnlocks) {
     EXPECT_EQ(m_server.Connections(), 1);
     EXPECT_EQ(LastLogLine(), "Connection closed/refused.");
     EXPECT_TRUE(Caption(res::IDS_CONNECT));
+}
+
+// TLS and SASL from the tab: the switch, the pin and the third network go
+// to the session; the connection opens with a TLS handshake and no line in
+// plain text, and a failed handshake is in the log and unlocks the page.
+TEST_F(IrcDlgTest, TlsAndSaslChoicesReachTheSessionAndNothingGoesInPlainText) {
+    FillInputs();
+    EnableAuth();
+    ASSERT_TRUE(m_page.ChooseItem(res::IDC_IRC_NETWORK, 2));
+    m_page.Click(res::IDC_IRC_TLS);
+    const std::string strPin(64, 'a');
+    m_page.TypeText(res::IDC_IRC_FINGERPRINT, strPin);
+    // The scripted server knows no TLS: it hangs up on the client's hello.
+    std::thread hangUp([&] {
+        if (m_server.WaitForConnections(1)) {
+            testsupport::WaitUntil([&] { return !m_server.Received(0).empty(); });
+            m_server.Close(0);
+        }
+    });
+    m_page.Click(res::IDC_IRC_CONNECT);
+    hangUp.join();
+    {
+        const auto lock = m_page.LockFields();
+        EXPECT_TRUE(m_page.m_security.m_bTls);
+        EXPECT_EQ(m_page.m_security.m_strTlsFingerprint, strPin);
+        EXPECT_EQ(m_page.m_nNetwork, irc::kNetworkSasl);
+    }
+    const std::string strHello = m_server.Received(0);
+    ASSERT_FALSE(strHello.empty());
+    EXPECT_EQ(strHello[0], '\x16') << "a TLS handshake record";
+    EXPECT_EQ(strHello.find("NICK"), std::string::npos);
+    EXPECT_EQ(strHello.find("CAP LS"), std::string::npos);
+    EXPECT_EQ(LastLogLine(), "TLS: the server closed the connection during the handshake");
+    EXPECT_TRUE(Caption(res::IDS_CONNECT));
+    EXPECT_TRUE(m_page.IsItemEnabled(res::IDC_IRC_TLS));
+    EXPECT_FALSE(m_page.IsReadOnly(res::IDC_IRC_FINGERPRINT));
+}
+
+TEST_F(IrcDlgTest, TlsControlsAreLockedWhileConnected) {
+    ConnectAndJoin();
+    EXPECT_FALSE(m_page.IsItemEnabled(res::IDC_IRC_TLS));
+    EXPECT_TRUE(m_page.IsReadOnly(res::IDC_IRC_FINGERPRINT));
+    EXPECT_TRUE(m_page.IsReadOnly(res::IDC_IRC_CLIENTCERT));
+    m_page.Click(res::IDC_IRC_CONNECT);
+    EXPECT_TRUE(m_page.IsItemEnabled(res::IDC_IRC_TLS));
+    EXPECT_FALSE(m_page.IsReadOnly(res::IDC_IRC_CLIENTCERT));
 }
 
 TEST_F(IrcDlgTest, FailedConnectLeavesEveryControlAsBefore) {

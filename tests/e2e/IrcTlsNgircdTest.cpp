@@ -1,0 +1,202 @@
+// The bot's IRC session over TLS against ngircd's TLS port, with a plain
+// client as the other user in the channel and certificates the test makes
+// with openssl: it registers, joins and speaks; each bad certificate ends
+// the attempt with its own log line and no line in plain text; the right
+// pin connects; and a TLS peer that stops reading mid-session is given up
+// by the writer, and the bot comes back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "irc/IrcSession.h"
+#include "irc/IrcText.h"
+#include "platform/Clock.h"
+#include "support/Ipv6Loopback.h"
+#include "support/IrcTestClient.h"
+#include "support/NgircdTlsServer.h"
+#include "support/RecordingIrcSession.h"
+#include "support/TestCertificates.h"
+#include "support/TlsTestServer.h"
+#include "support/Wait.h"
+
+using testsupport::CIrcTestClient;
+using testsupport::CNgircdTlsServer;
+using testsupport::CRecordingIrcSession;
+using testsupport::CServerCertificate;
+using testsupport::CTestCertificates;
+using testsupport::WaitUntil;
+
+namespace {
+
+constexpr auto kLong = std::chrono::seconds(20);
+
+class SessionOverTlsToNgircd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!CNgircdTlsServer::Available() || !CTestCertificates::Available()) return;
+        s_pCerts = std::make_unique<CTestCertificates>();
+        if (!s_pCerts->Make()) {
+            s_strMakeLog = s_pCerts->Log();
+            s_pCerts.reset();
+        }
+    }
+    static void TearDownTestSuite() { s_pCerts.reset(); }
+
+    void SetUp() override {
+        if (!CNgircdTlsServer::Available() || !CTestCertificates::Available()) {
+            if (std::getenv("FR_REQUIRE_PEERS") != nullptr)
+                FAIL() << "ngircd or openssl is missing (FR_REQUIRE_PEERS is set)";
+            GTEST_SKIP() << "ngircd or openssl is not installed";
+        }
+        ASSERT_TRUE(s_pCerts) << s_strMakeLog;
+        // The tests' CA stands in for the system's trust store.
+        ::setenv("SSL_CERT_FILE", s_pCerts->CaFile().c_str(), 1);
+    }
+    void TearDown() override { m_bot.EndIrcThread(); }
+
+    std::unique_ptr<CNgircdTlsServer> ServerWith(const CServerCertificate& cert) {
+        auto pServer = std::make_unique<CNgircdTlsServer>();
+        if (!pServer->Start(cert.m_strCert, cert.m_strKey)) {
+            ADD_FAILURE() << "ngircd did not start:\n" << pServer->Log();
+            return nullptr;
+        }
+        return pServer;
+    }
+    void Configure(const std::string& strHost, uint16_t nPort, const std::string& strPin = {}) {
+        m_bot.Configure(strHost, nPort, "fragbot", "fragbot2", "#Relay");
+        auto lock = m_bot.LockFields();
+        m_bot.m_security.m_bTls = true;
+        m_bot.m_security.m_strTlsFingerprint = strPin;
+    }
+    bool LogHolds(const std::string& strPart) const {
+        for (const std::string& str : m_bot.Logs())
+            if (str.find(strPart) != std::string::npos) return true;
+        return false;
+    }
+    // The bot joins #Relay where alice waits, and says something there.
+    void JoinsAndSpeaks(CNgircdTlsServer& server, const std::string& strHost) {
+        CIrcTestClient alice;
+        ASSERT_TRUE(alice.Connect(server.Port(), "alice"));
+        ASSERT_TRUE(alice.SendLine("JOIN #Relay"));
+        ASSERT_TRUE(alice.WaitFor(" 366 alice #Relay "));
+        ASSERT_EQ(m_bot.OpenSession(), 0) << ::testing::PrintToString(m_bot.Logs());
+        ASSERT_TRUE(WaitUntil([&] { return m_bot.IsInChannel(); }, kLong))
+            << ::testing::PrintToString(m_bot.Logs()) << server.Log();
+        m_bot.SendToChannel("relayed over TLS to " + strHost);
+        EXPECT_TRUE(alice.WaitFor(" PRIVMSG #Relay :relayed over TLS to " + strHost))
+            << ::testing::PrintToString(alice.Lines());
+        EXPECT_TRUE(LogHolds("TLS: TLSv1."));
+    }
+
+    static std::unique_ptr<CTestCertificates> s_pCerts;
+    static std::string s_strMakeLog;
+    CRecordingIrcSession m_bot{platform::SystemClock()};
+};
+
+std::unique_ptr<CTestCertificates> SessionOverTlsToNgircd::s_pCerts;
+std::string SessionOverTlsToNgircd::s_strMakeLog;
+
+TEST_F(SessionOverTlsToNgircd, VerifiedCertificateJoinsAndSpeaks) {
+    auto pServer = ServerWith(s_pCerts->Good());
+    ASSERT_TRUE(pServer);
+    Configure("127.0.0.1", pServer->TlsPort());
+    JoinsAndSpeaks(*pServer, "127.0.0.1");
+}
+
+TEST_F(SessionOverTlsToNgircd, VerifiedCertificateOverIpv6) {
+    FR_SKIP_WITHOUT_IPV6();
+    auto pServer = ServerWith(s_pCerts->Good());
+    ASSERT_TRUE(pServer);
+    Configure("::1", pServer->TlsPort());
+    JoinsAndSpeaks(*pServer, "::1");
+}
+
+TEST_F(SessionOverTlsToNgircd, EachBadCertificateEndsWithItsOwnLineAndTheRightPinConnects) {
+    const CTestCertificates& c = *s_pCerts;
+    const struct {
+        const char* pszName;
+        const CServerCertificate& cert;
+        std::string strPin;
+        std::string strLog;  // empty: it connects
+    } rows[] = {
+        {"WrongHostName", c.WrongName(), "", "TLS: certificate has the wrong name"},
+        {"UnknownIssuer", c.UnknownIssuer(), "", "TLS: certificate from an unknown issuer"},
+        {"WrongPin", c.UnknownIssuer(), c.Good().m_strFingerprint, "TLS: fingerprint mismatch"},
+        {"RightPin", c.UnknownIssuer(), c.UnknownIssuer().m_strFingerprint, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        auto pServer = ServerWith(row.cert);
+        ASSERT_TRUE(pServer);
+        CRecordingIrcSession bot(platform::SystemClock());
+        bot.Configure("127.0.0.1", pServer->TlsPort(), "fragbot", "fragbot2", "#Relay");
+        {
+            auto lock = bot.LockFields();
+            bot.m_security.m_bTls = true;
+            bot.m_security.m_strTlsFingerprint = row.strPin;
+        }
+        if (row.strLog.empty()) {
+            ASSERT_EQ(bot.OpenSession(), 0) << ::testing::PrintToString(bot.Logs());
+            EXPECT_TRUE(WaitUntil([&] { return bot.IsInChannel(); }, kLong))
+                << ::testing::PrintToString(bot.Logs());
+            continue;
+        }
+        EXPECT_EQ(bot.OpenSession(), 1);
+        const std::vector<std::string> logs = bot.Logs();
+        ASSERT_FALSE(logs.empty());
+        EXPECT_EQ(logs.back().rfind(row.strLog, 0), 0u) << logs.back();
+        EXPECT_NE(logs.back().find(row.cert.m_strFingerprint), std::string::npos) << logs.back();
+        // No fallback: not a line went out, in plain text or otherwise.
+        EXPECT_EQ(bot.Writes(), std::vector<std::string>{});
+    }
+}
+
+// A TLS peer that stops reading: the write gives up at the stall limit (a
+// real 30 s: a TLS write waits in one call), the link is lost, and with
+// keep-alive the bot connects again over TLS.
+TEST_F(SessionOverTlsToNgircd, APeerThatStopsReadingIsGivenUpAndTheBotComesBack) {
+    const CServerCertificate& cert = s_pCerts->Good();
+    testsupport::CTlsTestServer server(cert.m_strCert, cert.m_strKey);
+    ASSERT_TRUE(server.Start());
+    class CBulkSession : public CRecordingIrcSession {
+    public:
+        using CRecordingIrcSession::CRecordingIrcSession;
+        std::atomic<bool> m_bBulk{false};
+
+    protected:
+        // Once set, the writer's next line carries more than any socket
+        // buffers: a backlog in one write, as the writer thread makes it.
+        bool WriteToSocket(const std::string& strBytes) override {
+            if (!m_bBulk.exchange(false)) return CRecordingIrcSession::WriteToSocket(strBytes);
+            return CRecordingIrcSession::WriteToSocket(std::string(32 << 20, 'x') + strBytes);
+        }
+    } bot(platform::SystemClock());
+    bot.Configure("127.0.0.1", server.Port(), "fragbot", "fragbot2", "#Relay");
+    {
+        auto lock = bot.LockFields();
+        bot.m_security.m_bTls = true;
+        bot.m_security.m_strTlsFingerprint = cert.m_strFingerprint;
+    }
+    bot.SetKeepAlive(true);
+    ASSERT_EQ(bot.OpenSession(), 0);
+    ASSERT_TRUE(server.WaitForReceived("USER bf1942 * * :v1.3 BETA\r\n"));
+    server.StopReading();
+    bot.m_bBulk = true;
+    bot.SendLine("PING :backlog");
+    ASSERT_TRUE(WaitUntil([&] { return bot.FailedWrites() == 1; }, std::chrono::seconds(45)));
+    server.CloseClient();  // a server that does not read does not see the end either
+    ASSERT_TRUE(WaitUntil([&] { return server.Handshakes() >= 2; }, std::chrono::seconds(30)))
+        << ::testing::PrintToString(bot.Logs());
+    const std::vector<std::string> logs = bot.Logs();
+    EXPECT_NE(std::find(logs.begin(), logs.end(), irc::kTextSendStalled), logs.end())
+        << ::testing::PrintToString(logs);
+    bot.EndIrcThread();
+}
+
+}  // namespace
