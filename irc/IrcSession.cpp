@@ -29,7 +29,7 @@ CIrcSession::~CIrcSession() {
 
 std::string CIrcSession::GetChannel() {
     std::lock_guard<std::mutex> lock(m_mutexFields);
-    return m_strChannel;
+    return ChannelInUseLocked();
 }
 
 std::string CIrcSession::GetCurrentNick() {
@@ -258,7 +258,7 @@ CIrcSessionView CIrcSession::SnapshotView() {
     CIrcSessionView view;
     {
         std::lock_guard<std::mutex> lock(m_mutexFields);
-        view.m_strChannel = m_strChannel;
+        view.m_strChannel = ChannelInUseLocked();
         view.m_strCurrentNick = m_strCurrentNick;
         view.m_strNick = m_strNick;
         view.m_strAltNick = m_strAltNick;
@@ -292,7 +292,7 @@ void CIrcSession::Apply(const std::vector<CIrcAction>& actions) {
             case CIrcAction::EKind::EnterChannel: {
                 {
                     std::lock_guard<std::mutex> lock(m_mutexFields);
-                    m_strChannel = action.m_strText;
+                    m_strJoinedChannel = action.m_strText;
                 }
                 m_bInChannel = true;
                 break;

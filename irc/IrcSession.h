@@ -52,7 +52,7 @@ public:
     // ---- Operator settings. The UI thread fills them while disconnected;
     // the IRC thread reads them. Whoever touches them while an IRC thread may
     // run (the text fields, m_nPort, m_bAuth, m_nNetwork) holds LockFields().
-    std::string m_strChannel;  // replaced by the server's spelling on the bot's join
+    std::string m_strChannel;  // as the operator typed it; the join's spelling is kept apart
     std::string m_strNick;
     std::string m_strServer;
     uint16_t m_nPort = 0;
@@ -78,7 +78,9 @@ public:
     // The state the game side shares with this one. Any thread.
     bridge::CGameShared& GameShared() const { return m_game; }
 
-    // Whole-value copies under the lock; any thread.
+    // Whole-value copies under the lock; any thread. The channel is the one
+    // in use: the server's spelling from the bot's join during a session,
+    // else m_strChannel.
     std::string GetChannel();
     std::string GetCurrentNick();
 
@@ -236,6 +238,7 @@ private:
     void EndIrcThreadLocked();  // m_mutexThread held
     // QUIT behind the lines already queued. Any thread.
     void QueueQuit();
+    void ForgetJoinedChannel();  // a session starts or ends: the typed channel again
 
     platform::CClock& m_clock;
     bridge::CGameShared& m_game;
@@ -247,6 +250,12 @@ private:
     std::atomic<EState> m_eState{EState::Idle};
 
     std::mutex m_mutexFields;
+    // Under m_mutexFields: the channel as the server spelled the bot's join,
+    // which the channel checks compare against; empty outside a session.
+    std::string m_strJoinedChannel;
+    const std::string& ChannelInUseLocked() const {
+        return m_strJoinedChannel.empty() ? m_strChannel : m_strJoinedChannel;
+    }
     std::mutex m_mutexRequest;
     std::deque<std::string> m_requests;
 

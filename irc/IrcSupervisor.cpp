@@ -30,6 +30,7 @@ void CIrcSession::IrcThread() {
         nResult = ReceiveLoop();
     }
     m_bSessionActive = false;
+    ForgetJoinedChannel();
     m_eState = EState::Idle;
     if (!m_stop.IsStopped()) OnSessionEnded();
     {
@@ -46,6 +47,7 @@ int CIrcSession::OpenSession() {
     EndIrcThreadLocked();
     m_sessionEnd.Reset();
     m_reconnect.Reset();
+    ForgetJoinedChannel();
     m_bSessionActive = true;
     m_eState = EState::Connecting;
     const bool bConnected = ConnectToServer() == 0;
@@ -73,11 +75,17 @@ void CIrcSession::QueueQuit() {
 void CIrcSession::Disconnect() {
     m_bSessionActive = false;
     m_bInChannel = false;
+    ForgetJoinedChannel();
     // QUIT behind the lines already queued; a supervisor that waits for its
     // next attempt ends now.
     QueueQuit();
     m_sessionEnd.Stop();
     if (m_bThreadAlive.load()) m_eState = EState::Closing;
+}
+
+void CIrcSession::ForgetJoinedChannel() {
+    std::lock_guard<std::mutex> lock(m_mutexFields);
+    m_strJoinedChannel.clear();
 }
 
 void CIrcSession::EndIrcThread() {

@@ -71,15 +71,9 @@ void CIrcDlg::DoDataExchange(framework::CDataExchange& dx) {
     // The log (1004) comes first and carries no value; m_log was bound once
     // in the constructor, since rebinding it here would rewrite the handle
     // while the IRC thread appends through it.
-    if (dx.IsSaving() && m_bSessionActive.load()) {
-        // The bot's join gave the channel the server's spelling, which the
-        // channel checks compare against; the edit is locked meanwhile, so
-        // its text is read but not taken.
-        std::string strTyped = m_strChannel;
-        dx.Text(res::IDC_IRC_CHANNEL, strTyped);
-    } else {
-        dx.Text(res::IDC_IRC_CHANNEL, m_strChannel);
-    }
+    // What the operator typed; the server's spelling of the bot's join is
+    // the session's own and never lands here (nor in the saved file).
+    dx.Text(res::IDC_IRC_CHANNEL, m_strChannel);
     dx.Text(res::IDC_IRC_NICK, m_strNick);
     dx.Text(res::IDC_IRC_SERVER, m_strServer);
     dx.Text(res::IDC_IRC_INPUT, m_strInput, kMaxInput);

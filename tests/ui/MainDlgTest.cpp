@@ -308,6 +308,26 @@ TEST_F(MainDlgTest, ApplyRefusesAPortBeyondSixteenBitsAndKeepsTheStoredOne) {
     EXPECT_EQ(m_sink.Count(), 1u);
 }
 
+// Regression: Apply during a session wrote the server's spelling of the
+// channel (from the bot's join) to the file instead of the operator's.
+TEST_F(MainDlgTest, ApplyDuringASessionSavesTheChannelAsTyped) {
+    WriteSettings();
+    Open();
+    ASSERT_TRUE(Irc().Click(res::IDC_IRC_CONNECT));
+    ASSERT_TRUE(IrcConnected());
+    ASSERT_TRUE(m_irc.WaitForConnections(1));
+    ASSERT_TRUE(m_irc.Send(0, ":bot!b@h JOIN :#RELAY\r\n"));
+    ASSERT_TRUE(RunUntil([&] { return Irc().IsInChannel(); }));
+    EXPECT_EQ(Irc().GetChannel(), "#RELAY");  // the checks use the server's spelling
+
+    EXPECT_TRUE(Main().OnApply());
+    const std::string strSaved = ReadWholeFile(SettingsPath());
+    EXPECT_NE(strSaved.find("\r\nirc_Channel=#relay\r\n"), std::string::npos) << strSaved;
+    EXPECT_EQ(Irc().GetChannel(), "#RELAY");  // and Apply left the session's alone
+    EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_CHANNEL), "#relay");
+    EXPECT_TRUE(m_sink.Messages().empty());
+}
+
 TEST_F(MainDlgTest, BroadcastWithARefusingIrcPageKeepsTheGameSideAndTriesAgain) {
     WriteSettings(/*bIrcServer=*/false);
     Open();
