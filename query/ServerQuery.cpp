@@ -76,7 +76,6 @@ QueryResult CServerQuery::Exchange(std::string& strReply, platform::CStopSignal*
         if (nSend == SendOutcome::Stopped) return QUERY_STOPPED;
         // A partial reply of an earlier round is dropped: the server starts over.
         strReply.clear();
-        if (nSend == SendOutcome::Sent && m_fnAfterSend) m_fnAfterSend();
         QueryResult nResult = QUERY_OK;
         const GatherOutcome nGather = GatherReply(strReply, pStop, nResult);
         if (nGather == GatherOutcome::Done) return nResult;

@@ -5,10 +5,8 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "platform/Clock.h"
 #include "platform/Socket.h"
@@ -54,10 +52,8 @@ public:
     CServerQuery& operator=(const CServerQuery&) = delete;
 
     // Optional, owner thread, before Open: a counter that gets every received datagram's
-    // length added (one atomic add each), and a step run after every
-    // successful send of the request, re-sends included, before waiting.
+    // length added (one atomic add each).
     void SetTrafficCounter(std::atomic<int32_t>* pCounter) { m_pTrafficCounter = pCounter; }
-    void SetAfterSend(std::function<void()> fnAfterSend) { m_fnAfterSend = std::move(fnAfterSend); }
     // Optional, owner thread: with it, Exchange returns QUERY_AGAIN after a
     // round that ended in neither a reply nor a result (an empty wait or a
     // failed receive, its pacing done), so that the owner can do its own work
@@ -88,7 +84,7 @@ public:
     // the request goes out again no sooner than kWaitMs after the last one.
     // A failed send is tried again kSendTries times in all,
     // kSendRetryPauseMs apart; if none goes out, the round waits as if it
-    // had (no after-send step), so the usual limits apply. Owner thread only.
+    // had, so the usual limits apply. Owner thread only.
     QueryResult Exchange(std::string& strReply, platform::CStopSignal* pStop = nullptr);
 
     // Releases the socket. Owner thread; safe to call more than once.
@@ -123,7 +119,6 @@ private:
     const std::string m_strRequest;
     const int m_nRecvFailLimit;
     std::atomic<int32_t>* m_pTrafficCounter = nullptr;
-    std::function<void()> m_fnAfterSend;
     int m_nSilenceLimit = 0;
     bool m_bOneRoundPerCall = false;
 

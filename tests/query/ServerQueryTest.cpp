@@ -43,6 +43,36 @@ QueryResult ExchangeWithWatchdog(CServerQuery& query, std::string& strReply) {
     return nResult;
 }
 
+// Counts the request datagrams it is asked to send and those that went out;
+// the first nFailures sends fail, and the send numbered nStopAt stops pStopAt.
+class CFailingSendQuery : public CServerQuery {
+public:
+    CFailingSendQuery(platform::CClock& clock, int nFailures,
+                      platform::CStopSignal* pStopAt = nullptr, int nStopAt = 0,
+                      int nRecvFailLimit = kStatusRecvFailLimit)
+        : CServerQuery(kStatusRequest, nRecvFailLimit, clock),
+          m_nFailures(nFailures),
+          m_pStopAt(pStopAt),
+          m_nStopAt(nStopAt) {}
+    int m_nSends = 0;  // sends tried
+    int m_nSent = 0;   // sends that went out
+
+protected:
+    int SendDatagram(const char* pData, size_t nLen) override {
+        ++m_nSends;
+        if (m_pStopAt != nullptr && m_nSends == m_nStopAt) m_pStopAt->Stop();
+        if (m_nSends <= m_nFailures) return -1;
+        const int nResult = CServerQuery::SendDatagram(pData, nLen);
+        if (nResult == static_cast<int>(nLen)) ++m_nSent;
+        return nResult;
+    }
+
+private:
+    int m_nFailures;
+    platform::CStopSignal* m_pStopAt;
+    int m_nStopAt;
+};
+
 class ServerQueryTest : public ::testing::Test {
 protected:
     // Opens the query against 127.0.0.1 on the given port.
@@ -57,22 +87,15 @@ TEST_F(ServerQueryTest, ReplyInThreeDatagramsIsJoinedInArrivalOrder) {
     CScriptedUdpServer server(std::vector<Answer>{answer});
     std::atomic<int32_t> nTraffic{7};
     std::string strReply;
-    int nAfterSend = 0;
-    bool bReplyEmptyAfterSend = false;
-    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    CFailingSendQuery query(platform::SystemClock(), 0);
     query.SetTrafficCounter(&nTraffic);
-    query.SetAfterSend([&] {
-        ++nAfterSend;
-        bReplyEmptyAfterSend = strReply.empty();
-    });
     OpenQuery(query, server.Port());
     strReply = "left over";
 
     ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
     EXPECT_EQ(strReply, answer[0] + answer[1] + answer[2]);
     EXPECT_EQ(nTraffic.load(), 7 + static_cast<int32_t>(strReply.size()));
-    EXPECT_EQ(nAfterSend, 1);
-    EXPECT_TRUE(bReplyEmptyAfterSend);
+    EXPECT_EQ(query.m_nSent, 1);
     EXPECT_TRUE(query.IsHeard());
     ASSERT_EQ(server.RequestTexts().size(), 1u);
     EXPECT_EQ(server.RequestTexts()[0], std::string("\xff\\status\\", 9));
@@ -180,15 +203,13 @@ TEST_F(ServerQueryTest, AlwaysOversizedEndsTimedOutAfterTheFailLimit) {
 // Takes about 2.5 s: five real readiness waits.
 TEST_F(ServerQueryTest, NoAnswerEndsNotFoundAfterFiveWaitsAndFiveRequests) {
     CScriptedUdpServer server(std::vector<Answer>{});
-    int nAfterSend = 0;
-    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
-    query.SetAfterSend([&] { ++nAfterSend; });
+    CFailingSendQuery query(platform::SystemClock(), 0);
     OpenQuery(query, server.Port());
     std::string strReply;
     EXPECT_EQ(query.Exchange(strReply), QUERY_NOT_FOUND);
     EXPECT_EQ(query.Timeouts(), 5);
     EXPECT_FALSE(query.IsHeard());
-    EXPECT_EQ(nAfterSend, 5);
+    EXPECT_EQ(query.m_nSent, 5);
     EXPECT_TRUE(WaitUntil([&] { return server.Requests() == 5; }));
     EXPECT_EQ(QueryResultStringId(QUERY_NOT_FOUND), 38);
 }
@@ -217,16 +238,14 @@ TEST_F(ServerQueryTest, ResendsAfterTheServerFellSilentUntilItAnswersAgain) {
     // Heard, then a partial answer and two silent requests, then a whole reply.
     CScriptedUdpServer server(
         std::vector<Answer>{{strFirst}, {"\\mapname\\partial"}, {}, {}, {strAfter}});
-    int nAfterSend = 0;
-    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
-    query.SetAfterSend([&] { ++nAfterSend; });
+    CFailingSendQuery query(platform::SystemClock(), 0);
     OpenQuery(query, server.Port());
     std::string strReply;
     ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
     ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
     EXPECT_EQ(strReply, strAfter);  // the partial answer was dropped at the re-send
     EXPECT_EQ(server.Requests(), 5);
-    EXPECT_EQ(nAfterSend, 5);
+    EXPECT_EQ(query.m_nSent, 5);
     EXPECT_EQ(query.Timeouts(), 0);
 }
 
@@ -255,30 +274,6 @@ TEST_F(ServerQueryTest, StopEndsAnExchangeThatKeepsResendingToASilentServer) {
 
 // Counts its sends and makes the first nFailures fail; optionally stops on
 // the nStopAt-th send.
-class CFailingSendQuery : public CServerQuery {
-public:
-    CFailingSendQuery(platform::CClock& clock, int nFailures,
-                      platform::CStopSignal* pStopAt = nullptr, int nStopAt = 0,
-                      int nRecvFailLimit = kStatusRecvFailLimit)
-        : CServerQuery(kStatusRequest, nRecvFailLimit, clock),
-          m_nFailures(nFailures),
-          m_pStopAt(pStopAt),
-          m_nStopAt(nStopAt) {}
-    int m_nSends = 0;
-
-protected:
-    int SendDatagram(const char* pData, size_t nLen) override {
-        ++m_nSends;
-        if (m_pStopAt != nullptr && m_nSends == m_nStopAt) m_pStopAt->Stop();
-        if (m_nSends <= m_nFailures) return -1;
-        return CServerQuery::SendDatagram(pData, nLen);
-    }
-
-private:
-    int m_nFailures;
-    platform::CStopSignal* m_pStopAt;
-    int m_nStopAt;
-};
 
 // Regression: refusals came back at once and used up the fail limit in a
 // tight loop of requests.
@@ -302,14 +297,12 @@ TEST_F(ServerQueryTest, FailedSendIsRetriedAfterAPause) {
     CScriptedUdpServer server(std::vector<Answer>{{"\\a\\1" + kEnd + "1.1"}});
     platform::CManualClock clock;
     CFailingSendQuery query(clock, 2);
-    int nAfterSend = 0;
-    query.SetAfterSend([&] { ++nAfterSend; });
     OpenQuery(query, server.Port());
     std::string strReply;
     ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
     EXPECT_EQ(query.m_nSends, 3);
     EXPECT_EQ(clock.SleepCalls(), 2u);
-    EXPECT_EQ(nAfterSend, 1);  // only the send that went out
+    EXPECT_EQ(query.m_nSent, 1);  // only the send that went out
 }
 
 // Takes about 1 s: two empty waits.
@@ -319,8 +312,6 @@ TEST_F(ServerQueryTest, SendThatKeepsFailingIsBoundedAndStoppable) {
     platform::CStopSignal stop;
     const int nStopAt = 2 * CServerQuery::kSendTries;
     CFailingSendQuery query(clock, 1000, &stop, nStopAt);
-    int nAfterSend = 0;
-    query.SetAfterSend([&] { ++nAfterSend; });
     OpenQuery(query, server.Port());
     std::string strReply;
     EXPECT_EQ(query.Exchange(strReply, &stop), QUERY_STOPPED);
@@ -328,7 +319,7 @@ TEST_F(ServerQueryTest, SendThatKeepsFailingIsBoundedAndStoppable) {
     EXPECT_EQ(query.m_nSends, nStopAt);
     EXPECT_EQ(clock.SleepCalls(), 2u * (CServerQuery::kSendTries - 1));
     EXPECT_EQ(query.Timeouts(), 1);
-    EXPECT_EQ(nAfterSend, 0);
+    EXPECT_EQ(query.m_nSent, 0);
 }
 
 // Regression: a server streaming datagrams that never carry the end marker
