@@ -1,5 +1,7 @@
 #include "ui/GameDlg.h"
 
+#include <utility>
+
 #include "config/SettingsCheck.h"
 #include "framework/DataExchange.h"
 #include "framework/MessageBox.h"
@@ -11,7 +13,7 @@
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "ui/ColorDlg.h"
-#include "ui/QuickInfoThread.h"
+#include "ui/QuickInfoCheck.h"
 #include "ui/SettingsPages.h"
 
 namespace {
@@ -50,7 +52,7 @@ std::string LogText(std::string_view strText) {
 }  // namespace
 
 CGameDlg::CGameDlg(bridge::CGameShared& game, platform::CClock& clock)
-    : CPage(res::FindDialogTemplate(res::IDD_GAME)), m_clock(clock), m_game(game) {
+    : CPage(res::FindDialogTemplate(res::IDD_GAME)), m_clock(clock), m_game(game), m_quickInfo(clock) {
     SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     MapClick(res::IDC_GAME_CONNECT, [this] { OnConnect(); });
     MapClick(res::IDC_GAME_PAUSE, [this] { OnPause(); });
@@ -67,10 +69,8 @@ void CGameDlg::StopThreads() {
     m_bStopMonitor = true;
     m_wakeMonitor.Stop();
     m_gateMonitor.Release();
-    m_quickInfoStop.Stop();
-    for (std::unique_ptr<std::thread>* pThread : {&m_pMonitorThread, &m_pQuickInfoThread}) {
-        if (*pThread && (*pThread)->joinable()) (*pThread)->join();
-    }
+    m_quickInfo.Stop();
+    if (m_pMonitorThread && m_pMonitorThread->joinable()) m_pMonitorThread->join();
 }
 
 bool CGameDlg::IsMonitorRunning() const {
@@ -123,6 +123,51 @@ void CGameDlg::AppendLog(std::string strText) {
 
 std::string CGameDlg::LoadResString(int nId) const {
     return res::LoadResString(nId);
+}
+
+bool CGameDlg::StartQuickInfo() {
+    if (m_quickInfo.IsRunning()) return false;
+    std::string strServer;
+    int32_t nPort = 0;
+    {
+        const auto lock = LockFields();
+        m_strQiStatus = ui::kQuickInfoReceiving;
+        RefreshQuickInfoPanel();
+        strServer = m_strServer;
+        nPort = m_nQueryPort;
+    }
+    return m_quickInfo.Start(std::move(strServer), nPort,
+                             {[this](const ui::CQuickInfoResult& result) { ShowQuickInfo(result); },
+                              [this] { EnableQuickInfoInputs(); }});
+}
+
+void CGameDlg::RefreshQuickInfoPanel() {
+    // Only the panel: a whole-page transfer would also put back the stored
+    // language and undo a choice the operator has made during the check.
+    SetItemText(res::IDC_QI_GAMEPORT, m_strQiGamePort);
+    SetItemText(res::IDC_QI_HOSTNAME, m_strQiHostname);
+    SetItemText(res::IDC_QI_MAP, m_strQiMap);
+    SetItemText(res::IDC_QI_MOD, m_strQiMod);
+    SetItemText(res::IDC_QI_PLAYERS, m_strQiPlayers);
+    SetItemText(res::IDC_QI_VERSION, m_strQiVersion);
+    SetItemText(res::IDC_QI_STATUS, m_strQiStatus);
+}
+
+void CGameDlg::ShowQuickInfo(const ui::CQuickInfoResult& result) {
+    {
+        const auto lock = LockFields();
+        m_strQiGamePort = result.m_strGamePort;
+        m_strQiHostname = result.m_strHostname;
+        m_strQiMap = result.m_strMap;
+        m_strQiMod = result.m_strMod;
+        m_strQiPlayers = result.m_strPlayers;
+        m_strQiVersion = result.m_strVersion;
+        m_strQiStatus = std::string(ui::kQuickInfoBlankLength, ' ');
+        RefreshQuickInfoPanel();
+    }
+    const auto lock = LockFields();
+    m_strQiStatus = result.m_strStatus;
+    RefreshQuickInfoPanel();
 }
 
 void CGameDlg::EnableQuickInfoInputs() {
@@ -316,7 +361,7 @@ void CGameDlg::OnPause() {
 void CGameDlg::OnCheck() {
     // A check still under way keeps the panel as it is: nothing is blanked
     // or locked that only its end would give back.
-    if (IsQuickInfoRunning(*this)) return;
+    if (m_quickInfo.IsRunning()) return;
     UpdateData(true);
     config::CSettingsValues values;
     ui::CollectGameSettings(*this, values);
@@ -327,7 +372,7 @@ void CGameDlg::OnCheck() {
     }
     {
         const auto lock = LockFields();
-        const std::string strBlank(kQuickInfoBlankLength, ' ');
+        const std::string strBlank(ui::kQuickInfoBlankLength, ' ');
         for (std::string* pField : {&m_strQiGamePort, &m_strQiHostname, &m_strQiMap, &m_strQiMod,
                                     &m_strQiPlayers, &m_strQiVersion})
             *pField = strBlank;
@@ -337,7 +382,7 @@ void CGameDlg::OnCheck() {
     SetReadOnly(res::IDC_GAME_SERVER, true);
     SetReadOnly(res::IDC_GAME_PORT, true);
     // A check still running gives the inputs back itself when it ends.
-    StartQuickInfoThread(*this);
+    StartQuickInfo();
 }
 
 bool CGameDlg::StartInputsValid() {

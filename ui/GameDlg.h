@@ -27,6 +27,7 @@
 #include "monitor/ServerStatus.h"
 #include "platform/Clock.h"
 #include "platform/Gate.h"
+#include "ui/QuickInfoCheck.h"
 
 class CColorDlg;
 
@@ -66,9 +67,6 @@ public:
     std::atomic<bool> m_bBroadcast{false};    // relaying into the channel is on
     std::atomic<int32_t> m_nLangBase{0};      // phrase base of the language, set at Connect
     std::unique_ptr<std::thread> m_pMonitorThread;
-    std::unique_ptr<std::thread> m_pQuickInfoThread;
-    platform::CStopSignal m_quickInfoStop;         // ends a check the server keeps waiting
-    std::atomic<bool> m_bQuickInfoRunning{false};  // a check has not yet taken its last step
     // Action filters copied from the Settings page at Connect.
     std::atomic<bool> m_bShowKill{false};
     std::atomic<bool> m_bShowTk{false};
@@ -113,9 +111,18 @@ public:
     // Stop half of Disconnect: nothing when the page is idle, so that it can
     // never start a run. UI thread.
     void StopMonitoring();
+    // ---- The quick-info check. StartQuickInfo shows "receive status ..."
+    // and starts a check of the page's server and port; false while one
+    // still runs. The check shows its result in the panel (only the panel's
+    // controls, so the operator's pending language choice stays), is over,
+    // then gives Check, server and port back unless monitoring has started
+    // meanwhile. UI thread; IsQuickInfoRunning any thread.
+    bool StartQuickInfo();
+    bool IsQuickInfoRunning() const { return m_quickInfo.IsRunning(); }
+    void StopQuickInfo() { m_quickInfo.Stop(); }
     // Check enabled, server and port writable again, unless monitoring has
     // started meanwhile (its inputs stay locked until Disconnect).
-    // Quick-info thread.
+    // Quick-info thread, once the check is over.
     void EnableQuickInfoInputs();
 
     // Ends the page's worker threads and joins them: the monitor (which
@@ -190,6 +197,11 @@ private:
     // Waits up to kMonitorEndWaitMs for the previous monitor; true when none runs.
     bool WaitForPreviousMonitor();
     void StartMonitor();
+    // Puts the panel's seven fields into their controls. Fields lock held.
+    void RefreshQuickInfoPanel();
+    // Quick-info thread: the check's result into the fields and the panel,
+    // the status cleared before its new text as every panel text is.
+    void ShowQuickInfo(const ui::CQuickInfoResult& result);
 
     platform::CClock& m_clock;
     bridge::CGameShared& m_game;
@@ -205,4 +217,5 @@ private:
     std::condition_variable m_cvRun;
     bool m_bMonitorAlive = false;  // guarded by m_mutexRun
     bool m_bMonitorReady = false;  // set-up done; guarded by m_mutexRun
+    ui::CQuickInfoCheck m_quickInfo;  // last: its thread ends before the page's fields go
 };

@@ -18,7 +18,7 @@
 #include "support/Wait.h"
 #include "tools/bf42sim/SimServer.h"
 #include "ui/GameDlg.h"
-#include "ui/QuickInfoThread.h"
+#include "ui/QuickInfoCheck.h"
 
 namespace {
 
@@ -56,12 +56,11 @@ protected:
         m_game.TypeText(res::IDC_GAME_SERVER, strServer);
         m_game.TypeText(res::IDC_GAME_PORT, std::to_string(nPort));
         ASSERT_TRUE(m_game.Click(res::IDC_GAME_CHECK));
-        ASSERT_TRUE(m_game.m_pQuickInfoThread != nullptr);
     }
     void CheckServer() { PressCheck("127.0.0.1", m_server.Port()); }
 
     bool WaitForEnd(std::chrono::milliseconds timeout = 10s) {
-        return testsupport::WaitUntil([&] { return !IsQuickInfoRunning(m_game); }, timeout);
+        return testsupport::WaitUntil([&] { return !m_game.IsQuickInfoRunning(); }, timeout);
     }
 
     Panel Shown() const {
@@ -203,10 +202,10 @@ TEST_F(QuickInfoTest, ServerThatFallsSilentMidReplyKeepsTheCheckRunningUntilStop
     ASSERT_TRUE(testsupport::WaitUntil([&] { return server.Requests() >= 2; }));
     EXPECT_EQ(m_game.GetItemText(res::IDC_QI_STATUS), "receive status ...");
     EXPECT_FALSE(m_game.IsItemEnabled(res::IDC_GAME_CHECK));
-    EXPECT_TRUE(IsQuickInfoRunning(m_game));
-    EXPECT_FALSE(StartQuickInfoThread(m_game)) << "a second check while one runs";
-    StopQuickInfoThread(m_game);
-    EXPECT_FALSE(IsQuickInfoRunning(m_game));
+    EXPECT_TRUE(m_game.IsQuickInfoRunning());
+    EXPECT_FALSE(m_game.StartQuickInfo()) << "a second check while one runs";
+    m_game.StopQuickInfo();
+    EXPECT_FALSE(m_game.IsQuickInfoRunning());
     EXPECT_EQ(Shown(), (Panel{kBlank, kBlank, kBlank, kBlank, kBlank, kBlank, "idle"}));
     EXPECT_TRUE(InputsBack());
 }
@@ -234,7 +233,7 @@ TEST_F(QuickInfoTest, FailureAfterASuccessBlanksTheOldValuesAndASecondCheckWorks
     m_server.FallSilent(-1);
     m_game.SetReadOnly(res::IDC_GAME_SERVER, true);
     m_game.EnableItem(res::IDC_GAME_CHECK, false);
-    ASSERT_TRUE(StartQuickInfoThread(m_game));
+    ASSERT_TRUE(m_game.StartQuickInfo());
     ASSERT_TRUE(WaitForEnd(15s));
     ExpectFailure(kNotFound);
 
@@ -263,7 +262,7 @@ public:
         if (change.eWhat != framework::EChange::Enabled || change.nId != res::IDC_GAME_CHECK ||
             change.nValue != 1)
             return;
-        if (IsQuickInfoRunning(static_cast<CGameDlg&>(page))) m_nRunningWhenBack.fetch_add(1);
+        if (static_cast<CGameDlg&>(page).IsQuickInfoRunning()) m_nRunningWhenBack.fetch_add(1);
         m_nBack.fetch_add(1);
     }
     std::atomic<int> m_nBack{0};

@@ -308,7 +308,7 @@ TEST_F(GameDlgRunTest, CheckFillsThePanelAndGivesTheInputsBack) {
     ASSERT_TRUE(m_game.Click(res::IDC_GAME_CHECK));
     EXPECT_FALSE(Enabled(res::IDC_GAME_CHECK));
     EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_SERVER));
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return !m_game.m_bQuickInfoRunning; }));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !m_game.IsQuickInfoRunning(); }));
     EXPECT_TRUE(Enabled(res::IDC_GAME_CHECK));
     EXPECT_EQ(m_game.GetItemText(res::IDC_QI_HOSTNAME), "bf42sim");
     EXPECT_EQ(m_game.GetItemText(res::IDC_QI_STATUS), "idle");
@@ -330,7 +330,7 @@ TEST_F(GameDlgRunTest, ACheckEndingWhileMonitoringLeavesTheInputsLocked) {
     ASSERT_TRUE(testsupport::WaitUntil(
         [&] { return m_game.GetItemText(res::IDC_QI_HOSTNAME) == "bf42sim"; }));
     ASSERT_TRUE(testsupport::WaitUntil([&] { return m_sim.InfoRequests() == 2; }));
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return !m_game.m_bQuickInfoRunning; }));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !m_game.IsQuickInfoRunning(); }));
     EXPECT_FALSE(Enabled(res::IDC_GAME_CHECK));
     EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_SERVER));
     EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_PORT));

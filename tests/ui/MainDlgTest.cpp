@@ -552,7 +552,7 @@ TEST_P(MainDlgStop, StopThreadsEndsEveryWorkerBeforeThePagesGo) {
         ASSERT_TRUE(Irc().Click(res::IDC_IRC_CONNECT));
         ASSERT_TRUE(Game().Click(res::IDC_GAME_CHECK));
         ASSERT_TRUE(testsupport::WaitUntil([&] { return m_sim.SilencedRequests() >= 1; }));
-        ASSERT_TRUE(Game().m_bQuickInfoRunning);
+        ASSERT_TRUE(Game().IsQuickInfoRunning());
     } else {
         ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
         ASSERT_TRUE(GameRunning());
@@ -573,7 +573,7 @@ TEST_P(MainDlgStop, StopThreadsEndsEveryWorkerBeforeThePagesGo) {
     EXPECT_FALSE(Irc().IsIrcThreadRunning());
     EXPECT_FALSE(Game().IsMonitorRunning());
     EXPECT_FALSE(Game().m_bMonitoring);
-    EXPECT_FALSE(Game().m_bQuickInfoRunning);
+    EXPECT_FALSE(Game().IsQuickInfoRunning());
     EXPECT_FALSE(meter.IsRunning());
     EXPECT_TRUE(update.HasEnded());
     // Nothing more goes to the channel, and stopping is not quitting.
