@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "SettingsPrint.h"
-#include "TempFolder.h"
+#include "config/SettingsPrint.h"
+#include "config/TempFolder.h"
 #include "config/SettingsFile.h"
 #include "framework/MessageBox.h"
 #include "platform/Clock.h"
