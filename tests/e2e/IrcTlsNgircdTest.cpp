@@ -20,6 +20,7 @@
 #include "support/Ipv6Loopback.h"
 #include "support/IrcTestClient.h"
 #include "support/NgircdTlsServer.h"
+#include "support/NgircdTlsTest.h"
 #include "support/RecordingIrcSession.h"
 #include "support/TestCertificates.h"
 #include "support/TlsTestServer.h"
@@ -36,25 +37,11 @@ namespace {
 
 constexpr auto kLong = std::chrono::seconds(20);
 
-class SessionOverTlsToNgircd : public ::testing::Test {
+class SessionOverTlsToNgircd : public testsupport::CNgircdTlsTest {
 protected:
-    static void SetUpTestSuite() {
-        if (!CNgircdTlsServer::Available() || !CTestCertificates::Available()) return;
-        s_pCerts = std::make_unique<CTestCertificates>();
-        if (!s_pCerts->Make()) {
-            s_strMakeLog = s_pCerts->Log();
-            s_pCerts.reset();
-        }
-    }
-    static void TearDownTestSuite() { s_pCerts.reset(); }
-
     void SetUp() override {
-        if (!CNgircdTlsServer::Available() || !CTestCertificates::Available()) {
-            if (std::getenv("FR_REQUIRE_PEERS") != nullptr)
-                FAIL() << "ngircd or openssl is missing (FR_REQUIRE_PEERS is set)";
-            GTEST_SKIP() << "ngircd or openssl is not installed";
-        }
-        ASSERT_TRUE(s_pCerts) << s_strMakeLog;
+        testsupport::CNgircdTlsTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         // The tests' CA stands in for the system's trust store.
         ::setenv("SSL_CERT_FILE", s_pCerts->CaFile().c_str(), 1);
     }
@@ -94,13 +81,8 @@ protected:
         EXPECT_TRUE(LogHolds("TLS: TLSv1."));
     }
 
-    static std::unique_ptr<CTestCertificates> s_pCerts;
-    static std::string s_strMakeLog;
     CRecordingIrcSession m_bot{platform::SystemClock()};
 };
-
-std::unique_ptr<CTestCertificates> SessionOverTlsToNgircd::s_pCerts;
-std::string SessionOverTlsToNgircd::s_strMakeLog;
 
 TEST_F(SessionOverTlsToNgircd, VerifiedCertificateJoinsAndSpeaks) {
     auto pServer = ServerWith(s_pCerts->Good());

@@ -9,6 +9,7 @@
 #include "platform/TlsStream.h"
 #include "support/IrcLineConnection.h"
 #include "support/NgircdTlsServer.h"
+#include "support/NgircdTlsTest.h"
 #include "support/TestCertificates.h"
 
 using platform::CTlsOptions;
@@ -21,27 +22,8 @@ using testsupport::CTestCertificates;
 
 namespace {
 
-class TlsAgainstNgircd : public ::testing::Test {
+class TlsAgainstNgircd : public testsupport::CNgircdTlsTest {
 protected:
-    static void SetUpTestSuite() {
-        if (!CNgircdTlsServer::Available() || !CTestCertificates::Available()) return;
-        s_pCerts = std::make_unique<CTestCertificates>();
-        if (!s_pCerts->Make()) {
-            s_strMakeLog = s_pCerts->Log();
-            s_pCerts.reset();
-        }
-    }
-    static void TearDownTestSuite() { s_pCerts.reset(); }
-
-    void SetUp() override {
-        if (!CNgircdTlsServer::Available() || !CTestCertificates::Available()) {
-            if (std::getenv("FR_REQUIRE_PEERS") != nullptr)
-                FAIL() << "ngircd or openssl is missing (FR_REQUIRE_PEERS is set)";
-            GTEST_SKIP() << "ngircd or openssl is not installed";
-        }
-        ASSERT_TRUE(s_pCerts) << s_strMakeLog;
-    }
-
     // Starts a server showing the certificate.
     static std::unique_ptr<CNgircdTlsServer> ServerWith(const CServerCertificate& cert) {
         auto pServer = std::make_unique<CNgircdTlsServer>();
@@ -66,13 +48,7 @@ protected:
         EXPECT_TRUE(conn.WaitFor(" 001 " + strNick + " "))
             << ::testing::PrintToString(conn.Lines());
     }
-
-    static std::unique_ptr<CTestCertificates> s_pCerts;
-    static std::string s_strMakeLog;
 };
-
-std::unique_ptr<CTestCertificates> TlsAgainstNgircd::s_pCerts;
-std::string TlsAgainstNgircd::s_strMakeLog;
 
 TEST_F(TlsAgainstNgircd, VerifiedConnectionRegistersAndJoins) {
     auto pServer = ServerWith(s_pCerts->Good());

@@ -45,7 +45,11 @@ bool CTestCertificates::Available() {
     return !FindProgram("openssl").empty();
 }
 
-CTestCertificates::CTestCertificates() : m_strOpenssl(FindProgram("openssl")) {
+CTestCertificates::CTestCertificates(EKeyType eKeys)
+    : m_strOpenssl(FindProgram("openssl")),
+      m_vNewKey(eKeys == EKeyType::Rsa ? std::vector<std::string>{"-newkey", "rsa:2048"}
+                                       : std::vector<std::string>{"-newkey", "ec", "-pkeyopt",
+                                                                  "ec_paramgen_curve:prime256v1"}) {
     char tmpl[] = "/tmp/fragrelay-certs-XXXXXX";
     if (::mkdtemp(tmpl) != nullptr) m_strDir = tmpl;
 }
@@ -54,6 +58,13 @@ CTestCertificates::~CTestCertificates() {
     if (m_strDir.empty()) return;
     std::error_code ec;
     std::filesystem::remove_all(m_strDir, ec);
+}
+
+std::vector<std::string> CTestCertificates::WithNewKey(
+    std::vector<std::string> vBefore, const std::vector<std::string>& vAfter) const {
+    vBefore.insert(vBefore.end(), m_vNewKey.begin(), m_vNewKey.end());
+    vBefore.insert(vBefore.end(), vAfter.begin(), vAfter.end());
+    return vBefore;
 }
 
 bool CTestCertificates::Run(const std::vector<std::string>& vArgs) {
@@ -82,18 +93,18 @@ bool CTestCertificates::FingerprintOf(const std::string& strCert, std::string* p
 }
 
 bool CTestCertificates::MakeCa(const std::string& strName, const std::string& strSubject) {
-    return Run({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                "-nodes", "-keyout", strName + ".key", "-out", strName + ".pem", "-days", "3",
-                "-subj", strSubject, "-addext", "basicConstraints=critical,CA:TRUE", "-addext",
-                "keyUsage=critical,keyCertSign,cRLSign"});
+    return Run(WithNewKey({"req", "-x509"},
+                          {"-nodes", "-keyout", strName + ".key", "-out", strName + ".pem", "-days",
+                           "3", "-subj", strSubject, "-addext", "basicConstraints=critical,CA:TRUE",
+                           "-addext", "keyUsage=critical,keyCertSign,cRLSign"}));
 }
 
 bool CTestCertificates::MakeSigned(const std::string& strName, const std::string& strCa,
                                    const std::string& strAltNames, CServerCertificate* pOut) {
     if (!WriteFile(m_strDir + "/" + strName + ".ext", ServerExtensions(strAltNames))) return false;
-    if (!Run({"req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-              "-keyout", strName + ".key", "-out", strName + ".csr", "-subj",
-              "/CN=" + strName + ".fragrelay.test"}))
+    if (!Run(WithNewKey({"req", "-new"},
+                        {"-nodes", "-keyout", strName + ".key", "-out", strName + ".csr", "-subj",
+                         "/CN=" + strName + ".fragrelay.test"})))
         return false;
     static int nSerial = 100;
     if (!Run({"x509", "-req", "-in", strName + ".csr", "-CA", strCa + ".pem", "-CAkey",
@@ -135,9 +146,8 @@ bool CTestCertificates::MakeExpired() {
         "unique_subject = no\n"
         "[any]\ncommonName = supplied\n";
     if (!WriteFile(d + "/ca.cnf", strConfig)) return false;
-    if (!Run({"req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-              "-keyout", "expired.key", "-out", "expired.csr", "-subj",
-              "/CN=expired.fragrelay.test"}))
+    if (!Run(WithNewKey({"req", "-new"}, {"-nodes", "-keyout", "expired.key", "-out", "expired.csr",
+                                          "-subj", "/CN=expired.fragrelay.test"})))
         return false;
     if (!Run({"ca", "-batch", "-notext", "-config", "ca.cnf", "-startdate", "20200101000000Z",
               "-enddate", "20200201000000Z", "-extfile", "expired.ext", "-in", "expired.csr",
@@ -157,8 +167,8 @@ bool CTestCertificates::Make() {
         !MakeSigned("unknown", "other-ca", kGoodNames, &m_unknownIssuer) || !MakeExpired())
         return false;
     // The client's certificate needs no CA: the services match its fingerprint.
-    if (!Run({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-              "-keyout", "client.key", "-out", "client.pem", "-days", "3", "-subj", "/CN=fragbot"}))
+    if (!Run(WithNewKey({"req", "-x509"}, {"-nodes", "-keyout", "client.key", "-out", "client.pem",
+                                           "-days", "3", "-subj", "/CN=fragbot"})))
         return false;
     m_client.m_strCert = m_strDir + "/client.pem";
     m_client.m_strKey = m_strDir + "/client.key";

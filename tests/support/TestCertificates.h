@@ -3,7 +3,8 @@
 // temporary folder: a CA the tests trust, server certificates signed by it
 // (a good one for localhost, 127.0.0.1 and ::1; one for another name; one
 // that has expired), one from a CA nobody trusts, and a self-signed client
-// certificate with its key in one PEM file. EC P-256 keys: quick to make.
+// certificate with its key in one PEM file. EC P-256 keys by default: quick
+// to make; RSA where a peer reads EC signatures unreliably.
 #include <string>
 #include <vector>
 
@@ -15,11 +16,13 @@ struct CServerCertificate {
     std::string m_strFingerprint;  // SHA-256 as openssl prints it, "AB:CD:..."
 };
 
+enum class EKeyType { Ec, Rsa };
+
 class CTestCertificates {
 public:
     static bool Available();  // the openssl program is there
 
-    CTestCertificates();
+    explicit CTestCertificates(EKeyType eKeys = EKeyType::Ec);
     ~CTestCertificates();  // removes the folder
     CTestCertificates(const CTestCertificates&) = delete;
     CTestCertificates& operator=(const CTestCertificates&) = delete;
@@ -41,6 +44,9 @@ public:
 
 private:
     bool Run(const std::vector<std::string>& vArgs);
+    // vBefore, the options that make a new key of the chosen type, vAfter.
+    std::vector<std::string> WithNewKey(std::vector<std::string> vBefore,
+                                        const std::vector<std::string>& vAfter) const;
     bool MakeCa(const std::string& strName, const std::string& strSubject);
     bool MakeSigned(const std::string& strName, const std::string& strCa,
                     const std::string& strAltNames, CServerCertificate* pOut);
@@ -49,6 +55,7 @@ private:
 
     std::string m_strDir;
     std::string m_strOpenssl;
+    std::vector<std::string> m_vNewKey;
     std::string m_strLog;
     CServerCertificate m_good, m_wrongName, m_expired, m_unknownIssuer, m_client;
 };
