@@ -28,7 +28,7 @@ bool CBotApp::StartAsBroadcast() {
     const CIrcDlg* pIrc = m_pMainDlg->IrcPage();
     const CGameDlg* pGame = m_pMainDlg->GamePage();
     return (pIrc != nullptr && pIrc->m_bSessionActive.load()) ||
-           (pGame != nullptr && pGame->m_bMonitoring.load());
+           (pGame != nullptr && pGame->IsMonitoring());
 }
 
 void CBotApp::Quit() {

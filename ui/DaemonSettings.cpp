@@ -243,7 +243,7 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
         pGame->StartMonitoring();
     }
     // Relaying goes on when both sides run, as Broadcast does.
-    if (!bBroadcasting && pIrc->m_bSessionActive.load() && pGame->m_bMonitoring.load())
+    if (!bBroadcasting && pIrc->m_bSessionActive.load() && pGame->IsMonitoring())
         main.OnBroadcast();
     const auto report = [&](bool bRestart, bool bRunning, bool bProblems, const char* pszSide) {
         if (!bRestart) return;
@@ -254,7 +254,7 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
                                   : " could not start again (its log says why)"));
     };
     report(bIrc, pIrc->m_bSessionActive.load(), bIrcProblems, "the IRC side");
-    report(bGame, pGame->m_bMonitoring.load(), bGameProblems, "the game side");
+    report(bGame, pGame->IsMonitoring(), bGameProblems, "the game side");
 }
 
 }  // namespace ui

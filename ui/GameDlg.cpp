@@ -6,7 +6,6 @@
 #include "framework/DataExchange.h"
 #include "framework/MessageBox.h"
 #include "monitor/ColorRule.h"
-#include "monitor/MonitorThread.h"
 #include "platform/Text.h"
 #include "res/DialogTemplates.h"
 #include "res/Languages.h"
@@ -52,7 +51,10 @@ std::string LogText(std::string_view strText) {
 }  // namespace
 
 CGameDlg::CGameDlg(bridge::CGameShared& game, platform::CClock& clock)
-    : CPage(res::FindDialogTemplate(res::IDD_GAME)), m_clock(clock), m_game(game), m_quickInfo(clock) {
+    : CPage(res::FindDialogTemplate(res::IDD_GAME)),
+      m_clock(clock),
+      m_runner(*this, game, clock),
+      m_quickInfo(clock) {
     SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     MapClick(res::IDC_GAME_CONNECT, [this] { OnConnect(); });
     MapClick(res::IDC_GAME_PAUSE, [this] { OnPause(); });
@@ -66,16 +68,8 @@ CGameDlg::~CGameDlg() {
 void CGameDlg::StopThreads() {
     // The monitor ends at its next safe point, also when held by Pause; a
     // quick-info check that the server keeps waiting is told to end.
-    m_bStopMonitor = true;
-    m_wakeMonitor.Stop();
-    m_gateMonitor.Release();
     m_quickInfo.Stop();
-    if (m_pMonitorThread && m_pMonitorThread->joinable()) m_pMonitorThread->join();
-}
-
-bool CGameDlg::IsMonitorRunning() const {
-    std::lock_guard<std::mutex> lock(m_mutexRun);
-    return m_bMonitorAlive;
+    m_runner.Shutdown();
 }
 
 void CGameDlg::DoDataExchange(framework::CDataExchange& dx) {
@@ -95,24 +89,13 @@ void CGameDlg::DoDataExchange(framework::CDataExchange& dx) {
 bool CGameDlg::OnInitDialog() {
     CPage::OnInitDialog();
     m_nTrafficBytes = 0;
-    m_bMonitoring = false;
     m_bBroadcast = false;
-    m_game.SetGameState(bridge::EGameState::Idle);
+    m_runner.Reset();
     m_log.SetReadOnly(true);
     SetItemText(res::IDC_GAME_CONNECT, LoadResString(res::IDS_CONNECT));
     SetItemText(res::IDC_GAME_PAUSE, LoadResString(res::IDS_PAUSE));
     SetItemText(res::IDC_GAME_CHECK, LoadResString(res::IDS_CHECK));
     return true;
-}
-
-CServerStatus CGameDlg::GetStatus() const {
-    std::lock_guard<std::mutex> lock(m_mutexStatus);
-    return m_status;
-}
-
-void CGameDlg::SetStatus(const CServerStatus& status) {
-    std::lock_guard<std::mutex> lock(m_mutexStatus);
-    m_status = status;
 }
 
 void CGameDlg::AppendLog(std::string strText) {
@@ -202,31 +185,6 @@ monitor::CAnnounceSettings CGameDlg::AnnounceSettings() const {
     return s;
 }
 
-bool CGameDlg::IsStopRequested() const {
-    return m_bStopMonitor.load() || RunState() == bridge::EGameState::Idle;
-}
-
-void CGameDlg::OnMonitorReady() {
-    std::lock_guard<std::mutex> lock(m_mutexRun);
-    m_bMonitorReady = true;
-    // Still wanted and not held by Pause: Disconnect becomes usable.
-    if (RunState() == bridge::EGameState::Running) EnableItem(res::IDC_GAME_CONNECT, true);
-}
-
-void CGameDlg::ReturnToIdle() {
-    StopRun();
-}
-
-void CGameDlg::OnMonitorEnded() {
-    {
-        std::lock_guard<std::mutex> lock(m_mutexRun);
-        m_bMonitorAlive = false;
-        m_bMonitorReady = false;
-        if (RunState() == bridge::EGameState::Idle) EnableItem(res::IDC_GAME_CONNECT, true);
-    }
-    m_cvRun.notify_all();
-}
-
 void CGameDlg::OnConnect() {
     if (RunState() != bridge::EGameState::Idle) {
         StopRun();
@@ -243,7 +201,7 @@ void CGameDlg::StartMonitoring() {
     if (RunState() != bridge::EGameState::Idle) return;
     // Never two monitors on one page: a previous one still ending (an
     // announcement in progress) gets a few seconds; past that, no start.
-    if (!WaitForPreviousMonitor()) {
+    if (!m_runner.WaitForPrevious(kMonitorEndWaitMs)) {
         AppendLog("The previous run is still ending; press Connect again.");
         return;
     }
@@ -262,71 +220,35 @@ void CGameDlg::StartMonitoring() {
         const auto lock = LockFields();
         m_nLangBase = res::PhraseBase(m_nLanguage);
     }
-    // The state first: the quick-info check's end and the monitor decide by it.
-    {
-        std::lock_guard<std::mutex> lock(m_mutexRun);
-        m_game.SetGameState(bridge::EGameState::Running);
-        m_bMonitoring = true;
-    }
+    m_runner.Start();
+}
+
+void CGameDlg::ShowRunning() {
     SetItemText(res::IDC_GAME_CONNECT, LoadResString(res::IDS_DISCONNECT));
     EnableItem(res::IDC_GAME_CONNECT, false);  // the monitor enables it once set up
     SetItemText(res::IDC_GAME_PAUSE, LoadResString(res::IDS_PAUSE));
     EnableItem(res::IDC_GAME_PAUSE, true);
     EnableItem(res::IDC_GAME_CHECK, false);
     EnableItem(res::IDC_GAME_LANGUAGE, false);
-    StartMonitor();
 }
 
 void CGameDlg::StopRun() {
-    {
-        // The state first: the monitor reads it after each wake-up. Only one
-        // caller turns the page idle; a second (a failure the operator has
-        // overtaken) finds nothing to do.
-        std::lock_guard<std::mutex> lock(m_mutexRun);
-        if (RunState() == bridge::EGameState::Idle) return;
-        m_game.SetGameState(bridge::EGameState::Idle);
-    }
+    m_runner.Stop();
+}
+
+void CGameDlg::ShowIdle() {
     SetSettingsInputsLocked(false);
     SetItemText(res::IDC_GAME_CONNECT, LoadResString(res::IDS_CONNECT));
-    {
-        // Connect comes back once the monitor has ended (OnMonitorEnded).
-        std::lock_guard<std::mutex> lock(m_mutexRun);
-        EnableItem(res::IDC_GAME_CONNECT, !m_bMonitorAlive);
-    }
+    // Connect comes back once the monitor has ended.
+    m_runner.ShowConnectOnceEnded();
     EnableItem(res::IDC_GAME_PAUSE, false);
     SetItemText(res::IDC_GAME_PAUSE, LoadResString(res::IDS_PAUSE));
     EnableItem(res::IDC_GAME_CHECK, true);
     EnableItem(res::IDC_GAME_LANGUAGE, true);
-    // A monitor held by Pause or waiting on the server ends now.
-    m_wakeMonitor.Stop();
-    m_gateMonitor.Release();
 }
 
-bool CGameDlg::WaitForPreviousMonitor() {
-    {
-        std::unique_lock<std::mutex> lock(m_mutexRun);
-        if (!m_cvRun.wait_for(lock, std::chrono::milliseconds(kMonitorEndWaitMs),
-                              [this] { return !m_bMonitorAlive; }))
-            return false;
-    }
-    // It has told the page it is done; the join only waits for its return.
-    if (m_pMonitorThread && m_pMonitorThread->joinable()) m_pMonitorThread->join();
-    return true;
-}
-
-void CGameDlg::StartMonitor() {
-    m_bStopMonitor = false;
-    m_wakeMonitor.Reset();
-    m_gateMonitor.Release();
-    {
-        std::lock_guard<std::mutex> lock(m_mutexRun);
-        m_bMonitorAlive = true;
-        m_bMonitorReady = false;
-    }
-    m_pMonitorThread = std::make_unique<std::thread>([this] {
-        monitor::MonitorThread(*this,
-                               monitor::CMonitorControl{m_clock, m_wakeMonitor, m_gateMonitor});
-    });
+void CGameDlg::SetConnectUsable(bool bUsable) {
+    EnableItem(res::IDC_GAME_CONNECT, bUsable);
 }
 
 void CGameDlg::OnPause() {
@@ -337,21 +259,7 @@ void CGameDlg::OnPause() {
     const monitor::CAnnounceSettings s = AnnounceSettings();
     const std::string strLine =
         monitor::ShortFrame(s, bPause ? "Broadcast paused" : "Broadcast resumed");
-    {
-        std::lock_guard<std::mutex> lock(m_mutexRun);
-        m_game.SetGameState(bPause ? bridge::EGameState::Paused : bridge::EGameState::Running);
-    }
-    if (bPause) {
-        EnableItem(res::IDC_GAME_CONNECT, false);
-        m_gateMonitor.Hold();
-        m_wakeMonitor.Stop();  // a wait on a silent server ends, then the gate holds
-    } else {
-        {
-            std::lock_guard<std::mutex> lock(m_mutexRun);
-            EnableItem(res::IDC_GAME_CONNECT, m_bMonitorReady);
-        }
-        m_gateMonitor.Release();
-    }
+    m_runner.Pause(bPause);
     // Sent whether broadcasting or not; the channel send needs the channel.
     if (m_pIrcLink != nullptr) m_pIrcLink->SendToChannel(platform::WithoutLineBreaks(strLine));
     AppendLog(strLine);

@@ -81,13 +81,13 @@ void BM_MonitorCpu64Players(benchmark::State& state) {
         std::this_thread::sleep_for(std::chrono::seconds(1));
 
         const int nPolls0 = sim.StatusRequests();
-        const double fMonitor0 = ThreadCpuSeconds(*game.m_pMonitorThread);
+        const double fMonitor0 = ThreadCpuSeconds(*game.Runner().Thread());
         const double fProcess0 = ProcessCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         std::this_thread::sleep_for(std::chrono::seconds(kSeconds));
         const double fWall =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        const double fMonitor = ThreadCpuSeconds(*game.m_pMonitorThread) - fMonitor0;
+        const double fMonitor = ThreadCpuSeconds(*game.Runner().Thread()) - fMonitor0;
         const double fProcess = ProcessCpuSeconds() - fProcess0;
         const int nPolls = sim.StatusRequests() - nPolls0;
         game.StopThreads();

@@ -147,7 +147,7 @@ protected:
     }
     bool GameRunning(int nRuns) {
         return RunUntil([&] {
-            return Game().m_bMonitoring && Game().IsMonitorRunning() && GameRuns() == nRuns;
+            return Game().IsMonitoring() && Game().IsMonitorRunning() && GameRuns() == nRuns;
         });
     }
 
@@ -255,7 +255,7 @@ TEST_F(DaemonReloadTest, SideWithIncompleteSettingsStaysStoppedUntilMended) {
     EXPECT_TRUE(m_irc.WaitForLine(0, kQuit));
     EXPECT_FALSE(Irc().m_bSessionActive);
     EXPECT_EQ(m_sink.Count(), 2u);  // the IRC tab's own message, as at the start
-    EXPECT_TRUE(Game().m_bMonitoring);
+    EXPECT_TRUE(Game().IsMonitoring());
 
     settings.strNick = "bot";
     Write(settings);

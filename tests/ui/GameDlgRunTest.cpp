@@ -131,7 +131,7 @@ protected:
                        !m_colors.IsReadOnly(kColorEdits[0]) &&
                        m_colors.IsItemEnabled(kFilterBoxes[0]) &&
                        m_irc.GameShared().GameState() == bridge::EGameState::Idle &&
-                       !m_game.m_bMonitoring && !m_game.IsMonitorRunning();
+                       !m_game.IsMonitoring() && !m_game.IsMonitorRunning();
             },
             timeout);
     }
@@ -156,7 +156,7 @@ TEST_F(GameDlgRunTest, ConnectRunsTheMonitorAndDisconnectEndsItWithTheClosingLin
     ASSERT_TRUE(Running());
     EXPECT_TRUE(Enabled(res::IDC_GAME_PAUSE));
     EXPECT_FALSE(Enabled(res::IDC_GAME_CHECK));
-    EXPECT_TRUE(m_game.m_bMonitoring);
+    EXPECT_TRUE(m_game.IsMonitoring());
     EXPECT_EQ(Log().front(), kOpenedLine);
     // The snapshot of the last poll is the page's.
     EXPECT_TRUE(
@@ -259,7 +259,7 @@ TEST_F(GameDlgRunTest, KeptAliveAFailureLeavesTheTabRunningUntilDisconnect) {
     EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_SERVER));
     EXPECT_TRUE(m_colors.IsReadOnly(kColorEdits[0]));
     EXPECT_EQ(m_irc.GameShared().GameState(), bridge::EGameState::Running);
-    EXPECT_TRUE(m_game.m_bMonitoring);
+    EXPECT_TRUE(m_game.IsMonitoring());
     EXPECT_TRUE(m_game.IsMonitorRunning());
 
     ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));

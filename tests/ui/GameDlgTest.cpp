@@ -83,7 +83,7 @@ TEST_F(GameDlgTest, StartsIdleWithItsCaptions) {
     EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_LOG));
     EXPECT_EQ(m_game.GetCurSel(res::IDC_GAME_LANGUAGE), -1);
     EXPECT_EQ(m_game.GetItemText(res::IDC_QI_STATUS), "");
-    EXPECT_FALSE(m_game.m_bMonitoring);
+    EXPECT_FALSE(m_game.IsMonitoring());
     EXPECT_FALSE(m_game.m_bBroadcast);
     EXPECT_EQ(m_game.LoadResString(res::IDS_NOT_FOUND),
               "Couldn't find Server! Check the Portsettings.");
@@ -143,7 +143,7 @@ TEST_F(GameDlgTest, ConnectLocksTheInputsAndCopiesTheRunSettings) {
     for (int nId : kColorEdits) EXPECT_TRUE(m_colors.IsReadOnly(nId)) << nId;
     for (int nId : kFilterBoxes) EXPECT_FALSE(m_colors.IsItemEnabled(nId)) << nId;
     EXPECT_EQ(m_irc.GameShared().GameState(), bridge::EGameState::Running);
-    EXPECT_TRUE(m_game.m_bMonitoring);
+    EXPECT_TRUE(m_game.IsMonitoring());
 
     const monitor::CAnnounceSettings s = m_game.AnnounceSettings();
     EXPECT_EQ(s.m_strAlliedKillColor, "07");  // one digit gets its "0"
@@ -203,7 +203,7 @@ TEST_F(GameDlgTest, ConnectRefusesMissingInputsAndStaysIdle) {
         m_game.StartMonitoring();
         EXPECT_EQ(m_sink.Last(), (CMessage{"Fill out all Inputfields!", "Error", EIcon::Error}));
         EXPECT_TRUE(IsIdle());
-        EXPECT_FALSE(m_game.m_bMonitoring);
+        EXPECT_FALSE(m_game.IsMonitoring());
     }
 }
 

@@ -111,7 +111,7 @@ protected:
     }
     bool GameRunning() {
         return RunUntil([&] {
-            return Game().m_bMonitoring && Game().IsMonitorRunning() && m_sim.StatusRequests() >= 3;
+            return Game().IsMonitoring() && Game().IsMonitorRunning() && m_sim.StatusRequests() >= 3;
         });
     }
     // Every line the scripted server got on connection n, once it has ended.
@@ -342,7 +342,7 @@ TEST_F(MainDlgTest, BroadcastWithARefusingIrcPageKeepsTheGameSideAndTriesAgain) 
     // A second press tries the IRC side again and leaves the game side be.
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
     EXPECT_EQ(m_sink.Messages(), (std::vector<CMessage>{kFillOut, kFillOut}));
-    EXPECT_TRUE(Game().m_bMonitoring);
+    EXPECT_TRUE(Game().IsMonitoring());
     EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Disconnect");
     EXPECT_EQ(Broadcast(), "Start Broadcast");
 
@@ -448,7 +448,7 @@ TEST_F(MainDlgTest, BroadcastKeepsTheGameSideAliveUntilStopBroadcast) {
         return Game().GetItemText(res::IDC_GAME_LOG).find("Trying again in ") != std::string::npos;
     }));
     EXPECT_EQ(Broadcast(), "Stop Broadcast");
-    EXPECT_TRUE(Game().m_bMonitoring);
+    EXPECT_TRUE(Game().IsMonitoring());
     EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Disconnect");
 
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
@@ -506,7 +506,7 @@ TEST_F(MainDlgTest, StopBroadcastWhileAFailedRunReturnsToIdleNeverStartsARun) {
     Game().DetachView(view);
     EXPECT_EQ(Broadcast(), "Start Broadcast");
     EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Connect");
-    EXPECT_FALSE(Game().m_bMonitoring);
+    EXPECT_FALSE(Game().IsMonitoring());
     EXPECT_EQ(Game().GetItemText(res::IDC_GAME_LOG).find("The previous run is still ending"),
               std::string::npos);
 }
@@ -572,7 +572,7 @@ TEST_P(MainDlgStop, StopThreadsEndsEveryWorkerBeforeThePagesGo) {
                 static_cast<long long>(ms.count()));
     EXPECT_FALSE(Irc().IsIrcThreadRunning());
     EXPECT_FALSE(Game().IsMonitorRunning());
-    EXPECT_FALSE(Game().m_bMonitoring);
+    EXPECT_FALSE(Game().IsMonitoring());
     EXPECT_FALSE(Game().IsQuickInfoRunning());
     EXPECT_FALSE(meter.IsRunning());
     EXPECT_TRUE(update.HasEnded());
