@@ -27,6 +27,16 @@ CIrcSession::~CIrcSession() {
     EndIrcThread();
 }
 
+CIrcConnection CIrcSession::Connection() {
+    std::lock_guard<std::mutex> lock(m_mutexFields);
+    return *this;
+}
+
+void CIrcSession::SetConnection(const CIrcConnection& connection) {
+    std::lock_guard<std::mutex> lock(m_mutexFields);
+    static_cast<CIrcConnection&>(*this) = connection;
+}
+
 std::string CIrcSession::GetChannel() {
     std::lock_guard<std::mutex> lock(m_mutexFields);
     return ChannelInUseLocked();
@@ -156,17 +166,13 @@ int CIrcSession::ConnectToServer() {
     ReplaceSocket(nullptr);
     m_sasl.reset();
     m_bSaslFailed = false;
-    std::string strServer;
-    uint16_t nPort = 0;
-    CIrcSecurity security;
-    std::optional<CSaslConfig> sasl;
-    {
-        std::lock_guard<std::mutex> lock(m_mutexFields);
-        strServer = m_strServer;
-        nPort = m_nPort;
-        security = m_security;
-        sasl = SaslConfigFor(m_bAuth, m_nNetwork, m_strUsername, m_strPassword, m_security);
-    }
+    const CIrcConnection connection = Connection();
+    const std::string& strServer = connection.m_strServer;
+    const uint16_t nPort = connection.m_nPort;
+    const CIrcSecurity& security = connection.m_security;
+    std::optional<CSaslConfig> sasl =
+        SaslConfigFor(connection.m_bAuth, connection.m_nNetwork, connection.m_strUsername,
+                      connection.m_strPassword, connection.m_security);
     m_addr = {};
     const std::vector<platform::CNetAddress> vAddrs = platform::LookupHost(strServer, nPort);
     if (vAddrs.empty()) {

@@ -28,6 +28,7 @@
 #include "bridge/GameShared.h"
 #include "bridge/IrcLink.h"
 #include "irc/CtcpLimiter.h"
+#include "irc/IrcConnection.h"
 #include "irc/IrcDispatch.h"
 #include "irc/IrcSecurity.h"
 #include "irc/IrcStream.h"
@@ -41,7 +42,7 @@
 
 namespace irc {
 
-class CIrcSession : public bridge::IIrcLink {
+class CIrcSession : public bridge::IIrcLink, public CIrcConnection {
 public:
     // game: what the game side shares with this one; outlives the session.
     CIrcSession(platform::CClock& clock, bridge::CGameShared& game);
@@ -49,19 +50,13 @@ public:
     CIrcSession(const CIrcSession&) = delete;
     CIrcSession& operator=(const CIrcSession&) = delete;
 
-    // ---- Operator settings. The UI thread fills them while disconnected;
-    // the IRC thread reads them. Whoever touches them while an IRC thread may
-    // run (the text fields, m_nPort, m_bAuth, m_nNetwork) holds LockFields().
-    std::string m_strChannel;  // as the operator typed it; the join's spelling is kept apart
-    std::string m_strNick;
-    std::string m_strServer;
-    uint16_t m_nPort = 0;
-    std::string m_strAltNick;
-    bool m_bAuth = false;
-    std::string m_strUsername;
-    int m_nNetwork = -1;  // 0 Quakenet, 1 Gamesnet, 2 SASL (kNetworkSasl), else none
-    std::string m_strPassword;
-    CIrcSecurity m_security;          // TLS and its checks, the client certificate
+    // ---- Operator settings: the connection (CIrcConnection's fields) and
+    // the texts of the registration. The UI thread fills them while
+    // disconnected; the IRC thread reads them. Whoever touches them while an
+    // IRC thread may run holds LockFields().
+    // The connection settings as one value, under the lock. Any thread.
+    CIrcConnection Connection();
+    void SetConnection(const CIrcConnection& connection);
     std::string m_strIdent = kIdent;  // user name of the USER line
     std::string m_strVersion;         // the string table's version text
     std::string m_strCurrentNick;     // the nickname in use on the server

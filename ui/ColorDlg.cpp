@@ -28,6 +28,16 @@ CColorDlg::CColorDlg() : CPage(res::FindDialogTemplate(res::IDD_COLORS)) {
     MapClick(res::IDC_SHOW_TICKET, [this] { OnToggleTickets(); });
 }
 
+config::CColorScheme CColorDlg::Scheme() const {
+    const auto lock = LockFields();
+    return *this;
+}
+
+void CColorDlg::SetScheme(const config::CColorScheme& scheme) {
+    const auto lock = LockFields();
+    static_cast<config::CColorScheme&>(*this) = scheme;
+}
+
 void CColorDlg::DoDataExchange(framework::CDataExchange& dx) {
     dx.Text(res::IDC_COLOR_ALLIED_KILL, m_strAlliedKillColor, kColorMaxChars);
     dx.Text(res::IDC_COLOR_AXIS_KILL, m_strAxisKillColor, kColorMaxChars);

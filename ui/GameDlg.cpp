@@ -48,6 +48,16 @@ std::string LogText(std::string_view strText) {
     return str;
 }
 
+// Two digits each, so a digit after the code is never read as part of it.
+config::CColorScheme TwoDigitColors(config::CColorScheme scheme) {
+    for (std::string* pColor :
+         {&scheme.m_strAlliedKillColor, &scheme.m_strAlliedFlagColor, &scheme.m_strAxisKillColor,
+          &scheme.m_strAxisFlagColor, &scheme.m_strStatusColor, &scheme.m_strKeyColor,
+          &scheme.m_strValueColor})
+        *pColor = monitor::TwoDigitColor(*pColor);
+    return scheme;
+}
+
 }  // namespace
 
 CGameDlg::CGameDlg(bridge::CGameShared& game, platform::CClock& clock)
@@ -162,23 +172,34 @@ void CGameDlg::EnableQuickInfoInputs() {
 }
 
 monitor::CEventFilters CGameDlg::EventFilters() const {
+    const auto lock = LockFields();
     monitor::CEventFilters filters;
-    filters.m_bShowKill = m_bShowKill.load();
-    filters.m_bShowTk = m_bShowTk.load();
-    filters.m_bShowFlag = m_bShowFlag.load();
+    filters.m_bShowKill = m_scheme.m_bShowKill != 0;
+    filters.m_bShowTk = m_scheme.m_bShowTk != 0;
+    filters.m_bShowFlag = m_scheme.m_bShowFlag != 0;
     return filters;
+}
+
+bool CGameDlg::IsTicketShown() const {
+    const auto lock = LockFields();
+    return m_scheme.m_bShowTicket != 0;
+}
+
+config::CColorScheme CGameDlg::ColorScheme() const {
+    const auto lock = LockFields();
+    return m_scheme;
 }
 
 monitor::CAnnounceSettings CGameDlg::AnnounceSettings() const {
     monitor::CAnnounceSettings s;
     const auto lock = LockFields();
-    s.m_strAlliedKillColor = m_strAlliedKillColor;
-    s.m_strAxisKillColor = m_strAxisKillColor;
-    s.m_strAlliedFlagColor = m_strAlliedFlagColor;
-    s.m_strAxisFlagColor = m_strAxisFlagColor;
-    s.m_strStatusColor = m_strStatusColor;
-    s.m_strKeyColor = m_strKeyColor;
-    s.m_strValueColor = m_strValueColor;
+    s.m_strAlliedKillColor = m_scheme.m_strAlliedKillColor;
+    s.m_strAxisKillColor = m_scheme.m_strAxisKillColor;
+    s.m_strAlliedFlagColor = m_scheme.m_strAlliedFlagColor;
+    s.m_strAxisFlagColor = m_scheme.m_strAxisFlagColor;
+    s.m_strStatusColor = m_scheme.m_strStatusColor;
+    s.m_strKeyColor = m_scheme.m_strKeyColor;
+    s.m_strValueColor = m_scheme.m_strValueColor;
     s.m_nLangBase = m_nLangBase.load();
     s.m_strServer = m_strServer;
     s.m_nQueryPort = m_nQueryPort;
@@ -303,21 +324,9 @@ bool CGameDlg::StartInputsValid() {
 }
 
 void CGameDlg::CopyColorsAndFilters() {
-    const CColorDlg& colors = *m_pColorDlg;
-    const auto lockColors = colors.LockFields();
+    const config::CColorScheme scheme = TwoDigitColors(m_pColorDlg->Scheme());
     const auto lock = LockFields();
-    // Two digits each, so a digit after the code is never read as part of it.
-    m_strAlliedKillColor = monitor::TwoDigitColor(colors.m_strAlliedKillColor);
-    m_strAlliedFlagColor = monitor::TwoDigitColor(colors.m_strAlliedFlagColor);
-    m_strAxisKillColor = monitor::TwoDigitColor(colors.m_strAxisKillColor);
-    m_strAxisFlagColor = monitor::TwoDigitColor(colors.m_strAxisFlagColor);
-    m_strStatusColor = monitor::TwoDigitColor(colors.m_strStatusColor);
-    m_strKeyColor = monitor::TwoDigitColor(colors.m_strKeyColor);
-    m_strValueColor = monitor::TwoDigitColor(colors.m_strValueColor);
-    m_bShowFlag = colors.m_bShowFlag != 0;
-    m_bShowKill = colors.m_bShowKill != 0;
-    m_bShowTk = colors.m_bShowTk != 0;
-    m_bShowTicket = colors.m_bShowTicket != 0;
+    m_scheme = scheme;
 }
 
 void CGameDlg::SetSettingsInputsLocked(bool bLocked) {

@@ -7,7 +7,7 @@
 //
 // Threads: flags and counters are atomics, written by one thread and read
 // by others; the fields that data exchange fills (server, port, language, the
-// quick-info texts) and the colour copies are read under LockFields().
+// quick-info texts) and the colour scheme are read under LockFields().
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -15,6 +15,7 @@
 
 #include "bridge/GameShared.h"
 #include "bridge/IrcLink.h"
+#include "config/ColorScheme.h"
 #include "framework/ControlHandles.h"
 #include "framework/Page.h"
 #include "monitor/Announcements.h"
@@ -45,25 +46,12 @@ public:
     std::string m_strQiPlayers;
     std::string m_strQiVersion;
     std::string m_strQiStatus;
-    int32_t m_nLanguage = -1;  // index of the language list; -1 none
-    // Colour codes copied from the Settings page at Connect, two digits each.
-    std::string m_strAlliedKillColor;
-    std::string m_strAlliedFlagColor;
-    std::string m_strAxisKillColor;
-    std::string m_strAxisFlagColor;
-    std::string m_strStatusColor;
-    std::string m_strKeyColor;
-    std::string m_strValueColor;
+    int32_t m_nLanguage = -1;                 // index of the language list; -1 none
     bridge::IIrcLink* m_pIrcLink = nullptr;   // the IRC side; set once by SetIrcLink
     CColorDlg* m_pColorDlg = nullptr;         // the Settings page; set once by SetColorDlg
     std::atomic<int32_t> m_nTrafficBytes{0};  // received from the game server since last read
     std::atomic<bool> m_bBroadcast{false};    // relaying into the channel is on
     std::atomic<int32_t> m_nLangBase{0};      // phrase base of the language, set at Connect
-    // Action filters copied from the Settings page at Connect.
-    std::atomic<bool> m_bShowKill{false};
-    std::atomic<bool> m_bShowTk{false};
-    std::atomic<bool> m_bShowFlag{false};
-    std::atomic<bool> m_bShowTicket{false};
 
     // ---- Keep-alive: while on, a monitor run that fails is followed by
     // another after a growing wait, and the tab stays running; off, a
@@ -137,7 +125,9 @@ public:
     // Colours, language base, server and port of the current run.
     monitor::CAnnounceSettings AnnounceSettings() const override;
     monitor::CEventFilters EventFilters() const override;
-    bool IsTicketShown() const override { return m_bShowTicket.load(); }
+    bool IsTicketShown() const override;
+    // The Settings page's scheme as Connect copied it, two digits a colour.
+    config::CColorScheme ColorScheme() const;
     bool IsBroadcasting() const override { return m_bBroadcast.load(); }
     bridge::IIrcLink* IrcLink() const override { return m_pIrcLink; }
     std::atomic<int32_t>* TrafficCounter() override { return &m_nTrafficBytes; }
@@ -188,6 +178,7 @@ private:
     void SetConnectUsable(bool bUsable) override;
 
     platform::CClock& m_clock;
+    config::CColorScheme m_scheme;    // copied at Connect; read under LockFields()
     ui::CMonitorRunner m_runner;      // after the fields a run reads: it ends first
     ui::CQuickInfoCheck m_quickInfo;  // last: its thread ends before the page's fields go
 };

@@ -10,6 +10,43 @@
 
 namespace ui {
 
+namespace {
+
+// The file keeps the port as 16 bits signed and the flags as integers.
+irc::CIrcConnection IrcConnectionOf(const config::CSettingsValues& values) {
+    irc::CIrcConnection c;
+    c.m_strServer = values.m_strIrcServer;
+    c.m_nPort = static_cast<uint16_t>(values.m_nIrcPort);
+    c.m_strNick = values.m_strNick;
+    c.m_strAltNick = values.m_strAltNick;
+    c.m_strChannel = values.m_strChannel;
+    c.m_bAuth = values.m_bAuth != 0;
+    c.m_strUsername = values.m_strUsername;
+    c.m_strPassword = values.m_strPassword;
+    c.m_nNetwork = values.m_nNetwork;
+    c.m_security.m_bTls = values.m_bTls != 0;
+    c.m_security.m_strTlsFingerprint = values.m_strTlsFingerprint;
+    c.m_security.m_strClientCert = values.m_strClientCert;
+    return c;
+}
+
+void SetIrcConnection(const irc::CIrcConnection& c, config::CSettingsValues& values) {
+    values.m_strIrcServer = c.m_strServer;
+    values.m_nIrcPort = static_cast<int16_t>(c.m_nPort);
+    values.m_strNick = c.m_strNick;
+    values.m_strAltNick = c.m_strAltNick;
+    values.m_strChannel = c.m_strChannel;
+    values.m_bAuth = c.m_bAuth ? 1 : 0;
+    values.m_strUsername = c.m_strUsername;
+    values.m_strPassword = c.m_strPassword;
+    values.m_nNetwork = c.m_nNetwork;
+    values.m_bTls = c.m_security.m_bTls ? 1 : 0;
+    values.m_strTlsFingerprint = c.m_security.m_strTlsFingerprint;
+    values.m_strClientCert = c.m_security.m_strClientCert;
+}
+
+}  // namespace
+
 void ApplySettings(const config::CSettingsValues& values, irc::CIrcSession& irc, CGameDlg& game,
                    CColorDlg& colors) {
     ApplyIrcSettings(values, irc);
@@ -18,21 +55,7 @@ void ApplySettings(const config::CSettingsValues& values, irc::CIrcSession& irc,
 }
 
 void ApplyIrcSettings(const config::CSettingsValues& values, irc::CIrcSession& irc) {
-    {
-        const auto lock = irc.LockFields();
-        irc.m_strServer = values.m_strIrcServer;
-        irc.m_nPort = static_cast<uint16_t>(values.m_nIrcPort);
-        irc.m_strNick = values.m_strNick;
-        irc.m_strAltNick = values.m_strAltNick;
-        irc.m_strChannel = values.m_strChannel;
-        irc.m_bAuth = values.m_bAuth != 0;
-        irc.m_strUsername = values.m_strUsername;
-        irc.m_strPassword = values.m_strPassword;
-        irc.m_nNetwork = values.m_nNetwork;
-        irc.m_security.m_bTls = values.m_bTls != 0;
-        irc.m_security.m_strTlsFingerprint = values.m_strTlsFingerprint;
-        irc.m_security.m_strClientCert = values.m_strClientCert;
-    }
+    irc.SetConnection(IrcConnectionOf(values));
     irc.GameShared().SetTicketSecs(values.m_nTicketSecs);
 }
 
@@ -44,18 +67,7 @@ void ApplyGameSettings(const config::CSettingsValues& values, CGameDlg& game) {
 }
 
 void ApplyColorSettings(const config::CSettingsValues& values, CColorDlg& colors) {
-    const auto lock = colors.LockFields();
-    colors.m_strAlliedKillColor = values.m_strAlliedKillColor;
-    colors.m_strAlliedFlagColor = values.m_strAlliedFlagColor;
-    colors.m_strAxisKillColor = values.m_strAxisKillColor;
-    colors.m_strAxisFlagColor = values.m_strAxisFlagColor;
-    colors.m_strStatusColor = values.m_strStatusColor;
-    colors.m_strKeyColor = values.m_strKeyColor;
-    colors.m_strValueColor = values.m_strValueColor;
-    colors.m_bShowFlag = values.m_bShowFlag;
-    colors.m_bShowKill = values.m_bShowKill;
-    colors.m_bShowTicket = values.m_bShowTicket;
-    colors.m_bShowTk = values.m_bShowTk;
+    colors.SetScheme(values.Colors());
 }
 
 config::CSettingsValues CollectSettings(irc::CIrcSession& irc, CGameDlg& game, CColorDlg& colors) {
@@ -67,21 +79,7 @@ config::CSettingsValues CollectSettings(irc::CIrcSession& irc, CGameDlg& game, C
 }
 
 void CollectIrcSettings(irc::CIrcSession& irc, config::CSettingsValues& values) {
-    {
-        const auto lock = irc.LockFields();
-        values.m_strIrcServer = irc.m_strServer;
-        values.m_nIrcPort = static_cast<int16_t>(irc.m_nPort);
-        values.m_strNick = irc.m_strNick;
-        values.m_strAltNick = irc.m_strAltNick;
-        values.m_strChannel = irc.m_strChannel;
-        values.m_bAuth = irc.m_bAuth ? 1 : 0;
-        values.m_strUsername = irc.m_strUsername;
-        values.m_strPassword = irc.m_strPassword;
-        values.m_nNetwork = irc.m_nNetwork;
-        values.m_bTls = irc.m_security.m_bTls ? 1 : 0;
-        values.m_strTlsFingerprint = irc.m_security.m_strTlsFingerprint;
-        values.m_strClientCert = irc.m_security.m_strClientCert;
-    }
+    SetIrcConnection(irc.Connection(), values);
     values.m_nTicketSecs = irc.GameShared().TicketSecs();
 }
 
@@ -93,18 +91,7 @@ void CollectGameSettings(CGameDlg& game, config::CSettingsValues& values) {
 }
 
 void CollectColorSettings(CColorDlg& colors, config::CSettingsValues& values) {
-    const auto lock = colors.LockFields();
-    values.m_strAlliedKillColor = colors.m_strAlliedKillColor;
-    values.m_strAlliedFlagColor = colors.m_strAlliedFlagColor;
-    values.m_strAxisKillColor = colors.m_strAxisKillColor;
-    values.m_strAxisFlagColor = colors.m_strAxisFlagColor;
-    values.m_strStatusColor = colors.m_strStatusColor;
-    values.m_strKeyColor = colors.m_strKeyColor;
-    values.m_strValueColor = colors.m_strValueColor;
-    values.m_bShowFlag = colors.m_bShowFlag;
-    values.m_bShowKill = colors.m_bShowKill;
-    values.m_bShowTicket = colors.m_bShowTicket;
-    values.m_bShowTk = colors.m_bShowTk;
+    values.SetColors(colors.Scheme());
 }
 
 void LoadSettings(const std::string& strPath, irc::CIrcSession& irc, CGameDlg& game,

@@ -191,7 +191,7 @@ TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
     EXPECT_EQ(Reload(), Reading() + Note("changed: bf_Language, show_kill") +
                             Note("the game side started again with the new settings"));
     EXPECT_TRUE(GameRunning(2));
-    EXPECT_FALSE(Game().m_bShowKill);
+    EXPECT_FALSE(Game().ColorScheme().m_bShowKill);
     EXPECT_TRUE(Game().m_bBroadcast);
     EXPECT_EQ(m_irc.Connections(), 2);
 

@@ -156,10 +156,10 @@ TEST_F(GameDlgTest, ConnectLocksTheInputsAndCopiesTheRunSettings) {
     EXPECT_EQ(s.m_nLangBase, 200);
     EXPECT_EQ(s.m_strServer, "127.0.0.1");
     EXPECT_EQ(s.m_nQueryPort, m_server.Port());
-    EXPECT_TRUE(m_game.m_bShowKill);
-    EXPECT_FALSE(m_game.m_bShowTk);
-    EXPECT_TRUE(m_game.m_bShowFlag);
-    EXPECT_TRUE(m_game.m_bShowTicket);
+    EXPECT_TRUE(m_game.ColorScheme().m_bShowKill);
+    EXPECT_FALSE(m_game.ColorScheme().m_bShowTk);
+    EXPECT_TRUE(m_game.ColorScheme().m_bShowFlag);
+    EXPECT_TRUE(m_game.ColorScheme().m_bShowTicket);
     CPlayerRecord tom;
     tom.m_strName = "Tom";
     tom.m_nTeam = 2;
