@@ -13,13 +13,14 @@
 namespace irc {
 
 CIrcSession::CIrcSession(platform::CClock& clock, bridge::CGameShared& game)
-    : m_strVersion(res::LoadResString(res::IDS_VERSION)),
-      m_clock(clock),
+    : m_clock(clock),
       m_game(game),
       m_writer(
           clock, CSendPace{kBurstLines, kPacePauseMs, kLineSpacingMs},
           [this](const std::string& strBytes) { return WriteToSocket(strBytes); },
-          [this](uint32_t nSkipped) { return SkippedLine(nSkipped); }) {}
+          [this](uint32_t nSkipped) { return SkippedLine(nSkipped); }) {
+    m_strVersion = res::LoadResString(res::IDS_VERSION);
+}
 
 CIrcSession::~CIrcSession() {
     // A backstop only: the derived class has ended the thread already, since
@@ -35,6 +36,12 @@ CIrcConnection CIrcSession::Connection() {
 void CIrcSession::SetConnection(const CIrcConnection& connection) {
     std::lock_guard<std::mutex> lock(m_mutexFields);
     static_cast<CIrcConnection&>(*this) = connection;
+}
+
+void CIrcSession::SetRegistrationTexts(std::string strIdent, std::string strVersion) {
+    std::lock_guard<std::mutex> lock(m_mutexFields);
+    m_strIdent = std::move(strIdent);
+    m_strVersion = std::move(strVersion);
 }
 
 std::string CIrcSession::GetChannel() {

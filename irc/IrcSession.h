@@ -42,7 +42,7 @@
 
 namespace irc {
 
-class CIrcSession : public bridge::IIrcLink, public CIrcConnection {
+class CIrcSession : public bridge::IIrcLink, protected CIrcConnection {
 public:
     // game: what the game side shares with this one; outlives the session.
     CIrcSession(platform::CClock& clock, bridge::CGameShared& game);
@@ -50,26 +50,21 @@ public:
     CIrcSession(const CIrcSession&) = delete;
     CIrcSession& operator=(const CIrcSession&) = delete;
 
-    // ---- Operator settings: the connection (CIrcConnection's fields) and
-    // the texts of the registration. The UI thread fills them while
-    // disconnected; the IRC thread reads them. Whoever touches them while an
-    // IRC thread may run holds LockFields().
-    // The connection settings as one value, under the lock. Any thread.
+    // ---- Operator settings: the connection (CIrcConnection's fields, held
+    // by the session) and the texts of the registration. The UI thread
+    // fills them while disconnected; the IRC thread reads them; both through
+    // these copies under the fields lock. Any thread.
     CIrcConnection Connection();
     void SetConnection(const CIrcConnection& connection);
-    std::string m_strIdent = kIdent;  // user name of the USER line
-    std::string m_strVersion;         // the string table's version text
-    std::string m_strCurrentNick;     // the nickname in use on the server
+    // User name of the USER line, and the version text of USER, the CTCP
+    // VERSION answer and QUIT.
+    void SetRegistrationTexts(std::string strIdent, std::string strVersion);
 
     // ---- Single values shared between threads.
     std::atomic<bool> m_bSessionActive{false};  // operator started it and has not ended it
     std::atomic<bool> m_bInChannel{false};      // the server confirmed the bot's join
     std::atomic<int> m_nLastRecv{0};            // last connect/read: -1 error, 0 closed, >0 bytes
 
-    // Guards the fields above that are not atomic. Never held across a wait.
-    std::unique_lock<std::mutex> LockFields() {
-        return std::unique_lock<std::mutex>(m_mutexFields);
-    }
     // The state the game side shares with this one. Any thread.
     bridge::CGameShared& GameShared() const { return m_game; }
 
@@ -194,6 +189,11 @@ public:
     static constexpr int kSendBufferBytes = 16384;
 
 protected:
+    // Guards the settings and texts that are not atomic, for the session
+    // and the page that derives from it. Never held across a wait.
+    std::unique_lock<std::mutex> LockFields() {
+        return std::unique_lock<std::mutex>(m_mutexFields);
+    }
     // One line for the log, colours already removed. Called on the thread
     // that logs (the IRC thread, the writer thread or the UI thread); must
     // not wait for the UI thread, which may be joining the IRC thread.
@@ -242,6 +242,10 @@ private:
     // cleared when a session opens.
     platform::CStopSignal m_sessionEnd;
     std::atomic<bool> m_bKeepAlive{false};
+    // Registration texts and the nickname in use; under m_mutexFields.
+    std::string m_strIdent = kIdent;
+    std::string m_strVersion;      // the string table's version text
+    std::string m_strCurrentNick;  // the nickname in use on the server
     std::atomic<EState> m_eState{EState::Idle};
 
     std::mutex m_mutexFields;

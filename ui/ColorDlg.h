@@ -10,7 +10,7 @@
 #include "config/ColorScheme.h"
 #include "framework/Page.h"
 
-class CColorDlg : public framework::CPage, public config::CColorScheme {
+class CColorDlg : public framework::CPage, protected config::CColorScheme {
 public:
     // Most characters of a colour text.
     static constexpr int kColorMaxChars = 2;

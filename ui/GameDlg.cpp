@@ -96,6 +96,24 @@ void CGameDlg::DoDataExchange(framework::CDataExchange& dx) {
     dx.ListIndex(res::IDC_GAME_LANGUAGE, m_nLanguage);
 }
 
+CGameDlg::CServerChoice CGameDlg::ServerChoice() const {
+    const auto lock = LockFields();
+    return {m_strServer, m_nQueryPort, m_nLanguage};
+}
+
+void CGameDlg::SetServerChoice(const CServerChoice& choice) {
+    const auto lock = LockFields();
+    m_strServer = choice.m_strServer;
+    m_nQueryPort = choice.m_nQueryPort;
+    m_nLanguage = choice.m_nLanguage;
+}
+
+ui::CQuickInfoResult CGameDlg::QuickInfoShown() const {
+    const auto lock = LockFields();
+    return {m_strQiGamePort, m_strQiHostname, m_strQiMap,   m_strQiMod,
+            m_strQiPlayers,  m_strQiVersion,  m_strQiStatus};
+}
+
 bool CGameDlg::OnInitDialog() {
     CPage::OnInitDialog();
     m_nTrafficBytes = 0;

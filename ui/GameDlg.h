@@ -7,7 +7,8 @@
 //
 // Threads: flags and counters are atomics, written by one thread and read
 // by others; the fields that data exchange fills (server, port, language, the
-// quick-info texts) and the colour scheme are read under LockFields().
+// quick-info texts) and the colour scheme are private and read and written
+// under LockFields() by the page's own accessors.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -35,18 +36,22 @@ public:
     // Stops and joins the worker threads of the page (StopThreads).
     ~CGameDlg() override;
 
-    // ---- Fields, in the page's order.
     framework::CLogCtrl m_log;  // control 1012
-    std::string m_strServer;    // host name or dotted address as typed
-    int32_t m_nQueryPort = 0;   // the query uses its low 16 bits
-    std::string m_strQiGamePort;
-    std::string m_strQiHostname;
-    std::string m_strQiMap;
-    std::string m_strQiMod;
-    std::string m_strQiPlayers;
-    std::string m_strQiVersion;
-    std::string m_strQiStatus;
-    int32_t m_nLanguage = -1;                 // index of the language list; -1 none
+
+    // The game server the operator chose, as the settings file keeps it.
+    struct CServerChoice {
+        std::string m_strServer;   // host name or dotted address as typed
+        int32_t m_nQueryPort = 0;  // the query uses its low 16 bits
+        int32_t m_nLanguage = -1;  // index of the language list; -1 none
+
+        bool operator==(const CServerChoice&) const = default;
+    };
+    // The page's server, port and language as last transferred, taken or
+    // replaced whole under the fields lock. Any thread.
+    CServerChoice ServerChoice() const;
+    void SetServerChoice(const CServerChoice& choice);
+    // The quick-info panel's fields as last shown (status included). Any thread.
+    ui::CQuickInfoResult QuickInfoShown() const;
     bridge::IIrcLink* m_pIrcLink = nullptr;   // the IRC side; set once by SetIrcLink
     CColorDlg* m_pColorDlg = nullptr;         // the Settings page; set once by SetColorDlg
     std::atomic<int32_t> m_nTrafficBytes{0};  // received from the game server since last read
@@ -176,6 +181,19 @@ private:
     void ShowRunning() override;
     void ShowIdle() override;
     void SetConnectUsable(bool bUsable) override;
+
+    // Fields, in the page's order; the data exchange fills them, any other
+    // reader or writer holds LockFields().
+    std::string m_strServer;
+    int32_t m_nQueryPort = 0;
+    std::string m_strQiGamePort;
+    std::string m_strQiHostname;
+    std::string m_strQiMap;
+    std::string m_strQiMod;
+    std::string m_strQiPlayers;
+    std::string m_strQiVersion;
+    std::string m_strQiStatus;
+    int32_t m_nLanguage = -1;
 
     platform::CClock& m_clock;
     config::CColorScheme m_scheme;    // copied at Connect; read under LockFields()

@@ -102,11 +102,7 @@ bool CIrcDlg::OnInitDialog() {
     CPage::OnInitDialog();
     m_bInputFocus = false;
     m_bSessionActive = false;
-    {
-        const auto lock = LockFields();
-        m_strIdent = irc::kIdent;
-        m_strVersion = res::LoadResString(res::IDS_VERSION);
-    }
+    SetRegistrationTexts(irc::kIdent, res::LoadResString(res::IDS_VERSION));
     m_log.SetReadOnly(true);
     SetItemText(res::IDC_IRC_CONNECT, res::LoadResString(res::IDS_CONNECT));
     ApplyAuthLook(IsAuthSet());

@@ -35,10 +35,6 @@ public:
     // and its hooks go away. UI thread.
     ~CIrcDlg() override;
 
-    // On this page, LockFields() is the IRC fields' lock: hold it to read or
-    // write the connection fields while an IRC thread may run.
-    using irc::CIrcSession::LockFields;
-
     // ---- Fields of the window; the connection fields are the session's.
     framework::CLogCtrl m_log;  // control 1004
     std::string m_strInput;     // the chat input line; UI thread only
@@ -70,6 +66,9 @@ public:
     static constexpr int kMaxInput = 1000;  // characters of one chat line
 
 protected:
+    // On this page, LockFields() is the IRC fields' lock: the data exchange
+    // holds it while it reads or writes the connection fields.
+    using irc::CIrcSession::LockFields;
     // Log, channel, nickname, server, input, port, alternative nickname,
     // authentication, user name, network, password, ticket interval, TLS,
     // pinned fingerprint, client certificate. While

@@ -60,10 +60,7 @@ void ApplyIrcSettings(const config::CSettingsValues& values, irc::CIrcSession& i
 }
 
 void ApplyGameSettings(const config::CSettingsValues& values, CGameDlg& game) {
-    const auto lock = game.LockFields();
-    game.m_nLanguage = values.m_nLanguage;
-    game.m_strServer = values.m_strGameServer;
-    game.m_nQueryPort = values.m_nQueryPort;
+    game.SetServerChoice({values.m_strGameServer, values.m_nQueryPort, values.m_nLanguage});
 }
 
 void ApplyColorSettings(const config::CSettingsValues& values, CColorDlg& colors) {
@@ -84,10 +81,10 @@ void CollectIrcSettings(irc::CIrcSession& irc, config::CSettingsValues& values) 
 }
 
 void CollectGameSettings(CGameDlg& game, config::CSettingsValues& values) {
-    const auto lock = game.LockFields();
-    values.m_nLanguage = game.m_nLanguage;
-    values.m_strGameServer = game.m_strServer;
-    values.m_nQueryPort = game.m_nQueryPort;
+    const CGameDlg::CServerChoice choice = game.ServerChoice();
+    values.m_nLanguage = choice.m_nLanguage;
+    values.m_strGameServer = choice.m_strServer;
+    values.m_nQueryPort = choice.m_nQueryPort;
 }
 
 void CollectColorSettings(CColorDlg& colors, config::CSettingsValues& values) {

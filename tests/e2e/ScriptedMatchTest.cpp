@@ -98,8 +98,9 @@ protected:
         m_bot.Configure(Host(), m_bTls ? m_pTlsServer->TlsPort() : PlainPort(), "fragbot",
                         "fragbot2", "#Relay");
         {
-            auto lock = m_bot.LockFields();
-            m_bot.m_security.m_bTls = m_bTls;
+            irc::CIrcConnection connection = m_bot.Connection();
+            connection.m_security.m_bTls = m_bTls;
+            m_bot.SetConnection(connection);
         }
         ASSERT_EQ(m_bot.OpenSession(), 0);
         ASSERT_TRUE(WaitUntil([&] { return m_bot.IsInChannel(); }, kLong));

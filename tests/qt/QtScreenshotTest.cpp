@@ -70,10 +70,12 @@ std::unique_ptr<CIrcDlg> MakeIrcPage(framework::CDispatcher& dispatcher) {
     // Read by no thread here: one for every sample page will do.
     static bridge::CGameShared s_gameShared;
     auto pPage = std::make_unique<CIrcDlg>(dispatcher, s_gameShared);
-    pPage->m_strNick = "fragrelay";
-    pPage->m_nPort = 6667;
+    irc::CIrcConnection connection = pPage->Connection();
+    connection.m_strNick = "fragrelay";
+    connection.m_nPort = 6667;
+    connection.m_strPassword = "secret";
+    pPage->SetConnection(connection);
     pPage->GameShared().SetTicketSecs(60);
-    pPage->m_strPassword = "secret";
     return pPage;
 }
 
@@ -85,13 +87,15 @@ void AddIrcLogSample(CPage& page) {
 std::unique_ptr<CPage> MakeSettingsPage() {
     auto pPage = std::make_unique<CColorDlg>();
     // The values the settings loader puts in when there is no file.
-    pPage->m_strAlliedKillColor = "02";
-    pPage->m_strAxisKillColor = "05";
-    pPage->m_strAlliedFlagColor = "12";
-    pPage->m_strAxisFlagColor = "04";
-    pPage->m_strStatusColor = "14";
-    pPage->m_strKeyColor = "10";
-    pPage->m_strValueColor = "14";
+    config::CColorScheme scheme;
+    scheme.m_strAlliedKillColor = "02";
+    scheme.m_strAxisKillColor = "05";
+    scheme.m_strAlliedFlagColor = "12";
+    scheme.m_strAxisFlagColor = "04";
+    scheme.m_strStatusColor = "14";
+    scheme.m_strKeyColor = "10";
+    scheme.m_strValueColor = "14";
+    pPage->SetScheme(scheme);
     return pPage;
 }
 
@@ -345,8 +349,8 @@ TEST(QtScreenshotTest, SettingsPageTakesAColourTypedJustBeforeAToggle) {
     QTest::keyClicks(pEdit, QStringLiteral("7"));
     ClickCheckBox(pKills);
     ASSERT_TRUE(SpinUntil([&] { return !pKills->isChecked(); }));
-    EXPECT_EQ(settings.m_bShowKill, 0);
-    EXPECT_EQ(settings.m_strStatusColor, "7");
+    EXPECT_EQ(settings.Scheme().m_bShowKill, 0);
+    EXPECT_EQ(settings.Scheme().m_strStatusColor, "7");
     EXPECT_EQ(pEdit->text(), QStringLiteral("7"));
     // Enter and Escape do nothing on this page.
     QTest::keyClick(pEdit, Qt::Key_Escape);

@@ -37,12 +37,13 @@ public:
 
     void Configure(const std::string& strServer, uint16_t nPort, const std::string& strNick,
                    const std::string& strAltNick, const std::string& strChannel) {
-        auto lock = LockFields();
-        m_strServer = strServer;
-        m_nPort = nPort;
-        m_strNick = strNick;
-        m_strAltNick = strAltNick;
-        m_strChannel = strChannel;
+        irc::CIrcConnection connection = Connection();
+        connection.m_strServer = strServer;
+        connection.m_nPort = nPort;
+        connection.m_strNick = strNick;
+        connection.m_strAltNick = strAltNick;
+        connection.m_strChannel = strChannel;
+        SetConnection(connection);
     }
 
     std::vector<std::string> Logs() const {

@@ -196,8 +196,9 @@ TEST_F(GameDlgTest, ConnectRefusesMissingInputsAndStaysIdle) {
         m_game.TypeText(res::IDC_GAME_PORT, row.pszPort);
         if (row.nEmptyColor >= 0) m_colors.TypeText(kColorEdits[row.nEmptyColor], "");
         {
-            const auto lock = m_game.LockFields();
-            m_game.m_nQueryPort = 0;  // an empty port keeps the field as it was
+            CGameDlg::CServerChoice choice = m_game.ServerChoice();
+            choice.m_nQueryPort = 0;  // an empty port keeps the field as it was
+            m_game.SetServerChoice(choice);
         }
         m_sink.Clear();
         m_game.StartMonitoring();

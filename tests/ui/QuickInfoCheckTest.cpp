@@ -70,10 +70,9 @@ protected:
                 m_game.GetItemText(res::IDC_QI_STATUS)};
     }
     Panel Fields() {
-        const auto lock = m_game.LockFields();
-        return {m_game.m_strQiHostname, m_game.m_strQiGamePort, m_game.m_strQiMod,
-                m_game.m_strQiMap,      m_game.m_strQiPlayers,  m_game.m_strQiVersion,
-                m_game.m_strQiStatus};
+        const ui::CQuickInfoResult shown = m_game.QuickInfoShown();
+        return {shown.m_strHostname, shown.m_strGamePort, shown.m_strMod,   shown.m_strMap,
+                shown.m_strPlayers,  shown.m_strVersion,  shown.m_strStatus};
     }
     bool InputsBack() const {
         return m_game.IsItemEnabled(res::IDC_GAME_CHECK) &&
