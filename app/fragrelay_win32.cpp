@@ -39,7 +39,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
             return 0;
         }
         if (strArg == L"--version") {
-            const std::wstring strVersion = win32view::ToDisplayText(
+            const std::wstring strVersion = win32::ToDisplayText(
                 res::LoadResString(res::IDS_APPNAME) + " " + res::LoadResString(res::IDS_VERSION),
                 false);
             ::MessageBoxW(nullptr, strVersion.c_str(), L"fragrelay", MB_OK | MB_ICONINFORMATION);
@@ -53,22 +53,22 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
     ::InitCommonControlsEx(&icc);
 
     // Created on the GUI thread, which becomes the dispatcher's UI thread.
-    win32view::CWin32Host host(hInstance);
-    CBotApp app(host.Dispatcher());
+    win32::CWin32Host host(hInstance);
+    ui::CBotApp app(host.Dispatcher());
     if (!app.InitInstance(host)) {
         ::MessageBoxW(nullptr, L"The main window could not be created.", L"fragrelay",
                       MB_OK | MB_ICONERROR);
         return 1;
     }
     {
-        win32view::CWin32MainWindow window(*app.MainDlg(), host.Dispatcher(), hInstance,
-                                           res::IDR_MAINFRAME);
+        win32::CWin32MainWindow window(*app.MainDlg(), host.Dispatcher(), hInstance,
+                                       res::IDR_MAINFRAME);
         host.SetOwner(window.Window());
         // Log-off and shut-down end the program as Quit does (the QUIT
         // line, the settings saved), like SIGTERM on Linux; this is the
         // GUI thread, which the dispatcher's work runs on.
         window.View().SetOnEndSession([&app] {
-            CMainDlg* pMain = app.MainDlg();
+            ui::CMainDlg* pMain = app.MainDlg();
             if (pMain != nullptr && !pMain->IsEnded()) pMain->OnQuit();
         });
         window.Show(nCmdShow);

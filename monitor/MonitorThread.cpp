@@ -11,7 +11,7 @@ namespace monitor {
 CMonitorRun::CMonitorRun(IMonitorHost& host, CMonitorControl control)
     : m_host(host),
       m_control(control),
-      m_query(kStatusRequest, kStatusRecvFailLimit, control.m_clock) {}
+      m_query(query::kStatusRequest, query::kStatusRecvFailLimit, control.m_clock) {}
 
 CMonitorRun::~CMonitorRun() {
     m_ticketStop.Stop();
@@ -24,8 +24,9 @@ bool CMonitorRun::Open() {
     // Rounds come back one at a time, so that the channel's requests are
     // answered between them (see Poll).
     m_query.SetOneRoundPerCall(true);
-    const QueryResult nResult = m_query.Open(m_settings.m_strServer, m_settings.m_nQueryPort);
-    if (nResult != QUERY_OK) {
+    const query::QueryResult nResult =
+        m_query.Open(m_settings.m_strServer, m_settings.m_nQueryPort);
+    if (nResult != query::QUERY_OK) {
         Fail(nResult);
         return false;
     }
@@ -81,11 +82,11 @@ CMonitorRun::EPoll CMonitorRun::Poll() {
         // included: a request waits at most one round, and is answered from
         // the last decoded poll.
         AnswerRequest(m_host, m_settings, m_current);
-        const QueryResult nResult = m_query.Exchange(m_strReply, &m_control.m_wake);
+        const query::QueryResult nResult = m_query.Exchange(m_strReply, &m_control.m_wake);
         // The safe point tells a stop from a Pause; a round without a reply
         // sends again after the answers.
-        if (nResult == QUERY_STOPPED || nResult == QUERY_AGAIN) continue;
-        if (nResult != QUERY_OK) {
+        if (nResult == query::QUERY_STOPPED || nResult == query::QUERY_AGAIN) continue;
+        if (nResult != query::QUERY_OK) {
             Fail(nResult);
             return EPoll::Failed;
         }
@@ -170,9 +171,9 @@ void CMonitorRun::CheckMapAndPhase() {
     }
 }
 
-void CMonitorRun::Fail(QueryResult nResult) {
+void CMonitorRun::Fail(query::QueryResult nResult) {
     // No socket, unknown host, never heard, or too many failed receives.
-    m_host.AppendLog(res::LoadResString(QueryResultStringId(nResult)));
+    m_host.AppendLog(res::LoadResString(query::QueryResultStringId(nResult)));
 }
 
 void CMonitorRun::Finish(bool bNormalEnd) {

@@ -2,6 +2,8 @@
 
 #include "res/Resource.h"
 
+namespace query {
+
 int QueryResultStringId(QueryResult nResult) {
     switch (nResult) {
         case QUERY_NO_SOCKET:
@@ -19,3 +21,5 @@ int QueryResultStringId(QueryResult nResult) {
     }
     return 0;
 }
+
+}  // namespace query

@@ -1,4 +1,6 @@
 #pragma once
+
+namespace query {
 // Result codes of a query run and the string-table texts their users show.
 
 enum QueryResult {
@@ -14,3 +16,5 @@ enum QueryResult {
 // String-table id of a failure's text (37, 39, 38, 45); 0 for QUERY_OK and
 // QUERY_STOPPED, which show no text. Any thread.
 int QueryResultStringId(QueryResult nResult);
+
+}  // namespace query

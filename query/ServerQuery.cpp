@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+namespace query {
+
 namespace {
 
 bool IsStopped(const platform::CStopSignal* pStop) {
@@ -184,3 +186,5 @@ CServerQuery::GatherOutcome CServerQuery::CountFailedReceive(QueryResult& nResul
     }
     return GatherOutcome::FailedReceive;
 }
+
+}  // namespace query

@@ -12,6 +12,8 @@
 #include "platform/Socket.h"
 #include "query/QueryResult.h"
 
+namespace query {
+
 // Request datagrams, sent without a terminating NUL.
 inline constexpr std::string_view kStatusRequest{"\xff\\status\\", 9};
 inline constexpr std::string_view kInfoRequest{"\xff\\info\\", 7};
@@ -130,3 +132,5 @@ private:
     int m_nSilentWaits = 0;    // empty waits after the server was heard
     uint32_t m_nSentTick = 0;  // when the request last went out (or was tried)
 };
+
+}  // namespace query

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace query {
+
 class CTokenizer {
 public:
     // Copies the text; every byte of strDelims becomes a delimiter (order and
@@ -27,3 +29,5 @@ private:
     std::array<uint32_t, 8> m_delims{};  // one bit per byte value
     size_t m_nPos = 0;                   // only grows, never beyond the text's length
 };
+
+}  // namespace query

@@ -4,6 +4,10 @@
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
+namespace ui {
+
 CAboutDlg::CAboutDlg() : CPage(res::FindDialogTemplate(res::IDD_ABOUT)) {
     SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
 }
+
+}  // namespace ui

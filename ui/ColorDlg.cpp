@@ -5,6 +5,8 @@
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
+namespace ui {
+
 namespace {
 
 // Role labels and the strings they show.
@@ -88,3 +90,5 @@ void CColorDlg::ToggleFilter(int32_t& nFilter) {
     }
     UpdateData(false);
 }
+
+}  // namespace ui

@@ -10,6 +10,8 @@
 #include "config/ColorScheme.h"
 #include "framework/Page.h"
 
+namespace ui {
+
 class CColorDlg : public framework::CPage, protected config::CColorScheme {
 public:
     // Most characters of a colour text.
@@ -44,3 +46,5 @@ protected:
 private:
     void ToggleFilter(int32_t& nFilter);
 };
+
+}  // namespace ui

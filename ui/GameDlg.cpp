@@ -15,6 +15,8 @@
 #include "ui/QuickInfoCheck.h"
 #include "ui/SettingsPages.h"
 
+namespace ui {
+
 namespace {
 
 // The Settings page's colour edits, locked while monitoring runs.
@@ -354,3 +356,5 @@ void CGameDlg::SetSettingsInputsLocked(bool bLocked) {
     for (int nId : kColorEdits) m_pColorDlg->SetReadOnly(nId, bLocked);
     for (int nId : kFilterBoxes) m_pColorDlg->EnableItem(nId, !bLocked);
 }
+
+}  // namespace ui

@@ -25,6 +25,8 @@
 #include "ui/MonitorRunner.h"
 #include "ui/QuickInfoCheck.h"
 
+namespace ui {
+
 class CColorDlg;
 
 class CGameDlg : public framework::CPage, public ui::CMonitorRunner::IPage {
@@ -73,8 +75,8 @@ public:
 
     // ---- The server snapshot of the last poll: the monitor replaces it,
     // the ticket reporter and the request answer read it. Any thread.
-    CServerStatus GetStatus() const { return m_runner.GetStatus(); }
-    void SetStatus(const CServerStatus& status) { m_runner.SetStatus(status); }
+    monitor::CServerStatus GetStatus() const { return m_runner.GetStatus(); }
+    void SetStatus(const monitor::CServerStatus& status) { m_runner.SetStatus(status); }
 
     // ---- Shared operations
     // One line for the log: colour codes out (0x03 and a digit: three
@@ -200,3 +202,5 @@ private:
     ui::CMonitorRunner m_runner;      // after the fields a run reads: it ends first
     ui::CQuickInfoCheck m_quickInfo;  // last: its thread ends before the page's fields go
 };
+
+}  // namespace ui

@@ -12,6 +12,8 @@
 #include "res/StringTable.h"
 #include "ui/SettingsPages.h"
 
+namespace ui {
+
 namespace {
 
 // The connection fields: editable while disconnected, read-only while a
@@ -262,3 +264,5 @@ void CIrcDlg::ApplyLockedState() {
     SetReadOnly(res::IDC_IRC_USERNAME, true);
     SetReadOnly(res::IDC_IRC_PASSWORD, true);
 }
+
+}  // namespace ui

@@ -22,6 +22,8 @@
 #include "irc/IrcSession.h"
 #include "platform/Clock.h"
 
+namespace ui {
+
 class CIrcDlg : public framework::CPage, public irc::CIrcSession {
 public:
     // From the IRC template; fields empty, port and interval 0, no network
@@ -108,3 +110,5 @@ private:
     framework::CDispatcher& m_dispatcher;
     std::shared_ptr<CLifeGuard> m_pLife;
 };
+
+}  // namespace ui

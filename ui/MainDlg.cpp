@@ -13,6 +13,8 @@
 #include "ui/SettingsPages.h"
 #include "ui/TrafficMeter.h"
 
+namespace ui {
+
 namespace {
 
 const char* const kTabCaptions[CMainDlg::kTabCount] = {"IRC", "BF42", "Settings", "Information"};
@@ -217,3 +219,5 @@ void CMainDlg::OnDestroy() {
     m_pGameDlg.reset();
     m_pIrcDlg.reset();
 }
+
+}  // namespace ui

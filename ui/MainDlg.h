@@ -25,14 +25,13 @@
 #include "platform/Clock.h"
 #include "ui/UpdateCheck.h"
 
+namespace ui {
+
 class CIrcDlg;
 class CGameDlg;
 class CColorDlg;
 class CAboutDlg;
-
-namespace ui {
 class CTrafficMeter;
-}
 
 class CMainDlg : public framework::CPage {
 public:
@@ -133,3 +132,5 @@ private:
     std::unique_ptr<ui::CUpdateCheck> m_pUpdateCheck;
     std::atomic<bool> m_bPagesAlive{false};  // between OnInitDialog and OnDestroy
 };
+
+}  // namespace ui

@@ -32,12 +32,12 @@ bool CMonitorRunner::IsMonitorRunning() const {
     return m_bAlive;
 }
 
-CServerStatus CMonitorRunner::GetStatus() const {
+monitor::CServerStatus CMonitorRunner::GetStatus() const {
     std::lock_guard<std::mutex> lock(m_mutexStatus);
     return m_status;
 }
 
-void CMonitorRunner::SetStatus(const CServerStatus& status) {
+void CMonitorRunner::SetStatus(const monitor::CServerStatus& status) {
     std::lock_guard<std::mutex> lock(m_mutexStatus);
     m_status = status;
 }

@@ -103,8 +103,8 @@ public:
     bridge::IIrcLink* IrcLink() const override { return m_page.IrcLink(); }
     void AppendLog(std::string strText) override { m_page.AppendLog(std::move(strText)); }
     std::atomic<int32_t>* TrafficCounter() override { return m_page.TrafficCounter(); }
-    CServerStatus GetStatus() const override;
-    void SetStatus(const CServerStatus& status) override;
+    monitor::CServerStatus GetStatus() const override;
+    void SetStatus(const monitor::CServerStatus& status) override;
     bool IsMonitoring() const override { return m_bMonitoring.load(); }
     void SetMonitoring(bool bMonitoring) override { m_bMonitoring = bMonitoring; }
     bool IsGamePaused() const override { return m_bGamePaused.load(); }
@@ -126,7 +126,7 @@ private:
     platform::CClock& m_clock;
 
     mutable std::mutex m_mutexStatus;
-    CServerStatus m_status;                  // guarded by m_mutexStatus
+    monitor::CServerStatus m_status;         // guarded by m_mutexStatus
     std::atomic<bool> m_bMonitoring{false};  // a monitor run is under way
     std::atomic<bool> m_bGamePaused{false};  // the game on the server is paused
 

@@ -12,16 +12,16 @@ namespace ui {
 
 CQuickInfoResult RunQuickInfo(const std::string& strServer, int32_t nPort,
                               platform::CClock& clock, platform::CStopSignal* pStop) {
-    CServerQuery query(kInfoRequest, kInfoRecvFailLimit, clock);
-    query.SetSilenceLimit(kInfoSilenceLimit);
+    query::CServerQuery query(query::kInfoRequest, query::kInfoRecvFailLimit, clock);
+    query.SetSilenceLimit(query::kInfoSilenceLimit);
     std::string strReply;
-    QueryResult nResult = query.Open(strServer, nPort);
-    if (nResult == QUERY_OK) nResult = query.Exchange(strReply, pStop);
+    query::QueryResult nResult = query.Open(strServer, nPort);
+    if (nResult == query::QUERY_OK) nResult = query.Exchange(strReply, pStop);
     query.Close();
 
     CQuickInfoResult result;
-    if (nResult == QUERY_OK) {
-        const CInfoReply info = ParseInfoReply(strReply);
+    if (nResult == query::QUERY_OK) {
+        const query::CInfoReply info = query::ParseInfoReply(strReply);
         result.m_strGamePort = info.GamePortText();
         result.m_strHostname = info.m_strHostname;
         result.m_strMap = info.m_strMapName;
@@ -37,7 +37,7 @@ CQuickInfoResult RunQuickInfo(const std::string& strServer, int32_t nPort,
                                 &result.m_strMod, &result.m_strPlayers, &result.m_strVersion})
         *pField = strBlank;
     // Stopped is no failure: the panel just goes back to rest.
-    const int nId = QueryResultStringId(nResult);
+    const int nId = query::QueryResultStringId(nResult);
     result.m_strStatus = nId != 0 ? res::LoadResString(nId) : std::string(kQuickInfoIdle);
     return result;
 }

@@ -13,10 +13,11 @@ class IMessageSink;
 namespace irc {
 class CIrcSession;
 }
-class CGameDlg;
-class CColorDlg;
 
 namespace ui {
+
+class CGameDlg;
+class CColorDlg;
 
 // Sets every settings field of the three pages, each page under its field
 // lock. The IRC port takes the 16 bits as they are (-1 is port 65535). UI

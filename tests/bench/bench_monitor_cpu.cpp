@@ -64,8 +64,8 @@ void BM_MonitorCpu64Players(benchmark::State& state) {
         bridge::CGameShared gameShared;
         CQuietIrcSession irc(gameShared);
         irc.GameShared().SetTicketSecs(60);
-        CColorDlg colors;
-        CGameDlg game(gameShared);
+        ui::CColorDlg colors;
+        ui::CGameDlg game(gameShared);
         colors.Create(sink);
         game.Create(sink);
         game.SetIrcLink(&irc);

@@ -67,13 +67,13 @@ void BM_BusyPoll(benchmark::State& state) {
     const monitor::CAnnounceSettings settings = Settings();
     const monitor::CEventFilters filters;
 
-    CServerStatus status;
-    CServerStatus previous;
-    PlayerTable players;
+    monitor::CServerStatus status;
+    monitor::CServerStatus previous;
+    monitor::PlayerTable players;
     monitor::CInferenceRun run;
     run.m_nPolls = 2;
     run.m_bBannerPosted = true;
-    ParseStatusReply(replies[0], status, players);
+    monitor::ParseStatusReply(replies[0], status, players);
     run.m_previous = players;
     previous = status;
 
@@ -82,7 +82,7 @@ void BM_BusyPoll(benchmark::State& state) {
     size_t nPolls = 0;
     for (auto _ : state) {
         // The last round wraps to the first: one poll in kRounds sees totals fall.
-        ParseStatusReply(replies[nRound], status, players);
+        monitor::ParseStatusReply(replies[nRound], status, players);
         const monitor::CPollEvents poll =
             monitor::InferEvents(run, status, players, previous, filters, true, true);
         for (const monitor::CGameEvent& event : poll.m_events) {

@@ -40,7 +40,7 @@ TEST(IrcDlgAgainstNgircd, OperatorConnectsChatsAndDisconnects) {
     dispatcher.BindToCurrentThread();
     framework::CRecordingMessageSink sink;
     bridge::CGameShared gameShared;
-    CIrcDlg page(dispatcher, gameShared, platform::SystemClock());
+    ui::CIrcDlg page(dispatcher, gameShared, platform::SystemClock());
     ASSERT_TRUE(page.Create(sink));
     page.TypeText(res::IDC_IRC_NICK, "fragbot");
     page.TypeText(res::IDC_IRC_ALTNICK, "fragbot2");

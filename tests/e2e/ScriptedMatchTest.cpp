@@ -157,8 +157,8 @@ protected:
     framework::CRecordingMessageSink m_sink;
     platform::CManualClock m_ircClock;  // the send queue's pace takes no real time
     testsupport::CRecordingIrcSession m_bot{m_ircClock};
-    CColorDlg m_colors;
-    CGameDlg m_game{
+    ui::CColorDlg m_colors;
+    ui::CGameDlg m_game{
         m_bot.GameShared()};  // real time: five polls a second, ticket lines every second
 };
 

@@ -78,11 +78,11 @@ public:
     monitor::CAnnounceSettings AnnounceSettings() const override { return m_settings; }
     monitor::CEventFilters EventFilters() const override { return m_filters; }
     bool IsTicketShown() const override { return m_bTicketShown; }
-    CServerStatus GetStatus() const override {
+    monitor::CServerStatus GetStatus() const override {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_status;
     }
-    void SetStatus(const CServerStatus& status) override {
+    void SetStatus(const monitor::CServerStatus& status) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_status = status;
     }
@@ -102,7 +102,7 @@ private:
     mutable bridge::CGameShared m_game;  // without a session
     mutable std::mutex m_mutex;
     std::vector<std::string> m_log;
-    CServerStatus m_status;
+    monitor::CServerStatus m_status;
 };
 
 }  // namespace testsupport

@@ -304,7 +304,7 @@ TEST_F(MonitorRunTest, ARefusingPortTimesTheRunOut) {
     // Regression: the refusals used to end the run within a fraction of a
     // second. Paced at one request per readiness wait, it takes minutes.
     EXPECT_GE(m_clock.SleptMs() - nSleptBefore,
-              uint64_t{kStatusRecvFailLimit - 1} * CServerQuery::kWaitMs);
+              uint64_t{query::kStatusRecvFailLimit - 1} * query::CServerQuery::kWaitMs);
     EXPECT_EQ(m_host.m_nReady, 1);
     EXPECT_EQ(m_host.m_nReturnsToIdle, 1);
     EXPECT_FALSE(m_host.m_bMonitoring);

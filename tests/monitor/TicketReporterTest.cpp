@@ -33,8 +33,8 @@ monitor::CAnnounceSettings Settings() {
     return s;
 }
 
-CServerStatus Running() {
-    CServerStatus status;
+monitor::CServerStatus Running() {
+    monitor::CServerStatus status;
     status.m_strServerVersion = "v1.61";
     status.m_strGameMode = "openplaying";
     status.m_strTickets1 = "150";  // Axis
@@ -163,13 +163,13 @@ void PrintTo(const CConditionRow& row, std::ostream* pOut) {
 }
 
 void SetPhase(testsupport::CFakeMonitorHost& host, const char* pszPhase) {
-    CServerStatus status = Running();
+    monitor::CServerStatus status = Running();
     status.m_strGameMode = pszPhase;
     host.SetStatus(status);
 }
 
 void SetVersion(testsupport::CFakeMonitorHost& host, const char* pszVersion) {
-    CServerStatus status = Running();
+    monitor::CServerStatus status = Running();
     status.m_strServerVersion = pszVersion;
     host.SetStatus(status);
 }

@@ -56,7 +56,7 @@ protected:
     void TearDown() override { EXPECT_EQ(m_dlg.UnknownIdUses(), 0u); }
 
     framework::CRecordingMessageSink m_sink;
-    CColorDlg m_dlg;
+    ui::CColorDlg m_dlg;
 };
 
 TEST_F(ColorDlgTest, StartsWithEmptyColoursAndEveryFilterOn) {

@@ -80,10 +80,10 @@ protected:
     }
     // Opens the main window on the file and starts as fragrelayd does.
     void Start() {
-        CMainDlg::COptions options;
+        ui::CMainDlg::COptions options;
         options.strSettingsPath = Path();
         options.strUpdateHost.clear();
-        m_pMain = std::make_unique<CMainDlg>(m_dispatcher, platform::SystemClock(), options);
+        m_pMain = std::make_unique<ui::CMainDlg>(m_dispatcher, platform::SystemClock(), options);
         ASSERT_TRUE(m_pMain->Create(m_sink));
         m_pMain->OnBroadcast();
     }
@@ -115,10 +115,10 @@ protected:
         return Note("SIGHUP: reading " + Shown(Path()) + " again");
     }
 
-    CIrcDlg& Irc() const {
+    ui::CIrcDlg& Irc() const {
         return *m_pMain->IrcPage();
     }
-    CGameDlg& Game() const {
+    ui::CGameDlg& Game() const {
         return *m_pMain->GamePage();
     }
     std::string Broadcast() const {
@@ -160,7 +160,7 @@ protected:
     std::FILE* m_pOut = std::fopen((m_streams / "out").c_str(), "w+b");
     std::FILE* m_pErr = std::fopen((m_streams / "err").c_str(), "w+b");
     ui::CConsoleOutput m_console{m_pOut, m_pErr};
-    std::unique_ptr<CMainDlg> m_pMain;
+    std::unique_ptr<ui::CMainDlg> m_pMain;
 };
 
 TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {

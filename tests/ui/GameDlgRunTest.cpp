@@ -145,8 +145,8 @@ protected:
     bf42sim::CSimServer m_sim;
     platform::CManualClock m_ircClock;  // no sender sleeps on it: the queue paces
     CHoldingIrcSession m_irc{m_ircClock, /*bForwardWrites=*/false};
-    CColorDlg m_colors;
-    CGameDlg m_game{m_irc.GameShared()};
+    ui::CColorDlg m_colors;
+    ui::CGameDlg m_game{m_irc.GameShared()};
 };
 
 TEST_F(GameDlgRunTest, ConnectRunsTheMonitorAndDisconnectEndsItWithTheClosingLine) {

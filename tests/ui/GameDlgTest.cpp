@@ -72,8 +72,8 @@ protected:
     framework::CRecordingMessageSink m_sink;
     platform::CManualClock m_clock;
     testsupport::CRecordingIrcSession m_irc{m_clock, /*bForwardWrites=*/false};
-    CColorDlg m_colors;
-    CGameDlg m_game{m_irc.GameShared()};
+    ui::CColorDlg m_colors;
+    ui::CGameDlg m_game{m_irc.GameShared()};
 };
 
 TEST_F(GameDlgTest, StartsIdleWithItsCaptions) {
@@ -160,7 +160,7 @@ TEST_F(GameDlgTest, ConnectLocksTheInputsAndCopiesTheRunSettings) {
     EXPECT_FALSE(m_game.ColorScheme().m_bShowTk);
     EXPECT_TRUE(m_game.ColorScheme().m_bShowFlag);
     EXPECT_TRUE(m_game.ColorScheme().m_bShowTicket);
-    CPlayerRecord tom;
+    monitor::CPlayerRecord tom;
     tom.m_strName = "Tom";
     tom.m_nTeam = 2;
     EXPECT_EQ(monitor::EventLine(s, monitor::CGameEvent{monitor::EGameEvent::Flag, tom, {}}),
@@ -196,7 +196,7 @@ TEST_F(GameDlgTest, ConnectRefusesMissingInputsAndStaysIdle) {
         m_game.TypeText(res::IDC_GAME_PORT, row.pszPort);
         if (row.nEmptyColor >= 0) m_colors.TypeText(kColorEdits[row.nEmptyColor], "");
         {
-            CGameDlg::CServerChoice choice = m_game.ServerChoice();
+            ui::CGameDlg::CServerChoice choice = m_game.ServerChoice();
             choice.m_nQueryPort = 0;  // an empty port keeps the field as it was
             m_game.SetServerChoice(choice);
         }
@@ -229,11 +229,11 @@ TEST_F(GameDlgTest, AnnouncedLinesReachTheChannelWhileBroadcastingAndTheLogAlway
 }
 
 TEST_F(GameDlgTest, TheSnapshotIsAlwaysReadWhole) {
-    CServerStatus a;
+    monitor::CServerStatus a;
     a.m_strMapName = std::string(200, 'a');
     a.m_strTickets1 = "1";
     a.m_nNumPlayers = 1;
-    CServerStatus b;
+    monitor::CServerStatus b;
     b.m_strMapName = std::string(300, 'b');
     b.m_strTickets1 = "2";
     b.m_nNumPlayers = 2;
@@ -245,7 +245,7 @@ TEST_F(GameDlgTest, TheSnapshotIsAlwaysReadWhole) {
     });
     int nTorn = 0;
     for (int n = 0; n < 100000 && !bDone; ++n) {
-        const CServerStatus seen = m_game.GetStatus();
+        const monitor::CServerStatus seen = m_game.GetStatus();
         if (!(seen == a) && !(seen == b)) ++nTorn;
     }
     writer.join();

@@ -42,7 +42,7 @@ protected:
     ~IrcDlgTest() override { EXPECT_EQ(m_page.UnknownIdUses(), 0u); }
 
     void FillInputs() { FillInputs(m_page, m_server.Port()); }
-    static void FillInputs(CIrcDlg& page, uint16_t nPort) {
+    static void FillInputs(ui::CIrcDlg& page, uint16_t nPort) {
         page.TypeText(res::IDC_IRC_NICK, "bot");
         page.TypeText(res::IDC_IRC_ALTNICK, "bot2");
         page.TypeText(res::IDC_IRC_CHANNEL, "#relay");
@@ -105,7 +105,7 @@ protected:
     framework::CRecordingMessageSink m_sink;
     CScriptedTcpServer m_server;
     bridge::CGameShared m_gameShared;
-    CIrcDlg m_page{m_dispatcher, m_gameShared, m_clock};
+    ui::CIrcDlg m_page{m_dispatcher, m_gameShared, m_clock};
 };
 
 struct CInputRow {
@@ -211,7 +211,7 @@ TEST_F(IrcDlgTest, AuthenticationLookFollowsTheCheckBox) {
 }
 
 TEST_F(IrcDlgTest, AuthenticationFromTheSettingsShowsAtStart) {
-    CIrcDlg page(m_dispatcher, m_gameShared, m_clock);
+    ui::CIrcDlg page(m_dispatcher, m_gameShared, m_clock);
     irc::CIrcConnection connection = page.Connection();
     connection.m_bAuth = true;
     connection.m_nNetwork = 1;
@@ -413,7 +413,7 @@ TEST_F(IrcDlgTest, EqualNicknamesBothTakenEndTheSession) {
 }
 
 TEST_F(IrcDlgTest, DestroyingThePageEndsTheThreadWithoutWaitingForTheServer) {
-    auto pPage = std::make_unique<CIrcDlg>(m_dispatcher, m_gameShared, m_clock);
+    auto pPage = std::make_unique<ui::CIrcDlg>(m_dispatcher, m_gameShared, m_clock);
     ASSERT_TRUE(pPage->Create(m_sink));
     CScriptedTcpServer server;
     FillInputs(*pPage, server.Port());

@@ -78,24 +78,24 @@ protected:
                                                 bGameServer ? strGameServer : "", m_sim.Port())));
     }
     // The update check contacts nothing unless a test names a host.
-    CMainDlg::COptions Options(const std::string& strUpdateHost = "", uint16_t nUpdatePort = 0) {
-        CMainDlg::COptions options;
+    ui::CMainDlg::COptions Options(const std::string& strUpdateHost = "", uint16_t nUpdatePort = 0) {
+        ui::CMainDlg::COptions options;
         options.strSettingsPath = SettingsPath();
         options.strUpdateHost = strUpdateHost;
         options.nUpdatePort = nUpdatePort;
         return options;
     }
-    void Open(CMainDlg::COptions options) {
+    void Open(ui::CMainDlg::COptions options) {
         m_pMain =
-            std::make_unique<CMainDlg>(m_dispatcher, platform::SystemClock(), std::move(options));
+            std::make_unique<ui::CMainDlg>(m_dispatcher, platform::SystemClock(), std::move(options));
         ASSERT_TRUE(m_pMain->Create(m_sink));
         ASSERT_NE(m_pMain->IrcPage(), nullptr);
     }
     void Open() { Open(Options()); }
 
-    CMainDlg& Main() const { return *m_pMain; }
-    CIrcDlg& Irc() const { return *m_pMain->IrcPage(); }
-    CGameDlg& Game() const { return *m_pMain->GamePage(); }
+    ui::CMainDlg& Main() const { return *m_pMain; }
+    ui::CIrcDlg& Irc() const { return *m_pMain->IrcPage(); }
+    ui::CGameDlg& Game() const { return *m_pMain->GamePage(); }
     std::string Broadcast() const { return Main().GetItemText(res::IDC_MAIN_BROADCAST); }
     template <typename Pred>
     bool RunUntil(Pred pred) {
@@ -130,7 +130,7 @@ protected:
     testsupport::CTempFolder m_folder;
     testsupport::CScriptedTcpServer m_irc;
     bf42sim::CSimServer m_sim;
-    std::unique_ptr<CMainDlg> m_pMain;
+    std::unique_ptr<ui::CMainDlg> m_pMain;
 };
 
 TEST_F(MainDlgTest, OpensWithFourTabsCarryingTheirPagesAndTheFirstStartDefaults) {
@@ -139,7 +139,7 @@ TEST_F(MainDlgTest, OpensWithFourTabsCarryingTheirPagesAndTheFirstStartDefaults)
     EXPECT_EQ(Main().GetListItems(res::IDC_MAIN_TAB), captions);
     const framework::CPage* pages[] = {Main().IrcPage(), Main().GamePage(), Main().SettingsPage(),
                                        Main().AboutPage()};
-    for (int n = 0; n < CMainDlg::kTabCount; ++n) {
+    for (int n = 0; n < ui::CMainDlg::kTabCount; ++n) {
         SCOPED_TRACE(captions[static_cast<size_t>(n)]);
         const framework::CPage* pPage = pages[n];
         ASSERT_NE(pPage, nullptr);
@@ -147,10 +147,10 @@ TEST_F(MainDlgTest, OpensWithFourTabsCarryingTheirPagesAndTheFirstStartDefaults)
         EXPECT_TRUE(pPage->IsCreated());
         EXPECT_EQ(pPage->Parent(), &Main());
         EXPECT_EQ(pPage->HostId(), res::IDC_MAIN_TAB);
-        EXPECT_EQ(pPage->IsWindowVisible(), n == CMainDlg::kTabIrc);
+        EXPECT_EQ(pPage->IsWindowVisible(), n == ui::CMainDlg::kTabIrc);
         const framework::CPageSnapshot snap = pPage->Snapshot();
-        EXPECT_EQ(snap.nX, CMainDlg::kPageX);
-        EXPECT_EQ(snap.nY, CMainDlg::kPageY);
+        EXPECT_EQ(snap.nX, ui::CMainDlg::kPageX);
+        EXPECT_EQ(snap.nY, ui::CMainDlg::kPageY);
     }
     EXPECT_EQ(Game().m_pIrcLink, static_cast<bridge::IIrcLink*>(&Irc()));
     // Both sides read the one game state the window holds.
@@ -184,7 +184,7 @@ TEST_F(MainDlgTest, TabsShowExactlyOnePageAtATime) {
     Open();
     for (int nTab : {2, 1, 3, 0, 3}) {
         ASSERT_TRUE(Main().ChooseItem(res::IDC_MAIN_TAB, nTab));
-        for (int n = 0; n < CMainDlg::kTabCount; ++n) {
+        for (int n = 0; n < ui::CMainDlg::kTabCount; ++n) {
             EXPECT_EQ(Main().GetTabItemParam(res::IDC_MAIN_TAB, n)->IsWindowVisible(), n == nTab)
                 << "tab " << nTab << ", page " << n;
         }
@@ -196,8 +196,8 @@ TEST_F(MainDlgTest, EnterAndEscapeNeverCloseTheWindow) {
     ASSERT_TRUE(Main().FocusItem(res::IDC_MAIN_TAB));
     Main().PressEnter();
     Main().PressEscape();
-    CColorDlg& settings = *Main().SettingsPage();
-    ASSERT_TRUE(Main().ChooseItem(res::IDC_MAIN_TAB, CMainDlg::kTabSettings));
+    ui::CColorDlg& settings = *Main().SettingsPage();
+    ASSERT_TRUE(Main().ChooseItem(res::IDC_MAIN_TAB, ui::CMainDlg::kTabSettings));
     ASSERT_TRUE(settings.FocusItem(res::IDC_COLOR_STATUS));
     settings.PressEnter();
     settings.PressEscape();
@@ -466,7 +466,7 @@ TEST_F(MainDlgTest, BroadcastKeepsTheGameSideAliveUntilStopBroadcast) {
 // monitor has finished, as an operator's click could land.
 class CStopBroadcastOnIdleView : public framework::IPageView {
 public:
-    CStopBroadcastOnIdleView(CMainDlg& main, std::thread::id uiThread)
+    CStopBroadcastOnIdleView(ui::CMainDlg& main, std::thread::id uiThread)
         : m_main(main), m_uiThread(uiThread) {}
     void OnPageChanged(framework::CPage&, const framework::CControlChange& change) override {
         if (change.eWhat != framework::EChange::Text || change.nId != res::IDC_GAME_CONNECT ||
@@ -479,7 +479,7 @@ public:
     std::atomic<bool> m_bDone{false};
 
 private:
-    CMainDlg& m_main;
+    ui::CMainDlg& m_main;
     const std::thread::id m_uiThread;
     std::atomic<bool> m_bPressed{false};
 };
@@ -603,7 +603,7 @@ class BotAppStart : public MainDlgTest, public testing::WithParamInterface<CStar
 TEST_P(BotAppStart, ReportsWhetherASideStarted) {
     const CStartRow& row = GetParam();
     if (row.bSettings) WriteSettings(row.bIrcServer, row.bGameServer);
-    CBotApp app(m_dispatcher, platform::SystemClock(), Options());
+    ui::CBotApp app(m_dispatcher, platform::SystemClock(), Options());
     ASSERT_TRUE(app.InitInstance(m_sink));
     EXPECT_FALSE(app.InitInstance(m_sink));
     EXPECT_EQ(app.StartAsBroadcast(), row.bStarted);

@@ -89,8 +89,8 @@ protected:
     bf42sim::CSimServer m_server;
     platform::CManualClock m_clock;  // the pauses between re-sends after a failed receive
     bridge::CGameShared m_gameShared;
-    CGameDlg m_game{m_gameShared,
-                    m_clock};  // last: stops and joins its check before the server goes
+    ui::CGameDlg m_game{m_gameShared,
+                        m_clock};  // last: stops and joins its check before the server goes
 };
 
 struct PanelCase {
@@ -218,7 +218,7 @@ TEST_F(QuickInfoTest, ServerThatStaysSilentMidReplyTimesTheCheckOut) {
     PressCheck("127.0.0.1", server.Port());
     ASSERT_TRUE(WaitForEnd(15s));
     ExpectFailure("Server timed out.");
-    EXPECT_EQ(server.Requests(), kInfoSilenceLimit);
+    EXPECT_EQ(server.Requests(), query::kInfoSilenceLimit);
 }
 
 TEST_F(QuickInfoTest, FailureAfterASuccessBlanksTheOldValuesAndASecondCheckWorks) {
@@ -261,7 +261,7 @@ public:
         if (change.eWhat != framework::EChange::Enabled || change.nId != res::IDC_GAME_CHECK ||
             change.nValue != 1)
             return;
-        if (static_cast<CGameDlg&>(page).IsQuickInfoRunning()) m_nRunningWhenBack.fetch_add(1);
+        if (static_cast<ui::CGameDlg&>(page).IsQuickInfoRunning()) m_nRunningWhenBack.fetch_add(1);
         m_nBack.fetch_add(1);
     }
     std::atomic<int> m_nBack{0};

@@ -26,8 +26,8 @@ protected:
     testsupport::CTempFolder m_folder;
     platform::CManualClock m_clock;
     testsupport::CRecordingIrcSession m_irc{m_clock, false};
-    CGameDlg m_game{m_irc.GameShared()};
-    CColorDlg m_colors;
+    ui::CGameDlg m_game{m_irc.GameShared()};
+    ui::CColorDlg m_colors;
     framework::CRecordingMessageSink m_sink;
 };
 
@@ -88,8 +88,8 @@ TEST_F(SettingsPages, SavedPagesLoadBackIntoFreshPages) {
 
     platform::CManualClock clock;
     testsupport::CRecordingIrcSession irc(clock, false);
-    CGameDlg game{irc.GameShared()};
-    CColorDlg colors;
+    ui::CGameDlg game{irc.GameShared()};
+    ui::CColorDlg colors;
     ui::LoadSettings(File(), irc, game, colors);
     EXPECT_EQ(irc.Connection().m_nPort, 40000);
     EXPECT_EQ(ui::CollectSettings(irc, game, colors), v);
