@@ -95,19 +95,19 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("fragrelay"));
 
     // Created on the GUI thread, which becomes the dispatcher's UI thread.
-    qtview::CQtDispatcherHost host;
-    qtview::CQtMessageSink sink;
-    CBotApp app(host.Dispatcher());
+    qt::CQtDispatcherHost host;
+    qt::CQtMessageSink sink;
+    ui::CBotApp app(host.Dispatcher());
     if (!app.InitInstance(sink)) {
         std::fputs("fragrelay: the main window could not be created\n", stderr);
         return 1;
     }
-    const qtview::CDialogUnits units;
-    auto pWindow = std::make_unique<qtview::CQtMainWindow>(*app.MainDlg(), host.Dispatcher(), units,
-                                                           res::IDR_MAINFRAME);
+    const qt::CDialogUnits units;
+    auto pWindow = std::make_unique<qt::CQtMainWindow>(*app.MainDlg(), host.Dispatcher(), units,
+                                                       res::IDR_MAINFRAME);
     sink.SetParentWidget(pWindow.get());
     // Quit and the close box end the main window's run; the loop ends with it.
-    QObject::connect(pWindow.get(), &qtview::CQtMainWindow::Ended, &qapp, &QCoreApplication::quit);
+    QObject::connect(pWindow.get(), &qt::CQtMainWindow::Ended, &qapp, &QCoreApplication::quit);
     // A stop signal does what Quit does, on the GUI thread.
     int vSignalPipe[2] = {-1, -1};
     std::unique_ptr<QSocketNotifier> pSignals;
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
             while (::read(vSignalPipe[0], buf, sizeof buf) > 0) {
             }
             host.Dispatcher().Post([&app] {
-                CMainDlg* pMain = app.MainDlg();
+                ui::CMainDlg* pMain = app.MainDlg();
                 if (pMain != nullptr && !pMain->IsEnded()) pMain->OnQuit();
             });
         });

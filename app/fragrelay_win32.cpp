@@ -39,7 +39,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
             return 0;
         }
         if (strArg == L"--version") {
-            const std::wstring strVersion = win32view::ToDisplayText(
+            const std::wstring strVersion = win32::ToDisplayText(
                 res::LoadResString(res::IDS_APPNAME) + " " + res::LoadResString(res::IDS_VERSION),
                 false);
             ::MessageBoxW(nullptr, strVersion.c_str(), L"fragrelay", MB_OK | MB_ICONINFORMATION);
@@ -53,8 +53,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
     ::InitCommonControlsEx(&icc);
 
     // Created on the GUI thread, which becomes the dispatcher's UI thread.
-    win32view::CWin32Host host(hInstance);
-    CBotApp app(host.Dispatcher());
+    win32::CWin32Host host(hInstance);
+    ui::CBotApp app(host.Dispatcher());
     if (!app.InitInstance(host)) {
         ::MessageBoxW(nullptr, L"The main window could not be created.", L"fragrelay",
                       MB_OK | MB_ICONERROR);
@@ -62,8 +62,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
     }
     bool bShown = false;
     {
-        win32view::CWin32MainWindow window(*app.MainDlg(), host.Dispatcher(), hInstance,
-                                           res::IDR_MAINFRAME);
+        win32::CWin32MainWindow window(*app.MainDlg(), host.Dispatcher(), hInstance,
+                                       res::IDR_MAINFRAME);
         // The system may refuse the windows (no display under Wine): the
         // loop would then wait for ever on a window that is not there.
         bShown = window.View().IsWhole();
@@ -73,7 +73,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
             // line, the settings saved), like SIGTERM on Linux; this is the
             // GUI thread, which the dispatcher's work runs on.
             window.View().SetOnEndSession([&app] {
-                CMainDlg* pMain = app.MainDlg();
+                ui::CMainDlg* pMain = app.MainDlg();
                 if (pMain != nullptr && !pMain->IsEnded()) pMain->OnQuit();
             });
             window.Show(nCmdShow);

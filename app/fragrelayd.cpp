@@ -74,9 +74,9 @@ int main(int argc, char** argv) {
 
     framework::CDispatcher dispatcher;  // its thread is the UI thread
     dispatcher.StartThread();
-    CMainDlg::COptions mainOptions;
+    ui::CMainDlg::COptions mainOptions;
     mainOptions.strSettingsPath = options.strSettingsPath;
-    CBotApp app(dispatcher, platform::SystemClock(), mainOptions);
+    ui::CBotApp app(dispatcher, platform::SystemClock(), mainOptions);
     std::unique_ptr<ui::CLogPrinter> pIrcLog;
     std::unique_ptr<ui::CLogPrinter> pGameLog;
 
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     dispatcher.Invoke([&] {
         bCreated = app.InitInstance(console);
         if (!bCreated) return;
-        CMainDlg& main = *app.MainDlg();
+        ui::CMainDlg& main = *app.MainDlg();
         pIrcLog =
             std::make_unique<ui::CLogPrinter>(*main.IrcPage(), res::IDC_IRC_LOG, "irc: ", console);
         pGameLog = std::make_unique<ui::CLogPrinter>(*main.GamePage(), res::IDC_GAME_LOG,
@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
         if (eRequest != platform::EConsoleRequest::Reload) continue;
         ++nUiBusy;
         dispatcher.Post([&] {
-            CMainDlg* pMain = app.MainDlg();
+            ui::CMainDlg* pMain = app.MainDlg();
             if (pMain != nullptr && !bStopping.load())
                 ui::ReloadDaemonSettings(*pMain, options.strSettingsPath, console);
             --nUiBusy;

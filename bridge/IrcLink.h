@@ -14,6 +14,8 @@ class IIrcLink {
 public:
     virtual ~IIrcLink() = default;
 
+    // The operator (or Broadcast) has started the IRC session and not ended it.
+    virtual bool IsSessionActive() const = 0;
     // The server has confirmed the bot's join of its channel.
     virtual bool IsInChannel() const = 0;
     // An event line for the channel, at the channel's pace; when the game

@@ -1,9 +1,6 @@
 #include "config/SettingsFile.h"
 
-#include "framework/MessageBox.h"
 #include "platform/File.h"
-#include "res/Resource.h"
-#include "res/StringTable.h"
 
 namespace config {
 
@@ -31,15 +28,8 @@ bool LoadSettingsFile(const std::string& strPath, CSettingsValues& values) {
     return true;
 }
 
-bool SaveSettingsFile(const std::string& strPath, const CSettingsValues& values,
-                      framework::IMessageSink* pSink) {
-    const bool bOk = platform::ReplaceFileWhole(strPath, FormatSettings(values));
-    if (!bOk && pSink != nullptr) {
-        pSink->ShowMessage(framework::CMessage{res::LoadResString(res::IDS_WRITE_FAILED),
-                                               res::LoadResString(res::IDS_ERROR),
-                                               framework::EIcon::Error});
-    }
-    return bOk;
+bool WriteSettingsFile(const std::string& strPath, const CSettingsValues& values) {
+    return platform::ReplaceFileWhole(strPath, FormatSettings(values));
 }
 
 }  // namespace config

@@ -9,10 +9,6 @@
 
 #include "config/SettingsFormat.h"
 
-namespace framework {
-class IMessageSink;
-}
-
 namespace config {
 
 // Opened by this relative name, in the working directory.
@@ -25,13 +21,11 @@ inline constexpr char kSettingsFileName[] = "settings.ini";
 bool LoadSettingsFile(const std::string& strPath, CSettingsValues& values);
 
 // Writes the 24 lines. A symbolic link is written through: its target is
-// replaced and the link stays. On failure shows "Couldn't write to file."
-// (caption "Error", stop icon) through pSink when given, leaves an existing
-// file as it was and returns false. Refused, besides what the system
+// replaced and the link stays. On failure leaves an existing file as it was
+// and returns false (the caller tells the operator). Refused, besides what the system
 // refuses: an existing file we may not write, or one without any write
 // permission bit (read-only even for root), a dangling link, a path that
 // is not a plain file.
-bool SaveSettingsFile(const std::string& strPath, const CSettingsValues& values,
-                      framework::IMessageSink* pSink);
+bool WriteSettingsFile(const std::string& strPath, const CSettingsValues& values);
 
 }  // namespace config

@@ -7,15 +7,18 @@
 #include <string>
 #include <string_view>
 
+#include "config/ColorScheme.h"
+
 namespace config {
 
 // The IRC server of a first start, when there is no settings file yet.
 inline constexpr char kDefaultIrcServer[] = "irc.quakenet.org";
 
-// Every setting. A default-constructed value holds what the pages'
-// constructors give (texts empty, integers 0, list indices -1, filters on):
-// a file that exists starts from here and changes only what it names.
-struct CSettingsValues {
+// Every setting: the Settings tab's colour scheme and the rest. A
+// default-constructed value holds what the pages' constructors give (texts
+// empty, integers 0, list indices -1, filters on): a file that exists starts
+// from here and changes only what it names.
+struct CSettingsValues : CColorScheme {
     // IRC tab
     std::string m_strIrcServer;
     int16_t m_nIrcPort = 0;  // the low 16 bits of what the file says
@@ -36,18 +39,9 @@ struct CSettingsValues {
     int32_t m_nLanguage = -1;
     std::string m_strGameServer;
     int32_t m_nQueryPort = 0;
-    // Settings tab
-    std::string m_strAlliedKillColor;
-    std::string m_strAlliedFlagColor;
-    std::string m_strAxisKillColor;
-    std::string m_strAxisFlagColor;
-    std::string m_strStatusColor;
-    std::string m_strKeyColor;
-    std::string m_strValueColor;
-    int32_t m_bShowFlag = 1;
-    int32_t m_bShowKill = 1;
-    int32_t m_bShowTicket = 1;
-    int32_t m_bShowTk = 1;
+    // The Settings tab's part, as one value.
+    const CColorScheme& Colors() const { return *this; }
+    void SetColors(const CColorScheme& colors) { static_cast<CColorScheme&>(*this) = colors; }
 
     bool operator==(const CSettingsValues&) const = default;
 };

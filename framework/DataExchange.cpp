@@ -3,8 +3,6 @@
 #include "framework/ControlHandles.h"
 #include "framework/Page.h"
 #include "platform/Text.h"
-#include "res/Resource.h"
-#include "res/StringTable.h"
 
 namespace framework {
 
@@ -53,8 +51,7 @@ bool CDataExchange::Skip(int nId) {
 void CDataExchange::Fail(int nId, std::string strText) {
     m_bFailed = true;
     m_nFailedId = nId;
-    m_failMessage =
-        CMessage{std::move(strText), res::LoadResString(res::IDS_APPNAME), EIcon::Warning};
+    m_failMessage = CMessage{std::move(strText), m_page.MessageTitle(), EIcon::Warning};
 }
 
 bool CDataExchange::SaveInt(int nId, int32_t& nOut) {

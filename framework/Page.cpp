@@ -3,22 +3,20 @@
 #include <utility>
 
 #include "framework/PageControl.h"
-#include "res/DialogTemplates.h"
 
 namespace framework {
 namespace {
 
-const CDialogTemplate& TemplateOrEmpty(int nTemplateId) {
+const CDialogTemplate& TemplateOrEmpty(const CDialogTemplate* pTemplate) {
     static const CDialogTemplate kEmpty;
-    const CDialogTemplate* pTemplate = res::FindDialogTemplate(nTemplateId);
     return pTemplate != nullptr ? *pTemplate : kEmpty;
 }
 
 }  // namespace
 
-CPage::CPage(int nTemplateId)
-    : m_pTemplate(&TemplateOrEmpty(nTemplateId)),
-      m_bHasTemplate(res::FindDialogTemplate(nTemplateId) != nullptr),
+CPage::CPage(const CDialogTemplate* pTemplate)
+    : m_pTemplate(&TemplateOrEmpty(pTemplate)),
+      m_bHasTemplate(pTemplate != nullptr),
       m_changes(*this) {
     BuildControls();
 }

@@ -33,9 +33,10 @@ class CLogBuffer;
 
 class CPage {
 public:
-    // A page made from a template of res/ (an unknown id gives a page
-    // without controls, and Create fails).
-    explicit CPage(int nTemplateId);
+    // A page made from a template that outlives it; nullptr (a template
+    // the caller did not find) gives a page without controls, and Create
+    // fails.
+    explicit CPage(const CDialogTemplate* pTemplate);
     // A page made from the caller's template, which must outlive it.
     explicit CPage(const CDialogTemplate& tmpl);
     // Detaches all views (waiting for a delivery in progress). Derived pages
@@ -53,6 +54,10 @@ public:
     // Runs OnDestroy and tells the views; the state stays readable.
     void DestroyWindow();
     const CDialogTemplate& Template() const { return *m_pTemplate; }
+    // The caption of the page's own message boxes (a refused transfer); the
+    // program gives its name. Before Create.
+    void SetMessageTitle(std::string strTitle) { m_strMessageTitle = std::move(strTitle); }
+    const std::string& MessageTitle() const { return m_strMessageTitle; }
     bool HasTemplate() const { return m_bHasTemplate; }
     CPage* Parent() const { return m_pParent; }
     int HostId() const { return m_nHostId; }
@@ -197,8 +202,6 @@ private:
     CControl* Find(int nId);              // lock held
     const CControl* Find(int nId) const;  // lock held
     void NoteUnknown() const { m_nUnknownIds.fetch_add(1); }
-    // Applies fn to control nId under the lock; fn fills the change to
-    // publish (or returns false for no change). False for an unknown id.
     // Runs fn on control nId under the lock, then delivers what it published.
     // False (and counted) for an unknown id.
     bool Modify(int nId, const std::function<void(CControl&)>& fn);
@@ -220,6 +223,7 @@ private:
     std::map<int, size_t> m_index;  // id -> position in m_controls
     std::map<std::pair<int, ENotify>, std::function<void()>> m_handlers;
     std::string m_strTitle;
+    std::string m_strMessageTitle;
     bool m_bVisible = true;
     int m_nX = 0;
     int m_nY = 0;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "irc/MessageParams.h"
+#include "irc/IrcMessage.h"
 
 namespace irc {
 
@@ -18,18 +18,18 @@ std::string Upper(std::string_view str) {
 }  // namespace
 
 bool ParseCapReply(std::string_view strLine, CCapReply* pReply) {
-    CMessageParams message;
-    if (!ParseMessageParams(strLine, &message) || Upper(message.m_strCommand) != "CAP" ||
-        message.m_vParams.size() < 2)
+    CIrcMessage message;
+    if (!ParseIrcMessage(strLine, &message) || Upper(message.m_strCommand) != "CAP" ||
+        message.m_params.size() < 2)
         return false;
     *pReply = CCapReply();
-    pReply->m_strSubcommand = Upper(message.m_vParams[1]);
+    pReply->m_strSubcommand = Upper(message.m_params[1]);
     // "CAP * LS * :list" continues; "CAP * LS :list" ends the reply.
-    if (message.m_vParams.size() >= 4 && message.m_vParams[2] == "*") {
+    if (message.m_params.size() >= 4 && message.m_params[2] == "*") {
         pReply->m_bMore = true;
-        pReply->m_strList = message.m_vParams[3];
-    } else if (message.m_vParams.size() >= 3) {
-        pReply->m_strList = message.m_vParams[2];
+        pReply->m_strList = message.m_params[3];
+    } else if (message.m_params.size() >= 3) {
+        pReply->m_strList = message.m_params[2];
     }
     return true;
 }

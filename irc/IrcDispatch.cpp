@@ -69,10 +69,10 @@ void Join(const std::string& strNick, const std::string& strChannel, CIrcSession
     if (strNick != view.m_strCurrentNick) {
         switch (view.m_nGameState) {
             case 0:
-                Send(pActions, ELineKind::Reply, "NOTICE " + strNick + " :" + kNoticeOffline);
+                Send(pActions, ELineKind::Reply, "NOTICE " + strNick + " :" + NoticeOffline());
                 break;
             case 2:
-                Send(pActions, ELineKind::Reply, "NOTICE " + strNick + " :" + kNoticePaused);
+                Send(pActions, ELineKind::Reply, "NOTICE " + strNick + " :" + NoticePaused());
                 break;
             default:
                 Add(pActions, EKind::Request, "!join " + strNick);

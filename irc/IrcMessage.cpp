@@ -32,8 +32,13 @@ const std::string& CIrcMessage::LastParam() const {
 bool ParseIrcMessage(std::string_view strLine, CIrcMessage* pMessage) {
     *pMessage = CIrcMessage();
     size_t nPos = 0;
-    if (!strLine.empty() && strLine[0] == ':') {
-        nPos = 1;
+    SkipBlanks(strLine, &nPos);
+    if (nPos < strLine.size() && strLine[nPos] == '@') {
+        NextWord(strLine, &nPos);  // message tags: not asked for
+        SkipBlanks(strLine, &nPos);
+    }
+    if (nPos < strLine.size() && strLine[nPos] == ':') {
+        ++nPos;
         pMessage->m_strPrefix = NextWord(strLine, &nPos);
     }
     SkipBlanks(strLine, &nPos);
@@ -50,6 +55,10 @@ bool ParseIrcMessage(std::string_view strLine, CIrcMessage* pMessage) {
         if (nPos >= strLine.size()) break;
         if (strLine[nPos] == ':') {
             pMessage->m_params.emplace_back(strLine.substr(nPos + 1));
+            break;
+        }
+        if (pMessage->m_params.size() + 1 == CIrcMessage::kMaxParams) {
+            pMessage->m_params.emplace_back(strLine.substr(nPos));
             break;
         }
         pMessage->m_params.emplace_back(NextWord(strLine, &nPos));

@@ -12,13 +12,15 @@
 
 namespace irc {
 
-CIrcSession::CIrcSession(platform::CClock& clock)
-    : m_strVersion(res::LoadResString(res::IDS_VERSION)),
-      m_clock(clock),
+CIrcSession::CIrcSession(platform::CClock& clock, bridge::CGameShared& game)
+    : m_clock(clock),
+      m_game(game),
       m_writer(
           clock, CSendPace{kBurstLines, kPacePauseMs, kLineSpacingMs},
           [this](const std::string& strBytes) { return WriteToSocket(strBytes); },
-          [this](uint32_t nSkipped) { return SkippedLine(nSkipped); }) {}
+          [this](uint32_t nSkipped) { return SkippedLine(nSkipped); }) {
+    m_strVersion = res::LoadResString(res::IDS_VERSION);
+}
 
 CIrcSession::~CIrcSession() {
     // A backstop only: the derived class has ended the thread already, since
@@ -26,9 +28,25 @@ CIrcSession::~CIrcSession() {
     EndIrcThread();
 }
 
+CIrcConnection CIrcSession::Connection() {
+    std::lock_guard<std::mutex> lock(m_mutexFields);
+    return *this;
+}
+
+void CIrcSession::SetConnection(const CIrcConnection& connection) {
+    std::lock_guard<std::mutex> lock(m_mutexFields);
+    static_cast<CIrcConnection&>(*this) = connection;
+}
+
+void CIrcSession::SetRegistrationTexts(std::string strIdent, std::string strVersion) {
+    std::lock_guard<std::mutex> lock(m_mutexFields);
+    m_strIdent = std::move(strIdent);
+    m_strVersion = std::move(strVersion);
+}
+
 std::string CIrcSession::GetChannel() {
     std::lock_guard<std::mutex> lock(m_mutexFields);
-    return m_strChannel;
+    return ChannelInUseLocked();
 }
 
 std::string CIrcSession::GetCurrentNick() {
@@ -155,17 +173,13 @@ int CIrcSession::ConnectToServer() {
     ReplaceSocket(nullptr);
     m_sasl.reset();
     m_bSaslFailed = false;
-    std::string strServer;
-    uint16_t nPort = 0;
-    CIrcSecurity security;
-    std::optional<CSaslConfig> sasl;
-    {
-        std::lock_guard<std::mutex> lock(m_mutexFields);
-        strServer = m_strServer;
-        nPort = m_nPort;
-        security = m_security;
-        sasl = SaslConfigFor(m_bAuth, m_nNetwork, m_strUsername, m_strPassword, m_security);
-    }
+    const CIrcConnection connection = Connection();
+    const std::string& strServer = connection.m_strServer;
+    const uint16_t nPort = connection.m_nPort;
+    const CIrcSecurity& security = connection.m_security;
+    std::optional<CSaslConfig> sasl =
+        SaslConfigFor(connection.m_bAuth, connection.m_nNetwork, connection.m_strUsername,
+                      connection.m_strPassword, connection.m_security);
     m_addr = {};
     const std::vector<platform::CNetAddress> vAddrs = platform::LookupHost(strServer, nPort);
     if (vAddrs.empty()) {
@@ -257,7 +271,7 @@ CIrcSessionView CIrcSession::SnapshotView() {
     CIrcSessionView view;
     {
         std::lock_guard<std::mutex> lock(m_mutexFields);
-        view.m_strChannel = m_strChannel;
+        view.m_strChannel = ChannelInUseLocked();
         view.m_strCurrentNick = m_strCurrentNick;
         view.m_strNick = m_strNick;
         view.m_strAltNick = m_strAltNick;
@@ -267,7 +281,7 @@ CIrcSessionView CIrcSession::SnapshotView() {
         view.m_strPassword = m_strPassword;
         view.m_strVersion = m_strVersion;
     }
-    view.m_nGameState = m_nGameState.load();
+    view.m_nGameState = static_cast<int>(m_game.GameState());
     return view;
 }
 
@@ -291,7 +305,7 @@ void CIrcSession::Apply(const std::vector<CIrcAction>& actions) {
             case CIrcAction::EKind::EnterChannel: {
                 {
                     std::lock_guard<std::mutex> lock(m_mutexFields);
-                    m_strChannel = action.m_strText;
+                    m_strJoinedChannel = action.m_strText;
                 }
                 m_bInChannel = true;
                 break;
@@ -388,7 +402,7 @@ int CIrcSession::ReceiveLoop() {
             break;
         }
         if (!bPingSent && nNow - nLastHeard >= kQuietMs) {
-            QueueLine(kLivenessPing, ELineKind::Urgent);
+            QueueLine(LivenessPing(), ELineKind::Urgent);
             bPingSent = true;
             nPingTick = nNow;
         } else if (bPingSent && nNow - nPingTick >= kPingWaitMs) {
@@ -421,6 +435,121 @@ int CIrcSession::EndConnection(const CIrcLineState& state) {
     AppendLog(res::LoadResString(res::IDS_CONNECTION_CLOSED));
     ReplaceSocket(nullptr);
     return EndOfConnectionResult(state);
+}
+
+// ---- The IRC thread's life: reconnection after the server drops the bot
+// (when and whether, CReconnectPolicy decides), and the one-thread-at-a-time
+// rule for starting and ending it.
+
+void CIrcSession::IrcThread() {
+    int nResult = ReceiveLoop();
+    for (;;) {
+        // Disconnect pressed meanwhile, or the program is ending the thread.
+        if (!m_bSessionActive.load() || m_stop.IsStopped()) break;
+        const uint32_t nWaitMs =
+            m_reconnect.NextWaitMs(nResult, m_bRegistered, m_bKeepAlive.load());
+        if (nWaitMs == 0) break;
+        AppendLog(nResult == 2 ? std::string(kTextWaiting) : NextAttemptText(nWaitMs));
+        m_eState = EState::Waiting;
+        if (!m_clock.Sleep(nWaitMs, &m_sessionEnd)) break;
+        if (!m_bSessionActive.load() || m_stop.IsStopped()) break;
+        AppendLog(kTextReconnecting);
+        m_eState = EState::Connecting;
+        ConnectToServer();
+        // A Disconnect during the attempt may have found nothing to say QUIT on.
+        if (!m_bSessionActive.load()) QueueQuit();
+        m_eState = m_bSessionActive.load() ? EState::Connected : EState::Closing;
+        nResult = ReceiveLoop();
+    }
+    m_bSessionActive = false;
+    ForgetJoinedChannel();
+    m_eState = EState::Idle;
+    if (!m_stop.IsStopped()) OnSessionEnded();
+    {
+        std::lock_guard<std::mutex> lock(m_mutexAlive);
+        m_bThreadAlive = false;
+    }
+    m_cvAlive.notify_all();
+}
+
+int CIrcSession::OpenSession() {
+    std::lock_guard<std::mutex> guard(m_mutexThread);
+    // The previous connection's thread may still wait for the server to
+    // close after QUIT; a second thread on the same state is not allowed.
+    EndIrcThreadLocked();
+    m_sessionEnd.Reset();
+    m_reconnect.Reset();
+    ForgetJoinedChannel();
+    m_bSessionActive = true;
+    m_eState = EState::Connecting;
+    const bool bConnected = ConnectToServer() == 0;
+    if (!bConnected && !m_bKeepAlive.load()) {
+        m_bSessionActive = false;
+        m_eState = EState::Idle;
+        return 1;
+    }
+    // With keep-alive, a failed first connect goes on as any lost link does.
+    m_eState = bConnected ? EState::Connected : EState::Waiting;
+    m_bThreadAlive = true;
+    m_thread = std::thread([this] { IrcThread(); });
+    return 0;
+}
+
+void CIrcSession::QueueQuit() {
+    std::string strQuit;
+    {
+        std::lock_guard<std::mutex> lock(m_mutexFields);
+        strQuit = QuitLine(m_strVersion);
+    }
+    m_writer.Close(FitLine(WithoutLineBreaks(strQuit)));
+}
+
+void CIrcSession::Disconnect() {
+    m_bSessionActive = false;
+    m_bInChannel = false;
+    ForgetJoinedChannel();
+    // QUIT behind the lines already queued; a supervisor that waits for its
+    // next attempt ends now.
+    QueueQuit();
+    m_sessionEnd.Stop();
+    if (m_bThreadAlive.load()) m_eState = EState::Closing;
+}
+
+void CIrcSession::ForgetJoinedChannel() {
+    std::lock_guard<std::mutex> lock(m_mutexFields);
+    m_strJoinedChannel.clear();
+}
+
+void CIrcSession::EndIrcThread() {
+    std::lock_guard<std::mutex> guard(m_mutexThread);
+    EndIrcThreadLocked();
+}
+
+void CIrcSession::EndIrcThreadLocked() {
+    const bool bOwnThread = m_thread.joinable() && m_thread.get_id() == std::this_thread::get_id();
+    if (bOwnThread) return;
+    // A QUIT that Disconnect queued goes now, ahead of what still waits.
+    m_writer.FlushFinal(kQuitGraceMs);
+    if (m_thread.joinable()) {
+        m_stop.Stop();
+        m_sessionEnd.Stop();
+        // Repeated, because a reconnection may publish a new socket after the
+        // first shutdown; each one wakes a blocked connect.
+        for (;;) {
+            ShutdownSocket();
+            std::unique_lock<std::mutex> lock(m_mutexAlive);
+            if (m_cvAlive.wait_for(lock, std::chrono::milliseconds(50),
+                                   [this] { return !m_bThreadAlive.load(); }))
+                break;
+        }
+        m_thread.join();
+    }
+    // A connection opened without the thread (a connect alone) ends here too.
+    m_writer.Stop();
+    ShutdownSocket();
+    ReplaceSocket(nullptr);
+    m_stop.Reset();
+    m_eState = EState::Idle;
 }
 
 }  // namespace irc

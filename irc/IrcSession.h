@@ -25,8 +25,10 @@
 #include <thread>
 #include <vector>
 
+#include "bridge/GameShared.h"
 #include "bridge/IrcLink.h"
 #include "irc/CtcpLimiter.h"
+#include "irc/IrcConnection.h"
 #include "irc/IrcDispatch.h"
 #include "irc/IrcSecurity.h"
 #include "irc/IrcStream.h"
@@ -40,43 +42,35 @@
 
 namespace irc {
 
-class CIrcSession : public bridge::IIrcLink {
+class CIrcSession : public bridge::IIrcLink, protected CIrcConnection {
 public:
-    explicit CIrcSession(platform::CClock& clock);
+    // game: what the game side shares with this one; outlives the session.
+    CIrcSession(platform::CClock& clock, bridge::CGameShared& game);
     ~CIrcSession() override;
     CIrcSession(const CIrcSession&) = delete;
     CIrcSession& operator=(const CIrcSession&) = delete;
 
-    // ---- Operator settings. The UI thread fills them while disconnected;
-    // the IRC thread reads them. Whoever touches them while an IRC thread may
-    // run (the text fields, m_nPort, m_bAuth, m_nNetwork) holds LockFields().
-    std::string m_strChannel;  // replaced by the server's spelling on the bot's join
-    std::string m_strNick;
-    std::string m_strServer;
-    uint16_t m_nPort = 0;
-    std::string m_strAltNick;
-    bool m_bAuth = false;
-    std::string m_strUsername;
-    int m_nNetwork = -1;  // 0 Quakenet, 1 Gamesnet, 2 SASL (kNetworkSasl), else none
-    std::string m_strPassword;
-    CIrcSecurity m_security;          // TLS and its checks, the client certificate
-    std::string m_strIdent = kIdent;  // user name of the USER line
-    std::string m_strVersion;         // the string table's version text
-    std::string m_strCurrentNick;     // the nickname in use on the server
+    // ---- Operator settings: the connection (CIrcConnection's fields, held
+    // by the session) and the texts of the registration. The UI thread
+    // fills them while disconnected; the IRC thread reads them; both through
+    // these copies under the fields lock. Any thread.
+    CIrcConnection Connection();
+    void SetConnection(const CIrcConnection& connection);
+    // User name of the USER line, and the version text of USER, the CTCP
+    // VERSION answer and QUIT.
+    void SetRegistrationTexts(std::string strIdent, std::string strVersion);
 
     // ---- Single values shared between threads.
-    std::atomic<int> m_nTicketSecs{0};          // ticket report interval, read by the reporter
-    std::atomic<int> m_nGameState{0};           // 0 idle, 1 running, 2 paused (game tab writes)
     std::atomic<bool> m_bSessionActive{false};  // operator started it and has not ended it
     std::atomic<bool> m_bInChannel{false};      // the server confirmed the bot's join
-    std::atomic<uint32_t> m_nGameEndTick{0};    // tick the running game's time ends, 0 none
     std::atomic<int> m_nLastRecv{0};            // last connect/read: -1 error, 0 closed, >0 bytes
 
-    // Guards the fields above that are not atomic. Never held across a wait.
-    std::unique_lock<std::mutex> LockFields() {
-        return std::unique_lock<std::mutex>(m_mutexFields);
-    }
-    // Whole-value copies under the lock; any thread.
+    // The state the game side shares with this one. Any thread.
+    bridge::CGameShared& GameShared() const { return m_game; }
+
+    // Whole-value copies under the lock; any thread. The channel is the one
+    // in use: the server's spelling from the bot's join during a session,
+    // else m_strChannel.
     std::string GetChannel();
     std::string GetCurrentNick();
 
@@ -137,6 +131,7 @@ public:
     // SendPrivmsg to the channel.
     void SendToChannelPaced(const std::string& strText) override;
     bool IsInChannel() const override { return m_bInChannel.load(); }
+    bool IsSessionActive() const override { return m_bSessionActive.load(); }
 
     // ---- Session control; UI thread (never the IRC thread).
     // Ends a previous IRC thread, connects, and on success starts the IRC
@@ -194,6 +189,11 @@ public:
     static constexpr int kSendBufferBytes = 16384;
 
 protected:
+    // Guards the settings and texts that are not atomic, for the session
+    // and the page that derives from it. Never held across a wait.
+    std::unique_lock<std::mutex> LockFields() {
+        return std::unique_lock<std::mutex>(m_mutexFields);
+    }
     // One line for the log, colours already removed. Called on the thread
     // that logs (the IRC thread, the writer thread or the UI thread); must
     // not wait for the UI thread, which may be joining the IRC thread.
@@ -233,16 +233,28 @@ private:
     void EndIrcThreadLocked();  // m_mutexThread held
     // QUIT behind the lines already queued. Any thread.
     void QueueQuit();
+    void ForgetJoinedChannel();  // a session starts or ends: the typed channel again
 
     platform::CClock& m_clock;
+    bridge::CGameShared& m_game;
     platform::CStopSignal m_stop;  // set only while EndIrcThread ends the thread
     // Cuts the supervisor's wait short: set by Disconnect and EndIrcThread,
     // cleared when a session opens.
     platform::CStopSignal m_sessionEnd;
     std::atomic<bool> m_bKeepAlive{false};
+    // Registration texts and the nickname in use; under m_mutexFields.
+    std::string m_strIdent = kIdent;
+    std::string m_strVersion;      // the string table's version text
+    std::string m_strCurrentNick;  // the nickname in use on the server
     std::atomic<EState> m_eState{EState::Idle};
 
     std::mutex m_mutexFields;
+    // Under m_mutexFields: the channel as the server spelled the bot's join,
+    // which the channel checks compare against; empty outside a session.
+    std::string m_strJoinedChannel;
+    const std::string& ChannelInUseLocked() const {
+        return m_strJoinedChannel.empty() ? m_strChannel : m_strJoinedChannel;
+    }
     std::mutex m_mutexRequest;
     std::deque<std::string> m_requests;
 

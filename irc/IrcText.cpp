@@ -5,6 +5,29 @@
 
 namespace irc {
 
+namespace {
+
+// (Split literals: a hex escape would swallow the digits after it.)
+std::string Notice(const char* pszState) {
+    return "\x03"
+           "10" +
+           res::LoadResString(res::IDS_APPNAME) + " \x03[\x03" + pszState + "\x03]";
+}
+
+}  // namespace
+
+std::string LivenessPing() {
+    return "PING :" + res::LoadResString(res::IDS_APPNAME);
+}
+
+std::string NoticeOffline() {
+    return Notice("05OFFLINE");
+}
+
+std::string NoticePaused() {
+    return Notice("07PAUSED");
+}
+
 std::string NickOf(std::string_view strText) {
     const size_t nBang = strText.find('!');
     if (nBang == std::string_view::npos) return {};
@@ -82,14 +105,6 @@ std::string NextAttemptText(uint32_t nDelayMs) {
 std::string SkippedLinesText(uint32_t nSkipped) {
     return "(" + std::to_string(nSkipped) + (nSkipped == 1 ? " line" : " lines") +
            " skipped to keep the channel current)";
-}
-
-std::string WithoutLineBreaks(std::string_view strText) {
-    std::string strOut;
-    strOut.reserve(strText.size());
-    for (char c : strText)
-        if (c != '\r' && c != '\n' && c != '\0') strOut += c;
-    return strOut;
 }
 
 }  // namespace irc

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Text.h"
+
 namespace irc {
 
 // The program's name and version and the connection texts come from the
@@ -25,8 +27,9 @@ inline constexpr char kTextSendStalled[] =
 inline constexpr char kTextNoPong[] = "No answer to the bot's PING: connection lost.";
 inline constexpr char kTextNoWelcome[] = "No registration reply from the server: connection lost.";
 inline constexpr char kTextQueueFull[] = "Too much to send: lines dropped until the queue drains.";
-// The bot's own PING, when the server has been quiet for a while.
-inline constexpr char kLivenessPing[] = "PING :fragrelay";
+// The bot's own PING, when the server has been quiet for a while:
+// "PING :" and the program's name from the string table.
+std::string LivenessPing();
 
 // "Next attempt in 12 seconds" (rounded up to whole seconds).
 std::string NextAttemptText(uint32_t nDelayMs);
@@ -34,16 +37,11 @@ std::string NextAttemptText(uint32_t nDelayMs);
 // to keep the channel current)".
 std::string SkippedLinesText(uint32_t nSkipped);
 
-// Greetings for a user who joins while the game side is idle or paused.
-// (Split literals: a hex escape would swallow the digits after it.)
-inline constexpr char kNoticeOffline[] =
-    "\x03"
-    "10fragrelay \x03[\x03"
-    "05OFFLINE\x03]";
-inline constexpr char kNoticePaused[] =
-    "\x03"
-    "10fragrelay \x03[\x03"
-    "07PAUSED\x03]";
+// Greetings for a user who joins while the game side is idle or paused:
+// the program's name from the string table in colour 10, then "[OFFLINE]"
+// or "[PAUSED]".
+std::string NoticeOffline();
+std::string NoticePaused();
 
 // The text before the first "!"; empty when there is none.
 std::string NickOf(std::string_view strText);
@@ -71,8 +69,7 @@ std::string Attribution();
 // "QUIT :" + version + " /// " + attribution, without "\r\n".
 std::string QuitLine(std::string_view strVersion);
 
-// The text with every CR, LF and NUL removed, so that it cannot end the line
-// it is put into and start another one.
-std::string WithoutLineBreaks(std::string_view strText);
+// The line-break stripper every sender uses (platform/Text.h).
+using platform::WithoutLineBreaks;
 
 }  // namespace irc

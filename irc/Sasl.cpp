@@ -1,6 +1,6 @@
 #include "irc/Sasl.h"
 
-#include "irc/MessageParams.h"
+#include "irc/IrcMessage.h"
 
 namespace irc {
 
@@ -159,8 +159,8 @@ std::string PlainResponse(std::string_view strAccount, std::string_view strPassw
 }
 
 std::string MaskedForLog(std::string_view strLine) {
-    CMessageParams message;
-    if (!ParseMessageParams(strLine, &message)) return std::string(strLine);
+    CIrcMessage message;
+    if (!ParseIrcMessage(strLine, &message)) return std::string(strLine);
     const std::string& strCommand = message.m_strCommand;
     const size_t nCommandEnd = CommandEnd(strLine);
     if (EqualsNoCase(strCommand, "AUTHENTICATE")) {
@@ -169,21 +169,21 @@ std::string MaskedForLog(std::string_view strLine) {
             return std::string(strLine);
         return std::string(strLine.substr(0, nCommandEnd)) + " " + kHidden;
     }
-    if (EqualsNoCase(strCommand, "PASS") && !message.m_vParams.empty())
+    if (EqualsNoCase(strCommand, "PASS") && !message.m_params.empty())
         return std::string(strLine.substr(0, nCommandEnd)) + " " + kHidden;
     // Only a message to a service (a nick, never a channel) carries a secret.
     if ((EqualsNoCase(strCommand, "PRIVMSG") || EqualsNoCase(strCommand, "NOTICE")) &&
-        message.m_vParams.size() >= 2 && message.m_vParams[0].find_first_of("#&+!") != 0) {
-        const std::string strMasked = MaskedServiceText(message.m_vParams[1]);
-        if (strMasked != message.m_vParams[1])
-            return std::string(strLine.substr(0, nCommandEnd)) + " " + message.m_vParams[0] + " :" +
+        message.m_params.size() >= 2 && message.m_params[0].find_first_of("#&+!") != 0) {
+        const std::string strMasked = MaskedServiceText(message.m_params[1]);
+        if (strMasked != message.m_params[1])
+            return std::string(strLine.substr(0, nCommandEnd)) + " " + message.m_params[0] + " :" +
                    strMasked;
         return std::string(strLine);
     }
     // Services' own commands ("NS IDENTIFY secret", "NICKSERV IDENTIFY secret").
     if ((EqualsNoCase(strCommand, "NS") || EqualsNoCase(strCommand, "NICKSERV") ||
          EqualsNoCase(strCommand, "AUTH") || EqualsNoCase(strCommand, "LOGIN")) &&
-        !message.m_vParams.empty()) {
+        !message.m_params.empty()) {
         std::string strRest(strLine.substr(std::min(nCommandEnd + 1, strLine.size())));
         if (EqualsNoCase(strCommand, "AUTH") || EqualsNoCase(strCommand, "LOGIN"))
             strRest = "auth " + strRest;  // the same rule as the message form
@@ -370,8 +370,8 @@ void CSaslNegotiation::OnAuthenticate(const std::string& strData, uint32_t nNowM
 
 CSaslStep CSaslNegotiation::OnLine(std::string_view strLine, uint32_t nNowMs) {
     CSaslStep step;
-    CMessageParams message;
-    if (!ParseMessageParams(strLine, &message)) return step;
+    CIrcMessage message;
+    if (!ParseIrcMessage(strLine, &message)) return step;
     const std::string& strCommand = message.m_strCommand;
 
     CCapReply reply;

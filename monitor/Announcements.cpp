@@ -3,9 +3,8 @@
 #include <algorithm>
 
 #include "bridge/IrcLink.h"
-#include "config/Languages.h"
-#include "irc/IrcSession.h"
 #include "platform/Text.h"
+#include "res/Languages.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
@@ -26,8 +25,8 @@ std::string Num(long long n) {
     return platform::IntToText(n);
 }
 
-std::string Phrase(const CAnnounceSettings& s, config::EPhrase ePhrase) {
-    return config::LoadPhrase(s.m_nLangBase, ePhrase);
+std::string Phrase(const CAnnounceSettings& s, res::EPhrase ePhrase) {
+    return res::LoadPhrase(s.m_nLangBase, ePhrase);
 }
 
 // "name (score/frags/deaths)" in the player's kill colour.
@@ -101,15 +100,6 @@ std::string LongFrame(const CAnnounceSettings& s, std::string_view strText) {
            std::string(strText) + "\x03]" + Colored(s.m_strKeyColor) + " * * * * * * * * * *";
 }
 
-std::string OneLine(std::string_view strText) {
-    std::string str;
-    str.reserve(strText.size());
-    for (char c : strText) {
-        if (c != '\r' && c != '\n' && c != '\0') str += c;
-    }
-    return str;
-}
-
 std::string EventLine(const CAnnounceSettings& s, const CGameEvent& event) {
     const CPlayerRecord& player = event.m_player;
     switch (event.m_eKind) {
@@ -117,19 +107,18 @@ std::string EventLine(const CAnnounceSettings& s, const CGameEvent& event) {
             return ShortFrame(s, kTextBroadcastOpened);
         case EGameEvent::Suicide:
             return Colored(s.m_strStatusColor) + player.m_strName +
-                   Phrase(s, config::EPhrase::Suicide);
+                   Phrase(s, res::EPhrase::Suicide);
         case EGameEvent::Flag:
             return Colored(FlagColorOf(s, player)) + player.m_strName +
-                   Phrase(s, config::EPhrase::Flag);
+                   Phrase(s, res::EPhrase::Flag);
         case EGameEvent::Teamkill:
             return Colored(s.m_strStatusColor) + player.m_strName +
-                   Phrase(s, config::EPhrase::Teamkill);
+                   Phrase(s, res::EPhrase::Teamkill);
         case EGameEvent::Kill:
-            return KillPiece(s, player) + kColor + Phrase(s, config::EPhrase::Kill) +
+            return KillPiece(s, player) + kColor + Phrase(s, res::EPhrase::Kill) +
                    KillPiece(s, event.m_victim);
         case EGameEvent::Death:
-            return Colored(s.m_strStatusColor) + player.m_strName +
-                   Phrase(s, config::EPhrase::Death);
+            return Colored(s.m_strStatusColor) + player.m_strName + Phrase(s, res::EPhrase::Death);
         case EGameEvent::OpeningBanner:
             break;
     }
@@ -225,9 +214,9 @@ std::string InfoText(const CAnnounceSettings& s, const CServerStatus& status) {
 namespace {
 
 void AnnounceAs(IGameOutput& out, std::string_view strLine, bool bStatus) {
-    const std::string strSafe = OneLine(strLine);
+    const std::string strSafe = platform::WithoutLineBreaks(strLine);
     if (strSafe.empty()) return;
-    bridge::IIrcLink* pIrc = out.IrcSession();
+    bridge::IIrcLink* pIrc = out.IrcLink();
     if (out.IsBroadcasting() && pIrc != nullptr) {
         if (bStatus) {
             pIrc->SendToChannel(strSafe);
@@ -257,7 +246,7 @@ void AnnounceEvent(IGameOutput& out, const CAnnounceSettings& s, const CServerSt
                    const CGameEvent& event) {
     switch (event.m_eKind) {
         case EGameEvent::BroadcastOpened:
-            out.AppendLog(OneLine(EventLine(s, event)));
+            out.AppendLog(platform::WithoutLineBreaks(EventLine(s, event)));
             break;
         case EGameEvent::OpeningBanner:
             AnnounceOpeningBanner(out, s, status);
@@ -274,7 +263,7 @@ void AnnounceEvents(IGameOutput& out, const CAnnounceSettings& s, const CServerS
 }
 
 void AnswerRequest(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status) {
-    bridge::IIrcLink* pIrc = out.IrcSession();
+    bridge::IIrcLink* pIrc = out.IrcLink();
     if (pIrc == nullptr) return;
     // Every request pending now, oldest first; the IRC side keeps only a
     // few, so this ends even while requests keep coming.
@@ -287,20 +276,22 @@ void AnswerRequest(IGameOutput& out, const CAnnounceSettings& s, const CServerSt
 
 void AnswerRequestText(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status,
                        std::string_view strRequest) {
-    bridge::IIrcLink* pIrc = out.IrcSession();
+    bridge::IIrcLink* pIrc = out.IrcLink();
     if (pIrc == nullptr) return;
     if (strRequest == "!gameinfo") {
-        if (out.IsBroadcasting()) pIrc->SendToChannel(OneLine(InfoText(s, status)));
+        if (out.IsBroadcasting())
+            pIrc->SendToChannel(platform::WithoutLineBreaks(InfoText(s, status)));
         return;
     }
     const size_t nBlank = strRequest.find(' ');
     if (nBlank == std::string_view::npos || strRequest.substr(0, nBlank) != "!join") return;
     // The nick keeps the blank before it, so two blanks follow NOTICE.
-    const std::string strReply = Colored(s.m_strKeyColor) +
-                                 "fragrelay \x03[\x03"
+    const std::string strReply = Colored(s.m_strKeyColor) + res::LoadResString(res::IDS_APPNAME) +
+                                 " \x03[\x03"
                                  "03ONLINE\x03]  " +
                                  InfoText(s, status);
-    pIrc->SendLine(OneLine("NOTICE " + std::string(strRequest.substr(nBlank)) + " :" + strReply));
+    pIrc->SendLine(platform::WithoutLineBreaks("NOTICE " + std::string(strRequest.substr(nBlank)) +
+                                               " :" + strReply));
 }
 
 }  // namespace monitor

@@ -13,13 +13,10 @@
 #include <string_view>
 #include <vector>
 
+#include "bridge/IrcLink.h"
 #include "monitor/EventInference.h"
 #include "monitor/PlayerRecord.h"
 #include "monitor/ServerStatus.h"
-
-namespace irc {
-class CIrcSession;
-}
 
 namespace monitor {
 
@@ -59,8 +56,6 @@ bool HasTicketStatus(std::string_view strVersion);
 std::string ShortFrame(const CAnnounceSettings& s, std::string_view strText);
 // Ten stars either side; the closing part ends with the last star.
 std::string LongFrame(const CAnnounceSettings& s, std::string_view strText);
-// The text with every CR, LF and NUL removed: it stays one IRC line.
-std::string OneLine(std::string_view strText);
 // key [value]: the key in the key colour, the value in the value colour.
 std::string KeyValue(const CAnnounceSettings& s, std::string_view strKey,
                      std::string_view strValue);
@@ -100,7 +95,7 @@ public:
     // Broadcasting to the channel is on. Any thread.
     virtual bool IsBroadcasting() const = 0;
     // The IRC side; nullptr when there is none. Any thread.
-    virtual irc::CIrcSession* IrcSession() const = 0;
+    virtual bridge::IIrcLink* IrcLink() const = 0;
     // One line for the game tab's log (colour codes stripped there). Any thread.
     virtual void AppendLog(std::string strText) = 0;
 };

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "bridge/GameShared.h"
 #include "monitor/Announcements.h"
 #include "monitor/EventInference.h"
 #include "monitor/ServerStatus.h"
@@ -27,6 +28,8 @@ public:
     // The game on the server is paused; written only by the monitor.
     virtual bool IsGamePaused() const = 0;
     virtual void SetGamePaused(bool bPaused) = 0;
+    // What the IRC side reads of the game, and the ticket interval it sets.
+    virtual bridge::CGameShared& GameShared() const = 0;
     // Bytes received from the game server; nullptr when nobody counts.
     virtual std::atomic<int32_t>* TrafficCounter() = 0;
 

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "irc/IrcSession.h"
 #include "monitor/MonitorSupervisor.h"
 #include "monitor/StatusReply.h"
 #include "res/StringTable.h"
@@ -12,7 +11,7 @@ namespace monitor {
 CMonitorRun::CMonitorRun(IMonitorHost& host, CMonitorControl control)
     : m_host(host),
       m_control(control),
-      m_query(kStatusRequest, kStatusRecvFailLimit, control.m_clock) {}
+      m_query(query::kStatusRequest, query::kStatusRecvFailLimit, control.m_clock) {}
 
 CMonitorRun::~CMonitorRun() {
     m_ticketStop.Stop();
@@ -22,10 +21,12 @@ CMonitorRun::~CMonitorRun() {
 bool CMonitorRun::Open() {
     m_settings = m_host.AnnounceSettings();
     m_query.SetTrafficCounter(m_host.TrafficCounter());
-    // Answered after every sending of the request, with the last decoded poll.
-    m_query.SetAfterSend([this] { AnswerRequest(m_host, m_settings, m_current); });
-    const QueryResult nResult = m_query.Open(m_settings.m_strServer, m_settings.m_nQueryPort);
-    if (nResult != QUERY_OK) {
+    // Rounds come back one at a time, so that the channel's requests are
+    // answered between them (see Poll).
+    m_query.SetOneRoundPerCall(true);
+    const query::QueryResult nResult =
+        m_query.Open(m_settings.m_strServer, m_settings.m_nQueryPort);
+    if (nResult != query::QUERY_OK) {
         Fail(nResult);
         return false;
     }
@@ -77,16 +78,22 @@ CMonitorRun::EPoll CMonitorRun::Poll() {
     m_control.m_clock.Sleep(kPollPauseMs, &m_control.m_wake);
     for (;;) {
         if (!SafePoint()) return EPoll::Stopped;
-        const QueryResult nResult = m_query.Exchange(m_strReply, &m_control.m_wake);
-        if (nResult == QUERY_STOPPED) continue;  // the safe point tells a stop from a Pause
-        if (nResult != QUERY_OK) {
+        // Before every sending of the request, re-sends to a silent server
+        // included: a request waits at most one round, and is answered from
+        // the last decoded poll.
+        AnswerRequest(m_host, m_settings, m_current);
+        const query::QueryResult nResult = m_query.Exchange(m_strReply, &m_control.m_wake);
+        // The safe point tells a stop from a Pause; a round without a reply
+        // sends again after the answers.
+        if (nResult == query::QUERY_STOPPED || nResult == query::QUERY_AGAIN) continue;
+        if (nResult != query::QUERY_OK) {
             Fail(nResult);
             return EPoll::Failed;
         }
         ParseStatusReply(m_strReply, m_current, m_players);
         m_bDecoded = true;
         m_host.SetStatus(m_current);
-        irc::CIrcSession* pIrc = m_host.IrcSession();
+        const bridge::IIrcLink* pIrc = m_host.IrcLink();
         const CPollEvents events =
             InferEvents(m_inference, m_current, m_players, m_previous, m_host.EventFilters(),
                         pIrc != nullptr && pIrc->IsInChannel(), m_host.IsBroadcasting());
@@ -123,8 +130,7 @@ void CMonitorRun::AnnounceLines(const std::vector<std::string>& lines) {
 }
 
 void CMonitorRun::SetGameEndTick(uint32_t nTick) {
-    irc::CIrcSession* pIrc = m_host.IrcSession();
-    if (pIrc != nullptr) pIrc->m_nGameEndTick = nTick;
+    m_host.GameShared().SetGameEndTick(nTick);
 }
 
 void CMonitorRun::CheckMapAndPhase() {
@@ -165,9 +171,9 @@ void CMonitorRun::CheckMapAndPhase() {
     }
 }
 
-void CMonitorRun::Fail(QueryResult nResult) {
+void CMonitorRun::Fail(query::QueryResult nResult) {
     // No socket, unknown host, never heard, or too many failed receives.
-    m_host.AppendLog(res::LoadResString(QueryResultStringId(nResult)));
+    m_host.AppendLog(res::LoadResString(query::QueryResultStringId(nResult)));
 }
 
 void CMonitorRun::Finish(bool bNormalEnd) {

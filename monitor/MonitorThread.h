@@ -89,11 +89,11 @@ private:
     void AnnouncePollEvents(const std::vector<CGameEvent>& events);
     void CheckMapAndPhase();
     void SetGameEndTick(uint32_t nTick);
-    void Fail(QueryResult nResult);
+    void Fail(query::QueryResult nResult);
 
     IMonitorHost& m_host;
     CMonitorControl m_control;
-    CServerQuery m_query;
+    query::CServerQuery m_query;
     CAnnounceSettings m_settings;
     CServerStatus m_current;   // this poll's snapshot; a key a reply lacks keeps its value
     std::string m_strReply;    // the reply buffer, kept across polls

@@ -1,5 +1,7 @@
 #include "monitor/PlayerRecord.h"
 
+namespace monitor {
+
 std::string CPlayerRecord::ChangeCode(const CPlayerRecord& newer) const {
     // 64-bit differences: totals near the 32-bit limits must not overflow.
     const int64_t nScoreDiff = int64_t{newer.m_nScore} - m_nScore;
@@ -26,3 +28,5 @@ std::string CPlayerRecord::ChangeCode(const CPlayerRecord& newer) const {
     strCode[2] = newer.m_nDeaths > m_nDeaths ? '1' : '0';
     return strCode;
 }
+
+}  // namespace monitor

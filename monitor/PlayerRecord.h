@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace monitor {
+
 class CPlayerRecord {
 public:
     std::string m_strName;  // "player_N"
@@ -27,3 +29,5 @@ public:
 inline constexpr size_t kPlayerSlots = 64;
 // Player slots indexed by slot number.
 using PlayerTable = std::array<CPlayerRecord, kPlayerSlots>;
+
+}  // namespace monitor

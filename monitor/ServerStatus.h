@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace monitor {
+
 class CServerStatus {
 public:
     std::string m_strMod;             // "gameId"; "xpack1" in any case becomes "RtR"
@@ -23,3 +25,5 @@ public:
 
     bool operator==(const CServerStatus&) const = default;
 };
+
+}  // namespace monitor

@@ -6,6 +6,8 @@
 #include "query/InfoReply.h"
 #include "query/ReplyReader.h"
 
+namespace monitor {
+
 namespace {
 
 // A v1.61 server sends "time_limit" 0 for a game without a time limit.
@@ -36,13 +38,13 @@ bool StoreServerValue(std::string_view key, std::string_view value, CServerStatu
     } else if (key == "hostport") {
         status.m_nHostPort = static_cast<uint16_t>(platform::ParseLeadingInt(value));
     } else if (key == "gameId") {
-        status.m_strMod = ModFromGameId(value);
+        status.m_strMod = query::ModFromGameId(value);
     } else if (key == "Version" || key == "version") {
         status.m_strServerVersion.assign(value);
     } else if (key == "maxplayers") {
-        status.m_nMaxPlayers = Low16Signed(platform::ParseLeadingInt(value));
+        status.m_nMaxPlayers = query::Low16Signed(platform::ParseLeadingInt(value));
     } else if (key == "numplayers") {
-        status.m_nNumPlayers = Low16Signed(platform::ParseLeadingInt(value));
+        status.m_nNumPlayers = query::Low16Signed(platform::ParseLeadingInt(value));
     } else if (key == "gamemode") {
         status.m_strGameMode.assign(value);
     } else if (key == "mapname") {
@@ -119,7 +121,9 @@ void StorePlayerValue(std::string_view key, std::string_view value, PlayerTable&
 }  // namespace
 
 void ParseStatusReply(std::string_view reply, CServerStatus& status, PlayerTable& players) {
-    ForEachReplyPair(reply, [&](std::string_view key, std::string_view value) {
+    query::ForEachReplyPair(reply, [&](std::string_view key, std::string_view value) {
         if (!StoreServerValue(key, value, status)) StorePlayerValue(key, value, players);
     });
 }
+
+}  // namespace monitor

@@ -5,6 +5,8 @@
 #include "monitor/PlayerRecord.h"
 #include "monitor/ServerStatus.h"
 
+namespace monitor {
+
 // Reads the reply's key/value pairs (an empty value stays empty) and stores
 // each known key's value into status or into its player slot; a key that
 // occurs twice keeps its last value, a missing key leaves the field as it
@@ -19,3 +21,5 @@
 // atoi; the 16-bit fields keep the low 16 bits. Cannot fail; reads only
 // inside reply. Pure; called on the monitor thread.
 void ParseStatusReply(std::string_view reply, CServerStatus& status, PlayerTable& players);
+
+}  // namespace monitor

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "config/ColorRule.h"
-#include "irc/IrcSession.h"
+#include "monitor/ColorRule.h"
 #include "monitor/PhaseCheck.h"
+#include "platform/Text.h"
 
 namespace monitor {
 
@@ -15,7 +15,7 @@ constexpr int kMaxTicketSecs = 2000000;
 
 // A leading zero below ten, as the colour codes get theirs.
 std::string TwoDigits(uint32_t n) {
-    return config::TwoDigitColor(std::to_string(n));
+    return monitor::TwoDigitColor(std::to_string(n));
 }
 
 }  // namespace
@@ -46,8 +46,8 @@ CTicketReporter::CTicketReporter(IMonitorHost& host, platform::CClock& clock,
 bool CTicketReporter::Step() {
     // Held before the sleep: while the game is paused the clock stands still.
     if (!m_gate.Pass(&m_stop)) return false;
-    irc::CIrcSession* pIrc = m_host.IrcSession();
-    const uint32_t nInterval = TicketIntervalMs(pIrc != nullptr ? pIrc->m_nTicketSecs.load() : 0);
+    const bridge::CGameShared& game = m_host.GameShared();
+    const uint32_t nInterval = TicketIntervalMs(game.TicketSecs());
     if (!m_clock.Sleep(nInterval, &m_stop)) return false;
     m_nClock += nInterval;
     if (!m_host.IsMonitoring()) return false;
@@ -56,17 +56,19 @@ bool CTicketReporter::Step() {
     if (!HasTicketStatus(status.m_strServerVersion)) return true;
     if (!m_host.IsTicketShown()) return true;
     if (!IsPlayingPhase(status.m_strGameMode)) return true;
+    bridge::IIrcLink* pIrc = m_host.IrcLink();
     if (pIrc == nullptr) return true;
 
-    const std::string strLine = OneLine(
-        TicketLine(m_host.AnnounceSettings(), status, pIrc->m_nGameEndTick.load(), m_nClock));
-    if (pIrc->m_bSessionActive.load()) {
+    const std::string strLine = platform::WithoutLineBreaks(
+        TicketLine(m_host.AnnounceSettings(), status, game.GameEndTick(), m_nClock));
+    if (pIrc->IsSessionActive()) {
         if (!m_host.IsMonitoring()) return true;  // ended meanwhile: the line is dropped
         // The ticket line replaces one still queued: only the newest counts.
-        if (m_host.IsBroadcasting() && pIrc->m_nGameState.load() == 1)
+        if (m_host.IsBroadcasting() && game.GameState() == bridge::EGameState::Running)
             pIrc->SendTicketLine(strLine);
     }
-    if (m_host.IsMonitoring() && pIrc->m_nGameState.load() == 1) m_host.AppendLog(strLine);
+    if (m_host.IsMonitoring() && game.GameState() == bridge::EGameState::Running)
+        m_host.AppendLog(strLine);
     return true;
 }
 

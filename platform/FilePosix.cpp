@@ -58,6 +58,19 @@ void SyncFolder(const std::string& strFolder) {
     ::close(nFd);
 }
 
+// The fallback when no temporary file can be made beside the file: it is
+// truncated and written where it is, then flushed, so its owner, mode and
+// hard links stay; only here can an interrupted write leave it short.
+bool WriteInPlace(const std::string& strTarget, const std::string& strText) {
+    const int nFd = ::open(strTarget.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (nFd < 0) return false;
+    struct stat st {};
+    bool bOk = ::fstat(nFd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(nFd, 0) == 0 &&
+               WriteAll(nFd, strText) && ::fsync(nFd) == 0;
+    bOk = ::close(nFd) == 0 && bOk;
+    return bOk;
+}
+
 bool WriteReplacing(const std::string& strTarget, const std::string& strText) {
     const size_t nSlash = strTarget.rfind('/');
     const std::string strFolder = nSlash == std::string::npos ? std::string(".")
@@ -68,7 +81,11 @@ bool WriteReplacing(const std::string& strTarget, const std::string& strText) {
     std::string strTemp = strFolder + "/." + strBase + ".XXXXXX";
 
     const int nFd = ::mkostemp(strTemp.data(), O_CLOEXEC);
-    if (nFd < 0) return false;
+    if (nFd < 0) {
+        // A folder we may not write around a file we may: the file itself
+        // is rewritten.
+        return (errno == EACCES || errno == EPERM) && WriteInPlace(strTarget, strText);
+    }
     bool bOk = ::fchmod(nFd, S_IRUSR | S_IWUSR) == 0 && WriteAll(nFd, strText) && ::fsync(nFd) == 0;
     bOk = ::close(nFd) == 0 && bOk;
     bOk = bOk && ::rename(strTemp.c_str(), strTarget.c_str()) == 0;

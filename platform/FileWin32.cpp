@@ -124,6 +124,17 @@ bool WriteAll(HANDLE hFile, const std::string& strText) {
     return true;
 }
 
+// The fallback when no temporary file can be made beside the file: it is
+// cut to nothing and written where it is, then flushed, so its owner, access
+// list and hard links stay; only here can an interrupted write leave it short.
+bool WriteInPlace(const std::wstring& strTarget, const std::string& strText) {
+    const CHandle hFile = OpenExisting(strTarget, GENERIC_WRITE);
+    if (!hFile || ::GetFileType(hFile.get()) != FILE_TYPE_DISK) return false;
+    return ::SetFilePointer(hFile.get(), 0, nullptr, FILE_BEGIN) == 0 &&
+           ::SetEndOfFile(hFile.get()) && WriteAll(hFile.get(), strText) &&
+           ::FlushFileBuffers(hFile.get());
+}
+
 bool WriteReplacing(const std::wstring& strTarget, const std::string& strText) {
     const size_t nSlash = strTarget.find_last_of(L"\\/");
     const std::wstring strFolder =
@@ -146,7 +157,11 @@ bool WriteReplacing(const std::wstring& strTarget, const std::string& strText) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
         if (hFile == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
     }
-    if (hFile == INVALID_HANDLE_VALUE) return false;
+    if (hFile == INVALID_HANDLE_VALUE) {
+        // A folder we may not write around a file we may: the file itself
+        // is rewritten.
+        return ::GetLastError() == ERROR_ACCESS_DENIED && WriteInPlace(strTarget, strText);
+    }
     bool bOk = WriteAll(hFile, strText) && ::FlushFileBuffers(hFile);
     bOk = ::CloseHandle(hFile) && bOk;
     bOk = bOk && ::MoveFileExW(strTemp.c_str(), strTarget.c_str(),

@@ -24,7 +24,9 @@ int32_t ParseLeadingInt(std::string_view str) {
     return static_cast<int32_t>(n);
 }
 
-std::string IntToText(long long n) { return std::to_string(n); }
+std::string IntToText(long long n) {
+    return std::to_string(n);
+}
 
 std::string ToLowerAscii(std::string_view str) {
     std::string out(str);
@@ -129,6 +131,14 @@ std::string Utf8ToCp1252(std::string_view str) {
         }
     }
     return out;
+}
+
+std::string WithoutLineBreaks(std::string_view strText) {
+    std::string strOut;
+    strOut.reserve(strText.size());
+    for (char c : strText)
+        if (c != '\r' && c != '\n' && c != '\0') strOut += c;
+    return strOut;
 }
 
 }  // namespace platform

@@ -15,6 +15,10 @@ int32_t ParseLeadingInt(std::string_view str);
 // Decimal text, with "-" when negative.
 std::string IntToText(long long n);
 
+// The text with every CR, LF and NUL removed: it stays one protocol line,
+// whatever a peer put into it. Pure.
+std::string WithoutLineBreaks(std::string_view strText);
+
 // ASCII-only lower case, byte by byte (the other bytes stay as they are).
 std::string ToLowerAscii(std::string_view str);
 

@@ -3,7 +3,7 @@
 #include <QFontMetrics>
 #include <algorithm>
 
-namespace qtview {
+namespace qt {
 namespace {
 
 // n * nNum / nDen rounded to the nearest integer (halves away from zero).
@@ -53,4 +53,4 @@ QSize CDialogUnits::DialogSize(const framework::CDialogTemplate& dlg) const {
     return QSize(ToPixelsX(dlg.cx), ToPixelsY(dlg.cy));
 }
 
-}  // namespace qtview
+}  // namespace qt

@@ -7,7 +7,7 @@
 
 #include "framework/DialogTemplate.h"
 
-namespace qtview {
+namespace qt {
 
 class CDialogUnits {
 public:
@@ -36,4 +36,4 @@ private:
     int m_nBaseY;
 };
 
-}  // namespace qtview
+}  // namespace qt

@@ -3,7 +3,7 @@
 #include <QMetaObject>
 #include <utility>
 
-namespace qtview {
+namespace qt {
 
 CPageLink::CPageLink(framework::CPage& page) : m_page(page) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -65,4 +65,4 @@ std::unique_ptr<CPageLink> CPageLink::TakeChildLink(framework::CPage* pChild) {
     return std::make_unique<CPageLink>(*pChild);
 }
 
-}  // namespace qtview
+}  // namespace qt

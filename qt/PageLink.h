@@ -16,7 +16,7 @@
 #include "framework/Control.h"
 #include "framework/Page.h"
 
-namespace qtview {
+namespace qt {
 
 class CPageLink final : public framework::IPageView {
 public:
@@ -64,4 +64,4 @@ private:
     std::map<framework::CPage*, std::unique_ptr<CPageLink>> m_childLinks;
 };
 
-}  // namespace qtview
+}  // namespace qt

@@ -15,7 +15,7 @@
 #include "qt/QtTabHost.h"
 #include "res/Icon.h"
 
-namespace qtview {
+namespace qt {
 namespace {
 
 using framework::CControlTemplate;
@@ -185,4 +185,4 @@ QPixmap IconPixmap(int nIconId, int nSize) {
     return QPixmap::fromImage(ToImage(*pBest));
 }
 
-}  // namespace qtview
+}  // namespace qt

@@ -8,7 +8,7 @@
 #include "framework/Control.h"
 #include "qt/DialogUnits.h"
 
-namespace qtview {
+namespace qt {
 
 // Characters an edit takes when its page set no limit (the framework's
 // default for edits).
@@ -59,4 +59,4 @@ QWidget* CreateControlWidget(const framework::CControlTemplate& ctrl, const CDia
 QIcon IconFromResource(int nIconId);
 QPixmap IconPixmap(int nIconId, int nSize);
 
-}  // namespace qtview
+}  // namespace qt

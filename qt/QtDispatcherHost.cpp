@@ -2,7 +2,7 @@
 
 #include <QMetaObject>
 
-namespace qtview {
+namespace qt {
 
 CQtDispatcherHost::CQtDispatcherHost(QObject* pParent) : QObject(pParent), m_dispatcher(this) {
     m_dispatcher.BindToCurrentThread();
@@ -31,4 +31,4 @@ void CQtDispatcherHost::RunNow() {
     }
 }
 
-}  // namespace qtview
+}  // namespace qt

@@ -7,7 +7,7 @@
 
 #include "framework/Dispatcher.h"
 
-namespace qtview {
+namespace qt {
 
 class CQtDispatcherHost final : public QObject, public framework::IDispatcherHost {
     Q_OBJECT
@@ -34,4 +34,4 @@ private:
     bool m_bRewake = false;
 };
 
-}  // namespace qtview
+}  // namespace qt

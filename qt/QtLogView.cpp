@@ -9,7 +9,7 @@
 #include "framework/Page.h"
 #include "qt/QtText.h"
 
-namespace qtview {
+namespace qt {
 namespace {
 
 size_t CountLines(std::string_view str) {
@@ -99,4 +99,4 @@ void CQtLogView::TrimFront(size_t nLines) {
     m_nLines -= nLines;
 }
 
-}  // namespace qtview
+}  // namespace qt

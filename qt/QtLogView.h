@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace qtview {
+namespace qt {
 
 class CQtLogView final : public QPlainTextEdit {
     Q_OBJECT
@@ -33,4 +33,4 @@ private:
     size_t m_nLines = 0;  // the widget shows one empty block for no lines
 };
 
-}  // namespace qtview
+}  // namespace qt

@@ -5,7 +5,7 @@
 #include "qt/QtControls.h"
 #include "qt/QtText.h"
 
-namespace qtview {
+namespace qt {
 
 CQtMainWindow::CQtMainWindow(framework::CPage& mainPage, framework::CDispatcher& dispatcher,
                              const CDialogUnits& units, int nIconId, QWidget* pParent)
@@ -43,4 +43,4 @@ void CQtMainWindow::closeEvent(QCloseEvent* pEvent) {
     m_pView->RequestClose();
 }
 
-}  // namespace qtview
+}  // namespace qt

@@ -14,7 +14,7 @@
 
 class QCloseEvent;
 
-namespace qtview {
+namespace qt {
 
 class CQtMainWindow final : public QWidget {
     Q_OBJECT
@@ -45,4 +45,4 @@ private:
     CQtPageView* m_pView;
 };
 
-}  // namespace qtview
+}  // namespace qt

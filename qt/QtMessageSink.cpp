@@ -9,7 +9,7 @@
 
 #include "qt/QtText.h"
 
-namespace qtview {
+namespace qt {
 
 // Outlives the sink while a box is open: a box's nested event loop may see
 // the sink destroyed before it returns.
@@ -117,4 +117,4 @@ int CQtMessageSink::ShowMessage(const framework::CMessage& msg) {
     return nResult;
 }
 
-}  // namespace qtview
+}  // namespace qt

@@ -9,7 +9,7 @@
 
 #include "framework/MessageBox.h"
 
-namespace qtview {
+namespace qt {
 
 class CQtMessageSink final : public QObject, public framework::IMessageSink {
     Q_OBJECT
@@ -40,4 +40,4 @@ private:
     QPointer<QWidget> m_pParentWidget;
 };
 
-}  // namespace qtview
+}  // namespace qt

@@ -14,7 +14,7 @@
 #include "qt/QtTabHost.h"
 #include "qt/QtText.h"
 
-namespace qtview {
+namespace qt {
 
 using framework::CControlChange;
 using framework::CControlState;
@@ -332,4 +332,4 @@ void CQtPageView::SetDigitsOnly(CItem& item, bool bDigitsOnly) {
     pEdit->setValidator(new QRegularExpressionValidator(kDigits, pEdit));
 }
 
-}  // namespace qtview
+}  // namespace qt

@@ -24,7 +24,7 @@
 
 class QKeyEvent;
 
-namespace qtview {
+namespace qt {
 
 class CQtPageView final : public QWidget {
     Q_OBJECT
@@ -117,4 +117,4 @@ private:
     bool m_bApplying = false;  // widget signals now come from the page, not the operator
 };
 
-}  // namespace qtview
+}  // namespace qt

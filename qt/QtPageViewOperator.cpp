@@ -14,7 +14,7 @@
 #include "qt/QtTabHost.h"
 #include "qt/QtText.h"
 
-namespace qtview {
+namespace qt {
 
 using framework::CPage;
 using framework::EControlKind;
@@ -169,4 +169,4 @@ void CQtPageView::OnFocusOut(QObject*) {
     PostToPage([](CPage& page) { page.SetFocusItem(0); });
 }
 
-}  // namespace qtview
+}  // namespace qt

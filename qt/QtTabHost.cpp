@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QStyleOptionTabWidgetFrame>
 
-namespace qtview {
+namespace qt {
 
 CQtTabHost::CQtTabHost(QWidget* pParent) : QWidget(pParent), m_pBar(new QTabBar(this)) {
     m_pBar->setDrawBase(false);
@@ -40,4 +40,4 @@ void CQtTabHost::paintEvent(QPaintEvent*) {
     style()->drawPrimitive(QStyle::PE_FrameTabWidget, &option, &painter, this);
 }
 
-}  // namespace qtview
+}  // namespace qt

@@ -6,7 +6,7 @@
 #include <QTabBar>
 #include <QWidget>
 
-namespace qtview {
+namespace qt {
 
 class CQtTabHost final : public QWidget {
     Q_OBJECT
@@ -27,4 +27,4 @@ private:
     QTabBar* m_pBar;
 };
 
-}  // namespace qtview
+}  // namespace qt

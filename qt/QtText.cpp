@@ -4,7 +4,7 @@
 
 #include "platform/Text.h"
 
-namespace qtview {
+namespace qt {
 namespace {
 
 constexpr char16_t kControlPictures = 0x2400;  // U+2400 SYMBOL FOR NULL
@@ -60,4 +60,4 @@ std::string FromEditText(const QString& strText) {
         std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
 }
 
-}  // namespace qtview
+}  // namespace qt

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace qtview {
+namespace qt {
 
 // Any thread. Text that is only shown (labels, buttons, lists, tabs, logs,
 // message boxes, titles): a control byte, and a byte the code page leaves
@@ -23,4 +23,4 @@ QString ToEditText(std::string_view strCp1252);
 // lacks becomes '?'; a control picture becomes its control byte.
 std::string FromEditText(const QString& strText);
 
-}  // namespace qtview
+}  // namespace qt

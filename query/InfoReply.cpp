@@ -3,6 +3,8 @@
 #include "platform/Text.h"
 #include "query/ReplyReader.h"
 
+namespace query {
+
 std::string CInfoReply::GamePortText() const {
     return platform::IntToText(m_nHostPort);
 }
@@ -37,3 +39,5 @@ CInfoReply ParseInfoReply(std::string_view reply) {
     });
     return info;
 }
+
+}  // namespace query

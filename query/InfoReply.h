@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace query {
+
 // What the quick-info panel shows of one info reply. A key the reply does
 // not carry leaves its fresh value (empty text, 0).
 class CInfoReply {
@@ -34,3 +36,5 @@ CInfoReply ParseInfoReply(std::string_view reply);
 // The mod name shown for a "gameId" value: "RtR" for the expansion's id
 // "xpack1" in any letter case, otherwise the value in its own case.
 std::string ModFromGameId(std::string_view strGameId);
+
+}  // namespace query

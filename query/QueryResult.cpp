@@ -2,6 +2,8 @@
 
 #include "res/Resource.h"
 
+namespace query {
+
 int QueryResultStringId(QueryResult nResult) {
     switch (nResult) {
         case QUERY_NO_SOCKET:
@@ -14,7 +16,10 @@ int QueryResultStringId(QueryResult nResult) {
             return res::IDS_TIMED_OUT;
         case QUERY_OK:
         case QUERY_STOPPED:
+        case QUERY_AGAIN:
             break;
     }
     return 0;
 }
+
+}  // namespace query

@@ -1,5 +1,7 @@
 #include "query/ReplyReader.h"
 
+namespace query {
+
 namespace {
 constexpr char kSeparator = '\\';
 }
@@ -28,3 +30,5 @@ bool CReplyReader::NextPair(std::string_view& key, std::string_view& value) {
     }
     return true;
 }
+
+}  // namespace query

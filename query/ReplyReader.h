@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace query {
+
 class CReplyReader {
 public:
     // Reads the pairs that start at the first backslash; text before it is
@@ -38,3 +40,5 @@ void ForEachReplyPair(std::string_view reply, Fn&& fn) {
 inline int16_t Low16Signed(int32_t n) {
     return static_cast<int16_t>(static_cast<uint16_t>(n));
 }
+
+}  // namespace query

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+namespace query {
+
 namespace {
 
 bool IsStopped(const platform::CStopSignal* pStop) {
@@ -76,13 +78,13 @@ QueryResult CServerQuery::Exchange(std::string& strReply, platform::CStopSignal*
         if (nSend == SendOutcome::Stopped) return QUERY_STOPPED;
         // A partial reply of an earlier round is dropped: the server starts over.
         strReply.clear();
-        if (nSend == SendOutcome::Sent && m_fnAfterSend) m_fnAfterSend();
         QueryResult nResult = QUERY_OK;
         const GatherOutcome nGather = GatherReply(strReply, pStop, nResult);
         if (nGather == GatherOutcome::Done) return nResult;
         // A refusal comes back at once: without a pause the fail limit would
         // be used up in a fraction of a second.
         if (nGather == GatherOutcome::FailedReceive && !PaceResend(pStop)) return QUERY_STOPPED;
+        if (m_bOneRoundPerCall) return QUERY_AGAIN;
     }
 }
 
@@ -184,3 +186,5 @@ CServerQuery::GatherOutcome CServerQuery::CountFailedReceive(QueryResult& nResul
     }
     return GatherOutcome::FailedReceive;
 }
+
+}  // namespace query

@@ -5,14 +5,14 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "platform/Clock.h"
 #include "platform/Socket.h"
 #include "query/QueryResult.h"
+
+namespace query {
 
 // Request datagrams, sent without a terminating NUL.
 inline constexpr std::string_view kStatusRequest{"\xff\\status\\", 9};
@@ -54,10 +54,14 @@ public:
     CServerQuery& operator=(const CServerQuery&) = delete;
 
     // Optional, owner thread, before Open: a counter that gets every received datagram's
-    // length added (one atomic add each), and a step run after every
-    // successful send of the request, re-sends included, before waiting.
+    // length added (one atomic add each).
     void SetTrafficCounter(std::atomic<int32_t>* pCounter) { m_pTrafficCounter = pCounter; }
-    void SetAfterSend(std::function<void()> fnAfterSend) { m_fnAfterSend = std::move(fnAfterSend); }
+    // Optional, owner thread: with it, Exchange returns QUERY_AGAIN after a
+    // round that ended in neither a reply nor a result (an empty wait or a
+    // failed receive, its pacing done), so that the owner can do its own work
+    // between rounds; the next call sends again with the run's counters as
+    // they are. Without it (the default) Exchange sends again itself.
+    void SetOneRoundPerCall(bool bOneRound) { m_bOneRoundPerCall = bOneRound; }
     // Optional, owner thread: empty waits after the server was heard (since
     // the last complete reply) that end an exchange with QUERY_TIMED_OUT; 0
     // (the default) asks again without end.
@@ -73,7 +77,8 @@ public:
 
     // Sends the request and gathers one complete reply into strReply (the
     // datagrams' texts in arrival order, each up to its first NUL). Returns
-    // QUERY_OK, QUERY_NOT_FOUND, QUERY_TIMED_OUT; QUERY_STOPPED within one
+    // QUERY_OK, QUERY_NOT_FOUND, QUERY_TIMED_OUT, QUERY_AGAIN (see
+    // SetOneRoundPerCall); QUERY_STOPPED within one
     // readiness wait once pStop is stopped (strReply then holds no complete
     // reply); QUERY_NO_SOCKET when not open. Datagrams already waiting when
     // the request goes out are dropped: they answer an earlier request.
@@ -81,7 +86,7 @@ public:
     // the request goes out again no sooner than kWaitMs after the last one.
     // A failed send is tried again kSendTries times in all,
     // kSendRetryPauseMs apart; if none goes out, the round waits as if it
-    // had (no after-send step), so the usual limits apply. Owner thread only.
+    // had, so the usual limits apply. Owner thread only.
     QueryResult Exchange(std::string& strReply, platform::CStopSignal* pStop = nullptr);
 
     // Releases the socket. Owner thread; safe to call more than once.
@@ -116,8 +121,8 @@ private:
     const std::string m_strRequest;
     const int m_nRecvFailLimit;
     std::atomic<int32_t>* m_pTrafficCounter = nullptr;
-    std::function<void()> m_fnAfterSend;
     int m_nSilenceLimit = 0;
+    bool m_bOneRoundPerCall = false;
 
     bool m_bHeard = false;  // something (data or a receive error) came in this run
     int m_nTimeouts = 0;    // empty waits while not yet heard
@@ -127,3 +132,5 @@ private:
     int m_nSilentWaits = 0;    // empty waits after the server was heard
     uint32_t m_nSentTick = 0;  // when the request last went out (or was tried)
 };
+
+}  // namespace query

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace query {
+
 CTokenizer::CTokenizer(std::string strText, std::string_view strDelims)
     : m_strText(std::move(strText)) {
     for (char c : strDelims) {
@@ -20,3 +22,5 @@ bool CTokenizer::NextToken(std::string& strToken) {
     strToken.assign(m_strText, nStart, m_nPos - nStart);
     return true;
 }
+
+}  // namespace query

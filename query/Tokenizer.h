@@ -1,12 +1,15 @@
 #pragma once
-// Cuts a text at runs of delimiter bytes, so empty tokens never appear; the
-// IRC receive loop cuts its blocks into lines with it. Game query replies go
-// through CReplyReader instead: there an empty value must stay a value.
+// Cuts a text at runs of delimiter bytes, so empty tokens never appear: the
+// bot's rule for separating words. The IRC receive loop has a splitter of
+// its own (CIrcLineSplitter), which joins a line cut by a read; game query
+// replies go through CReplyReader: there an empty value must stay a value.
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+namespace query {
 
 class CTokenizer {
 public:
@@ -26,3 +29,5 @@ private:
     std::array<uint32_t, 8> m_delims{};  // one bit per byte value
     size_t m_nPos = 0;                   // only grows, never beyond the text's length
 };
+
+}  // namespace query

@@ -1,5 +1,13 @@
 #include "ui/AboutDlg.h"
 
+#include "res/DialogTemplates.h"
 #include "res/Resource.h"
+#include "res/StringTable.h"
 
-CAboutDlg::CAboutDlg() : CPage(res::IDD_ABOUT) {}
+namespace ui {
+
+CAboutDlg::CAboutDlg() : CPage(res::FindDialogTemplate(res::IDD_ABOUT)) {
+    SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
+}
+
+}  // namespace ui

@@ -3,6 +3,8 @@
 // input controls and no behaviour of its own.
 #include "framework/Page.h"
 
+namespace ui {
+
 class CAboutDlg : public framework::CPage {
 public:
     // From the Information template.
@@ -13,3 +15,5 @@ protected:
     void OnOK() override {}
     void OnCancel() override {}
 };
+
+}  // namespace ui

@@ -5,6 +5,8 @@
 #include "ui/GameDlg.h"
 #include "ui/IrcDlg.h"
 
+namespace ui {
+
 CBotApp::CBotApp(framework::CDispatcher& dispatcher, platform::CClock& clock,
                  CMainDlg::COptions options)
     : m_dispatcher(dispatcher), m_clock(clock), m_options(std::move(options)) {}
@@ -28,7 +30,7 @@ bool CBotApp::StartAsBroadcast() {
     const CIrcDlg* pIrc = m_pMainDlg->IrcPage();
     const CGameDlg* pGame = m_pMainDlg->GamePage();
     return (pIrc != nullptr && pIrc->m_bSessionActive.load()) ||
-           (pGame != nullptr && pGame->m_bMonitoring.load());
+           (pGame != nullptr && pGame->IsMonitoring());
 }
 
 void CBotApp::Quit() {
@@ -40,3 +42,5 @@ void CBotApp::ExitInstance() {
     m_pMainDlg->DestroyWindow();
     m_pMainDlg.reset();
 }
+
+}  // namespace ui

@@ -11,6 +11,8 @@
 #include "platform/Clock.h"
 #include "ui/MainDlg.h"
 
+namespace ui {
+
 class CBotApp {
 public:
     // The dispatcher whose thread is the UI thread, and the clock; both
@@ -48,3 +50,5 @@ private:
     std::unique_ptr<CMainDlg> m_pMainDlg;
     bool m_bInitDone = false;
 };
+
+}  // namespace ui

@@ -4,16 +4,16 @@
 #include <string_view>
 #include <vector>
 
-#include "config/ColorDlg.h"
 #include "config/SettingsCheck.h"
 #include "config/SettingsFile.h"
-#include "config/SettingsPages.h"
 #include "platform/FileInfo.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
 #include "ui/IrcDlg.h"
 #include "ui/MainDlg.h"
+#include "ui/SettingsPages.h"
 
 namespace ui {
 
@@ -40,10 +40,6 @@ bool PrintSideProblems(std::string_view strSide,
         bToErr ? out.PrintErr(strLine) : out.PrintOut(strLine);
     }
     return !problems.empty();
-}
-
-bool IsCaption(const framework::CPage& page, int nId, int nStringId) {
-    return page.GetItemText(nId) == res::LoadResString(nStringId);
 }
 
 }  // namespace
@@ -175,7 +171,7 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
         return;
     }
     // What the sides run with now: their pages' fields.
-    const config::CSettingsValues running = config::CollectSettings(*pIrc, *pGame, *pColors);
+    const config::CSettingsValues running = ui::CollectSettings(*pIrc, *pGame, *pColors);
     const std::vector<std::string> keys = config::ChangedSettingsKeys(running, values);
     if (keys.empty()) {
         out.PrintErr(kNote + std::string("the settings are unchanged"));
@@ -205,7 +201,7 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
     if (bTicket && !bIrc) {
         if (values.m_nTicketSecs > 0) {
             // The reporter reads it before each wait: no restart needed.
-            pIrc->m_nTicketSecs.store(values.m_nTicketSecs);
+            pIrc->GameShared().SetTicketSecs(values.m_nTicketSecs);
             pIrc->UpdateData(false);
             out.PrintErr(kNote +
                          std::string("the ticket interval applies from the next report on"));
@@ -213,21 +209,21 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
             out.PrintErr(kNote +
                          ConsoleText(config::ProblemText(
                              {"irc_Tickettime", config::EProblem::NoInterval}, values)) +
-                         "; the interval stays " + std::to_string(pIrc->m_nTicketSecs.load()));
+                         "; the interval stays " + std::to_string(pIrc->GameShared().TicketSecs()));
         }
     }
     if (!bIrc && !bGame) return;
 
     // Stop what starts again: the game side first, so that its closing line
     // reaches the channel before the IRC side goes (as Broadcast off does).
-    // Each Connect button's caption says whether its side is wanted.
-    const bool bBroadcasting = !IsCaption(main, res::IDC_MAIN_BROADCAST, res::IDS_START_BROADCAST);
-    if (bGame && !IsCaption(*pGame, res::IDC_GAME_CONNECT, res::IDS_CONNECT)) pGame->OnConnect();
-    if (bIrc && !IsCaption(*pIrc, res::IDC_IRC_CONNECT, res::IDS_CONNECT)) pIrc->OnConnect();
-    if (bIrc) config::ApplyIrcSettings(values, *pIrc);
+    // Each side's own state says whether it is wanted.
+    const bool bBroadcasting = pGame->m_bBroadcast.load();
+    if (bGame) pGame->StopMonitoring();
+    if (bIrc && pIrc->IsSessionActive()) pIrc->EndSession();
+    if (bIrc) ui::ApplyIrcSettings(values, *pIrc);
     if (bGame) {
-        config::ApplyGameSettings(values, *pGame);
-        config::ApplyColorSettings(values, *pColors);
+        ui::ApplyGameSettings(values, *pGame);
+        ui::ApplyColorSettings(values, *pColors);
     }
     // Each Connect takes its values from the controls.
     pIrc->UpdateData(false);
@@ -239,15 +235,15 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
     // server that refuses now or drops it later is tried again.
     if (bIrc) {
         pIrc->SetKeepAlive(true);
-        pIrc->OnConnect();
+        pIrc->Connect();
         if (!pIrc->m_bSessionActive.load()) pIrc->SetKeepAlive(false);
     }
     if (bGame) {
         pGame->SetKeepAlive(true);
-        pGame->OnConnect();
+        pGame->StartMonitoring();
     }
     // Relaying goes on when both sides run, as Broadcast does.
-    if (!bBroadcasting && pIrc->m_bSessionActive.load() && pGame->m_bMonitoring.load())
+    if (!bBroadcasting && pIrc->m_bSessionActive.load() && pGame->IsMonitoring())
         main.OnBroadcast();
     const auto report = [&](bool bRestart, bool bRunning, bool bProblems, const char* pszSide) {
         if (!bRestart) return;
@@ -258,7 +254,7 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
                                   : " could not start again (its log says why)"));
     };
     report(bIrc, pIrc->m_bSessionActive.load(), bIrcProblems, "the IRC side");
-    report(bGame, pGame->m_bMonitoring.load(), bGameProblems, "the game side");
+    report(bGame, pGame->IsMonitoring(), bGameProblems, "the game side");
 }
 
 }  // namespace ui

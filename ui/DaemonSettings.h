@@ -9,9 +9,9 @@
 #include "ui/ConsoleOutput.h"
 #include "ui/DaemonCommandLine.h"
 
-class CMainDlg;
-
 namespace ui {
+
+class CMainDlg;
 
 // What the start found in the settings.
 struct CDaemonPrecheck {

@@ -1,17 +1,21 @@
 #include "ui/GameDlg.h"
 
-#include "config/ColorDlg.h"
-#include "config/ColorRule.h"
-#include "config/Languages.h"
+#include <utility>
+
 #include "config/SettingsCheck.h"
-#include "config/SettingsPages.h"
 #include "framework/DataExchange.h"
 #include "framework/MessageBox.h"
-#include "irc/IrcSession.h"
-#include "monitor/MonitorThread.h"
+#include "monitor/ColorRule.h"
+#include "platform/Text.h"
+#include "res/DialogTemplates.h"
+#include "res/Languages.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
-#include "ui/QuickInfoThread.h"
+#include "ui/ColorDlg.h"
+#include "ui/QuickInfoCheck.h"
+#include "ui/SettingsPages.h"
+
+namespace ui {
 
 namespace {
 
@@ -46,9 +50,24 @@ std::string LogText(std::string_view strText) {
     return str;
 }
 
+// Two digits each, so a digit after the code is never read as part of it.
+config::CColorScheme TwoDigitColors(config::CColorScheme scheme) {
+    for (std::string* pColor :
+         {&scheme.m_strAlliedKillColor, &scheme.m_strAlliedFlagColor, &scheme.m_strAxisKillColor,
+          &scheme.m_strAxisFlagColor, &scheme.m_strStatusColor, &scheme.m_strKeyColor,
+          &scheme.m_strValueColor})
+        *pColor = monitor::TwoDigitColor(*pColor);
+    return scheme;
+}
+
 }  // namespace
 
-CGameDlg::CGameDlg(platform::CClock& clock) : CPage(res::IDD_GAME), m_clock(clock) {
+CGameDlg::CGameDlg(bridge::CGameShared& game, platform::CClock& clock)
+    : CPage(res::FindDialogTemplate(res::IDD_GAME)),
+      m_clock(clock),
+      m_runner(*this, game, clock),
+      m_quickInfo(clock) {
+    SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     MapClick(res::IDC_GAME_CONNECT, [this] { OnConnect(); });
     MapClick(res::IDC_GAME_PAUSE, [this] { OnPause(); });
     MapClick(res::IDC_GAME_CHECK, [this] { OnCheck(); });
@@ -61,18 +80,8 @@ CGameDlg::~CGameDlg() {
 void CGameDlg::StopThreads() {
     // The monitor ends at its next safe point, also when held by Pause; a
     // quick-info check that the server keeps waiting is told to end.
-    m_bStopMonitor = true;
-    m_wakeMonitor.Stop();
-    m_gateMonitor.Release();
-    m_quickInfoStop.Stop();
-    for (std::unique_ptr<std::thread>* pThread : {&m_pMonitorThread, &m_pQuickInfoThread}) {
-        if (*pThread && (*pThread)->joinable()) (*pThread)->join();
-    }
-}
-
-bool CGameDlg::IsMonitorRunning() const {
-    std::lock_guard<std::mutex> lock(m_mutexRun);
-    return m_bMonitorAlive;
+    m_quickInfo.Stop();
+    m_runner.Shutdown();
 }
 
 void CGameDlg::DoDataExchange(framework::CDataExchange& dx) {
@@ -89,26 +98,34 @@ void CGameDlg::DoDataExchange(framework::CDataExchange& dx) {
     dx.ListIndex(res::IDC_GAME_LANGUAGE, m_nLanguage);
 }
 
+CGameDlg::CServerChoice CGameDlg::ServerChoice() const {
+    const auto lock = LockFields();
+    return {m_strServer, m_nQueryPort, m_nLanguage};
+}
+
+void CGameDlg::SetServerChoice(const CServerChoice& choice) {
+    const auto lock = LockFields();
+    m_strServer = choice.m_strServer;
+    m_nQueryPort = choice.m_nQueryPort;
+    m_nLanguage = choice.m_nLanguage;
+}
+
+ui::CQuickInfoResult CGameDlg::QuickInfoShown() const {
+    const auto lock = LockFields();
+    return {m_strQiGamePort, m_strQiHostname, m_strQiMap,   m_strQiMod,
+            m_strQiPlayers,  m_strQiVersion,  m_strQiStatus};
+}
+
 bool CGameDlg::OnInitDialog() {
     CPage::OnInitDialog();
     m_nTrafficBytes = 0;
-    m_bMonitoring = false;
     m_bBroadcast = false;
+    m_runner.Reset();
     m_log.SetReadOnly(true);
     SetItemText(res::IDC_GAME_CONNECT, LoadResString(res::IDS_CONNECT));
     SetItemText(res::IDC_GAME_PAUSE, LoadResString(res::IDS_PAUSE));
     SetItemText(res::IDC_GAME_CHECK, LoadResString(res::IDS_CHECK));
     return true;
-}
-
-CServerStatus CGameDlg::GetStatus() const {
-    std::lock_guard<std::mutex> lock(m_mutexStatus);
-    return m_status;
-}
-
-void CGameDlg::SetStatus(const CServerStatus& status) {
-    std::lock_guard<std::mutex> lock(m_mutexStatus);
-    m_status = status;
 }
 
 void CGameDlg::AppendLog(std::string strText) {
@@ -121,81 +138,111 @@ std::string CGameDlg::LoadResString(int nId) const {
     return res::LoadResString(nId);
 }
 
-void CGameDlg::ToggleConnect() {
-    OnConnect();
+bool CGameDlg::StartQuickInfo() {
+    if (m_quickInfo.IsRunning()) return false;
+    std::string strServer;
+    int32_t nPort = 0;
+    {
+        const auto lock = LockFields();
+        m_strQiStatus = ui::kQuickInfoReceiving;
+        RefreshQuickInfoPanel();
+        strServer = m_strServer;
+        nPort = m_nQueryPort;
+    }
+    return m_quickInfo.Start(std::move(strServer), nPort,
+                             {[this](const ui::CQuickInfoResult& result) { ShowQuickInfo(result); },
+                              [this] { EnableQuickInfoInputs(); }});
+}
+
+void CGameDlg::RefreshQuickInfoPanel() {
+    // Only the panel: a whole-page transfer would also put back the stored
+    // language and undo a choice the operator has made during the check.
+    SetItemText(res::IDC_QI_GAMEPORT, m_strQiGamePort);
+    SetItemText(res::IDC_QI_HOSTNAME, m_strQiHostname);
+    SetItemText(res::IDC_QI_MAP, m_strQiMap);
+    SetItemText(res::IDC_QI_MOD, m_strQiMod);
+    SetItemText(res::IDC_QI_PLAYERS, m_strQiPlayers);
+    SetItemText(res::IDC_QI_VERSION, m_strQiVersion);
+    SetItemText(res::IDC_QI_STATUS, m_strQiStatus);
+}
+
+void CGameDlg::ShowQuickInfo(const ui::CQuickInfoResult& result) {
+    {
+        const auto lock = LockFields();
+        m_strQiGamePort = result.m_strGamePort;
+        m_strQiHostname = result.m_strHostname;
+        m_strQiMap = result.m_strMap;
+        m_strQiMod = result.m_strMod;
+        m_strQiPlayers = result.m_strPlayers;
+        m_strQiVersion = result.m_strVersion;
+        m_strQiStatus = std::string(ui::kQuickInfoBlankLength, ' ');
+        RefreshQuickInfoPanel();
+    }
+    const auto lock = LockFields();
+    m_strQiStatus = result.m_strStatus;
+    RefreshQuickInfoPanel();
 }
 
 void CGameDlg::EnableQuickInfoInputs() {
     // Monitoring started during the check keeps its inputs locked.
-    if (IsCaption(res::IDC_GAME_CONNECT, res::IDS_DISCONNECT)) return;
+    if (RunState() != bridge::EGameState::Idle) return;
     EnableItem(res::IDC_GAME_CHECK, true);
     SetReadOnly(res::IDC_GAME_SERVER, false);
     SetReadOnly(res::IDC_GAME_PORT, false);
 }
 
 monitor::CEventFilters CGameDlg::EventFilters() const {
+    const auto lock = LockFields();
     monitor::CEventFilters filters;
-    filters.m_bShowKill = m_bShowKill.load();
-    filters.m_bShowTk = m_bShowTk.load();
-    filters.m_bShowFlag = m_bShowFlag.load();
+    filters.m_bShowKill = m_scheme.m_bShowKill != 0;
+    filters.m_bShowTk = m_scheme.m_bShowTk != 0;
+    filters.m_bShowFlag = m_scheme.m_bShowFlag != 0;
     return filters;
+}
+
+bool CGameDlg::IsTicketShown() const {
+    const auto lock = LockFields();
+    return m_scheme.m_bShowTicket != 0;
+}
+
+config::CColorScheme CGameDlg::ColorScheme() const {
+    const auto lock = LockFields();
+    return m_scheme;
 }
 
 monitor::CAnnounceSettings CGameDlg::AnnounceSettings() const {
     monitor::CAnnounceSettings s;
     const auto lock = LockFields();
-    s.m_strAlliedKillColor = m_strAlliedKillColor;
-    s.m_strAxisKillColor = m_strAxisKillColor;
-    s.m_strAlliedFlagColor = m_strAlliedFlagColor;
-    s.m_strAxisFlagColor = m_strAxisFlagColor;
-    s.m_strStatusColor = m_strStatusColor;
-    s.m_strKeyColor = m_strKeyColor;
-    s.m_strValueColor = m_strValueColor;
+    s.m_strAlliedKillColor = m_scheme.m_strAlliedKillColor;
+    s.m_strAxisKillColor = m_scheme.m_strAxisKillColor;
+    s.m_strAlliedFlagColor = m_scheme.m_strAlliedFlagColor;
+    s.m_strAxisFlagColor = m_scheme.m_strAxisFlagColor;
+    s.m_strStatusColor = m_scheme.m_strStatusColor;
+    s.m_strKeyColor = m_scheme.m_strKeyColor;
+    s.m_strValueColor = m_scheme.m_strValueColor;
     s.m_nLangBase = m_nLangBase.load();
     s.m_strServer = m_strServer;
     s.m_nQueryPort = m_nQueryPort;
     return s;
 }
 
-bool CGameDlg::IsCaption(int nId, int nStringId) const {
-    return GetItemText(nId) == LoadResString(nStringId);
-}
-
-bool CGameDlg::IsStopRequested() const {
-    return m_bStopMonitor.load() || IsCaption(res::IDC_GAME_CONNECT, res::IDS_CONNECT);
-}
-
-void CGameDlg::OnMonitorReady() {
-    std::lock_guard<std::mutex> lock(m_mutexRun);
-    m_bMonitorReady = true;
-    // Still starting (not stopped meanwhile, not held by Pause): running now.
-    if (IsCaption(res::IDC_GAME_CONNECT, res::IDS_DISCONNECT) && !m_gateMonitor.IsHeld())
-        EnableItem(res::IDC_GAME_CONNECT, true);
-}
-
-void CGameDlg::ReturnToIdle() {
-    if (!IsCaption(res::IDC_GAME_CONNECT, res::IDS_CONNECT)) StopRun();
-}
-
-void CGameDlg::OnMonitorEnded() {
-    {
-        std::lock_guard<std::mutex> lock(m_mutexRun);
-        m_bMonitorAlive = false;
-        m_bMonitorReady = false;
-        if (IsCaption(res::IDC_GAME_CONNECT, res::IDS_CONNECT))
-            EnableItem(res::IDC_GAME_CONNECT, true);
-    }
-    m_cvRun.notify_all();
-}
-
 void CGameDlg::OnConnect() {
-    if (!IsCaption(res::IDC_GAME_CONNECT, res::IDS_CONNECT)) {
+    if (RunState() != bridge::EGameState::Idle) {
         StopRun();
         return;
     }
+    StartMonitoring();
+}
+
+void CGameDlg::StopMonitoring() {
+    StopRun();
+}
+
+void CGameDlg::StartMonitoring() {
+    if (RunState() != bridge::EGameState::Idle) return;
     // Never two monitors on one page: a previous one still ending (an
     // announcement in progress) gets a few seconds; past that, no start.
-    if (!WaitForPreviousMonitor()) {
+    if (!m_runner.WaitForPrevious(kMonitorEndWaitMs)) {
         AppendLog("The previous run is still ending; press Connect again.");
         return;
     }
@@ -212,93 +259,61 @@ void CGameDlg::OnConnect() {
     CopyColorsAndFilters();
     {
         const auto lock = LockFields();
-        m_nLangBase = config::PhraseBase(m_nLanguage);
+        m_nLangBase = res::PhraseBase(m_nLanguage);
     }
+    m_runner.Start();
+}
+
+void CGameDlg::ShowRunning() {
     SetItemText(res::IDC_GAME_CONNECT, LoadResString(res::IDS_DISCONNECT));
     EnableItem(res::IDC_GAME_CONNECT, false);  // the monitor enables it once set up
     SetItemText(res::IDC_GAME_PAUSE, LoadResString(res::IDS_PAUSE));
     EnableItem(res::IDC_GAME_PAUSE, true);
     EnableItem(res::IDC_GAME_CHECK, false);
     EnableItem(res::IDC_GAME_LANGUAGE, false);
-    if (m_pIrcDlg != nullptr) m_pIrcDlg->m_nGameState = 1;
-    m_bMonitoring = true;
-    StartMonitor();
 }
 
 void CGameDlg::StopRun() {
+    m_runner.Stop();
+}
+
+void CGameDlg::ShowIdle() {
     SetSettingsInputsLocked(false);
-    // The caption goes first: the monitor reads it after each wake-up.
     SetItemText(res::IDC_GAME_CONNECT, LoadResString(res::IDS_CONNECT));
-    {
-        // Connect comes back once the monitor has ended (OnMonitorEnded).
-        std::lock_guard<std::mutex> lock(m_mutexRun);
-        EnableItem(res::IDC_GAME_CONNECT, !m_bMonitorAlive);
-    }
+    // Connect comes back once the monitor has ended.
+    m_runner.ShowConnectOnceEnded();
     EnableItem(res::IDC_GAME_PAUSE, false);
     SetItemText(res::IDC_GAME_PAUSE, LoadResString(res::IDS_PAUSE));
     EnableItem(res::IDC_GAME_CHECK, true);
     EnableItem(res::IDC_GAME_LANGUAGE, true);
-    if (m_pIrcDlg != nullptr) m_pIrcDlg->m_nGameState = 0;
-    // A monitor held by Pause or waiting on the server ends now.
-    m_wakeMonitor.Stop();
-    m_gateMonitor.Release();
 }
 
-bool CGameDlg::WaitForPreviousMonitor() {
-    {
-        std::unique_lock<std::mutex> lock(m_mutexRun);
-        if (!m_cvRun.wait_for(lock, std::chrono::milliseconds(kMonitorEndWaitMs),
-                              [this] { return !m_bMonitorAlive; }))
-            return false;
-    }
-    // It has told the page it is done; the join only waits for its return.
-    if (m_pMonitorThread && m_pMonitorThread->joinable()) m_pMonitorThread->join();
-    return true;
-}
-
-void CGameDlg::StartMonitor() {
-    m_bStopMonitor = false;
-    m_wakeMonitor.Reset();
-    m_gateMonitor.Release();
-    {
-        std::lock_guard<std::mutex> lock(m_mutexRun);
-        m_bMonitorAlive = true;
-        m_bMonitorReady = false;
-    }
-    m_pMonitorThread = std::make_unique<std::thread>([this] {
-        monitor::MonitorThread(*this,
-                               monitor::CMonitorControl{m_clock, m_wakeMonitor, m_gateMonitor});
-    });
+void CGameDlg::SetConnectUsable(bool bUsable) {
+    EnableItem(res::IDC_GAME_CONNECT, bUsable);
 }
 
 void CGameDlg::OnPause() {
+    const bridge::EGameState eState = RunState();
+    if (eState == bridge::EGameState::Idle) return;
     UpdateData(true);
-    const bool bPause = IsCaption(res::IDC_GAME_PAUSE, res::IDS_PAUSE);
+    const bool bPause = eState == bridge::EGameState::Running;
     const monitor::CAnnounceSettings s = AnnounceSettings();
     const std::string strLine =
         monitor::ShortFrame(s, bPause ? "Broadcast paused" : "Broadcast resumed");
-    if (bPause) {
-        EnableItem(res::IDC_GAME_CONNECT, false);
-        m_gateMonitor.Hold();
-        m_wakeMonitor.Stop();  // a wait on a silent server ends, then the gate holds
-    } else {
-        {
-            std::lock_guard<std::mutex> lock(m_mutexRun);
-            EnableItem(res::IDC_GAME_CONNECT, m_bMonitorReady);
-        }
-        m_gateMonitor.Release();
-    }
+    m_runner.Pause(bPause);
     // Sent whether broadcasting or not; the channel send needs the channel.
-    if (m_pIrcDlg != nullptr) m_pIrcDlg->SendToChannel(monitor::OneLine(strLine));
+    if (m_pIrcLink != nullptr) m_pIrcLink->SendToChannel(platform::WithoutLineBreaks(strLine));
     AppendLog(strLine);
     SetItemText(res::IDC_GAME_PAUSE, LoadResString(bPause ? res::IDS_UNPAUSE : res::IDS_PAUSE));
-    if (m_pIrcDlg != nullptr) m_pIrcDlg->m_nGameState = bPause ? 2 : 1;
 }
 
 void CGameDlg::OnCheck() {
+    // A check still under way keeps the panel as it is: nothing is blanked
+    // or locked that only its end would give back.
+    if (m_quickInfo.IsRunning()) return;
     UpdateData(true);
     config::CSettingsValues values;
-    config::CollectGameSettings(*this, values);
+    ui::CollectGameSettings(*this, values);
     if (!config::GameServerProblems(values).empty()) {
         MessageBox(LoadResString(res::IDS_FILL_OUT), LoadResString(res::IDS_ERROR),
                    framework::EIcon::Error);
@@ -306,7 +321,7 @@ void CGameDlg::OnCheck() {
     }
     {
         const auto lock = LockFields();
-        const std::string strBlank(kQuickInfoBlankLength, ' ');
+        const std::string strBlank(ui::kQuickInfoBlankLength, ' ');
         for (std::string* pField : {&m_strQiGamePort, &m_strQiHostname, &m_strQiMap, &m_strQiMod,
                                     &m_strQiPlayers, &m_strQiVersion})
             *pField = strBlank;
@@ -316,34 +331,22 @@ void CGameDlg::OnCheck() {
     SetReadOnly(res::IDC_GAME_SERVER, true);
     SetReadOnly(res::IDC_GAME_PORT, true);
     // A check still running gives the inputs back itself when it ends.
-    StartQuickInfoThread(*this);
+    StartQuickInfo();
 }
 
 bool CGameDlg::StartInputsValid() {
     // The rules are the settings' own (fragrelayd checks its file by them).
     if (m_pColorDlg == nullptr) return false;
     config::CSettingsValues values;
-    config::CollectGameSettings(*this, values);
-    config::CollectColorSettings(*m_pColorDlg, values);
+    ui::CollectGameSettings(*this, values);
+    ui::CollectColorSettings(*m_pColorDlg, values);
     return config::GameSideProblems(values).empty();
 }
 
 void CGameDlg::CopyColorsAndFilters() {
-    const CColorDlg& colors = *m_pColorDlg;
-    const auto lockColors = colors.LockFields();
+    const config::CColorScheme scheme = TwoDigitColors(m_pColorDlg->Scheme());
     const auto lock = LockFields();
-    // Two digits each, so a digit after the code is never read as part of it.
-    m_strAlliedKillColor = config::TwoDigitColor(colors.m_strAlliedKillColor);
-    m_strAlliedFlagColor = config::TwoDigitColor(colors.m_strAlliedFlagColor);
-    m_strAxisKillColor = config::TwoDigitColor(colors.m_strAxisKillColor);
-    m_strAxisFlagColor = config::TwoDigitColor(colors.m_strAxisFlagColor);
-    m_strStatusColor = config::TwoDigitColor(colors.m_strStatusColor);
-    m_strKeyColor = config::TwoDigitColor(colors.m_strKeyColor);
-    m_strValueColor = config::TwoDigitColor(colors.m_strValueColor);
-    m_bShowFlag = colors.m_bShowFlag != 0;
-    m_bShowKill = colors.m_bShowKill != 0;
-    m_bShowTk = colors.m_bShowTk != 0;
-    m_bShowTicket = colors.m_bShowTicket != 0;
+    m_scheme = scheme;
 }
 
 void CGameDlg::SetSettingsInputsLocked(bool bLocked) {
@@ -353,3 +356,5 @@ void CGameDlg::SetSettingsInputsLocked(bool bLocked) {
     for (int nId : kColorEdits) m_pColorDlg->SetReadOnly(nId, bLocked);
     for (int nId : kFilterBoxes) m_pColorDlg->EnableItem(nId, !bLocked);
 }
+
+}  // namespace ui

@@ -1,96 +1,82 @@
 #pragma once
-// The BF42 tab, and at the same time the shared state of the game side: the
-// monitor, the ticket reporter and the quick-info check each get this page
-// and work on its fields. The caption of the Connect button is the
-// monitor's run flag: "Connect" means no monitoring is wanted.
+// The BF42 tab: server, port, language, the quick-info panel, the log and
+// the Connect, Pause and Check buttons. The monitor's life cycle (the run
+// state, the thread, keep-alive) is the page's CMonitorRunner; the page
+// gives a run its settings and log and sets its controls from the run
+// state, never reading them back.
 //
 // Threads: flags and counters are atomics, written by one thread and read
-// by others; the server snapshot is replaced and read whole under its own
-// lock; the fields that data exchange fills (server, port, language, the
-// quick-info texts) and the colour copies are read under LockFields().
+// by others; the fields that data exchange fills (server, port, language, the
+// quick-info texts) and the colour scheme are private and read and written
+// under LockFields() by the page's own accessors.
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
+#include "bridge/GameShared.h"
+#include "bridge/IrcLink.h"
+#include "config/ColorScheme.h"
 #include "framework/ControlHandles.h"
 #include "framework/Page.h"
 #include "monitor/Announcements.h"
-#include "monitor/MonitorHost.h"
 #include "monitor/ServerStatus.h"
 #include "platform/Clock.h"
-#include "platform/Gate.h"
+#include "ui/MonitorRunner.h"
+#include "ui/QuickInfoCheck.h"
 
-namespace irc {
-class CIrcSession;
-}
+namespace ui {
+
 class CColorDlg;
 
-class CGameDlg : public framework::CPage, public monitor::IMonitorHost {
+class CGameDlg : public framework::CPage, public ui::CMonitorRunner::IPage {
 public:
     // From the BF42 template; strings empty, no language chosen, nothing
     // running. The clock paces the monitor and the ticket reporter.
-    explicit CGameDlg(platform::CClock& clock = platform::SystemClock());
+    // game is what the game side shares with the IRC side; it outlives the page.
+    explicit CGameDlg(bridge::CGameShared& game, platform::CClock& clock = platform::SystemClock());
     // Stops and joins the worker threads of the page (StopThreads).
     ~CGameDlg() override;
 
-    // ---- Fields, in the page's order.
     framework::CLogCtrl m_log;  // control 1012
-    std::string m_strServer;    // host name or dotted address as typed
-    int32_t m_nQueryPort = 0;   // the query uses its low 16 bits
-    std::string m_strQiGamePort;
-    std::string m_strQiHostname;
-    std::string m_strQiMap;
-    std::string m_strQiMod;
-    std::string m_strQiPlayers;
-    std::string m_strQiVersion;
-    std::string m_strQiStatus;
-    int32_t m_nLanguage = -1;  // index of the language list; -1 none
-    // Colour codes copied from the Settings page at Connect, two digits each.
-    std::string m_strAlliedKillColor;
-    std::string m_strAlliedFlagColor;
-    std::string m_strAxisKillColor;
-    std::string m_strAxisFlagColor;
-    std::string m_strStatusColor;
-    std::string m_strKeyColor;
-    std::string m_strValueColor;
-    irc::CIrcSession* m_pIrcDlg = nullptr;    // the IRC side; set once by SetIrcDlg
+
+    // The game server the operator chose, as the settings file keeps it.
+    struct CServerChoice {
+        std::string m_strServer;   // host name or dotted address as typed
+        int32_t m_nQueryPort = 0;  // the query uses its low 16 bits
+        int32_t m_nLanguage = -1;  // index of the language list; -1 none
+
+        bool operator==(const CServerChoice&) const = default;
+    };
+    // The page's server, port and language as last transferred, taken or
+    // replaced whole under the fields lock. Any thread.
+    CServerChoice ServerChoice() const;
+    void SetServerChoice(const CServerChoice& choice);
+    // The quick-info panel's fields as last shown (status included). Any thread.
+    ui::CQuickInfoResult QuickInfoShown() const;
+    bridge::IIrcLink* m_pIrcLink = nullptr;   // the IRC side; set once by SetIrcLink
     CColorDlg* m_pColorDlg = nullptr;         // the Settings page; set once by SetColorDlg
     std::atomic<int32_t> m_nTrafficBytes{0};  // received from the game server since last read
-    std::atomic<bool> m_bMonitoring{false};   // a monitor run is under way
     std::atomic<bool> m_bBroadcast{false};    // relaying into the channel is on
     std::atomic<int32_t> m_nLangBase{0};      // phrase base of the language, set at Connect
-    std::unique_ptr<std::thread> m_pMonitorThread;
-    std::unique_ptr<std::thread> m_pQuickInfoThread;
-    platform::CStopSignal m_quickInfoStop;         // ends a check the server keeps waiting
-    std::atomic<bool> m_bQuickInfoRunning{false};  // a check has not yet taken its last step
-    // Action filters copied from the Settings page at Connect.
-    std::atomic<bool> m_bShowKill{false};
-    std::atomic<bool> m_bShowTk{false};
-    std::atomic<bool> m_bShowFlag{false};
-    std::atomic<bool> m_bShowTicket{false};
-    std::atomic<bool> m_bGamePaused{false};  // the game on the server is paused
 
     // ---- Keep-alive: while on, a monitor run that fails is followed by
     // another after a growing wait, and the tab stays running; off, a
     // failure returns the tab to idle. Broadcast switches it on before it
     // connects and off after it has disconnected. UI thread; read by the
     // monitor.
-    void SetKeepAlive(bool bOn) { m_bKeepAlive = bOn; }
-    bool IsKeepAlive() const override { return m_bKeepAlive.load(); }
+    void SetKeepAlive(bool bOn) { m_runner.SetKeepAlive(bOn); }
+    bool IsKeepAlive() const { return m_runner.IsKeepAlive(); }
 
     // ---- Links to the other pages; the main window sets them right after
     // creating the pages, before anything runs (UI thread).
-    void SetIrcDlg(irc::CIrcSession* pIrcDlg) { m_pIrcDlg = pIrcDlg; }
+    void SetIrcLink(bridge::IIrcLink* pIrcLink) { m_pIrcLink = pIrcLink; }
     void SetColorDlg(CColorDlg* pColorDlg) { m_pColorDlg = pColorDlg; }
 
     // ---- The server snapshot of the last poll: the monitor replaces it,
     // the ticket reporter and the request answer read it. Any thread.
-    CServerStatus GetStatus() const override;
-    void SetStatus(const CServerStatus& status) override;
+    monitor::CServerStatus GetStatus() const { return m_runner.GetStatus(); }
+    void SetStatus(const monitor::CServerStatus& status) { m_runner.SetStatus(status); }
 
     // ---- Shared operations
     // One line for the log: colour codes out (0x03 and a digit: three
@@ -102,12 +88,31 @@ public:
     std::string LoadResString(int nId) const;
     // The clock that paces the page's threads. Any thread.
     platform::CClock& Clock() const { return m_clock; }
-    // What a click on Connect/Disconnect does (OnConnect). Monitor thread
-    // (failure path) or UI thread (main window's Broadcast).
-    void ToggleConnect();
+    // What the operator wants of the game side: idle, running or paused.
+    // Written under the run lock on the UI thread (and by a failing monitor,
+    // which only ever turns it idle); any thread reads it.
+    bridge::EGameState RunState() const { return m_runner.RunState(); }
+    // What the game side shares with the IRC side. Any thread.
+    bridge::CGameShared& GameShared() const { return m_runner.GameShared(); }
+    // A monitor run is under way (set by the monitor). Any thread.
+    bool IsMonitoring() const { return m_runner.IsMonitoring(); }
+    // Start half of Connect: nothing when a run is wanted already. UI thread.
+    void StartMonitoring();
+    // Stop half of Disconnect: nothing when the page is idle, so that it can
+    // never start a run. UI thread.
+    void StopMonitoring();
+    // ---- The quick-info check. StartQuickInfo shows "receive status ..."
+    // and starts a check of the page's server and port; false while one
+    // still runs. The check shows its result in the panel (only the panel's
+    // controls, so the operator's pending language choice stays), is over,
+    // then gives Check, server and port back unless monitoring has started
+    // meanwhile. UI thread; IsQuickInfoRunning any thread.
+    bool StartQuickInfo();
+    bool IsQuickInfoRunning() const { return m_quickInfo.IsRunning(); }
+    void StopQuickInfo() { m_quickInfo.Stop(); }
     // Check enabled, server and port writable again, unless monitoring has
     // started meanwhile (its inputs stay locked until Disconnect).
-    // Quick-info thread.
+    // Quick-info thread, once the check is over.
     void EnableQuickInfoInputs();
 
     // Ends the page's worker threads and joins them: the monitor (which
@@ -116,32 +121,23 @@ public:
     // other pages go away; the destructor calls it, too.
     void StopThreads();
     // True while a monitor thread runs (also while it is still ending).
-    bool IsMonitorRunning() const;
+    bool IsMonitorRunning() const { return m_runner.IsMonitorRunning(); }
     // True while the operator's Pause holds the monitor at its safe point.
-    bool IsMonitorHeld() const { return m_gateMonitor.IsWaiting(); }
+    bool IsMonitorHeld() const { return m_runner.IsMonitorHeld(); }
+    // The monitor's life cycle, for measuring its thread.
+    const ui::CMonitorRunner& Runner() const { return m_runner; }
 
-    // ---- For the monitor, the ticket reporter and the announcer. Any thread.
+    // ---- For a run (CMonitorRunner::IPage): the monitor, the ticket
+    // reporter and the announcer. Any thread.
     // Colours, language base, server and port of the current run.
     monitor::CAnnounceSettings AnnounceSettings() const override;
     monitor::CEventFilters EventFilters() const override;
-    bool IsTicketShown() const override { return m_bShowTicket.load(); }
+    bool IsTicketShown() const override;
+    // The Settings page's scheme as Connect copied it, two digits a colour.
+    config::CColorScheme ColorScheme() const;
     bool IsBroadcasting() const override { return m_bBroadcast.load(); }
-    irc::CIrcSession* IrcSession() const override { return m_pIrcDlg; }
-    bool IsMonitoring() const override { return m_bMonitoring.load(); }
-    void SetMonitoring(bool bMonitoring) override { m_bMonitoring = bMonitoring; }
-    bool IsGamePaused() const override { return m_bGamePaused.load(); }
-    void SetGamePaused(bool bPaused) override { m_bGamePaused = bPaused; }
+    bridge::IIrcLink* IrcLink() const override { return m_pIrcLink; }
     std::atomic<int32_t>* TrafficCounter() override { return &m_nTrafficBytes; }
-    // The caption of Connect reads "Connect", or the page is shutting down.
-    bool IsStopRequested() const override;
-    // Monitor thread: set-up done (or waiting for the next run), Disconnect
-    // becomes usable.
-    void OnMonitorReady() override;
-    // Monitor thread, on a failure: the page goes back to idle (a page that
-    // is idle already stays as it is; a run is never started from here).
-    void ReturnToIdle() override;
-    // Monitor thread, its last act: Connect becomes usable again.
-    void OnMonitorEnded() override;
 
     // ---- Buttons (UI thread).
     // Connect/Disconnect. Starting waits a little for a previous monitor
@@ -176,24 +172,35 @@ private:
     bool StartInputsValid();
     void CopyColorsAndFilters();
     void SetSettingsInputsLocked(bool bLocked);
-    bool IsCaption(int nId, int nStringId) const;
-    // The stop half of OnConnect.
+    // The stop half of OnConnect; a page that is idle already stays so.
     void StopRun();
-    // Waits up to kMonitorEndWaitMs for the previous monitor; true when none runs.
-    bool WaitForPreviousMonitor();
-    void StartMonitor();
+    // Puts the panel's seven fields into their controls. Fields lock held.
+    void RefreshQuickInfoPanel();
+    // Quick-info thread: the check's result into the fields and the panel,
+    // the status cleared before its new text as every panel text is.
+    void ShowQuickInfo(const ui::CQuickInfoResult& result);
+    // CMonitorRunner::IPage: the controls that follow the run state.
+    void ShowRunning() override;
+    void ShowIdle() override;
+    void SetConnectUsable(bool bUsable) override;
+
+    // Fields, in the page's order; the data exchange fills them, any other
+    // reader or writer holds LockFields().
+    std::string m_strServer;
+    int32_t m_nQueryPort = 0;
+    std::string m_strQiGamePort;
+    std::string m_strQiHostname;
+    std::string m_strQiMap;
+    std::string m_strQiMod;
+    std::string m_strQiPlayers;
+    std::string m_strQiVersion;
+    std::string m_strQiStatus;
+    int32_t m_nLanguage = -1;
 
     platform::CClock& m_clock;
-    mutable std::mutex m_mutexStatus;
-    CServerStatus m_status;  // guarded by m_mutexStatus
-
-    // Steering of the monitor thread.
-    platform::CStopSignal m_wakeMonitor;      // cuts its waits short; it resets it
-    platform::CThreadGate m_gateMonitor;      // the operator's Pause
-    std::atomic<bool> m_bStopMonitor{false};  // shutting down
-    std::atomic<bool> m_bKeepAlive{false};
-    mutable std::mutex m_mutexRun;
-    std::condition_variable m_cvRun;
-    bool m_bMonitorAlive = false;  // guarded by m_mutexRun
-    bool m_bMonitorReady = false;  // set-up done; guarded by m_mutexRun
+    config::CColorScheme m_scheme;    // copied at Connect; read under LockFields()
+    ui::CMonitorRunner m_runner;      // after the fields a run reads: it ends first
+    ui::CQuickInfoCheck m_quickInfo;  // last: its thread ends before the page's fields go
 };
+
+}  // namespace ui

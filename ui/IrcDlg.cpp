@@ -4,12 +4,15 @@
 #include <vector>
 
 #include "config/SettingsCheck.h"
-#include "config/SettingsPages.h"
 #include "framework/DataExchange.h"
 #include "framework/MessageBox.h"
 #include "irc/IrcText.h"
+#include "res/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
+#include "ui/SettingsPages.h"
+
+namespace ui {
 
 namespace {
 
@@ -42,11 +45,13 @@ constexpr CKeyControl kKeyControls[] = {
 
 }  // namespace
 
-CIrcDlg::CIrcDlg(framework::CDispatcher& dispatcher, platform::CClock& clock)
-    : CPage(res::IDD_IRC),
-      CIrcSession(clock),
+CIrcDlg::CIrcDlg(framework::CDispatcher& dispatcher, bridge::CGameShared& game,
+                 platform::CClock& clock)
+    : CPage(res::FindDialogTemplate(res::IDD_IRC)),
+      CIrcSession(clock, game),
       m_dispatcher(dispatcher),
       m_pLife(std::make_shared<CLifeGuard>()) {
+    SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     m_pLife->m_pPage = this;
     // Bound once, before any thread can log through it.
     m_log.Attach(*this, res::IDC_IRC_LOG);
@@ -68,30 +73,28 @@ void CIrcDlg::DoDataExchange(framework::CDataExchange& dx) {
     // The log (1004) comes first and carries no value; m_log was bound once
     // in the constructor, since rebinding it here would rewrite the handle
     // while the IRC thread appends through it.
-    if (dx.IsSaving() && m_bSessionActive.load()) {
-        // The bot's join gave the channel the server's spelling, which the
-        // channel checks compare against; the edit is locked meanwhile, so
-        // its text is read but not taken.
-        std::string strTyped = m_strChannel;
-        dx.Text(res::IDC_IRC_CHANNEL, strTyped);
-    } else {
-        dx.Text(res::IDC_IRC_CHANNEL, m_strChannel);
-    }
+    // What the operator typed; the server's spelling of the bot's join is
+    // the session's own and never lands here (nor in the saved file).
+    dx.Text(res::IDC_IRC_CHANNEL, m_strChannel);
     dx.Text(res::IDC_IRC_NICK, m_strNick);
     dx.Text(res::IDC_IRC_SERVER, m_strServer);
     dx.Text(res::IDC_IRC_INPUT, m_strInput, kMaxInput);
-    // Shown as 0 to 65535. A number beyond that is no port: it becomes 0,
-    // which Connect refuses, rather than its low 16 bits.
+    // Shown as 0 to 65535. A number beyond that is no port: the field keeps
+    // its value, and Connect and Apply refuse the page until it is mended.
     int32_t nPort = m_nPort;
     dx.Int(res::IDC_IRC_PORT, nPort);
-    if (dx.IsSaving() && !dx.Failed())
-        m_nPort = nPort >= 0 && nPort <= 0xFFFF ? static_cast<uint16_t>(nPort) : 0;
+    if (dx.IsSaving() && !dx.Failed()) {
+        m_bPortOutOfRange = nPort < 0 || nPort > 0xFFFF;
+        if (!m_bPortOutOfRange) m_nPort = static_cast<uint16_t>(nPort);
+    }
     dx.Text(res::IDC_IRC_ALTNICK, m_strAltNick);
     dx.Check(res::IDC_IRC_AUTH, m_bAuth);
     dx.Text(res::IDC_IRC_USERNAME, m_strUsername);
     dx.ListIndex(res::IDC_IRC_NETWORK, m_nNetwork);
     dx.Text(res::IDC_IRC_PASSWORD, m_strPassword);
-    dx.Int(res::IDC_IRC_TICKETSECS, m_nTicketSecs);
+    int32_t nTicketSecs = GameShared().TicketSecs();
+    dx.Int(res::IDC_IRC_TICKETSECS, nTicketSecs);
+    if (dx.IsSaving() && !dx.Failed()) GameShared().SetTicketSecs(nTicketSecs);
     dx.Check(res::IDC_IRC_TLS, m_security.m_bTls);
     dx.Text(res::IDC_IRC_FINGERPRINT, m_security.m_strTlsFingerprint);
     dx.Text(res::IDC_IRC_CLIENTCERT, m_security.m_strClientCert);
@@ -101,12 +104,7 @@ bool CIrcDlg::OnInitDialog() {
     CPage::OnInitDialog();
     m_bInputFocus = false;
     m_bSessionActive = false;
-    m_nGameState = 0;
-    {
-        const auto lock = LockFields();
-        m_strIdent = irc::kIdent;
-        m_strVersion = res::LoadResString(res::IDS_VERSION);
-    }
+    SetRegistrationTexts(irc::kIdent, res::LoadResString(res::IDS_VERSION));
     m_log.SetReadOnly(true);
     SetItemText(res::IDC_IRC_CONNECT, res::LoadResString(res::IDS_CONNECT));
     ApplyAuthLook(IsAuthSet());
@@ -114,10 +112,13 @@ bool CIrcDlg::OnInitDialog() {
 }
 
 void CIrcDlg::OnConnect() {
-    if (GetItemText(res::IDC_IRC_CONNECT) == res::LoadResString(res::IDS_CONNECT)) {
-        Connect();
-    } else {
+    // The session's own flag, not the caption: after the IRC thread has
+    // ended on its own, the caption says "Disconnect" until the posted
+    // return to the disconnected look has run.
+    if (IsSessionActive()) {
         EndSession();
+    } else {
+        Connect();
     }
 }
 
@@ -125,6 +126,7 @@ void CIrcDlg::Connect() {
     // A refused transfer has shown its message and focused its control; the
     // fields it did not reach still hold old values, so nothing starts.
     if (!UpdateData(true)) return;
+    if (RefusePortOutOfRange()) return;
     std::string strMessage;
     const int nInvalidId = FirstInvalidInput(&strMessage);
     if (nInvalidId != 0) {
@@ -152,11 +154,19 @@ void CIrcDlg::EndSession() {
     ApplyDisconnectedState();
 }
 
+bool CIrcDlg::RefusePortOutOfRange() {
+    if (!m_bPortOutOfRange.load()) return false;
+    MessageBox(res::LoadResString(res::IDS_FILL_OUT), res::LoadResString(res::IDS_ERROR),
+               framework::EIcon::Error);
+    SetFocusItem(res::IDC_IRC_PORT);
+    return true;
+}
+
 int CIrcDlg::FirstInvalidInput(std::string* pstrMessage) {
     // The rules are the settings' own (fragrelayd checks its file by them);
     // the page shows the first problem and focuses its control.
     config::CSettingsValues values;
-    config::CollectIrcSettings(*this, values);
+    ui::CollectIrcSettings(*this, values);
     const std::vector<config::CSettingsProblem> problems = config::IrcSideProblems(values);
     if (problems.empty()) {
         pstrMessage->clear();
@@ -254,3 +264,5 @@ void CIrcDlg::ApplyLockedState() {
     SetReadOnly(res::IDC_IRC_USERNAME, true);
     SetReadOnly(res::IDC_IRC_PASSWORD, true);
 }
+
+}  // namespace ui

@@ -22,33 +22,43 @@
 #include "irc/IrcSession.h"
 #include "platform/Clock.h"
 
+namespace ui {
+
 class CIrcDlg : public framework::CPage, public irc::CIrcSession {
 public:
     // From the IRC template; fields empty, port and interval 0, no network
     // chosen. The dispatcher runs the UI thread's work; the clock paces the
     // send queue and times the connection's waits.
-    explicit CIrcDlg(framework::CDispatcher& dispatcher,
-                     platform::CClock& clock = platform::SystemClock());
+    // game is what the game side shares with the IRC side (the ticket
+    // interval field writes into it); it outlives the page.
+    CIrcDlg(framework::CDispatcher& dispatcher, bridge::CGameShared& game,
+            platform::CClock& clock = platform::SystemClock());
     // Ends the IRC thread without waiting for the server, before the page
     // and its hooks go away. UI thread.
     ~CIrcDlg() override;
-
-    // On this page, LockFields() is the IRC fields' lock: hold it to read or
-    // write the connection fields while an IRC thread may run.
-    using irc::CIrcSession::LockFields;
 
     // ---- Fields of the window; the connection fields are the session's.
     framework::CLogCtrl m_log;  // control 1004
     std::string m_strInput;     // the chat input line; UI thread only
     std::atomic<bool> m_bInputFocus{false};
+    // The last transfer found a port beyond 16 bits; UI thread.
+    std::atomic<bool> m_bPortOutOfRange{false};
 
     // ---- Handlers (UI thread).
-    // Connect when the button reads "Connect": takes the controls, checks
-    // them (message box "Fill out all Inputfields!" or "Channelname is no
-    // valid", focus on the first offending control), locks them and opens
-    // the connection; otherwise Disconnect: QUIT and the disconnected state
-    // at once. The main window's Broadcast calls it, too.
+    // The Connect/Disconnect button: Connect when no session is active,
+    // else EndSession. The caption follows the session; it is never read.
     void OnConnect();
+    // Takes the controls, checks them (message box "Fill out all
+    // Inputfields!" or "Channelname is no valid", focus on the first
+    // offending control), locks them and opens the connection. The main
+    // window's Broadcast calls it when no session is active.
+    void Connect();
+    // Disconnect: QUIT and the disconnected state at once.
+    void EndSession();
+    // After a transfer: when the typed port lies outside 0 to 65535 (the
+    // port field then kept its value), shows Connect's "Fill out all
+    // Inputfields!", focuses the port and returns true. UI thread.
+    bool RefusePortOutOfRange();
     // The check box was clicked: m_bAuth follows it, and the network list
     // and the credentials open or close with it.
     void OnAuthCheck();
@@ -58,6 +68,9 @@ public:
     static constexpr int kMaxInput = 1000;  // characters of one chat line
 
 protected:
+    // On this page, LockFields() is the IRC fields' lock: the data exchange
+    // holds it while it reads or writes the connection fields.
+    using irc::CIrcSession::LockFields;
     // Log, channel, nickname, server, input, port, alternative nickname,
     // authentication, user name, network, password, ticket interval, TLS,
     // pinned fingerprint, client certificate. While
@@ -86,8 +99,6 @@ private:
         CIrcDlg* m_pPage = nullptr;
     };
 
-    void Connect();
-    void EndSession();
     // 0 when the fields are complete and valid; else the control to focus,
     // with the message to show in *pstrMessage.
     int FirstInvalidInput(std::string* pstrMessage);
@@ -99,3 +110,5 @@ private:
     framework::CDispatcher& m_dispatcher;
     std::shared_ptr<CLifeGuard> m_pLife;
 };
+
+}  // namespace ui

@@ -2,15 +2,18 @@
 
 #include <utility>
 
-#include "config/ColorDlg.h"
-#include "config/SettingsPages.h"
 #include "framework/DataExchange.h"
+#include "res/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "ui/AboutDlg.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
 #include "ui/IrcDlg.h"
+#include "ui/SettingsPages.h"
 #include "ui/TrafficMeter.h"
+
+namespace ui {
 
 namespace {
 
@@ -22,10 +25,11 @@ CMainDlg::CMainDlg(framework::CDispatcher& dispatcher, platform::CClock& clock)
     : CMainDlg(dispatcher, clock, COptions()) {}
 
 CMainDlg::CMainDlg(framework::CDispatcher& dispatcher, platform::CClock& clock, COptions options)
-    : CPage(res::IDD_MAIN),
+    : CPage(res::FindDialogTemplate(res::IDD_MAIN)),
       m_dispatcher(dispatcher),
       m_clock(clock),
       m_options(std::move(options)) {
+    SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     MapClick(res::IDC_MAIN_BROADCAST, [this] { OnBroadcast(); });
     MapClick(res::IDC_MAIN_APPLY, [this] { OnApply(); });
     MapClick(res::IDC_MAIN_QUIT, [this] { OnQuit(); });
@@ -50,8 +54,8 @@ bool CMainDlg::OnInitDialog() {
     SetItemText(res::IDC_MAIN_QUIT, res::LoadResString(res::IDS_QUIT));
     SetWindowText(res::LoadResString(res::IDS_TITLE));
 
-    m_pIrcDlg = std::make_unique<CIrcDlg>(m_dispatcher, m_clock);
-    m_pGameDlg = std::make_unique<CGameDlg>(m_clock);
+    m_pIrcDlg = std::make_unique<CIrcDlg>(m_dispatcher, m_gameShared, m_clock);
+    m_pGameDlg = std::make_unique<CGameDlg>(m_gameShared, m_clock);
     m_pColorDlg = std::make_unique<CColorDlg>();
     m_pAboutDlg = std::make_unique<CAboutDlg>();
     framework::CPage* const pages[kTabCount] = {m_pIrcDlg.get(), m_pGameDlg.get(),
@@ -60,7 +64,7 @@ bool CMainDlg::OnInitDialog() {
     m_bPagesAlive = true;
 
     // The fields first, so that each page shows them when its window is made.
-    config::LoadSettings(m_options.strSettingsPath, *m_pIrcDlg, *m_pGameDlg, *m_pColorDlg);
+    ui::LoadSettings(m_options.strSettingsPath, *m_pIrcDlg, *m_pGameDlg, *m_pColorDlg);
 
     framework::IMessageSink& sink = *MessageSink();
     for (int n = 0; n < kTabCount; ++n) {
@@ -68,7 +72,7 @@ bool CMainDlg::OnInitDialog() {
         page.Create(sink, this, res::IDC_MAIN_TAB);
         page.MoveWindow(kPageX, kPageY);
         page.ShowWindow(n == kTabIrc);
-        if (n == kTabGame) m_pGameDlg->SetIrcDlg(m_pIrcDlg.get());
+        if (n == kTabGame) m_pGameDlg->SetIrcLink(m_pIrcDlg.get());
         if (n == kTabSettings) m_pGameDlg->SetColorDlg(m_pColorDlg.get());
     }
 
@@ -113,10 +117,6 @@ void CMainDlg::OnTabSelChange() {
     if (framework::CPage* pPage = TabPage(m_tabCtrl.GetCurSel())) pPage->ShowWindow(true);
 }
 
-bool CMainDlg::IsBroadcastCaption(int nStringId) const {
-    return GetItemText(res::IDC_MAIN_BROADCAST) == res::LoadResString(nStringId);
-}
-
 void CMainDlg::OnBroadcast() {
     CIrcDlg* pIrc = IrcPage();
     CGameDlg* pGame = GamePage();
@@ -124,7 +124,7 @@ void CMainDlg::OnBroadcast() {
     pIrc->UpdateData(true);
     pGame->UpdateData(true);
     EnableItem(res::IDC_MAIN_BROADCAST, false);
-    if (IsBroadcastCaption(res::IDS_START_BROADCAST)) {
+    if (!pGame->m_bBroadcast.load()) {
         StartBroadcast(*pIrc, *pGame);
     } else {
         StopBroadcast(*pIrc, *pGame);
@@ -136,12 +136,14 @@ void CMainDlg::StartBroadcast(CIrcDlg& irc, CGameDlg& game) {
     // Each Connect shows its own message when it refuses; a side that did
     // connect stays connected even when the other one did not. Broadcast
     // means "keep relaying": both sides come back by themselves.
+    // Each side decides from its own state, never from a caption that may
+    // not have caught up with it yet.
     irc.SetKeepAlive(true);
-    if (!irc.m_bSessionActive.load()) irc.OnConnect();
-    if (!irc.m_bSessionActive.load()) irc.SetKeepAlive(false);
+    if (!irc.IsSessionActive()) irc.Connect();
+    if (!irc.IsSessionActive()) irc.SetKeepAlive(false);
     game.SetKeepAlive(true);
-    if (!game.m_bMonitoring.load()) game.OnConnect();
-    if (game.m_bMonitoring.load() && irc.m_bSessionActive.load()) {
+    game.StartMonitoring();
+    if (game.RunState() != bridge::EGameState::Idle && irc.IsSessionActive()) {
         game.m_bBroadcast = true;
         SetItemText(res::IDC_MAIN_BROADCAST, res::LoadResString(res::IDS_STOP_BROADCAST));
     }
@@ -149,13 +151,14 @@ void CMainDlg::StartBroadcast(CIrcDlg& irc, CGameDlg& game) {
 
 void CMainDlg::StopBroadcast(CIrcDlg& irc, CGameDlg& game) {
     irc.SetKeepAlive(false);
-    if (game.m_bMonitoring.load()) game.OnConnect();
+    // Stops only: a run that failed meanwhile has left the page idle.
+    game.StopMonitoring();
     // Only now: a run failing meanwhile waits for its next try (and sees
     // the stop) instead of turning the tab idle under this handler.
     game.SetKeepAlive(false);
     // Time for the monitor's closing line to reach the channel before QUIT.
     m_clock.Sleep(kBroadcastOffPauseMs);
-    if (irc.m_bSessionActive.load()) irc.OnConnect();
+    if (irc.IsSessionActive()) irc.EndSession();
     game.m_bBroadcast = false;
     SetItemText(res::IDC_MAIN_BROADCAST, res::LoadResString(res::IDS_START_BROADCAST));
 }
@@ -170,7 +173,10 @@ bool CMainDlg::OnApply() {
     pIrc->UpdateData(true);
     pGame->UpdateData(true);
     pColors->UpdateData(true);
-    return config::SaveSettings(m_options.strSettingsPath, *pIrc, *pGame, *pColors, MessageSink());
+    // A port no number of 16 bits holds is refused as Connect refuses it;
+    // the file keeps the port it has.
+    if (pIrc->RefusePortOutOfRange()) return false;
+    return ui::SaveSettings(m_options.strSettingsPath, *pIrc, *pGame, *pColors, MessageSink());
 }
 
 void CMainDlg::OnQuit() {
@@ -213,3 +219,5 @@ void CMainDlg::OnDestroy() {
     m_pGameDlg.reset();
     m_pIrcDlg.reset();
 }
+
+}  // namespace ui

@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "bridge/GameShared.h"
 #include "config/SettingsFile.h"
 #include "framework/ControlHandles.h"
 #include "framework/Dispatcher.h"
@@ -24,14 +25,13 @@
 #include "platform/Clock.h"
 #include "ui/UpdateCheck.h"
 
+namespace ui {
+
 class CIrcDlg;
 class CGameDlg;
 class CColorDlg;
 class CAboutDlg;
-
-namespace ui {
 class CTrafficMeter;
-}
 
 class CMainDlg : public framework::CPage {
 public:
@@ -115,7 +115,6 @@ protected:
 
 private:
     framework::CPage* TabPage(int nIndex) const;
-    bool IsBroadcastCaption(int nStringId) const;
     void StartBroadcast(CIrcDlg& irc, CGameDlg& game);
     void StopBroadcast(CIrcDlg& irc, CGameDlg& game);
 
@@ -123,6 +122,8 @@ private:
     platform::CClock& m_clock;
     const COptions m_options;
     // The owners of the pages (the tab items hold the same pointers).
+    // What both sides read; before the pages, which it outlives.
+    bridge::CGameShared m_gameShared;
     std::unique_ptr<CIrcDlg> m_pIrcDlg;
     std::unique_ptr<CGameDlg> m_pGameDlg;
     std::unique_ptr<CColorDlg> m_pColorDlg;
@@ -131,3 +132,5 @@ private:
     std::unique_ptr<ui::CUpdateCheck> m_pUpdateCheck;
     std::atomic<bool> m_bPagesAlive{false};  // between OnInitDialog and OnDestroy
 };
+
+}  // namespace ui

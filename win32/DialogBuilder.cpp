@@ -6,7 +6,7 @@
 
 #include "win32/Win32Text.h"
 
-namespace win32view {
+namespace win32 {
 namespace {
 
 using framework::CControlTemplate;
@@ -183,4 +183,4 @@ std::vector<uint8_t> BuildDialogTemplate(const framework::CDialogTemplate& tmpl,
     return out.Take();
 }
 
-}  // namespace win32view
+}  // namespace win32

@@ -7,7 +7,7 @@
 
 #include "framework/DialogTemplate.h"
 
-namespace win32view {
+namespace win32 {
 
 // A control's window class and styles.
 struct CControlStyle {
@@ -23,4 +23,4 @@ CControlStyle StyleOf(const framework::CControlTemplate& ctrl);
 // first, so that the frames lie beneath the controls they hold.
 std::vector<uint8_t> BuildDialogTemplate(const framework::CDialogTemplate& tmpl, bool bChild);
 
-}  // namespace win32view
+}  // namespace win32

@@ -2,7 +2,7 @@
 
 #include "win32/Win32Text.h"
 
-namespace win32view {
+namespace win32 {
 
 namespace {
 
@@ -152,4 +152,4 @@ void CWin32Host::Shutdown() {
     m_pShared->cv.notify_all();
 }
 
-}  // namespace win32view
+}  // namespace win32

@@ -11,7 +11,7 @@
 #include "framework/Dispatcher.h"
 #include "framework/MessageBox.h"
 
-namespace win32view {
+namespace win32 {
 
 class CWin32Host final : public framework::IDispatcherHost, public framework::IMessageSink {
 public:
@@ -63,4 +63,4 @@ private:
 // The system's message box for a framework message (GUI thread).
 int ShowSystemMessageBox(HWND hOwner, const framework::CMessage& msg);
 
-}  // namespace win32view
+}  // namespace win32

@@ -1,6 +1,6 @@
 #include "win32/Win32MainWindow.h"
 
-namespace win32view {
+namespace win32 {
 
 CWin32MainWindow::CWin32MainWindow(framework::CPage& mainPage, framework::CDispatcher& dispatcher,
                                    HINSTANCE hInstance, int nIconId)
@@ -63,4 +63,4 @@ bool CWin32MainWindow::PumpMessages() {
     return !m_bEnded;
 }
 
-}  // namespace win32view
+}  // namespace win32

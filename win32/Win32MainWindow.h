@@ -14,7 +14,7 @@
 #include "framework/Page.h"
 #include "win32/Win32PageView.h"
 
-namespace win32view {
+namespace win32 {
 
 class CWin32MainWindow {
 public:
@@ -48,4 +48,4 @@ private:
     HICON m_hSmallIcon = nullptr;
 };
 
-}  // namespace win32view
+}  // namespace win32

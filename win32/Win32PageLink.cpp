@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace win32view {
+namespace win32 {
 
 CWin32PageLink::CWin32PageLink(framework::CPage& page) : m_page(page) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -57,4 +57,4 @@ std::unique_ptr<CWin32PageLink> CWin32PageLink::TakeChildLink(framework::CPage* 
     return std::make_unique<CWin32PageLink>(*pChild);
 }
 
-}  // namespace win32view
+}  // namespace win32

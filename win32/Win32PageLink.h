@@ -15,7 +15,7 @@
 #include "framework/Control.h"
 #include "framework/Page.h"
 
-namespace win32view {
+namespace win32 {
 
 // Posted to a page's window when changes wait for it.
 constexpr UINT WM_FR_CHANGES = WM_APP + 1;
@@ -61,4 +61,4 @@ private:
     std::map<framework::CPage*, std::unique_ptr<CWin32PageLink>> m_childLinks;
 };
 
-}  // namespace win32view
+}  // namespace win32

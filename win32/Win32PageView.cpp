@@ -8,7 +8,7 @@
 #include "win32/DialogBuilder.h"
 #include "win32/Win32Text.h"
 
-namespace win32view {
+namespace win32 {
 
 using framework::CControlChange;
 using framework::CControlState;
@@ -434,4 +434,4 @@ void CWin32PageView::LogFollowEnd(CItem& item) {
     ::SendMessageW(item.hWnd, WM_VSCROLL, SB_BOTTOM, 0);
 }
 
-}  // namespace win32view
+}  // namespace win32

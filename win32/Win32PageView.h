@@ -22,7 +22,7 @@
 #include "framework/Page.h"
 #include "win32/Win32PageLink.h"
 
-namespace win32view {
+namespace win32 {
 
 class CWin32PageView {
 public:
@@ -118,4 +118,4 @@ private:
     std::shared_ptr<bool> m_pAlive = std::make_shared<bool>(true);
 };
 
-}  // namespace win32view
+}  // namespace win32

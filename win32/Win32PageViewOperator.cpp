@@ -8,7 +8,7 @@
 #include "win32/Win32PageView.h"
 #include "win32/Win32Text.h"
 
-namespace win32view {
+namespace win32 {
 
 using framework::CPage;
 using framework::EControlKind;
@@ -217,4 +217,4 @@ void CWin32PageView::RequestClose() {
     PostToPage([](CPage& page) { page.PressClose(); });
 }
 
-}  // namespace win32view
+}  // namespace win32

@@ -4,7 +4,7 @@
 
 #include "platform/Text.h"
 
-namespace win32view {
+namespace win32 {
 namespace {
 
 constexpr wchar_t kControlPictures = 0x2400;
@@ -79,4 +79,4 @@ std::string FromEditText(std::wstring_view strText) {
     return platform::Utf8ToCp1252(WideToUtf8(str));
 }
 
-}  // namespace win32view
+}  // namespace win32

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace win32view {
+namespace win32 {
 
 // Any thread. Labels, buttons, lists, tabs, titles, message boxes and
 // logs. With bMultiLine a "\n" becomes the "\r\n" that controls break on.
@@ -22,4 +22,4 @@ std::string FromEditText(std::wstring_view strText);
 std::wstring Utf8ToWide(std::string_view str);
 std::string WideToUtf8(std::wstring_view str);
 
-}  // namespace win32view
+}  // namespace win32

@@ -12,12 +12,12 @@
 #include <string>
 #include <thread>
 
-#include "config/ColorDlg.h"
 #include "framework/MessageBox.h"
 #include "irc/IrcSession.h"
 #include "platform/Clock.h"
 #include "res/Resource.h"
 #include "tools/bf42sim/SimServer.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
 
 namespace {
@@ -26,7 +26,8 @@ constexpr int kSeconds = 10;
 
 class CQuietIrcSession : public irc::CIrcSession {
 public:
-    CQuietIrcSession() : CIrcSession(platform::SystemClock()) {}
+    explicit CQuietIrcSession(bridge::CGameShared& game)
+        : CIrcSession(platform::SystemClock(), game) {}
     ~CQuietIrcSession() override { EndIrcThread(); }
 
 protected:
@@ -60,13 +61,14 @@ void BM_MonitorCpu64Players(benchmark::State& state) {
         }
         sim.StartLive(42, 64, 0);
         framework::CRecordingMessageSink sink;
-        CQuietIrcSession irc;
-        irc.m_nTicketSecs = 60;
-        CColorDlg colors;
-        CGameDlg game;
+        bridge::CGameShared gameShared;
+        CQuietIrcSession irc(gameShared);
+        irc.GameShared().SetTicketSecs(60);
+        ui::CColorDlg colors;
+        ui::CGameDlg game(gameShared);
         colors.Create(sink);
         game.Create(sink);
-        game.SetIrcDlg(&irc);
+        game.SetIrcLink(&irc);
         game.SetColorDlg(&colors);
         const char* kColors[] = {"2", "5", "15", "12", "4", "14", "10"};
         const int kEdits[] = {1020, 1006, 1021, 1007, 1008, 1011, 1010};
@@ -79,13 +81,13 @@ void BM_MonitorCpu64Players(benchmark::State& state) {
         std::this_thread::sleep_for(std::chrono::seconds(1));
 
         const int nPolls0 = sim.StatusRequests();
-        const double fMonitor0 = ThreadCpuSeconds(*game.m_pMonitorThread);
+        const double fMonitor0 = ThreadCpuSeconds(*game.Runner().Thread());
         const double fProcess0 = ProcessCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         std::this_thread::sleep_for(std::chrono::seconds(kSeconds));
         const double fWall =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        const double fMonitor = ThreadCpuSeconds(*game.m_pMonitorThread) - fMonitor0;
+        const double fMonitor = ThreadCpuSeconds(*game.Runner().Thread()) - fMonitor0;
         const double fProcess = ProcessCpuSeconds() - fProcess0;
         const int nPolls = sim.StatusRequests() - nPolls0;
         game.StopThreads();

@@ -8,6 +8,7 @@
 #include "monitor/Announcements.h"
 #include "monitor/EventInference.h"
 #include "monitor/StatusReply.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -66,13 +67,13 @@ void BM_BusyPoll(benchmark::State& state) {
     const monitor::CAnnounceSettings settings = Settings();
     const monitor::CEventFilters filters;
 
-    CServerStatus status;
-    CServerStatus previous;
-    PlayerTable players;
+    monitor::CServerStatus status;
+    monitor::CServerStatus previous;
+    monitor::PlayerTable players;
     monitor::CInferenceRun run;
     run.m_nPolls = 2;
     run.m_bBannerPosted = true;
-    ParseStatusReply(replies[0], status, players);
+    monitor::ParseStatusReply(replies[0], status, players);
     run.m_previous = players;
     previous = status;
 
@@ -81,11 +82,11 @@ void BM_BusyPoll(benchmark::State& state) {
     size_t nPolls = 0;
     for (auto _ : state) {
         // The last round wraps to the first: one poll in kRounds sees totals fall.
-        ParseStatusReply(replies[nRound], status, players);
+        monitor::ParseStatusReply(replies[nRound], status, players);
         const monitor::CPollEvents poll =
             monitor::InferEvents(run, status, players, previous, filters, true, true);
         for (const monitor::CGameEvent& event : poll.m_events) {
-            std::string strLine = monitor::OneLine(monitor::EventLine(settings, event));
+            std::string strLine = platform::WithoutLineBreaks(monitor::EventLine(settings, event));
             benchmark::DoNotOptimize(strLine);
         }
         nEvents += poll.m_events.size();

@@ -73,14 +73,16 @@ void BM_ReceiveLoopBusyChannel(benchmark::State& st) {
         st.SkipWithError("no listener");
         return;
     }
-    CQuietSession session(platform::SystemClock());
+    bridge::CGameShared gameShared;
+    CQuietSession session(platform::SystemClock(), gameShared);
     {
-        auto lock = session.LockFields();
-        session.m_strServer = "127.0.0.1";
-        session.m_nPort = listener.LocalPort();
-        session.m_strNick = "fragbot";
-        session.m_strAltNick = "fragbot2";
-        session.m_strChannel = "#fragrelay";
+        irc::CIrcConnection connection = session.Connection();
+        connection.m_strServer = "127.0.0.1";
+        connection.m_nPort = listener.LocalPort();
+        connection.m_strNick = "fragbot";
+        connection.m_strAltNick = "fragbot2";
+        connection.m_strChannel = "#fragrelay";
+        session.SetConnection(connection);
     }
     if (session.OpenSession() != 0) {
         st.SkipWithError("no connection");

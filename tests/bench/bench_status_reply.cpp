@@ -36,13 +36,13 @@ std::string BuildReply(int nRound) {
 
 void BM_StatusReplyAndChangeCodes(benchmark::State& state) {
     const std::string strReply = BuildReply(1);
-    CServerStatus status;
-    PlayerTable previous;
-    ParseStatusReply(BuildReply(0), status, previous);
-    PlayerTable players = previous;
+    monitor::CServerStatus status;
+    monitor::PlayerTable previous;
+    monitor::ParseStatusReply(BuildReply(0), status, previous);
+    monitor::PlayerTable players = previous;
     std::array<std::string, 64> codes;
     for (auto _ : state) {
-        ParseStatusReply(strReply, status, players);
+        monitor::ParseStatusReply(strReply, status, players);
         for (size_t i = 0; i < players.size(); ++i) codes[i] = previous[i].ChangeCode(players[i]);
         benchmark::DoNotOptimize(codes);
         benchmark::DoNotOptimize(status);
@@ -56,7 +56,7 @@ void BM_ReplyPairsOnly(benchmark::State& state) {
     const std::string strReply = BuildReply(1);
     for (auto _ : state) {
         size_t nPairs = 0;
-        ForEachReplyPair(strReply, [&](std::string_view, std::string_view) { ++nPairs; });
+        query::ForEachReplyPair(strReply, [&](std::string_view, std::string_view) { ++nPairs; });
         benchmark::DoNotOptimize(nPairs);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * strReply.size()));

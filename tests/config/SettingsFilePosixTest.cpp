@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,15 +16,16 @@
 #include "TempFolder.h"
 #include "config/SettingsFile.h"
 #include "framework/MessageBox.h"
+#include "ui/SettingsPages.h"
 
 namespace {
 
 using config::CSettingsValues;
 using config::LoadSettingsFile;
-using config::SaveSettingsFile;
 using testsupport::CTempFolder;
 using testsupport::ReadWholeFile;
 using testsupport::WriteWholeFile;
+using ui::SaveSettingsFile;
 
 const framework::CMessage kWriteFailed{"Couldn't write to file.", "Error", framework::EIcon::Error};
 
@@ -129,15 +132,77 @@ TEST_F(SettingsFile, ReadOnlyFileStaysAndTheOperatorIsTold) {
     EXPECT_EQ(m_folder.Names(), std::vector<std::string>{"settings.ini"});
 }
 
-TEST_F(SettingsFile, ReadOnlyFolderStaysAndTheOperatorIsTold) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes into a read-only folder";
-    ASSERT_TRUE(WriteWholeFile(File(), "irc_Nick=kept\n"));
-    ASSERT_EQ(::chmod(m_folder.Path().c_str(), 0500), 0);
+// A folder no new file can go into, for as long as it lives: immutable for
+// root (who passes every permission check), else read-only by its mode.
+class CClosedFolder {
+public:
+    explicit CClosedFolder(const std::string& strPath) : m_strPath(strPath) {
+        if (::geteuid() != 0) {
+            m_bClosed = ::chmod(m_strPath.c_str(), 0500) == 0;
+            return;
+        }
+        const int nFd = ::open(m_strPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (nFd < 0) return;
+        int nFlags = 0;
+        if (::ioctl(nFd, FS_IOC_GETFLAGS, &nFlags) == 0) {
+            nFlags |= FS_IMMUTABLE_FL;
+            m_bClosed = m_bImmutable = ::ioctl(nFd, FS_IOC_SETFLAGS, &nFlags) == 0;
+        }
+        ::close(nFd);
+    }
+    ~CClosedFolder() {
+        if (!m_bImmutable) {
+            ::chmod(m_strPath.c_str(), 0700);
+            return;
+        }
+        const int nFd = ::open(m_strPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int nFlags = 0;
+        if (nFd >= 0 && ::ioctl(nFd, FS_IOC_GETFLAGS, &nFlags) == 0) {
+            nFlags &= ~FS_IMMUTABLE_FL;
+            ::ioctl(nFd, FS_IOC_SETFLAGS, &nFlags);
+        }
+        if (nFd >= 0) ::close(nFd);
+    }
+    bool IsClosed() const { return m_bClosed; }
 
-    EXPECT_FALSE(SaveSettingsFile(File(), Custom(), &m_sink));
-    ::chmod(m_folder.Path().c_str(), 0700);
-    EXPECT_EQ(ReadWholeFile(File()), "irc_Nick=kept\n");
-    EXPECT_EQ(m_sink.Last(), kWriteFailed);
+private:
+    std::string m_strPath;
+    bool m_bClosed = false;
+    bool m_bImmutable = false;
+};
+
+// Regression: a writable settings.ini in a folder the user may not write
+// was refused ("Couldn't write to file."). It is rewritten in place, and
+// keeps its mode, its inode and so its hard links.
+TEST_F(SettingsFile, ReadOnlyFolderWithAWritableFileIsWrittenInPlace) {
+    ASSERT_TRUE(WriteWholeFile(File(), "irc_Nick=old\n"));
+    ASSERT_EQ(::chmod(File().c_str(), 0640), 0);
+    ASSERT_EQ(::link(File().c_str(), (m_folder / "linked.ini").c_str()), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(File().c_str(), &before), 0);
+    {
+        CClosedFolder closed(m_folder.Path());
+        if (!closed.IsClosed()) GTEST_SKIP() << "no way to close the folder here";
+        const bool bSaved = SaveSettingsFile(File(), Custom(), &m_sink);
+        // A read-only file there is still refused.
+        ASSERT_TRUE(WriteWholeFile(m_folder / "linked.ini", ReadWholeFile(File())));
+        ASSERT_EQ(::chmod((m_folder / "linked.ini").c_str(), 0440), 0);
+        const bool bReadOnlySaved = SaveSettingsFile(File(), config::DefaultSettings(), &m_sink);
+        ASSERT_EQ(::chmod((m_folder / "linked.ini").c_str(), 0640), 0);
+
+        EXPECT_TRUE(bSaved);
+        EXPECT_FALSE(bReadOnlySaved);
+    }
+    EXPECT_EQ(ReadWholeFile(File()), config::FormatSettings(Custom()));
+    EXPECT_EQ(ReadWholeFile(m_folder / "linked.ini"), config::FormatSettings(Custom()));
+    struct stat after {};
+    ASSERT_EQ(::stat(File().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_nlink, 2u);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(Mode(File()), 0640u);
+    EXPECT_EQ(m_sink.Messages(), std::vector<framework::CMessage>{kWriteFailed});
+    EXPECT_EQ(m_folder.Names(), (std::vector<std::string>{"linked.ini", "settings.ini"}));
 }
 
 TEST_F(SettingsFile, PlacesThatCannotHoldTheFileAreRefused) {

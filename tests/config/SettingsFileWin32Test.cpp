@@ -10,6 +10,7 @@
 #include "TempFolder.h"
 #include "config/SettingsFile.h"
 #include "framework/MessageBox.h"
+#include "ui/SettingsPages.h"
 // After the framework's headers: windows.h defines IDOK and MessageBox as
 // macros, which would rename the framework's own names.
 #include <windows.h>
@@ -22,10 +23,10 @@ namespace {
 
 using config::CSettingsValues;
 using config::LoadSettingsFile;
-using config::SaveSettingsFile;
 using testsupport::CTempFolder;
 using testsupport::ReadWholeFile;
 using testsupport::WriteWholeFile;
+using ui::SaveSettingsFile;
 
 const framework::CMessage kWriteFailed{"Couldn't write to file.", "Error", framework::EIcon::Error};
 

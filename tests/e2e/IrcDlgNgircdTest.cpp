@@ -39,7 +39,8 @@ TEST(IrcDlgAgainstNgircd, OperatorConnectsChatsAndDisconnects) {
     framework::CDispatcher dispatcher;
     dispatcher.BindToCurrentThread();
     framework::CRecordingMessageSink sink;
-    CIrcDlg page(dispatcher, platform::SystemClock());
+    bridge::CGameShared gameShared;
+    ui::CIrcDlg page(dispatcher, gameShared, platform::SystemClock());
     ASSERT_TRUE(page.Create(sink));
     page.TypeText(res::IDC_IRC_NICK, "fragbot");
     page.TypeText(res::IDC_IRC_ALTNICK, "fragbot2");

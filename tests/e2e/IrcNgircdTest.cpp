@@ -11,9 +11,9 @@
 #include "irc/IrcText.h"
 #include "platform/Backoff.h"
 #include "platform/Clock.h"
+#include "support/HoldingClock.h"
 #include "support/IrcTestClient.h"
 #include "support/NgircdServer.h"
-#include "support/HoldingClock.h"
 #include "support/RecordingIrcSession.h"
 #include "support/ScriptedTcpServer.h"
 #include "support/Wait.h"
@@ -67,11 +67,12 @@ protected:
 TEST_F(IrcAgainstNgircd, RegistersJoinsLogsAndAnswers) {
     AliceJoins();
     {
-        auto lock = m_bot.LockFields();
-        m_bot.m_bAuth = true;  // no account service here: the server just says so
-        m_bot.m_nNetwork = 0;
-        m_bot.m_strUsername = "user";
-        m_bot.m_strPassword = "secret";
+        irc::CIrcConnection connection = m_bot.Connection();
+        connection.m_bAuth = true;  // no account service here: the server just says so
+        connection.m_nNetwork = 0;
+        connection.m_strUsername = "user";
+        connection.m_strPassword = "secret";
+        m_bot.SetConnection(connection);
     }
     BotJoins();
     EXPECT_EQ(m_bot.GetChannel(), "#Relay");
@@ -97,7 +98,7 @@ TEST_F(IrcAgainstNgircd, RegistersJoinsLogsAndAnswers) {
     CIrcTestClient carol;
     ASSERT_TRUE(carol.Connect(m_server.Port(), "carol"));
     ASSERT_TRUE(carol.SendLine("JOIN #Relay"));
-    EXPECT_TRUE(carol.WaitFor(std::string(" NOTICE carol :") + irc::kNoticeOffline));
+    EXPECT_TRUE(carol.WaitFor(std::string(" NOTICE carol :") + irc::NoticeOffline()));
     EXPECT_TRUE(m_bot.WaitForLog(":: carol has joined #Relay", kLong));
 
     // Disconnect: the server answers QUIT and closes; no reconnection.

@@ -57,9 +57,10 @@ protected:
     }
     void Configure(const std::string& strHost, uint16_t nPort, const std::string& strPin = {}) {
         m_bot.Configure(strHost, nPort, "fragbot", "fragbot2", "#Relay");
-        auto lock = m_bot.LockFields();
-        m_bot.m_security.m_bTls = true;
-        m_bot.m_security.m_strTlsFingerprint = strPin;
+        irc::CIrcConnection connection = m_bot.Connection();
+        connection.m_security.m_bTls = true;
+        connection.m_security.m_strTlsFingerprint = strPin;
+        m_bot.SetConnection(connection);
     }
     bool LogHolds(const std::string& strPart) const {
         for (const std::string& str : m_bot.Logs())
@@ -119,9 +120,10 @@ TEST_F(SessionOverTlsToNgircd, EachBadCertificateEndsWithItsOwnLineAndTheRightPi
         CRecordingIrcSession bot(platform::SystemClock());
         bot.Configure("127.0.0.1", pServer->TlsPort(), "fragbot", "fragbot2", "#Relay");
         {
-            auto lock = bot.LockFields();
-            bot.m_security.m_bTls = true;
-            bot.m_security.m_strTlsFingerprint = row.strPin;
+            irc::CIrcConnection connection = bot.Connection();
+            connection.m_security.m_bTls = true;
+            connection.m_security.m_strTlsFingerprint = row.strPin;
+            bot.SetConnection(connection);
         }
         if (row.strLog.empty()) {
             ASSERT_EQ(bot.OpenSession(), 0) << ::testing::PrintToString(bot.Logs());
@@ -161,9 +163,10 @@ TEST_F(SessionOverTlsToNgircd, APeerThatStopsReadingIsGivenUpAndTheBotComesBack)
     } bot(platform::SystemClock());
     bot.Configure("127.0.0.1", server.Port(), "fragbot", "fragbot2", "#Relay");
     {
-        auto lock = bot.LockFields();
-        bot.m_security.m_bTls = true;
-        bot.m_security.m_strTlsFingerprint = cert.m_strFingerprint;
+        irc::CIrcConnection connection = bot.Connection();
+        connection.m_security.m_bTls = true;
+        connection.m_security.m_strTlsFingerprint = cert.m_strFingerprint;
+        bot.SetConnection(connection);
     }
     bot.SetKeepAlive(true);
     ASSERT_EQ(bot.OpenSession(), 0);

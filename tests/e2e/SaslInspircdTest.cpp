@@ -273,13 +273,14 @@ protected:
     void Configure(const std::string& strNick, const std::string& strPassword,
                    const std::string& strClientCert = {}) {
         m_bot.Configure("127.0.0.1", s_pNetwork->TlsPort(), strNick, strNick + "_", "#relay");
-        auto lock = m_bot.LockFields();
-        m_bot.m_bAuth = true;
-        m_bot.m_nNetwork = irc::kNetworkSasl;
-        m_bot.m_strUsername = kAccount;
-        m_bot.m_strPassword = strPassword;
-        m_bot.m_security.m_bTls = true;
-        m_bot.m_security.m_strClientCert = strClientCert;
+        irc::CIrcConnection connection = m_bot.Connection();
+        connection.m_bAuth = true;
+        connection.m_nNetwork = irc::kNetworkSasl;
+        connection.m_strUsername = kAccount;
+        connection.m_strPassword = strPassword;
+        connection.m_security.m_bTls = true;
+        connection.m_security.m_strClientCert = strClientCert;
+        m_bot.SetConnection(connection);
     }
     bool LogHolds(const std::string& strPart) const {
         for (const std::string& str : m_bot.Logs())

@@ -17,7 +17,6 @@
 #include <string_view>
 #include <vector>
 
-#include "config/ColorDlg.h"
 #include "framework/MessageBox.h"
 #include "platform/Clock.h"
 #include "res/Resource.h"
@@ -31,6 +30,7 @@
 #include "support/TestCertificates.h"
 #include "support/Wait.h"
 #include "tools/bf42sim/SimServer.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
 
 namespace {
@@ -89,7 +89,7 @@ protected:
 
         ASSERT_TRUE(m_colors.Create(m_sink));
         ASSERT_TRUE(m_game.Create(m_sink));
-        m_game.SetIrcDlg(&m_bot);
+        m_game.SetIrcLink(&m_bot);
         m_game.SetColorDlg(&m_colors);
         for (size_t n = 0; n < 7; ++n) m_colors.TypeText(kColorEdits[n], kColors[n]);
         ASSERT_TRUE(m_game.ChooseItem(res::IDC_GAME_LANGUAGE, 0));  // English
@@ -98,8 +98,9 @@ protected:
         m_bot.Configure(Host(), m_bTls ? m_pTlsServer->TlsPort() : PlainPort(), "fragbot",
                         "fragbot2", "#Relay");
         {
-            auto lock = m_bot.LockFields();
-            m_bot.m_security.m_bTls = m_bTls;
+            irc::CIrcConnection connection = m_bot.Connection();
+            connection.m_security.m_bTls = m_bTls;
+            m_bot.SetConnection(connection);
         }
         ASSERT_EQ(m_bot.OpenSession(), 0);
         ASSERT_TRUE(WaitUntil([&] { return m_bot.IsInChannel(); }, kLong));
@@ -156,8 +157,9 @@ protected:
     framework::CRecordingMessageSink m_sink;
     platform::CManualClock m_ircClock;  // the send queue's pace takes no real time
     testsupport::CRecordingIrcSession m_bot{m_ircClock};
-    CColorDlg m_colors;
-    CGameDlg m_game;  // real time: five polls a second, ticket lines every second
+    ui::CColorDlg m_colors;
+    ui::CGameDlg m_game{
+        m_bot.GameShared()};  // real time: five polls a second, ticket lines every second
 };
 
 // Four players; each state is served for one reply unless it says more.
@@ -193,7 +195,7 @@ void ScriptedMatch::PlayTheWholeMatch() {
         m_bIpv6 ? platform::EAddressFamily::IPv6 : platform::EAddressFamily::IPv4)));
     std::string strError;
     ASSERT_TRUE(sim.LoadScenario(kMatch, &strError)) << strError;
-    m_bot.m_nTicketSecs = 1;
+    m_bot.GameShared().SetTicketSecs(1);
     Connect(sim.Port());
     const std::string strPort = std::to_string(sim.Port());
 
@@ -320,14 +322,14 @@ TEST_F(ScriptedMatch, MeasuresTheTimeFromAScoreChangeToTheChannel) {
     });
     ASSERT_NE(server.Port(), 0);
     platform::CSystemClock realClock;
-    testsupport::CRecordingIrcSession pacedBot(realClock);
+    testsupport::CRecordingIrcSession pacedBot(realClock, m_game.GameShared());
     m_bot.EndIrcThread();
     pacedBot.Configure("127.0.0.1", m_ngircd.Port(), "pacedbot", "pacedbot2", "#Relay");
     // No ticket lines: they would share the channel's pace with the kills.
-    pacedBot.m_nTicketSecs = 3600;
+    pacedBot.GameShared().SetTicketSecs(3600);
     ASSERT_EQ(pacedBot.OpenSession(), 0);
     ASSERT_TRUE(WaitUntil([&] { return pacedBot.IsInChannel(); }, kLong));
-    m_game.SetIrcDlg(&pacedBot);
+    m_game.SetIrcLink(&pacedBot);
     Connect(server.Port());
 
     std::vector<double> ms;
@@ -342,7 +344,7 @@ TEST_F(ScriptedMatch, MeasuresTheTimeFromAScoreChangeToTheChannel) {
                          .count());
     }
     m_game.StopThreads();
-    m_game.SetIrcDlg(&m_bot);
+    m_game.SetIrcLink(&m_bot);
     pacedBot.EndIrcThread();
     std::sort(ms.begin(), ms.end());
     std::printf(

@@ -186,7 +186,7 @@ TEST_F(DataExchangeTest, TypingHonoursDigitsOnlyAndTheLimitBeforeTheTransfer) {
 TEST_F(DataExchangeTest, AtomicFieldsExchangeLikePlainOnes) {
     class CAtomicPage : public framework::CPage {
     public:
-        CAtomicPage() : CPage(TestTemplate()) {}
+        CAtomicPage() : CPage(TestTemplate()) { SetMessageTitle("fragrelay"); }
         std::atomic<int32_t> m_nCount{3};
         std::atomic<int16_t> m_nPort{80};
         std::atomic<bool> m_bFlag{false};
@@ -218,7 +218,7 @@ TEST_F(DataExchangeTest, AtomicFieldsExchangeLikePlainOnes) {
 TEST_F(DataExchangeTest, UnknownControlIsCountedAndSkipped) {
     class CTypoPage : public framework::CPage {
     public:
-        CTypoPage() : CPage(TestTemplate()) {}
+        CTypoPage() : CPage(TestTemplate()) { SetMessageTitle("fragrelay"); }
         std::string m_strA = "a";
         std::string m_strB = "b";
 

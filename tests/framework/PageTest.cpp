@@ -38,7 +38,7 @@ TEST_F(PageTest, ControlsStartAsTheTemplateSays) {
 
 TEST(Page, UnknownTemplateOrIdIsAProgrammingErrorNotACrash) {
     framework::CRecordingMessageSink sink;
-    CPage page(-1);
+    CPage page(nullptr);  // a template its caller did not find
     EXPECT_FALSE(page.HasTemplate());
     EXPECT_FALSE(page.Create(sink));
     EXPECT_FALSE(page.SetItemText(5, "x"));

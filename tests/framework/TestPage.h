@@ -69,6 +69,7 @@ inline const framework::CDialogTemplate& TestTemplate() {
 class CTestPage : public framework::CPage {
 public:
     CTestPage() : CPage(TestTemplate()) {
+        SetMessageTitle("fragrelay");
         MapClick(kGo, [this] { m_events.push_back("click go"); });
         MapClick(kFlag, [this] { m_events.push_back("click flag"); });
         MapClick(kAuto, [this] { m_events.push_back("click auto"); });

@@ -20,8 +20,12 @@ const std::string kBreaks("\r\n\0", 3);
 // Takes every write instead of a socket and checks that it is one line.
 class CCheckingSession final : public irc::CIrcSession {
 public:
-    explicit CCheckingSession(platform::CClock& clock) : CIrcSession(clock) {}
+    explicit CCheckingSession(platform::CClock& clock) : CIrcSession(clock, m_game) {}
     ~CCheckingSession() override { EndIrcThread(); }
+
+private:
+    // Read by the session only once the dispatch runs, after construction.
+    bridge::CGameShared m_game;
 
 protected:
     void WriteLog(const std::string&) override {}
@@ -38,7 +42,7 @@ class CCheckingOutput final : public monitor::IGameOutput {
 public:
     explicit CCheckingOutput(irc::CIrcSession& irc) : m_irc(irc) {}
     bool IsBroadcasting() const override { return true; }
-    irc::CIrcSession* IrcSession() const override { return &m_irc; }
+    bridge::IIrcLink* IrcLink() const override { return &m_irc; }
     void AppendLog(std::string strText) override {
         if (strText.find_first_of(kBreaks) != std::string::npos) abort();
     }
@@ -63,8 +67,8 @@ monitor::CAnnounceSettings Settings(uint8_t nFlags) {
 }
 
 void Announce(CCheckingOutput& out, const monitor::CAnnounceSettings& s,
-              const CServerStatus& status, const CServerStatus& previous,
-              const PlayerTable& players, const monitor::CPollEvents& poll) {
+              const monitor::CServerStatus& status, const monitor::CServerStatus& previous,
+              const monitor::PlayerTable& players, const monitor::CPollEvents& poll) {
     monitor::AnnounceEvents(out, s, status, poll.m_events);
     monitor::Announce(out, monitor::MapChangedLine(s, previous.m_strMapName, status.m_strMapName));
     monitor::Announce(out, monitor::GameStartsInLine(s, status.m_strGameStartDelay));
@@ -98,11 +102,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     run.m_nPolls = (nFlags & 4) ? 2 : 1;
     run.m_bBannerPosted = (nFlags & 2) != 0;
 
-    CServerStatus status;
-    CServerStatus previous;
-    PlayerTable players;
+    monitor::CServerStatus status;
+    monitor::CServerStatus previous;
+    monitor::PlayerTable players;
     for (const std::string* pReply : {&strFirst, &strSecond}) {
-        ParseStatusReply(*pReply, status, players);
+        monitor::ParseStatusReply(*pReply, status, players);
         const monitor::CPollEvents poll =
             monitor::InferEvents(run, status, players, previous, filters, true, true);
         if (poll.m_events.size() > 5 * monitor::kMaxEventEntries + 2) abort();

@@ -28,7 +28,7 @@ bool IsNumberText(std::string_view str) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     // An exact-size copy, so that any read past the end is caught.
     const std::string strReply(reinterpret_cast<const char*>(pData), nSize);
-    const CInfoReply info = ParseInfoReply(strReply);
+    const query::CInfoReply info = query::ParseInfoReply(strReply);
     for (const std::string* pField :
          {&info.m_strHostname, &info.m_strMod, &info.m_strVersion, &info.m_strMapName})
         CheckText(*pField, strReply);
@@ -39,6 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
         abort();
     const std::string strPort = info.GamePortText();
     if (!IsNumberText(strPort) || strPort[0] == '-') abort();
-    if (!(ParseInfoReply(strReply) == info)) abort();
+    if (!(query::ParseInfoReply(strReply) == info)) abort();
     return 0;
 }

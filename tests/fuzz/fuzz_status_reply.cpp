@@ -12,7 +12,7 @@ namespace {
 
 void CheckReader(std::string_view reply) {
     std::string strRebuilt;
-    ForEachReplyPair(reply, [&](std::string_view key, std::string_view value) {
+    query::ForEachReplyPair(reply, [&](std::string_view key, std::string_view value) {
         for (std::string_view v : {key, value}) {
             if (v.data() < reply.data() || v.data() + v.size() > reply.data() + reply.size())
                 abort();
@@ -44,21 +44,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     const std::string strReply(reinterpret_cast<const char*>(pData), nSize);
     CheckReader(strReply);
 
-    CServerStatus status;
-    PlayerTable players;
-    ParseStatusReply(strReply, status, players);
+    monitor::CServerStatus status;
+    monitor::PlayerTable players;
+    monitor::ParseStatusReply(strReply, status, players);
     for (const std::string* pField :
          {&status.m_strMod, &status.m_strServerVersion, &status.m_strGameMode,
           &status.m_strGameType, &status.m_strMapName, &status.m_strHostname,
           &status.m_strTicketRatio, &status.m_strGameStartDelay, &status.m_strTimeLimit,
           &status.m_strTickets1, &status.m_strTickets2})
         CheckText(*pField, strReply);
-    for (const CPlayerRecord& player : players) CheckText(player.m_strName, strReply);
+    for (const monitor::CPlayerRecord& player : players) CheckText(player.m_strName, strReply);
 
     // Every stored value is the last one of its key, so a second pass changes nothing.
-    CServerStatus again = status;
-    PlayerTable playersAgain = players;
-    ParseStatusReply(strReply, again, playersAgain);
+    monitor::CServerStatus again = status;
+    monitor::PlayerTable playersAgain = players;
+    monitor::ParseStatusReply(strReply, again, playersAgain);
     if (!(again == status) || !(playersAgain == players)) abort();
     return 0;
 }

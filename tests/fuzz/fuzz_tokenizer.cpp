@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     std::array<bool, 256> isDelim{};
     for (char c : strDelims) isDelim[static_cast<unsigned char>(c)] = true;
 
-    CTokenizer tokenizer(strText, strDelims);
+    query::CTokenizer tokenizer(strText, strDelims);
     std::string strToken;
     std::string strJoined;
     size_t nTokens = 0;

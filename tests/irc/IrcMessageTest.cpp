@@ -52,6 +52,25 @@ const MessageRow kRows[] = {
     {"ColonsAlone", "::::", false, "", "", {}},
     {"Empty", "", false, "", "", {}},
     {"BlanksAlone", "   ", false, "", "", {}},
+    // The lines of capability negotiation and SASL.
+    {"CapListAfterPrefix", ":srv CAP * LS :a b=c", true, "srv", "CAP", {"*", "LS", "a b=c"}},
+    {"CapWithoutColon", "CAP * ACK sasl", true, "", "CAP", {"*", "ACK", "sasl"}},
+    {"CapEmptyTrailing", "CAP * LS :", true, "", "CAP", {"*", "LS", ""}},
+    {"ColonInsideTheOnlyMiddle", "AUTHENTICATE a:b", true, "", "AUTHENTICATE", {"a:b"}},
+    {"RunsOfBlanksBeforeTrailing", ":srv  904   bot  :fail", true, "srv", "904", {"bot", "fail"}},
+    {"TagsSkipped", "@time=x :srv 903 bot :ok", true, "srv", "903", {"bot", "ok"}},
+    {"TagsAlone", "@time=x", false, "", "", {}},
+    {"LeadingBlanks", "  :srv 903 bot :ok", true, "srv", "903", {"bot", "ok"}},
+    {"NoParametersAfterAuthenticate", "AUTHENTICATE", true, "", "AUTHENTICATE", {}},
+    {"TheFifteenthTakesTheRest",
+     "CMD p1 p2 p3 p4 p5 p6 p7 p8 p9 p10 p11 p12 p13 p14 p15 p16  :p17", true, "", "CMD",
+     {"p1", "p2", "p3", "p4", "p5", "p6", "p7", "p8", "p9", "p10", "p11", "p12", "p13", "p14",
+      "p15 p16  :p17"}},
+    {"FifteenWithTrailing", "CMD p1 p2 p3 p4 p5 p6 p7 p8 p9 p10 p11 p12 p13 p14 :last word", true,
+     "", "CMD",
+     {"p1", "p2", "p3", "p4", "p5", "p6", "p7", "p8", "p9", "p10", "p11", "p12", "p13", "p14",
+      "last word"}},
+    {"PrefixAloneWithDots", ":prefix.only", false, "", "", {}},
 };
 // clang-format on
 

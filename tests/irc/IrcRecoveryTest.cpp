@@ -206,7 +206,7 @@ TEST_F(Recovery, AQuietServerGetsAPingAndTheLinkIsLostWithoutAnAnswer) {
     ASSERT_EQ(m_session.OpenSession(), 0);
     Register(0);
     m_clock.Advance(CIrcSession::kQuietMs);
-    ASSERT_TRUE(m_server.WaitForLine(0, irc::kLivenessPing));
+    ASSERT_TRUE(m_server.WaitForLine(0, irc::LivenessPing()));
     m_clock.Advance(CIrcSession::kPingWaitMs);
     ASSERT_TRUE(WaitUntil([&] { return !m_session.IsIrcThreadRunning(); }));
     EXPECT_TRUE(InOrder(m_session.Logs(), {irc::kTextNoPong, "Connection closed/refused."}));
@@ -217,7 +217,7 @@ TEST_F(Recovery, AnyLineAfterThePingKeepsTheLink) {
     ASSERT_EQ(m_session.OpenSession(), 0);
     Register(0);
     m_clock.Advance(CIrcSession::kQuietMs);
-    ASSERT_TRUE(m_server.WaitForLine(0, irc::kLivenessPing));
+    ASSERT_TRUE(m_server.WaitForLine(0, irc::LivenessPing()));
     ASSERT_TRUE(m_server.Send(0, ":srv PONG srv :fragrelay\r\n"));
     // The PONG counts as heard before the wait for it runs out.
     ASSERT_TRUE(m_server.Send(0, "PING :heard\r\n"));
@@ -281,7 +281,7 @@ TEST_F(Recovery, ACtcpFloodGetsOnlyTheLimitedReplies) {
 TEST_F(Recovery, ChannelRequestsQueueInOrderWithoutRepeats) {
     ASSERT_EQ(m_session.OpenSession(), 0);
     Register(0);
-    m_session.m_nGameState = 1;
+    m_session.GameShared().SetGameState(bridge::EGameState::Running);
     std::string strLines = ":Al!a@h PRIVMSG #Chan :!gameinfo\r\n";
     for (int n = 0; n < 40; ++n) strLines += ":j" + std::to_string(n) + "!j@h JOIN #Chan\r\n";
     strLines += ":Cy!c@h PRIVMSG #Chan :.gameinfo\r\nPING :done\r\n";

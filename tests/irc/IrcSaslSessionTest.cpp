@@ -35,11 +35,12 @@ class SaslRegistration : public ::testing::Test {
 protected:
     SaslRegistration() {
         m_session.Configure("127.0.0.1", m_server.Port(), "Bot", "Bot2", "#Chan");
-        auto lock = m_session.LockFields();
-        m_session.m_bAuth = true;
-        m_session.m_nNetwork = irc::kNetworkSasl;
-        m_session.m_strUsername = "clanbot";
-        m_session.m_strPassword = kPassword;
+        irc::CIrcConnection connection = m_session.Connection();
+        connection.m_bAuth = true;
+        connection.m_nNetwork = irc::kNetworkSasl;
+        connection.m_strUsername = "clanbot";
+        connection.m_strPassword = kPassword;
+        m_session.SetConnection(connection);
     }
     ~SaslRegistration() override {
         m_clock.Release();
@@ -88,8 +89,9 @@ TEST_F(SaslRegistration, PlainLogsInBeforeNickAndUserAndSendsNoAccountMessage) {
 
 TEST_F(SaslRegistration, ExternalWhenAClientCertificateIsSet) {
     {
-        auto lock = m_session.LockFields();
-        m_session.m_security.m_strClientCert = "/nonexistent/client.pem";
+        irc::CIrcConnection connection = m_session.Connection();
+        connection.m_security.m_strClientCert = "/nonexistent/client.pem";
+        m_session.SetConnection(connection);
     }
     ASSERT_EQ(m_session.OpenSession(), 0);
     ASSERT_TRUE(m_server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
@@ -175,8 +177,9 @@ TEST_F(SaslRegistration, EndlessCapLinesEndTheConnectionWithBoundedMemory) {
 // Without SASL chosen, the registration is as it always was.
 TEST_F(SaslRegistration, AccountNetworksRegisterWithoutCap) {
     {
-        auto lock = m_session.LockFields();
-        m_session.m_nNetwork = 0;
+        irc::CIrcConnection connection = m_session.Connection();
+        connection.m_nNetwork = 0;
+        m_session.SetConnection(connection);
     }
     ASSERT_EQ(m_session.OpenSession(), 0);
     ASSERT_TRUE(m_server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));

@@ -10,6 +10,8 @@
 #include "irc/LineFit.h"
 #include "irc/SendQueue.h"
 #include "platform/Clock.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
 #include "support/Ipv6Loopback.h"
 #include "support/RecordingIrcSession.h"
 #include "support/ScriptedTcpServer.h"
@@ -100,9 +102,7 @@ TEST_F(SessionSends, LogStripsColoursAndNeverPauses) {
 
 class SessionOnServer : public ::testing::Test {
 protected:
-    SessionOnServer() {
-        m_session.Configure("127.0.0.1", m_server.Port(), "Bot", "Bot2", "#Chan");
-    }
+    SessionOnServer() { m_session.Configure("127.0.0.1", m_server.Port(), "Bot", "Bot2", "#Chan"); }
     void Connect() {
         ASSERT_EQ(m_session.ConnectToServer(), 0);
         ASSERT_TRUE(m_server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
@@ -176,11 +176,12 @@ TEST_P(SessionFieldBreaks, NeverYieldAnExtraLine) {
         CRecordingIrcSession session(clock);
         session.Configure("127.0.0.1", server.Port(), "Bot", "Alt", "#Chan");
         {
-            auto lock = session.LockFields();
-            session.m_bAuth = true;
-            session.m_nNetwork = 0;
-            session.m_strUsername = "user";
-            session.m_strPassword = "pass";
+            irc::CIrcConnection connection = session.Connection();
+            connection.m_bAuth = true;
+            connection.m_nNetwork = 0;
+            connection.m_strUsername = "user";
+            connection.m_strPassword = "pass";
+            session.SetConnection(connection);
         }
         GetParam().inject(session, strBreak);
         ASSERT_EQ(session.ConnectToServer(), 0);
@@ -218,15 +219,25 @@ TEST_P(SessionFieldBreaks, NeverYieldAnExtraLine) {
     }
 }
 
+// The break at the end of one connection setting.
+template <std::string irc::CIrcConnection::*pField>
+void AddToSetting(CRecordingIrcSession& s, const std::string& b) {
+    irc::CIrcConnection connection = s.Connection();
+    connection.*pField += b;
+    s.SetConnection(connection);
+}
+
 // clang-format off
 const FieldBreakRow kFieldBreakRows[] = {
-    {"Channel", [](CRecordingIrcSession& s, const std::string& b) { s.m_strChannel += b; }},
-    {"Nick", [](CRecordingIrcSession& s, const std::string& b) { s.m_strNick += b; }},
-    {"AltNick", [](CRecordingIrcSession& s, const std::string& b) { s.m_strAltNick += b; }},
-    {"Username", [](CRecordingIrcSession& s, const std::string& b) { s.m_strUsername += b; }},
-    {"Password", [](CRecordingIrcSession& s, const std::string& b) { s.m_strPassword += b; }},
-    {"Ident", [](CRecordingIrcSession& s, const std::string& b) { s.m_strIdent += b; }},
-    {"Version", [](CRecordingIrcSession& s, const std::string& b) { s.m_strVersion += b; }},
+    {"Channel", AddToSetting<&irc::CIrcConnection::m_strChannel>},
+    {"Nick", AddToSetting<&irc::CIrcConnection::m_strNick>},
+    {"AltNick", AddToSetting<&irc::CIrcConnection::m_strAltNick>},
+    {"Username", AddToSetting<&irc::CIrcConnection::m_strUsername>},
+    {"Password", AddToSetting<&irc::CIrcConnection::m_strPassword>},
+    {"Ident", [](CRecordingIrcSession& s, const std::string& b) {
+         s.SetRegistrationTexts(irc::kIdent + b, res::LoadResString(res::IDS_VERSION)); }},
+    {"Version", [](CRecordingIrcSession& s, const std::string& b) {
+         s.SetRegistrationTexts(irc::kIdent, res::LoadResString(res::IDS_VERSION) + b); }},
 };
 // clang-format on
 

@@ -91,7 +91,7 @@ TEST_F(Supervisor, ReceivedLinesAreApplied) {
     ASSERT_EQ(m_session.OpenSession(), 0);
     Register(0, "Bot", "#chan");
     EXPECT_EQ(m_session.GetChannel(), "#chan");
-    m_session.m_nGameState = 1;
+    m_session.GameShared().SetGameState(bridge::EGameState::Running);
     ASSERT_TRUE(m_server.Send(0, ":Al!a@h JOIN :#chan\r\n"));
     std::string strRequest;
     ASSERT_TRUE(WaitUntil([&] { return !(strRequest = m_session.TakeRequest()).empty(); }));
@@ -217,8 +217,9 @@ TEST_F(Supervisor, ReconnectionWhoseLookUpFailsLogsOnlyItsReason) {
     ASSERT_EQ(m_session.OpenSession(), 0);
     Register(0, "Bot");
     {
-        auto lock = m_session.LockFields();
-        m_session.m_strServer.clear();  // nothing to look up on the next attempt
+        irc::CIrcConnection connection = m_session.Connection();
+        connection.m_strServer.clear();  // nothing to look up on the next attempt
+        m_session.SetConnection(connection);
     }
     ASSERT_TRUE(m_server.Send(0, "ERROR :Closing Link: Bot[127.0.0.1] (Server restart)\r\n"));
     m_server.Close(0);

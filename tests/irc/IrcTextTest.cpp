@@ -112,9 +112,9 @@ TEST(IrcText, QuitLineAndServices) {
 
 TEST(IrcText, GreetingBytes) {
     // The literals are split so that escapes do not swallow digits.
-    EXPECT_EQ(std::string(irc::kNoticeOffline), std::string("\x03") + "10fragrelay " + "\x03" +
+    EXPECT_EQ(std::string(irc::NoticeOffline()), std::string("\x03") + "10fragrelay " + "\x03" +
                                                     "[" + "\x03" + "05OFFLINE" + "\x03" + "]");
-    EXPECT_EQ(std::string(irc::kNoticePaused), std::string("\x03") + "10fragrelay " + "\x03" + "[" +
+    EXPECT_EQ(std::string(irc::NoticePaused()), std::string("\x03") + "10fragrelay " + "\x03" + "[" +
                                                    "\x03" + "07PAUSED" + "\x03" + "]");
 }
 

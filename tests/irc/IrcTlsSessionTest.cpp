@@ -66,9 +66,10 @@ protected:
         m_pServer = std::make_unique<CTlsTestServer>(cert.m_strCert, cert.m_strKey, eMode);
         ASSERT_TRUE(m_pServer->Start());
         m_session.Configure(strHost, m_pServer->Port(), "Bot", "Bot2", "#Chan");
-        auto lock = m_session.LockFields();
-        m_session.m_security.m_bTls = true;
-        m_session.m_security.m_strTlsFingerprint = strPin;
+        irc::CIrcConnection connection = m_session.Connection();
+        connection.m_security.m_bTls = true;
+        connection.m_security.m_strTlsFingerprint = strPin;
+        m_session.SetConnection(connection);
     }
     // The connection failed with a log line holding strReason, and the
     // server never saw a byte but the handshake's.

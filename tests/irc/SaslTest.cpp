@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "irc/Capabilities.h"
-#include "irc/MessageParams.h"
 #include "irc/Sasl.h"
 
 using namespace irc;
@@ -14,44 +13,6 @@ using namespace irc;
 namespace {
 
 using Lines = std::vector<std::string>;
-
-TEST(MessageParams, LinesAreTakenApartAsTheProtocolSays) {
-    struct Row {
-        const char* m_pszName;
-        std::string m_strLine;
-        std::string m_strPrefix;
-        std::string m_strCommand;
-        Lines m_vParams;
-    };
-    std::string strSixteen = "CMD";
-    for (int i = 1; i <= 16; ++i) strSixteen += " p" + std::to_string(i);
-    const Row rows[] = {
-        {"prefix and trailing", ":srv CAP * LS :a b=c", "srv", "CAP", {"*", "LS", "a b=c"}},
-        {"trailing without colon", "CAP * ACK sasl", "", "CAP", {"*", "ACK", "sasl"}},
-        {"empty trailing", "CAP * LS :", "", "CAP", {"*", "LS", ""}},
-        {"colon inside a middle", "AUTHENTICATE a:b", "", "AUTHENTICATE", {"a:b"}},
-        {"runs of blanks", ":srv  904   bot  :fail", "srv", "904", {"bot", "fail"}},
-        {"tags skipped", "@time=x :srv 903 bot :ok", "srv", "903", {"bot", "ok"}},
-        {"no parameters", "AUTHENTICATE", "", "AUTHENTICATE", {}},
-        {"the fifteenth takes the rest",
-         strSixteen,
-         "",
-         "CMD",
-         {"p1", "p2", "p3", "p4", "p5", "p6", "p7", "p8", "p9", "p10", "p11", "p12", "p13", "p14",
-          "p15 p16"}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.m_pszName);
-        CMessageParams message;
-        ASSERT_TRUE(ParseMessageParams(row.m_strLine, &message));
-        EXPECT_EQ(message.m_strPrefix, row.m_strPrefix);
-        EXPECT_EQ(message.m_strCommand, row.m_strCommand);
-        EXPECT_EQ(message.m_vParams, row.m_vParams);
-    }
-    CMessageParams message;
-    EXPECT_FALSE(ParseMessageParams(":prefix.only", &message));
-    EXPECT_FALSE(ParseMessageParams("", &message));
-}
 
 TEST(CapReply, SubcommandContinuationAndList) {
     struct Row {

@@ -37,8 +37,8 @@ CAnnounceSettings Settings(int32_t nLanguage = 0) {
     return s;
 }
 
-CServerStatus Status() {
-    CServerStatus st;
+monitor::CServerStatus Status() {
+    monitor::CServerStatus st;
     st.m_strHostname = "Test Server";
     st.m_nHostPort = 14567;
     st.m_strMapName = "Wake";
@@ -54,8 +54,9 @@ CServerStatus Status() {
     return st;
 }
 
-CPlayerRecord P(const std::string& strName, int nTeam, int nScore, int nFrags, int nDeaths) {
-    CPlayerRecord r;
+monitor::CPlayerRecord P(const std::string& strName, int nTeam, int nScore, int nFrags,
+                         int nDeaths) {
+    monitor::CPlayerRecord r;
     r.m_strName = strName;
     r.m_nTeam = nTeam;
     r.m_nScore = nScore;
@@ -110,9 +111,9 @@ class EventLines : public testing::TestWithParam<CLanguageRow> {};
 TEST_P(EventLines, EachEventInTheLanguage) {
     const CLanguageRow& row = GetParam();
     const CAnnounceSettings s = Settings(row.nIndex);
-    const CPlayerRecord hans = P("Hans", 1, 12, 7, 3);  // Axis
-    const CPlayerRecord tom = P("Tom", 2, 4, 2, 6);     // Allied
-    auto line = [&](EGameEvent e, const CPlayerRecord& who) {
+    const monitor::CPlayerRecord hans = P("Hans", 1, 12, 7, 3);  // Axis
+    const monitor::CPlayerRecord tom = P("Tom", 2, 4, 2, 6);     // Allied
+    auto line = [&](EGameEvent e, const monitor::CPlayerRecord& who) {
         return monitor::EventLine(s, CGameEvent{e, who, tom});
     };
     EXPECT_EQ(line(EGameEvent::Kill, hans),
@@ -194,7 +195,7 @@ TEST(OpeningBanner, EightLinesWithTheTimeLimitInMinutes) {
     };
     EXPECT_EQ(Lines(lines.begin(), lines.end()), expected);
 
-    CServerStatus unlimited = Status();
+    monitor::CServerStatus unlimited = Status();
     unlimited.m_strTimeLimit = "unlimited";
     EXPECT_EQ(monitor::OpeningBannerLines(kS, unlimited)[6], C("^10timelimit ^[^14unlimited^]"));
 }
@@ -202,7 +203,7 @@ TEST(OpeningBanner, EightLinesWithTheTimeLimitInMinutes) {
 // ---- Ranking.
 struct CRankRow {
     const char* pszName;
-    std::vector<CPlayerRecord> players;  // slots 0, 1, ...
+    std::vector<monitor::CPlayerRecord> players;  // slots 0, 1, ...
     Lines expected;
 };
 
@@ -233,10 +234,10 @@ const CRankRow kRankings[] = {
 class Ranking : public testing::TestWithParam<CRankRow> {};
 
 TEST_P(Ranking, ListsThreePlaces) {
-    PlayerTable players;
+    monitor::PlayerTable players;
     for (size_t n = 0; n < GetParam().players.size(); ++n) players[n] = GetParam().players[n];
     players[20] = P("Beyond", 1, 99, 99, 0);  // outside the server's slots
-    CServerStatus st = Status();
+    monitor::CServerStatus st = Status();
     st.m_nMaxPlayers = 8;
     st.m_nNumPlayers = 8;
     const auto lines = monitor::RankingLines(kS, players, st);
@@ -252,10 +253,10 @@ TEST(Versions, GateTheEndScoreAndTheTicketPiece) {
         const char* pszVersion;
         bool bTickets;
     } rows[] = {{"v1.4", true}, {"v1.39", false}, {"", false}, {"v2", true}, {"V1.6", false}};
-    PlayerTable players;
+    monitor::PlayerTable players;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.pszVersion);
-        CServerStatus st = Status();
+        monitor::CServerStatus st = Status();
         st.m_strServerVersion = row.pszVersion;
         EXPECT_EQ(monitor::HasTicketStatus(row.pszVersion), row.bTickets);
         const Lines end = monitor::GameEndLines(kS, players, st);
@@ -274,7 +275,7 @@ class CRecordingOutput : public monitor::IGameOutput {
 public:
     explicit CRecordingOutput(irc::CIrcSession* pIrc) : m_pIrc(pIrc) {}
     bool IsBroadcasting() const override { return m_bBroadcast; }
-    irc::CIrcSession* IrcSession() const override { return m_pIrc; }
+    bridge::IIrcLink* IrcLink() const override { return m_pIrc; }
     void AppendLog(std::string strText) override { m_logs.push_back(std::move(strText)); }
 
     bool m_bBroadcast = true;
@@ -313,7 +314,7 @@ protected:
     platform::CManualClock m_clock;
     CRequestingIrcSession m_irc{m_clock, /*bForwardWrites=*/false};
     CRecordingOutput m_out{&m_irc};
-    CServerStatus m_status = Status();
+    monitor::CServerStatus m_status = Status();
 };
 
 TEST_F(WaysOut, AnnounceSendsPacedWhileBroadcastingAndAlwaysLogs) {

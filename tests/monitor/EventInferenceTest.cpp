@@ -16,8 +16,8 @@ using monitor::CInferenceRun;
 using monitor::EGameEvent;
 using Events = std::vector<std::string>;
 
-CPlayerRecord P(const char* pszName, int nTeam, int nScore, int nFrags, int nDeaths) {
-    CPlayerRecord r;
+monitor::CPlayerRecord P(const char* pszName, int nTeam, int nScore, int nFrags, int nDeaths) {
+    monitor::CPlayerRecord r;
     r.m_strName = pszName;
     r.m_nTeam = nTeam;
     r.m_nScore = nScore;
@@ -27,7 +27,7 @@ CPlayerRecord P(const char* pszName, int nTeam, int nScore, int nFrags, int nDea
     return r;
 }
 
-std::string Who(const CPlayerRecord& r) {
+std::string Who(const monitor::CPlayerRecord& r) {
     return r.m_strName + " " + std::to_string(r.m_nScore) + "/" + std::to_string(r.m_nFrags) + "/" +
            std::to_string(r.m_nDeaths);
 }
@@ -61,8 +61,8 @@ Events DescribeAll(const std::vector<CGameEvent>& events) {
 
 struct CSlot {
     int nSlot;
-    CPlayerRecord before;
-    CPlayerRecord after;
+    monitor::CPlayerRecord before;
+    monitor::CPlayerRecord after;
 };
 
 struct CRow {
@@ -83,15 +83,15 @@ Events Infer(const CRow& row) {
     CInferenceRun run;
     run.m_nPolls = 2;
     run.m_bBannerPosted = row.bBannerPosted;
-    PlayerTable players;
+    monitor::PlayerTable players;
     for (const CSlot& s : row.slots) {
         run.m_previous[static_cast<size_t>(s.nSlot)] = s.before;
         players[static_cast<size_t>(s.nSlot)] = s.after;
     }
-    CServerStatus current;
+    monitor::CServerStatus current;
     current.m_nNumPlayers = 8;
     current.m_nMaxPlayers = 16;
-    CServerStatus previous = current;
+    monitor::CServerStatus previous = current;
     return DescribeAll(monitor::InferEvents(run, current, players, previous, row.filters,
                                             row.bBroadcastInChannel, row.bBroadcastInChannel)
                            .m_events);
@@ -190,9 +190,9 @@ protected:
                                     bInChannel, bBroadcast);
     }
     CInferenceRun m_run;
-    PlayerTable m_players;
-    CServerStatus m_current;
-    CServerStatus m_previous;
+    monitor::PlayerTable m_players;
+    monitor::CServerStatus m_current;
+    monitor::CServerStatus m_previous;
 };
 
 TEST_F(InferenceRun, TwoWarmUpPollsAnnounceNothingAndStopEarly) {
@@ -237,8 +237,8 @@ TEST_F(InferenceRun, APlayerLeavingEndsThePollAndShiftsTheTables) {
     EXPECT_EQ(DescribeAll(left.m_events), Events{});
     EXPECT_TRUE(left.m_bStopHere);
     EXPECT_EQ(m_previous.m_nNumPlayers, 7);
-    EXPECT_EQ(m_players[7], CPlayerRecord());
-    EXPECT_EQ(m_run.m_previous[7], CPlayerRecord());
+    EXPECT_EQ(m_players[7], monitor::CPlayerRecord());
+    EXPECT_EQ(m_run.m_previous[7], monitor::CPlayerRecord());
     EXPECT_EQ(m_run.m_previous[0], P("X", 1, 6, 6, 5));
     // The next poll compares with the shifted table: no change, so only the
     // banner that the cut-short poll did not reach.
@@ -252,17 +252,17 @@ TEST_F(InferenceRun, CountsOutsideTheTableAreClamped) {
         CInferenceRun run;
         run.m_nPolls = 2;
         run.m_bBannerPosted = true;
-        PlayerTable players;
+        monitor::PlayerTable players;
         for (size_t n = 0; n < players.size(); ++n) players[n] = P("K", 1, 9, 9, 0);
-        CServerStatus current;
+        monitor::CServerStatus current;
         current.m_nMaxPlayers = static_cast<int16_t>(nMax);
         current.m_nNumPlayers = static_cast<int16_t>(nNum);
-        CServerStatus previous = current;
+        monitor::CServerStatus previous = current;
         auto poll =
             monitor::InferEvents(run, current, players, previous, CEventFilters{}, true, true);
         EXPECT_TRUE(poll.m_events.empty());  // killers without victims
         const bool bScanned = nMax > 0 && nNum > 0;
-        EXPECT_EQ(run.m_previous[63], bScanned ? P("K", 1, 9, 9, 0) : CPlayerRecord());
+        EXPECT_EQ(run.m_previous[63], bScanned ? P("K", 1, 9, 9, 0) : monitor::CPlayerRecord());
     }
 }
 

@@ -63,7 +63,11 @@ public:
 
     // ---- The host
     bool IsBroadcasting() const override { return m_bBroadcast; }
-    irc::CIrcSession* IrcSession() const override { return m_pIrc; }
+    bridge::IIrcLink* IrcLink() const override { return m_pIrc; }
+    // The session's, as the main window hands one object to both sides.
+    bridge::CGameShared& GameShared() const override {
+        return m_pIrc != nullptr ? m_pIrc->GameShared() : m_game;
+    }
     void AppendLog(std::string strText) override {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -74,11 +78,11 @@ public:
     monitor::CAnnounceSettings AnnounceSettings() const override { return m_settings; }
     monitor::CEventFilters EventFilters() const override { return m_filters; }
     bool IsTicketShown() const override { return m_bTicketShown; }
-    CServerStatus GetStatus() const override {
+    monitor::CServerStatus GetStatus() const override {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_status;
     }
-    void SetStatus(const CServerStatus& status) override {
+    void SetStatus(const monitor::CServerStatus& status) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_status = status;
     }
@@ -95,9 +99,10 @@ public:
 
 private:
     irc::CIrcSession* m_pIrc;
+    mutable bridge::CGameShared m_game;  // without a session
     mutable std::mutex m_mutex;
     std::vector<std::string> m_log;
-    CServerStatus m_status;
+    monitor::CServerStatus m_status;
 };
 
 }  // namespace testsupport

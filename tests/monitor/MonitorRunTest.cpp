@@ -5,7 +5,9 @@
 // of a poll's lines, and bad replies.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -46,6 +48,27 @@ const char kGameStart[] =
     "player 0 1 0 0 0 40 Hans\n"
     "player 1 2 0 0 0 40 Tom\n";
 
+// An IRC side whose channel requests the test hands in.
+class CRequestQueueSession : public testsupport::CRecordingIrcSession {
+public:
+    using CRecordingIrcSession::CRecordingIrcSession;
+    void AddRequest(std::string strRequest) {
+        std::lock_guard<std::mutex> lock(m_mutexQueue);
+        m_queue.push_back(std::move(strRequest));
+    }
+    std::string TakeRequest() override {
+        std::lock_guard<std::mutex> lock(m_mutexQueue);
+        if (m_queue.empty()) return {};
+        std::string str = std::move(m_queue.front());
+        m_queue.pop_front();
+        return str;
+    }
+
+private:
+    std::mutex m_mutexQueue;
+    std::deque<std::string> m_queue;
+};
+
 class MonitorRunTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -83,7 +106,7 @@ protected:
     }
 
     platform::CManualClock m_clock{5000};
-    testsupport::CRecordingIrcSession m_irc{m_clock, /*bForwardWrites=*/false};
+    CRequestQueueSession m_irc{m_clock, /*bForwardWrites=*/false};
     testsupport::CFakeMonitorHost m_host{&m_irc};
     platform::CStopSignal m_wake;
     platform::CThreadGate m_gate;
@@ -108,7 +131,7 @@ TEST_F(MonitorRunTest, FollowsAGameThroughItsPhases) {
     EXPECT_EQ(m_host.m_nReady, 1);
 
     EXPECT_EQ(NextPoll(*pRun), Lines{Long("game starts (timelimit: 20m)")});
-    EXPECT_EQ(m_irc.m_nGameEndTick, m_clock.GetTickCount() + 20 * 60000);
+    EXPECT_EQ(m_irc.GameShared().GameEndTick(), m_clock.GetTickCount() + 20 * 60000);
 
     // Playing to playing says nothing; the kill is announced.
     EXPECT_EQ(NextPoll(*pRun), Lines{C("^05Hans (1/1/0)^  [killed]  ^02Tom (0/0/1)")});
@@ -124,11 +147,11 @@ TEST_F(MonitorRunTest, FollowsAGameThroughItsPhases) {
     // Tom's 0/0/1 does not beat an empty place.
     EXPECT_EQ(NextPoll(*pRun), (Lines{Long("game ends"), C("1. ^05Hans (1/1/0)"), C("2. ^15 - "),
                                       C("3. ^15 - "), C("^10endscore ^[^12250^ : ^04250^]")}));
-    EXPECT_EQ(m_irc.m_nGameEndTick, 0u);
+    EXPECT_EQ(m_irc.GameShared().GameEndTick(), 0u);
 
     EXPECT_EQ(NextPoll(*pRun), Lines{Long("game starts in 15s")});
     EXPECT_EQ(NextPoll(*pRun), Lines{Long("game starts (timelimit: unlimited)")});
-    EXPECT_EQ(m_irc.m_nGameEndTick, 0u);
+    EXPECT_EQ(m_irc.GameShared().GameEndTick(), 0u);
     // Not broadcasting: nothing went to the channel.
     EXPECT_TRUE(m_irc.Writes().empty());
     EXPECT_GT(m_host.m_nTraffic, 0);
@@ -151,9 +174,9 @@ TEST_F(MonitorRunTest, APauseThatEndsTheGameIsOver) {
         NextPoll(*pRun);
         EXPECT_FALSE(m_host.m_bGamePaused);
         EXPECT_FALSE(pRun->IsTicketHeld());
-        m_irc.m_nGameEndTick = 0;
+        m_irc.GameShared().SetGameEndTick(0);
         EXPECT_EQ(NextPoll(*pRun), Lines{Long("game starts (timelimit: 20m)")});
-        EXPECT_EQ(m_irc.m_nGameEndTick, m_clock.GetTickCount() + 20 * 60000);
+        EXPECT_EQ(m_irc.GameShared().GameEndTick(), m_clock.GetTickCount() + 20 * 60000);
     }
 }
 
@@ -163,14 +186,14 @@ TEST_F(MonitorRunTest, AMapChangeInAPollWhereAPlayerLeftIsAnnouncedOnePollLater)
                         "set gamemode = openplaying\n"
                         "state 1\nremove 2\nset mapname = berlin\n"
                         "state 1\nset Time Limit = unlimited\n");
-    m_irc.m_nGameEndTick = 1234;
+    m_irc.GameShared().SetGameEndTick(1234);
     // The poll with the falling count says nothing and asks again at once;
     // the answer to that is where the change is seen.
     EXPECT_EQ(NextPoll(*pRun), Lines{Long("Map changed from wake to berlin")});
     EXPECT_EQ(m_sim.StatusRequests(), 5);
     EXPECT_EQ(pRun->Previous().m_strMapName, "berlin");
     // The second answer already says "unlimited": no end tick.
-    EXPECT_EQ(m_irc.m_nGameEndTick, 0u);
+    EXPECT_EQ(m_irc.GameShared().GameEndTick(), 0u);
     EXPECT_EQ(NextPoll(*pRun), Lines{});
 }
 
@@ -178,7 +201,7 @@ TEST_F(MonitorRunTest, AMapChangeRestartsTheEndTickFromTheLimit) {
     auto pRun = OpenRun(std::string(kGameStart) + "set gamemode = openplaying\n" +
                         "state 1\nset mapname = berlin\n");
     EXPECT_EQ(NextPoll(*pRun), Lines{Long("Map changed from wake to berlin")});
-    EXPECT_EQ(m_irc.m_nGameEndTick, m_clock.GetTickCount() + 20 * 60000);
+    EXPECT_EQ(m_irc.GameShared().GameEndTick(), m_clock.GetTickCount() + 20 * 60000);
 }
 
 // The banner's paced lines each pass a safe point: the operator's Pause
@@ -281,7 +304,7 @@ TEST_F(MonitorRunTest, ARefusingPortTimesTheRunOut) {
     // Regression: the refusals used to end the run within a fraction of a
     // second. Paced at one request per readiness wait, it takes minutes.
     EXPECT_GE(m_clock.SleptMs() - nSleptBefore,
-              uint64_t{kStatusRecvFailLimit - 1} * CServerQuery::kWaitMs);
+              uint64_t{query::kStatusRecvFailLimit - 1} * query::CServerQuery::kWaitMs);
     EXPECT_EQ(m_host.m_nReady, 1);
     EXPECT_EQ(m_host.m_nReturnsToIdle, 1);
     EXPECT_FALSE(m_host.m_bMonitoring);
@@ -319,6 +342,18 @@ TEST_F(MonitorThreadTest, AStopReachesAMonitorWaitingOnASilentServer) {
     EXPECT_EQ(m_host.LastLog(), Short("Broadcast closed"));
     EXPECT_FALSE(m_host.m_bMonitoring);
     EXPECT_EQ(m_host.m_nReturnsToIdle, 0);
+}
+
+// The channel's requests are the monitor's own work between the exchange's
+// rounds: a server that stays silent must not keep them waiting.
+TEST_F(MonitorThreadTest, ARequestIsAnsweredWhileTheServerIsSilent) {
+    m_sim.SetSilentAfter(4, -1);
+    ASSERT_TRUE(m_sim.LoadScenario(kGameStart));
+    StartThread();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_sim.SilencedRequests() >= 1; }));
+    m_irc.AddRequest("!join alice");
+    EXPECT_TRUE(m_irc.WaitForWrite("NOTICE  alice :"));  // the nick keeps its blank
+    EXPECT_EQ(m_host.m_nEnded, 0);                       // still waiting on the server
 }
 
 TEST_F(MonitorThreadTest, PauseHoldsTheRunWithoutQueriesAndAStopEndsItCleanly) {

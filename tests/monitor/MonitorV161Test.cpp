@@ -68,8 +68,8 @@ CPlayed PlayMatch(KeyStyle style) {
     irc.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#chan");
     irc.m_bInChannel = true;
     irc.m_bSessionActive = true;
-    irc.m_nGameState = 1;
-    irc.m_nTicketSecs = 60;
+    irc.GameShared().SetGameState(bridge::EGameState::Running);
+    irc.GameShared().SetTicketSecs(60);
     host.m_bBroadcast = true;
     host.m_settings.m_nQueryPort = sim.Port();
 

@@ -54,10 +54,10 @@ class PhaseTable : public testing::TestWithParam<CPhaseRow> {};
 
 TEST_P(PhaseTable, DecidesTheStep) {
     const CPhaseRow& row = GetParam();
-    CServerStatus previous;
+    monitor::CServerStatus previous;
     previous.m_strGameMode = row.pszPrevPhase;
     previous.m_strMapName = previous.m_strGameMode.empty() ? "" : "wake";
-    CServerStatus current;
+    monitor::CServerStatus current;
     current.m_strGameMode = row.pszPhase;
     current.m_strMapName = "wake";
     const CPhaseDecision d = DecidePhaseAndMap(previous, current, row.bGamePaused);
@@ -80,10 +80,10 @@ TEST(MapCheck, OnlyAKnownMapThatDiffersIsAChange) {
                 {"wake", "Wake", true},
                 {"wake", "", true}};
     for (const auto& row : rows) {
-        CServerStatus previous;
+        monitor::CServerStatus previous;
         previous.m_strMapName = row.pszFrom;
         previous.m_strGameMode = "openplaying";
-        CServerStatus current = previous;
+        monitor::CServerStatus current = previous;
         current.m_strMapName = row.pszTo;
         EXPECT_EQ(DecidePhaseAndMap(previous, current, false).m_bMapChanged, row.bChanged)
             << row.pszFrom << " -> " << row.pszTo;

@@ -6,8 +6,8 @@
 
 namespace {
 
-CPlayerRecord Totals(int32_t nScore, int32_t nFrags, int32_t nDeaths) {
-    CPlayerRecord r;
+monitor::CPlayerRecord Totals(int32_t nScore, int32_t nFrags, int32_t nDeaths) {
+    monitor::CPlayerRecord r;
     r.m_nScore = nScore;
     r.m_nFrags = nFrags;
     r.m_nDeaths = nDeaths;
@@ -17,8 +17,8 @@ CPlayerRecord Totals(int32_t nScore, int32_t nFrags, int32_t nDeaths) {
 
 struct ChangeCase {
     const char* szName;
-    CPlayerRecord older;
-    CPlayerRecord newer;
+    monitor::CPlayerRecord older;
+    monitor::CPlayerRecord newer;
     const char* szCode;
 };
 
@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
         ChangeCase{"TwelveKillsGiveLeadingDigit", Totals(0, 0, 0), Totals(12, 12, 0), "110"},
         ChangeCase{"OtherScoreChange", Totals(10, 5, 3), Totals(13, 6, 3), "010"},
         ChangeCase{"ScoreStillFragsUp", Totals(10, 5, 3), Totals(10, 7, 3), "020"},
-        ChangeCase{"NewPlayerInEmptySlot", CPlayerRecord(), Totals(5, 4, 2), "041"},
+        ChangeCase{"NewPlayerInEmptySlot", monitor::CPlayerRecord(), Totals(5, 4, 2), "041"},
         // 64-bit differences: 32-bit ones would overflow here.
         ChangeCase{"ExtremeFragsDoNotOverflow", Totals(0, INT32_MIN, 0), Totals(0, INT32_MAX, 0),
                    "040"},

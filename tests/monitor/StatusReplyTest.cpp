@@ -19,21 +19,21 @@ TEST(StatusReply, DecodesServerValuesAndAPlayerSlot) {
         "\\hostname\\My Server\\gamemode\\openplaying\\numplayers\\2\\maxplayers\\16"
         "\\player_0\\Ann\\team_0\\1\\score_0\\5\\frags_0\\4\\deaths_0\\2\\ping_0\\80" +
         kClose;
-    CServerStatus status;
-    PlayerTable players;
-    ParseStatusReply(strReply, status, players);
+    monitor::CServerStatus status;
+    monitor::PlayerTable players;
+    monitor::ParseStatusReply(strReply, status, players);
     EXPECT_EQ(status.m_strHostname, "My Server");
     EXPECT_EQ(status.m_strGameMode, "openplaying");
     EXPECT_EQ(status.m_nNumPlayers, 2);
     EXPECT_EQ(status.m_nMaxPlayers, 16);
-    const CPlayerRecord& ann = players[0];
+    const monitor::CPlayerRecord& ann = players[0];
     EXPECT_EQ(ann.m_strName, "Ann");
     EXPECT_EQ(ann.m_nTeam, 1);
     EXPECT_EQ(ann.m_nScore, 5);
     EXPECT_EQ(ann.m_nFrags, 4);
     EXPECT_EQ(ann.m_nDeaths, 2);
     EXPECT_EQ(ann.m_nPing, 80);
-    EXPECT_EQ(players[1], CPlayerRecord());
+    EXPECT_EQ(players[1], monitor::CPlayerRecord());
 }
 
 TEST(StatusReply, EveryServerKeyFillsItsField) {
@@ -43,10 +43,10 @@ TEST(StatusReply, EveryServerKeyFillsItsField) {
         "\\Ticket Ratio\\100%\\Game Start Delay\\20\\Time Limit\\unlimited"
         "\\tickets1\\150\\tickets2\\98" +
         kClose;
-    CServerStatus status;
-    PlayerTable players;
-    ParseStatusReply(strReply, status, players);
-    CServerStatus expected;
+    monitor::CServerStatus status;
+    monitor::PlayerTable players;
+    monitor::ParseStatusReply(strReply, status, players);
+    monitor::CServerStatus expected;
     expected.m_strMod = "bf1942";
     expected.m_strServerVersion = "v1.61";
     expected.m_strGameMode = "pre";
@@ -71,10 +71,10 @@ TEST(StatusReply, EmptyValuesBeforeThePlayerKeysShiftNothing) {
         "\\hostname\\\\password\\\\gamemode\\openplaying\\unpure_mods\\\\numplayers\\1"
         "\\player_0\\Ann\\score_0\\5\\frags_0\\4\\unpure_mods\\\\team_0\\2" +
         kClose;
-    CServerStatus status;
+    monitor::CServerStatus status;
     status.m_strHostname = "Old name";
-    PlayerTable players;
-    ParseStatusReply(strReply, status, players);
+    monitor::PlayerTable players;
+    monitor::ParseStatusReply(strReply, status, players);
     EXPECT_EQ(status.m_strHostname, "");  // present and empty: stored empty
     EXPECT_EQ(status.m_strGameMode, "openplaying");
     EXPECT_EQ(status.m_nNumPlayers, 1);
@@ -100,12 +100,12 @@ class ServerValueTable : public ::testing::TestWithParam<ValueCase> {};
 // Each row sets one key on a record that starts with mod "old", port 1 and 1 player.
 TEST_P(ServerValueTable, StoresTheValue) {
     const ValueCase& c = GetParam();
-    CServerStatus status;
+    monitor::CServerStatus status;
     status.m_strMod = "old";
     status.m_nHostPort = 1;
     status.m_nNumPlayers = 1;
-    PlayerTable players;
-    ParseStatusReply("\\" + c.strKey + "\\" + c.strValue + kClose, status, players);
+    monitor::PlayerTable players;
+    monitor::ParseStatusReply("\\" + c.strKey + "\\" + c.strValue + kClose, status, players);
     EXPECT_EQ(status.m_strMod, c.strMod);
     EXPECT_EQ(status.m_nHostPort, c.nHostPort);
     EXPECT_EQ(status.m_nNumPlayers, c.nNumPlayers);
@@ -131,13 +131,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ValueCase>& info) { return info.param.szName; });
 
 TEST(StatusReply, MissingKeysKeepOldValuesAndRepeatedKeysKeepTheLast) {
-    CServerStatus status;
+    monitor::CServerStatus status;
     status.m_strTickets1 = "120";
     status.m_strHostname = "Old";
-    PlayerTable players;
+    monitor::PlayerTable players;
     players[5].m_strName = "Bob";
     players[5].m_nScore = 9;
-    ParseStatusReply("\\Hostname\\Capital\\tickets2\\7\\hostname\\First\\hostname\\Second" + kClose,
+    monitor::ParseStatusReply("\\Hostname\\Capital\\tickets2\\7\\hostname\\First\\hostname\\Second" + kClose,
                      status, players);
     EXPECT_EQ(status.m_strHostname, "Second");
     EXPECT_EQ(status.m_strTickets1, "120");
@@ -149,11 +149,11 @@ TEST(StatusReply, MissingKeysKeepOldValuesAndRepeatedKeysKeepTheLast) {
 class MalformedPlayerKey : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(MalformedPlayerKey, TouchesNoSlot) {
-    CServerStatus status;
-    PlayerTable players;
-    ParseStatusReply(std::string("\\") + GetParam() + "\\77" + kClose, status, players);
-    EXPECT_EQ(players, PlayerTable());
-    EXPECT_EQ(status, CServerStatus());
+    monitor::CServerStatus status;
+    monitor::PlayerTable players;
+    monitor::ParseStatusReply(std::string("\\") + GetParam() + "\\77" + kClose, status, players);
+    EXPECT_EQ(players, monitor::PlayerTable());
+    EXPECT_EQ(status, monitor::CServerStatus());
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, MalformedPlayerKey,
@@ -164,9 +164,9 @@ INSTANTIATE_TEST_SUITE_P(Keys, MalformedPlayerKey,
                                            "Playername_1"));
 
 TEST(StatusReply, PlayerSlotBoundsAndLeadingZeros) {
-    CServerStatus status;
-    PlayerTable players;
-    ParseStatusReply("\\team_063\\2\\player_63\\Zed\\score_00\\3" + kClose, status, players);
+    monitor::CServerStatus status;
+    monitor::PlayerTable players;
+    monitor::ParseStatusReply("\\team_063\\2\\player_63\\Zed\\score_00\\3" + kClose, status, players);
     EXPECT_EQ(players[63].m_nTeam, 2);
     EXPECT_EQ(players[63].m_strName, "Zed");
     EXPECT_EQ(players[0].m_nScore, 3);
@@ -195,7 +195,7 @@ protected:
 
 TEST_F(CapturedReply, EmptyValuesDoNotShiftThePairs) {
     std::multimap<std::string, std::string> pairs;
-    ForEachReplyPair(m_strReply, [&](std::string_view key, std::string_view value) {
+    query::ForEachReplyPair(m_strReply, [&](std::string_view key, std::string_view value) {
         pairs.emplace(std::string(key), std::string(value));
     });
     EXPECT_EQ(pairs.count("unpure_mods"), 2u);
@@ -211,9 +211,9 @@ TEST_F(CapturedReply, EmptyValuesDoNotShiftThePairs) {
 }
 
 TEST_F(CapturedReply, KnownKeysDecode) {
-    CServerStatus status;
-    PlayerTable players;
-    ParseStatusReply(m_strReply, status, players);
+    monitor::CServerStatus status;
+    monitor::PlayerTable players;
+    monitor::ParseStatusReply(m_strReply, status, players);
     EXPECT_EQ(status.m_strHostname, "NOME DO SERVIDOR | LOL NOME DO SERVIDOR");
     EXPECT_EQ(status.m_nHostPort, 14567);
     EXPECT_EQ(status.m_strMod, "bf1942");
@@ -233,7 +233,7 @@ TEST_F(CapturedReply, KnownKeysDecode) {
     EXPECT_EQ(players[10].m_nScore, 40);
     EXPECT_EQ(players[11].m_nDeaths, 17);
     EXPECT_EQ(players[11].m_nPing, -1);  // its other keys were in the next datagram
-    EXPECT_EQ(players[12], CPlayerRecord());
+    EXPECT_EQ(players[12], monitor::CPlayerRecord());
 }
 
 }  // namespace

@@ -28,11 +28,11 @@ std::string CapturedReply() {
 TEST(StatusReplyV161, CapturedDatagramsDecodeIntoTheSnapshotAndPlayerTable) {
     const std::string strReply = CapturedReply();
     ASSERT_EQ(strReply.size(), 979u + 1337u + kClose.size());
-    CServerStatus status;
-    PlayerTable players;
-    ParseStatusReply(strReply, status, players);
+    monitor::CServerStatus status;
+    monitor::PlayerTable players;
+    monitor::ParseStatusReply(strReply, status, players);
 
-    CServerStatus expected;
+    monitor::CServerStatus expected;
     expected.m_strMod = "bf1942";
     expected.m_strServerVersion = "v1.61";
     expected.m_strGameMode = "openplaying";
@@ -50,7 +50,7 @@ TEST(StatusReplyV161, CapturedDatagramsDecodeIntoTheSnapshotAndPlayerTable) {
     EXPECT_EQ(status, expected);
 
     // Name, score, frags (from kills_N), deaths, ping, team.
-    const CPlayerRecord kPlayers[] = {
+    const monitor::CPlayerRecord kPlayers[] = {
         {"[Admin]Cher", 0, 0, 2, 41, 1},
         {"Jim Lahey", 13, 0, 10, 52, 1},
         {"jake from state farm", 0, 0, 0, 17, 1},
@@ -66,10 +66,11 @@ TEST(StatusReplyV161, CapturedDatagramsDecodeIntoTheSnapshotAndPlayerTable) {
     for (size_t n = 0; n < std::size(kPlayers); ++n)
         EXPECT_EQ(players[n], kPlayers[n]) << "slot " << n;
     // Player 11's other keys were in the datagram that is missing.
-    CPlayerRecord split;
+    monitor::CPlayerRecord split;
     split.m_nDeaths = 17;
     EXPECT_EQ(players[11], split);
-    for (size_t n = 12; n < kPlayerSlots; ++n) EXPECT_EQ(players[n], CPlayerRecord()) << n;
+    for (size_t n = 12; n < monitor::kPlayerSlots; ++n)
+        EXPECT_EQ(players[n], monitor::CPlayerRecord()) << n;
 }
 
 struct SpellingCase {
@@ -83,11 +84,11 @@ class Spelling : public ::testing::TestWithParam<SpellingCase> {};
 // Each row starts from a snapshot holding "old" in the four text fields.
 TEST_P(Spelling, StoresIntoTheSameField) {
     const SpellingCase& c = GetParam();
-    CServerStatus status;
+    monitor::CServerStatus status;
     status.m_strServerVersion = status.m_strGameStartDelay = "old";
     status.m_strTimeLimit = status.m_strTicketRatio = "old";
-    PlayerTable players;
-    ParseStatusReply(c.strPairs + kClose, status, players);
+    monitor::PlayerTable players;
+    monitor::ParseStatusReply(c.strPairs + kClose, status, players);
     EXPECT_EQ(status.m_strServerVersion, c.strVersion);
     EXPECT_EQ(status.m_strGameStartDelay, c.strDelay);
     EXPECT_EQ(status.m_strTimeLimit, c.strTimeLimit);
@@ -135,20 +136,20 @@ TEST(StatusReplyV161, KillReadFromKillsGivesTheKillCode) {
         "\\playername_0\\Ann\\kills_0\\5\\score_0\\6\\deaths_0\\1\\team_0\\1\\ping_0\\40"
         "\\playername_1\\Bob\\kills_1\\0\\score_1\\0\\deaths_1\\3\\team_1\\2\\ping_1\\60" +
         kClose;
-    CServerStatus status;
-    PlayerTable before, after;
-    ParseStatusReply(strBefore, status, before);
+    monitor::CServerStatus status;
+    monitor::PlayerTable before, after;
+    monitor::ParseStatusReply(strBefore, status, before);
     after = before;
-    ParseStatusReply(strAfter, status, after);
+    monitor::ParseStatusReply(strAfter, status, after);
     EXPECT_EQ(after[0].m_strName, "Ann");
     EXPECT_EQ(before[0].ChangeCode(after[0]), "110");
     EXPECT_EQ(before[1].ChangeCode(after[1]), "001");
 }
 
 TEST(StatusReplyV161, BothSpellingsOfAPlayerKeyKeepTheLastValue) {
-    CServerStatus status;
-    PlayerTable players;
-    ParseStatusReply(
+    monitor::CServerStatus status;
+    monitor::PlayerTable players;
+    monitor::ParseStatusReply(
         "\\player_3\\Old\\frags_3\\9\\playername_3\\New\\kills_3\\4\\frags_63\\1"
         "\\kills_63\\2\\kills_64\\7\\playername_64\\X" +
             kClose,
@@ -156,8 +157,8 @@ TEST(StatusReplyV161, BothSpellingsOfAPlayerKeyKeepTheLastValue) {
     EXPECT_EQ(players[3].m_strName, "New");
     EXPECT_EQ(players[3].m_nFrags, 4);
     EXPECT_EQ(players[63].m_nFrags, 2);
-    ParseStatusReply("\\kills_3\\5\\frags_3\\6\\playername_3\\A\\player_3\\B" + kClose, status,
-                     players);
+    monitor::ParseStatusReply("\\kills_3\\5\\frags_3\\6\\playername_3\\A\\player_3\\B" + kClose,
+                              status, players);
     EXPECT_EQ(players[3].m_strName, "B");
     EXPECT_EQ(players[3].m_nFrags, 6);
 }
@@ -168,21 +169,21 @@ TEST(StatusReplyV161, EveryCutOfTheCapturedReplyDecodesSafely) {
     const std::string strReply = CapturedReply();
     for (size_t n = 0; n <= strReply.size(); n += 7) {
         const std::string strCut = strReply.substr(0, n);
-        CServerStatus status;
-        PlayerTable players;
-        ParseStatusReply(strCut, status, players);
+        monitor::CServerStatus status;
+        monitor::PlayerTable players;
+        monitor::ParseStatusReply(strCut, status, players);
         ASSERT_LE(status.m_strHostname.size(), n);
         // The second datagram's players alone, as a late datagram brings them.
-        ParseStatusReply(std::string_view(strReply).substr(n), status, players);
+        monitor::ParseStatusReply(std::string_view(strReply).substr(n), status, players);
     }
     // Both spellings of every key in one reply, with the classic ones last.
     std::string strMixed = strReply;
     for (const char* pszPair : {"\\Version\\v1.3", "\\Time Limit\\20", "\\player_0\\Zed",
                                 "\\frags_0\\99", "\\Game Start Delay\\5"})
         strMixed.insert(strMixed.size() - kClose.size(), pszPair);
-    CServerStatus status;
-    PlayerTable players;
-    ParseStatusReply(strMixed, status, players);
+    monitor::CServerStatus status;
+    monitor::PlayerTable players;
+    monitor::ParseStatusReply(strMixed, status, players);
     EXPECT_EQ(status.m_strServerVersion, "v1.3");
     EXPECT_EQ(status.m_strTimeLimit, "20");
     EXPECT_EQ(status.m_strGameStartDelay, "5");

@@ -33,8 +33,8 @@ monitor::CAnnounceSettings Settings() {
     return s;
 }
 
-CServerStatus Running() {
-    CServerStatus status;
+monitor::CServerStatus Running() {
+    monitor::CServerStatus status;
     status.m_strServerVersion = "v1.61";
     status.m_strGameMode = "openplaying";
     status.m_strTickets1 = "150";  // Axis
@@ -86,8 +86,8 @@ protected:
         m_irc.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#chan");
         m_irc.m_bInChannel = true;
         m_irc.m_bSessionActive = true;
-        m_irc.m_nGameState = 1;
-        m_irc.m_nTicketSecs = 60;
+        m_irc.GameShared().SetGameState(bridge::EGameState::Running);
+        m_irc.GameShared().SetTicketSecs(60);
         m_host.m_settings = Settings();
         m_host.m_bBroadcast = true;
         m_host.SetStatus(Running());
@@ -117,7 +117,7 @@ TEST_F(TicketReporterTest, PostsEveryIntervalToTheChannelAndTheLog) {
 }
 
 TEST_F(TicketReporterTest, ItsClockMovesOnlyByTheIntervalsSlept) {
-    m_irc.m_nGameEndTick = kNow + 60000 + 605000;
+    m_irc.GameShared().SetGameEndTick(kNow + 60000 + 605000);
     monitor::CTicketReporter reporter = Reporter();
     ASSERT_TRUE(reporter.Step());
     EXPECT_NE(m_host.LastLog().find("10:05"), std::string::npos) << m_host.LastLog();
@@ -131,7 +131,7 @@ TEST_F(TicketReporterTest, ItsClockMovesOnlyByTheIntervalsSlept) {
 TEST_F(TicketReporterTest, TimeLeftStaysRightAcrossTheWrapOfTheTickCount) {
     m_clock.Advance(0xFFFFFFFFu - kNow - 10000);  // 10 s before the wrap
     const uint32_t nStart = m_clock.GetTickCount();
-    m_irc.m_nGameEndTick = nStart + 60000 + 65000;  // lies after the wrap
+    m_irc.GameShared().SetGameEndTick(nStart + 60000 + 65000);  // lies after the wrap
     monitor::CTicketReporter reporter = Reporter();
     ASSERT_TRUE(reporter.Step());
     EXPECT_NE(m_host.LastLog().find("01:05"), std::string::npos) << m_host.LastLog();
@@ -140,7 +140,7 @@ TEST_F(TicketReporterTest, TimeLeftStaysRightAcrossTheWrapOfTheTickCount) {
 TEST_F(TicketReporterTest, AnIntervalBelowOneSecondCountsAsOneSecond) {
     for (int nSecs : {0, -5, 1}) {
         SCOPED_TRACE(nSecs);
-        m_irc.m_nTicketSecs = nSecs;
+        m_irc.GameShared().SetTicketSecs(nSecs);
         const uint64_t nBefore = m_clock.SleptMs();
         monitor::CTicketReporter reporter = Reporter();
         ASSERT_TRUE(reporter.Step());
@@ -163,13 +163,13 @@ void PrintTo(const CConditionRow& row, std::ostream* pOut) {
 }
 
 void SetPhase(testsupport::CFakeMonitorHost& host, const char* pszPhase) {
-    CServerStatus status = Running();
+    monitor::CServerStatus status = Running();
     status.m_strGameMode = pszPhase;
     host.SetStatus(status);
 }
 
 void SetVersion(testsupport::CFakeMonitorHost& host, const char* pszVersion) {
-    CServerStatus status = Running();
+    monitor::CServerStatus status = Running();
     status.m_strServerVersion = pszVersion;
     host.SetStatus(status);
 }
@@ -188,7 +188,9 @@ const CConditionRow kConditionRows[] = {
     {"VersionExactlyCounts", [](Host& h, Irc&) { SetVersion(h, "v1.4"); }, true, true, true},
     {"FilterOffIsSilent", [](Host& h, Irc&) { h.m_bTicketShown = false; }, true, false, false},
     {"GamePausedIsSilent", [](Host& h, Irc&) { h.m_bGamePaused = true; }, true, false, false},
-    {"OperatorPauseIsSilent", [](Host&, Irc& i) { i.m_nGameState = 2; }, true, false, false},
+    {"OperatorPauseIsSilent",
+     [](Host&, Irc& i) { i.GameShared().SetGameState(bridge::EGameState::Paused); }, true, false,
+     false},
     {"BroadcastOffStillLogs", [](Host& h, Irc&) { h.m_bBroadcast = false; }, true, false, true},
     {"NoSessionStillLogs", [](Host&, Irc& i) { i.m_bSessionActive = false; }, true, false, true},
     {"MonitoringOverEndsIt", [](Host& h, Irc&) { h.m_bMonitoring = false; }, false, false, false},

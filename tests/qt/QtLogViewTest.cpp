@@ -16,17 +16,17 @@ namespace {
 
 using QtLogViewTest = CViewFixture;
 
-qtview::CQtLogView* LogOf(qtview::CQtPageView& view) {
-    return qobject_cast<qtview::CQtLogView*>(view.ControlWidget(ID_LOG));
+qt::CQtLogView* LogOf(qt::CQtPageView& view) {
+    return qobject_cast<qt::CQtLogView*>(view.ControlWidget(ID_LOG));
 }
 
-bool ShowsPageText(qtview::CQtLogView* pLog, framework::CPage& page) {
-    return pLog->toPlainText() == qtview::ToDisplayText(page.GetItemText(ID_LOG), true);
+bool ShowsPageText(qt::CQtLogView* pLog, framework::CPage& page) {
+    return pLog->toPlainText() == qt::ToDisplayText(page.GetItemText(ID_LOG), true);
 }
 
 TEST_F(QtLogViewTest, AppendsFromAWorkerFollowTheEndAndStayBounded) {
     m_pPage->SetLogLimits(ID_LOG, 100, 1 << 20);
-    qtview::CQtLogView* pLog = LogOf(*m_pView);
+    qt::CQtLogView* pLog = LogOf(*m_pView);
     std::thread worker([&] {
         for (int n = 0; n < 5000; ++n) m_pPage->AppendLogLine(ID_LOG, "line " + std::to_string(n));
     });
@@ -42,7 +42,7 @@ TEST_F(QtLogViewTest, AppendsFromAWorkerFollowTheEndAndStayBounded) {
 }
 
 TEST_F(QtLogViewTest, EverySequenceOfLogChangesEndsWithThePagesLines) {
-    qtview::CQtLogView* pLog = LogOf(*m_pView);
+    qt::CQtLogView* pLog = LogOf(*m_pView);
     struct CStep {
         enum EKind { Append, Limit, Set } eKind;
         std::string strText;
@@ -105,7 +105,7 @@ TEST_F(QtLogViewTest, EverySequenceOfLogChangesEndsWithThePagesLines) {
 }
 
 TEST_F(QtLogViewTest, LogTakesNoTyping) {
-    qtview::CQtLogView* pLog = LogOf(*m_pView);
+    qt::CQtLogView* pLog = LogOf(*m_pView);
     m_pPage->AppendLogLine(ID_LOG, "kept");
     ASSERT_TRUE(SpinUntil([&] { return pLog->LineCount() == 1; }));
     pLog->setFocus();
@@ -116,7 +116,7 @@ TEST_F(QtLogViewTest, LogTakesNoTyping) {
 }
 
 TEST_F(QtLogViewTest, ScrollToEndShowsTheLastLine) {
-    qtview::CQtLogView* pLog = LogOf(*m_pView);
+    qt::CQtLogView* pLog = LogOf(*m_pView);
     for (int n = 0; n < 200; ++n) m_pPage->AppendLogLine(ID_LOG, std::to_string(n));
     ASSERT_TRUE(SpinUntil([&] { return pLog->LineCount() == 200; }));
     QScrollBar* pBar = pLog->verticalScrollBar();

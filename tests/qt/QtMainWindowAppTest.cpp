@@ -57,7 +57,7 @@ void SaveScreenshot(QWidget& widget, const char* pszName) {
 }
 
 template <typename T>
-T* ControlOf(qtview::CQtPageView* pView, int nId) {
+T* ControlOf(qt::CQtPageView* pView, int nId) {
     return pView == nullptr ? nullptr : qobject_cast<T*>(pView->ControlWidget(nId));
 }
 
@@ -66,21 +66,21 @@ TEST(QtMainWindowApp, ShowsTheRealPagesOnEveryTabAndQuitOnScreenEndsTheRun) {
     ASSERT_TRUE(folder.IsValid());
     const std::string strSettings = folder / "settings.ini";
     ASSERT_TRUE(testsupport::WriteWholeFile(strSettings, kSettings));
-    CMainDlg::COptions options;
+    ui::CMainDlg::COptions options;
     options.strSettingsPath = strSettings;
     options.strUpdateHost.clear();
 
-    qtview::CQtDispatcherHost host;
+    qt::CQtDispatcherHost host;
     framework::CRecordingMessageSink sink;
     const auto start = std::chrono::steady_clock::now();
-    CBotApp app(host.Dispatcher(), platform::SystemClock(), options);
+    ui::CBotApp app(host.Dispatcher(), platform::SystemClock(), options);
     ASSERT_TRUE(app.InitInstance(sink));
-    CMainDlg& main = *app.MainDlg();
-    const qtview::CDialogUnits units;
+    ui::CMainDlg& main = *app.MainDlg();
+    const qt::CDialogUnits units;
     auto pWindow =
-        std::make_unique<qtview::CQtMainWindow>(main, host.Dispatcher(), units, res::IDR_MAINFRAME);
+        std::make_unique<qt::CQtMainWindow>(main, host.Dispatcher(), units, res::IDR_MAINFRAME);
     int nEnded = 0;
-    QObject::connect(pWindow.get(), &qtview::CQtMainWindow::Ended, [&](int n) { nEnded = n; });
+    QObject::connect(pWindow.get(), &qt::CQtMainWindow::Ended, [&](int n) { nEnded = n; });
     pWindow->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(pWindow.get()));
     std::printf("[ figure ] fragrelay window: start to shown %ld ms\n", MsSince(start));
@@ -94,22 +94,22 @@ TEST(QtMainWindowApp, ShowsTheRealPagesOnEveryTabAndQuitOnScreenEndsTheRun) {
     main.GamePage()->AppendLog("Map changed from wake to berlin");
     main.IrcPage()->AppendLog("<alice> hello bot");
 
-    qtview::CQtPageView* pMainView = pWindow->PageView();
+    qt::CQtPageView* pMainView = pWindow->PageView();
     EXPECT_EQ(ControlOf<QPushButton>(pMainView, res::IDC_MAIN_BROADCAST)->text(),
               QStringLiteral("Start Broadcast"));
     EXPECT_EQ(ControlOf<QLabel>(pMainView, res::IDC_MAIN_TRAFFIC)->text(),
               QStringLiteral("Traffic: 0 kb/s"));
-    auto* pTabs = qobject_cast<qtview::CQtTabHost*>(pMainView->ControlWidget(res::IDC_MAIN_TAB));
+    auto* pTabs = qobject_cast<qt::CQtTabHost*>(pMainView->ControlWidget(res::IDC_MAIN_TAB));
     ASSERT_NE(pTabs, nullptr);
     QTabBar* pBar = pTabs->TabBar();
-    ASSERT_EQ(pBar->count(), CMainDlg::kTabCount);
+    ASSERT_EQ(pBar->count(), ui::CMainDlg::kTabCount);
 
     const char* const kShots[] = {"app_irc", "app_bf42", "app_settings", "app_information"};
     for (int nTab : {1, 2, 3, 0}) {
         QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(nTab).center());
         ASSERT_TRUE(SpinUntil([&] {
-            for (int n = 0; n < CMainDlg::kTabCount; ++n) {
-                qtview::CQtPageView* pView = pWindow->TabPageView(res::IDC_MAIN_TAB, n);
+            for (int n = 0; n < ui::CMainDlg::kTabCount; ++n) {
+                qt::CQtPageView* pView = pWindow->TabPageView(res::IDC_MAIN_TAB, n);
                 if (pView == nullptr || pView->isVisible() != (n == nTab)) return false;
             }
             return true;
@@ -118,9 +118,9 @@ TEST(QtMainWindowApp, ShowsTheRealPagesOnEveryTabAndQuitOnScreenEndsTheRun) {
         SaveScreenshot(*pWindow, kShots[nTab]);
     }
     // The pages show the loaded settings.
-    qtview::CQtPageView* pIrcView = pWindow->TabPageView(res::IDC_MAIN_TAB, CMainDlg::kTabIrc);
+    qt::CQtPageView* pIrcView = pWindow->TabPageView(res::IDC_MAIN_TAB, ui::CMainDlg::kTabIrc);
     EXPECT_EQ(ControlOf<QLineEdit>(pIrcView, res::IDC_IRC_NICK)->text(), QStringLiteral("fragbot"));
-    qtview::CQtPageView* pGameView = pWindow->TabPageView(res::IDC_MAIN_TAB, CMainDlg::kTabGame);
+    qt::CQtPageView* pGameView = pWindow->TabPageView(res::IDC_MAIN_TAB, ui::CMainDlg::kTabGame);
     EXPECT_EQ(ControlOf<QLineEdit>(pGameView, res::IDC_GAME_PORT)->text(), QStringLiteral("23000"));
 
     // Quit on screen: no connection, so nothing to say; the settings are saved.

@@ -43,7 +43,7 @@ private:
 };
 
 TEST(QtMessageSinkTest, WorkersBoxAppearsOnTheGuiThreadAndTheWorkerWaitsForIt) {
-    qtview::CQtMessageSink sink;
+    qt::CQtMessageSink sink;
     std::atomic<bool> bReturned{false};
     std::atomic<int> nResult{0};
     bool bReturnedWhileOpen = true;
@@ -82,8 +82,8 @@ TEST(QtMessageSinkTest, WorkersBoxAppearsOnTheGuiThreadAndTheWorkerWaitsForIt) {
 }
 
 TEST(QtMessageSinkTest, HandlerOnTheGuiThreadShowsItsBoxAndLaterWorkWaitsForIt) {
-    qtview::CQtDispatcherHost host;
-    qtview::CQtMessageSink sink;
+    qt::CQtDispatcherHost host;
+    qt::CQtMessageSink sink;
     framework::CPage page(TestTemplate());
     ASSERT_TRUE(page.Create(sink));
     std::atomic<int> nStage{0};
@@ -114,7 +114,7 @@ TEST(QtMessageSinkTest, HandlerOnTheGuiThreadShowsItsBoxAndLaterWorkWaitsForIt) 
 }
 
 TEST(QtMessageSinkTest, ShutdownReleasesAWaitingWorkerWithoutAGuiLoop) {
-    auto pSink = std::make_unique<qtview::CQtMessageSink>();
+    auto pSink = std::make_unique<qt::CQtMessageSink>();
     std::atomic<bool> bReturned{false};
     std::thread worker([&] {
         pSink->ShowMessage({"never shown", "Error", framework::EIcon::Error});

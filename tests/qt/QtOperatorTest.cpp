@@ -125,7 +125,7 @@ TEST_F(QtOperatorTest, ChoosingAListItemOrATabReachesThePage) {
 
     m_pPage->InsertTabItem(ID_TABS, 0, "first", nullptr);
     m_pPage->InsertTabItem(ID_TABS, 1, "second", nullptr);
-    QTabBar* pBar = Widget<qtview::CQtTabHost>(ID_TABS)->TabBar();
+    QTabBar* pBar = Widget<qt::CQtTabHost>(ID_TABS)->TabBar();
     ASSERT_TRUE(SpinUntil([&] { return pBar->count() == 2; }));
     EXPECT_EQ(pBar->currentIndex(), 0);
     QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(1).center());
@@ -154,14 +154,14 @@ TEST_F(QtOperatorTest, EnterAndEscapeReachOnOkAndOnCancel) {
 TEST(QtOperatorEndTest, EscapeOnAPageThatEndsReportsItAndClosesNothing) {
     // The framework's own OnCancel ends the page; the view reports it and
     // leaves closing to the program.
-    qtview::CQtDispatcherHost host;
+    qt::CQtDispatcherHost host;
     framework::CRecordingMessageSink sink;
     framework::CPage page(TestTemplate());
     ASSERT_TRUE(page.Create(sink));
-    const qtview::CDialogUnits units;
-    qtview::CQtPageView view(page, host.Dispatcher(), units);
+    const qt::CDialogUnits units;
+    qt::CQtPageView view(page, host.Dispatcher(), units);
     int nEnded = -1;
-    QObject::connect(&view, &qtview::CQtPageView::PageEnded, [&](int n) { nEnded = n; });
+    QObject::connect(&view, &qt::CQtPageView::PageEnded, [&](int n) { nEnded = n; });
     view.show();
     QTest::keyClick(view.ControlWidget(ID_EDIT), Qt::Key_Escape);
     ASSERT_TRUE(SpinUntil([&] { return nEnded == framework::IDCANCEL; }));

@@ -84,12 +84,12 @@ TEST_F(QtPageViewTest, ConcurrentWritersEndInThePagesFinalState) {
     const std::string strFinal = m_pPage->GetItemText(ID_EDIT);
     ASSERT_TRUE(SpinUntil([&] {
         return Widget<QLineEdit>(ID_EDIT)->text() == QString::fromStdString(strFinal) &&
-               Widget<qtview::CQtLogView>(ID_LOG)->LineCount() == 800;
+               Widget<qt::CQtLogView>(ID_LOG)->LineCount() == 800;
     }));
     EXPECT_EQ(Widget<QCheckBox>(ID_AUTOCHECK)->isChecked(),
               m_pPage->GetCheck(ID_AUTOCHECK) == BST_CHECKED);
     EXPECT_EQ(Widget<QComboBox>(ID_LIST)->currentIndex(), m_pPage->GetCurSel(ID_LIST));
-    EXPECT_EQ(Widget<qtview::CQtLogView>(ID_LOG)->toPlainText().toStdString(),
+    EXPECT_EQ(Widget<qt::CQtLogView>(ID_LOG)->toPlainText().toStdString(),
               m_pPage->GetItemText(ID_LOG));
 }
 
@@ -106,8 +106,8 @@ TEST_F(QtPageViewTest, WindowsTextIsShownAsUnicodeInEveryKindOfControl) {
     EXPECT_EQ(Widget<QLineEdit>(ID_EDIT)->text(), QStringLiteral(u"“quoted”"));
     EXPECT_EQ(Widget<QComboBox>(ID_LIST)->itemText(0), QStringLiteral(u"Español"));
     EXPECT_EQ(Widget<QComboBox>(ID_LIST)->itemText(1), QStringLiteral(u"…"));
-    EXPECT_EQ(Widget<qtview::CQtTabHost>(ID_TABS)->TabBar()->tabText(0), QStringLiteral(u"Été"));
-    EXPECT_EQ(Widget<qtview::CQtLogView>(ID_LOG)->toPlainText(), QStringLiteral(u"tué ™"));
+    EXPECT_EQ(Widget<qt::CQtTabHost>(ID_TABS)->TabBar()->tabText(0), QStringLiteral(u"Été"));
+    EXPECT_EQ(Widget<qt::CQtLogView>(ID_LOG)->toPlainText(), QStringLiteral(u"tué ™"));
 }
 
 TEST_F(QtPageViewTest, HostileTextStaysPlainText) {
@@ -144,7 +144,7 @@ TEST_F(QtPageViewTest, StylesAndFlagsFollowThePage) {
 }
 
 TEST(QtPageViewBuildTest, ControlsSitWhereTheTemplateSaysInTheStateThePageHolds) {
-    qtview::CQtDispatcherHost host;
+    qt::CQtDispatcherHost host;
     framework::CRecordingMessageSink sink;
     CRecordingPage page(host.Dispatcher());
     ASSERT_TRUE(page.Create(sink));
@@ -153,13 +153,13 @@ TEST(QtPageViewBuildTest, ControlsSitWhereTheTemplateSaysInTheStateThePageHolds)
     page.EnableItem(ID_BUTTON, false);
     page.SetCurSel(ID_LIST, 2);
     page.AppendLogLine(ID_LOG, "first\nsecond");
-    const qtview::CDialogUnits units;
-    qtview::CQtPageView view(page, host.Dispatcher(), units);
+    const qt::CDialogUnits units;
+    qt::CQtPageView view(page, host.Dispatcher(), units);
 
     EXPECT_EQ(qobject_cast<QLineEdit*>(view.ControlWidget(ID_EDIT))->text(), "before");
     EXPECT_FALSE(view.ControlWidget(ID_BUTTON)->isEnabled());
     EXPECT_EQ(qobject_cast<QComboBox*>(view.ControlWidget(ID_LIST))->currentIndex(), 2);
-    EXPECT_EQ(qobject_cast<qtview::CQtLogView*>(view.ControlWidget(ID_LOG))->LineCount(), 2u);
+    EXPECT_EQ(qobject_cast<qt::CQtLogView*>(view.ControlWidget(ID_LOG))->LineCount(), 2u);
     EXPECT_EQ(view.size(), QSize(units.ToPixelsX(300), units.ToPixelsY(200)));
 
     for (const framework::CControlTemplate& ctrl : TestTemplate().controls) {
@@ -192,7 +192,7 @@ TEST_F(QtPageViewTest, ChildPageAppearsInsideItsHostControl) {
     ASSERT_TRUE(child.Create(m_sink, m_pPage.get(), ID_TABS));
     child.MoveWindow(3, 25);
     child.SetItemText(ID_LABEL, "in the child");
-    qtview::CQtPageView* pChildView = nullptr;
+    qt::CQtPageView* pChildView = nullptr;
     ASSERT_TRUE(SpinUntil([&] {
         pChildView = m_pView->ChildView(&child);
         return pChildView != nullptr && pChildView->pos() == QPoint(3, 25);
@@ -219,7 +219,7 @@ TEST_F(QtPageViewTest, ChildPageDestroyedBeforeTheGuiSawItIsNeverUsed) {
         child.DestroyWindow();
     });
     ASSERT_TRUE(SpinUntil([&] { return m_pView->ChildView(&child) != nullptr; }));
-    qtview::CQtPageView* pChildView = m_pView->ChildView(&child);
+    qt::CQtPageView* pChildView = m_pView->ChildView(&child);
     ASSERT_TRUE(SpinUntil([&] { return pChildView->isHidden(); }));
     EXPECT_TRUE(pChildView->IsPageGone());
     QTest::mouseClick(pChildView->ControlWidget(ID_BUTTON), Qt::LeftButton);

@@ -20,13 +20,14 @@
 #include <vector>
 
 #include "QtTestSupport.h"
-#include "config/ColorDlg.h"
 #include "qt/QtControls.h"
 #include "qt/QtMainWindow.h"
 #include "qt/QtTabHost.h"
+#include "res/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "ui/AboutDlg.h"
+#include "ui/ColorDlg.h"
 #include "ui/IrcDlg.h"
 
 namespace qttest {
@@ -38,7 +39,7 @@ using framework::CPage;
 // start come from the string table, and its logs hold a few lines.
 class CStillPage : public CPage {
 public:
-    explicit CStillPage(int nTemplateId) : CPage(nTemplateId) {}
+    explicit CStillPage(int nTemplateId) : CPage(res::FindDialogTemplate(nTemplateId)) {}
 
 protected:
     bool OnInitDialog() override {
@@ -65,12 +66,16 @@ protected:
 
 // The IRC page itself, with the values the settings loader puts in and a
 // few lines in its log once created.
-std::unique_ptr<CIrcDlg> MakeIrcPage(framework::CDispatcher& dispatcher) {
-    auto pPage = std::make_unique<CIrcDlg>(dispatcher);
-    pPage->m_strNick = "fragrelay";
-    pPage->m_nPort = 6667;
-    pPage->m_nTicketSecs = 60;
-    pPage->m_strPassword = "secret";
+std::unique_ptr<ui::CIrcDlg> MakeIrcPage(framework::CDispatcher& dispatcher) {
+    // Read by no thread here: one for every sample page will do.
+    static bridge::CGameShared s_gameShared;
+    auto pPage = std::make_unique<ui::CIrcDlg>(dispatcher, s_gameShared);
+    irc::CIrcConnection connection = pPage->Connection();
+    connection.m_strNick = "fragrelay";
+    connection.m_nPort = 6667;
+    connection.m_strPassword = "secret";
+    pPage->SetConnection(connection);
+    pPage->GameShared().SetTicketSecs(60);
     return pPage;
 }
 
@@ -80,15 +85,17 @@ void AddIrcLogSample(CPage& page) {
 }
 
 std::unique_ptr<CPage> MakeSettingsPage() {
-    auto pPage = std::make_unique<CColorDlg>();
+    auto pPage = std::make_unique<ui::CColorDlg>();
     // The values the settings loader puts in when there is no file.
-    pPage->m_strAlliedKillColor = "02";
-    pPage->m_strAxisKillColor = "05";
-    pPage->m_strAlliedFlagColor = "12";
-    pPage->m_strAxisFlagColor = "04";
-    pPage->m_strStatusColor = "14";
-    pPage->m_strKeyColor = "10";
-    pPage->m_strValueColor = "14";
+    config::CColorScheme scheme;
+    scheme.m_strAlliedKillColor = "02";
+    scheme.m_strAxisKillColor = "05";
+    scheme.m_strAlliedFlagColor = "12";
+    scheme.m_strAxisFlagColor = "04";
+    scheme.m_strStatusColor = "14";
+    scheme.m_strKeyColor = "10";
+    scheme.m_strValueColor = "14";
+    pPage->SetScheme(scheme);
     return pPage;
 }
 
@@ -97,7 +104,7 @@ std::unique_ptr<CPage> MakeSettingsPage() {
 class CTabbedMainPage : public CPage {
 public:
     explicit CTabbedMainPage(framework::CDispatcher& dispatcher)
-        : CPage(res::IDD_MAIN), m_dispatcher(dispatcher) {
+        : CPage(res::FindDialogTemplate(res::IDD_MAIN)), m_dispatcher(dispatcher) {
         MapNotify(res::IDC_MAIN_TAB, framework::ENotify::SelChanging,
                   [this] { ShowSelected(false); });
         MapNotify(res::IDC_MAIN_TAB, framework::ENotify::SelChange, [this] { ShowSelected(true); });
@@ -119,7 +126,7 @@ protected:
         m_pages.push_back(MakeIrcPage(m_dispatcher));
         m_pages.push_back(std::make_unique<CStillPage>(res::IDD_GAME));
         m_pages.push_back(MakeSettingsPage());
-        m_pages.push_back(std::make_unique<CAboutDlg>());
+        m_pages.push_back(std::make_unique<ui::CAboutDlg>());
         for (int n = 0; n < 4; ++n) {
             InsertTabItem(res::IDC_MAIN_TAB, n, kCaptions[n],
                           m_pages[static_cast<size_t>(n)].get());
@@ -171,10 +178,10 @@ void ExpectReadableLayout(const QWidget& page, const char* pszName) {
     const QList<QWidget*> controls = page.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     std::vector<QWidget*> solid;
     for (QWidget* pControl : controls) {
-        if (qobject_cast<qtview::CQtPageView*>(pControl) != nullptr) continue;
+        if (qobject_cast<qt::CQtPageView*>(pControl) != nullptr) continue;
         EXPECT_TRUE(pageRect.contains(pControl->geometry()))
             << pszName << ": " << pControl->metaObject()->className() << " outside the page";
-        if (qobject_cast<qtview::CQtGroupFrame*>(pControl) == nullptr) solid.push_back(pControl);
+        if (qobject_cast<qt::CQtGroupFrame*>(pControl) == nullptr) solid.push_back(pControl);
         const QFontMetrics metrics(pControl->font());
         if (auto* pLabel = qobject_cast<QLabel*>(pControl)) {
             if (pLabel->text().isEmpty()) continue;
@@ -209,12 +216,12 @@ void ExpectReadableLayout(const QWidget& page, const char* pszName) {
 }
 
 TEST(QtScreenshotTest, MainWindowShowsOneTabPageAtATimeAndSwitchesByTab) {
-    qtview::CQtDispatcherHost host;
+    qt::CQtDispatcherHost host;
     framework::CRecordingMessageSink sink;
     CTabbedMainPage mainPage(host.Dispatcher());
     ASSERT_TRUE(mainPage.Create(sink));
-    const qtview::CDialogUnits units;
-    qtview::CQtMainWindow window(mainPage, host.Dispatcher(), units, res::IDR_MAINFRAME);
+    const qt::CDialogUnits units;
+    qt::CQtMainWindow window(mainPage, host.Dispatcher(), units, res::IDR_MAINFRAME);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("fragrelay"));
@@ -222,7 +229,7 @@ TEST(QtScreenshotTest, MainWindowShowsOneTabPageAtATimeAndSwitchesByTab) {
     ExpectReadableLayout(*window.PageView(), "main window");
 
     auto* pHost =
-        qobject_cast<qtview::CQtTabHost*>(window.PageView()->ControlWidget(res::IDC_MAIN_TAB));
+        qobject_cast<qt::CQtTabHost*>(window.PageView()->ControlWidget(res::IDC_MAIN_TAB));
     ASSERT_NE(pHost, nullptr);
     QTabBar* pBar = pHost->TabBar();
     ASSERT_EQ(pBar->count(), 4);
@@ -231,14 +238,14 @@ TEST(QtScreenshotTest, MainWindowShowsOneTabPageAtATimeAndSwitchesByTab) {
         QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(nTab).center());
         ASSERT_TRUE(SpinUntil([&] {
             for (int n = 0; n < 4; ++n) {
-                qtview::CQtPageView* pView = window.TabPageView(res::IDC_MAIN_TAB, n);
+                qt::CQtPageView* pView = window.TabPageView(res::IDC_MAIN_TAB, n);
                 if (pView == nullptr || pView->isVisible() != (n == nTab)) return false;
             }
             return true;
         })) << "tab "
             << nTab;
         EXPECT_EQ(mainPage.GetCurSel(res::IDC_MAIN_TAB), nTab);
-        qtview::CQtPageView* pShown = window.TabPageView(res::IDC_MAIN_TAB, nTab);
+        qt::CQtPageView* pShown = window.TabPageView(res::IDC_MAIN_TAB, nTab);
         EXPECT_EQ(pShown->parentWidget(), pHost);
         EXPECT_EQ(pShown->pos(), QPoint(10, 30));
         // The page lies in the tab control's pane, under the strip.
@@ -259,14 +266,14 @@ TEST(QtScreenshotTest, MainWindowShowsOneTabPageAtATimeAndSwitchesByTab) {
 }
 
 TEST(QtScreenshotTest, CloseBoxAsksThePageAndLeavesClosingToTheProgram) {
-    qtview::CQtDispatcherHost host;
+    qt::CQtDispatcherHost host;
     framework::CRecordingMessageSink sink;
     CTabbedMainPage mainPage(host.Dispatcher());
     ASSERT_TRUE(mainPage.Create(sink));
-    const qtview::CDialogUnits units;
-    qtview::CQtMainWindow window(mainPage, host.Dispatcher(), units, res::IDR_MAINFRAME);
+    const qt::CDialogUnits units;
+    qt::CQtMainWindow window(mainPage, host.Dispatcher(), units, res::IDR_MAINFRAME);
     int nEnded = 0;
-    QObject::connect(&window, &qtview::CQtMainWindow::Ended, [&](int n) { nEnded = n; });
+    QObject::connect(&window, &qt::CQtMainWindow::Ended, [&](int n) { nEnded = n; });
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
@@ -294,9 +301,9 @@ TEST(QtScreenshotTest, EveryTemplateAsAPage) {
         {res::IDD_ABOUT, "page_132_information"},
         {res::IDD_COLORS, "page_133_settings"},
     };
-    qtview::CQtDispatcherHost host;
+    qt::CQtDispatcherHost host;
     framework::CRecordingMessageSink sink;
-    const qtview::CDialogUnits units;
+    const qt::CDialogUnits units;
     for (const CRow& row : rows) {
         std::unique_ptr<CPage> pPage;
         if (row.nTemplateId == res::IDD_IRC) {
@@ -304,13 +311,13 @@ TEST(QtScreenshotTest, EveryTemplateAsAPage) {
         } else if (row.nTemplateId == res::IDD_COLORS) {
             pPage = MakeSettingsPage();
         } else if (row.nTemplateId == res::IDD_ABOUT) {
-            pPage = std::make_unique<CAboutDlg>();
+            pPage = std::make_unique<ui::CAboutDlg>();
         } else {
             pPage = std::make_unique<CStillPage>(row.nTemplateId);
         }
         ASSERT_TRUE(pPage->Create(sink)) << row.pszShot;
         if (row.nTemplateId == res::IDD_IRC) AddIrcLogSample(*pPage);
-        qtview::CQtPageView view(*pPage, host.Dispatcher(), units);
+        qt::CQtPageView view(*pPage, host.Dispatcher(), units);
         view.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&view)) << row.pszShot;
         EXPECT_EQ(view.size(), units.DialogSize(pPage->Template())) << row.pszShot;
@@ -321,13 +328,13 @@ TEST(QtScreenshotTest, EveryTemplateAsAPage) {
 }
 
 TEST(QtScreenshotTest, SettingsPageTakesAColourTypedJustBeforeAToggle) {
-    qtview::CQtDispatcherHost host;
+    qt::CQtDispatcherHost host;
     framework::CRecordingMessageSink sink;
     auto pPage = MakeSettingsPage();
-    auto& settings = static_cast<CColorDlg&>(*pPage);
+    auto& settings = static_cast<ui::CColorDlg&>(*pPage);
     ASSERT_TRUE(settings.Create(sink));
-    const qtview::CDialogUnits units;
-    qtview::CQtPageView view(settings, host.Dispatcher(), units);
+    const qt::CDialogUnits units;
+    qt::CQtPageView view(settings, host.Dispatcher(), units);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     auto* pEdit = qobject_cast<QLineEdit*>(view.ControlWidget(res::IDC_COLOR_STATUS));
@@ -342,8 +349,8 @@ TEST(QtScreenshotTest, SettingsPageTakesAColourTypedJustBeforeAToggle) {
     QTest::keyClicks(pEdit, QStringLiteral("7"));
     ClickCheckBox(pKills);
     ASSERT_TRUE(SpinUntil([&] { return !pKills->isChecked(); }));
-    EXPECT_EQ(settings.m_bShowKill, 0);
-    EXPECT_EQ(settings.m_strStatusColor, "7");
+    EXPECT_EQ(settings.Scheme().m_bShowKill, 0);
+    EXPECT_EQ(settings.Scheme().m_strStatusColor, "7");
     EXPECT_EQ(pEdit->text(), QStringLiteral("7"));
     // Enter and Escape do nothing on this page.
     QTest::keyClick(pEdit, Qt::Key_Escape);

@@ -164,7 +164,7 @@ protected:
     void SetUp() override {
         m_pPage = std::make_unique<CRecordingPage>(m_host.Dispatcher());
         ASSERT_TRUE(m_pPage->Create(m_sink));
-        m_pView = std::make_unique<qtview::CQtPageView>(*m_pPage, m_host.Dispatcher(), m_units);
+        m_pView = std::make_unique<qt::CQtPageView>(*m_pPage, m_host.Dispatcher(), m_units);
         m_pView->show();
         m_pView->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_pView.get()));
@@ -185,11 +185,11 @@ protected:
         return SpinUntil([&] { return pDone->load(); });
     }
 
-    qtview::CQtDispatcherHost m_host;
+    qt::CQtDispatcherHost m_host;
     framework::CRecordingMessageSink m_sink;
-    qtview::CDialogUnits m_units;
+    qt::CDialogUnits m_units;
     std::unique_ptr<CRecordingPage> m_pPage;
-    std::unique_ptr<qtview::CQtPageView> m_pView;
+    std::unique_ptr<qt::CQtPageView> m_pView;
 };
 
 }  // namespace qttest

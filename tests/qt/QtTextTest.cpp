@@ -10,9 +10,9 @@
 
 namespace {
 
-using qtview::FromEditText;
-using qtview::ToDisplayText;
-using qtview::ToEditText;
+using qt::FromEditText;
+using qt::ToDisplayText;
+using qt::ToEditText;
 
 // The code page's row 0x80 to 0x9F, from its published table; the five
 // bytes it leaves undefined (0 here) have no character.
@@ -90,7 +90,7 @@ TEST(QtTextTest, TypedCharactersTheCodePageLacksBecomeQuestionMarks) {
 
 TEST(QtTextTest, FontHasTheGlyphsTheTextsNeed) {
     // Without the DejaVu fonts every glyph would be drawn as a box.
-    const qtview::CDialogUnits units;
+    const qt::CDialogUnits units;
     const QFontInfo info(units.Font());
     EXPECT_EQ(info.family(), QStringLiteral("DejaVu Sans"));
     EXPECT_EQ(info.pointSize(), 8);

@@ -32,7 +32,7 @@ class InfoReplyTable : public ::testing::TestWithParam<InfoCase> {};
 
 TEST_P(InfoReplyTable, ShowsWhatThePanelShows) {
     const InfoCase& c = GetParam();
-    const CInfoReply info = ParseInfoReply(c.strPairs + kClose);
+    const query::CInfoReply info = query::ParseInfoReply(c.strPairs + kClose);
     EXPECT_EQ(info.m_strHostname, c.strHostname);
     EXPECT_EQ(info.m_strMod, c.strMod);
     EXPECT_EQ(info.GamePortText(), c.strGamePort);
@@ -70,12 +70,12 @@ TEST(InfoReply, TruncatedRepliesNeverReadPastTheirEnd) {
     const std::string strReply = kFull + kClose;
     for (size_t n = 0; n <= strReply.size(); ++n) {
         const std::string strCut = strReply.substr(0, n);
-        const CInfoReply info = ParseInfoReply(strCut);
+        const query::CInfoReply info = query::ParseInfoReply(strCut);
         EXPECT_LE(info.m_strHostname.size(), n);
         EXPECT_LE(info.m_strMapName.size(), n);
     }
-    EXPECT_EQ(ParseInfoReply(""), CInfoReply());
-    EXPECT_EQ(ParseInfoReply("\\\\\\"), CInfoReply());
+    EXPECT_EQ(query::ParseInfoReply(""), query::CInfoReply());
+    EXPECT_EQ(query::ParseInfoReply("\\\\\\"), query::CInfoReply());
 }
 
 std::string ReadDataFile(const std::string& strName) {
@@ -91,7 +91,7 @@ TEST(InfoReply, CapturedServerReplyShowsItsFacts) {
                                  ReadDataFile("status-v1.61-datagram2.txt") +
                                  "\\final\\\\queryid\\6903.3";
     ASSERT_GT(strReply.size(), 2000u);
-    const CInfoReply info = ParseInfoReply(strReply);
+    const query::CInfoReply info = query::ParseInfoReply(strReply);
     EXPECT_EQ(info.m_strHostname, "NOME DO SERVIDOR | LOL NOME DO SERVIDOR");
     EXPECT_EQ(info.GamePortText(), "14567");
     EXPECT_EQ(info.m_strMod, "bf1942");

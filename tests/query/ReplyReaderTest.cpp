@@ -14,7 +14,7 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 Pairs ReadPairs(std::string_view reply) {
     Pairs pairs;
-    ForEachReplyPair(reply, [&](std::string_view key, std::string_view value) {
+    query::ForEachReplyPair(reply, [&](std::string_view key, std::string_view value) {
         pairs.emplace_back(std::string(key), std::string(value));
     });
     return pairs;
@@ -63,7 +63,7 @@ TEST(ReplyReader, ViewsStayInsideTheReply) {
     // A view into a buffer that is not NUL-terminated: the reader must stop at its end.
     const std::string strBuffer = "\\k\\v\\key\\valueXXXX";
     const std::string_view reply(strBuffer.data(), strBuffer.size() - 4);
-    CReplyReader reader(reply);
+    query::CReplyReader reader(reply);
     std::string_view key;
     std::string_view value;
     std::vector<std::string_view> views;

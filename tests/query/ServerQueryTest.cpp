@@ -30,25 +30,55 @@ uint16_t ClosedLoopbackPort() {
 }
 
 // Runs one exchange; a watchdog stops it after 20 s, so that a fault that
-// would keep it going for ever ends the test with QUERY_STOPPED instead.
-QueryResult ExchangeWithWatchdog(CServerQuery& query, std::string& strReply) {
+// would keep it going for ever ends the test with query::QUERY_STOPPED instead.
+query::QueryResult ExchangeWithWatchdog(query::CServerQuery& query, std::string& strReply) {
     platform::CStopSignal stop;
     std::atomic<bool> bDone{false};
     std::thread watchdog([&] {
         if (!WaitUntil([&] { return bDone.load(); }, std::chrono::seconds(20))) stop.Stop();
     });
-    const QueryResult nResult = query.Exchange(strReply, &stop);
+    const query::QueryResult nResult = query.Exchange(strReply, &stop);
     bDone = true;
     watchdog.join();
     return nResult;
 }
 
+// Counts the request datagrams it is asked to send and those that went out;
+// the first nFailures sends fail, and the send numbered nStopAt stops pStopAt.
+class CFailingSendQuery : public query::CServerQuery {
+public:
+    CFailingSendQuery(platform::CClock& clock, int nFailures,
+                      platform::CStopSignal* pStopAt = nullptr, int nStopAt = 0,
+                      int nRecvFailLimit = query::kStatusRecvFailLimit)
+        : query::CServerQuery(query::kStatusRequest, nRecvFailLimit, clock),
+          m_nFailures(nFailures),
+          m_pStopAt(pStopAt),
+          m_nStopAt(nStopAt) {}
+    int m_nSends = 0;  // sends tried
+    int m_nSent = 0;   // sends that went out
+
+protected:
+    int SendDatagram(const char* pData, size_t nLen) override {
+        ++m_nSends;
+        if (m_pStopAt != nullptr && m_nSends == m_nStopAt) m_pStopAt->Stop();
+        if (m_nSends <= m_nFailures) return -1;
+        const int nResult = query::CServerQuery::SendDatagram(pData, nLen);
+        if (nResult == static_cast<int>(nLen)) ++m_nSent;
+        return nResult;
+    }
+
+private:
+    int m_nFailures;
+    platform::CStopSignal* m_pStopAt;
+    int m_nStopAt;
+};
+
 class ServerQueryTest : public ::testing::Test {
 protected:
     // Opens the query against 127.0.0.1 on the given port.
-    void OpenQuery(CServerQuery& query, uint16_t nPort) {
+    void OpenQuery(query::CServerQuery& query, uint16_t nPort) {
         ASSERT_NE(nPort, 0);
-        ASSERT_EQ(query.Open("127.0.0.1", nPort), QUERY_OK);
+        ASSERT_EQ(query.Open("127.0.0.1", nPort), query::QUERY_OK);
     }
 };
 
@@ -57,22 +87,15 @@ TEST_F(ServerQueryTest, ReplyInThreeDatagramsIsJoinedInArrivalOrder) {
     CScriptedUdpServer server(std::vector<Answer>{answer});
     std::atomic<int32_t> nTraffic{7};
     std::string strReply;
-    int nAfterSend = 0;
-    bool bReplyEmptyAfterSend = false;
-    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    CFailingSendQuery query(platform::SystemClock(), 0);
     query.SetTrafficCounter(&nTraffic);
-    query.SetAfterSend([&] {
-        ++nAfterSend;
-        bReplyEmptyAfterSend = strReply.empty();
-    });
     OpenQuery(query, server.Port());
     strReply = "left over";
 
-    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    ASSERT_EQ(query.Exchange(strReply), query::QUERY_OK);
     EXPECT_EQ(strReply, answer[0] + answer[1] + answer[2]);
     EXPECT_EQ(nTraffic.load(), 7 + static_cast<int32_t>(strReply.size()));
-    EXPECT_EQ(nAfterSend, 1);
-    EXPECT_TRUE(bReplyEmptyAfterSend);
+    EXPECT_EQ(query.m_nSent, 1);
     EXPECT_TRUE(query.IsHeard());
     ASSERT_EQ(server.RequestTexts().size(), 1u);
     EXPECT_EQ(server.RequestTexts()[0], std::string("\xff\\status\\", 9));
@@ -87,15 +110,15 @@ TEST_F(ServerQueryTest, LateDatagramOfAnEarlierReplyIsDroppedBeforeTheNextReques
     const std::string strNext = "\\c\\3" + kEnd + "2.1";
     CScriptedUdpServer server(std::vector<Answer>{{strFinal, strLate}, {strNext}});
     std::atomic<int32_t> nTraffic{0};
-    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    query::CServerQuery query(query::kStatusRequest, query::kStatusRecvFailLimit);
     query.SetTrafficCounter(&nTraffic);
     OpenQuery(query, server.Port());
 
     std::string strReply;
-    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    ASSERT_EQ(query.Exchange(strReply), query::QUERY_OK);
     EXPECT_EQ(strReply, strFinal);
     ASSERT_TRUE(WaitUntil([&] { return server.Sent() == 2; }));  // the late one is waiting
-    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    ASSERT_EQ(query.Exchange(strReply), query::QUERY_OK);
     EXPECT_EQ(strReply, strNext);
     EXPECT_EQ(server.Requests(), 2);
     // It came over the wire all the same.
@@ -106,10 +129,10 @@ TEST_F(ServerQueryTest, LateDatagramOfAnEarlierReplyIsDroppedBeforeTheNextReques
 TEST_F(ServerQueryTest, MarkerAtPositionZeroIsNotComplete) {
     const std::string strComplete = "\\a\\1" + kEnd + "9.1";
     CScriptedUdpServer server(std::vector<Answer>{{kEnd + "9.1"}, {strComplete}});
-    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    query::CServerQuery query(query::kStatusRequest, query::kStatusRecvFailLimit);
     OpenQuery(query, server.Port());
     std::string strReply;
-    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    ASSERT_EQ(query.Exchange(strReply), query::QUERY_OK);
     // Only the empty wait after the first answer made it ask again.
     EXPECT_EQ(strReply, strComplete);
     EXPECT_EQ(server.Requests(), 2);
@@ -120,11 +143,11 @@ TEST_F(ServerQueryTest, DatagramTextEndsAtItsFirstNul) {
     const std::string strLast = kEnd + "3.2";
     CScriptedUdpServer server(std::vector<Answer>{{strWithNul, strLast}});
     std::atomic<int32_t> nTraffic{0};
-    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    query::CServerQuery query(query::kStatusRequest, query::kStatusRecvFailLimit);
     query.SetTrafficCounter(&nTraffic);
     OpenQuery(query, server.Port());
     std::string strReply;
-    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    ASSERT_EQ(query.Exchange(strReply), query::QUERY_OK);
     EXPECT_EQ(strReply, "\\a\\1" + strLast);
     // The meter counts what came over the wire, NUL and all.
     EXPECT_EQ(nTraffic.load(), static_cast<int32_t>(strWithNul.size() + strLast.size()));
@@ -136,26 +159,26 @@ std::string DatagramOfSize(size_t nSize) {
 }
 
 TEST_F(ServerQueryTest, DatagramOfExactlyTheCapacityIsAppendedWhole) {
-    const std::string strDatagram = DatagramOfSize(CServerQuery::kRecvCapacity);
+    const std::string strDatagram = DatagramOfSize(query::CServerQuery::kRecvCapacity);
     ASSERT_EQ(strDatagram.size(), 1400u);
     CScriptedUdpServer server(std::vector<Answer>{{strDatagram}});
-    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    query::CServerQuery query(query::kStatusRequest, query::kStatusRecvFailLimit);
     OpenQuery(query, server.Port());
     std::string strReply;
-    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    ASSERT_EQ(query.Exchange(strReply), query::QUERY_OK);
     EXPECT_EQ(strReply, strDatagram);
 }
 
 TEST_F(ServerQueryTest, OversizedDatagramIsAFailedReceiveAndNeverAppended) {
-    const std::string strOversized = DatagramOfSize(CServerQuery::kRecvCapacity + 1);
+    const std::string strOversized = DatagramOfSize(query::CServerQuery::kRecvCapacity + 1);
     const std::string strGood = "\\a\\1" + kEnd + "2.1";
     CScriptedUdpServer server(std::vector<Answer>{{strOversized}, {strGood}});
     std::atomic<int32_t> nTraffic{0};
-    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    query::CServerQuery query(query::kStatusRequest, query::kStatusRecvFailLimit);
     query.SetTrafficCounter(&nTraffic);
     OpenQuery(query, server.Port());
     std::string strReply;
-    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    ASSERT_EQ(query.Exchange(strReply), query::QUERY_OK);
     // A cut copy of the oversized datagram would carry its marker and end the
     // exchange at once with the wrong text.
     EXPECT_EQ(strReply, strGood);
@@ -165,32 +188,48 @@ TEST_F(ServerQueryTest, OversizedDatagramIsAFailedReceiveAndNeverAppended) {
 }
 
 TEST_F(ServerQueryTest, AlwaysOversizedEndsTimedOutAfterTheFailLimit) {
-    const std::string strOversized = DatagramOfSize(CServerQuery::kRecvCapacity + 1);
+    const std::string strOversized = DatagramOfSize(query::CServerQuery::kRecvCapacity + 1);
     CScriptedUdpServer server([&](int, const std::string&) { return Answer{strOversized}; });
     platform::CManualClock clock;  // the pauses between the re-sends
-    CServerQuery query(kStatusRequest, kInfoRecvFailLimit, clock);
+    query::CServerQuery query(query::kStatusRequest, query::kInfoRecvFailLimit, clock);
     OpenQuery(query, server.Port());
     std::string strReply;
-    EXPECT_EQ(query.Exchange(strReply), QUERY_TIMED_OUT);
-    EXPECT_EQ(query.RecvFails(), kInfoRecvFailLimit);
-    EXPECT_EQ(server.Requests(), kInfoRecvFailLimit);
+    EXPECT_EQ(query.Exchange(strReply), query::QUERY_TIMED_OUT);
+    EXPECT_EQ(query.RecvFails(), query::kInfoRecvFailLimit);
+    EXPECT_EQ(server.Requests(), query::kInfoRecvFailLimit);
     EXPECT_EQ(strReply.find("xxx"), std::string::npos);
 }
 
 // Takes about 2.5 s: five real readiness waits.
 TEST_F(ServerQueryTest, NoAnswerEndsNotFoundAfterFiveWaitsAndFiveRequests) {
     CScriptedUdpServer server(std::vector<Answer>{});
-    int nAfterSend = 0;
-    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
-    query.SetAfterSend([&] { ++nAfterSend; });
+    CFailingSendQuery query(platform::SystemClock(), 0);
     OpenQuery(query, server.Port());
     std::string strReply;
-    EXPECT_EQ(query.Exchange(strReply), QUERY_NOT_FOUND);
+    EXPECT_EQ(query.Exchange(strReply), query::QUERY_NOT_FOUND);
     EXPECT_EQ(query.Timeouts(), 5);
     EXPECT_FALSE(query.IsHeard());
-    EXPECT_EQ(nAfterSend, 5);
+    EXPECT_EQ(query.m_nSent, 5);
     EXPECT_TRUE(WaitUntil([&] { return server.Requests() == 5; }));
-    EXPECT_EQ(QueryResultStringId(QUERY_NOT_FOUND), 38);
+    EXPECT_EQ(query::QueryResultStringId(query::QUERY_NOT_FOUND), 38);
+}
+
+// One round per call, as the monitor runs it: every round without a reply
+// comes back as query::QUERY_AGAIN, and the rounds still add up to the limits of
+// one exchange. Takes about 2.5 s: five real readiness waits.
+TEST_F(ServerQueryTest, OneRoundPerCallComesBackBetweenRoundsAndKeepsTheCounts) {
+    CScriptedUdpServer server(std::vector<Answer>{});
+    query::CServerQuery query(query::kStatusRequest, query::kStatusRecvFailLimit);
+    query.SetOneRoundPerCall(true);
+    OpenQuery(query, server.Port());
+    std::string strReply;
+    for (int n = 1; n <= 4; ++n) {
+        ASSERT_EQ(query.Exchange(strReply), query::QUERY_AGAIN) << n;
+        EXPECT_EQ(query.Timeouts(), n);
+    }
+    EXPECT_EQ(query.Exchange(strReply), query::QUERY_NOT_FOUND);
+    EXPECT_TRUE(WaitUntil([&] { return server.Requests() == 5; }));
+    EXPECT_EQ(query::QueryResultStringId(query::QUERY_AGAIN), 0);
 }
 
 TEST_F(ServerQueryTest, ResendsAfterTheServerFellSilentUntilItAnswersAgain) {
@@ -199,26 +238,24 @@ TEST_F(ServerQueryTest, ResendsAfterTheServerFellSilentUntilItAnswersAgain) {
     // Heard, then a partial answer and two silent requests, then a whole reply.
     CScriptedUdpServer server(
         std::vector<Answer>{{strFirst}, {"\\mapname\\partial"}, {}, {}, {strAfter}});
-    int nAfterSend = 0;
-    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
-    query.SetAfterSend([&] { ++nAfterSend; });
+    CFailingSendQuery query(platform::SystemClock(), 0);
     OpenQuery(query, server.Port());
     std::string strReply;
-    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
-    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    ASSERT_EQ(query.Exchange(strReply), query::QUERY_OK);
+    ASSERT_EQ(query.Exchange(strReply), query::QUERY_OK);
     EXPECT_EQ(strReply, strAfter);  // the partial answer was dropped at the re-send
     EXPECT_EQ(server.Requests(), 5);
-    EXPECT_EQ(nAfterSend, 5);
+    EXPECT_EQ(query.m_nSent, 5);
     EXPECT_EQ(query.Timeouts(), 0);
 }
 
 // Takes about 3 s: more silent waits than the limit for an unheard server.
 TEST_F(ServerQueryTest, StopEndsAnExchangeThatKeepsResendingToASilentServer) {
     CScriptedUdpServer server(std::vector<Answer>{{"\\a\\1" + kEnd + "1.1"}});
-    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
+    query::CServerQuery query(query::kStatusRequest, query::kStatusRecvFailLimit);
     OpenQuery(query, server.Port());
     std::string strReply;
-    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    ASSERT_EQ(query.Exchange(strReply), query::QUERY_OK);
 
     platform::CStopSignal stop;
     std::atomic<int> nResult{-1};
@@ -231,67 +268,42 @@ TEST_F(ServerQueryTest, StopEndsAnExchangeThatKeepsResendingToASilentServer) {
     worker.join();
     EXPECT_TRUE(bResent);
     EXPECT_TRUE(bReturned);
-    EXPECT_EQ(nResult.load(), QUERY_STOPPED);
-    EXPECT_EQ(QueryResultStringId(QUERY_STOPPED), 0);
+    EXPECT_EQ(nResult.load(), query::QUERY_STOPPED);
+    EXPECT_EQ(query::QueryResultStringId(query::QUERY_STOPPED), 0);
 }
 
 // Counts its sends and makes the first nFailures fail; optionally stops on
 // the nStopAt-th send.
-class CFailingSendQuery : public CServerQuery {
-public:
-    CFailingSendQuery(platform::CClock& clock, int nFailures,
-                      platform::CStopSignal* pStopAt = nullptr, int nStopAt = 0,
-                      int nRecvFailLimit = kStatusRecvFailLimit)
-        : CServerQuery(kStatusRequest, nRecvFailLimit, clock),
-          m_nFailures(nFailures),
-          m_pStopAt(pStopAt),
-          m_nStopAt(nStopAt) {}
-    int m_nSends = 0;
-
-protected:
-    int SendDatagram(const char* pData, size_t nLen) override {
-        ++m_nSends;
-        if (m_pStopAt != nullptr && m_nSends == m_nStopAt) m_pStopAt->Stop();
-        if (m_nSends <= m_nFailures) return -1;
-        return CServerQuery::SendDatagram(pData, nLen);
-    }
-
-private:
-    int m_nFailures;
-    platform::CStopSignal* m_pStopAt;
-    int m_nStopAt;
-};
 
 // Regression: refusals came back at once and used up the fail limit in a
 // tight loop of requests.
 TEST_F(ServerQueryTest, RefusalsFromAClosedPortArePacedAndEndTimedOutAtTheLimit) {
     FR_SKIP_UNDER_WINE("select() does not see a refused UDP port");
     platform::CManualClock clock;
-    CFailingSendQuery query(clock, 0, nullptr, 0, kInfoRecvFailLimit);  // fails no send
+    CFailingSendQuery query(clock, 0, nullptr, 0, query::kInfoRecvFailLimit);  // fails no send
     OpenQuery(query, ClosedLoopbackPort());
     std::string strReply;
-    EXPECT_EQ(query.Exchange(strReply), QUERY_TIMED_OUT);
+    EXPECT_EQ(query.Exchange(strReply), query::QUERY_TIMED_OUT);
     EXPECT_EQ(query.RecvFails(), 10);
     EXPECT_TRUE(query.IsHeard());
     EXPECT_EQ(query.Timeouts(), 0);
     EXPECT_EQ(query.m_nSends, 10);
     // No more than one request per readiness wait of the clock.
-    EXPECT_LE(static_cast<uint64_t>(query.m_nSends - 1), clock.SleptMs() / CServerQuery::kWaitMs);
-    EXPECT_EQ(QueryResultStringId(QUERY_TIMED_OUT), 45);
+    EXPECT_LE(static_cast<uint64_t>(query.m_nSends - 1),
+              clock.SleptMs() / query::CServerQuery::kWaitMs);
+    EXPECT_EQ(query::QueryResultStringId(query::QUERY_TIMED_OUT), 45);
 }
 
 TEST_F(ServerQueryTest, FailedSendIsRetriedAfterAPause) {
     CScriptedUdpServer server(std::vector<Answer>{{"\\a\\1" + kEnd + "1.1"}});
     platform::CManualClock clock;
     CFailingSendQuery query(clock, 2);
-    int nAfterSend = 0;
-    query.SetAfterSend([&] { ++nAfterSend; });
     OpenQuery(query, server.Port());
     std::string strReply;
-    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    ASSERT_EQ(query.Exchange(strReply), query::QUERY_OK);
     EXPECT_EQ(query.m_nSends, 3);
     EXPECT_EQ(clock.SleepCalls(), 2u);
-    EXPECT_EQ(nAfterSend, 1);  // only the send that went out
+    EXPECT_EQ(query.m_nSent, 1);  // only the send that went out
 }
 
 // Takes about 1 s: two empty waits.
@@ -299,18 +311,16 @@ TEST_F(ServerQueryTest, SendThatKeepsFailingIsBoundedAndStoppable) {
     CScriptedUdpServer server(std::vector<Answer>{});
     platform::CManualClock clock;
     platform::CStopSignal stop;
-    const int nStopAt = 2 * CServerQuery::kSendTries;
+    const int nStopAt = 2 * query::CServerQuery::kSendTries;
     CFailingSendQuery query(clock, 1000, &stop, nStopAt);
-    int nAfterSend = 0;
-    query.SetAfterSend([&] { ++nAfterSend; });
     OpenQuery(query, server.Port());
     std::string strReply;
-    EXPECT_EQ(query.Exchange(strReply, &stop), QUERY_STOPPED);
+    EXPECT_EQ(query.Exchange(strReply, &stop), query::QUERY_STOPPED);
     // Each round: a few tries with pauses between them, then one readiness wait.
     EXPECT_EQ(query.m_nSends, nStopAt);
-    EXPECT_EQ(clock.SleepCalls(), 2u * (CServerQuery::kSendTries - 1));
+    EXPECT_EQ(clock.SleepCalls(), 2u * (query::CServerQuery::kSendTries - 1));
     EXPECT_EQ(query.Timeouts(), 1);
-    EXPECT_EQ(nAfterSend, 0);
+    EXPECT_EQ(query.m_nSent, 0);
 }
 
 // Regression: a server streaming datagrams that never carry the end marker
@@ -320,14 +330,14 @@ TEST_F(ServerQueryTest, EndlessStreamStaysUnderTheCapAndEndsTimedOut) {
     CScriptedUdpServer server(std::vector<Answer>{});
     server.StreamToRequester("\\pad\\" + std::string(994, 's'));
     platform::CManualClock clock;
-    CFailingSendQuery query(clock, 0, nullptr, 0, kInfoRecvFailLimit);
+    CFailingSendQuery query(clock, 0, nullptr, 0, query::kInfoRecvFailLimit);
     OpenQuery(query, server.Port());
     std::string strReply;
-    EXPECT_EQ(ExchangeWithWatchdog(query, strReply), QUERY_TIMED_OUT);
-    EXPECT_EQ(query.m_nSends, kInfoRecvFailLimit);
-    EXPECT_LE(strReply.size(), CServerQuery::kMaxReplyBytes);
-    EXPECT_GT(strReply.size(), CServerQuery::kMaxReplyBytes - 1000);  // it did fill up
-    EXPECT_LE(strReply.capacity(), 2 * CServerQuery::kMaxReplyBytes);
+    EXPECT_EQ(ExchangeWithWatchdog(query, strReply), query::QUERY_TIMED_OUT);
+    EXPECT_EQ(query.m_nSends, query::kInfoRecvFailLimit);
+    EXPECT_LE(strReply.size(), query::CServerQuery::kMaxReplyBytes);
+    EXPECT_GT(strReply.size(), query::CServerQuery::kMaxReplyBytes - 1000);  // it did fill up
+    EXPECT_LE(strReply.capacity(), 2 * query::CServerQuery::kMaxReplyBytes);
 }
 
 // Datagrams that keep coming without the marker past the time limit are a
@@ -335,14 +345,14 @@ TEST_F(ServerQueryTest, EndlessStreamStaysUnderTheCapAndEndsTimedOut) {
 TEST_F(ServerQueryTest, ReplyNotCompleteWithinTheTimeLimitIsAFailedReceive) {
     platform::CManualClock clock;
     CScriptedUdpServer server([&](int, const std::string&) {
-        clock.Advance(CServerQuery::kReplyTimeLimitMs);
+        clock.Advance(query::CServerQuery::kReplyTimeLimitMs);
         return Answer{"\\a\\1", "\\b\\2", "\\c\\3"};
     });
-    CServerQuery query(kInfoRequest, kInfoRecvFailLimit, clock);
+    query::CServerQuery query(query::kInfoRequest, query::kInfoRecvFailLimit, clock);
     OpenQuery(query, server.Port());
     std::string strReply;
-    EXPECT_EQ(ExchangeWithWatchdog(query, strReply), QUERY_TIMED_OUT);
-    EXPECT_EQ(server.Requests(), kInfoRecvFailLimit);
+    EXPECT_EQ(ExchangeWithWatchdog(query, strReply), query::QUERY_TIMED_OUT);
+    EXPECT_EQ(server.Requests(), query::kInfoRecvFailLimit);
     EXPECT_EQ(query.SilentWaits(), 0);
 }
 
@@ -350,11 +360,11 @@ TEST_F(ServerQueryTest, ReplyNotCompleteWithinTheTimeLimitIsAFailedReceive) {
 // monitor (no limit) would ask again for ever.
 TEST_F(ServerQueryTest, SilenceAfterAPartialReplyEndsTimedOutWhereLimited) {
     CScriptedUdpServer server(std::vector<Answer>{{"\\hostname\\Half"}});
-    CServerQuery query(kInfoRequest, kInfoRecvFailLimit);
+    query::CServerQuery query(query::kInfoRequest, query::kInfoRecvFailLimit);
     query.SetSilenceLimit(3);
     OpenQuery(query, server.Port());
     std::string strReply;
-    EXPECT_EQ(ExchangeWithWatchdog(query, strReply), QUERY_TIMED_OUT);
+    EXPECT_EQ(ExchangeWithWatchdog(query, strReply), query::QUERY_TIMED_OUT);
     EXPECT_EQ(server.Requests(), 3);
     EXPECT_EQ(query.SilentWaits(), 3);
     EXPECT_EQ(query.RecvFails(), 0);
@@ -365,41 +375,41 @@ TEST_F(ServerQueryTest, AsksAServerOnIpv6GivenBareOrInBrackets) {
     const Answer answer = {"\\hostname\\six" + kEnd + "1.1"};
     CScriptedUdpServer server(std::vector<Answer>{answer, answer}, platform::EAddressFamily::IPv6);
     ASSERT_NE(server.Port(), 0);
-    CServerQuery query(kInfoRequest, kInfoRecvFailLimit);
+    query::CServerQuery query(query::kInfoRequest, query::kInfoRecvFailLimit);
     for (const char* pszHost : {"::1", "[::1]"}) {
         SCOPED_TRACE(pszHost);
-        ASSERT_EQ(query.Open(pszHost, server.Port()), QUERY_OK);
+        ASSERT_EQ(query.Open(pszHost, server.Port()), query::QUERY_OK);
         std::string strReply;
-        EXPECT_EQ(ExchangeWithWatchdog(query, strReply), QUERY_OK);
+        EXPECT_EQ(ExchangeWithWatchdog(query, strReply), query::QUERY_OK);
         EXPECT_EQ(strReply, answer[0]);
     }
     EXPECT_EQ(server.Requests(), 2);
 }
 
 TEST_F(ServerQueryTest, OpenAndExchangeFailures) {
-    CServerQuery query(kInfoRequest, kInfoRecvFailLimit);
+    query::CServerQuery query(query::kInfoRequest, query::kInfoRecvFailLimit);
     std::string strReply;
-    EXPECT_EQ(query.Exchange(strReply), QUERY_NO_SOCKET);  // not open
-    EXPECT_EQ(query.Open("", 23000), QUERY_NO_HOST);
-    EXPECT_EQ(query.Open("no..such..host", 23000), QUERY_NO_HOST);
-    EXPECT_EQ(query.Exchange(strReply), QUERY_NO_SOCKET);
-    EXPECT_EQ(QueryResultStringId(QUERY_NO_HOST), 39);
-    EXPECT_EQ(QueryResultStringId(QUERY_NO_SOCKET), 37);
-    EXPECT_EQ(QueryResultStringId(QUERY_OK), 0);
+    EXPECT_EQ(query.Exchange(strReply), query::QUERY_NO_SOCKET);  // not open
+    EXPECT_EQ(query.Open("", 23000), query::QUERY_NO_HOST);
+    EXPECT_EQ(query.Open("no..such..host", 23000), query::QUERY_NO_HOST);
+    EXPECT_EQ(query.Exchange(strReply), query::QUERY_NO_SOCKET);
+    EXPECT_EQ(query::QueryResultStringId(query::QUERY_NO_HOST), 39);
+    EXPECT_EQ(query::QueryResultStringId(query::QUERY_NO_SOCKET), 37);
+    EXPECT_EQ(query::QueryResultStringId(query::QUERY_OK), 0);
 }
 
 TEST_F(ServerQueryTest, OpenStartsANewRunAndUsesTheLow16BitsOfThePort) {
     FR_SKIP_UNDER_WINE("select() does not see a refused UDP port");
     CScriptedUdpServer server(std::vector<Answer>{{"\\a\\1" + kEnd + "1.1"}});
     platform::CManualClock clock;
-    CServerQuery query(kInfoRequest, kInfoRecvFailLimit, clock);
+    query::CServerQuery query(query::kInfoRequest, query::kInfoRecvFailLimit, clock);
     OpenQuery(query, ClosedLoopbackPort());
     std::string strReply;
-    ASSERT_EQ(query.Exchange(strReply), QUERY_TIMED_OUT);
-    ASSERT_EQ(query.Open("127.0.0.1", 0x10000 + server.Port()), QUERY_OK);
+    ASSERT_EQ(query.Exchange(strReply), query::QUERY_TIMED_OUT);
+    ASSERT_EQ(query.Open("127.0.0.1", 0x10000 + server.Port()), query::QUERY_OK);
     EXPECT_FALSE(query.IsHeard());
     EXPECT_EQ(query.RecvFails(), 0);
-    EXPECT_EQ(query.Exchange(strReply), QUERY_OK);
+    EXPECT_EQ(query.Exchange(strReply), query::QUERY_OK);
     EXPECT_EQ(server.RequestTexts().at(0), std::string("\xff\\info\\", 7));
 }
 

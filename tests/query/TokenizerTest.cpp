@@ -10,7 +10,7 @@
 namespace {
 
 std::vector<std::string> AllTokens(const std::string& strText, const std::string& strDelims) {
-    CTokenizer tokenizer(strText, strDelims);
+    query::CTokenizer tokenizer(strText, strDelims);
     std::vector<std::string> tokens;
     std::string strToken;
     for (int i = 0; i < 1000 && tokenizer.NextToken(strToken); ++i) tokens.push_back(strToken);
@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TokenizerCase>& info) { return info.param.szName; });
 
 TEST(Tokenizer, EndIsFinalAndEmptiesTheToken) {
-    CTokenizer tokenizer("\\a\\", "\\");
+    query::CTokenizer tokenizer("\\a\\", "\\");
     std::string strToken = "stale";
     ASSERT_TRUE(tokenizer.NextToken(strToken));
     EXPECT_EQ(strToken, "a");

@@ -3,13 +3,14 @@
 // (and on ::1 too if asked),
 // with its own configuration in its own temporary folder, in the foreground,
 // without PID file, DNS, ident or PAM, and without flood penalties. "+x"
-// cloaks the host as kCloakedHost. Stopped by its process id.
-#include <sys/types.h>
-
+// cloaks the host as kCloakedHost. Run and stopped as a CDaemonProcess.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace testsupport {
+
+class CDaemonProcess;
 
 class CNgircdServer {
 public:
@@ -31,7 +32,7 @@ public:
     // SIGTERM (the server says goodbye to its clients), then waits for the
     // process; SIGKILL when it has not ended within 5 s.
     void Stop();
-    bool IsRunning() const { return m_pid > 0; }
+    bool IsRunning() const;
     uint16_t Port() const { return m_nPort; }
     // What the server wrote to stdout and stderr, for failure messages.
     std::string Log() const;
@@ -42,7 +43,7 @@ private:
 
     const bool m_bIpv6Too;
     std::string m_strDir;
-    pid_t m_pid = -1;
+    std::unique_ptr<CDaemonProcess> m_pProcess;
     uint16_t m_nPort = 0;
 };
 

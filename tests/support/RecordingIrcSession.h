@@ -15,10 +15,21 @@
 
 namespace testsupport {
 
-class CRecordingIrcSession : public irc::CIrcSession {
+// Holds the shared game state of a session that is handed none: a base, so
+// that it is made before the session that refers to it.
+struct COwnGameShared {
+    bridge::CGameShared m_ownGame;
+};
+
+class CRecordingIrcSession : private COwnGameShared, public irc::CIrcSession {
 public:
+    // With a game state of its own, or with the one the test shares with a
+    // game tab.
     explicit CRecordingIrcSession(platform::CClock& clock, bool bForwardWrites = true)
-        : CIrcSession(clock), m_bForwardWrites(bForwardWrites) {}
+        : CIrcSession(clock, m_ownGame), m_bForwardWrites(bForwardWrites) {}
+    CRecordingIrcSession(platform::CClock& clock, bridge::CGameShared& game,
+                         bool bForwardWrites = true)
+        : CIrcSession(clock, game), m_bForwardWrites(bForwardWrites) {}
     ~CRecordingIrcSession() override {
         ReleaseLog();
         EndIrcThread();
@@ -26,12 +37,13 @@ public:
 
     void Configure(const std::string& strServer, uint16_t nPort, const std::string& strNick,
                    const std::string& strAltNick, const std::string& strChannel) {
-        auto lock = LockFields();
-        m_strServer = strServer;
-        m_nPort = nPort;
-        m_strNick = strNick;
-        m_strAltNick = strAltNick;
-        m_strChannel = strChannel;
+        irc::CIrcConnection connection = Connection();
+        connection.m_strServer = strServer;
+        connection.m_nPort = nPort;
+        connection.m_strNick = strNick;
+        connection.m_strAltNick = strAltNick;
+        connection.m_strChannel = strChannel;
+        SetConnection(connection);
     }
 
     std::vector<std::string> Logs() const {

@@ -14,13 +14,13 @@ using namespace bf42sim;
 TEST(DecoderContract, LiveMatchDecodesIntoTheChangeCodesOfEveryEventKind) {
     CSimResponder responder;
     responder.StartLive(2, 24, true);  // one step per status reply
-    CServerStatus status;
-    PlayerTable previous{}, current{};
+    monitor::CServerStatus status;
+    monitor::PlayerTable previous{}, current{};
     std::map<std::string, int> codes;
     for (int n = 0; n < 2000; ++n) {
         const CSimState state = responder.CurrentState();
-        ParseStatusReply(simtest::Joined(responder.HandleDatagram("\xff\\status\\")), status,
-                         current);
+        monitor::ParseStatusReply(simtest::Joined(responder.HandleDatagram("\xff\\status\\")),
+                                  status, current);
         const CSimState now = responder.CurrentState();
         ASSERT_EQ(status.m_nNumPlayers, static_cast<int>(now.m_vPlayers.size()));
         ASSERT_EQ(status.m_strGameMode, now.GetKey("gamemode"));

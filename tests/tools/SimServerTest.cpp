@@ -199,10 +199,10 @@ TEST(SimServer, ServesTheGameQueryOverIpv6) {
         server.StartOn(platform::CNetAddress::Loopback(platform::EAddressFamily::IPv6), &strError))
         << strError;
     ASSERT_NE(server.Port(), 0);
-    CServerQuery query(kStatusRequest, kStatusRecvFailLimit);
-    ASSERT_EQ(query.Open("::1", server.Port()), QUERY_OK);
+    query::CServerQuery query(query::kStatusRequest, query::kStatusRecvFailLimit);
+    ASSERT_EQ(query.Open("::1", server.Port()), query::QUERY_OK);
     std::string strReply;
-    ASSERT_EQ(query.Exchange(strReply), QUERY_OK);
+    ASSERT_EQ(query.Exchange(strReply), query::QUERY_OK);
     EXPECT_NE(strReply.find("\\player_63\\Soldier 63\\"), std::string::npos) << strReply;
     EXPECT_EQ(server.StatusRequests(), 1);
 }

@@ -141,14 +141,14 @@ TEST(V161Style, DecoderSeesTheSameLiveMatchInBothStyles) {
     classic.StartLive(5, 30, true);
     modern.StartLive(5, 30, true);
     modern.SetKeyStyle(KeyStyle::V161);
-    CServerStatus statusClassic, statusModern;
-    PlayerTable playersClassic{}, playersModern{};
+    monitor::CServerStatus statusClassic, statusModern;
+    monitor::PlayerTable playersClassic{}, playersModern{};
     bool bUnlimitedSeen = false;
     for (int n = 0; n < 1500; ++n) {
-        ParseStatusReply(simtest::Joined(classic.HandleDatagram("\xff\\status\\")), statusClassic,
-                         playersClassic);
+        monitor::ParseStatusReply(simtest::Joined(classic.HandleDatagram("\xff\\status\\")),
+                                  statusClassic, playersClassic);
         const auto vModern = modern.HandleDatagram("\xff\\status\\");
-        ParseStatusReply(simtest::Joined(vModern), statusModern, playersModern);
+        monitor::ParseStatusReply(simtest::Joined(vModern), statusModern, playersModern);
         ASSERT_EQ(statusModern, statusClassic) << "poll " << n;
         ASSERT_EQ(playersModern, playersClassic) << "poll " << n;
         ASSERT_GE(vModern.size(), 3u);

@@ -80,10 +80,10 @@ protected:
     }
     // Opens the main window on the file and starts as fragrelayd does.
     void Start() {
-        CMainDlg::COptions options;
+        ui::CMainDlg::COptions options;
         options.strSettingsPath = Path();
         options.strUpdateHost.clear();
-        m_pMain = std::make_unique<CMainDlg>(m_dispatcher, platform::SystemClock(), options);
+        m_pMain = std::make_unique<ui::CMainDlg>(m_dispatcher, platform::SystemClock(), options);
         ASSERT_TRUE(m_pMain->Create(m_sink));
         m_pMain->OnBroadcast();
     }
@@ -115,10 +115,10 @@ protected:
         return Note("SIGHUP: reading " + Shown(Path()) + " again");
     }
 
-    CIrcDlg& Irc() const {
+    ui::CIrcDlg& Irc() const {
         return *m_pMain->IrcPage();
     }
-    CGameDlg& Game() const {
+    ui::CGameDlg& Game() const {
         return *m_pMain->GamePage();
     }
     std::string Broadcast() const {
@@ -147,7 +147,7 @@ protected:
     }
     bool GameRunning(int nRuns) {
         return RunUntil([&] {
-            return Game().m_bMonitoring && Game().IsMonitorRunning() && GameRuns() == nRuns;
+            return Game().IsMonitoring() && Game().IsMonitorRunning() && GameRuns() == nRuns;
         });
     }
 
@@ -160,7 +160,7 @@ protected:
     std::FILE* m_pOut = std::fopen((m_streams / "out").c_str(), "w+b");
     std::FILE* m_pErr = std::fopen((m_streams / "err").c_str(), "w+b");
     ui::CConsoleOutput m_console{m_pOut, m_pErr};
-    std::unique_ptr<CMainDlg> m_pMain;
+    std::unique_ptr<ui::CMainDlg> m_pMain;
 };
 
 TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
@@ -191,7 +191,7 @@ TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
     EXPECT_EQ(Reload(), Reading() + Note("changed: bf_Language, show_kill") +
                             Note("the game side started again with the new settings"));
     EXPECT_TRUE(GameRunning(2));
-    EXPECT_FALSE(Game().m_bShowKill);
+    EXPECT_FALSE(Game().ColorScheme().m_bShowKill);
     EXPECT_TRUE(Game().m_bBroadcast);
     EXPECT_EQ(m_irc.Connections(), 2);
 
@@ -200,14 +200,14 @@ TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Tickettime") +
                             Note("the ticket interval applies from the next report on"));
-    EXPECT_EQ(Irc().m_nTicketSecs.load(), 90);
+    EXPECT_EQ(Irc().GameShared().TicketSecs(), 90);
     EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_TICKETSECS), "90");
     settings.nTicketSecs = 0;
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Tickettime") +
                             Note("irc_Tickettime is 0, not a number of seconds above 0; the "
                                  "interval stays 90"));
-    EXPECT_EQ(Irc().m_nTicketSecs.load(), 90);
+    EXPECT_EQ(Irc().GameShared().TicketSecs(), 90);
     settings.nTicketSecs = 90;
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("the settings are unchanged"));
@@ -255,7 +255,7 @@ TEST_F(DaemonReloadTest, SideWithIncompleteSettingsStaysStoppedUntilMended) {
     EXPECT_TRUE(m_irc.WaitForLine(0, kQuit));
     EXPECT_FALSE(Irc().m_bSessionActive);
     EXPECT_EQ(m_sink.Count(), 2u);  // the IRC tab's own message, as at the start
-    EXPECT_TRUE(Game().m_bMonitoring);
+    EXPECT_TRUE(Game().IsMonitoring());
 
     settings.strNick = "bot";
     Write(settings);

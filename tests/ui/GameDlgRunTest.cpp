@@ -14,7 +14,6 @@
 #include <thread>
 #include <vector>
 
-#include "config/ColorDlg.h"
 #include "framework/MessageBox.h"
 #include "platform/Clock.h"
 #include "platform/Socket.h"
@@ -23,6 +22,7 @@
 #include "support/Wait.h"
 #include "support/Wine.h"
 #include "tools/bf42sim/SimServer.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
 
 namespace {
@@ -88,10 +88,10 @@ protected:
     GameDlgRunTest() {
         m_irc.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#chan");
         m_irc.m_bInChannel = true;
-        m_irc.m_nTicketSecs = 3600;  // no ticket lines among the ones under test
+        m_irc.GameShared().SetTicketSecs(3600);  // no ticket lines among the ones under test
         EXPECT_TRUE(m_colors.Create(m_sink));
         EXPECT_TRUE(m_game.Create(m_sink));
-        m_game.SetIrcDlg(&m_irc);
+        m_game.SetIrcLink(&m_irc);
         m_game.SetColorDlg(&m_colors);
         const char* colors[] = {"2", "5", "15", "12", "4", "14", "10"};
         for (size_t n = 0; n < 7; ++n) m_colors.TypeText(kColorEdits[n], colors[n]);
@@ -129,8 +129,9 @@ protected:
                        Enabled(res::IDC_GAME_CHECK) && Enabled(res::IDC_GAME_LANGUAGE) &&
                        !m_game.IsReadOnly(res::IDC_GAME_SERVER) &&
                        !m_colors.IsReadOnly(kColorEdits[0]) &&
-                       m_colors.IsItemEnabled(kFilterBoxes[0]) && m_irc.m_nGameState == 0 &&
-                       !m_game.m_bMonitoring && !m_game.IsMonitorRunning();
+                       m_colors.IsItemEnabled(kFilterBoxes[0]) &&
+                       m_irc.GameShared().GameState() == bridge::EGameState::Idle &&
+                       !m_game.IsMonitoring() && !m_game.IsMonitorRunning();
             },
             timeout);
     }
@@ -144,18 +145,18 @@ protected:
     bf42sim::CSimServer m_sim;
     platform::CManualClock m_ircClock;  // no sender sleeps on it: the queue paces
     CHoldingIrcSession m_irc{m_ircClock, /*bForwardWrites=*/false};
-    CColorDlg m_colors;
-    CGameDlg m_game;
+    ui::CColorDlg m_colors;
+    ui::CGameDlg m_game{m_irc.GameShared()};
 };
 
 TEST_F(GameDlgRunTest, ConnectRunsTheMonitorAndDisconnectEndsItWithTheClosingLine) {
     m_game.m_bBroadcast = true;
     ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));
-    EXPECT_EQ(m_irc.m_nGameState, 1);
+    EXPECT_EQ(m_irc.GameShared().GameState(), bridge::EGameState::Running);
     ASSERT_TRUE(Running());
     EXPECT_TRUE(Enabled(res::IDC_GAME_PAUSE));
     EXPECT_FALSE(Enabled(res::IDC_GAME_CHECK));
-    EXPECT_TRUE(m_game.m_bMonitoring);
+    EXPECT_TRUE(m_game.IsMonitoring());
     EXPECT_EQ(Log().front(), kOpenedLine);
     // The snapshot of the last poll is the page's.
     EXPECT_TRUE(
@@ -163,7 +164,7 @@ TEST_F(GameDlgRunTest, ConnectRunsTheMonitorAndDisconnectEndsItWithTheClosingLin
     EXPECT_GT(m_game.m_nTrafficBytes, 0);
 
     ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));
-    EXPECT_EQ(m_irc.m_nGameState, 0);
+    EXPECT_EQ(m_irc.GameShared().GameState(), bridge::EGameState::Idle);
     ASSERT_TRUE(Idle());
     EXPECT_EQ(LastLog(), kClosedLine);
     EXPECT_EQ(CountWrites("Broadcast closed"), 1u);
@@ -177,7 +178,7 @@ TEST_F(GameDlgRunTest, PauseHoldsTheMonitorUntilUnpause) {
     EXPECT_EQ(LastLog(), kPausedLine);
     EXPECT_EQ(m_game.GetItemText(res::IDC_GAME_PAUSE), "Unpause");
     EXPECT_FALSE(Enabled(res::IDC_GAME_CONNECT));
-    EXPECT_EQ(m_irc.m_nGameState, 2);
+    EXPECT_EQ(m_irc.GameShared().GameState(), bridge::EGameState::Paused);
     // Sent to the channel, paced by the send queue (the button never
     // waits), although not broadcasting; never dropped in a busy channel.
     EXPECT_EQ(CountWrites("Broadcast paused"), 1u);
@@ -197,7 +198,7 @@ TEST_F(GameDlgRunTest, PauseHoldsTheMonitorUntilUnpause) {
     EXPECT_EQ(m_ircClock.SleptMs(), 0u);
     EXPECT_EQ(m_game.GetItemText(res::IDC_GAME_PAUSE), "Pause");
     EXPECT_TRUE(Enabled(res::IDC_GAME_CONNECT));
-    EXPECT_EQ(m_irc.m_nGameState, 1);
+    EXPECT_EQ(m_irc.GameShared().GameState(), bridge::EGameState::Running);
     EXPECT_TRUE(testsupport::WaitUntil([&] { return m_sim.StatusRequests() > nRequests + 1; }));
 }
 
@@ -206,7 +207,7 @@ TEST_F(GameDlgRunTest, AStopWhilePausedEndsTheHeldMonitorCleanly) {
     ASSERT_TRUE(Running());
     ASSERT_TRUE(m_game.Click(res::IDC_GAME_PAUSE));
     ASSERT_TRUE(testsupport::WaitUntil([&] { return m_game.IsMonitorHeld(); }));
-    m_game.ToggleConnect();  // what Broadcast does: Connect itself is disabled while paused
+    m_game.StopMonitoring();  // what Broadcast does: Connect itself is disabled while paused
     ASSERT_TRUE(Idle());
     EXPECT_EQ(LastLog(), kClosedLine);
 }
@@ -257,8 +258,8 @@ TEST_F(GameDlgRunTest, KeptAliveAFailureLeavesTheTabRunningUntilDisconnect) {
     EXPECT_FALSE(Enabled(res::IDC_GAME_CHECK));
     EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_SERVER));
     EXPECT_TRUE(m_colors.IsReadOnly(kColorEdits[0]));
-    EXPECT_EQ(m_irc.m_nGameState, 1);
-    EXPECT_TRUE(m_game.m_bMonitoring);
+    EXPECT_EQ(m_irc.GameShared().GameState(), bridge::EGameState::Running);
+    EXPECT_TRUE(m_game.IsMonitoring());
     EXPECT_TRUE(m_game.IsMonitorRunning());
 
     ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));
@@ -284,7 +285,7 @@ TEST_F(GameDlgRunTest, ConnectWaitsForTheMonitorStillEnding) {
     // The main window's toggle waits for it instead (whichever of the two
     // below comes first): the old run has ended before the new one starts.
     std::thread releaser([&] { m_irc.Release(); });
-    m_game.ToggleConnect();
+    m_game.StartMonitoring();
     releaser.join();
     EXPECT_EQ(Connect(), "Disconnect");
     // The new run opens (and posts its banner) after the old one's closing line.
@@ -307,7 +308,7 @@ TEST_F(GameDlgRunTest, CheckFillsThePanelAndGivesTheInputsBack) {
     ASSERT_TRUE(m_game.Click(res::IDC_GAME_CHECK));
     EXPECT_FALSE(Enabled(res::IDC_GAME_CHECK));
     EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_SERVER));
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return !m_game.m_bQuickInfoRunning; }));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !m_game.IsQuickInfoRunning(); }));
     EXPECT_TRUE(Enabled(res::IDC_GAME_CHECK));
     EXPECT_EQ(m_game.GetItemText(res::IDC_QI_HOSTNAME), "bf42sim");
     EXPECT_EQ(m_game.GetItemText(res::IDC_QI_STATUS), "idle");
@@ -324,12 +325,12 @@ TEST_F(GameDlgRunTest, CheckFillsThePanelAndGivesTheInputsBack) {
 TEST_F(GameDlgRunTest, ACheckEndingWhileMonitoringLeavesTheInputsLocked) {
     m_sim.FallSilent(1);  // the check's first request: it asks again half a second later
     ASSERT_TRUE(m_game.Click(res::IDC_GAME_CHECK));
-    m_game.ToggleConnect();  // Broadcast starts monitoring during the check
+    m_game.StartMonitoring();  // Broadcast starts monitoring during the check
     ASSERT_TRUE(Running());
     ASSERT_TRUE(testsupport::WaitUntil(
         [&] { return m_game.GetItemText(res::IDC_QI_HOSTNAME) == "bf42sim"; }));
     ASSERT_TRUE(testsupport::WaitUntil([&] { return m_sim.InfoRequests() == 2; }));
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return !m_game.m_bQuickInfoRunning; }));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !m_game.IsQuickInfoRunning(); }));
     EXPECT_FALSE(Enabled(res::IDC_GAME_CHECK));
     EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_SERVER));
     EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_PORT));

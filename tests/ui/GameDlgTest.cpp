@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "config/ColorDlg.h"
 #include "framework/MessageBox.h"
 #include "monitor/Announcements.h"
 #include "platform/Clock.h"
@@ -18,6 +17,7 @@
 #include "support/RecordingIrcSession.h"
 #include "support/ScriptedUdpServer.h"
 #include "support/Wait.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
 
 namespace {
@@ -40,7 +40,7 @@ protected:
         m_irc.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#chan");
         EXPECT_TRUE(m_colors.Create(m_sink));
         EXPECT_TRUE(m_game.Create(m_sink));
-        m_game.SetIrcDlg(&m_irc);
+        m_game.SetIrcLink(&m_irc);
         m_game.SetColorDlg(&m_colors);
     }
     void TearDown() override {
@@ -61,7 +61,7 @@ protected:
                m_game.IsItemEnabled(res::IDC_GAME_LANGUAGE) &&
                !m_game.IsReadOnly(res::IDC_GAME_SERVER) && !m_game.IsReadOnly(res::IDC_GAME_PORT) &&
                !m_colors.IsReadOnly(kColorEdits[0]) && m_colors.IsItemEnabled(kFilterBoxes[0]) &&
-               m_irc.m_nGameState == 0;
+               m_irc.GameShared().GameState() == bridge::EGameState::Idle;
     }
 
     // Connect starts a monitor: a server that answers every request keeps it running.
@@ -72,8 +72,8 @@ protected:
     framework::CRecordingMessageSink m_sink;
     platform::CManualClock m_clock;
     testsupport::CRecordingIrcSession m_irc{m_clock, /*bForwardWrites=*/false};
-    CColorDlg m_colors;
-    CGameDlg m_game;
+    ui::CColorDlg m_colors;
+    ui::CGameDlg m_game{m_irc.GameShared()};
 };
 
 TEST_F(GameDlgTest, StartsIdleWithItsCaptions) {
@@ -83,7 +83,7 @@ TEST_F(GameDlgTest, StartsIdleWithItsCaptions) {
     EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_LOG));
     EXPECT_EQ(m_game.GetCurSel(res::IDC_GAME_LANGUAGE), -1);
     EXPECT_EQ(m_game.GetItemText(res::IDC_QI_STATUS), "");
-    EXPECT_FALSE(m_game.m_bMonitoring);
+    EXPECT_FALSE(m_game.IsMonitoring());
     EXPECT_FALSE(m_game.m_bBroadcast);
     EXPECT_EQ(m_game.LoadResString(res::IDS_NOT_FOUND),
               "Couldn't find Server! Check the Portsettings.");
@@ -142,8 +142,8 @@ TEST_F(GameDlgTest, ConnectLocksTheInputsAndCopiesTheRunSettings) {
     EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_PORT));
     for (int nId : kColorEdits) EXPECT_TRUE(m_colors.IsReadOnly(nId)) << nId;
     for (int nId : kFilterBoxes) EXPECT_FALSE(m_colors.IsItemEnabled(nId)) << nId;
-    EXPECT_EQ(m_irc.m_nGameState, 1);
-    EXPECT_TRUE(m_game.m_bMonitoring);
+    EXPECT_EQ(m_irc.GameShared().GameState(), bridge::EGameState::Running);
+    EXPECT_TRUE(m_game.IsMonitoring());
 
     const monitor::CAnnounceSettings s = m_game.AnnounceSettings();
     EXPECT_EQ(s.m_strAlliedKillColor, "07");  // one digit gets its "0"
@@ -156,18 +156,18 @@ TEST_F(GameDlgTest, ConnectLocksTheInputsAndCopiesTheRunSettings) {
     EXPECT_EQ(s.m_nLangBase, 200);
     EXPECT_EQ(s.m_strServer, "127.0.0.1");
     EXPECT_EQ(s.m_nQueryPort, m_server.Port());
-    EXPECT_TRUE(m_game.m_bShowKill);
-    EXPECT_FALSE(m_game.m_bShowTk);
-    EXPECT_TRUE(m_game.m_bShowFlag);
-    EXPECT_TRUE(m_game.m_bShowTicket);
-    CPlayerRecord tom;
+    EXPECT_TRUE(m_game.ColorScheme().m_bShowKill);
+    EXPECT_FALSE(m_game.ColorScheme().m_bShowTk);
+    EXPECT_TRUE(m_game.ColorScheme().m_bShowFlag);
+    EXPECT_TRUE(m_game.ColorScheme().m_bShowTicket);
+    monitor::CPlayerRecord tom;
     tom.m_strName = "Tom";
     tom.m_nTeam = 2;
     EXPECT_EQ(monitor::EventLine(s, monitor::CGameEvent{monitor::EGameEvent::Flag, tom, {}}),
               C("^12Tom a captur\xE9 un drapeau!"));
 
     // Later changes on the Settings page wait for the next Connect.
-    m_game.ToggleConnect();
+    m_game.StopMonitoring();
     EXPECT_TRUE(testsupport::WaitUntil([&] { return IsIdle(); }));
     m_colors.TypeText(kColorEdits[0], "3");
     EXPECT_EQ(m_game.AnnounceSettings().m_strAlliedKillColor, "07");
@@ -175,7 +175,7 @@ TEST_F(GameDlgTest, ConnectLocksTheInputsAndCopiesTheRunSettings) {
 
 TEST_F(GameDlgTest, ConnectWithoutALanguageHasNoPhraseBase) {
     FillInputs();
-    m_game.ToggleConnect();
+    m_game.StartMonitoring();
     EXPECT_EQ(m_game.m_nLangBase, -100);
 }
 
@@ -196,14 +196,15 @@ TEST_F(GameDlgTest, ConnectRefusesMissingInputsAndStaysIdle) {
         m_game.TypeText(res::IDC_GAME_PORT, row.pszPort);
         if (row.nEmptyColor >= 0) m_colors.TypeText(kColorEdits[row.nEmptyColor], "");
         {
-            const auto lock = m_game.LockFields();
-            m_game.m_nQueryPort = 0;  // an empty port keeps the field as it was
+            ui::CGameDlg::CServerChoice choice = m_game.ServerChoice();
+            choice.m_nQueryPort = 0;  // an empty port keeps the field as it was
+            m_game.SetServerChoice(choice);
         }
         m_sink.Clear();
-        m_game.ToggleConnect();
+        m_game.StartMonitoring();
         EXPECT_EQ(m_sink.Last(), (CMessage{"Fill out all Inputfields!", "Error", EIcon::Error}));
         EXPECT_TRUE(IsIdle());
-        EXPECT_FALSE(m_game.m_bMonitoring);
+        EXPECT_FALSE(m_game.IsMonitoring());
     }
 }
 
@@ -228,11 +229,11 @@ TEST_F(GameDlgTest, AnnouncedLinesReachTheChannelWhileBroadcastingAndTheLogAlway
 }
 
 TEST_F(GameDlgTest, TheSnapshotIsAlwaysReadWhole) {
-    CServerStatus a;
+    monitor::CServerStatus a;
     a.m_strMapName = std::string(200, 'a');
     a.m_strTickets1 = "1";
     a.m_nNumPlayers = 1;
-    CServerStatus b;
+    monitor::CServerStatus b;
     b.m_strMapName = std::string(300, 'b');
     b.m_strTickets1 = "2";
     b.m_nNumPlayers = 2;
@@ -244,7 +245,7 @@ TEST_F(GameDlgTest, TheSnapshotIsAlwaysReadWhole) {
     });
     int nTorn = 0;
     for (int n = 0; n < 100000 && !bDone; ++n) {
-        const CServerStatus seen = m_game.GetStatus();
+        const monitor::CServerStatus seen = m_game.GetStatus();
         if (!(seen == a) && !(seen == b)) ++nTorn;
     }
     writer.join();

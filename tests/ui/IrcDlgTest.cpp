@@ -42,7 +42,7 @@ protected:
     ~IrcDlgTest() override { EXPECT_EQ(m_page.UnknownIdUses(), 0u); }
 
     void FillInputs() { FillInputs(m_page, m_server.Port()); }
-    static void FillInputs(CIrcDlg& page, uint16_t nPort) {
+    static void FillInputs(ui::CIrcDlg& page, uint16_t nPort) {
         page.TypeText(res::IDC_IRC_NICK, "bot");
         page.TypeText(res::IDC_IRC_ALTNICK, "bot2");
         page.TypeText(res::IDC_IRC_CHANNEL, "#relay");
@@ -104,7 +104,8 @@ protected:
     framework::CDispatcher m_dispatcher;
     framework::CRecordingMessageSink m_sink;
     CScriptedTcpServer m_server;
-    CIrcDlg m_page{m_dispatcher, m_clock};
+    bridge::CGameShared m_gameShared;
+    ui::CIrcDlg m_page{m_dispatcher, m_gameShared, m_clock};
 };
 
 struct CInputRow {
@@ -178,41 +179,43 @@ TEST_F(IrcDlgTest, ExchangeStopsAtARefusedNumberInItsOrder) {
     FillInputs();
     m_page.TypeText(res::IDC_IRC_PORT, "");
     EXPECT_FALSE(m_page.UpdateData(true));
-    const auto lock = m_page.LockFields();
+    const irc::CIrcConnection connection = m_page.Connection();
     // Channel, nickname and server come before the port; the rest after it.
-    EXPECT_EQ(m_page.m_strChannel, "#relay");
-    EXPECT_EQ(m_page.m_strServer, "127.0.0.1");
-    EXPECT_EQ(m_page.m_strAltNick, "");
-    EXPECT_EQ(m_page.m_nTicketSecs.load(), 0);
+    EXPECT_EQ(connection.m_strChannel, "#relay");
+    EXPECT_EQ(connection.m_strServer, "127.0.0.1");
+    EXPECT_EQ(connection.m_strAltNick, "");
+    EXPECT_EQ(m_page.GameShared().TicketSecs(), 0);
 }
 
 TEST_F(IrcDlgTest, PortShowsAllSixteenBitsUnsigned) {
     {
-        const auto lock = m_page.LockFields();
-        m_page.m_nPort = 65535;  // the settings file's -1
+        irc::CIrcConnection connection = m_page.Connection();
+        connection.m_nPort = 65535;  // the settings file's -1
+        m_page.SetConnection(connection);
     }
     m_page.UpdateData(false);
     EXPECT_EQ(m_page.GetItemText(res::IDC_IRC_PORT), "65535");
     m_page.TypeText(res::IDC_IRC_PORT, "40000");
     m_page.UpdateData(true);
-    const auto lock = m_page.LockFields();
-    EXPECT_EQ(m_page.m_nPort, 40000);
+    EXPECT_EQ(m_page.Connection().m_nPort, 40000);
 }
 
 TEST_F(IrcDlgTest, AuthenticationLookFollowsTheCheckBox) {
     ExpectInputs(false, false);
     m_page.Click(res::IDC_IRC_AUTH);
     ExpectInputs(false, true);
-    EXPECT_TRUE(m_page.LockFields() && m_page.m_bAuth);
+    EXPECT_TRUE(m_page.Connection().m_bAuth);
     m_page.Click(res::IDC_IRC_AUTH);
     ExpectInputs(false, false);
-    EXPECT_FALSE(m_page.LockFields() && m_page.m_bAuth);
+    EXPECT_FALSE(m_page.Connection().m_bAuth);
 }
 
 TEST_F(IrcDlgTest, AuthenticationFromTheSettingsShowsAtStart) {
-    CIrcDlg page(m_dispatcher, m_clock);
-    page.m_bAuth = true;
-    page.m_nNetwork = 1;
+    ui::CIrcDlg page(m_dispatcher, m_gameShared, m_clock);
+    irc::CIrcConnection connection = page.Connection();
+    connection.m_bAuth = true;
+    connection.m_nNetwork = 1;
+    page.SetConnection(connection);
     ASSERT_TRUE(page.Create(m_sink));
     EXPECT_EQ(page.GetCheck(res::IDC_IRC_AUTH), framework::BST_CHECKED);
     EXPECT_TRUE(page.IsItemEnabled(res::IDC_IRC_NETWORK));
@@ -270,10 +273,10 @@ TEST_F(IrcDlgTest, TlsAndSaslChoicesReachTheSessionAndNothingGoesInPlainText) {
     m_page.Click(res::IDC_IRC_CONNECT);
     hangUp.join();
     {
-        const auto lock = m_page.LockFields();
-        EXPECT_TRUE(m_page.m_security.m_bTls);
-        EXPECT_EQ(m_page.m_security.m_strTlsFingerprint, strPin);
-        EXPECT_EQ(m_page.m_nNetwork, irc::kNetworkSasl);
+        const irc::CIrcConnection connection = m_page.Connection();
+        EXPECT_TRUE(connection.m_security.m_bTls);
+        EXPECT_EQ(connection.m_security.m_strTlsFingerprint, strPin);
+        EXPECT_EQ(connection.m_nNetwork, irc::kNetworkSasl);
     }
     const std::string strHello = m_server.Received(0);
     ASSERT_FALSE(strHello.empty());
@@ -410,7 +413,7 @@ TEST_F(IrcDlgTest, EqualNicknamesBothTakenEndTheSession) {
 }
 
 TEST_F(IrcDlgTest, DestroyingThePageEndsTheThreadWithoutWaitingForTheServer) {
-    auto pPage = std::make_unique<CIrcDlg>(m_dispatcher, m_clock);
+    auto pPage = std::make_unique<ui::CIrcDlg>(m_dispatcher, m_gameShared, m_clock);
     ASSERT_TRUE(pPage->Create(m_sink));
     CScriptedTcpServer server;
     FillInputs(*pPage, server.Port());

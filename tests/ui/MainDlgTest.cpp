@@ -7,13 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "config/ColorDlg.h"
 #include "config/TempFolder.h"
 #include "framework/Dispatcher.h"
 #include "framework/MessageBox.h"
@@ -25,6 +26,7 @@
 #include "tools/bf42sim/SimServer.h"
 #include "ui/AboutDlg.h"
 #include "ui/BotApp.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
 #include "ui/IrcDlg.h"
 #include "ui/MainDlg.h"
@@ -76,24 +78,24 @@ protected:
                                                 bGameServer ? strGameServer : "", m_sim.Port())));
     }
     // The update check contacts nothing unless a test names a host.
-    CMainDlg::COptions Options(const std::string& strUpdateHost = "", uint16_t nUpdatePort = 0) {
-        CMainDlg::COptions options;
+    ui::CMainDlg::COptions Options(const std::string& strUpdateHost = "", uint16_t nUpdatePort = 0) {
+        ui::CMainDlg::COptions options;
         options.strSettingsPath = SettingsPath();
         options.strUpdateHost = strUpdateHost;
         options.nUpdatePort = nUpdatePort;
         return options;
     }
-    void Open(CMainDlg::COptions options) {
+    void Open(ui::CMainDlg::COptions options) {
         m_pMain =
-            std::make_unique<CMainDlg>(m_dispatcher, platform::SystemClock(), std::move(options));
+            std::make_unique<ui::CMainDlg>(m_dispatcher, platform::SystemClock(), std::move(options));
         ASSERT_TRUE(m_pMain->Create(m_sink));
         ASSERT_NE(m_pMain->IrcPage(), nullptr);
     }
     void Open() { Open(Options()); }
 
-    CMainDlg& Main() const { return *m_pMain; }
-    CIrcDlg& Irc() const { return *m_pMain->IrcPage(); }
-    CGameDlg& Game() const { return *m_pMain->GamePage(); }
+    ui::CMainDlg& Main() const { return *m_pMain; }
+    ui::CIrcDlg& Irc() const { return *m_pMain->IrcPage(); }
+    ui::CGameDlg& Game() const { return *m_pMain->GamePage(); }
     std::string Broadcast() const { return Main().GetItemText(res::IDC_MAIN_BROADCAST); }
     template <typename Pred>
     bool RunUntil(Pred pred) {
@@ -109,7 +111,7 @@ protected:
     }
     bool GameRunning() {
         return RunUntil([&] {
-            return Game().m_bMonitoring && Game().IsMonitorRunning() && m_sim.StatusRequests() >= 3;
+            return Game().IsMonitoring() && Game().IsMonitorRunning() && m_sim.StatusRequests() >= 3;
         });
     }
     // Every line the scripted server got on connection n, once it has ended.
@@ -128,7 +130,7 @@ protected:
     testsupport::CTempFolder m_folder;
     testsupport::CScriptedTcpServer m_irc;
     bf42sim::CSimServer m_sim;
-    std::unique_ptr<CMainDlg> m_pMain;
+    std::unique_ptr<ui::CMainDlg> m_pMain;
 };
 
 TEST_F(MainDlgTest, OpensWithFourTabsCarryingTheirPagesAndTheFirstStartDefaults) {
@@ -137,7 +139,7 @@ TEST_F(MainDlgTest, OpensWithFourTabsCarryingTheirPagesAndTheFirstStartDefaults)
     EXPECT_EQ(Main().GetListItems(res::IDC_MAIN_TAB), captions);
     const framework::CPage* pages[] = {Main().IrcPage(), Main().GamePage(), Main().SettingsPage(),
                                        Main().AboutPage()};
-    for (int n = 0; n < CMainDlg::kTabCount; ++n) {
+    for (int n = 0; n < ui::CMainDlg::kTabCount; ++n) {
         SCOPED_TRACE(captions[static_cast<size_t>(n)]);
         const framework::CPage* pPage = pages[n];
         ASSERT_NE(pPage, nullptr);
@@ -145,12 +147,14 @@ TEST_F(MainDlgTest, OpensWithFourTabsCarryingTheirPagesAndTheFirstStartDefaults)
         EXPECT_TRUE(pPage->IsCreated());
         EXPECT_EQ(pPage->Parent(), &Main());
         EXPECT_EQ(pPage->HostId(), res::IDC_MAIN_TAB);
-        EXPECT_EQ(pPage->IsWindowVisible(), n == CMainDlg::kTabIrc);
+        EXPECT_EQ(pPage->IsWindowVisible(), n == ui::CMainDlg::kTabIrc);
         const framework::CPageSnapshot snap = pPage->Snapshot();
-        EXPECT_EQ(snap.nX, CMainDlg::kPageX);
-        EXPECT_EQ(snap.nY, CMainDlg::kPageY);
+        EXPECT_EQ(snap.nX, ui::CMainDlg::kPageX);
+        EXPECT_EQ(snap.nY, ui::CMainDlg::kPageY);
     }
-    EXPECT_EQ(Game().m_pIrcDlg, static_cast<irc::CIrcSession*>(&Irc()));
+    EXPECT_EQ(Game().m_pIrcLink, static_cast<bridge::IIrcLink*>(&Irc()));
+    // Both sides read the one game state the window holds.
+    EXPECT_EQ(&Game().GameShared(), &Irc().GameShared());
     EXPECT_EQ(Game().m_pColorDlg, Main().SettingsPage());
 
     EXPECT_EQ(Main().GetWindowText(), "fragrelay");
@@ -180,7 +184,7 @@ TEST_F(MainDlgTest, TabsShowExactlyOnePageAtATime) {
     Open();
     for (int nTab : {2, 1, 3, 0, 3}) {
         ASSERT_TRUE(Main().ChooseItem(res::IDC_MAIN_TAB, nTab));
-        for (int n = 0; n < CMainDlg::kTabCount; ++n) {
+        for (int n = 0; n < ui::CMainDlg::kTabCount; ++n) {
             EXPECT_EQ(Main().GetTabItemParam(res::IDC_MAIN_TAB, n)->IsWindowVisible(), n == nTab)
                 << "tab " << nTab << ", page " << n;
         }
@@ -192,8 +196,8 @@ TEST_F(MainDlgTest, EnterAndEscapeNeverCloseTheWindow) {
     ASSERT_TRUE(Main().FocusItem(res::IDC_MAIN_TAB));
     Main().PressEnter();
     Main().PressEscape();
-    CColorDlg& settings = *Main().SettingsPage();
-    ASSERT_TRUE(Main().ChooseItem(res::IDC_MAIN_TAB, CMainDlg::kTabSettings));
+    ui::CColorDlg& settings = *Main().SettingsPage();
+    ASSERT_TRUE(Main().ChooseItem(res::IDC_MAIN_TAB, ui::CMainDlg::kTabSettings));
     ASSERT_TRUE(settings.FocusItem(res::IDC_COLOR_STATUS));
     settings.PressEnter();
     settings.PressEscape();
@@ -286,6 +290,44 @@ TEST_F(MainDlgTest, ApplyTakesTheControlsOfTheThreePagesAndWritesTheSameFileTwic
     EXPECT_TRUE(m_sink.Messages().empty());
 }
 
+// Regression: a port beyond 16 bits became 0 in the field and Apply saved
+// irc_Port=0 without a word. Apply refuses it as Connect does, and the file
+// keeps the port it had; a port that fits is saved again.
+TEST_F(MainDlgTest, ApplyRefusesAPortBeyondSixteenBitsAndKeepsTheStoredOne) {
+    WriteSettings();
+    const std::string strBefore = ReadWholeFile(SettingsPath());
+    Open();
+    Irc().TypeText(res::IDC_IRC_PORT, "70000");
+    EXPECT_FALSE(Main().OnApply());
+    EXPECT_EQ(m_sink.Messages(), std::vector<CMessage>{kFillOut});
+    EXPECT_EQ(ReadWholeFile(SettingsPath()), strBefore);
+    EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_PORT), "70000");  // left for the operator to mend
+    Irc().TypeText(res::IDC_IRC_PORT, "6697");
+    EXPECT_TRUE(Main().OnApply());
+    EXPECT_NE(ReadWholeFile(SettingsPath()).find("\r\nirc_Port=6697\r\n"), std::string::npos);
+    EXPECT_EQ(m_sink.Count(), 1u);
+}
+
+// Regression: Apply during a session wrote the server's spelling of the
+// channel (from the bot's join) to the file instead of the operator's.
+TEST_F(MainDlgTest, ApplyDuringASessionSavesTheChannelAsTyped) {
+    WriteSettings();
+    Open();
+    ASSERT_TRUE(Irc().Click(res::IDC_IRC_CONNECT));
+    ASSERT_TRUE(IrcConnected());
+    ASSERT_TRUE(m_irc.WaitForConnections(1));
+    ASSERT_TRUE(m_irc.Send(0, ":bot!b@h JOIN :#RELAY\r\n"));
+    ASSERT_TRUE(RunUntil([&] { return Irc().IsInChannel(); }));
+    EXPECT_EQ(Irc().GetChannel(), "#RELAY");  // the checks use the server's spelling
+
+    EXPECT_TRUE(Main().OnApply());
+    const std::string strSaved = ReadWholeFile(SettingsPath());
+    EXPECT_NE(strSaved.find("\r\nirc_Channel=#relay\r\n"), std::string::npos) << strSaved;
+    EXPECT_EQ(Irc().GetChannel(), "#RELAY");  // and Apply left the session's alone
+    EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_CHANNEL), "#relay");
+    EXPECT_TRUE(m_sink.Messages().empty());
+}
+
 TEST_F(MainDlgTest, BroadcastWithARefusingIrcPageKeepsTheGameSideAndTriesAgain) {
     WriteSettings(/*bIrcServer=*/false);
     Open();
@@ -300,7 +342,7 @@ TEST_F(MainDlgTest, BroadcastWithARefusingIrcPageKeepsTheGameSideAndTriesAgain) 
     // A second press tries the IRC side again and leaves the game side be.
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
     EXPECT_EQ(m_sink.Messages(), (std::vector<CMessage>{kFillOut, kFillOut}));
-    EXPECT_TRUE(Game().m_bMonitoring);
+    EXPECT_TRUE(Game().IsMonitoring());
     EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Disconnect");
     EXPECT_EQ(Broadcast(), "Start Broadcast");
 
@@ -406,7 +448,7 @@ TEST_F(MainDlgTest, BroadcastKeepsTheGameSideAliveUntilStopBroadcast) {
         return Game().GetItemText(res::IDC_GAME_LOG).find("Trying again in ") != std::string::npos;
     }));
     EXPECT_EQ(Broadcast(), "Stop Broadcast");
-    EXPECT_TRUE(Game().m_bMonitoring);
+    EXPECT_TRUE(Game().IsMonitoring());
     EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Disconnect");
 
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
@@ -417,6 +459,78 @@ TEST_F(MainDlgTest, BroadcastKeepsTheGameSideAliveUntilStopBroadcast) {
     const std::string strLog = Game().GetItemText(res::IDC_GAME_LOG);
     EXPECT_EQ(strLog.substr(strLog.rfind('\n') + 1), "* * * * * * [Broadcast closed] * * * * * * ");
     EXPECT_TRUE(m_irc.WaitForLine(0, kQuit));
+}
+
+// Presses Stop Broadcast from the game tab's failure path: at the moment a
+// failed run has turned the tab's caption back to "Connect", before its
+// monitor has finished, as an operator's click could land.
+class CStopBroadcastOnIdleView : public framework::IPageView {
+public:
+    CStopBroadcastOnIdleView(ui::CMainDlg& main, std::thread::id uiThread)
+        : m_main(main), m_uiThread(uiThread) {}
+    void OnPageChanged(framework::CPage&, const framework::CControlChange& change) override {
+        if (change.eWhat != framework::EChange::Text || change.nId != res::IDC_GAME_CONNECT ||
+            change.strText != "Connect" || std::this_thread::get_id() == m_uiThread)
+            return;
+        if (m_bPressed.exchange(true)) return;
+        m_main.Click(res::IDC_MAIN_BROADCAST);
+        m_bDone = true;
+    }
+    std::atomic<bool> m_bDone{false};
+
+private:
+    ui::CMainDlg& m_main;
+    const std::thread::id m_uiThread;
+    std::atomic<bool> m_bPressed{false};
+};
+
+// Stop Broadcast decides from the game tab's run state: a run that failed
+// and turned the tab idle is not taken for one to stop, and no run starts.
+TEST_F(MainDlgTest, StopBroadcastWhileAFailedRunReturnsToIdleNeverStartsARun) {
+    WriteSettings();
+    Open();
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    ASSERT_TRUE(IrcConnected());
+    ASSERT_TRUE(GameRunning());
+    ASSERT_EQ(Broadcast(), "Stop Broadcast");
+    // The tab's own run, not kept alive, on a host the resolver refuses.
+    ASSERT_TRUE(Game().Click(res::IDC_GAME_CONNECT));
+    ASSERT_TRUE(RunUntil(
+        [&] { return !Game().IsMonitorRunning() && Game().IsItemEnabled(res::IDC_GAME_CONNECT); }));
+    Game().SetKeepAlive(false);
+    Game().TypeText(res::IDC_GAME_SERVER, "no..such..host");
+    CStopBroadcastOnIdleView view(Main(), std::this_thread::get_id());
+    Game().AttachView(view);
+    ASSERT_TRUE(Game().Click(res::IDC_GAME_CONNECT));
+    ASSERT_TRUE(RunUntil([&] { return view.m_bDone.load() && !Game().IsMonitorRunning(); }));
+    Game().DetachView(view);
+    EXPECT_EQ(Broadcast(), "Start Broadcast");
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Connect");
+    EXPECT_FALSE(Game().IsMonitoring());
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_LOG).find("The previous run is still ending"),
+              std::string::npos);
+}
+
+// Start Broadcast decides from the IRC session's state: after the IRC
+// thread ended on its own, and before its page's posted return to the
+// disconnected look has run, it connects instead of disconnecting.
+TEST_F(MainDlgTest, StartBroadcastConnectsWhenTheIrcSessionEndedBeforeItsPageCaughtUp) {
+    WriteSettings();
+    Open();
+    ASSERT_TRUE(Irc().Click(res::IDC_IRC_CONNECT));
+    ASSERT_TRUE(IrcConnected());
+    ASSERT_TRUE(m_irc.WaitForConnections(1));
+    m_irc.Close(0);
+    // This thread runs no queued work until the press below.
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !Irc().IsIrcThreadRunning(); }, kLong));
+    ASSERT_EQ(Irc().GetItemText(res::IDC_IRC_CONNECT), "Disconnect");
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    EXPECT_TRUE(Irc().m_bSessionActive);
+    EXPECT_TRUE(m_irc.WaitForConnections(2));
+    EXPECT_EQ(Broadcast(), "Stop Broadcast");
+    // The stale return, run now, leaves the new session's look alone.
+    m_dispatcher.RunPending();
+    EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_CONNECT), "Disconnect");
 }
 
 // Every worker runs when the window goes: IRC, the update check waiting on
@@ -438,7 +552,7 @@ TEST_P(MainDlgStop, StopThreadsEndsEveryWorkerBeforeThePagesGo) {
         ASSERT_TRUE(Irc().Click(res::IDC_IRC_CONNECT));
         ASSERT_TRUE(Game().Click(res::IDC_GAME_CHECK));
         ASSERT_TRUE(testsupport::WaitUntil([&] { return m_sim.SilencedRequests() >= 1; }));
-        ASSERT_TRUE(Game().m_bQuickInfoRunning);
+        ASSERT_TRUE(Game().IsQuickInfoRunning());
     } else {
         ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
         ASSERT_TRUE(GameRunning());
@@ -458,8 +572,8 @@ TEST_P(MainDlgStop, StopThreadsEndsEveryWorkerBeforeThePagesGo) {
                 static_cast<long long>(ms.count()));
     EXPECT_FALSE(Irc().IsIrcThreadRunning());
     EXPECT_FALSE(Game().IsMonitorRunning());
-    EXPECT_FALSE(Game().m_bMonitoring);
-    EXPECT_FALSE(Game().m_bQuickInfoRunning);
+    EXPECT_FALSE(Game().IsMonitoring());
+    EXPECT_FALSE(Game().IsQuickInfoRunning());
     EXPECT_FALSE(meter.IsRunning());
     EXPECT_TRUE(update.HasEnded());
     // Nothing more goes to the channel, and stopping is not quitting.
@@ -489,7 +603,7 @@ class BotAppStart : public MainDlgTest, public testing::WithParamInterface<CStar
 TEST_P(BotAppStart, ReportsWhetherASideStarted) {
     const CStartRow& row = GetParam();
     if (row.bSettings) WriteSettings(row.bIrcServer, row.bGameServer);
-    CBotApp app(m_dispatcher, platform::SystemClock(), Options());
+    ui::CBotApp app(m_dispatcher, platform::SystemClock(), Options());
     ASSERT_TRUE(app.InitInstance(m_sink));
     EXPECT_FALSE(app.InitInstance(m_sink));
     EXPECT_EQ(app.StartAsBroadcast(), row.bStarted);

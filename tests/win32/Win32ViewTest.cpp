@@ -26,7 +26,7 @@
 
 namespace {
 
-using namespace win32view;
+using namespace win32;
 using framework::EControlKind;
 
 std::wstring TextOf(HWND hWnd) {
@@ -111,10 +111,11 @@ protected:
             Boxes().push_back({msg, ::GetCurrentThreadId()});
             return framework::IDOK;
         });
-        CMainDlg::COptions options;
+        ui::CMainDlg::COptions options;
         options.strSettingsPath = m_folder / "settings.ini";
         options.strUpdateHost.clear();
-        m_pApp = std::make_unique<CBotApp>(m_pHost->Dispatcher(), platform::SystemClock(), options);
+        m_pApp =
+            std::make_unique<ui::CBotApp>(m_pHost->Dispatcher(), platform::SystemClock(), options);
         ASSERT_TRUE(m_pApp->InitInstance(*m_pHost));
         m_pWindow =
             std::make_unique<CWin32MainWindow>(*m_pApp->MainDlg(), m_pHost->Dispatcher(),
@@ -166,15 +167,15 @@ protected:
 
     testsupport::CTempFolder m_folder;
     std::unique_ptr<CWin32Host> m_pHost;
-    std::unique_ptr<CBotApp> m_pApp;
+    std::unique_ptr<ui::CBotApp> m_pApp;
     std::unique_ptr<CWin32MainWindow> m_pWindow;
 };
 
 TEST_F(Win32Window, EveryControlSitsWhereItsTemplateSaysInDialogUnits) {
-    CMainDlg& main = *m_pApp->MainDlg();
+    ui::CMainDlg& main = *m_pApp->MainDlg();
     std::vector<std::pair<framework::CPage*, CWin32PageView*>> pages = {
         {&main, &m_pWindow->View()}};
-    for (int n = 0; n < CMainDlg::kTabCount; ++n)
+    for (int n = 0; n < ui::CMainDlg::kTabCount; ++n)
         pages.push_back({main.m_tabCtrl.GetItemParam(n), &Tab(n)});
     for (const auto& [pPage, pView] : pages) {
         HWND hDlg = pView->Window();
@@ -218,8 +219,8 @@ TEST_F(Win32Window, EveryControlSitsWhereItsTemplateSaysInDialogUnits) {
 }
 
 TEST_F(Win32Window, PageAndControlsStayInStepBothWays) {
-    CIrcDlg& irc = *m_pApp->MainDlg()->IrcPage();
-    CWin32PageView& view = Tab(CMainDlg::kTabIrc);
+    ui::CIrcDlg& irc = *m_pApp->MainDlg()->IrcPage();
+    CWin32PageView& view = Tab(ui::CMainDlg::kTabIrc);
     // Page to control, with a byte of the code page.
     irc.SetItemText(res::IDC_IRC_NICK, "J\xE9r\xF4me");
     ASSERT_TRUE(PumpUntil(
@@ -240,22 +241,22 @@ TEST_F(Win32Window, PageAndControlsStayInStepBothWays) {
     EXPECT_EQ(::IsWindowEnabled(view.ControlWindow(res::IDC_IRC_NETWORK)) != FALSE, !bAuthBefore);
     // Tabs: choosing one shows its page alone.
     HWND hTab = m_pWindow->View().ControlWindow(res::IDC_MAIN_TAB);
-    TabCtrl_SetCurSel(hTab, CMainDlg::kTabGame);
+    TabCtrl_SetCurSel(hTab, ui::CMainDlg::kTabGame);
     NMHDR hdr{hTab, static_cast<UINT_PTR>(res::IDC_MAIN_TAB), static_cast<UINT>(TCN_SELCHANGE)};
     ::SendMessageW(m_pWindow->Window(), WM_NOTIFY, hdr.idFrom, reinterpret_cast<LPARAM>(&hdr));
-    ASSERT_TRUE(
-        PumpUntil([&] { return ::IsWindowVisible(Tab(CMainDlg::kTabGame).Window()) != FALSE; }));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return ::IsWindowVisible(Tab(ui::CMainDlg::kTabGame).Window()) != FALSE; }));
     EXPECT_FALSE(::IsWindowVisible(view.Window()));
-    EXPECT_EQ(m_pApp->MainDlg()->m_tabCtrl.GetCurSel(), CMainDlg::kTabGame);
+    EXPECT_EQ(m_pApp->MainDlg()->m_tabCtrl.GetCurSel(), ui::CMainDlg::kTabGame);
 }
 
 TEST_F(Win32Window, LogKeepsThePageLinesAndFollowsItsEnd) {
-    CGameDlg& game = *m_pApp->MainDlg()->GamePage();
-    HWND hLog = Tab(CMainDlg::kTabGame).ControlWindow(res::IDC_GAME_LOG);
+    ui::CGameDlg& game = *m_pApp->MainDlg()->GamePage();
+    HWND hLog = Tab(ui::CMainDlg::kTabGame).ControlWindow(res::IDC_GAME_LOG);
     game.SetLogLimits(res::IDC_GAME_LOG, 3, framework::CPage::kLogMaxBytes);
     for (int n = 1; n <= 5; ++n) game.AppendLogLine(res::IDC_GAME_LOG, "line " + std::to_string(n));
     ASSERT_TRUE(PumpUntil([&] { return TextOf(hLog) == L"line 3\r\nline 4\r\nline 5"; }))
-        << win32view::WideToUtf8(TextOf(hLog));
+        << win32::WideToUtf8(TextOf(hLog));
     // Appended from another thread, as the monitor does.
     std::thread worker([&] { game.AppendLogLine(res::IDC_GAME_LOG, "from the monitor"); });
     worker.join();
@@ -277,8 +278,8 @@ TEST_F(Win32Window, MessageBoxOfAWorkerShowsOnTheWindowThread) {
 }
 
 TEST_F(Win32Window, EnterReachesThePageThatHoldsTheFocus) {
-    CIrcDlg& irc = *m_pApp->MainDlg()->IrcPage();
-    HWND hInput = Tab(CMainDlg::kTabIrc).ControlWindow(res::IDC_IRC_INPUT);
+    ui::CIrcDlg& irc = *m_pApp->MainDlg()->IrcPage();
+    HWND hInput = Tab(ui::CMainDlg::kTabIrc).ControlWindow(res::IDC_IRC_INPUT);
     ::SetFocus(hInput);
     ::SetWindowTextW(hInput, L"hello channel");
     ASSERT_TRUE(PumpUntil([&] { return irc.GetItemText(res::IDC_IRC_INPUT) == "hello channel"; }));
@@ -356,7 +357,7 @@ TEST_F(Win32Window, ScreenshotOfEachTab) {
     std::filesystem::create_directories(FR_SCREENSHOT_DIR, ec);
     const char* kNames[] = {"irc", "bf42", "settings", "information"};
     ::SetWindowPos(m_pWindow->Window(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE);
-    for (int n = 0; n < CMainDlg::kTabCount; ++n) {
+    for (int n = 0; n < ui::CMainDlg::kTabCount; ++n) {
         m_pHost->Dispatcher().Post(
             [this, n] { m_pApp->MainDlg()->ChooseItem(res::IDC_MAIN_TAB, n); });
         ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(Tab(n).Window()) != FALSE; }));

@@ -1,14 +1,18 @@
 #pragma once
 // The Settings tab: the colour of each line role and the four action
-// filters. The fields are the page's values; the settings file reads and
-// writes them directly, and the game tab copies them when monitoring starts,
-// so a change here reaches the channel at the next start.
+// filters. The page's values are a config::CColorScheme; the settings file
+// and the game tab take and give it whole (Scheme, SetScheme), and the game
+// tab copies it when monitoring starts, so a change here reaches the channel
+// at the next start.
 #include <cstdint>
 #include <string>
 
+#include "config/ColorScheme.h"
 #include "framework/Page.h"
 
-class CColorDlg : public framework::CPage {
+namespace ui {
+
+class CColorDlg : public framework::CPage, protected config::CColorScheme {
 public:
     // Most characters of a colour text.
     static constexpr int kColorMaxChars = 2;
@@ -16,20 +20,9 @@ public:
     // From the Settings template, every colour empty and every filter on.
     CColorDlg();
 
-    // Fields, in their exchange order. UI thread (the settings file and the
-    // game tab use them there too).
-    std::string m_strAlliedKillColor;
-    std::string m_strAxisKillColor;
-    std::string m_strStatusColor;
-    std::string m_strAlliedFlagColor;
-    std::string m_strAxisFlagColor;
-    std::string m_strValueColor;
-    std::string m_strKeyColor;
-    // Filters: 1 announce, 0 suppress.
-    int32_t m_bShowFlag = 1;
-    int32_t m_bShowKill = 1;
-    int32_t m_bShowTicket = 1;
-    int32_t m_bShowTk = 1;
+    // The scheme as one value, under the fields lock. Any thread.
+    config::CColorScheme Scheme() const;
+    void SetScheme(const config::CColorScheme& scheme);
 
     // Click handlers of the four check boxes (UI thread): take every value
     // from the controls, invert their own filter, put every value back.
@@ -53,3 +46,5 @@ protected:
 private:
     void ToggleFilter(int32_t& nFilter);
 };
+
+}  // namespace ui

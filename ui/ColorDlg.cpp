@@ -1,8 +1,11 @@
-#include "config/ColorDlg.h"
+#include "ui/ColorDlg.h"
 
 #include "framework/DataExchange.h"
+#include "res/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
+
+namespace ui {
 
 namespace {
 
@@ -19,11 +22,22 @@ constexpr int kRoleLabels[][2] = {
 
 }  // namespace
 
-CColorDlg::CColorDlg() : CPage(res::IDD_COLORS) {
+CColorDlg::CColorDlg() : CPage(res::FindDialogTemplate(res::IDD_COLORS)) {
+    SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     MapClick(res::IDC_SHOW_KILL, [this] { OnToggleKills(); });
     MapClick(res::IDC_SHOW_TK, [this] { OnToggleTeamkills(); });
     MapClick(res::IDC_SHOW_FLAG, [this] { OnToggleFlags(); });
     MapClick(res::IDC_SHOW_TICKET, [this] { OnToggleTickets(); });
+}
+
+config::CColorScheme CColorDlg::Scheme() const {
+    const auto lock = LockFields();
+    return *this;
+}
+
+void CColorDlg::SetScheme(const config::CColorScheme& scheme) {
+    const auto lock = LockFields();
+    static_cast<config::CColorScheme&>(*this) = scheme;
 }
 
 void CColorDlg::DoDataExchange(framework::CDataExchange& dx) {
@@ -76,3 +90,5 @@ void CColorDlg::ToggleFilter(int32_t& nFilter) {
     }
     UpdateData(false);
 }
+
+}  // namespace ui

@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-namespace config {
+namespace monitor {
 
 // A one-character colour gets "0" put in front ("7" -> "07"); every other
 // text, the empty one included, comes back as it is.
 std::string TwoDigitColor(std::string_view strColor);
 
-}  // namespace config
+}  // namespace monitor

@@ -4,6 +4,7 @@
 
 #include <ostream>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -17,7 +18,7 @@
 #include "support/Wait.h"
 #include "tools/bf42sim/SimServer.h"
 #include "ui/GameDlg.h"
-#include "ui/QuickInfoThread.h"
+#include "ui/QuickInfoCheck.h"
 
 namespace {
 
@@ -55,12 +56,11 @@ protected:
         m_game.TypeText(res::IDC_GAME_SERVER, strServer);
         m_game.TypeText(res::IDC_GAME_PORT, std::to_string(nPort));
         ASSERT_TRUE(m_game.Click(res::IDC_GAME_CHECK));
-        ASSERT_TRUE(m_game.m_pQuickInfoThread != nullptr);
     }
     void CheckServer() { PressCheck("127.0.0.1", m_server.Port()); }
 
     bool WaitForEnd(std::chrono::milliseconds timeout = 10s) {
-        return testsupport::WaitUntil([&] { return !IsQuickInfoRunning(m_game); }, timeout);
+        return testsupport::WaitUntil([&] { return !m_game.IsQuickInfoRunning(); }, timeout);
     }
 
     Panel Shown() const {
@@ -70,10 +70,9 @@ protected:
                 m_game.GetItemText(res::IDC_QI_STATUS)};
     }
     Panel Fields() {
-        const auto lock = m_game.LockFields();
-        return {m_game.m_strQiHostname, m_game.m_strQiGamePort, m_game.m_strQiMod,
-                m_game.m_strQiMap,      m_game.m_strQiPlayers,  m_game.m_strQiVersion,
-                m_game.m_strQiStatus};
+        const ui::CQuickInfoResult shown = m_game.QuickInfoShown();
+        return {shown.m_strHostname, shown.m_strGamePort, shown.m_strMod,   shown.m_strMap,
+                shown.m_strPlayers,  shown.m_strVersion,  shown.m_strStatus};
     }
     bool InputsBack() const {
         return m_game.IsItemEnabled(res::IDC_GAME_CHECK) &&
@@ -89,7 +88,9 @@ protected:
     framework::CRecordingMessageSink m_sink;
     bf42sim::CSimServer m_server;
     platform::CManualClock m_clock;  // the pauses between re-sends after a failed receive
-    CGameDlg m_game{m_clock};        // last: stops and joins its check before the server goes
+    bridge::CGameShared m_gameShared;
+    ui::CGameDlg m_game{m_gameShared,
+                        m_clock};  // last: stops and joins its check before the server goes
 };
 
 struct PanelCase {
@@ -200,10 +201,10 @@ TEST_F(QuickInfoTest, ServerThatFallsSilentMidReplyKeepsTheCheckRunningUntilStop
     ASSERT_TRUE(testsupport::WaitUntil([&] { return server.Requests() >= 2; }));
     EXPECT_EQ(m_game.GetItemText(res::IDC_QI_STATUS), "receive status ...");
     EXPECT_FALSE(m_game.IsItemEnabled(res::IDC_GAME_CHECK));
-    EXPECT_TRUE(IsQuickInfoRunning(m_game));
-    EXPECT_FALSE(StartQuickInfoThread(m_game)) << "a second check while one runs";
-    StopQuickInfoThread(m_game);
-    EXPECT_FALSE(IsQuickInfoRunning(m_game));
+    EXPECT_TRUE(m_game.IsQuickInfoRunning());
+    EXPECT_FALSE(m_game.StartQuickInfo()) << "a second check while one runs";
+    m_game.StopQuickInfo();
+    EXPECT_FALSE(m_game.IsQuickInfoRunning());
     EXPECT_EQ(Shown(), (Panel{kBlank, kBlank, kBlank, kBlank, kBlank, kBlank, "idle"}));
     EXPECT_TRUE(InputsBack());
 }
@@ -217,7 +218,7 @@ TEST_F(QuickInfoTest, ServerThatStaysSilentMidReplyTimesTheCheckOut) {
     PressCheck("127.0.0.1", server.Port());
     ASSERT_TRUE(WaitForEnd(15s));
     ExpectFailure("Server timed out.");
-    EXPECT_EQ(server.Requests(), kInfoSilenceLimit);
+    EXPECT_EQ(server.Requests(), query::kInfoSilenceLimit);
 }
 
 TEST_F(QuickInfoTest, FailureAfterASuccessBlanksTheOldValuesAndASecondCheckWorks) {
@@ -231,7 +232,7 @@ TEST_F(QuickInfoTest, FailureAfterASuccessBlanksTheOldValuesAndASecondCheckWorks
     m_server.FallSilent(-1);
     m_game.SetReadOnly(res::IDC_GAME_SERVER, true);
     m_game.EnableItem(res::IDC_GAME_CHECK, false);
-    ASSERT_TRUE(StartQuickInfoThread(m_game));
+    ASSERT_TRUE(m_game.StartQuickInfo());
     ASSERT_TRUE(WaitForEnd(15s));
     ExpectFailure(kNotFound);
 
@@ -249,6 +250,42 @@ TEST_F(QuickInfoTest, LanguageChosenDuringACheckIsKept) {
     ASSERT_TRUE(WaitForEnd());
     EXPECT_EQ(Shown().strStatus, "idle");
     EXPECT_EQ(m_game.GetCurSel(res::IDC_GAME_LANGUAGE), 3);
+}
+
+// Watches the game page: each time the Check button comes back, whether a
+// check is still said to run at that very moment (the check's thread is
+// the one that gives it back, so it is seen before that thread goes on).
+class CCheckBackView : public framework::IPageView {
+public:
+    void OnPageChanged(framework::CPage& page, const framework::CControlChange& change) override {
+        if (change.eWhat != framework::EChange::Enabled || change.nId != res::IDC_GAME_CHECK ||
+            change.nValue != 1)
+            return;
+        if (static_cast<ui::CGameDlg&>(page).IsQuickInfoRunning()) m_nRunningWhenBack.fetch_add(1);
+        m_nBack.fetch_add(1);
+    }
+    std::atomic<int> m_nBack{0};
+    std::atomic<int> m_nRunningWhenBack{0};
+};
+
+// A Check pressed the moment the inputs come back must find the last check
+// over; were it still running, the press would blank and lock the panel,
+// be refused, and leave it locked.
+TEST_F(QuickInfoTest, TheInputsComeBackOnlyOnceTheCheckIsOver) {
+    StartServer();
+    CCheckBackView view;
+    m_game.AttachView(view);
+    CheckServer();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return view.m_nBack.load() == 1; }));
+    EXPECT_EQ(view.m_nRunningWhenBack.load(), 0);
+    ASSERT_TRUE(WaitForEnd());
+    // The next press is a check of its own, and gives everything back again.
+    CheckServer();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return view.m_nBack.load() == 2; }));
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_TRUE(InputsBack());
+    EXPECT_EQ(view.m_nRunningWhenBack.load(), 0);
+    m_game.DetachView(view);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-#include "config/ColorRule.h"
+#include "monitor/ColorRule.h"
 
-namespace config {
+namespace monitor {
 
 std::string TwoDigitColor(std::string_view strColor) {
     // Built by appending: g++ 12 at -O3 warns falsely (-Wrestrict) on "0" + string.
@@ -10,4 +10,4 @@ std::string TwoDigitColor(std::string_view strColor) {
     return strOut;
 }
 
-}  // namespace config
+}  // namespace monitor

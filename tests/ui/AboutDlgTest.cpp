@@ -13,7 +13,7 @@ using framework::EControlKind;
 
 TEST(AboutDlg, ShowsNameVersionAndThanksWithoutInputs) {
     framework::CRecordingMessageSink sink;
-    CAboutDlg dlg;
+    ui::CAboutDlg dlg;
     ASSERT_TRUE(dlg.Create(sink));
 
     bool bTitle = false;
@@ -45,7 +45,7 @@ TEST(AboutDlg, ShowsNameVersionAndThanksWithoutInputs) {
 
 TEST(AboutDlg, EnterAndEscapeDoNotEndThePage) {
     framework::CRecordingMessageSink sink;
-    CAboutDlg dlg;
+    ui::CAboutDlg dlg;
     ASSERT_TRUE(dlg.Create(sink));
     dlg.PressEnter();
     dlg.PressEscape();

@@ -1,9 +1,9 @@
-#include "config/Languages.h"
+#include "res/Languages.h"
 
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
-namespace config {
+namespace res {
 
 const std::vector<std::string>& LanguageNames() {
     static const std::vector<std::string> kNames = {
@@ -31,4 +31,4 @@ std::string LanguagePhrase(int32_t nLanguage, EPhrase ePhrase) {
     return LoadPhrase(PhraseBase(nLanguage), ePhrase);
 }
 
-}  // namespace config
+}  // namespace res

@@ -8,14 +8,14 @@
 #include <ostream>
 #include <string>
 
-#include "config/Languages.h"
 #include "res/DialogTemplates.h"
+#include "res/Languages.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
 namespace {
 
-using config::EPhrase;
+using res::EPhrase;
 
 struct CPhraseRow {
     const char* pszName;
@@ -85,8 +85,8 @@ TEST_P(PhraseTable, StringAndLookupHoldTheExactBytes) {
     const CPhraseRow& row = GetParam();
     const std::string strExpected = row.pszBytes;
     EXPECT_EQ(res::LoadResString(row.nStringId), strExpected);
-    EXPECT_EQ(config::LanguagePhrase(row.nLanguage, row.ePhrase), strExpected);
-    EXPECT_EQ(config::LoadPhrase(config::PhraseBase(row.nLanguage), row.ePhrase), strExpected);
+    EXPECT_EQ(res::LanguagePhrase(row.nLanguage, row.ePhrase), strExpected);
+    EXPECT_EQ(res::LoadPhrase(res::PhraseBase(row.nLanguage), row.ePhrase), strExpected);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllLanguages, PhraseTable, testing::ValuesIn(kPhrases),
@@ -97,8 +97,8 @@ INSTANTIATE_TEST_SUITE_P(AllLanguages, PhraseTable, testing::ValuesIn(kPhrases),
 TEST(Languages, ListInIndexOrderMatchesTheGameTabsList) {
     const std::vector<std::string> expected = {"English", "German",    "French", "Spanish",
                                                "Swedish", "Icelandic", "Dutch",  "Finnish"};
-    EXPECT_EQ(config::LanguageNames(), expected);
-    EXPECT_EQ(static_cast<int>(expected.size()), config::kLanguageCount);
+    EXPECT_EQ(res::LanguageNames(), expected);
+    EXPECT_EQ(static_cast<int>(expected.size()), res::kLanguageCount);
 
     const framework::CDialogTemplate* pGame = res::FindDialogTemplate(res::IDD_GAME);
     ASSERT_NE(pGame, nullptr);
@@ -108,8 +108,8 @@ TEST(Languages, ListInIndexOrderMatchesTheGameTabsList) {
 }
 
 TEST(Languages, PhraseBaseIsIndexTimesHundred) {
-    for (int32_t n = 0; n < config::kLanguageCount; ++n) {
-        EXPECT_EQ(config::PhraseBase(n), n * 100) << "index " << n;
+    for (int32_t n = 0; n < res::kLanguageCount; ++n) {
+        EXPECT_EQ(res::PhraseBase(n), n * 100) << "index " << n;
     }
 }
 
@@ -125,20 +125,20 @@ TEST(Languages, IndexOutsideTheListHasNoPhrases) {
                  {"MinInt", INT32_MIN}};
     for (const auto& row : kRows) {
         SCOPED_TRACE(row.pszName);
-        EXPECT_EQ(config::PhraseBase(row.nLanguage), config::kNoPhraseBase);
+        EXPECT_EQ(res::PhraseBase(row.nLanguage), res::kNoPhraseBase);
         for (int nRole = 46; nRole <= 50; ++nRole) {
-            EXPECT_EQ(config::LanguagePhrase(row.nLanguage, static_cast<EPhrase>(nRole)), "");
+            EXPECT_EQ(res::LanguagePhrase(row.nLanguage, static_cast<EPhrase>(nRole)), "");
         }
     }
-    EXPECT_EQ(config::kNoPhraseBase, -100);
+    EXPECT_EQ(res::kNoPhraseBase, -100);
 }
 
 TEST(Languages, BaseThatIsNoLanguagesGivesEmptyPhrase) {
     // Base 7 + 46 is the Check caption, base 800 lies past Finnish.
     const int32_t kBases[] = {7, -100, 800, 150, INT32_MAX, INT32_MIN};
     for (const int32_t nBase : kBases) {
-        EXPECT_EQ(config::LoadPhrase(nBase, EPhrase::Kill), "") << "base " << nBase;
-        EXPECT_EQ(config::LoadPhrase(nBase, EPhrase::Flag), "") << "base " << nBase;
+        EXPECT_EQ(res::LoadPhrase(nBase, EPhrase::Kill), "") << "base " << nBase;
+        EXPECT_EQ(res::LoadPhrase(nBase, EPhrase::Flag), "") << "base " << nBase;
     }
 }
 

@@ -3,16 +3,16 @@
 
 #include <string>
 
-#include "SettingsPrint.h"
-#include "TempFolder.h"
-#include "config/ColorDlg.h"
 #include "config/SettingsFile.h"
-#include "config/SettingsPages.h"
+#include "config/SettingsPrint.h"
+#include "config/TempFolder.h"
 #include "framework/MessageBox.h"
 #include "platform/Clock.h"
 #include "res/Resource.h"
 #include "support/RecordingIrcSession.h"
+#include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
+#include "ui/SettingsPages.h"
 
 namespace {
 
@@ -26,28 +26,28 @@ protected:
     testsupport::CTempFolder m_folder;
     platform::CManualClock m_clock;
     testsupport::CRecordingIrcSession m_irc{m_clock, false};
-    CGameDlg m_game;
-    CColorDlg m_colors;
+    ui::CGameDlg m_game{m_irc.GameShared()};
+    ui::CColorDlg m_colors;
     framework::CRecordingMessageSink m_sink;
 };
 
 TEST_F(SettingsPages, FirstStartFillsThePagesWithTheDefaults) {
-    config::LoadSettings(File(), m_irc, m_game, m_colors);
-    EXPECT_EQ(m_irc.m_strServer, config::kDefaultIrcServer);
-    EXPECT_EQ(m_irc.m_nPort, 6667);
-    EXPECT_EQ(m_irc.m_strNick, "fraghorn");
-    EXPECT_EQ(m_irc.m_nNetwork, 0);
-    EXPECT_FALSE(m_irc.m_bAuth);
-    EXPECT_EQ(m_game.m_nQueryPort, 23000);
-    EXPECT_EQ(m_game.m_nLanguage, 0);
-    EXPECT_EQ(m_colors.m_strAlliedKillColor, "02");
-    EXPECT_EQ(m_colors.m_strAxisKillColor, "05");
-    EXPECT_EQ(m_colors.m_strAlliedFlagColor, "12");
-    EXPECT_EQ(m_colors.m_strAxisFlagColor, "04");
-    EXPECT_EQ(m_colors.m_strStatusColor, "14");
-    EXPECT_EQ(m_colors.m_strKeyColor, "10");
-    EXPECT_EQ(m_colors.m_strValueColor, "14");
-    EXPECT_EQ(config::CollectSettings(m_irc, m_game, m_colors), config::DefaultSettings());
+    ui::LoadSettings(File(), m_irc, m_game, m_colors);
+    EXPECT_EQ(m_irc.Connection().m_strServer, config::kDefaultIrcServer);
+    EXPECT_EQ(m_irc.Connection().m_nPort, 6667);
+    EXPECT_EQ(m_irc.Connection().m_strNick, "fraghorn");
+    EXPECT_EQ(m_irc.Connection().m_nNetwork, 0);
+    EXPECT_FALSE(m_irc.Connection().m_bAuth);
+    EXPECT_EQ(m_game.ServerChoice().m_nQueryPort, 23000);
+    EXPECT_EQ(m_game.ServerChoice().m_nLanguage, 0);
+    EXPECT_EQ(m_colors.Scheme().m_strAlliedKillColor, "02");
+    EXPECT_EQ(m_colors.Scheme().m_strAxisKillColor, "05");
+    EXPECT_EQ(m_colors.Scheme().m_strAlliedFlagColor, "12");
+    EXPECT_EQ(m_colors.Scheme().m_strAxisFlagColor, "04");
+    EXPECT_EQ(m_colors.Scheme().m_strStatusColor, "14");
+    EXPECT_EQ(m_colors.Scheme().m_strKeyColor, "10");
+    EXPECT_EQ(m_colors.Scheme().m_strValueColor, "14");
+    EXPECT_EQ(ui::CollectSettings(m_irc, m_game, m_colors), config::DefaultSettings());
 
     // Loaded before the window exists, shown once it does.
     ASSERT_TRUE(m_colors.Create(m_sink));
@@ -80,19 +80,19 @@ TEST_F(SettingsPages, SavedPagesLoadBackIntoFreshPages) {
     v.m_bShowKill = 1;
     v.m_bShowTicket = 0;
     v.m_bShowTk = 1;
-    config::ApplySettings(v, m_irc, m_game, m_colors);
-    EXPECT_EQ(m_irc.m_nPort, 40000);
-    EXPECT_EQ(m_irc.m_nTicketSecs.load(), 90);
-    ASSERT_TRUE(config::SaveSettings(File(), m_irc, m_game, m_colors, &m_sink));
+    ui::ApplySettings(v, m_irc, m_game, m_colors);
+    EXPECT_EQ(m_irc.Connection().m_nPort, 40000);
+    EXPECT_EQ(m_irc.GameShared().TicketSecs(), 90);
+    ASSERT_TRUE(ui::SaveSettings(File(), m_irc, m_game, m_colors, &m_sink));
     EXPECT_NE(testsupport::ReadWholeFile(File()).find("irc_Port=-25536\r\n"), std::string::npos);
 
     platform::CManualClock clock;
     testsupport::CRecordingIrcSession irc(clock, false);
-    CGameDlg game;
-    CColorDlg colors;
-    config::LoadSettings(File(), irc, game, colors);
-    EXPECT_EQ(irc.m_nPort, 40000);
-    EXPECT_EQ(config::CollectSettings(irc, game, colors), v);
+    ui::CGameDlg game{irc.GameShared()};
+    ui::CColorDlg colors;
+    ui::LoadSettings(File(), irc, game, colors);
+    EXPECT_EQ(irc.Connection().m_nPort, 40000);
+    EXPECT_EQ(ui::CollectSettings(irc, game, colors), v);
     EXPECT_EQ(m_sink.Count(), 0u);
 }
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "config/ColorRule.h"
+#include "monitor/ColorRule.h"
 
 namespace {
 
@@ -22,14 +22,14 @@ TEST(TwoDigitColor, OneCharacterGetsALeadingZero) {
         {"Empty", "", ""},
     };
     for (const auto& row : kRows) {
-        EXPECT_EQ(config::TwoDigitColor(row.pszColor), row.pszCode) << row.pszName;
+        EXPECT_EQ(monitor::TwoDigitColor(row.pszColor), row.pszCode) << row.pszName;
     }
 }
 
 TEST(TwoDigitColor, LineCodeNeverSwallowsAFollowingDigit) {
     // "2" then a name starting with a digit: without the zero mIRC would
     // read colour 21.
-    const std::string strLine = "\x03" + config::TwoDigitColor("2") + "1stSquad";
+    const std::string strLine = "\x03" + monitor::TwoDigitColor("2") + "1stSquad";
     EXPECT_EQ(strLine, std::string("\x03"
                                    "021stSquad"));
 }

@@ -6,9 +6,9 @@
 #include <ostream>
 #include <string>
 
-#include "config/ColorDlg.h"
 #include "framework/DataExchange.h"
 #include "framework/MessageBox.h"
+#include "ui/ColorDlg.h"
 
 namespace {
 
@@ -18,31 +18,31 @@ using framework::BST_UNCHECKED;
 struct CColorRow {
     const char* pszName;
     int nEditId;
-    std::string CColorDlg::*pField;
+    std::string config::CColorScheme::*pField;
 };
 
 // Field order; each row's edit as the template numbers it.
 const CColorRow kColors[] = {
-    {"AlliedKill", 1020, &CColorDlg::m_strAlliedKillColor},
-    {"AxisKill", 1006, &CColorDlg::m_strAxisKillColor},
-    {"Status", 1021, &CColorDlg::m_strStatusColor},
-    {"AlliedFlag", 1007, &CColorDlg::m_strAlliedFlagColor},
-    {"AxisFlag", 1008, &CColorDlg::m_strAxisFlagColor},
-    {"Value", 1011, &CColorDlg::m_strValueColor},
-    {"Key", 1010, &CColorDlg::m_strKeyColor},
+    {"AlliedKill", 1020, &config::CColorScheme::m_strAlliedKillColor},
+    {"AxisKill", 1006, &config::CColorScheme::m_strAxisKillColor},
+    {"Status", 1021, &config::CColorScheme::m_strStatusColor},
+    {"AlliedFlag", 1007, &config::CColorScheme::m_strAlliedFlagColor},
+    {"AxisFlag", 1008, &config::CColorScheme::m_strAxisFlagColor},
+    {"Value", 1011, &config::CColorScheme::m_strValueColor},
+    {"Key", 1010, &config::CColorScheme::m_strKeyColor},
 };
 
 struct CFilterRow {
     const char* pszName;
     int nBoxId;
-    int32_t CColorDlg::*pField;
+    int32_t config::CColorScheme::*pField;
 };
 
 const CFilterRow kFilters[] = {
-    {"Kills", 1059, &CColorDlg::m_bShowKill},
-    {"Teamkills", 1060, &CColorDlg::m_bShowTk},
-    {"Flags", 1061, &CColorDlg::m_bShowFlag},
-    {"Tickets", 1062, &CColorDlg::m_bShowTicket},
+    {"Kills", 1059, &config::CColorScheme::m_bShowKill},
+    {"Teamkills", 1060, &config::CColorScheme::m_bShowTk},
+    {"Flags", 1061, &config::CColorScheme::m_bShowFlag},
+    {"Tickets", 1062, &config::CColorScheme::m_bShowTicket},
 };
 
 // Rows print as their names in test output.
@@ -56,12 +56,12 @@ protected:
     void TearDown() override { EXPECT_EQ(m_dlg.UnknownIdUses(), 0u); }
 
     framework::CRecordingMessageSink m_sink;
-    CColorDlg m_dlg;
+    ui::CColorDlg m_dlg;
 };
 
 TEST_F(ColorDlgTest, StartsWithEmptyColoursAndEveryFilterOn) {
-    for (const CColorRow& row : kColors) EXPECT_EQ(m_dlg.*row.pField, "") << row.pszName;
-    for (const CFilterRow& row : kFilters) EXPECT_EQ(m_dlg.*row.pField, 1) << row.pszName;
+    for (const CColorRow& row : kColors) EXPECT_EQ(m_dlg.Scheme().*row.pField, "") << row.pszName;
+    for (const CFilterRow& row : kFilters) EXPECT_EQ(m_dlg.Scheme().*row.pField, 1) << row.pszName;
 
     Create();
     for (const CColorRow& row : kColors) {
@@ -80,11 +80,13 @@ TEST_F(ColorDlgTest, LoadedValuesShowInTheirOwnControls) {
     // Distinct values, set before the window exists as the settings file
     // does: a swapped binding shows up as a wrong text.
     const char* const kValues[] = {"02", "05", "14", "12", "04", "11", "10"};
-    for (size_t n = 0; n < std::size(kColors); ++n) m_dlg.*kColors[n].pField = kValues[n];
-    m_dlg.m_bShowKill = 0;
-    m_dlg.m_bShowTk = 1;
-    m_dlg.m_bShowFlag = 0;
-    m_dlg.m_bShowTicket = 1;
+    config::CColorScheme scheme;
+    for (size_t n = 0; n < std::size(kColors); ++n) scheme.*kColors[n].pField = kValues[n];
+    scheme.m_bShowKill = 0;
+    scheme.m_bShowTk = 1;
+    scheme.m_bShowFlag = 0;
+    scheme.m_bShowTicket = 1;
+    m_dlg.SetScheme(scheme);
 
     Create();
     for (size_t n = 0; n < std::size(kColors); ++n) {
@@ -105,21 +107,21 @@ TEST_P(ColorDlgToggleTest, ClickInvertsOnlyItsFilterAndTakesTheTypedColour) {
     m_dlg.TypeText(1021, "7");
 
     ASSERT_TRUE(m_dlg.Click(row.nBoxId));
-    EXPECT_EQ(m_dlg.*row.pField, 0);
+    EXPECT_EQ(m_dlg.Scheme().*row.pField, 0);
     EXPECT_EQ(m_dlg.GetCheck(row.nBoxId), BST_UNCHECKED);
-    EXPECT_EQ(m_dlg.m_strStatusColor, "7");
+    EXPECT_EQ(m_dlg.Scheme().m_strStatusColor, "7");
     EXPECT_EQ(m_dlg.GetItemText(1021), "7");
     for (const CFilterRow& other : kFilters) {
         if (other.nBoxId == row.nBoxId) continue;
-        EXPECT_EQ(m_dlg.*other.pField, 1) << other.pszName;
+        EXPECT_EQ(m_dlg.Scheme().*other.pField, 1) << other.pszName;
         EXPECT_EQ(m_dlg.GetCheck(other.nBoxId), BST_CHECKED) << other.pszName;
     }
 
     m_dlg.TypeText(1010, "13");
     ASSERT_TRUE(m_dlg.Click(row.nBoxId));
-    EXPECT_EQ(m_dlg.*row.pField, 1);
+    EXPECT_EQ(m_dlg.Scheme().*row.pField, 1);
     EXPECT_EQ(m_dlg.GetCheck(row.nBoxId), BST_CHECKED);
-    EXPECT_EQ(m_dlg.m_strKeyColor, "13");
+    EXPECT_EQ(m_dlg.Scheme().m_strKeyColor, "13");
     EXPECT_EQ(m_sink.Count(), 0u);
 }
 
@@ -136,8 +138,10 @@ TEST_F(ColorDlgTest, TypingStopsAtTwoDigits) {
 
 TEST_F(ColorDlgTest, OverlongColourStopsTheTransferAndKeepsWhatWasTyped) {
     // Only a hand-edited settings file can put three characters there.
-    m_dlg.m_strStatusColor = "123";
-    m_dlg.m_strKeyColor = "10";
+    config::CColorScheme scheme;
+    scheme.m_strStatusColor = "123";
+    scheme.m_strKeyColor = "10";
+    m_dlg.SetScheme(scheme);
     Create();
     EXPECT_EQ(m_dlg.GetItemText(1021), "123");
     m_dlg.TypeText(1020, "7");  // before the refused edit
@@ -148,12 +152,12 @@ TEST_F(ColorDlgTest, OverlongColourStopsTheTransferAndKeepsWhatWasTyped) {
     EXPECT_EQ(m_sink.Last().strText, framework::LimitMessage(2));
     EXPECT_NE(m_sink.Last().strText.find('2'), std::string::npos);
     EXPECT_EQ(m_dlg.GetFocusItem(), 1021);
-    EXPECT_EQ(m_dlg.m_strAlliedKillColor, "7");
-    EXPECT_EQ(m_dlg.m_strStatusColor, "123");
-    EXPECT_EQ(m_dlg.m_strKeyColor, "10");
+    EXPECT_EQ(m_dlg.Scheme().m_strAlliedKillColor, "7");
+    EXPECT_EQ(m_dlg.Scheme().m_strStatusColor, "123");
+    EXPECT_EQ(m_dlg.Scheme().m_strKeyColor, "10");
     // The click changed nothing else: the filter, its box and the typed
     // key colour are as they were.
-    EXPECT_EQ(m_dlg.m_bShowKill, 1);
+    EXPECT_EQ(m_dlg.Scheme().m_bShowKill, 1);
     EXPECT_EQ(m_dlg.GetCheck(1059), BST_CHECKED);
     EXPECT_EQ(m_dlg.GetItemText(1010), "9");
 
@@ -161,22 +165,24 @@ TEST_F(ColorDlgTest, OverlongColourStopsTheTransferAndKeepsWhatWasTyped) {
     m_dlg.TypeText(1021, "12");
     ASSERT_TRUE(m_dlg.Click(1059));
     EXPECT_EQ(m_sink.Count(), 1u);
-    EXPECT_EQ(m_dlg.m_strStatusColor, "12");
-    EXPECT_EQ(m_dlg.m_strKeyColor, "9");
-    EXPECT_EQ(m_dlg.m_bShowKill, 0);
+    EXPECT_EQ(m_dlg.Scheme().m_strStatusColor, "12");
+    EXPECT_EQ(m_dlg.Scheme().m_strKeyColor, "9");
+    EXPECT_EQ(m_dlg.Scheme().m_bShowKill, 0);
     EXPECT_EQ(m_dlg.GetCheck(1059), BST_UNCHECKED);
 }
 
 TEST_F(ColorDlgTest, EnterAndEscapeDoNothing) {
     // An overlong colour makes a taken transfer show a message: none may.
-    m_dlg.m_strAxisKillColor = "123";
+    config::CColorScheme scheme;
+    scheme.m_strAxisKillColor = "123";
+    m_dlg.SetScheme(scheme);
     Create();
     m_dlg.TypeText(1020, "3");
     m_dlg.PressEnter();
     m_dlg.PressEscape();
     EXPECT_FALSE(m_dlg.IsEnded());
     EXPECT_EQ(m_sink.Count(), 0u);
-    EXPECT_EQ(m_dlg.m_strAlliedKillColor, "");
+    EXPECT_EQ(m_dlg.Scheme().m_strAlliedKillColor, "");
     EXPECT_EQ(m_dlg.GetItemText(1020), "3");
 }
 

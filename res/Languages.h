@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace config {
+#include "res/Resource.h"  // kLanguageCount
 
-constexpr int kLanguageCount = 8;
+namespace res {
 
 // The game tab's language list, in index order: "English" (0) to
 // "Finnish" (7).
@@ -38,4 +38,4 @@ std::string LoadPhrase(int32_t nLangBase, EPhrase ePhrase);
 // The phrase of a language index; empty outside 0..7.
 std::string LanguagePhrase(int32_t nLanguage, EPhrase ePhrase);
 
-}  // namespace config
+}  // namespace res

@@ -1,0 +1,27 @@
+#pragma once
+// The Settings tab's value: the colour of each line role and the four
+// action filters, held and copied as one. Pure; any thread.
+#include <cstdint>
+#include <string>
+
+namespace config {
+
+struct CColorScheme {
+    // mIRC colour codes as typed (one or two digits).
+    std::string m_strAlliedKillColor;
+    std::string m_strAlliedFlagColor;
+    std::string m_strAxisKillColor;
+    std::string m_strAxisFlagColor;
+    std::string m_strStatusColor;
+    std::string m_strKeyColor;    // frames and the labels of key/value texts
+    std::string m_strValueColor;  // the values of key/value texts
+    // Filters: 1 announce, 0 suppress.
+    int32_t m_bShowFlag = 1;
+    int32_t m_bShowKill = 1;
+    int32_t m_bShowTicket = 1;
+    int32_t m_bShowTk = 1;
+
+    bool operator==(const CColorScheme&) const = default;
+};
+
+}  // namespace config
