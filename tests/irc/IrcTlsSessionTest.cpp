@@ -168,7 +168,9 @@ TEST_F(SessionOverTls, EndingTheThreadCutsAStalledHandshakeShort) {
     // A failed first connect with keep-alive goes on in the thread, whose
     // next handshake stalls in turn (the test's back-off takes no time).
     ASSERT_EQ(m_session.OpenSession(), 0);
-    ASSERT_TRUE(WaitUntil([&] { return m_pServer->Accepted() >= 2; }));
+    // The second hello has arrived: the thread is inside its handshake, no
+    // longer connecting.
+    ASSERT_TRUE(WaitUntil([&] { return m_pServer->HeardSilently() >= 2; }));
     m_session.EndIrcThread();
     EXPECT_FALSE(m_session.IsIrcThreadRunning());
     // Stopped, not timed out: the end did not wait for the connect limit.

@@ -106,10 +106,12 @@ void CTlsTestServer::Serve() {
             case EMode::Silent:
                 // Holds the connection open and answers nothing, until the
                 // client hangs up or the test says so.
-                while (!m_bStop.load() && !m_bCloseClient.load()) {
+                for (bool bHeard = false; !m_bStop.load() && !m_bCloseClient.load();) {
                     if (client.WaitReadable(kSliceMs) != platform::WaitResult::Readable) continue;
                     char buf[4096];
                     if (client.Recv(buf, sizeof buf) <= 0) break;
+                    if (!bHeard) m_nHeardSilently.fetch_add(1);
+                    bHeard = true;
                 }
                 break;
             case EMode::CloseAtOnce:

@@ -34,6 +34,8 @@ public:
 
     int Accepted() const { return m_nAccepted.load(); }
     int Handshakes() const { return m_nHandshakes.load(); }
+    // Silent connections whose client has sent something (its hello).
+    int HeardSilently() const { return m_nHeardSilently.load(); }
     // Connections the server is done with.
     int Finished() const { return m_nFinished.load(); }
     // Plain bytes received on the current connection.
@@ -71,6 +73,7 @@ private:
     std::atomic<bool> m_bReading{true};
     std::atomic<bool> m_bKeep{true};
     std::atomic<uint64_t> m_nBytes{0};
+    std::atomic<int> m_nHeardSilently{0};
     std::atomic<bool> m_bCloseClient{false};
     std::atomic<int> m_nAccepted{0};
     std::atomic<int> m_nHandshakes{0};
