@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <fstream>
 #include <map>
+#include <ostream>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "monitor/StatusReply.h"
 #include "query/ReplyReader.h"
@@ -84,50 +84,93 @@ TEST(StatusReply, EmptyValuesBeforeThePlayerKeysShiftNothing) {
     EXPECT_EQ(players[0].m_nTeam, 2);
 }
 
+// The server fields a table row may change, by name, as text.
+std::map<std::string, std::string> TableFields(const monitor::CServerStatus& status) {
+    return {{"mod", status.m_strMod},
+            {"port", std::to_string(status.m_nHostPort)},
+            {"players", std::to_string(status.m_nNumPlayers)},
+            {"version", status.m_strServerVersion},
+            {"delay", status.m_strGameStartDelay},
+            {"timelimit", status.m_strTimeLimit},
+            {"ratio", status.m_strTicketRatio}};
+}
+
 struct ValueCase {
     const char* szName;
-    std::string strKey;
-    std::string strValue;
-    std::string strMod;
-    uint16_t nHostPort;
-    int16_t nNumPlayers;
+    std::string strPairs;
+    std::map<std::string, std::string> changed;  // every other field keeps its value
 };
 // Rows print by name, so test listings stay readable.
-void PrintTo(const ValueCase& row, std::ostream* pOut) { *pOut << row.szName; }
+void PrintTo(const ValueCase& row, std::ostream* pOut) {
+    *pOut << row.szName;
+}
 
 class ServerValueTable : public ::testing::TestWithParam<ValueCase> {};
 
-// Each row sets one key on a record that starts with mod "old", port 1 and 1 player.
+// Each row reads its pairs into a record that starts with mod "old", port 1,
+// 1 player and "old" in the four texts that v1.61 servers spell their own way
+// (version, game_start_delay, time_limit, ticket_ratio): both spellings
+// store into the same field.
 TEST_P(ServerValueTable, StoresTheValue) {
     const ValueCase& c = GetParam();
     monitor::CServerStatus status;
     status.m_strMod = "old";
     status.m_nHostPort = 1;
     status.m_nNumPlayers = 1;
+    status.m_strServerVersion = status.m_strGameStartDelay = "old";
+    status.m_strTimeLimit = status.m_strTicketRatio = "old";
+    std::map<std::string, std::string> expected = TableFields(status);
+    for (const auto& [strField, strValue] : c.changed) {
+        ASSERT_EQ(expected.count(strField), 1u) << strField;
+        expected[strField] = strValue;
+    }
     monitor::PlayerTable players;
-    monitor::ParseStatusReply("\\" + c.strKey + "\\" + c.strValue + kClose, status, players);
-    EXPECT_EQ(status.m_strMod, c.strMod);
-    EXPECT_EQ(status.m_nHostPort, c.nHostPort);
-    EXPECT_EQ(status.m_nNumPlayers, c.nNumPlayers);
+    monitor::ParseStatusReply(c.strPairs + kClose, status, players);
+    EXPECT_EQ(TableFields(status), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ServerValueTable,
-    ::testing::Values(ValueCase{"Xpack1UpperCaseIsRtR", "gameId", "XPACK1", "RtR", 1, 1},
-                      ValueCase{"Xpack1MixedCaseIsRtR", "gameId", "xPaCk1", "RtR", 1, 1},
-                      ValueCase{"OtherModKeepsItsCase", "gameId", "DC_Final", "DC_Final", 1, 1},
-                      ValueCase{"Xpack1PrefixIsNotRtR", "gameId", "xpack12", "xpack12", 1, 1},
-                      ValueCase{"WrongCaseKeyIsIgnored", "GameId", "XPACK1", "old", 1, 1},
-                      ValueCase{"HostPort", "hostport", "23000", "old", 23000, 1},
-                      ValueCase{"HostPortAboveSignedRange", "hostport", "40000", "old", 40000, 1},
-                      ValueCase{"HostPortOfLetters", "hostport", "abc", "old", 0, 1},
-                      ValueCase{"HostPortLow16Bits", "hostport", "65537", "old", 1, 1},
-                      ValueCase{"HostPortNegative", "hostport", "-1", "old", 65535, 1},
-                      ValueCase{"CountWithTrailingText", "numplayers", " +12abc", "old", 1, 12},
-                      ValueCase{"CountLow16BitsSigned", "numplayers", "40000", "old", 1, -25536},
-                      ValueCase{"CountWraps", "numplayers", "70000", "old", 1, 4464},
-                      ValueCase{"CountNegative", "numplayers", "-3", "old", 1, -3},
-                      ValueCase{"CountEmpty", "numplayers", "", "old", 1, 0}),
+    ::testing::Values(
+        ValueCase{"Xpack1UpperCaseIsRtR", "\\gameId\\XPACK1", {{"mod", "RtR"}}},
+        ValueCase{"Xpack1MixedCaseIsRtR", "\\gameId\\xPaCk1", {{"mod", "RtR"}}},
+        ValueCase{"OtherModKeepsItsCase", "\\gameId\\DC_Final", {{"mod", "DC_Final"}}},
+        ValueCase{"Xpack1PrefixIsNotRtR", "\\gameId\\xpack12", {{"mod", "xpack12"}}},
+        ValueCase{"WrongCaseKeyIsIgnored", "\\GameId\\XPACK1", {}},
+        ValueCase{"HostPort", "\\hostport\\23000", {{"port", "23000"}}},
+        ValueCase{"HostPortAboveSignedRange", "\\hostport\\40000", {{"port", "40000"}}},
+        ValueCase{"HostPortOfLetters", "\\hostport\\abc", {{"port", "0"}}},
+        ValueCase{"HostPortLow16Bits", "\\hostport\\65537", {{"port", "1"}}},
+        ValueCase{"HostPortNegative", "\\hostport\\-1", {{"port", "65535"}}},
+        ValueCase{"CountWithTrailingText", "\\numplayers\\ +12abc", {{"players", "12"}}},
+        ValueCase{"CountLow16BitsSigned", "\\numplayers\\40000", {{"players", "-25536"}}},
+        ValueCase{"CountWraps", "\\numplayers\\70000", {{"players", "4464"}}},
+        ValueCase{"CountNegative", "\\numplayers\\-3", {{"players", "-3"}}},
+        ValueCase{"CountEmpty", "\\numplayers\\", {{"players", "0"}}},
+        ValueCase{"V161Keys",
+                  "\\version\\v1.61\\game_start_delay\\15s\\time_limit\\30\\ticket_ratio\\250%",
+                  {{"version", "v1.61"}, {"delay", "15s"}, {"timelimit", "30"}, {"ratio", "250%"}}},
+        ValueCase{
+            "ClassicKeysAsBefore",
+            "\\Version\\v1.3\\Game Start Delay\\20\\Time Limit\\unlimited"
+            "\\Ticket Ratio\\100%",
+            {{"version", "v1.3"}, {"delay", "20"}, {"timelimit", "unlimited"}, {"ratio", "100%"}}},
+        ValueCase{"TimeLimitZeroIsUnlimited", "\\time_limit\\0", {{"timelimit", "unlimited"}}},
+        ValueCase{"TimeLimitZerosAreUnlimited", "\\time_limit\\000", {{"timelimit", "unlimited"}}},
+        ValueCase{"TimeLimitEmptyStaysEmpty", "\\time_limit\\", {{"timelimit", ""}}},
+        ValueCase{"TimeLimitZeroWithTextAsItComes", "\\time_limit\\0m", {{"timelimit", "0m"}}},
+        ValueCase{"ClassicTimeLimitZeroAsItComes", "\\Time Limit\\0", {{"timelimit", "0"}}},
+        ValueCase{"LastOccurrenceWinsOverSpellings",
+                  "\\version\\v1.61\\Version\\v1.5\\ticket_ratio\\1%\\Ticket Ratio\\2%"
+                  "\\Time Limit\\unlimited\\time_limit\\45",
+                  {{"version", "v1.5"}, {"timelimit", "45"}, {"ratio", "2%"}}},
+        ValueCase{"LastOccurrenceWinsTheOtherWay",
+                  "\\Version\\v1.5\\version\\v1.61\\Game Start Delay\\9\\game_start_delay\\8s"
+                  "\\time_limit\\0\\Time Limit\\25",
+                  {{"version", "v1.61"}, {"delay", "8s"}, {"timelimit", "25"}}},
+        ValueCase{"OtherCasesAreOtherKeys",
+                  "\\VERSION\\x\\Game_Start_Delay\\x\\TIME_LIMIT\\x\\ticket ratio\\x",
+                  {}}),
     [](const ::testing::TestParamInfo<ValueCase>& info) { return info.param.szName; });
 
 TEST(StatusReply, MissingKeysKeepOldValuesAndRepeatedKeysKeepTheLast) {
@@ -137,8 +180,9 @@ TEST(StatusReply, MissingKeysKeepOldValuesAndRepeatedKeysKeepTheLast) {
     monitor::PlayerTable players;
     players[5].m_strName = "Bob";
     players[5].m_nScore = 9;
-    monitor::ParseStatusReply("\\Hostname\\Capital\\tickets2\\7\\hostname\\First\\hostname\\Second" + kClose,
-                     status, players);
+    monitor::ParseStatusReply(
+        "\\Hostname\\Capital\\tickets2\\7\\hostname\\First\\hostname\\Second" + kClose, status,
+        players);
     EXPECT_EQ(status.m_strHostname, "Second");
     EXPECT_EQ(status.m_strTickets1, "120");
     EXPECT_EQ(status.m_strTickets2, "7");
@@ -166,10 +210,49 @@ INSTANTIATE_TEST_SUITE_P(Keys, MalformedPlayerKey,
 TEST(StatusReply, PlayerSlotBoundsAndLeadingZeros) {
     monitor::CServerStatus status;
     monitor::PlayerTable players;
-    monitor::ParseStatusReply("\\team_063\\2\\player_63\\Zed\\score_00\\3" + kClose, status, players);
+    monitor::ParseStatusReply("\\team_063\\2\\player_63\\Zed\\score_00\\3" + kClose, status,
+                              players);
     EXPECT_EQ(players[63].m_nTeam, 2);
     EXPECT_EQ(players[63].m_strName, "Zed");
     EXPECT_EQ(players[0].m_nScore, 3);
+}
+
+// v1.61 servers spell player_N and frags_N as playername_N and kills_N;
+// without them a kill on such a server decoded as change code "000".
+TEST(StatusReply, KillReadFromKillsGivesTheKillCode) {
+    const std::string strBefore =
+        "\\playername_0\\Ann\\kills_0\\4\\score_0\\5\\deaths_0\\1\\team_0\\1\\ping_0\\40"
+        "\\playername_1\\Bob\\kills_1\\0\\score_1\\0\\deaths_1\\2\\team_1\\2\\ping_1\\60" +
+        kClose;
+    const std::string strAfter =
+        "\\playername_0\\Ann\\kills_0\\5\\score_0\\6\\deaths_0\\1\\team_0\\1\\ping_0\\40"
+        "\\playername_1\\Bob\\kills_1\\0\\score_1\\0\\deaths_1\\3\\team_1\\2\\ping_1\\60" +
+        kClose;
+    monitor::CServerStatus status;
+    monitor::PlayerTable before, after;
+    monitor::ParseStatusReply(strBefore, status, before);
+    after = before;
+    monitor::ParseStatusReply(strAfter, status, after);
+    EXPECT_EQ(after[0].m_strName, "Ann");
+    EXPECT_EQ(before[0].ChangeCode(after[0]), "110");
+    EXPECT_EQ(before[1].ChangeCode(after[1]), "001");
+}
+
+TEST(StatusReply, BothSpellingsOfAPlayerKeyKeepTheLastValue) {
+    monitor::CServerStatus status;
+    monitor::PlayerTable players;
+    monitor::ParseStatusReply(
+        "\\player_3\\Old\\frags_3\\9\\playername_3\\New\\kills_3\\4\\frags_63\\1"
+        "\\kills_63\\2\\kills_64\\7\\playername_64\\X" +
+            kClose,
+        status, players);
+    EXPECT_EQ(players[3].m_strName, "New");
+    EXPECT_EQ(players[3].m_nFrags, 4);
+    EXPECT_EQ(players[63].m_nFrags, 2);
+    monitor::ParseStatusReply("\\kills_3\\5\\frags_3\\6\\playername_3\\A\\player_3\\B" + kClose,
+                              status, players);
+    EXPECT_EQ(players[3].m_strName, "B");
+    EXPECT_EQ(players[3].m_nFrags, 6);
 }
 
 std::string ReadDataFile(const std::string& strName) {
@@ -210,30 +293,81 @@ TEST_F(CapturedReply, EmptyValuesDoNotShiftThePairs) {
     EXPECT_EQ(pairs.count("queryid"), 3u);
 }
 
-TEST_F(CapturedReply, KnownKeysDecode) {
+TEST_F(CapturedReply, DecodesIntoTheSnapshotAndPlayerTable) {
+    const std::string& strReply = m_strReply;
     monitor::CServerStatus status;
     monitor::PlayerTable players;
-    monitor::ParseStatusReply(m_strReply, status, players);
-    EXPECT_EQ(status.m_strHostname, "NOME DO SERVIDOR | LOL NOME DO SERVIDOR");
-    EXPECT_EQ(status.m_nHostPort, 14567);
-    EXPECT_EQ(status.m_strMod, "bf1942");
-    EXPECT_EQ(status.m_strGameMode, "openplaying");
-    EXPECT_EQ(status.m_strGameType, "ctf");
-    EXPECT_EQ(status.m_strMapName, "wake");
-    EXPECT_EQ(status.m_nMaxPlayers, 64);
-    EXPECT_EQ(status.m_nNumPlayers, 36);
-    EXPECT_EQ(status.m_strTickets1, "0");
-    EXPECT_EQ(status.m_strTickets2, "4");
-    EXPECT_EQ(status.m_strServerVersion, "v1.61");  // spelled "version" by this server
-    EXPECT_EQ(players[0].m_nDeaths, 2);
-    EXPECT_EQ(players[0].m_nPing, 41);
-    EXPECT_EQ(players[0].m_nTeam, 1);
-    EXPECT_EQ(players[3].m_nScore, 34);
-    EXPECT_EQ(players[3].m_nTeam, 2);
-    EXPECT_EQ(players[10].m_nScore, 40);
-    EXPECT_EQ(players[11].m_nDeaths, 17);
-    EXPECT_EQ(players[11].m_nPing, -1);  // its other keys were in the next datagram
-    EXPECT_EQ(players[12], monitor::CPlayerRecord());
+    monitor::ParseStatusReply(strReply, status, players);
+
+    monitor::CServerStatus expected;
+    expected.m_strMod = "bf1942";
+    expected.m_strServerVersion = "v1.61";  // spelled "version" by this server
+    expected.m_strGameMode = "openplaying";
+    expected.m_nMaxPlayers = 64;
+    expected.m_nNumPlayers = 36;
+    expected.m_strGameType = "ctf";
+    expected.m_strMapName = "wake";
+    expected.m_nHostPort = 14567;
+    expected.m_strHostname = "NOME DO SERVIDOR | LOL NOME DO SERVIDOR";
+    expected.m_strTicketRatio = "250%";
+    expected.m_strGameStartDelay = "15s";  // sent with its unit; shown as it comes
+    expected.m_strTimeLimit = "30";
+    expected.m_strTickets1 = "0";
+    expected.m_strTickets2 = "4";
+    EXPECT_EQ(status, expected);
+
+    // Name, score, frags (from kills_N), deaths, ping, team.
+    const monitor::CPlayerRecord kPlayers[] = {
+        {"[Admin]Cher", 0, 0, 2, 41, 1},
+        {"Jim Lahey", 13, 0, 10, 52, 1},
+        {"jake from state farm", 0, 0, 0, 17, 1},
+        {"TheCalmingClam", 34, 17, 7, 24, 2},
+        {"mediocre", 23, 19, 2, 21, 2},
+        {"*Incognito*", 26, 10, 4, 25, 2},
+        {"GLIER", 13, 4, 12, 151, 2},
+        {"Lagtastic", 26, 7, 6, 31, 1},
+        {"papi", 12, 1, 7, 77, 2},
+        {"Meuse", 13, 7, 9, 59, 1},
+        {"Sorrowful Rice", 40, 7, 7, 44, 2},
+    };
+    for (size_t n = 0; n < std::size(kPlayers); ++n)
+        EXPECT_EQ(players[n], kPlayers[n]) << "slot " << n;
+    // Player 11's other keys were in the datagram that is missing.
+    monitor::CPlayerRecord split;
+    split.m_nDeaths = 17;
+    EXPECT_EQ(players[11], split);
+    for (size_t n = 12; n < monitor::kPlayerSlots; ++n)
+        EXPECT_EQ(players[n], monitor::CPlayerRecord()) << n;
+}
+
+// Replies cut anywhere, or mixing both spellings, never crash and never
+// reach outside the table (the sanitizer builds watch the reads).
+TEST_F(CapturedReply, EveryCutDecodesSafely) {
+    const std::string& strReply = m_strReply;
+    for (size_t n = 0; n <= strReply.size(); n += 7) {
+        const std::string strCut = strReply.substr(0, n);
+        monitor::CServerStatus status;
+        monitor::PlayerTable players;
+        monitor::ParseStatusReply(strCut, status, players);
+        ASSERT_LE(status.m_strHostname.size(), n);
+        // The second datagram's players alone, as a late datagram brings them.
+        monitor::ParseStatusReply(std::string_view(strReply).substr(n), status, players);
+    }
+    // Both spellings of every key in one reply, with the classic ones last.
+    std::string strMixed = strReply;
+    for (const char* pszPair : {"\\Version\\v1.3", "\\Time Limit\\20", "\\player_0\\Zed",
+                                "\\frags_0\\99", "\\Game Start Delay\\5"})
+        strMixed.insert(strMixed.size() - kClose.size(), pszPair);
+    monitor::CServerStatus status;
+    monitor::PlayerTable players;
+    monitor::ParseStatusReply(strMixed, status, players);
+    EXPECT_EQ(status.m_strServerVersion, "v1.3");
+    EXPECT_EQ(status.m_strTimeLimit, "20");
+    EXPECT_EQ(status.m_strGameStartDelay, "5");
+    EXPECT_EQ(status.m_strTicketRatio, "250%");
+    EXPECT_EQ(players[0].m_strName, "Zed");
+    EXPECT_EQ(players[0].m_nFrags, 99);
+    EXPECT_EQ(players[1].m_strName, "Jim Lahey");
 }
 
 }  // namespace

@@ -3,11 +3,12 @@
 // and stop as its command line says.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
-#include "support/ChildProcess.h"
 #include "QstatFixture.h"
+#include "support/ChildProcess.h"
 #include "tools/bf42sim/SimServer.h"
 
 using namespace bf42sim;
@@ -15,7 +16,20 @@ using namespace std::chrono_literals;
 
 class QstatPeer : public CQstatFixture {};
 
-TEST_F(QstatPeer, ListsThePlayersAndRulesOfAScriptedServer) {
+// qstat reads the v1.61 style as it reads a real v1.61 server: every player
+// listed, the players' keys split across datagrams.
+class QstatReads : public CQstatFixture, public ::testing::WithParamInterface<KeyStyle> {
+protected:
+    static size_t CountPlayerLines(const std::string& strOut) {
+        size_t nLines = 0;
+        for (size_t nAt = strOut.find("team#"); nAt != std::string::npos;
+             nAt = strOut.find("team#", nAt + 1))
+            ++nLines;
+        return nLines;
+    }
+};
+
+TEST_P(QstatReads, ThePlayersAndRulesOfAScriptedServer) {
     CSimServer server;
     std::string strError;
     ASSERT_TRUE(
@@ -27,6 +41,7 @@ TEST_F(QstatPeer, ListsThePlayersAndRulesOfAScriptedServer) {
                             "player 2 2 -2 0 1 99 Cid\n",
                             &strError))
         << strError;
+    server.SetKeyStyle(GetParam());
     ASSERT_TRUE(server.Start());
     int nExit = -1;
     const std::string strOut = Query(server.Port(), &nExit);
@@ -34,17 +49,21 @@ TEST_F(QstatPeer, ListsThePlayersAndRulesOfAScriptedServer) {
     EXPECT_EQ(strOut.find("no response"), std::string::npos) << strOut;
     for (const char* pszText : {"3/64", "berlin", "Scripted Server", "Ann Smith", "Bob", "Cid"})
         EXPECT_NE(strOut.find(pszText), std::string::npos) << pszText << "\n" << strOut;
-    // The rules, empty values included.
+    EXPECT_EQ(CountPlayerLines(strOut), 3u) << strOut;
+    // The rules in the style's spellings, empty values included.
+    const bool bV161 = GetParam() == KeyStyle::V161;
     for (const char* pszRule :
-         {"Time Limit=30", "gamemode=openplaying", "password=,", "unpure_mods=,"})
+         {bV161 ? "time_limit=30" : "Time Limit=30", bV161 ? "version=v1.61" : "Version=v1.61",
+          "gamemode=openplaying", "password=,", "unpure_mods=,"})
         EXPECT_NE(strOut.find(pszRule), std::string::npos) << pszRule << "\n" << strOut;
     EXPECT_GE(server.StatusRequests(), 1);
 }
 
-TEST_F(QstatPeer, ListsEveryPlayerOfAFullLiveServerSentInSeveralDatagrams) {
+TEST_P(QstatReads, EveryPlayerOfAFullLiveServerSentInSeveralDatagrams) {
     CSimServer server;
     server.StartLive(9, 64, -1);
     server.StepLive(40);
+    server.SetKeyStyle(GetParam());
     ASSERT_TRUE(server.Start());
     int nExit = -1;
     const std::string strOut = Query(server.Port(), &nExit);
@@ -52,14 +71,24 @@ TEST_F(QstatPeer, ListsEveryPlayerOfAFullLiveServerSentInSeveralDatagrams) {
     const CSimState state = server.CurrentState();
     EXPECT_NE(strOut.find(std::to_string(state.m_vPlayers.size()) + "/64"), std::string::npos)
         << strOut;
-    size_t nPlayerLines = 0;
-    for (size_t nAt = strOut.find("team#"); nAt != std::string::npos;
-         nAt = strOut.find("team#", nAt + 1))
-        ++nPlayerLines;
-    EXPECT_EQ(nPlayerLines, state.m_vPlayers.size()) << strOut;
+    EXPECT_EQ(CountPlayerLines(strOut), state.m_vPlayers.size()) << strOut;
     EXPECT_NE(strOut.find(state.GetKey("mapname")), std::string::npos) << strOut;
     EXPECT_NE(strOut.find("gamemode=" + state.GetKey("gamemode")), std::string::npos) << strOut;
+    // qstat re-encodes names beyond ASCII, so those are left out here.
+    for (const CSimPlayer& player : state.m_vPlayers) {
+        const bool bAscii =
+            std::all_of(player.m_strName.begin(), player.m_strName.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        if (bAscii) {
+            EXPECT_NE(strOut.find(player.m_strName), std::string::npos) << player.m_strName;
+        }
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Styles, QstatReads, ::testing::Values(KeyStyle::Classic, KeyStyle::V161),
+                         [](const ::testing::TestParamInfo<KeyStyle>& info) {
+                             return info.param == KeyStyle::V161 ? "V161" : "Classic";
+                         });
 
 TEST_F(QstatPeer, ProgramServesALiveMatchAndStopsOnSigterm) {
     testsupport::CChildProcess sim;

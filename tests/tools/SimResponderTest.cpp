@@ -82,19 +82,36 @@ TEST(SimResponder, OversizedAndOutOfOrderFaultsReshapeTheReply) {
     EXPECT_TRUE(Complete(vBig[0]));
     responder.SetOversized(false);
 
-    // Even a reply that fits one datagram is split, and its close comes first.
+    // Even a reply that fits one datagram is split, and its close comes
+    // first, in either key style, with or without players (a v1.61 reply
+    // splits one player's keys across datagrams of its own).
     responder.SetOutOfOrder(true);
-    const auto vShuffled = responder.HandleDatagram("\xff\\status\\");
-    ASSERT_GE(vShuffled.size(), 2u);
-    EXPECT_TRUE(Complete(vShuffled.front()));
-    EXPECT_TRUE(vShuffled.front().ends_with("." + std::to_string(vShuffled.size())));
-    std::string strRestored;
-    for (size_t n = 1; n < vShuffled.size(); ++n) strRestored += vShuffled[n];
-    auto vPairs = simtest::ReadPairs(strRestored + vShuffled.front());
-    auto vExpected = simtest::ReadPairs(vInOrder[0]);
-    std::erase_if(vPairs, [](auto& kv) { return kv.first == "queryid"; });
-    std::erase_if(vExpected, [](auto& kv) { return kv.first == "queryid"; });
-    EXPECT_EQ(vPairs, vExpected);
+    CSimState withAnn = DefaultSimState();
+    withAnn.m_vPlayers.push_back({"Ann", 1, 0, 0, 0, 40, "k"});
+    for (const KeyStyle style : {KeyStyle::Classic, KeyStyle::V161}) {
+        for (const CSimState& state : {DefaultSimState(), withAnn}) {
+            const std::string strCase = std::string(style == KeyStyle::V161 ? "v1.61" : "classic") +
+                                        (state.m_vPlayers.empty() ? ", no players" : ", Ann");
+            CSimResponder inOrder;
+            inOrder.SetKeyStyle(style);
+            inOrder.SetState(state);
+            responder.SetKeyStyle(style);
+            responder.SetState(state);
+            const auto vShuffled = responder.HandleDatagram("\xff\\status\\");
+            ASSERT_GE(vShuffled.size(), 2u) << strCase;
+            EXPECT_TRUE(Complete(vShuffled.front())) << strCase;
+            EXPECT_TRUE(vShuffled.front().ends_with("." + std::to_string(vShuffled.size())))
+                << strCase;
+            std::string strRestored;
+            for (size_t n = 1; n < vShuffled.size(); ++n) strRestored += vShuffled[n];
+            auto vPairs = simtest::ReadPairs(strRestored + vShuffled.front());
+            auto vExpected =
+                simtest::ReadPairs(simtest::Joined(inOrder.HandleDatagram("\xff\\status\\")));
+            std::erase_if(vPairs, [](auto& kv) { return kv.first == "queryid"; });
+            std::erase_if(vExpected, [](auto& kv) { return kv.first == "queryid"; });
+            EXPECT_EQ(vPairs, vExpected) << strCase;
+        }
+    }
 }
 
 TEST(SimResponder, AnyDatagramIsHandledWithoutHarm) {
@@ -142,6 +159,8 @@ TEST(SimCommandLine, ReadsOptionsAndRejectsBadOnes) {
         {{"--bind", "192.0.2.1"}, CommandLineResult::Error, "'192.0.2.1' for --bind"},
         {{"--bind", "localhost"}, CommandLineResult::Error, "'localhost' for --bind"},
         {{"--bind", "::1:23000"}, CommandLineResult::Error, "'::1:23000' for --bind"},
+        {{"--style", "v1.6"}, CommandLineResult::Error, "'v1.6'"},
+        {{"--key-style", "v1.6"}, CommandLineResult::Error, "'v1.6'"},
     };
     for (const Row& row : rows) {
         CSimOptions options;
@@ -168,4 +187,15 @@ TEST(SimCommandLine, ReadsOptionsAndRejectsBadOnes) {
             << strError;
         EXPECT_EQ(options.m_bind.Text(), "::1") << pszBind;
     }
+    // --key-style is the option's old name.
+    for (const char* pszOption : {"--style", "--key-style"}) {
+        for (const auto& [pszValue, style] :
+             {std::pair{"v1.61", KeyStyle::V161}, std::pair{"classic", KeyStyle::Classic}}) {
+            ASSERT_EQ(ParseSimCommandLine({pszOption, pszValue}, &options, &strError),
+                      CommandLineResult::Run)
+                << strError;
+            EXPECT_EQ(options.m_style, style) << pszOption << " " << pszValue;
+        }
+    }
+    EXPECT_NE(SimUsage().find("--style S"), std::string::npos);
 }

@@ -9,7 +9,6 @@
 #include "monitor/StatusReply.h"
 #include "tests/tools/SimTestSupport.h"
 #include "tools/bf42sim/ReplyBuilder.h"
-#include "tools/bf42sim/SimCommandLine.h"
 #include "tools/bf42sim/SimResponder.h"
 
 using namespace bf42sim;
@@ -157,37 +156,4 @@ TEST(V161Style, DecoderSeesTheSameLiveMatchInBothStyles) {
     EXPECT_EQ(statusModern.m_strServerVersion, "v1.61");
     EXPECT_FALSE(playersModern[0].m_strName.empty());
     EXPECT_TRUE(bUnlimitedSeen) << "a map without a time limit came up";
-}
-
-TEST(V161Style, OutOfOrderStillSendsTheClosingDatagramFirst) {
-    CSimResponder responder;
-    responder.SetKeyStyle(KeyStyle::V161);
-    responder.SetOutOfOrder(true);
-    const auto vNoPlayers = responder.HandleDatagram("\xff\\status\\");
-    ASSERT_GE(vNoPlayers.size(), 2u);
-    EXPECT_NE(vNoPlayers[0].find("\\final\\"), std::string::npos);
-    CSimState state = DefaultSimState();
-    state.m_vPlayers.push_back({"Ann", 1, 0, 0, 0, 40, "k"});
-    responder.SetState(state);
-    const auto vReply = responder.HandleDatagram("\xff\\status\\");
-    ASSERT_EQ(vReply.size(), 3u);
-    EXPECT_NE(vReply[0].find("\\final\\"), std::string::npos);
-    EXPECT_NE(vReply[1].find("\\hostname\\"), std::string::npos);
-}
-
-TEST(V161Style, CommandLineTakesStyleAndItsOldName) {
-    for (const char* pszOption : {"--style", "--key-style"}) {
-        CSimOptions options;
-        std::string strError;
-        EXPECT_EQ(ParseSimCommandLine({pszOption, "v1.61"}, &options, &strError),
-                  CommandLineResult::Run);
-        EXPECT_EQ(options.m_style, KeyStyle::V161);
-        EXPECT_EQ(ParseSimCommandLine({pszOption, "classic"}, &options, &strError),
-                  CommandLineResult::Run);
-        EXPECT_EQ(options.m_style, KeyStyle::Classic);
-        EXPECT_EQ(ParseSimCommandLine({pszOption, "v1.6"}, &options, &strError),
-                  CommandLineResult::Error);
-        EXPECT_NE(strError.find("'v1.6'"), std::string::npos) << strError;
-    }
-    EXPECT_NE(SimUsage().find("--style S"), std::string::npos);
 }
