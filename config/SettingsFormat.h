@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/ColorScheme.h"
+#include "monitor/ColorScheme.h"
 
 namespace config {
 
@@ -18,7 +18,7 @@ inline constexpr char kDefaultIrcServer[] = "irc.quakenet.org";
 // default-constructed value holds what the pages' constructors give (texts
 // empty, integers 0, list indices -1, filters on): a file that exists starts
 // from here and changes only what it names.
-struct CSettingsValues : CColorScheme {
+struct CSettingsValues : monitor::CColorScheme {
     // IRC tab
     std::string m_strIrcServer;
     int16_t m_nIrcPort = 0;  // the low 16 bits of what the file says
@@ -40,8 +40,10 @@ struct CSettingsValues : CColorScheme {
     std::string m_strGameServer;
     int32_t m_nQueryPort = 0;
     // The Settings tab's part, as one value.
-    const CColorScheme& Colors() const { return *this; }
-    void SetColors(const CColorScheme& colors) { static_cast<CColorScheme&>(*this) = colors; }
+    const monitor::CColorScheme& Colors() const { return *this; }
+    void SetColors(const monitor::CColorScheme& colors) {
+        static_cast<monitor::CColorScheme&>(*this) = colors;
+    }
 
     bool operator==(const CSettingsValues&) const = default;
 };

@@ -28,14 +28,14 @@ CIrcSession::~CIrcSession() {
     EndIrcThread();
 }
 
-CIrcConnection CIrcSession::Connection() {
+CIrcSettings CIrcSession::Connection() {
     std::lock_guard<std::mutex> lock(m_mutexFields);
     return *this;
 }
 
-void CIrcSession::SetConnection(const CIrcConnection& connection) {
+void CIrcSession::SetConnection(const CIrcSettings& connection) {
     std::lock_guard<std::mutex> lock(m_mutexFields);
-    static_cast<CIrcConnection&>(*this) = connection;
+    static_cast<CIrcSettings&>(*this) = connection;
 }
 
 void CIrcSession::SetRegistrationTexts(std::string strIdent, std::string strVersion) {
@@ -173,7 +173,7 @@ int CIrcSession::ConnectToServer() {
     ReplaceSocket(nullptr);
     m_sasl.reset();
     m_bSaslFailed = false;
-    const CIrcConnection connection = Connection();
+    const CIrcSettings connection = Connection();
     const std::string& strServer = connection.m_strServer;
     const uint16_t nPort = connection.m_nPort;
     const CIrcSecurity& security = connection.m_security;

@@ -28,7 +28,7 @@
 #include "bridge/GameShared.h"
 #include "bridge/IrcLink.h"
 #include "irc/CtcpLimiter.h"
-#include "irc/IrcConnection.h"
+#include "irc/IrcSettings.h"
 #include "irc/IrcDispatch.h"
 #include "irc/IrcSecurity.h"
 #include "irc/IrcStream.h"
@@ -42,7 +42,7 @@
 
 namespace irc {
 
-class CIrcSession : public bridge::IIrcLink, protected CIrcConnection {
+class CIrcSession : public bridge::IIrcLink, protected CIrcSettings {
 public:
     // game: what the game side shares with this one; outlives the session.
     CIrcSession(platform::CClock& clock, bridge::CGameShared& game);
@@ -50,12 +50,12 @@ public:
     CIrcSession(const CIrcSession&) = delete;
     CIrcSession& operator=(const CIrcSession&) = delete;
 
-    // ---- Operator settings: the connection (CIrcConnection's fields, held
+    // ---- Operator settings: the connection (CIrcSettings's fields, held
     // by the session) and the texts of the registration. The UI thread
     // fills them while disconnected; the IRC thread reads them; both through
     // these copies under the fields lock. Any thread.
-    CIrcConnection Connection();
-    void SetConnection(const CIrcConnection& connection);
+    CIrcSettings Connection();
+    void SetConnection(const CIrcSettings& connection);
     // User name of the USER line, and the version text of USER, the CTCP
     // VERSION answer and QUIT.
     void SetRegistrationTexts(std::string strIdent, std::string strVersion);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bridge/IrcLink.h"
+#include "monitor/ColorScheme.h"
 #include "monitor/EventInference.h"
 #include "monitor/PlayerRecord.h"
 #include "monitor/ServerStatus.h"
@@ -21,14 +22,7 @@
 namespace monitor {
 
 // What a run's lines are built with, as the game tab copied it at Connect.
-struct CAnnounceSettings {
-    std::string m_strAlliedKillColor;
-    std::string m_strAxisKillColor;
-    std::string m_strAlliedFlagColor;
-    std::string m_strAxisFlagColor;
-    std::string m_strStatusColor;
-    std::string m_strKeyColor;    // frames and the labels of key/value texts
-    std::string m_strValueColor;  // the values of key/value texts
+struct CAnnounceSettings : CColorScheme {
     int32_t m_nLangBase = 0;      // phrase base of the language (index * 100)
     std::string m_strServer;      // the server as the operator typed it
     int32_t m_nQueryPort = 0;

@@ -30,14 +30,14 @@ CColorDlg::CColorDlg() : CPage(res::FindDialogTemplate(res::IDD_COLORS)) {
     MapClick(res::IDC_SHOW_TICKET, [this] { OnToggleTickets(); });
 }
 
-config::CColorScheme CColorDlg::Scheme() const {
+monitor::CColorScheme CColorDlg::Scheme() const {
     const auto lock = LockFields();
     return *this;
 }
 
-void CColorDlg::SetScheme(const config::CColorScheme& scheme) {
+void CColorDlg::SetScheme(const monitor::CColorScheme& scheme) {
     const auto lock = LockFields();
-    static_cast<config::CColorScheme&>(*this) = scheme;
+    static_cast<monitor::CColorScheme&>(*this) = scheme;
 }
 
 void CColorDlg::DoDataExchange(framework::CDataExchange& dx) {

@@ -1,18 +1,18 @@
 #pragma once
 // The Settings tab: the colour of each line role and the four action
-// filters. The page's values are a config::CColorScheme; the settings file
+// filters. The page's values are a monitor::CColorScheme; the settings file
 // and the game tab take and give it whole (Scheme, SetScheme), and the game
 // tab copies it when monitoring starts, so a change here reaches the channel
 // at the next start.
 #include <cstdint>
 #include <string>
 
-#include "config/ColorScheme.h"
+#include "monitor/ColorScheme.h"
 #include "framework/Page.h"
 
 namespace ui {
 
-class CColorDlg : public framework::CPage, protected config::CColorScheme {
+class CColorDlg : public framework::CPage, protected monitor::CColorScheme {
 public:
     // Most characters of a colour text.
     static constexpr int kColorMaxChars = 2;
@@ -21,8 +21,8 @@ public:
     CColorDlg();
 
     // The scheme as one value, under the fields lock. Any thread.
-    config::CColorScheme Scheme() const;
-    void SetScheme(const config::CColorScheme& scheme);
+    monitor::CColorScheme Scheme() const;
+    void SetScheme(const monitor::CColorScheme& scheme);
 
     // Click handlers of the four check boxes (UI thread): take every value
     // from the controls, invert their own filter, put every value back.

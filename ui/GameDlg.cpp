@@ -51,7 +51,7 @@ std::string LogText(std::string_view strText) {
 }
 
 // Two digits each, so a digit after the code is never read as part of it.
-config::CColorScheme TwoDigitColors(config::CColorScheme scheme) {
+monitor::CColorScheme TwoDigitColors(monitor::CColorScheme scheme) {
     for (std::string* pColor :
          {&scheme.m_strAlliedKillColor, &scheme.m_strAlliedFlagColor, &scheme.m_strAxisKillColor,
           &scheme.m_strAxisFlagColor, &scheme.m_strStatusColor, &scheme.m_strKeyColor,
@@ -205,7 +205,7 @@ bool CGameDlg::IsTicketShown() const {
     return m_scheme.m_bShowTicket != 0;
 }
 
-config::CColorScheme CGameDlg::ColorScheme() const {
+monitor::CColorScheme CGameDlg::ColorScheme() const {
     const auto lock = LockFields();
     return m_scheme;
 }
@@ -213,13 +213,7 @@ config::CColorScheme CGameDlg::ColorScheme() const {
 monitor::CAnnounceSettings CGameDlg::AnnounceSettings() const {
     monitor::CAnnounceSettings s;
     const auto lock = LockFields();
-    s.m_strAlliedKillColor = m_scheme.m_strAlliedKillColor;
-    s.m_strAxisKillColor = m_scheme.m_strAxisKillColor;
-    s.m_strAlliedFlagColor = m_scheme.m_strAlliedFlagColor;
-    s.m_strAxisFlagColor = m_scheme.m_strAxisFlagColor;
-    s.m_strStatusColor = m_scheme.m_strStatusColor;
-    s.m_strKeyColor = m_scheme.m_strKeyColor;
-    s.m_strValueColor = m_scheme.m_strValueColor;
+    static_cast<monitor::CColorScheme&>(s) = m_scheme;
     s.m_nLangBase = m_nLangBase.load();
     s.m_strServer = m_strServer;
     s.m_nQueryPort = m_nQueryPort;
@@ -344,7 +338,7 @@ bool CGameDlg::StartInputsValid() {
 }
 
 void CGameDlg::CopyColorsAndFilters() {
-    const config::CColorScheme scheme = TwoDigitColors(m_pColorDlg->Scheme());
+    const monitor::CColorScheme scheme = TwoDigitColors(m_pColorDlg->Scheme());
     const auto lock = LockFields();
     m_scheme = scheme;
 }

@@ -16,7 +16,7 @@
 
 #include "bridge/GameShared.h"
 #include "bridge/IrcLink.h"
-#include "config/ColorScheme.h"
+#include "monitor/ColorScheme.h"
 #include "framework/ControlHandles.h"
 #include "framework/Page.h"
 #include "monitor/Announcements.h"
@@ -134,7 +134,7 @@ public:
     monitor::CEventFilters EventFilters() const override;
     bool IsTicketShown() const override;
     // The Settings page's scheme as Connect copied it, two digits a colour.
-    config::CColorScheme ColorScheme() const;
+    monitor::CColorScheme ColorScheme() const;
     bool IsBroadcasting() const override { return m_bBroadcast.load(); }
     bridge::IIrcLink* IrcLink() const override { return m_pIrcLink; }
     std::atomic<int32_t>* TrafficCounter() override { return &m_nTrafficBytes; }
@@ -198,7 +198,7 @@ private:
     int32_t m_nLanguage = -1;
 
     platform::CClock& m_clock;
-    config::CColorScheme m_scheme;    // copied at Connect; read under LockFields()
+    monitor::CColorScheme m_scheme;    // copied at Connect; read under LockFields()
     ui::CMonitorRunner m_runner;      // after the fields a run reads: it ends first
     ui::CQuickInfoCheck m_quickInfo;  // last: its thread ends before the page's fields go
 };

@@ -13,8 +13,8 @@ namespace ui {
 namespace {
 
 // The file keeps the port as 16 bits signed and the flags as integers.
-irc::CIrcConnection IrcConnectionOf(const config::CSettingsValues& values) {
-    irc::CIrcConnection c;
+irc::CIrcSettings IrcConnectionOf(const config::CSettingsValues& values) {
+    irc::CIrcSettings c;
     c.m_strServer = values.m_strIrcServer;
     c.m_nPort = static_cast<uint16_t>(values.m_nIrcPort);
     c.m_strNick = values.m_strNick;
@@ -30,7 +30,7 @@ irc::CIrcConnection IrcConnectionOf(const config::CSettingsValues& values) {
     return c;
 }
 
-void SetIrcConnection(const irc::CIrcConnection& c, config::CSettingsValues& values) {
+void SetIrcConnection(const irc::CIrcSettings& c, config::CSettingsValues& values) {
     values.m_strIrcServer = c.m_strServer;
     values.m_nIrcPort = static_cast<int16_t>(c.m_nPort);
     values.m_strNick = c.m_strNick;

@@ -76,7 +76,7 @@ void BM_ReceiveLoopBusyChannel(benchmark::State& st) {
     bridge::CGameShared gameShared;
     CQuietSession session(platform::SystemClock(), gameShared);
     {
-        irc::CIrcConnection connection = session.Connection();
+        irc::CIrcSettings connection = session.Connection();
         connection.m_strServer = "127.0.0.1";
         connection.m_nPort = listener.LocalPort();
         connection.m_strNick = "fragbot";

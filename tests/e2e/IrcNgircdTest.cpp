@@ -67,7 +67,7 @@ protected:
 TEST_F(IrcAgainstNgircd, RegistersJoinsLogsAndAnswers) {
     AliceJoins();
     {
-        irc::CIrcConnection connection = m_bot.Connection();
+        irc::CIrcSettings connection = m_bot.Connection();
         connection.m_bAuth = true;  // no account service here: the server just says so
         connection.m_nNetwork = 0;
         connection.m_strUsername = "user";

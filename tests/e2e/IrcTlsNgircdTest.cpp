@@ -57,7 +57,7 @@ protected:
     }
     void Configure(const std::string& strHost, uint16_t nPort, const std::string& strPin = {}) {
         m_bot.Configure(strHost, nPort, "fragbot", "fragbot2", "#Relay");
-        irc::CIrcConnection connection = m_bot.Connection();
+        irc::CIrcSettings connection = m_bot.Connection();
         connection.m_security.m_bTls = true;
         connection.m_security.m_strTlsFingerprint = strPin;
         m_bot.SetConnection(connection);
@@ -120,7 +120,7 @@ TEST_F(SessionOverTlsToNgircd, EachBadCertificateEndsWithItsOwnLineAndTheRightPi
         CRecordingIrcSession bot(platform::SystemClock());
         bot.Configure("127.0.0.1", pServer->TlsPort(), "fragbot", "fragbot2", "#Relay");
         {
-            irc::CIrcConnection connection = bot.Connection();
+            irc::CIrcSettings connection = bot.Connection();
             connection.m_security.m_bTls = true;
             connection.m_security.m_strTlsFingerprint = row.strPin;
             bot.SetConnection(connection);
@@ -163,7 +163,7 @@ TEST_F(SessionOverTlsToNgircd, APeerThatStopsReadingIsGivenUpAndTheBotComesBack)
     } bot(platform::SystemClock());
     bot.Configure("127.0.0.1", server.Port(), "fragbot", "fragbot2", "#Relay");
     {
-        irc::CIrcConnection connection = bot.Connection();
+        irc::CIrcSettings connection = bot.Connection();
         connection.m_security.m_bTls = true;
         connection.m_security.m_strTlsFingerprint = cert.m_strFingerprint;
         bot.SetConnection(connection);

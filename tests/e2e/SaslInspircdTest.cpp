@@ -273,7 +273,7 @@ protected:
     void Configure(const std::string& strNick, const std::string& strPassword,
                    const std::string& strClientCert = {}) {
         m_bot.Configure("127.0.0.1", s_pNetwork->TlsPort(), strNick, strNick + "_", "#relay");
-        irc::CIrcConnection connection = m_bot.Connection();
+        irc::CIrcSettings connection = m_bot.Connection();
         connection.m_bAuth = true;
         connection.m_nNetwork = irc::kNetworkSasl;
         connection.m_strUsername = kAccount;

@@ -98,7 +98,7 @@ protected:
         m_bot.Configure(Host(), m_bTls ? m_pTlsServer->TlsPort() : PlainPort(), "fragbot",
                         "fragbot2", "#Relay");
         {
-            irc::CIrcConnection connection = m_bot.Connection();
+            irc::CIrcSettings connection = m_bot.Connection();
             connection.m_security.m_bTls = m_bTls;
             m_bot.SetConnection(connection);
         }

@@ -35,7 +35,7 @@ class SaslRegistration : public ::testing::Test {
 protected:
     SaslRegistration() {
         m_session.Configure("127.0.0.1", m_server.Port(), "Bot", "Bot2", "#Chan");
-        irc::CIrcConnection connection = m_session.Connection();
+        irc::CIrcSettings connection = m_session.Connection();
         connection.m_bAuth = true;
         connection.m_nNetwork = irc::kNetworkSasl;
         connection.m_strUsername = "clanbot";
@@ -89,7 +89,7 @@ TEST_F(SaslRegistration, PlainLogsInBeforeNickAndUserAndSendsNoAccountMessage) {
 
 TEST_F(SaslRegistration, ExternalWhenAClientCertificateIsSet) {
     {
-        irc::CIrcConnection connection = m_session.Connection();
+        irc::CIrcSettings connection = m_session.Connection();
         connection.m_security.m_strClientCert = "/nonexistent/client.pem";
         m_session.SetConnection(connection);
     }
@@ -177,7 +177,7 @@ TEST_F(SaslRegistration, EndlessCapLinesEndTheConnectionWithBoundedMemory) {
 // Without SASL chosen, the registration is as it always was.
 TEST_F(SaslRegistration, AccountNetworksRegisterWithoutCap) {
     {
-        irc::CIrcConnection connection = m_session.Connection();
+        irc::CIrcSettings connection = m_session.Connection();
         connection.m_nNetwork = 0;
         m_session.SetConnection(connection);
     }

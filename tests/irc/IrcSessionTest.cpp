@@ -176,7 +176,7 @@ TEST_P(SessionFieldBreaks, NeverYieldAnExtraLine) {
         CRecordingIrcSession session(clock);
         session.Configure("127.0.0.1", server.Port(), "Bot", "Alt", "#Chan");
         {
-            irc::CIrcConnection connection = session.Connection();
+            irc::CIrcSettings connection = session.Connection();
             connection.m_bAuth = true;
             connection.m_nNetwork = 0;
             connection.m_strUsername = "user";
@@ -220,20 +220,20 @@ TEST_P(SessionFieldBreaks, NeverYieldAnExtraLine) {
 }
 
 // The break at the end of one connection setting.
-template <std::string irc::CIrcConnection::*pField>
+template <std::string irc::CIrcSettings::*pField>
 void AddToSetting(CRecordingIrcSession& s, const std::string& b) {
-    irc::CIrcConnection connection = s.Connection();
+    irc::CIrcSettings connection = s.Connection();
     connection.*pField += b;
     s.SetConnection(connection);
 }
 
 // clang-format off
 const FieldBreakRow kFieldBreakRows[] = {
-    {"Channel", AddToSetting<&irc::CIrcConnection::m_strChannel>},
-    {"Nick", AddToSetting<&irc::CIrcConnection::m_strNick>},
-    {"AltNick", AddToSetting<&irc::CIrcConnection::m_strAltNick>},
-    {"Username", AddToSetting<&irc::CIrcConnection::m_strUsername>},
-    {"Password", AddToSetting<&irc::CIrcConnection::m_strPassword>},
+    {"Channel", AddToSetting<&irc::CIrcSettings::m_strChannel>},
+    {"Nick", AddToSetting<&irc::CIrcSettings::m_strNick>},
+    {"AltNick", AddToSetting<&irc::CIrcSettings::m_strAltNick>},
+    {"Username", AddToSetting<&irc::CIrcSettings::m_strUsername>},
+    {"Password", AddToSetting<&irc::CIrcSettings::m_strPassword>},
     {"Ident", [](CRecordingIrcSession& s, const std::string& b) {
          s.SetRegistrationTexts(irc::kIdent + b, res::LoadResString(res::IDS_VERSION)); }},
     {"Version", [](CRecordingIrcSession& s, const std::string& b) {

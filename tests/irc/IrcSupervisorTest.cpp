@@ -217,7 +217,7 @@ TEST_F(Supervisor, ReconnectionWhoseLookUpFailsLogsOnlyItsReason) {
     ASSERT_EQ(m_session.OpenSession(), 0);
     Register(0, "Bot");
     {
-        irc::CIrcConnection connection = m_session.Connection();
+        irc::CIrcSettings connection = m_session.Connection();
         connection.m_strServer.clear();  // nothing to look up on the next attempt
         m_session.SetConnection(connection);
     }

@@ -66,7 +66,7 @@ protected:
         m_pServer = std::make_unique<CTlsTestServer>(cert.m_strCert, cert.m_strKey, eMode);
         ASSERT_TRUE(m_pServer->Start());
         m_session.Configure(strHost, m_pServer->Port(), "Bot", "Bot2", "#Chan");
-        irc::CIrcConnection connection = m_session.Connection();
+        irc::CIrcSettings connection = m_session.Connection();
         connection.m_security.m_bTls = true;
         connection.m_security.m_strTlsFingerprint = strPin;
         m_session.SetConnection(connection);

@@ -70,7 +70,7 @@ std::unique_ptr<ui::CIrcDlg> MakeIrcPage(framework::CDispatcher& dispatcher) {
     // Read by no thread here: one for every sample page will do.
     static bridge::CGameShared s_gameShared;
     auto pPage = std::make_unique<ui::CIrcDlg>(dispatcher, s_gameShared);
-    irc::CIrcConnection connection = pPage->Connection();
+    irc::CIrcSettings connection = pPage->Connection();
     connection.m_strNick = "fragrelay";
     connection.m_nPort = 6667;
     connection.m_strPassword = "secret";
@@ -87,7 +87,7 @@ void AddIrcLogSample(CPage& page) {
 std::unique_ptr<CPage> MakeSettingsPage() {
     auto pPage = std::make_unique<ui::CColorDlg>();
     // The values the settings loader puts in when there is no file.
-    config::CColorScheme scheme;
+    monitor::CColorScheme scheme;
     scheme.m_strAlliedKillColor = "02";
     scheme.m_strAxisKillColor = "05";
     scheme.m_strAlliedFlagColor = "12";

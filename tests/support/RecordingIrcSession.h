@@ -37,7 +37,7 @@ public:
 
     void Configure(const std::string& strServer, uint16_t nPort, const std::string& strNick,
                    const std::string& strAltNick, const std::string& strChannel) {
-        irc::CIrcConnection connection = Connection();
+        irc::CIrcSettings connection = Connection();
         connection.m_strServer = strServer;
         connection.m_nPort = nPort;
         connection.m_strNick = strNick;

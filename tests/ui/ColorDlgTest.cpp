@@ -18,31 +18,31 @@ using framework::BST_UNCHECKED;
 struct CColorRow {
     const char* pszName;
     int nEditId;
-    std::string config::CColorScheme::*pField;
+    std::string monitor::CColorScheme::*pField;
 };
 
 // Field order; each row's edit as the template numbers it.
 const CColorRow kColors[] = {
-    {"AlliedKill", 1020, &config::CColorScheme::m_strAlliedKillColor},
-    {"AxisKill", 1006, &config::CColorScheme::m_strAxisKillColor},
-    {"Status", 1021, &config::CColorScheme::m_strStatusColor},
-    {"AlliedFlag", 1007, &config::CColorScheme::m_strAlliedFlagColor},
-    {"AxisFlag", 1008, &config::CColorScheme::m_strAxisFlagColor},
-    {"Value", 1011, &config::CColorScheme::m_strValueColor},
-    {"Key", 1010, &config::CColorScheme::m_strKeyColor},
+    {"AlliedKill", 1020, &monitor::CColorScheme::m_strAlliedKillColor},
+    {"AxisKill", 1006, &monitor::CColorScheme::m_strAxisKillColor},
+    {"Status", 1021, &monitor::CColorScheme::m_strStatusColor},
+    {"AlliedFlag", 1007, &monitor::CColorScheme::m_strAlliedFlagColor},
+    {"AxisFlag", 1008, &monitor::CColorScheme::m_strAxisFlagColor},
+    {"Value", 1011, &monitor::CColorScheme::m_strValueColor},
+    {"Key", 1010, &monitor::CColorScheme::m_strKeyColor},
 };
 
 struct CFilterRow {
     const char* pszName;
     int nBoxId;
-    int32_t config::CColorScheme::*pField;
+    int32_t monitor::CColorScheme::*pField;
 };
 
 const CFilterRow kFilters[] = {
-    {"Kills", 1059, &config::CColorScheme::m_bShowKill},
-    {"Teamkills", 1060, &config::CColorScheme::m_bShowTk},
-    {"Flags", 1061, &config::CColorScheme::m_bShowFlag},
-    {"Tickets", 1062, &config::CColorScheme::m_bShowTicket},
+    {"Kills", 1059, &monitor::CColorScheme::m_bShowKill},
+    {"Teamkills", 1060, &monitor::CColorScheme::m_bShowTk},
+    {"Flags", 1061, &monitor::CColorScheme::m_bShowFlag},
+    {"Tickets", 1062, &monitor::CColorScheme::m_bShowTicket},
 };
 
 // Rows print as their names in test output.
@@ -80,7 +80,7 @@ TEST_F(ColorDlgTest, LoadedValuesShowInTheirOwnControls) {
     // Distinct values, set before the window exists as the settings file
     // does: a swapped binding shows up as a wrong text.
     const char* const kValues[] = {"02", "05", "14", "12", "04", "11", "10"};
-    config::CColorScheme scheme;
+    monitor::CColorScheme scheme;
     for (size_t n = 0; n < std::size(kColors); ++n) scheme.*kColors[n].pField = kValues[n];
     scheme.m_bShowKill = 0;
     scheme.m_bShowTk = 1;
@@ -138,7 +138,7 @@ TEST_F(ColorDlgTest, TypingStopsAtTwoDigits) {
 
 TEST_F(ColorDlgTest, OverlongColourStopsTheTransferAndKeepsWhatWasTyped) {
     // Only a hand-edited settings file can put three characters there.
-    config::CColorScheme scheme;
+    monitor::CColorScheme scheme;
     scheme.m_strStatusColor = "123";
     scheme.m_strKeyColor = "10";
     m_dlg.SetScheme(scheme);
@@ -173,7 +173,7 @@ TEST_F(ColorDlgTest, OverlongColourStopsTheTransferAndKeepsWhatWasTyped) {
 
 TEST_F(ColorDlgTest, EnterAndEscapeDoNothing) {
     // An overlong colour makes a taken transfer show a message: none may.
-    config::CColorScheme scheme;
+    monitor::CColorScheme scheme;
     scheme.m_strAxisKillColor = "123";
     m_dlg.SetScheme(scheme);
     Create();

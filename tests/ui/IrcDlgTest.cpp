@@ -179,7 +179,7 @@ TEST_F(IrcDlgTest, ExchangeStopsAtARefusedNumberInItsOrder) {
     FillInputs();
     m_page.TypeText(res::IDC_IRC_PORT, "");
     EXPECT_FALSE(m_page.UpdateData(true));
-    const irc::CIrcConnection connection = m_page.Connection();
+    const irc::CIrcSettings connection = m_page.Connection();
     // Channel, nickname and server come before the port; the rest after it.
     EXPECT_EQ(connection.m_strChannel, "#relay");
     EXPECT_EQ(connection.m_strServer, "127.0.0.1");
@@ -189,7 +189,7 @@ TEST_F(IrcDlgTest, ExchangeStopsAtARefusedNumberInItsOrder) {
 
 TEST_F(IrcDlgTest, PortShowsAllSixteenBitsUnsigned) {
     {
-        irc::CIrcConnection connection = m_page.Connection();
+        irc::CIrcSettings connection = m_page.Connection();
         connection.m_nPort = 65535;  // the settings file's -1
         m_page.SetConnection(connection);
     }
@@ -212,7 +212,7 @@ TEST_F(IrcDlgTest, AuthenticationLookFollowsTheCheckBox) {
 
 TEST_F(IrcDlgTest, AuthenticationFromTheSettingsShowsAtStart) {
     ui::CIrcDlg page(m_dispatcher, m_gameShared, m_clock);
-    irc::CIrcConnection connection = page.Connection();
+    irc::CIrcSettings connection = page.Connection();
     connection.m_bAuth = true;
     connection.m_nNetwork = 1;
     page.SetConnection(connection);
@@ -273,7 +273,7 @@ TEST_F(IrcDlgTest, TlsAndSaslChoicesReachTheSessionAndNothingGoesInPlainText) {
     m_page.Click(res::IDC_IRC_CONNECT);
     hangUp.join();
     {
-        const irc::CIrcConnection connection = m_page.Connection();
+        const irc::CIrcSettings connection = m_page.Connection();
         EXPECT_TRUE(connection.m_security.m_bTls);
         EXPECT_EQ(connection.m_security.m_strTlsFingerprint, strPin);
         EXPECT_EQ(connection.m_nNetwork, irc::kNetworkSasl);

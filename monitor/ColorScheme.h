@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-namespace config {
+namespace monitor {
 
 struct CColorScheme {
     // mIRC colour codes as typed (one or two digits).
@@ -24,4 +24,4 @@ struct CColorScheme {
     bool operator==(const CColorScheme&) const = default;
 };
 
-}  // namespace config
+}  // namespace monitor

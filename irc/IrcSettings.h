@@ -9,7 +9,7 @@
 
 namespace irc {
 
-struct CIrcConnection {
+struct CIrcSettings {
     std::string m_strChannel;  // as the operator typed it; the join's spelling is kept apart
     std::string m_strNick;
     std::string m_strServer;
@@ -21,7 +21,7 @@ struct CIrcConnection {
     std::string m_strPassword;
     CIrcSecurity m_security;  // TLS and its checks, the client certificate
 
-    bool operator==(const CIrcConnection&) const = default;
+    bool operator==(const CIrcSettings&) const = default;
 };
 
 }  // namespace irc
