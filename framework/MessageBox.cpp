@@ -5,7 +5,12 @@ namespace framework {
 int CRecordingMessageSink::ShowMessage(const CMessage& msg) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_messages.push_back(msg);
-    return IDOK;
+    return msg.eButtons == EButtons::YesNo ? m_nAnswer : IDOK;
+}
+
+void CRecordingMessageSink::SetAnswer(int nAnswer) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_nAnswer = nAnswer;
 }
 
 std::vector<CMessage> CRecordingMessageSink::Messages() const {
@@ -37,7 +42,7 @@ int CPrintMessageSink::ShowMessage(const CMessage& msg) {
         std::fputc('\n', m_pOut);
         std::fflush(m_pOut);
     }
-    return IDOK;
+    return msg.eButtons == EButtons::YesNo ? IDNO : IDOK;
 }
 
 }  // namespace framework

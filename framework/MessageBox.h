@@ -17,11 +17,19 @@ enum class EIcon {
 
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+enum class EButtons {
+    Ok,     // IDOK
+    YesNo,  // IDYES or IDNO
+};
 
 struct CMessage {
     std::string strText;     // Windows-1252 bytes; "\n" breaks a line
     std::string strCaption;  // Windows-1252 bytes
     EIcon eIcon = EIcon::Information;
+    EButtons eButtons = EButtons::Ok;
 
     bool operator==(const CMessage&) const = default;
 };
@@ -29,16 +37,20 @@ struct CMessage {
 class IMessageSink {
 public:
     virtual ~IMessageSink() = default;
-    // Shows the box with an OK button and returns when the operator has
-    // closed it (IDOK). Called from any thread; a sink whose UI lives on
-    // another thread hands the box over and waits.
+    // Shows the box with its buttons and returns when the operator has
+    // closed it: IDOK, or IDYES/IDNO for a question (a sink with nobody to
+    // ask answers IDNO, which keeps things as they are). Called from any
+    // thread; a sink whose UI lives on another thread hands the box over
+    // and waits.
     virtual int ShowMessage(const CMessage& msg) = 0;
 };
 
-// Keeps every message, in order; returns at once. Thread-safe.
+// Keeps every message, in order; returns at once (a question gets the
+// answer set for it, IDNO until one is). Thread-safe.
 class CRecordingMessageSink final : public IMessageSink {
 public:
     int ShowMessage(const CMessage& msg) override;
+    void SetAnswer(int nAnswer);
     std::vector<CMessage> Messages() const;
     size_t Count() const;
     // The last message, or an empty one when there is none.
@@ -48,10 +60,12 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::vector<CMessage> m_messages;
+    int m_nAnswer = IDNO;
 };
 
 // Writes "caption: text" and a line feed to a stream (stderr for the
-// headless program) and returns at once. Thread-safe.
+// headless program) and returns at once; a question is answered IDNO.
+// Thread-safe.
 class CPrintMessageSink final : public IMessageSink {
 public:
     explicit CPrintMessageSink(std::FILE* pOut) : m_pOut(pOut) {}

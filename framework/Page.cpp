@@ -178,11 +178,11 @@ std::unique_lock<std::recursive_mutex> CPage::LockFields() const {
     return std::unique_lock<std::recursive_mutex>(m_fieldMutex);
 }
 
-int CPage::MessageBox(const std::string& strText, const std::string& strCaption,
-                      EIcon eIcon) const {
+int CPage::MessageBox(const std::string& strText, const std::string& strCaption, EIcon eIcon,
+                      EButtons eButtons) const {
     IMessageSink* pSink = m_pMessages.load();
-    if (pSink == nullptr) return IDOK;
-    return pSink->ShowMessage(CMessage{strText, strCaption, eIcon});
+    if (pSink == nullptr) return eButtons == EButtons::YesNo ? IDNO : IDOK;
+    return pSink->ShowMessage(CMessage{strText, strCaption, eIcon, eButtons});
 }
 
 void CPage::DoDataExchange(CDataExchange&) {}

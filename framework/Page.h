@@ -87,7 +87,8 @@ public:
 
     // ---- Message boxes (any thread; blocks until the box is closed) ----
     // Without a sink (before Create) the message is dropped and IDOK returned.
-    int MessageBox(const std::string& strText, const std::string& strCaption, EIcon eIcon) const;
+    int MessageBox(const std::string& strText, const std::string& strCaption, EIcon eIcon,
+                   EButtons eButtons = EButtons::Ok) const;
     IMessageSink* MessageSink() const { return m_pMessages.load(); }
 
     // ---- Control state (any thread) ----

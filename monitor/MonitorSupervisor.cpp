@@ -71,4 +71,13 @@ bool CMonitorSupervisor::WaitToRetry(uint32_t nDelayMs) {
     }
 }
 
+void MonitorThread(IMonitorHost& host, CMonitorControl control) {
+    {
+        CMonitorSupervisor supervisor(host, control);
+        supervisor.Run();
+    }
+    host.SetMonitoring(false);
+    host.OnMonitorEnded();
+}
+
 }  // namespace monitor

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "monitor/MonitorHost.h"
-#include "monitor/MonitorThread.h"
+#include "monitor/MonitorRun.h"
 #include "platform/Backoff.h"
 
 namespace monitor {
@@ -54,5 +54,10 @@ private:
     platform::CBackoff m_backoff;
     std::atomic<EMonitorState> m_eState{EMonitorState::Starting};
 };
+
+// The thread procedure of the game side: runs (see CMonitorSupervisor)
+// until the page stops it or, without keep-alive, a run fails; then
+// monitoring is over and the page is told that the thread is done.
+void MonitorThread(IMonitorHost& host, CMonitorControl control);
 
 }  // namespace monitor

@@ -25,8 +25,11 @@ void CatchStopRequests(bool bEvenIfIgnored = false);
 // has no such request: there this does nothing and Reload never comes.
 void CatchReloadRequests();
 
-// Main thread: waits up to nMs for a request that is caught; None when
-// none came. Each request is reported once. After a close, log-off or
+// WaitForConsoleRequest's wait without a limit.
+inline constexpr uint32_t kWaitForever = 0xFFFFFFFFu;
+
+// Main thread: waits up to nMs (kWaitForever: until one comes) for a
+// request that is caught; None when none came. Each request is reported once. After a close, log-off or
 // shut-down on Windows the system allows a few seconds before it ends the
 // process.
 EConsoleRequest WaitForConsoleRequest(uint32_t nMs);

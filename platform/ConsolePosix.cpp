@@ -48,8 +48,13 @@ void CatchReloadRequests() {
 
 EConsoleRequest WaitForConsoleRequest(uint32_t nMs) {
     const sigset_t signals = RequestSignals();
-    timespec wait{static_cast<time_t>(nMs / 1000), static_cast<long>(nMs % 1000) * 1000000L};
-    const int nSignal = ::sigtimedwait(&signals, nullptr, &wait);
+    int nSignal = -1;
+    if (nMs == kWaitForever) {
+        nSignal = ::sigwaitinfo(&signals, nullptr);
+    } else {
+        timespec wait{static_cast<time_t>(nMs / 1000), static_cast<long>(nMs % 1000) * 1000000L};
+        nSignal = ::sigtimedwait(&signals, nullptr, &wait);
+    }
     if (nSignal == SIGHUP) return EConsoleRequest::Reload;
     if (nSignal == SIGTERM || nSignal == SIGINT) return EConsoleRequest::Stop;
     return EConsoleRequest::None;

@@ -64,19 +64,25 @@ int CQtMessageSink::Exec(const framework::CMessage& msg, QWidget* pParent) {
     // On the heap: a parent destroyed while the box runs deletes it.
     QPointer<QMessageBox> pBox =
         new QMessageBox(ToQtIcon(msg.eIcon), ToDisplayText(msg.strCaption, false),
-                        ToDisplayText(msg.strText, true), QMessageBox::Ok, pParent);
+                        ToDisplayText(msg.strText, true),
+                        msg.eButtons == framework::EButtons::YesNo
+                            ? QMessageBox::Yes | QMessageBox::No
+                            : QMessageBox::Ok,
+                        pParent);
     // Text from outside never turns into markup.
     pBox->setTextFormat(Qt::PlainText);
-    pBox->exec();
+    const int nButton = pBox->exec();
     delete pBox.data();
-    return framework::IDOK;
+    if (msg.eButtons != framework::EButtons::YesNo) return framework::IDOK;
+    return nButton == QMessageBox::Yes ? framework::IDYES : framework::IDNO;
 }
 
 int CQtMessageSink::ShowMessage(const framework::CMessage& msg) {
     const std::shared_ptr<CShared> pShared = m_pShared;
     {
         std::lock_guard<std::mutex> lock(pShared->mutex);
-        if (pShared->bShutdown) return framework::IDOK;
+        if (pShared->bShutdown)
+            return msg.eButtons == framework::EButtons::YesNo ? framework::IDNO : framework::IDOK;
     }
     if (OnGuiThread()) return Exec(msg, m_pParentWidget.data());
 
@@ -85,6 +91,8 @@ int CQtMessageSink::ShowMessage(const framework::CMessage& msg) {
         int nResult = framework::IDOK;
     };
     auto pRequest = std::make_shared<CRequest>();
+    // A box dropped at shutdown answers a question with no.
+    if (msg.eButtons == framework::EButtons::YesNo) pRequest->nResult = framework::IDNO;
     {
         std::lock_guard<std::mutex> lock(pShared->mutex);
         ++pShared->nWaiting;

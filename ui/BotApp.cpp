@@ -2,14 +2,13 @@
 
 #include <utility>
 
-#include "ui/GameDlg.h"
-#include "ui/IrcDlg.h"
-
 namespace ui {
 
-CBotApp::CBotApp(framework::CDispatcher& dispatcher, platform::CClock& clock,
-                 CMainDlg::COptions options)
-    : m_dispatcher(dispatcher), m_clock(clock), m_options(std::move(options)) {}
+CBotApp::CBotApp(framework::CDispatcher& dispatcher, platform::CClock& clock, CAppOptions options)
+    : m_dispatcher(dispatcher),
+      m_clock(clock),
+      m_options(std::move(options)),
+      m_file(m_options.strSettingsPath) {}
 
 CBotApp::~CBotApp() {
     ExitInstance();
@@ -18,19 +17,24 @@ CBotApp::~CBotApp() {
 bool CBotApp::InitInstance(framework::IMessageSink& sink) {
     if (m_bInitDone) return false;
     m_bInitDone = true;
-    m_pMainDlg = std::make_unique<CMainDlg>(m_dispatcher, m_clock, m_options);
-    if (m_pMainDlg->Create(sink)) return true;
-    m_pMainDlg.reset();
-    return false;
+    core::CBot::COptions botOptions;
+    botOptions.strUpdateHost = m_options.strUpdateHost;
+    botOptions.nUpdatePort = m_options.nUpdatePort;
+    botOptions.bTrafficMeter = true;
+    m_pBot = std::make_unique<core::CBot>(m_file.Load(), botOptions, m_clock);
+    m_pMainDlg = std::make_unique<CMainDlg>(m_dispatcher, *m_pBot, m_file);
+    if (!m_pMainDlg->Create(sink)) {
+        m_pMainDlg.reset();
+        m_pBot.reset();
+        return false;
+    }
+    m_pBot->AddObserver(*m_pMainDlg);
+    m_pBot->Start();
+    return true;
 }
 
-bool CBotApp::StartAsBroadcast() {
-    if (!m_pMainDlg) return false;
-    m_pMainDlg->OnBroadcast();
-    const CIrcDlg* pIrc = m_pMainDlg->IrcPage();
-    const CGameDlg* pGame = m_pMainDlg->GamePage();
-    return (pIrc != nullptr && pIrc->m_bSessionActive.load()) ||
-           (pGame != nullptr && pGame->IsMonitoring());
+void CBotApp::StartAsBroadcast() {
+    if (m_pMainDlg) m_pMainDlg->OnBroadcast();
 }
 
 void CBotApp::Quit() {
@@ -38,9 +42,13 @@ void CBotApp::Quit() {
 }
 
 void CBotApp::ExitInstance() {
-    if (!m_pMainDlg) return;
-    m_pMainDlg->DestroyWindow();
-    m_pMainDlg.reset();
+    // No thread of the bot may tell the window anything once it is gone.
+    if (m_pBot) m_pBot->Shutdown();
+    if (m_pMainDlg) {
+        m_pMainDlg->DestroyWindow();
+        m_pMainDlg.reset();
+    }
+    m_pBot.reset();
 }
 
 }  // namespace ui

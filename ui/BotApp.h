@@ -1,52 +1,70 @@
 #pragma once
-// The application: the main window's life from start to end, the same for
-// the window program and the headless one. Which thread is the UI thread
-// and how the run waits for its end belong to the program (the Qt event
-// loop, or the headless program's wait for a signal); every operation here
-// runs on that UI thread.
+// The window program's life from start to end: the settings file read, the
+// bot made and started, the main window over it, and at the end the bot's
+// threads stopped before the window and its pages go. Which thread is the
+// UI thread and how the run waits for its end belong to the program (the Qt
+// event loop, or a test); every operation here runs on that UI thread.
 #include <memory>
+#include <string>
 
+#include "config/SettingsFile.h"
+#include "core/Bot.h"
+#include "core/UpdateCheck.h"
 #include "framework/Dispatcher.h"
 #include "framework/MessageBox.h"
 #include "platform/Clock.h"
 #include "ui/MainDlg.h"
+#include "ui/WindowSettings.h"
 
 namespace ui {
 
+// What the window program is started with.
+struct CAppOptions {
+    // The settings file; relative names are read in the working directory.
+    std::string strSettingsPath = config::kSettingsFileName;
+    // The update check's server; empty: no check.
+    std::string strUpdateHost = core::BuiltUpdateHost();
+    uint16_t nUpdatePort = core::kUpdatePort;
+};
+
 class CBotApp {
 public:
+
     // The dispatcher whose thread is the UI thread, and the clock; both
     // must outlive the application.
     explicit CBotApp(framework::CDispatcher& dispatcher,
                      platform::CClock& clock = platform::SystemClock(),
-                     CMainDlg::COptions options = CMainDlg::COptions());
+                     CAppOptions options = CAppOptions());
     // ExitInstance, when it has not run.
     ~CBotApp();
     CBotApp(const CBotApp&) = delete;
     CBotApp& operator=(const CBotApp&) = delete;
 
-    // Constructs the main window and creates it: pages, settings, the
-    // shell's threads. Message boxes of every page go to the sink, which
-    // must outlive ExitInstance. False when it ran before.
+    // Reads the settings, makes the bot and the main window and starts the
+    // bot (nothing connects). Message boxes of every page go to the sink,
+    // which must outlive ExitInstance. False when it ran before or the
+    // window could not be made.
     bool InitInstance(framework::IMessageSink& sink);
-    // The main window between InitInstance and ExitInstance; else nullptr.
+    // Between InitInstance and ExitInstance; else nullptr.
     CMainDlg* MainDlg() const { return m_pMainDlg.get(); }
+    core::CBot* Bot() const { return m_pBot.get(); }
 
-    // The headless start: what the Broadcast button does. True when at
-    // least one side started (the IRC session or the monitor); a side that
-    // refused has shown its message.
-    bool StartAsBroadcast();
-    // What the Quit button does: QUIT line, 50 ms, save, the run ends.
+    // What the Broadcast button does (fragrelay --broadcast).
+    void StartAsBroadcast();
+    // What the Quit button does.
     void Quit();
-    // The run is over (Quit, the close box): stops and joins every worker
-    // thread, destroys the window with its pages and deletes it. Sends and
-    // saves nothing itself. Idempotent.
+    // The run is over (Quit, the close box): the bot's threads end (a Quit
+    // under way finishes its QUIT first), then the window with its pages
+    // is destroyed and deleted, then the bot. Sends and saves nothing
+    // itself. Idempotent.
     void ExitInstance();
 
 private:
     framework::CDispatcher& m_dispatcher;
     platform::CClock& m_clock;
-    const CMainDlg::COptions m_options;
+    const CAppOptions m_options;
+    CWindowSettings m_file;
+    std::unique_ptr<core::CBot> m_pBot;
     std::unique_ptr<CMainDlg> m_pMainDlg;
     bool m_bInitDone = false;
 };

@@ -10,6 +10,15 @@ namespace ui {
 namespace {
 
 // Role labels and the strings they show.
+// The colour edits and filter boxes that a game run locks.
+constexpr int kColorEdits[] = {
+    res::IDC_COLOR_ALLIED_KILL, res::IDC_COLOR_AXIS_KILL, res::IDC_COLOR_KEY,
+    res::IDC_COLOR_VALUE,       res::IDC_COLOR_STATUS,    res::IDC_COLOR_ALLIED_FLAG,
+    res::IDC_COLOR_AXIS_FLAG,
+};
+constexpr int kFilterBoxes[] = {res::IDC_SHOW_KILL, res::IDC_SHOW_TK, res::IDC_SHOW_FLAG,
+                                res::IDC_SHOW_TICKET};
+
 constexpr int kRoleLabels[][2] = {
     {res::IDC_LABEL_ALLIED_KILL, res::IDS_LABEL_ALLIED_KILL},
     {res::IDC_LABEL_ALLIED_FLAG, res::IDS_LABEL_ALLIED_FLAG},
@@ -22,7 +31,8 @@ constexpr int kRoleLabels[][2] = {
 
 }  // namespace
 
-CColorDlg::CColorDlg() : CPage(res::FindDialogTemplate(res::IDD_COLORS)) {
+CColorDlg::CColorDlg(config::CSettingsValues& settings)
+    : CPage(res::FindDialogTemplate(res::IDD_COLORS)), m_settings(settings) {
     SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     MapClick(res::IDC_SHOW_KILL, [this] { OnToggleKills(); });
     MapClick(res::IDC_SHOW_TK, [this] { OnToggleTeamkills(); });
@@ -30,28 +40,24 @@ CColorDlg::CColorDlg() : CPage(res::FindDialogTemplate(res::IDD_COLORS)) {
     MapClick(res::IDC_SHOW_TICKET, [this] { OnToggleTickets(); });
 }
 
-monitor::CColorScheme CColorDlg::Scheme() const {
-    const auto lock = LockFields();
-    return *this;
-}
-
-void CColorDlg::SetScheme(const monitor::CColorScheme& scheme) {
-    const auto lock = LockFields();
-    static_cast<monitor::CColorScheme&>(*this) = scheme;
+void CColorDlg::SetLocked(bool bLocked) {
+    for (int nId : kColorEdits) SetReadOnly(nId, bLocked);
+    for (int nId : kFilterBoxes) EnableItem(nId, !bLocked);
 }
 
 void CColorDlg::DoDataExchange(framework::CDataExchange& dx) {
-    dx.Text(res::IDC_COLOR_ALLIED_KILL, m_strAlliedKillColor, kColorMaxChars);
-    dx.Text(res::IDC_COLOR_AXIS_KILL, m_strAxisKillColor, kColorMaxChars);
-    dx.Text(res::IDC_COLOR_STATUS, m_strStatusColor, kColorMaxChars);
-    dx.Text(res::IDC_COLOR_ALLIED_FLAG, m_strAlliedFlagColor, kColorMaxChars);
-    dx.Text(res::IDC_COLOR_AXIS_FLAG, m_strAxisFlagColor, kColorMaxChars);
-    dx.Text(res::IDC_COLOR_VALUE, m_strValueColor, kColorMaxChars);
-    dx.Text(res::IDC_COLOR_KEY, m_strKeyColor, kColorMaxChars);
-    dx.Check(res::IDC_SHOW_FLAG, m_bShowFlag);
-    dx.Check(res::IDC_SHOW_KILL, m_bShowKill);
-    dx.Check(res::IDC_SHOW_TICKET, m_bShowTicket);
-    dx.Check(res::IDC_SHOW_TK, m_bShowTk);
+    monitor::CColorScheme& c = m_settings;
+    dx.Text(res::IDC_COLOR_ALLIED_KILL, c.m_strAlliedKillColor, kColorMaxChars);
+    dx.Text(res::IDC_COLOR_AXIS_KILL, c.m_strAxisKillColor, kColorMaxChars);
+    dx.Text(res::IDC_COLOR_STATUS, c.m_strStatusColor, kColorMaxChars);
+    dx.Text(res::IDC_COLOR_ALLIED_FLAG, c.m_strAlliedFlagColor, kColorMaxChars);
+    dx.Text(res::IDC_COLOR_AXIS_FLAG, c.m_strAxisFlagColor, kColorMaxChars);
+    dx.Text(res::IDC_COLOR_VALUE, c.m_strValueColor, kColorMaxChars);
+    dx.Text(res::IDC_COLOR_KEY, c.m_strKeyColor, kColorMaxChars);
+    dx.Check(res::IDC_SHOW_FLAG, c.m_bShowFlag);
+    dx.Check(res::IDC_SHOW_KILL, c.m_bShowKill);
+    dx.Check(res::IDC_SHOW_TICKET, c.m_bShowTicket);
+    dx.Check(res::IDC_SHOW_TK, c.m_bShowTk);
 }
 
 bool CColorDlg::OnInitDialog() {
@@ -64,19 +70,19 @@ bool CColorDlg::OnInitDialog() {
 }
 
 void CColorDlg::OnToggleKills() {
-    ToggleFilter(m_bShowKill);
+    ToggleFilter(m_settings.m_bShowKill);
 }
 
 void CColorDlg::OnToggleTeamkills() {
-    ToggleFilter(m_bShowTk);
+    ToggleFilter(m_settings.m_bShowTk);
 }
 
 void CColorDlg::OnToggleFlags() {
-    ToggleFilter(m_bShowFlag);
+    ToggleFilter(m_settings.m_bShowFlag);
 }
 
 void CColorDlg::OnToggleTickets() {
-    ToggleFilter(m_bShowTicket);
+    ToggleFilter(m_settings.m_bShowTicket);
 }
 
 void CColorDlg::ToggleFilter(int32_t& nFilter) {
@@ -84,10 +90,7 @@ void CColorDlg::ToggleFilter(int32_t& nFilter) {
     // transfer back shows it. Putting the fields back after a refused
     // transfer would overwrite what was typed after the refused edit.
     if (!UpdateData(true)) return;
-    {
-        const auto lock = LockFields();
-        nFilter = nFilter == 0 ? 1 : 0;
-    }
+    nFilter = nFilter == 0 ? 1 : 0;
     UpdateData(false);
 }
 

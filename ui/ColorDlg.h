@@ -1,28 +1,27 @@
 #pragma once
 // The Settings tab: the colour of each line role and the four action
-// filters. The page's values are a monitor::CColorScheme; the settings file
-// and the game tab take and give it whole (Scheme, SetScheme), and the game
-// tab copies it when monitoring starts, so a change here reaches the channel
-// at the next start.
+// filters, bound to the window's settings. The game side takes them when a
+// run starts, so a change here reaches the channel at the next start; while
+// a run lasts they are locked. Every operation runs on the UI thread.
 #include <cstdint>
 #include <string>
 
-#include "monitor/ColorScheme.h"
+#include "config/SettingsFormat.h"
 #include "framework/Page.h"
 
 namespace ui {
 
-class CColorDlg : public framework::CPage, protected monitor::CColorScheme {
+class CColorDlg : public framework::CPage {
 public:
     // Most characters of a colour text.
     static constexpr int kColorMaxChars = 2;
 
-    // From the Settings template, every colour empty and every filter on.
-    CColorDlg();
+    // From the Settings template; the settings (the window's values as
+    // typed) outlive the page.
+    explicit CColorDlg(config::CSettingsValues& settings);
 
-    // The scheme as one value, under the fields lock. Any thread.
-    monitor::CColorScheme Scheme() const;
-    void SetScheme(const monitor::CColorScheme& scheme);
+    // While a game run lasts: the colour edits read-only, the filters disabled.
+    void SetLocked(bool bLocked);
 
     // Click handlers of the four check boxes (UI thread): take every value
     // from the controls, invert their own filter, put every value back.
@@ -45,6 +44,8 @@ protected:
 
 private:
     void ToggleFilter(int32_t& nFilter);
+
+    config::CSettingsValues& m_settings;
 };
 
 }  // namespace ui

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "core/TrafficMeter.h"
 #include "framework/DataExchange.h"
 #include "res/DialogTemplates.h"
 #include "res/Resource.h"
@@ -10,8 +11,6 @@
 #include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
 #include "ui/IrcDlg.h"
-#include "ui/SettingsPages.h"
-#include "ui/TrafficMeter.h"
 
 namespace ui {
 
@@ -19,16 +18,28 @@ namespace {
 
 const char* const kTabCaptions[CMainDlg::kTabCount] = {"IRC", "BF42", "Settings", "Information"};
 
+framework::EIcon FrameworkIcon(core::EMessageIcon eIcon) {
+    switch (eIcon) {
+        case core::EMessageIcon::Error:
+            return framework::EIcon::Error;
+        case core::EMessageIcon::Warning:
+            return framework::EIcon::Warning;
+        case core::EMessageIcon::Information:
+            break;
+    }
+    return framework::EIcon::Information;
+}
+
 }  // namespace
 
-CMainDlg::CMainDlg(framework::CDispatcher& dispatcher, platform::CClock& clock)
-    : CMainDlg(dispatcher, clock, COptions()) {}
-
-CMainDlg::CMainDlg(framework::CDispatcher& dispatcher, platform::CClock& clock, COptions options)
+CMainDlg::CMainDlg(framework::CDispatcher& dispatcher, core::CBot& bot, CWindowSettings& file)
     : CPage(res::FindDialogTemplate(res::IDD_MAIN)),
       m_dispatcher(dispatcher),
-      m_clock(clock),
-      m_options(std::move(options)) {
+      m_bot(bot),
+      m_file(file),
+      m_settings(bot.Settings()),
+      m_pLife(std::make_shared<CLifeGuard>()) {
+    m_pLife->m_pMain = this;
     SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     MapClick(res::IDC_MAIN_BROADCAST, [this] { OnBroadcast(); });
     MapClick(res::IDC_MAIN_APPLY, [this] { OnApply(); });
@@ -38,8 +49,12 @@ CMainDlg::CMainDlg(framework::CDispatcher& dispatcher, platform::CClock& clock, 
 }
 
 CMainDlg::~CMainDlg() {
-    // Pages and threads must not outlive the window object.
-    if (m_bPagesAlive.load()) DestroyWindow();
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_pLife->m_mutex);
+        m_pLife->m_pMain = nullptr;
+    }
+    // Pages must not outlive the window object.
+    if (m_bPagesAlive) DestroyWindow();
 }
 
 void CMainDlg::DoDataExchange(framework::CDataExchange& dx) {
@@ -48,23 +63,21 @@ void CMainDlg::DoDataExchange(framework::CDataExchange& dx) {
 
 bool CMainDlg::OnInitDialog() {
     CPage::OnInitDialog();
-    SetItemText(res::IDC_MAIN_TRAFFIC, ui::TrafficText(0));
+    SetItemText(res::IDC_MAIN_TRAFFIC, core::TrafficText(0));
     SetItemText(res::IDC_MAIN_BROADCAST, res::LoadResString(res::IDS_START_BROADCAST));
     SetItemText(res::IDC_MAIN_APPLY, res::LoadResString(res::IDS_APPLY));
     SetItemText(res::IDC_MAIN_QUIT, res::LoadResString(res::IDS_QUIT));
     SetWindowText(res::LoadResString(res::IDS_TITLE));
 
-    m_pIrcDlg = std::make_unique<CIrcDlg>(m_dispatcher, m_gameShared, m_clock);
-    m_pGameDlg = std::make_unique<CGameDlg>(m_gameShared, m_clock);
-    m_pColorDlg = std::make_unique<CColorDlg>();
+    m_pIrcDlg = std::make_unique<CIrcDlg>(m_bot, m_settings);
+    m_pGameDlg = std::make_unique<CGameDlg>(m_bot, m_settings);
+    m_pColorDlg = std::make_unique<CColorDlg>(m_settings);
     m_pAboutDlg = std::make_unique<CAboutDlg>();
+    m_pGameDlg->SetColorDlg(m_pColorDlg.get());
     framework::CPage* const pages[kTabCount] = {m_pIrcDlg.get(), m_pGameDlg.get(),
                                                 m_pColorDlg.get(), m_pAboutDlg.get()};
     for (int n = 0; n < kTabCount; ++n) m_tabCtrl.InsertItem(n, kTabCaptions[n], pages[n]);
     m_bPagesAlive = true;
-
-    // The fields first, so that each page shows them when its window is made.
-    ui::LoadSettings(m_options.strSettingsPath, *m_pIrcDlg, *m_pGameDlg, *m_pColorDlg);
 
     framework::IMessageSink& sink = *MessageSink();
     for (int n = 0; n < kTabCount; ++n) {
@@ -72,24 +85,13 @@ bool CMainDlg::OnInitDialog() {
         page.Create(sink, this, res::IDC_MAIN_TAB);
         page.MoveWindow(kPageX, kPageY);
         page.ShowWindow(n == kTabIrc);
-        if (n == kTabGame) m_pGameDlg->SetIrcLink(m_pIrcDlg.get());
-        if (n == kTabSettings) m_pGameDlg->SetColorDlg(m_pColorDlg.get());
     }
-
-    m_pTrafficMeter = std::make_unique<ui::CTrafficMeter>(
-        m_pGameDlg->m_nTrafficBytes,
-        [this](const std::string& strText) { SetItemText(res::IDC_MAIN_TRAFFIC, strText); },
-        m_clock);
-    m_pTrafficMeter->Start();
-    m_pUpdateCheck =
-        std::make_unique<ui::CUpdateCheck>(m_options.strUpdateHost, m_options.nUpdatePort,
-                                           res::LoadResString(res::IDS_VERSION), sink, m_clock);
-    m_pUpdateCheck->Start();
+    ShowState(m_bot.State());
     return true;
 }
 
 framework::CPage* CMainDlg::TabPage(int nIndex) const {
-    if (!m_bPagesAlive.load()) return nullptr;
+    if (!m_bPagesAlive) return nullptr;
     return m_tabCtrl.GetItemParam(nIndex);
 }
 
@@ -118,94 +120,46 @@ void CMainDlg::OnTabSelChange() {
 }
 
 void CMainDlg::OnBroadcast() {
-    CIrcDlg* pIrc = IrcPage();
-    CGameDlg* pGame = GamePage();
-    if (pIrc == nullptr || pGame == nullptr) return;
-    pIrc->UpdateData(true);
-    pGame->UpdateData(true);
-    EnableItem(res::IDC_MAIN_BROADCAST, false);
-    if (!pGame->m_bBroadcast.load()) {
-        StartBroadcast(*pIrc, *pGame);
-    } else {
-        StopBroadcast(*pIrc, *pGame);
+    if (!m_bPagesAlive) return;
+    m_pIrcDlg->UpdateData(true);
+    m_pGameDlg->UpdateData(true);
+    if (m_state.m_bBroadcast) {
+        m_bot.StopBroadcast();
+        return;
     }
-    EnableItem(res::IDC_MAIN_BROADCAST, true);
-}
-
-void CMainDlg::StartBroadcast(CIrcDlg& irc, CGameDlg& game) {
-    // Each Connect shows its own message when it refuses; a side that did
-    // connect stays connected even when the other one did not. Broadcast
-    // means "keep relaying": both sides come back by themselves.
-    // Each side decides from its own state, never from a caption that may
-    // not have caught up with it yet.
-    irc.SetKeepAlive(true);
-    if (!irc.IsSessionActive()) irc.Connect();
-    if (!irc.IsSessionActive()) irc.SetKeepAlive(false);
-    game.SetKeepAlive(true);
-    game.StartMonitoring();
-    if (game.RunState() != bridge::EGameState::Idle && irc.IsSessionActive()) {
-        game.m_bBroadcast = true;
-        SetItemText(res::IDC_MAIN_BROADCAST, res::LoadResString(res::IDS_STOP_BROADCAST));
-    }
-}
-
-void CMainDlg::StopBroadcast(CIrcDlg& irc, CGameDlg& game) {
-    irc.SetKeepAlive(false);
-    // Stops only: a run that failed meanwhile has left the page idle.
-    game.StopMonitoring();
-    // Only now: a run failing meanwhile waits for its next try (and sees
-    // the stop) instead of turning the tab idle under this handler.
-    game.SetKeepAlive(false);
-    // Time for the monitor's closing line to reach the channel before QUIT.
-    m_clock.Sleep(kBroadcastOffPauseMs);
-    if (irc.IsSessionActive()) irc.EndSession();
-    game.m_bBroadcast = false;
-    SetItemText(res::IDC_MAIN_BROADCAST, res::LoadResString(res::IDS_START_BROADCAST));
+    // A port beyond 16 bits keeps the IRC side from starting, as its Connect does.
+    if (m_pIrcDlg->RefusePortOutOfRange()) return;
+    m_pColorDlg->UpdateData(true);
+    m_bot.SetSettings(m_settings);
+    // Each side that refuses says so with its own message.
+    m_bot.StartBroadcast();
 }
 
 bool CMainDlg::OnApply() {
-    CIrcDlg* pIrc = IrcPage();
-    CGameDlg* pGame = GamePage();
-    CColorDlg* pColors = SettingsPage();
-    if (pIrc == nullptr || pGame == nullptr || pColors == nullptr) return false;
+    if (!m_bPagesAlive) return false;
     // A transfer that refuses a value has said so; the fields it did not
     // reach keep their last values and are written as they are.
-    pIrc->UpdateData(true);
-    pGame->UpdateData(true);
-    pColors->UpdateData(true);
+    m_pIrcDlg->UpdateData(true);
+    m_pGameDlg->UpdateData(true);
+    m_pColorDlg->UpdateData(true);
     // A port no number of 16 bits holds is refused as Connect refuses it;
     // the file keeps the port it has.
-    if (pIrc->RefusePortOutOfRange()) return false;
-    return ui::SaveSettings(m_options.strSettingsPath, *pIrc, *pGame, *pColors, MessageSink());
+    if (m_pIrcDlg->RefusePortOutOfRange()) return false;
+    m_bot.SetSettings(m_settings);
+    return m_file.Save(m_settings, MessageSink());
 }
 
 void CMainDlg::OnQuit() {
-    // The QUIT line, sent whether connected or not (without a connection the
-    // send fails silently). The session ends with it: when the server then
-    // closes the link, the IRC thread must not connect again while the
-    // program is ending.
-    if (CIrcDlg* pIrc = IrcPage()) static_cast<irc::CIrcSession&>(*pIrc).Disconnect();
-    m_clock.Sleep(kQuitPauseMs);
+    // QUIT goes first, whether connected or not; the session ends with it,
+    // so that the IRC side does not connect again while the program ends.
+    m_bot.Quit();
     OnApply();
     EndDialog(framework::IDCANCEL);
 }
 
-void CMainDlg::StopThreads() {
-    // Nothing more goes to the channel: the threads below end without a
-    // line, and none of them waits on a paced send.
-    if (m_pGameDlg) m_pGameDlg->m_bBroadcast = false;
-    if (m_pTrafficMeter) m_pTrafficMeter->Stop();
-    if (m_pUpdateCheck) m_pUpdateCheck->Stop();
-    if (m_pGameDlg) m_pGameDlg->StopThreads();
-    if (m_pIrcDlg) m_pIrcDlg->EndIrcThread();
-}
-
 void CMainDlg::OnDestroy() {
-    if (!m_bPagesAlive.load()) return;
-    StopThreads();
+    if (!m_bPagesAlive) return;
     m_bPagesAlive = false;
-    m_pTrafficMeter.reset();
-    m_pUpdateCheck.reset();
     // Windows first (a view lets go of a page whose window is gone), then
     // the objects, in the order Information, Settings, game, IRC.
     for (framework::CPage* pPage : {static_cast<framework::CPage*>(m_pAboutDlg.get()),
@@ -218,6 +172,58 @@ void CMainDlg::OnDestroy() {
     m_pColorDlg.reset();
     m_pGameDlg.reset();
     m_pIrcDlg.reset();
+}
+
+// ---- The bot's events, handed to the UI thread.
+
+void CMainDlg::OnUiThread(std::function<void(CMainDlg&)> fn) {
+    m_dispatcher.Post([pLife = m_pLife, fn = std::move(fn)] {
+        std::lock_guard<std::recursive_mutex> lock(pLife->m_mutex);
+        CMainDlg* pMain = pLife->m_pMain;
+        if (pMain != nullptr && pMain->m_bPagesAlive) fn(*pMain);
+    });
+}
+
+void CMainDlg::OnLog(core::ESide eSide, const std::string& strLine) {
+    OnUiThread([eSide, strLine](CMainDlg& main) {
+        if (eSide == core::ESide::Irc)
+            main.m_pIrcDlg->AppendLog(strLine);
+        else
+            main.m_pGameDlg->AppendLog(strLine);
+    });
+}
+
+void CMainDlg::OnStateChanged(const core::CBotState& state) {
+    OnUiThread([state](CMainDlg& main) { main.ShowState(state); });
+}
+
+void CMainDlg::OnQuickInfo(const query::CQuickInfoResult& result) {
+    OnUiThread([result](CMainDlg& main) { main.m_pGameDlg->ShowQuickInfo(result); });
+}
+
+void CMainDlg::OnTraffic(int32_t nBytes) {
+    OnUiThread([nBytes](CMainDlg& main) {
+        main.SetItemText(res::IDC_MAIN_TRAFFIC, core::TrafficText(nBytes));
+    });
+}
+
+void CMainDlg::OnMessage(const core::COperatorMessage& message) {
+    OnUiThread([message](CMainDlg& main) { main.ShowMessage(message); });
+}
+
+void CMainDlg::ShowState(const core::CBotState& state) {
+    m_state = state;
+    m_pIrcDlg->ShowState(state);
+    m_pGameDlg->ShowState(state);
+    SetItemText(res::IDC_MAIN_BROADCAST, res::LoadResString(state.m_bBroadcast
+                                                                ? res::IDS_STOP_BROADCAST
+                                                                : res::IDS_START_BROADCAST));
+}
+
+void CMainDlg::ShowMessage(const core::COperatorMessage& message) {
+    MessageBox(message.m_strText, message.m_strCaption, FrameworkIcon(message.m_eIcon));
+    // The field to mend gets the focus once the box is closed.
+    if (!message.m_strKey.empty()) m_pIrcDlg->FocusKey(message.m_strKey);
 }
 
 }  // namespace ui

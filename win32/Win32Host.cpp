@@ -26,7 +26,7 @@ struct CWin32Host::CShared {
 };
 
 int ShowSystemMessageBox(HWND hOwner, const framework::CMessage& msg) {
-    UINT nType = MB_OK;
+    UINT nType = msg.eButtons == framework::EButtons::YesNo ? MB_YESNO : MB_OK;
     switch (msg.eIcon) {
         case framework::EIcon::Error:
             nType |= MB_ICONERROR;
@@ -41,9 +41,10 @@ int ShowSystemMessageBox(HWND hOwner, const framework::CMessage& msg) {
             nType |= MB_ICONINFORMATION;
             break;
     }
-    ::MessageBoxW(hOwner, ToDisplayText(msg.strText, true).c_str(),
-                  ToDisplayText(msg.strCaption, false).c_str(), nType);
-    return framework::IDOK;
+    const int nButton = ::MessageBoxW(hOwner, ToDisplayText(msg.strText, true).c_str(),
+                                      ToDisplayText(msg.strCaption, false).c_str(), nType);
+    if (msg.eButtons != framework::EButtons::YesNo) return framework::IDOK;
+    return nButton == IDYES ? framework::IDYES : framework::IDNO;
 }
 
 CWin32Host::CWin32Host(HINSTANCE hInstance)
@@ -130,15 +131,18 @@ int CWin32Host::ShowMessage(const framework::CMessage& msg) {
     const std::shared_ptr<CShared> pShared = m_pShared;
     {
         std::lock_guard<std::mutex> lock(pShared->mutex);
-        if (pShared->bShutdown) return framework::IDOK;
+        if (pShared->bShutdown)
+            return msg.eButtons == framework::EButtons::YesNo ? framework::IDNO : framework::IDOK;
     }
     if (::GetCurrentThreadId() == m_dwGuiThread) return Exec(msg);
     // The request lives on this waiting thread; the GUI thread fills it in
     // under the lock, and Shutdown releases the wait if it never does.
     auto pRequest = std::make_shared<CBoxRequest>();
     pRequest->msg = msg;
+    // A box that never shows answers a question with no.
+    if (msg.eButtons == framework::EButtons::YesNo) pRequest->nResult = framework::IDNO;
     if (!::PostMessageW(m_hWnd, WM_FR_BOX, 0, reinterpret_cast<LPARAM>(pRequest.get())))
-        return framework::IDOK;
+        return pRequest->nResult;
     std::unique_lock<std::mutex> lock(pShared->mutex);
     pShared->cv.wait(lock, [&] { return pRequest->bDone || pShared->bShutdown; });
     return pRequest->nResult;

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "monitor/FakeMonitorHost.h"
-#include "monitor/MonitorThread.h"
+#include "monitor/MonitorRun.h"
 #include "platform/Clock.h"
 #include "platform/Gate.h"
 #include "support/ColorText.h"

@@ -13,7 +13,7 @@
 
 #include "monitor/FakeMonitorHost.h"
 #include "monitor/MonitorSupervisor.h"
-#include "monitor/MonitorThread.h"
+#include "monitor/MonitorRun.h"
 #include "platform/Backoff.h"
 #include "platform/Clock.h"
 #include "platform/Gate.h"

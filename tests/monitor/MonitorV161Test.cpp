@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "monitor/FakeMonitorHost.h"
-#include "monitor/MonitorThread.h"
+#include "monitor/MonitorRun.h"
 #include "monitor/TicketReporter.h"
 #include "platform/Clock.h"
 #include "platform/Gate.h"

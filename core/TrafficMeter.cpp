@@ -1,18 +1,18 @@
-#include "ui/TrafficMeter.h"
+#include "core/TrafficMeter.h"
 
 #include <utility>
 
 #include "platform/Text.h"
 
-namespace ui {
+namespace core {
 
 std::string TrafficText(int32_t nBytes) {
     return "Traffic: " + platform::IntToText(nBytes / 1000) + " kb/s";
 }
 
-CTrafficMeter::CTrafficMeter(std::atomic<int32_t>& nTrafficBytes, TextFn setText,
+CTrafficMeter::CTrafficMeter(std::atomic<int32_t>& nTrafficBytes, BytesFn fnBytes,
                              platform::CClock& clock)
-    : m_nTrafficBytes(nTrafficBytes), m_setText(std::move(setText)), m_clock(clock) {}
+    : m_nTrafficBytes(nTrafficBytes), m_fnBytes(std::move(fnBytes)), m_clock(clock) {}
 
 CTrafficMeter::~CTrafficMeter() {
     Stop();
@@ -36,7 +36,7 @@ void CTrafficMeter::Stop() {
 
 int32_t CTrafficMeter::Tick() {
     const int32_t nBytes = m_nTrafficBytes.exchange(0);
-    if (m_setText) m_setText(TrafficText(nBytes));
+    if (m_fnBytes) m_fnBytes(nBytes);
     return nBytes;
 }
 
@@ -45,4 +45,4 @@ void CTrafficMeter::TrafficThread() {
     m_bRunning.store(false);
 }
 
-}  // namespace ui
+}  // namespace core

@@ -1,25 +1,20 @@
-#include "ui/MonitorRunner.h"
+#include "core/GameSide.h"
 
 #include <chrono>
+#include <utility>
 
-#include "monitor/MonitorThread.h"
+#include "monitor/MonitorSupervisor.h"
 
-namespace ui {
+namespace core {
 
-CMonitorRunner::CMonitorRunner(IPage& page, bridge::CGameShared& game, platform::CClock& clock)
-    : m_page(page), m_game(game), m_clock(clock) {}
+CGameSide::CGameSide(bridge::CGameShared& game, IGameSideEvents& events, platform::CClock& clock)
+    : m_events(events), m_game(game), m_clock(clock) {}
 
-CMonitorRunner::~CMonitorRunner() {
+CGameSide::~CGameSide() {
     Shutdown();
 }
 
-void CMonitorRunner::Reset() {
-    std::lock_guard<std::mutex> lock(m_mutexRun);
-    m_game.SetGameState(bridge::EGameState::Idle);
-    m_bMonitoring = false;
-}
-
-void CMonitorRunner::Shutdown() {
+void CGameSide::Shutdown() {
     // The monitor ends at its next safe point, also when held by Pause.
     m_bShutdown = true;
     m_wake.Stop();
@@ -27,26 +22,50 @@ void CMonitorRunner::Shutdown() {
     if (m_pThread && m_pThread->joinable()) m_pThread->join();
 }
 
-bool CMonitorRunner::IsMonitorRunning() const {
+CGameStatus CGameSide::Status() const {
     std::lock_guard<std::mutex> lock(m_mutexRun);
-    return m_bAlive;
+    return CGameStatus{RunState(), m_bAlive, m_bReady};
 }
 
-monitor::CServerStatus CMonitorRunner::GetStatus() const {
+CGameRunSettings CGameSide::RunSettings() const {
+    std::lock_guard<std::mutex> lock(m_mutexStatus);
+    return m_settings;
+}
+
+monitor::CAnnounceSettings CGameSide::AnnounceSettings() const {
+    std::lock_guard<std::mutex> lock(m_mutexStatus);
+    return m_settings.m_announce;
+}
+
+monitor::CEventFilters CGameSide::EventFilters() const {
+    std::lock_guard<std::mutex> lock(m_mutexStatus);
+    return m_settings.m_filters;
+}
+
+bool CGameSide::IsTicketShown() const {
+    std::lock_guard<std::mutex> lock(m_mutexStatus);
+    return m_settings.m_bShowTicket;
+}
+
+void CGameSide::AppendLog(std::string strText) {
+    if (!strText.empty()) m_events.OnGameLog(strText);
+}
+
+monitor::CServerStatus CGameSide::GetStatus() const {
     std::lock_guard<std::mutex> lock(m_mutexStatus);
     return m_status;
 }
 
-void CMonitorRunner::SetStatus(const monitor::CServerStatus& status) {
+void CGameSide::SetStatus(const monitor::CServerStatus& status) {
     std::lock_guard<std::mutex> lock(m_mutexStatus);
     m_status = status;
 }
 
-bool CMonitorRunner::IsStopRequested() const {
+bool CGameSide::IsStopRequested() const {
     return m_bShutdown.load() || RunState() == bridge::EGameState::Idle;
 }
 
-bool CMonitorRunner::WaitForPrevious(int nWaitMs) {
+bool CGameSide::WaitForPrevious(int nWaitMs) {
     {
         std::unique_lock<std::mutex> lock(m_mutexRun);
         if (!m_cvRun.wait_for(lock, std::chrono::milliseconds(nWaitMs),
@@ -58,28 +77,34 @@ bool CMonitorRunner::WaitForPrevious(int nWaitMs) {
     return true;
 }
 
-void CMonitorRunner::Start() {
+void CGameSide::Start(const CGameRunSettings& settings) {
     {
         std::lock_guard<std::mutex> lock(m_mutexRun);
-        if (RunState() != bridge::EGameState::Idle) return;
+        if (RunState() != bridge::EGameState::Idle || m_bAlive) return;
+    }
+    // A monitor that has ended has only its return left.
+    if (m_pThread && m_pThread->joinable()) m_pThread->join();
+    {
+        std::lock_guard<std::mutex> lock(m_mutexStatus);
+        m_settings = settings;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutexRun);
         m_game.SetGameState(bridge::EGameState::Running);
         m_bMonitoring = true;
-    }
-    m_page.ShowRunning();
-    m_bShutdown = false;
-    m_wake.Reset();
-    m_gate.Release();
-    {
-        std::lock_guard<std::mutex> lock(m_mutexRun);
         m_bAlive = true;
         m_bReady = false;
     }
+    m_bShutdown = false;
+    m_wake.Reset();
+    m_gate.Release();
+    m_events.OnGameStatusChanged();
     m_pThread = std::make_unique<std::thread>([this] {
         monitor::MonitorThread(*this, monitor::CMonitorControl{m_clock, m_wake, m_gate});
     });
 }
 
-bool CMonitorRunner::Stop() {
+bool CGameSide::Stop() {
     {
         // The state first: the monitor reads it after each wake-up. Only one
         // caller turns the side idle; a second (a failure the operator has
@@ -88,52 +113,45 @@ bool CMonitorRunner::Stop() {
         if (RunState() == bridge::EGameState::Idle) return false;
         m_game.SetGameState(bridge::EGameState::Idle);
     }
-    m_page.ShowIdle();
+    m_events.OnGameStatusChanged();
     // A monitor held by Pause or waiting on the server ends now.
     m_wake.Stop();
     m_gate.Release();
     return true;
 }
 
-void CMonitorRunner::ShowConnectOnceEnded() {
-    std::lock_guard<std::mutex> lock(m_mutexRun);
-    m_page.SetConnectUsable(!m_bAlive);
-}
-
-void CMonitorRunner::Pause(bool bPause) {
+void CGameSide::Pause(bool bPause) {
     {
         std::lock_guard<std::mutex> lock(m_mutexRun);
         if (RunState() == bridge::EGameState::Idle) return;
         m_game.SetGameState(bPause ? bridge::EGameState::Paused : bridge::EGameState::Running);
     }
+    m_events.OnGameStatusChanged();
     if (bPause) {
-        m_page.SetConnectUsable(false);
         m_gate.Hold();
         m_wake.Stop();  // a wait on a silent server ends, then the gate holds
     } else {
-        {
-            std::lock_guard<std::mutex> lock(m_mutexRun);
-            m_page.SetConnectUsable(m_bReady);
-        }
         m_gate.Release();
     }
 }
 
-void CMonitorRunner::OnMonitorReady() {
-    std::lock_guard<std::mutex> lock(m_mutexRun);
-    m_bReady = true;
-    // Still wanted and not held by Pause: Disconnect becomes usable.
-    if (RunState() == bridge::EGameState::Running) m_page.SetConnectUsable(true);
+void CGameSide::OnMonitorReady() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutexRun);
+        if (m_bReady) return;
+        m_bReady = true;
+    }
+    m_events.OnGameStatusChanged();
 }
 
-void CMonitorRunner::OnMonitorEnded() {
+void CGameSide::OnMonitorEnded() {
     {
         std::lock_guard<std::mutex> lock(m_mutexRun);
         m_bAlive = false;
         m_bReady = false;
-        if (RunState() == bridge::EGameState::Idle) m_page.SetConnectUsable(true);
     }
     m_cvRun.notify_all();
+    m_events.OnGameStatusChanged();
 }
 
-}  // namespace ui
+}  // namespace core

@@ -12,16 +12,14 @@
 #include <string_view>
 #include <thread>
 
+#include "core/OperatorMessage.h"
 #include "platform/Clock.h"
 
-namespace framework {
-class IMessageSink;
-}
 namespace platform {
 class CSocket;
 }
 
-namespace ui {
+namespace core {
 
 inline constexpr uint16_t kUpdatePort = 80;
 inline constexpr char kUpdateCaption[] = "New Version!";
@@ -57,23 +55,22 @@ public:
     static constexpr int kReceiveTimeoutMs = 10000;
     static constexpr size_t kMaxResponseBytes = 1023;
 
-    // strHost empty: the thread ends at once. The sink shows the notice and
-    // returns when the operator has closed it; sink and clock must outlive
+    // strHost empty: the thread ends at once. fnNotice is handed the notice
+    // on the check's thread and must return at once; the clock must outlive
     // the check.
     CUpdateCheck(std::string strHost, uint16_t nPort, std::string strOwnVersion,
-                 framework::IMessageSink& sink, platform::CClock& clock);
+                 MessageFn fnNotice, platform::CClock& clock);
     // Stops and joins the thread.
     ~CUpdateCheck();
     CUpdateCheck(const CUpdateCheck&) = delete;
     CUpdateCheck& operator=(const CUpdateCheck&) = delete;
 
     // Starts UpdateThread; false when it was started already (it runs at
-    // most once per object, so the notice shows at most once). UI thread.
+    // most once per object, so the notice shows at most once). Owner's thread.
     bool Start();
     // Wakes the thread from its sleep or its network wait and joins it. A
     // host name look-up in progress is not interrupted; the stop waits for
-    // it. So does an open notice: the sink must return from ShowMessage
-    // (its view closed) before the UI thread stops the check. UI thread.
+    // it. Owner's thread.
     void Stop();
     bool HasEnded() const { return m_bEnded.load(); }
     // Cycles begun (each one a connection attempt) and whether the notice
@@ -90,7 +87,7 @@ private:
     const std::string m_strHost;
     const uint16_t m_nPort;
     const std::string m_strOwnVersion;
-    framework::IMessageSink& m_sink;
+    const MessageFn m_fnNotice;
     platform::CClock& m_clock;
     platform::CStopSignal m_stop;
     std::atomic<int> m_nAttempts{0};
@@ -104,4 +101,4 @@ private:
     bool m_bStarted = false;  // m_mutexThread
 };
 
-}  // namespace ui
+}  // namespace core

@@ -1,8 +1,7 @@
 #pragma once
-// What the headless program shows instead of a window: every line that
-// goes into a tab's log on standard output behind a prefix ("irc: ",
-// "game: "), and every message box on standard error as caption, ": ",
-// text. The pages hold Windows-1252 bytes; a terminal or a journal
+// What fragrelayd shows instead of a window: every line of a side's log on
+// standard output behind a prefix ("irc: ", "game: "), and every message
+// for the operator on standard error as caption, ": ", text. The pages hold Windows-1252 bytes; a terminal or a journal
 // expects UTF-8, so both are printed as UTF-8. Each line is written whole
 // and flushed at once, so a pipe or a service manager sees it as it
 // happens and lines of two threads never mix.
@@ -16,14 +15,9 @@
 #include <string>
 #include <string_view>
 
-#include "framework/Control.h"
-#include "framework/MessageBox.h"
+#include "core/OperatorMessage.h"
 
-namespace framework {
-class CPage;
-}
-
-namespace ui {
+namespace fragrelayd {
 
 // Windows-1252 text as UTF-8 that is safe for a terminal and a journal:
 // the mIRC formatting codes are removed (colour 0x03 with up to two digits
@@ -47,7 +41,7 @@ std::string ConsoleUtf8Text(std::string_view strText);
 std::string ConsoleLogText(std::string_view strPrefix, std::string_view strLine);
 
 // Standard output and error of the headless program (any thread).
-class CConsoleOutput final : public framework::IMessageSink {
+class CConsoleOutput final {
 public:
     // Both streams must outlive the object.
     CConsoleOutput(std::FILE* pOut, std::FILE* pErr) : m_pOut(pOut), m_pErr(pErr) {}
@@ -59,8 +53,8 @@ public:
     void PrintOut(std::string_view strLine);
     void PrintErr(std::string_view strLine);
     // Caption + ": " + text + "\n" on the error stream, each line of a text
-    // of several behind the caption; returns IDOK at once.
-    int ShowMessage(const framework::CMessage& msg) override;
+    // of several behind the caption.
+    void PrintMessage(const core::COperatorMessage& message);
 
 private:
     void Print(std::FILE* pStream, std::string_view strText);
@@ -70,28 +64,4 @@ private:
     std::FILE* m_pErr;
 };
 
-// Follows one log control of a page and prints each appended line.
-class CLogPrinter final : public framework::IPageView {
-public:
-    // Attaches at once: lines appended from now on are printed. Any thread.
-    CLogPrinter(framework::CPage& page, int nLogId, std::string strPrefix, CConsoleOutput& out);
-    // Detaches, unless the page's window was destroyed (the page may be
-    // deleted by then). Any thread.
-    ~CLogPrinter() override;
-    CLogPrinter(const CLogPrinter&) = delete;
-    CLogPrinter& operator=(const CLogPrinter&) = delete;
-
-    // Called on the thread that appended the line (an IRC or monitor
-    // thread). Once the page's window is destroyed nothing more is printed.
-    void OnPageChanged(framework::CPage& page, const framework::CControlChange& change) override;
-
-private:
-    framework::CPage& m_page;
-    const int m_nLogId;
-    const std::string m_strPrefix;
-    CConsoleOutput& m_out;
-    std::mutex m_mutexGone;
-    bool m_bPageGone = false;  // m_mutexGone
-};
-
-}  // namespace ui
+}  // namespace fragrelayd

@@ -1,4 +1,4 @@
-#include "ui/DaemonSettings.h"
+#include "fragrelayd/DaemonSettings.h"
 
 #include <cerrno>
 #include <string_view>
@@ -6,16 +6,12 @@
 
 #include "config/SettingsCheck.h"
 #include "config/SettingsFile.h"
+#include "core/Bot.h"
 #include "platform/FileInfo.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
-#include "ui/ColorDlg.h"
-#include "ui/GameDlg.h"
-#include "ui/IrcDlg.h"
-#include "ui/MainDlg.h"
-#include "ui/SettingsPages.h"
 
-namespace ui {
+namespace fragrelayd {
 
 namespace {
 
@@ -82,23 +78,10 @@ namespace {
 // The file's problems on the error stream, or on the output for --check.
 CDaemonPrecheck Precheck(const std::string& strPath, CConsoleOutput& out, bool bProblemsToErr) {
     CDaemonPrecheck check;
-    config::CSettingsValues values;
+    config::CSettingsValues& values = check.values;
     if (!ReadDaemonSettings(strPath, values, out)) {
         check.nExit = kExitUsage;
         return check;
-    }
-    const int nWriteError = platform::ReplaceError(strPath);
-    if (nWriteError == EROFS) {
-        out.PrintErr(kNote + ShownPath(strPath) +
-                     " lies on a read-only file system; the bot writes its settings there when "
-                     "it stops");
-        check.nExit = kExitUsage;
-        return check;
-    }
-    if (nWriteError != 0) {
-        out.PrintErr(kNote + ShownPath(strPath) + " cannot be written (" +
-                     platform::ErrorText(nWriteError) +
-                     "); the settings will not be saved when the bot stops");
     }
     check.bIrcProblems =
         PrintSideProblems("IRC side", config::IrcSideProblems(values), values, out, bProblemsToErr);
@@ -159,19 +142,15 @@ int WriteDaemonSettings(const std::string& strPath, CConsoleOutput& out) {
     return kExitOk;
 }
 
-void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOutput& out) {
-    CIrcDlg* pIrc = main.IrcPage();
-    CGameDlg* pGame = main.GamePage();
-    CColorDlg* pColors = main.SettingsPage();
-    if (pIrc == nullptr || pGame == nullptr || pColors == nullptr) return;
+void ReloadDaemonSettings(core::CBot& bot, const std::string& strPath, CConsoleOutput& out) {
     out.PrintErr(kNote + std::string("SIGHUP: reading ") + ShownPath(strPath) + " again");
     config::CSettingsValues values;
     if (!ReadDaemonSettings(strPath, values, out)) {
         out.PrintErr(kNote + std::string("nothing changed; the bot runs on as before"));
         return;
     }
-    // What the sides run with now: their pages' fields.
-    const config::CSettingsValues running = ui::CollectSettings(*pIrc, *pGame, *pColors);
+    // What the sides run with now: the bot's settings.
+    const config::CSettingsValues running = bot.Settings();
     const std::vector<std::string> keys = config::ChangedSettingsKeys(running, values);
     if (keys.empty()) {
         out.PrintErr(kNote + std::string("the settings are unchanged"));
@@ -200,61 +179,27 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
         PrintSideProblems("game side", config::GameSideProblems(values), values, out, true);
     if (bTicket && !bIrc) {
         if (values.m_nTicketSecs > 0) {
-            // The reporter reads it before each wait: no restart needed.
-            pIrc->GameShared().SetTicketSecs(values.m_nTicketSecs);
-            pIrc->UpdateData(false);
             out.PrintErr(kNote +
                          std::string("the ticket interval applies from the next report on"));
         } else {
             out.PrintErr(kNote +
                          ConsoleText(config::ProblemText(
                              {"irc_Tickettime", config::EProblem::NoInterval}, values)) +
-                         "; the interval stays " + std::to_string(pIrc->GameShared().TicketSecs()));
+                         "; the interval stays " + std::to_string(running.m_nTicketSecs));
         }
     }
-    if (!bIrc && !bGame) return;
-
-    // Stop what starts again: the game side first, so that its closing line
-    // reaches the channel before the IRC side goes (as Broadcast off does).
-    // Each side's own state says whether it is wanted.
-    const bool bBroadcasting = pGame->m_bBroadcast.load();
-    if (bGame) pGame->StopMonitoring();
-    if (bIrc && pIrc->IsSessionActive()) pIrc->EndSession();
-    if (bIrc) ui::ApplyIrcSettings(values, *pIrc);
-    if (bGame) {
-        ui::ApplyGameSettings(values, *pGame);
-        ui::ApplyColorSettings(values, *pColors);
-    }
-    // Each Connect takes its values from the controls.
-    pIrc->UpdateData(false);
-    pGame->UpdateData(false);
-    pColors->UpdateData(false);
-    // The game's Connect waits for the stopped monitor to end. A side that
-    // refuses shows its message, as at the start. A side that starts keeps
-    // relaying on its own afterwards, as Broadcast's start makes it: a
-    // server that refuses now or drops it later is tried again.
-    if (bIrc) {
-        pIrc->SetKeepAlive(true);
-        pIrc->Connect();
-        if (!pIrc->m_bSessionActive.load()) pIrc->SetKeepAlive(false);
-    }
-    if (bGame) {
-        pGame->SetKeepAlive(true);
-        pGame->StartMonitoring();
-    }
-    // Relaying goes on when both sides run, as Broadcast does.
-    if (!bBroadcasting && pIrc->m_bSessionActive.load() && pGame->IsMonitoring())
-        main.OnBroadcast();
-    const auto report = [&](bool bRestart, bool bRunning, bool bProblems, const char* pszSide) {
+    // The bot stops and starts the sides; a side that refuses tells why.
+    const core::CReloadResult result = bot.Reload(values);
+    const auto report = [&](bool bRestart, bool bStarts, bool bProblems, const char* pszSide) {
         if (!bRestart) return;
         out.PrintErr(kNote + std::string(pszSide) +
-                     (bRunning    ? " started again with the new settings"
+                     (bStarts     ? " started again with the new settings"
                       : bProblems ? " stays stopped until its settings are mended and SIGHUP "
                                     "comes again"
                                   : " could not start again (its log says why)"));
     };
-    report(bIrc, pIrc->m_bSessionActive.load(), bIrcProblems, "the IRC side");
-    report(bGame, pGame->IsMonitoring(), bGameProblems, "the game side");
+    report(bIrc, result.m_bIrcStarts, bIrcProblems, "the IRC side");
+    report(bGame, result.m_bGameStarts, bGameProblems, "the game side");
 }
 
-}  // namespace ui
+}  // namespace fragrelayd

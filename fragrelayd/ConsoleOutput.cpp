@@ -1,9 +1,8 @@
-#include "ui/ConsoleOutput.h"
+#include "fragrelayd/ConsoleOutput.h"
 
-#include "framework/Page.h"
 #include "platform/Text.h"
 
-namespace ui {
+namespace fragrelayd {
 
 namespace {
 
@@ -163,38 +162,8 @@ void CConsoleOutput::Print(std::FILE* pStream, std::string_view strText) {
     std::fflush(pStream);
 }
 
-int CConsoleOutput::ShowMessage(const framework::CMessage& msg) {
-    Print(m_pErr, ConsoleLogText(ConsoleText(msg.strCaption) + ": ", msg.strText));
-    return framework::IDOK;
+void CConsoleOutput::PrintMessage(const core::COperatorMessage& message) {
+    Print(m_pErr, ConsoleLogText(ConsoleText(message.m_strCaption) + ": ", message.m_strText));
 }
 
-CLogPrinter::CLogPrinter(framework::CPage& page, int nLogId, std::string strPrefix,
-                         CConsoleOutput& out)
-    : m_page(page), m_nLogId(nLogId), m_strPrefix(std::move(strPrefix)), m_out(out) {
-    m_page.AttachView(*this);
-}
-
-CLogPrinter::~CLogPrinter() {
-    std::unique_lock<std::mutex> lock(m_mutexGone);
-    if (m_bPageGone) return;
-    lock.unlock();
-    m_page.DetachView(*this);
-}
-
-void CLogPrinter::OnPageChanged(framework::CPage& /*page*/,
-                                const framework::CControlChange& change) {
-    if (change.eWhat == framework::EChange::PageDestroyed) {
-        std::lock_guard<std::mutex> lock(m_mutexGone);
-        m_bPageGone = true;
-        return;
-    }
-    // A log replaced as a whole (Text) is not new output; only appends are.
-    if (change.eWhat != framework::EChange::LogAppend || change.nId != m_nLogId) return;
-    {
-        std::lock_guard<std::mutex> lock(m_mutexGone);
-        if (m_bPageGone) return;
-    }
-    m_out.PrintLog(m_strPrefix, change.strText);
-}
-
-}  // namespace ui
+}  // namespace fragrelayd

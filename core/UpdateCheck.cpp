@@ -1,10 +1,9 @@
-#include "ui/UpdateCheck.h"
+#include "core/UpdateCheck.h"
 
 #include <algorithm>
 #include <utility>
 #include <vector>
 
-#include "framework/MessageBox.h"
 #include "platform/Socket.h"
 #include "platform/Text.h"
 
@@ -12,7 +11,7 @@
 #define FR_UPDATE_HOST ""
 #endif
 
-namespace ui {
+namespace core {
 
 namespace {
 
@@ -94,11 +93,11 @@ std::string UpdateNoticeText(std::string_view strOwn, std::string_view strNewest
 }
 
 CUpdateCheck::CUpdateCheck(std::string strHost, uint16_t nPort, std::string strOwnVersion,
-                           framework::IMessageSink& sink, platform::CClock& clock)
+                           MessageFn fnNotice, platform::CClock& clock)
     : m_strHost(std::move(strHost)),
       m_nPort(nPort),
       m_strOwnVersion(std::move(strOwnVersion)),
-      m_sink(sink),
+      m_fnNotice(std::move(fnNotice)),
       m_clock(clock) {}
 
 CUpdateCheck::~CUpdateCheck() {
@@ -171,8 +170,9 @@ bool CUpdateCheck::RunCycle() {
 
     const std::string strNewest = ReadNewestVersion(ExtractUpdateBody(strResponse));
     if (IsNewerVersion(strNewest, m_strOwnVersion) && !m_bNoticeShown.load()) {
-        m_sink.ShowMessage(framework::CMessage{UpdateNoticeText(m_strOwnVersion, strNewest),
-                                               kUpdateCaption, framework::EIcon::Information});
+        if (m_fnNotice)
+            m_fnNotice(COperatorMessage{UpdateNoticeText(m_strOwnVersion, strNewest),
+                                        kUpdateCaption, EMessageIcon::Information, {}});
         m_bNoticeShown.store(true);
     }
     return true;
@@ -193,4 +193,4 @@ bool CUpdateCheck::ReceiveOnce(platform::CSocket& socket, std::string& strRespon
     return false;  // the server stayed silent
 }
 
-}  // namespace ui
+}  // namespace core

@@ -1,8 +1,8 @@
-#include "ui/DaemonCommandLine.h"
+#include "fragrelayd/DaemonCommandLine.h"
 
 #include "config/SettingsHelp.h"
 
-namespace ui {
+namespace fragrelayd {
 
 namespace {
 
@@ -103,10 +103,10 @@ std::string DaemonUsage() {
                "  codes are left out; any other control character is shown as \\xNN.\n"
                "\n"
                "Signals:\n"
-               "  SIGTERM, SIGINT  end the bot as the window's Quit does: the QUIT line to\n"
-               "                   the IRC server, the settings saved, exit status 0. On\n"
-               "                   Windows: Ctrl-C, Ctrl-Break, closing the console window,\n"
-               "                   log-off and shut-down.\n"
+               "  SIGTERM, SIGINT  end the bot: the QUIT line to the IRC server, exit\n"
+               "                   status 0 within two seconds. The settings file is left\n"
+               "                   as it is. On Windows: Ctrl-C, Ctrl-Break, closing the\n"
+               "                   console window, log-off and shut-down.\n"
                "  SIGHUP           read the settings file again and restart each side whose\n"
                "                   settings changed: the IRC side for the irc_ keys, the game\n"
                "                   side for the bf_, colour and show_ keys; irc_Tickettime\n"
@@ -121,7 +121,7 @@ std::string DaemonUsage() {
                "     program could not set itself up): a service manager may try again.\n"
                "     A side that cannot reach its server keeps trying instead.\n"
                "  2  a usage or configuration error: an unknown argument, no settings\n"
-               "     file (or one that cannot be read, or lies on a read-only file system),\n"
+               "     file (or one that cannot be read),\n"
                "     settings with which neither side can start, a file --write-settings\n"
                "     would overwrite\n"
                "\n"
@@ -130,10 +130,10 @@ std::string DaemonUsage() {
            "\n"
            "Files:\n"
            "  settings.ini  the settings, in the working directory unless -c names\n"
-           "                another file; written again when the bot stops\n"
+           "                another file; only read (--write-settings makes a new one)\n"
            "\n"
            "The systemd unit fragrelayd@INSTANCE keeps the settings of one game\n"
            "server in /var/lib/fragrelayd/INSTANCE/settings.ini.\n";
 }
 
-}  // namespace ui
+}  // namespace fragrelayd

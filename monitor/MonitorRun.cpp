@@ -1,8 +1,7 @@
-#include "monitor/MonitorThread.h"
+#include "monitor/MonitorRun.h"
 
 #include <utility>
 
-#include "monitor/MonitorSupervisor.h"
 #include "monitor/StatusReply.h"
 #include "res/StringTable.h"
 
@@ -183,15 +182,6 @@ void CMonitorRun::Finish(bool bNormalEnd) {
     if (m_ticketThread.joinable()) m_ticketThread.join();
     if (bNormalEnd) AnnounceStatus(m_host, ShortFrame(m_settings, kTextBroadcastClosed));
     m_query.Close();
-}
-
-void MonitorThread(IMonitorHost& host, CMonitorControl control) {
-    {
-        CMonitorSupervisor supervisor(host, control);
-        supervisor.Run();
-    }
-    host.SetMonitoring(false);
-    host.OnMonitorEnded();
 }
 
 }  // namespace monitor

@@ -1,7 +1,7 @@
 #pragma once
-// The traffic read-out below the tabs: once a second the bytes the monitor
-// received from the game server since the last tick, in thousands. The
-// monitor adds to the game page's counter; the meter takes and clears it in
+// The traffic figure: once a second the bytes the monitor received from the
+// game server since the last tick (the window shows them in thousands). The
+// monitor adds to the game side's counter; the meter takes and clears it in
 // one atomic exchange, so no byte is counted twice or lost between the read
 // and the clear.
 #include <atomic>
@@ -13,7 +13,7 @@
 
 #include "platform/Clock.h"
 
-namespace ui {
+namespace core {
 
 // "Traffic: " + bytes / 1000 (truncating) + " kb/s". Pure; any thread.
 std::string TrafficText(int32_t nBytes);
@@ -21,13 +21,11 @@ std::string TrafficText(int32_t nBytes);
 class CTrafficMeter {
 public:
     static constexpr uint32_t kTickMs = 1000;
-    // Receives each new read-out text on the meter thread; the main window
-    // hands it on to the UI thread.
-    using TextFn = std::function<void(const std::string&)>;
+    // Receives each tick's bytes on the meter thread; must return at once.
+    using BytesFn = std::function<void(int32_t nBytes)>;
 
-    // The counter (the game page's m_nTrafficBytes) and the clock must
-    // outlive the meter.
-    CTrafficMeter(std::atomic<int32_t>& nTrafficBytes, TextFn setText, platform::CClock& clock);
+    // The counter (the game side's) and the clock must outlive the meter.
+    CTrafficMeter(std::atomic<int32_t>& nTrafficBytes, BytesFn fnBytes, platform::CClock& clock);
     // Stops and joins the thread.
     ~CTrafficMeter();
     CTrafficMeter(const CTrafficMeter&) = delete;
@@ -41,15 +39,15 @@ public:
     void Stop();
     bool IsRunning() const { return m_bRunning.load(); }
 
-    // One tick: takes the counter and sets it to 0 in one step, shows the
-    // text, returns the bytes taken. The meter thread (tests may call it).
+    // One tick: takes the counter and sets it to 0 in one step, hands the
+    // bytes on and returns them. The meter thread (tests may call it).
     int32_t Tick();
 
 private:
     void TrafficThread();
 
     std::atomic<int32_t>& m_nTrafficBytes;
-    TextFn m_setText;
+    BytesFn m_fnBytes;
     platform::CClock& m_clock;
     platform::CStopSignal m_stop;
     std::mutex m_mutexThread;  // serialises Start and Stop
@@ -57,4 +55,4 @@ private:
     std::atomic<bool> m_bRunning{false};
 };
 
-}  // namespace ui
+}  // namespace core

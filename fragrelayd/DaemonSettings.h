@@ -6,18 +6,21 @@
 #include <string>
 
 #include "config/SettingsFormat.h"
-#include "ui/ConsoleOutput.h"
-#include "ui/DaemonCommandLine.h"
+#include "fragrelayd/ConsoleOutput.h"
+#include "fragrelayd/DaemonCommandLine.h"
 
-namespace ui {
+namespace core {
+class CBot;
+}
 
-class CMainDlg;
+namespace fragrelayd {
 
 // What the start found in the settings.
 struct CDaemonPrecheck {
     int nExit = 0;              // kExitOk: go on; else the exit status
     bool bIrcProblems = false;  // the IRC side cannot start with these settings
     bool bGameProblems = false;
+    config::CSettingsValues values;  // what the file says
 };
 
 // Reads the file into values. False when there is none or it cannot be
@@ -25,10 +28,9 @@ struct CDaemonPrecheck {
 bool ReadDaemonSettings(const std::string& strPath, config::CSettingsValues& values,
                         CConsoleOutput& out);
 
-// Before the run: the file must be readable and must not lie on a read-only
-// file system (the bot writes it when it stops; a file it may not write
-// only gets a warning). Each problem of either side is printed on the
-// error stream. Any thread; before the bot starts.
+// Before the run: the file must be readable (fragrelayd only ever reads
+// it, so a read-only one is fine). Each problem of either side is printed
+// on the error stream. Any thread; before the bot starts.
 CDaemonPrecheck PrepareDaemonRun(const std::string& strPath, CConsoleOutput& out);
 
 // --check: the same, each problem on standard output, and a verdict; kExitOk only when
@@ -44,7 +46,7 @@ int WriteDaemonSettings(const std::string& strPath, CConsoleOutput& out);
 // and started with the new ones (the IRC side for its connection keys, the
 // game side for server, port, language, colours and filters); the ticket
 // interval applies at the next report without a restart. A file that
-// cannot be read changes nothing. Says what it does. UI thread.
-void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOutput& out);
+// cannot be read changes nothing. Says what it does. Main thread.
+void ReloadDaemonSettings(core::CBot& bot, const std::string& strPath, CConsoleOutput& out);
 
-}  // namespace ui
+}  // namespace fragrelayd

@@ -6,7 +6,7 @@
 
 #include "config/SettingsFile.h"
 
-namespace ui {
+namespace fragrelayd {
 
 // Exit statuses of fragrelayd.
 inline constexpr int kExitOk = 0;
@@ -38,4 +38,4 @@ bool ParseDaemonArgs(const std::vector<std::string>& vArgs, CDaemonOptions* pOpt
 // keys with their defaults, files.
 std::string DaemonUsage();
 
-}  // namespace ui
+}  // namespace fragrelayd

@@ -107,9 +107,4 @@ private:
     std::thread m_ticketThread;
 };
 
-// The thread procedure of the game side: runs (see CMonitorSupervisor)
-// until the page stops it or, without keep-alive, a run fails; then
-// monitoring is over and the page is told that the thread is done.
-void MonitorThread(IMonitorHost& host, CMonitorControl control);
-
 }  // namespace monitor

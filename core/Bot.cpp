@@ -1,0 +1,350 @@
+#include "core/Bot.h"
+
+#include <utility>
+
+#include "core/GameLog.h"
+#include "core/IrcSide.h"
+#include "core/SideSettings.h"
+#include "irc/IrcText.h"
+#include "monitor/Announcements.h"
+#include "platform/Text.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
+
+namespace core {
+
+namespace {
+
+// The longest a stop waits for the IRC thread once QUIT is queued, and for
+// the monitor to end: the threads have their own bounds below these.
+constexpr uint32_t kCommandsDrainMs = 3000;
+
+}  // namespace
+
+CBot::CBot(const config::CSettingsValues& settings, COptions options, platform::CClock& clock)
+    : m_clock(clock),
+      m_options(std::move(options)),
+      m_settings(settings),
+      m_game(m_shared, *this, clock),
+      m_pIrc(std::make_unique<CIrcSide>(*this, clock, m_shared)),
+      m_quickInfo(clock),
+      m_traffic(
+          m_game.TrafficBytes(),
+          [this](int32_t nBytes) {
+              for (IBotObserver* pObserver : m_observers) pObserver->OnTraffic(nBytes);
+          },
+          clock),
+      m_update(
+          m_options.strUpdateHost, m_options.nUpdatePort, res::LoadResString(res::IDS_VERSION),
+          [this](const COperatorMessage& message) { Message(message); }, clock) {
+    m_shared.SetTicketSecs(settings.m_nTicketSecs);
+    m_pIrc->SetRegistrationTexts(irc::kIdent, res::LoadResString(res::IDS_VERSION));
+    m_pIrc->SetConnection(IrcSettingsOf(settings));
+    m_game.SetIrcLink(m_pIrc.get());
+    m_game.SetBroadcastFlag(&m_bBroadcast);
+}
+
+CBot::~CBot() {
+    Shutdown();
+}
+
+void CBot::AddObserver(IBotObserver& observer) {
+    m_observers.push_back(&observer);
+}
+
+void CBot::Start() {
+    if (m_bStarted) return;
+    m_bStarted = true;
+    m_commands.Start();
+    if (m_options.bTrafficMeter) m_traffic.Start();
+    m_update.Start();
+    PublishState();
+}
+
+config::CSettingsValues CBot::Settings() const {
+    std::lock_guard<std::mutex> lock(m_mutexSettings);
+    return m_settings;
+}
+
+void CBot::SetSettings(const config::CSettingsValues& settings) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutexSettings);
+        m_settings = settings;
+    }
+    // The reporter reads it before each wait.
+    m_shared.SetTicketSecs(settings.m_nTicketSecs);
+}
+
+// ---- Commands: checked on the caller's thread, carried out on the bot's.
+
+bool CBot::IrcMayStart(const config::CSettingsValues& settings) {
+    const std::vector<config::CSettingsProblem> problems = config::IrcSideProblems(settings);
+    if (problems.empty()) return true;
+    Message(IrcRefusal(problems.front(), settings));
+    return false;
+}
+
+bool CBot::GameMayStart(const config::CSettingsValues& settings) {
+    if (config::GameSideProblems(settings).empty()) return true;
+    Message(GameRefusal());
+    return false;
+}
+
+bool CBot::StartBroadcast() {
+    if (m_bQuitting.load()) return false;
+    const config::CSettingsValues settings = Settings();
+    const bool bIrc = IrcMayStart(settings);
+    const bool bGame = GameMayStart(settings);
+    m_commands.Post([this, bIrc, bGame] {
+        // Broadcast means "keep relaying": both sides come back by
+        // themselves. Each side decides from its own state.
+        if (bIrc) {
+            if (!m_pIrc->IsSessionActive()) OpenIrc(true);
+            m_pIrc->SetKeepAlive(true);
+        }
+        if (bGame) StartGameRun(true);
+        UpdateBroadcast();
+    });
+    return bIrc || bGame;
+}
+
+void CBot::StopBroadcast() {
+    m_commands.Post([this] {
+        m_pIrc->SetKeepAlive(false);
+        // The monitor's closing line goes to the channel before QUIT.
+        StopGameAndWait();
+        m_game.SetKeepAlive(false);
+        if (m_pIrc->IsSessionActive()) m_pIrc->Disconnect();
+        m_bBroadcast = false;
+        PublishState();
+    });
+}
+
+bool CBot::ConnectIrc() {
+    if (m_bQuitting.load() || !IrcMayStart(Settings())) return false;
+    m_commands.Post([this] {
+        if (!m_pIrc->IsSessionActive()) OpenIrc(m_pIrc->IsKeepAlive());
+    });
+    return true;
+}
+
+void CBot::DisconnectIrc() {
+    m_commands.Post([this] {
+        m_pIrc->Disconnect();
+        PublishState();
+    });
+}
+
+bool CBot::StartGame() {
+    if (m_bQuitting.load() || !GameMayStart(Settings())) return false;
+    m_commands.Post([this] { StartGameRun(m_game.IsKeepAlive()); });
+    return true;
+}
+
+void CBot::StopGame() {
+    m_commands.Post([this] { m_game.Stop(); });
+}
+
+void CBot::TogglePause() {
+    m_commands.Post([this] {
+        const bridge::EGameState eState = m_game.RunState();
+        if (eState == bridge::EGameState::Idle) return;
+        const bool bPause = eState == bridge::EGameState::Running;
+        const std::string strLine = monitor::ShortFrame(
+            m_game.AnnounceSettings(), bPause ? "Broadcast paused" : "Broadcast resumed");
+        m_game.Pause(bPause);
+        // Sent whether broadcasting or not; the channel send needs the channel.
+        m_pIrc->SendToChannel(platform::WithoutLineBreaks(strLine));
+        OnGameLog(strLine);
+    });
+}
+
+bool CBot::CheckQuickInfo() {
+    if (m_bQuitting.load()) return false;
+    const config::CSettingsValues settings = Settings();
+    if (!config::GameServerProblems(settings).empty()) {
+        Message(GameRefusal());
+        return false;
+    }
+    if (m_quickInfo.IsRunning()) return false;
+    m_commands.Post([this, settings] {
+        m_quickInfo.Start(settings.m_strGameServer, settings.m_nQueryPort,
+                          {[this](const query::CQuickInfoResult& result) {
+                               for (IBotObserver* pObserver : m_observers)
+                                   pObserver->OnQuickInfo(result);
+                           },
+                           [this] { PublishState(); }});
+        PublishState();
+    });
+    return true;
+}
+
+void CBot::SendChat(const std::string& strText) {
+    // One line: a line break in the text would start a command of its own.
+    const std::string strLine = irc::WithoutLineBreaks(strText);
+    if (strLine.empty()) return;
+    m_commands.Post([this, strLine] {
+        m_pIrc->SendToChannel(strLine);
+        std::string strNick = m_pIrc->GetCurrentNick();
+        // Never connected yet: the nickname that the bot would use.
+        if (strNick.empty()) strNick = m_pIrc->Connection().m_strNick;
+        // Straight into the log: no colour rule.
+        Log(ESide::Irc, "<" + strNick + "> " + strLine);
+    });
+}
+
+CReloadResult CBot::Reload(const config::CSettingsValues& settings) {
+    CReloadResult result;
+    const config::CSettingsValues running = Settings();
+    result.m_vChangedKeys = config::ChangedSettingsKeys(running, settings);
+    for (const std::string& strKey : result.m_vChangedKeys) {
+        if (strKey == "irc_Tickettime")
+            result.m_bTicketChanged = true;
+        else if (strKey.rfind("irc_", 0) == 0)
+            result.m_bIrcChanged = true;
+        else
+            result.m_bGameChanged = true;
+    }
+    if (result.m_vChangedKeys.empty() || m_bQuitting.load()) return result;
+    const bool bIrc = result.m_bIrcChanged;
+    const bool bGame = result.m_bGameChanged;
+    config::CSettingsValues next = settings;
+    if (result.m_bTicketChanged && !bIrc) {
+        // An interval that is no number of seconds above 0 stays as it was.
+        result.m_bTicketApplied = settings.m_nTicketSecs > 0;
+        if (!result.m_bTicketApplied) next.m_nTicketSecs = running.m_nTicketSecs;
+    }
+    SetSettings(next);
+    result.m_bIrcStarts = bIrc && IrcMayStart(next);
+    result.m_bGameStarts = bGame && GameMayStart(next);
+    if (!bIrc && !bGame) return result;
+    const bool bIrcStarts = result.m_bIrcStarts;
+    const bool bGameStarts = result.m_bGameStarts;
+    m_commands.Post([this, bIrc, bGame, bIrcStarts, bGameStarts] {
+        // Stop what starts again: the game side first, so that its closing
+        // line reaches the channel before the IRC side goes, as Broadcast
+        // off does.
+        if (bGame) StopGameAndWait();
+        if (bIrc && m_pIrc->IsSessionActive()) m_pIrc->Disconnect();
+        // A side that starts keeps relaying on its own afterwards, as
+        // Broadcast's start makes it.
+        if (bIrcStarts) {
+            OpenIrc(true);
+            m_pIrc->SetKeepAlive(true);
+        }
+        if (bGameStarts) StartGameRun(true);
+        UpdateBroadcast();
+    });
+    return result;
+}
+
+void CBot::Quit() {
+    if (m_bQuitting.exchange(true)) return;
+    m_commands.Post([this] { DoQuit(); });
+}
+
+void CBot::DoQuit() {
+    // The QUIT line, sent whether connected or not (without a connection it
+    // goes nowhere). The session ends with it: when the server then closes
+    // the link, the IRC thread must not connect again.
+    m_pIrc->Disconnect();
+    m_clock.Sleep(kQuitPauseMs);
+    // Nothing more goes to the channel: the threads below end without a line.
+    m_bBroadcast = false;
+    m_traffic.Stop();
+    m_update.Stop();
+    m_quickInfo.Stop();
+    m_game.Shutdown();
+    m_pIrc->EndIrcThread();
+    m_bEnded = true;
+    PublishState();
+    for (IBotObserver* pObserver : m_observers) pObserver->OnEnded();
+}
+
+void CBot::Shutdown() {
+    m_bQuitting = true;
+    // A Quit under way finishes first; its own waits are bounded.
+    m_commands.WaitIdle(kCommandsDrainMs);
+    m_commands.Stop();
+    m_bBroadcast = false;
+    m_traffic.Stop();
+    m_update.Stop();
+    m_quickInfo.Stop();
+    m_game.Shutdown();
+    m_pIrc->EndIrcThread();
+}
+
+bool CBot::WaitForCommands(uint32_t nMs) {
+    return m_commands.WaitIdle(nMs);
+}
+
+// ---- On the bot's thread.
+
+void CBot::OpenIrc(bool bKeepAlive) {
+    m_pIrc->SetConnection(IrcSettingsOf(Settings()));
+    m_pIrc->SetKeepAlive(bKeepAlive);
+    m_pIrc->OpenSession();
+    PublishState();
+}
+
+void CBot::StartGameRun(bool bKeepAlive) {
+    if (m_game.RunState() != bridge::EGameState::Idle) return;
+    // Never two monitors: a previous one still ending (an announcement in
+    // progress) gets a few seconds; past that, no start.
+    if (!m_game.WaitForPrevious(kMonitorEndWaitMs)) {
+        OnGameLog("The previous run is still ending; press Connect again.");
+        return;
+    }
+    m_game.SetKeepAlive(bKeepAlive);
+    m_game.Start(GameRunSettingsOf(Settings()));
+}
+
+void CBot::StopGameAndWait() {
+    if (!m_game.Stop()) return;
+    // Its closing line is queued before the monitor ends.
+    m_game.WaitForPrevious(kClosingLineWaitMs);
+}
+
+void CBot::UpdateBroadcast() {
+    // Relaying is on once both sides run.
+    if (m_game.RunState() != bridge::EGameState::Idle && m_pIrc->IsSessionActive())
+        m_bBroadcast = true;
+    PublishState();
+}
+
+// ---- Events.
+
+void CBot::Log(ESide eSide, const std::string& strLine) {
+    if (strLine.empty()) return;
+    for (IBotObserver* pObserver : m_observers) pObserver->OnLog(eSide, strLine);
+}
+
+void CBot::OnGameLog(const std::string& strLine) {
+    Log(ESide::Game, GameLogText(strLine));
+}
+
+void CBot::Message(const COperatorMessage& message) {
+    for (IBotObserver* pObserver : m_observers) pObserver->OnMessage(message);
+}
+
+CBotState CBot::State() const {
+    CBotState state;
+    state.m_irc = m_pIrc->Status();
+    state.m_game = m_game.Status();
+    state.m_bBroadcast = m_bBroadcast.load();
+    state.m_bQuickInfoRunning = m_quickInfo.IsRunning();
+    return state;
+}
+
+void CBot::PublishState() {
+    // Read and told under one lock, so that observers never get an older
+    // state after a newer one.
+    std::lock_guard<std::mutex> lock(m_mutexState);
+    const CBotState state = State();
+    if (m_bStateTold && state == m_lastState) return;
+    m_lastState = state;
+    m_bStateTold = true;
+    for (IBotObserver* pObserver : m_observers) pObserver->OnStateChanged(state);
+}
+
+}  // namespace core

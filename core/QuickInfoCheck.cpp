@@ -1,0 +1,40 @@
+#include "core/QuickInfoCheck.h"
+
+#include <system_error>
+#include <utility>
+
+
+namespace core {
+
+bool CQuickInfoCheck::Start(std::string strServer, int32_t nPort, CHooks hooks) {
+    if (m_bRunning.load()) return false;
+    // The previous thread has taken its last step; only its return is left.
+    if (m_pThread && m_pThread->joinable()) m_pThread->join();
+    m_stop.Reset();
+    m_bRunning = true;
+    try {
+        m_pThread = std::make_unique<std::thread>(
+            [this, strServer = std::move(strServer), nPort, hooks]() {
+                const query::CQuickInfoResult result = query::RunQuickInfo(strServer, nPort, m_clock, &m_stop);
+                if (hooks.fnResult) hooks.fnResult(result);
+                // Over before the owner is told: a new check asked for from
+                // fnOver on must find none running.
+                m_bRunning = false;
+                if (hooks.fnOver) hooks.fnOver();
+            });
+    } catch (const std::system_error&) {
+        // No thread to be had: the check never ran.
+        m_bRunning = false;
+        m_pThread.reset();
+        if (hooks.fnOver) hooks.fnOver();
+        return false;
+    }
+    return true;
+}
+
+void CQuickInfoCheck::Stop() {
+    m_stop.Stop();
+    if (m_pThread && m_pThread->joinable()) m_pThread->join();
+}
+
+}  // namespace core

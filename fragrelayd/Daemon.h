@@ -1,0 +1,50 @@
+#pragma once
+// fragrelayd's run: the bot without a window. It starts both sides as the
+// Broadcast button does, prints both logs on standard output and the
+// operator's messages on standard error, reads the settings file again on a
+// reload request (SIGHUP) and, on a stop request (SIGTERM, SIGINT; Ctrl-C
+// or the console's close on Windows), says QUIT and ends within two
+// seconds whatever the network does. It never writes the settings file.
+#include <condition_variable>
+#include <mutex>
+#include <string>
+
+#include "config/SettingsFormat.h"
+#include "core/Bot.h"
+#include "fragrelayd/ConsoleOutput.h"
+#include "fragrelayd/DaemonSettings.h"
+
+namespace fragrelayd {
+
+class CDaemon final : public core::IBotObserver {
+public:
+    // The longest a stop waits for the bot's QUIT and the end of its threads.
+    static constexpr uint32_t kStopLimitMs = 2000;
+
+    // out outlives the run; strSettingsPath is read again on a reload.
+    CDaemon(CConsoleOutput& out, std::string strSettingsPath);
+
+    // Main thread, once the stop and reload requests are caught: runs the
+    // bot with these settings until a stop request. The exit status:
+    // kExitOk after a stop; when neither side could start, kExitUsage if
+    // precheck found both sides' settings wanting (a configuration error
+    // that a restart does not mend), else kExitNothingStarted.
+    int Run(const config::CSettingsValues& settings, const CDaemonPrecheck& precheck);
+
+    // ---- core::IBotObserver: the bot's threads.
+    void OnLog(core::ESide eSide, const std::string& strLine) override;
+    void OnStateChanged(const core::CBotState& state) override;
+    void OnQuickInfo(const query::CQuickInfoResult&) override {}
+    void OnTraffic(int32_t) override {}
+    void OnMessage(const core::COperatorMessage& message) override;
+    void OnEnded() override;
+
+private:
+    CConsoleOutput& m_out;
+    const std::string m_strSettingsPath;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_bEnded = false;  // m_mutex
+};
+
+}  // namespace fragrelayd
