@@ -46,7 +46,8 @@ void CMonitorRun::StartTicketReporter() {
     platform::CClock* pClock =
         m_control.m_pTicketClock != nullptr ? m_control.m_pTicketClock : &m_control.m_clock;
     m_ticketThread = std::thread([this, pClock] {
-        CTicketReporter reporter(m_host, *pClock, m_ticketGate, m_ticketStop);
+        // The time left is read on the clock the end tick is set on.
+        CTicketReporter reporter(m_host, *pClock, m_ticketGate, m_ticketStop, &m_control.m_clock);
         reporter.Run();
     });
 }
@@ -140,6 +141,7 @@ void CMonitorRun::CheckMapAndPhase() {
         AnnounceLine(MapChangedLine(s, m_previous.m_strMapName, m_current.m_strMapName));
     }
     if (d.m_bPauseOver) {
+        // Ended or starting over: the next start sets a new end.
         m_host.SetGamePaused(false);
         m_ticketGate.Release();
     }
@@ -151,6 +153,7 @@ void CMonitorRun::CheckMapAndPhase() {
             return;
         case EPhaseStep::Paused:
             m_host.SetGamePaused(true);
+            m_nPausedAtTick = m_control.m_clock.GetTickCount();
             m_ticketGate.Hold();
             AnnounceLine(LongFrame(s, kTextGamePaused));
             return;
@@ -160,6 +163,7 @@ void CMonitorRun::CheckMapAndPhase() {
             return;
         case EPhaseStep::Resumed:
             m_host.SetGamePaused(false);
+            ShiftGameEndByPause();
             m_ticketGate.Release();
             AnnounceLine(LongFrame(s, kTextGameResumed));
             return;
@@ -168,6 +172,16 @@ void CMonitorRun::CheckMapAndPhase() {
             AnnounceLine(GameStartsLine(s, m_current.m_strTimeLimit));
             return;
     }
+}
+
+void CMonitorRun::ShiftGameEndByPause() {
+    // The server's clock of the game stood still while it was paused, so
+    // its end comes that much later.
+    bridge::CGameShared& game = m_host.GameShared();
+    const uint32_t nEnd = game.GameEndTick();
+    if (nEnd == 0) return;
+    const uint32_t nShifted = nEnd + (m_control.m_clock.GetTickCount() - m_nPausedAtTick);
+    SetGameEndTick(nShifted != 0 ? nShifted : 1);
 }
 
 void CMonitorRun::Fail(query::QueryResult nResult) {

@@ -89,6 +89,8 @@ private:
     void AnnouncePollEvents(const std::vector<CGameEvent>& events);
     void CheckMapAndPhase();
     void SetGameEndTick(uint32_t nTick);
+    // On a resumed game: the end tick moves by the time the game was paused.
+    void ShiftGameEndByPause();
     void Fail(query::QueryResult nResult);
 
     IMonitorHost& m_host;
@@ -101,6 +103,7 @@ private:
     PlayerTable m_players;
     CInferenceRun m_inference;
     bool m_bDecoded = false;
+    uint32_t m_nPausedAtTick = 0;  // when the game on the server was paused
 
     platform::CThreadGate m_ticketGate;  // held while the game is paused
     platform::CStopSignal m_ticketStop;

@@ -40,16 +40,20 @@ std::string TicketLine(const CAnnounceSettings& s, const CServerStatus& status, 
 }
 
 CTicketReporter::CTicketReporter(IMonitorHost& host, platform::CClock& clock,
-                                 platform::CThreadGate& gate, platform::CStopSignal& stop)
-    : m_host(host), m_clock(clock), m_gate(gate), m_stop(stop), m_nClock(clock.GetTickCount()) {}
+                                 platform::CThreadGate& gate, platform::CStopSignal& stop,
+                                 platform::CClock* pGameClock)
+    : m_host(host),
+      m_clock(clock),
+      m_gate(gate),
+      m_stop(stop),
+      m_gameClock(pGameClock != nullptr ? *pGameClock : clock) {}
 
 bool CTicketReporter::Step() {
-    // Held before the sleep: while the game is paused the clock stands still.
+    // Held before the sleep while the game is paused: no report then.
     if (!m_gate.Pass(&m_stop)) return false;
     const bridge::CGameShared& game = m_host.GameShared();
     const uint32_t nInterval = TicketIntervalMs(game.TicketSecs());
     if (!m_clock.Sleep(nInterval, &m_stop)) return false;
-    m_nClock += nInterval;
     if (!m_host.IsMonitoring()) return false;
     if (m_host.IsGamePaused()) return true;
     const CServerStatus status = m_host.GetStatus();
@@ -60,7 +64,8 @@ bool CTicketReporter::Step() {
     if (pIrc == nullptr) return true;
 
     const std::string strLine = platform::WithoutLineBreaks(
-        TicketLine(m_host.AnnounceSettings(), status, game.GameEndTick(), m_nClock));
+        TicketLine(m_host.AnnounceSettings(), status, game.GameEndTick(),
+                   m_gameClock.GetTickCount()));
     if (pIrc->IsSessionActive()) {
         if (!m_host.IsMonitoring()) return true;  // ended meanwhile: the line is dropped
         // The ticket line replaces one still queued: only the newest counts.

@@ -29,11 +29,12 @@ std::string TicketLine(const CAnnounceSettings& s, const CServerStatus& status, 
 
 class CTicketReporter {
 public:
-    // The reporter's own clock starts at clock's tick count now and from then
-    // on moves only by the intervals slept. gate holds it while the game is
-    // paused; stop ends it at once, also while held or asleep.
+    // clock paces the reports; the time left is read on pGameClock, the
+    // clock the monitor sets the game's end tick on (clock when nullptr), so
+    // that both count the same time. gate holds the reporter while the game
+    // is paused; stop ends it at once, also while held or asleep.
     CTicketReporter(IMonitorHost& host, platform::CClock& clock, platform::CThreadGate& gate,
-                    platform::CStopSignal& stop);
+                    platform::CStopSignal& stop, platform::CClock* pGameClock = nullptr);
 
     // One round: wait while held, sleep one interval, then post the line if
     // the game, the filter and the IRC side call for it. False when the
@@ -42,14 +43,13 @@ public:
     // Rounds until Step says to end. Reporter thread.
     void Run();
 
-    uint32_t Clock() const { return m_nClock; }
 
 private:
     IMonitorHost& m_host;
     platform::CClock& m_clock;
     platform::CThreadGate& m_gate;
     platform::CStopSignal& m_stop;
-    uint32_t m_nClock;
+    platform::CClock& m_gameClock;
 };
 
 }  // namespace monitor

@@ -15,6 +15,8 @@
 
 #include "monitor/FakeMonitorHost.h"
 #include "monitor/MonitorRun.h"
+#include "monitor/MonitorSupervisor.h"
+#include "monitor/TicketReporter.h"
 #include "platform/Clock.h"
 #include "platform/Gate.h"
 #include "support/ColorText.h"
@@ -178,6 +180,38 @@ TEST_F(MonitorRunTest, APauseThatEndsTheGameIsOver) {
         EXPECT_EQ(NextPoll(*pRun), Lines{Long("game starts (timelimit: 20m)")});
         EXPECT_EQ(m_irc.GameShared().GameEndTick(), m_clock.GetTickCount() + 20 * 60000);
     }
+}
+
+// The server's clock of the game stands still while it is paused, so the
+// end moves by the time paused; and a later game's time left is its whole
+// limit, however long earlier games were paused (it once said "37:00" for a
+// 30-minute game after seven minutes of pauses).
+TEST_F(MonitorRunTest, APauseMovesTheEndAndTheNextGameHasItsWholeTime) {
+    auto pRun = OpenRun(std::string(kGameStart) +
+                        "state 1\nset gamemode = openplaying\n"
+                        "state 1\nset gamemode = pause\n"
+                        "state 1\nset gamemode = openplaying\n"
+                        "state 1\nset gamemode = end\n"
+                        "state 1\nset gamemode = pre\nset Time Limit = 30\n"
+                        "state 1\nset gamemode = openplaying\n");
+    EXPECT_EQ(NextPoll(*pRun), Lines{Long("game starts (timelimit: 20m)")});
+    const bridge::CGameShared& game = m_irc.GameShared();
+    const uint32_t nEnd = game.GameEndTick();
+    m_clock.Advance(60000);
+    EXPECT_EQ(NextPoll(*pRun), Lines{Long("game paused")});
+    const uint32_t nPausedAt = m_clock.GetTickCount();
+    const std::string strLeftAtPause = monitor::TimeLeftText(nEnd, nPausedAt);
+    m_clock.Advance(5 * 60000);
+    EXPECT_EQ(NextPoll(*pRun), Lines{Long("game resumed")});
+    // As much time left as when the pause began.
+    EXPECT_EQ(game.GameEndTick(), nEnd + (m_clock.GetTickCount() - nPausedAt));
+    EXPECT_EQ(monitor::TimeLeftText(game.GameEndTick(), m_clock.GetTickCount()), strLeftAtPause);
+    m_clock.Advance(60000);
+    NextPoll(*pRun);  // the end
+    NextPoll(*pRun);  // the start delay
+    m_clock.Advance(15000);
+    EXPECT_EQ(NextPoll(*pRun), Lines{Long("game starts (timelimit: 30m)")});
+    EXPECT_EQ(monitor::TimeLeftText(game.GameEndTick(), m_clock.GetTickCount()), "30:00");
 }
 
 TEST_F(MonitorRunTest, AMapChangeInAPollWhereAPlayerLeftIsAnnouncedOnePollLater) {

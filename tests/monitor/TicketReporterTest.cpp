@@ -116,16 +116,25 @@ TEST_F(TicketReporterTest, PostsEveryIntervalToTheChannelAndTheLog) {
     EXPECT_EQ(m_host.LogSize(), 2u);
 }
 
-TEST_F(TicketReporterTest, ItsClockMovesOnlyByTheIntervalsSlept) {
+// The time left is read on the clock the end tick was set on: time that
+// passes outside the sleeps (a slow send, a held thread) counts too, so the
+// line never says more time is left than the game has.
+TEST_F(TicketReporterTest, TimeLeftIsReadOnTheClockOfTheEndTick) {
     m_irc.GameShared().SetGameEndTick(kNow + 60000 + 605000);
     monitor::CTicketReporter reporter = Reporter();
     ASSERT_TRUE(reporter.Step());
     EXPECT_NE(m_host.LastLog().find("10:05"), std::string::npos) << m_host.LastLog();
-    // Time that passes outside its sleeps (a slow send, a held thread) is not counted.
     m_clock.Advance(30000);
     ASSERT_TRUE(reporter.Step());
-    EXPECT_NE(m_host.LastLog().find("09:05"), std::string::npos) << m_host.LastLog();
-    EXPECT_EQ(reporter.Clock(), kNow + 120000);
+    EXPECT_NE(m_host.LastLog().find("08:35"), std::string::npos) << m_host.LastLog();
+
+    // Paced by one clock, read on another: the other one counts.
+    platform::CManualClock gameClock{kNow};
+    m_irc.GameShared().SetGameEndTick(kNow + 300000);
+    monitor::CTicketReporter paced(m_host, m_clock, m_gate, m_stop, &gameClock);
+    gameClock.Advance(120000);
+    ASSERT_TRUE(paced.Step());
+    EXPECT_NE(m_host.LastLog().find("03:00"), std::string::npos) << m_host.LastLog();
 }
 
 TEST_F(TicketReporterTest, TimeLeftStaysRightAcrossTheWrapOfTheTickCount) {
@@ -217,15 +226,31 @@ TEST_F(TicketReporterTest, HeldWhileTheGameIsPausedAndGoesOnAfter) {
     bool bGoesOn = false;
     std::thread worker([&] { bGoesOn = reporter.Step(); });
     ASSERT_TRUE(testsupport::WaitUntil([&] { return m_gate.IsWaiting(); }));
-    // Held before its sleep: its clock stands still and nothing is posted.
+    // Held before its sleep: it waits and nothing is posted.
     EXPECT_EQ(m_clock.SleptMs(), 0u);
     EXPECT_EQ(m_host.LogSize(), 0u);
     m_gate.Release();
     worker.join();
     EXPECT_TRUE(bGoesOn);
-    EXPECT_EQ(reporter.Clock(), kNow + 60000);
+    EXPECT_EQ(m_clock.SleptMs(), 60000u);
     EXPECT_EQ(m_host.LogSize(), 1u);
     EXPECT_EQ(Sent(), 1u);
+}
+
+// A pause of the game holds the reporter; the next game's end is set on the
+// real clock when play starts again, and its first report shows the whole
+// limit (it once showed the pauses on top: "35:00" after a 5-minute pause).
+TEST_F(TicketReporterTest, AGameAfterAPauseHasItsWholeTimeLeft) {
+    m_gate.Hold();
+    monitor::CTicketReporter reporter = Reporter();
+    std::thread worker([&] { reporter.Step(); });
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_gate.IsWaiting(); }));
+    m_clock.Advance(5 * 60000);
+    // The report follows one interval after the start.
+    m_irc.GameShared().SetGameEndTick(m_clock.GetTickCount() + 60000 + 30 * 60000);
+    m_gate.Release();
+    worker.join();
+    EXPECT_NE(m_host.LastLog().find("30:00"), std::string::npos) << m_host.LastLog();
 }
 
 TEST_F(TicketReporterTest, AStopEndsAHeldReporterWithoutALine) {
