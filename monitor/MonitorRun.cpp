@@ -91,6 +91,8 @@ CMonitorRun::EPoll CMonitorRun::Poll() {
             return EPoll::Failed;
         }
         ParseStatusReply(m_strReply, m_current, m_players);
+        m_nLastDecodedTick = m_control.m_clock.GetTickCount();
+        if (!m_bDecoded) m_nFirstDecodedTick = m_nLastDecodedTick;
         m_bDecoded = true;
         m_host.SetStatus(m_current);
         const bridge::IIrcLink* pIrc = m_host.IrcLink();

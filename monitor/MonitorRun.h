@@ -70,6 +70,10 @@ public:
     void Finish(bool bNormalEnd);
     // A reply of this run has been decoded: the server is there.
     bool HasDecodedReply() const { return m_bDecoded; }
+    // How long this run has decoded replies: from the first to the last.
+    uint32_t DecodedForMs() const {
+        return m_bDecoded ? m_nLastDecodedTick - m_nFirstDecodedTick : 0;
+    }
 
     // For tests: the reporter's gate is held while the game is paused.
     bool IsTicketHeld() const { return m_ticketGate.IsHeld(); }
@@ -103,6 +107,8 @@ private:
     PlayerTable m_players;
     CInferenceRun m_inference;
     bool m_bDecoded = false;
+    uint32_t m_nFirstDecodedTick = 0;
+    uint32_t m_nLastDecodedTick = 0;
     uint32_t m_nPausedAtTick = 0;  // when the game on the server was paused
 
     platform::CThreadGate m_ticketGate;  // held while the game is paused

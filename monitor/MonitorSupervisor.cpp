@@ -51,8 +51,9 @@ CMonitorSupervisor::ERunEnd CMonitorSupervisor::RunOnce() {
     CMonitorRun::EPoll ePoll = CMonitorRun::EPoll::Continue;
     while (ePoll == CMonitorRun::EPoll::Continue) ePoll = run.Poll();
     run.Finish(ePoll == CMonitorRun::EPoll::Stopped);
-    // The server was there: a new outage starts with the shortest wait.
-    if (run.HasDecodedReply()) m_backoff.Reset();
+    // The server was there for a while: a new outage starts with the
+    // shortest wait.
+    if (run.DecodedForMs() >= kSteadyRunMs) m_backoff.Reset();
     return ePoll == CMonitorRun::EPoll::Stopped ? ERunEnd::Stopped : ERunEnd::Failed;
 }
 

@@ -5,8 +5,9 @@
 // (Broadcast, and always in fragrelayd) a failed run is followed by a line
 // that says when the next one starts, a wait that grows from seconds to
 // minutes while runs keep failing, and a new run with a fresh warm-up, so
-// that no stale events come out; a run that decoded a reply starts the wait
-// from its shortest again. The page stays in its running state throughout,
+// that no stale events come out; a run that decoded replies for a minute
+// starts the wait from its shortest again (a server that answers a moment
+// and drops again is not asked every few seconds for weeks). The page stays in its running state throughout,
 // and a stop ends the wait at once.
 #include <atomic>
 #include <cstdint>
@@ -31,6 +32,9 @@ std::string RetryLine(uint32_t nMs);
 
 class CMonitorSupervisor {
 public:
+    // Replies decoded for this long make the next outage start short again.
+    static constexpr uint32_t kSteadyRunMs = 60000;
+
     // nSeed makes the wait's jitter repeatable; 0 takes one from the system.
     CMonitorSupervisor(IMonitorHost& host, CMonitorControl control, uint32_t nSeed = 0);
 

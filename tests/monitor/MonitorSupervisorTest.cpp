@@ -185,55 +185,90 @@ const char kAfterOutage[] =
     "player 0 1 2 2 0 40 Hans\n"
     "player 1 2 0 0 2 40 Tom\n";
 
+class OutageTest : public MonitorSupervisorTest {
+protected:
+    // The server answers, refuses twice, comes back (a new run), answers for
+    // a minute or only a moment, and refuses again; the third wait ends it.
+    void RunAnOutage(bool bSteady) {
+        bf42sim::CSimServer& sim = m_sim;
+        ASSERT_TRUE(sim.LoadScenario(kBeforeOutage));
+        ASSERT_TRUE(sim.Start());
+        const uint16_t nPort = sim.Port();
+        m_host.m_settings.m_nQueryPort = nPort;
+        std::atomic<bool> bSimDown{false};
+        m_host.m_onLog = [&](const std::string& strLine) {
+            if (!IsRetryLine(strLine)) return;
+            const size_t nRetries = RetryWaits(m_host.Log()).size();
+            if (nRetries == 2) {  // on the monitor thread, between two runs: the server comes back
+                ASSERT_TRUE(WaitUntil([&] { return bSimDown.load(); }));
+                ASSERT_TRUE(sim.LoadScenario(kAfterOutage));
+                ASSERT_TRUE(sim.Start(nPort));
+            }
+            if (nRetries == 3) RequestStop();
+        };
+        m_thread = std::thread([&] { monitor::MonitorThread(m_host, Manual()); });
+
+        ASSERT_TRUE(WaitUntil([&] { return CountOf(m_host.Log(), kOpened) == 1; }));
+        sim.Stop();  // the port refuses now
+        bSimDown = true;
+        const std::string strSecondKill = C("^05Hans (2/2/0)^  [killed]  ^02Tom (0/0/2)");
+        ASSERT_TRUE(WaitUntil([&] { return CountOf(m_host.Log(), strSecondKill) == 1; },
+                              std::chrono::seconds(20)));
+        if (bSteady) {
+            // A minute of answers; the pauses between polls run on the manual clock.
+            const int nAtKill = sim.StatusRequests();
+            const int nPolls = static_cast<int>(monitor::CMonitorSupervisor::kSteadyRunMs /
+                                                monitor::CMonitorRun::kPollPauseMs);
+            ASSERT_TRUE(WaitUntil([&] { return sim.StatusRequests() >= nAtKill + nPolls + 5; },
+                                  std::chrono::seconds(20)));
+        }
+        sim.Stop();  // and once more
+        ASSERT_TRUE(WaitUntil([&] { return m_host.m_nEnded == 1; }, std::chrono::seconds(20)));
+        m_thread.join();
+    }
+    // What both outages have in common; returns the third wait, which differs.
+    uint32_t CheckOutageAndTakeLastWait() {
+        const Lines log = m_host.Log();
+        EXPECT_EQ(CountOf(log, "Server timed out."), 3u);
+        EXPECT_EQ(CountOf(log, kOpened), 2u);
+        // The kill made while the server was away is never announced.
+        for (const std::string& strLine : log)
+            EXPECT_EQ(strLine.find("Hans (1/1/0)"), std::string::npos) << strLine;
+        EXPECT_EQ(log.back(), kClosed);
+        EXPECT_EQ(m_host.m_nReturnsToIdle, 0);
+        EXPECT_FALSE(m_host.m_bMonitoring);
+        const std::vector<uint32_t> waits = RetryWaits(log);
+        if (waits.size() != 3u) {
+            ADD_FAILURE() << waits.size() << " waits";
+            return 0;
+        }
+        EXPECT_TRUE(AroundStep(waits[0], 5000)) << waits[0];
+        EXPECT_TRUE(AroundStep(waits[1], 10000)) << waits[1];
+        return waits[2];
+    }
+};
+
 // Regression: a refusing port (a game server restart) ended monitoring for
 // good. Now: refusals, "Server timed out.", a wait, more tries, and once the
 // server is back a new run whose warm-up swallows what happened meanwhile;
-// the next outage starts with the shortest wait again.
-TEST_F(MonitorSupervisorTest, ARefusingServerIsPickedUpAgainWithAFreshWarmUp) {
+// after a minute of answers the next outage starts with the shortest wait.
+TEST_F(OutageTest, ARefusingServerIsPickedUpAgainWithAFreshWarmUp) {
     // Unseen, every refusal waits out its readiness wait in real time.
     FR_SKIP_UNDER_WINE("select() does not see a refused UDP port");
-    bf42sim::CSimServer& sim = m_sim;
-    ASSERT_TRUE(sim.LoadScenario(kBeforeOutage));
-    ASSERT_TRUE(sim.Start());
-    const uint16_t nPort = sim.Port();
-    m_host.m_settings.m_nQueryPort = nPort;
-    std::atomic<bool> bSimDown{false};
-    m_host.m_onLog = [&](const std::string& strLine) {
-        if (!IsRetryLine(strLine)) return;
-        const size_t nRetries = RetryWaits(m_host.Log()).size();
-        if (nRetries == 2) {  // on the monitor thread, between two runs: the server comes back
-            ASSERT_TRUE(WaitUntil([&] { return bSimDown.load(); }));
-            ASSERT_TRUE(sim.LoadScenario(kAfterOutage));
-            ASSERT_TRUE(sim.Start(nPort));
-        }
-        if (nRetries == 3) RequestStop();
-    };
-    m_thread = std::thread([&] { monitor::MonitorThread(m_host, Manual()); });
+    RunAnOutage(true);
+    if (HasFatalFailure()) return;
+    const uint32_t nWait = CheckOutageAndTakeLastWait();
+    EXPECT_TRUE(AroundStep(nWait, 5000)) << nWait << ": not started short again";
+}
 
-    ASSERT_TRUE(WaitUntil([&] { return CountOf(m_host.Log(), kOpened) == 1; }));
-    sim.Stop();  // the port refuses now
-    bSimDown = true;
-    const std::string strSecondKill = C("^05Hans (2/2/0)^  [killed]  ^02Tom (0/0/2)");
-    ASSERT_TRUE(WaitUntil([&] { return CountOf(m_host.Log(), strSecondKill) == 1; },
-                          std::chrono::seconds(20)));
-    sim.Stop();  // and once more: the run had decoded replies
-    ASSERT_TRUE(WaitUntil([&] { return m_host.m_nEnded == 1; }, std::chrono::seconds(20)));
-    m_thread.join();
-
-    const Lines log = m_host.Log();
-    EXPECT_EQ(CountOf(log, "Server timed out."), 3u);
-    EXPECT_EQ(CountOf(log, kOpened), 2u);
-    // The kill made while the server was away is never announced.
-    for (const std::string& strLine : log)
-        EXPECT_EQ(strLine.find("Hans (1/1/0)"), std::string::npos) << strLine;
-    const std::vector<uint32_t> waits = RetryWaits(log);
-    ASSERT_EQ(waits.size(), 3u);
-    EXPECT_TRUE(AroundStep(waits[0], 5000)) << waits[0];
-    EXPECT_TRUE(AroundStep(waits[1], 10000)) << waits[1];
-    EXPECT_TRUE(AroundStep(waits[2], 5000)) << waits[2] << ": not started short again";
-    EXPECT_EQ(log.back(), kClosed);
-    EXPECT_EQ(m_host.m_nReturnsToIdle, 0);
-    EXPECT_FALSE(m_host.m_bMonitoring);
+// A server that answers a moment and drops again gets longer and longer
+// waits: it was asked every 5 s for weeks.
+TEST_F(OutageTest, AServerThatAnswersOnlyAMomentKeepsTheWaitGrowing) {
+    FR_SKIP_UNDER_WINE("select() does not see a refused UDP port");
+    RunAnOutage(false);
+    if (HasFatalFailure()) return;
+    const uint32_t nWait = CheckOutageAndTakeLastWait();
+    EXPECT_TRUE(AroundStep(nWait, 20000)) << nWait << ": started short again";
 }
 
 }  // namespace
