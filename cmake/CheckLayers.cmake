@@ -1,40 +1,42 @@
-# Fails when a source file of a layer includes a header of a layer it may
-# not use. Run by the build (target fr_layer_check) with
-#   cmake -DFR_SOURCE_DIR=<root> -DFR_STAMP=<file> -P CheckLayers.cmake
-# The table is the layer picture of the top CMakeLists.txt: each layer and
-# the layers below it that it may include. A layer always includes itself.
-set(FR_LAYERS platform framework res bridge query irc monitor config core fragrelayd ui qt win32)
-set(FR_USES_platform "")
-set(FR_USES_framework platform)
-set(FR_USES_res framework platform)
-set(FR_USES_bridge "")
-set(FR_USES_query platform res)
-set(FR_USES_irc bridge platform res)
-set(FR_USES_monitor bridge platform query res)
-set(FR_USES_config bridge irc monitor platform query res)
-set(FR_USES_core bridge config irc monitor platform query res)
-set(FR_USES_fragrelayd config core platform res)
-set(FR_USES_ui bridge config core framework irc monitor platform query res)
-set(FR_USES_qt framework platform res ui)
-set(FR_USES_win32 framework platform res ui)
+# Fails when a file of a layer includes a header of a layer it may not use
+# directly, in either spelling ("irc/X.h" or <irc/X.h>), or climbs out of
+# its folder with "../" (which would get round the include roots the
+# compiler sees). Run by the build (target fr_layer_check) with
+#   cmake -DFR_SOURCE_DIR=<root> -DFR_TABLE=<fr_layers.cmake> -DFR_STAMP=<file>
+#         -P CheckLayers.cmake
+# The table is written by cmake/Layers.cmake from the layer picture of the
+# top CMakeLists.txt. A layer always includes itself.
+include(${FR_TABLE})
 
 set(nFaults 0)
 foreach(strLayer IN LISTS FR_LAYERS)
-  file(GLOB files "${FR_SOURCE_DIR}/${strLayer}/*.h" "${FR_SOURCE_DIR}/${strLayer}/*.cpp")
+  set(strFolder ${FR_FOLDER_${strLayer}})
+  file(GLOB files "${FR_SOURCE_DIR}/${strFolder}/*.h" "${FR_SOURCE_DIR}/${strFolder}/*.cpp")
   foreach(strFile IN LISTS files)
-    file(STRINGS "${strFile}" includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"[a-z0-9_]+/")
+    file(RELATIVE_PATH strRel "${FR_SOURCE_DIR}" "${strFile}")
+    file(STRINGS "${strFile}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
     foreach(strLine IN LISTS includes)
-      string(REGEX REPLACE "^[^\"]*\"([a-z0-9_]+)/.*$" "\\1" strUsed "${strLine}")
-      if(strUsed STREQUAL strLayer)
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]*)[>\"].*$" "\\1" strPath
+             "${strLine}")
+      if(strPath MATCHES "(^|/)\\.\\.(/|$)")
+        message(SEND_ERROR "${strRel}: an include may not climb out with \"../\": ${strLine}")
+        math(EXPR nFaults "${nFaults} + 1")
         continue()
       endif()
-      list(FIND FR_LAYERS "${strUsed}" nKnown)
-      if(nKnown LESS 0)
-        continue()  # not a layer (a system or tool path)
+      # Which layer's folder the path names, if any.
+      set(strUsed "")
+      foreach(strOther IN LISTS FR_LAYERS)
+        string(LENGTH "${FR_FOLDER_${strOther}}/" nLen)
+        string(SUBSTRING "${strPath}" 0 ${nLen} strPrefix)
+        if(strPrefix STREQUAL "${FR_FOLDER_${strOther}}/")
+          set(strUsed ${strOther})
+        endif()
+      endforeach()
+      if(strUsed STREQUAL "" OR strUsed STREQUAL strLayer)
+        continue()  # a system header, or the layer's own
       endif()
       list(FIND FR_USES_${strLayer} "${strUsed}" nAllowed)
       if(nAllowed LESS 0)
-        file(RELATIVE_PATH strRel "${FR_SOURCE_DIR}" "${strFile}")
         message(SEND_ERROR "${strRel}: ${strLayer}/ may not include ${strUsed}/: ${strLine}")
         math(EXPR nFaults "${nFaults} + 1")
       endif()

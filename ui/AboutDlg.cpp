@@ -1,12 +1,12 @@
 #include "ui/AboutDlg.h"
 
-#include "res/DialogTemplates.h"
+#include "dialogs/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
 namespace ui {
 
-CAboutDlg::CAboutDlg() : CPage(res::FindDialogTemplate(res::IDD_ABOUT)) {
+CAboutDlg::CAboutDlg() : CPage(dialogs::FindDialogTemplate(res::IDD_ABOUT)) {
     SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
 }
 

@@ -1,7 +1,7 @@
 #include "ui/ColorDlg.h"
 
 #include "framework/DataExchange.h"
-#include "res/DialogTemplates.h"
+#include "dialogs/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
@@ -32,7 +32,7 @@ constexpr int kRoleLabels[][2] = {
 }  // namespace
 
 CColorDlg::CColorDlg(config::CSettingsValues& settings)
-    : CPage(res::FindDialogTemplate(res::IDD_COLORS)), m_settings(settings) {
+    : CPage(dialogs::FindDialogTemplate(res::IDD_COLORS)), m_settings(settings) {
     SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     MapClick(res::IDC_SHOW_KILL, [this] { OnToggleKills(); });
     MapClick(res::IDC_SHOW_TK, [this] { OnToggleTeamkills(); });

@@ -1,7 +1,7 @@
 #include "ui/GameDlg.h"
 
 #include "framework/DataExchange.h"
-#include "res/DialogTemplates.h"
+#include "dialogs/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "ui/ColorDlg.h"
@@ -9,7 +9,7 @@
 namespace ui {
 
 CGameDlg::CGameDlg(core::CBot& bot, config::CSettingsValues& settings)
-    : CPage(res::FindDialogTemplate(res::IDD_GAME)), m_bot(bot), m_settings(settings) {
+    : CPage(dialogs::FindDialogTemplate(res::IDD_GAME)), m_bot(bot), m_settings(settings) {
     SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     MapClick(res::IDC_GAME_CONNECT, [this] { OnConnect(); });
     MapClick(res::IDC_GAME_PAUSE, [this] { OnPause(); });

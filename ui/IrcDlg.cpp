@@ -2,7 +2,7 @@
 
 #include "framework/DataExchange.h"
 #include "framework/MessageBox.h"
-#include "res/DialogTemplates.h"
+#include "dialogs/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
@@ -38,7 +38,7 @@ constexpr CKeyControl kKeyControls[] = {
 }  // namespace
 
 CIrcDlg::CIrcDlg(core::CBot& bot, config::CSettingsValues& settings)
-    : CPage(res::FindDialogTemplate(res::IDD_IRC)), m_bot(bot), m_settings(settings) {
+    : CPage(dialogs::FindDialogTemplate(res::IDD_IRC)), m_bot(bot), m_settings(settings) {
     SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     m_log.Attach(*this, res::IDC_IRC_LOG);
     MapClick(res::IDC_IRC_CONNECT, [this] { OnConnect(); });

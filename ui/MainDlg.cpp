@@ -4,7 +4,7 @@
 
 #include "core/TrafficMeter.h"
 #include "framework/DataExchange.h"
-#include "res/DialogTemplates.h"
+#include "dialogs/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "ui/AboutDlg.h"
@@ -33,7 +33,7 @@ framework::EIcon FrameworkIcon(core::EMessageIcon eIcon) {
 }  // namespace
 
 CMainDlg::CMainDlg(framework::CDispatcher& dispatcher, core::CBot& bot, CWindowSettings& file)
-    : CPage(res::FindDialogTemplate(res::IDD_MAIN)),
+    : CPage(dialogs::FindDialogTemplate(res::IDD_MAIN)),
       m_dispatcher(dispatcher),
       m_bot(bot),
       m_file(file),

@@ -8,14 +8,14 @@
 #include "framework/MessageBox.h"
 #include "framework/Page.h"
 #include "framework/PageMirror.h"
-#include "res/DialogTemplates.h"
+#include "dialogs/DialogTemplates.h"
 #include "res/Resource.h"
 
 namespace {
 
 void AppendAfter(benchmark::State& state, bool bView) {
     framework::CRecordingMessageSink sink;
-    framework::CPage page(res::FindDialogTemplate(res::IDD_GAME));
+    framework::CPage page(dialogs::FindDialogTemplate(res::IDD_GAME));
     page.Create(sink);
     const std::string strLine = "PlayerOne  [killed]  PlayerTwo (12/3)";
     for (int64_t n = 0; n < state.range(0); ++n) page.AppendLogLine(res::IDC_GAME_LOG, strLine);

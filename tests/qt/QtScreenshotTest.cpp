@@ -23,7 +23,7 @@
 #include "qt/QtControls.h"
 #include "qt/QtMainWindow.h"
 #include "qt/QtTabHost.h"
-#include "res/DialogTemplates.h"
+#include "dialogs/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "ui/AboutDlg.h"
@@ -39,7 +39,7 @@ using framework::CPage;
 // start come from the string table, and its logs hold a few lines.
 class CStillPage : public CPage {
 public:
-    explicit CStillPage(int nTemplateId) : CPage(res::FindDialogTemplate(nTemplateId)) {}
+    explicit CStillPage(int nTemplateId) : CPage(dialogs::FindDialogTemplate(nTemplateId)) {}
 
 protected:
     bool OnInitDialog() override {
@@ -104,7 +104,7 @@ std::unique_ptr<CPage> MakeSettingsPage() {
 class CTabbedMainPage : public CPage {
 public:
     explicit CTabbedMainPage(framework::CDispatcher& dispatcher)
-        : CPage(res::FindDialogTemplate(res::IDD_MAIN)), m_dispatcher(dispatcher) {
+        : CPage(dialogs::FindDialogTemplate(res::IDD_MAIN)), m_dispatcher(dispatcher) {
         MapNotify(res::IDC_MAIN_TAB, framework::ENotify::SelChanging,
                   [this] { ShowSelected(false); });
         MapNotify(res::IDC_MAIN_TAB, framework::ENotify::SelChange, [this] { ShowSelected(true); });

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "res/DialogTemplates.h"
+#include "dialogs/DialogTemplates.h"
 #include "res/Languages.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
@@ -100,7 +100,7 @@ TEST(Languages, ListInIndexOrderMatchesTheGameTabsList) {
     EXPECT_EQ(res::LanguageNames(), expected);
     EXPECT_EQ(static_cast<int>(expected.size()), res::kLanguageCount);
 
-    const framework::CDialogTemplate* pGame = res::FindDialogTemplate(res::IDD_GAME);
+    const framework::CDialogTemplate* pGame = dialogs::FindDialogTemplate(res::IDD_GAME);
     ASSERT_NE(pGame, nullptr);
     const framework::CControlTemplate* pList = pGame->Find(res::IDC_GAME_LANGUAGE);
     ASSERT_NE(pList, nullptr);

@@ -11,7 +11,7 @@
 
 #include "framework/MessageBox.h"
 #include "framework/Page.h"
-#include "res/DialogTemplates.h"
+#include "dialogs/DialogTemplates.h"
 #include "res/Resource.h"
 #include "support/ColorText.h"
 #include "ui/ConsoleOutput.h"
@@ -136,7 +136,7 @@ TEST_F(ConsoleTest, MessagesGoToTheErrorStreamAsCaptionAndText) {
 
 TEST_F(ConsoleTest, PrinterPrintsTheAppendsOfItsLogUntilThePageIsGone) {
     framework::CRecordingMessageSink sink;
-    auto pPage = std::make_unique<framework::CPage>(res::FindDialogTemplate(res::IDD_IRC));
+    auto pPage = std::make_unique<framework::CPage>(dialogs::FindDialogTemplate(res::IDD_IRC));
     framework::CPage& page = *pPage;
     ASSERT_TRUE(page.Create(sink));
     page.AppendLogLine(res::IDC_IRC_LOG, "before the printer");

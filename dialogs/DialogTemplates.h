@@ -5,7 +5,7 @@
 
 #include "framework/DialogTemplate.h"
 
-namespace res {
+namespace dialogs {
 
 // The template with that id, or nullptr. The templates live for the whole
 // run and never change. Any thread.
@@ -14,4 +14,4 @@ const framework::CDialogTemplate* FindDialogTemplate(int nId);
 // Ids of every template, ascending.
 std::vector<int> DialogTemplateIds();
 
-}  // namespace res
+}  // namespace dialogs

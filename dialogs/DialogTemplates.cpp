@@ -1,9 +1,12 @@
-#include "res/DialogTemplates.h"
+#include "dialogs/DialogTemplates.h"
 
 #include "res/Resource.h"
 
-namespace res {
+namespace dialogs {
 namespace {
+
+// The templates name their ids as the resource header spells them.
+using namespace res;
 
 using framework::CControlTemplate;
 using framework::CDialogTemplate;
@@ -255,4 +258,4 @@ std::vector<int> DialogTemplateIds() {
     return ids;
 }
 
-}  // namespace res
+}  // namespace dialogs

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "framework/DialogTemplate.h"
-#include "res/DialogTemplates.h"
+#include "dialogs/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
