@@ -79,14 +79,14 @@ void CColorDlg::OnToggleTickets() {
     ToggleFilter(m_bShowTicket);
 }
 
-void CColorDlg::ToggleFilter(int32_t& nFilter) {
+void CColorDlg::ToggleFilter(bool& bFilter) {
     // The boxes do not tick themselves: the field is the state, and the
     // transfer back shows it. Putting the fields back after a refused
     // transfer would overwrite what was typed after the refused edit.
     if (!UpdateData(true)) return;
     {
         const auto lock = LockFields();
-        nFilter = nFilter == 0 ? 1 : 0;
+        bFilter = !bFilter;
     }
     UpdateData(false);
 }

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "monitor/ColorScheme.h"
 #include "framework/Page.h"
+#include "monitor/ColorScheme.h"
 
 namespace ui {
 
@@ -44,7 +44,7 @@ protected:
     void OnCancel() override {}
 
 private:
-    void ToggleFilter(int32_t& nFilter);
+    void ToggleFilter(bool& bFilter);
 };
 
 }  // namespace ui

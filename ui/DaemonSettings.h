@@ -5,7 +5,7 @@
 // to the console as "fragrelayd: " + text, with the full path of the file.
 #include <string>
 
-#include "config/SettingsFormat.h"
+#include "config/Settings.h"
 #include "ui/ConsoleOutput.h"
 #include "ui/DaemonCommandLine.h"
 
@@ -22,17 +22,19 @@ struct CDaemonPrecheck {
 
 // Reads the file into values. False when there is none or it cannot be
 // read; the reason and what to do are printed on the error stream.
-bool ReadDaemonSettings(const std::string& strPath, config::CSettingsValues& values,
-                        CConsoleOutput& out);
+bool ReadDaemonSettings(const std::string& strPath, config::CSettings& values, CConsoleOutput& out);
 
 // Before the run: the file must be readable and must not lie on a read-only
 // file system (the bot writes it when it stops; a file it may not write
 // only gets a warning). Each problem of either side is printed on the
-// error stream. Any thread; before the bot starts.
+// error stream, and each note as a warning: a password in a file others
+// may read, a password the login sends in plain text. Any thread; before
+// the bot starts.
 CDaemonPrecheck PrepareDaemonRun(const std::string& strPath, CConsoleOutput& out);
 
-// --check: the same, each problem on standard output, and a verdict; kExitOk only when
-// both sides can start, else kExitUsage. Contacts nothing.
+// --check: the same, each problem and note on standard output, and a
+// verdict; kExitOk only when both sides can start (notes do not count),
+// else kExitUsage. Contacts nothing.
 int CheckDaemonSettings(const std::string& strPath, CConsoleOutput& out);
 
 // --write-settings: the defaults of a first start, as the window writes

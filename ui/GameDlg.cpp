@@ -194,15 +194,15 @@ void CGameDlg::EnableQuickInfoInputs() {
 monitor::CEventFilters CGameDlg::EventFilters() const {
     const auto lock = LockFields();
     monitor::CEventFilters filters;
-    filters.m_bShowKill = m_scheme.m_bShowKill != 0;
-    filters.m_bShowTk = m_scheme.m_bShowTk != 0;
-    filters.m_bShowFlag = m_scheme.m_bShowFlag != 0;
+    filters.m_bShowKill = m_scheme.m_bShowKill;
+    filters.m_bShowTk = m_scheme.m_bShowTk;
+    filters.m_bShowFlag = m_scheme.m_bShowFlag;
     return filters;
 }
 
 bool CGameDlg::IsTicketShown() const {
     const auto lock = LockFields();
-    return m_scheme.m_bShowTicket != 0;
+    return m_scheme.m_bShowTicket;
 }
 
 monitor::CColorScheme CGameDlg::ColorScheme() const {
@@ -306,7 +306,7 @@ void CGameDlg::OnCheck() {
     // or locked that only its end would give back.
     if (m_quickInfo.IsRunning()) return;
     UpdateData(true);
-    config::CSettingsValues values;
+    config::CSettings values;
     ui::CollectGameSettings(*this, values);
     if (!config::GameServerProblems(values).empty()) {
         MessageBox(LoadResString(res::IDS_FILL_OUT), LoadResString(res::IDS_ERROR),
@@ -331,7 +331,7 @@ void CGameDlg::OnCheck() {
 bool CGameDlg::StartInputsValid() {
     // The rules are the settings' own (fragrelayd checks its file by them).
     if (m_pColorDlg == nullptr) return false;
-    config::CSettingsValues values;
+    config::CSettings values;
     ui::CollectGameSettings(*this, values);
     ui::CollectColorSettings(*m_pColorDlg, values);
     return config::GameSideProblems(values).empty();

@@ -165,7 +165,7 @@ bool CIrcDlg::RefusePortOutOfRange() {
 int CIrcDlg::FirstInvalidInput(std::string* pstrMessage) {
     // The rules are the settings' own (fragrelayd checks its file by them);
     // the page shows the first problem and focuses its control.
-    config::CSettingsValues values;
+    config::CSettings values;
     ui::CollectIrcSettings(*this, values);
     const std::vector<config::CSettingsProblem> problems = config::IrcSideProblems(values);
     if (problems.empty()) {
@@ -180,6 +180,7 @@ int CIrcDlg::FirstInvalidInput(std::string* pstrMessage) {
         case config::EProblem::NoFingerprint:
         case config::EProblem::NoFile:
         case config::EProblem::NeedsTls:
+        case config::EProblem::EncryptedKey:
             // Not an empty field: the operator needs the reason.
             *pstrMessage = config::ProblemText(first, values);
             break;

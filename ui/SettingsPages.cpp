@@ -10,95 +10,59 @@
 
 namespace ui {
 
-namespace {
-
-// The file keeps the port as 16 bits signed and the flags as integers.
-irc::CIrcSettings IrcConnectionOf(const config::CSettingsValues& values) {
-    irc::CIrcSettings c;
-    c.m_strServer = values.m_strIrcServer;
-    c.m_nPort = static_cast<uint16_t>(values.m_nIrcPort);
-    c.m_strNick = values.m_strNick;
-    c.m_strAltNick = values.m_strAltNick;
-    c.m_strChannel = values.m_strChannel;
-    c.m_bAuth = values.m_bAuth != 0;
-    c.m_strUsername = values.m_strUsername;
-    c.m_strPassword = values.m_strPassword;
-    c.m_nNetwork = values.m_nNetwork;
-    c.m_security.m_bTls = values.m_bTls != 0;
-    c.m_security.m_strTlsFingerprint = values.m_strTlsFingerprint;
-    c.m_security.m_strClientCert = values.m_strClientCert;
-    return c;
-}
-
-void SetIrcConnection(const irc::CIrcSettings& c, config::CSettingsValues& values) {
-    values.m_strIrcServer = c.m_strServer;
-    values.m_nIrcPort = static_cast<int16_t>(c.m_nPort);
-    values.m_strNick = c.m_strNick;
-    values.m_strAltNick = c.m_strAltNick;
-    values.m_strChannel = c.m_strChannel;
-    values.m_bAuth = c.m_bAuth ? 1 : 0;
-    values.m_strUsername = c.m_strUsername;
-    values.m_strPassword = c.m_strPassword;
-    values.m_nNetwork = c.m_nNetwork;
-    values.m_bTls = c.m_security.m_bTls ? 1 : 0;
-    values.m_strTlsFingerprint = c.m_security.m_strTlsFingerprint;
-    values.m_strClientCert = c.m_security.m_strClientCert;
-}
-
-}  // namespace
-
-void ApplySettings(const config::CSettingsValues& values, irc::CIrcSession& irc, CGameDlg& game,
+void ApplySettings(const config::CSettings& values, irc::CIrcSession& irc, CGameDlg& game,
                    CColorDlg& colors) {
     ApplyIrcSettings(values, irc);
     ApplyGameSettings(values, game);
     ApplyColorSettings(values, colors);
 }
 
-void ApplyIrcSettings(const config::CSettingsValues& values, irc::CIrcSession& irc) {
-    irc.SetConnection(IrcConnectionOf(values));
+void ApplyIrcSettings(const config::CSettings& values, irc::CIrcSession& irc) {
+    irc.SetConnection(values.m_irc);
     irc.GameShared().SetTicketSecs(values.m_nTicketSecs);
 }
 
-void ApplyGameSettings(const config::CSettingsValues& values, CGameDlg& game) {
-    game.SetServerChoice({values.m_strGameServer, values.m_nQueryPort, values.m_nLanguage});
+void ApplyGameSettings(const config::CSettings& values, CGameDlg& game) {
+    game.SetServerChoice(
+        {values.m_game.m_strServer, values.m_game.m_nQueryPort, values.m_game.m_nLanguage});
 }
 
-void ApplyColorSettings(const config::CSettingsValues& values, CColorDlg& colors) {
-    colors.SetScheme(values.Colors());
+void ApplyColorSettings(const config::CSettings& values, CColorDlg& colors) {
+    colors.SetScheme(values.m_colors);
 }
 
-config::CSettingsValues CollectSettings(irc::CIrcSession& irc, CGameDlg& game, CColorDlg& colors) {
-    config::CSettingsValues values;
+config::CSettings CollectSettings(irc::CIrcSession& irc, CGameDlg& game, CColorDlg& colors) {
+    config::CSettings values;
     CollectIrcSettings(irc, values);
     CollectGameSettings(game, values);
     CollectColorSettings(colors, values);
     return values;
 }
 
-void CollectIrcSettings(irc::CIrcSession& irc, config::CSettingsValues& values) {
-    SetIrcConnection(irc.Connection(), values);
+void CollectIrcSettings(irc::CIrcSession& irc, config::CSettings& values) {
+    values.m_irc = irc.Connection();
     values.m_nTicketSecs = irc.GameShared().TicketSecs();
 }
 
-void CollectGameSettings(CGameDlg& game, config::CSettingsValues& values) {
+void CollectGameSettings(CGameDlg& game, config::CSettings& values) {
     const CGameDlg::CServerChoice choice = game.ServerChoice();
-    values.m_nLanguage = choice.m_nLanguage;
-    values.m_strGameServer = choice.m_strServer;
-    values.m_nQueryPort = choice.m_nQueryPort;
+    values.m_game.m_nLanguage = choice.m_nLanguage;
+    values.m_game.m_strServer = choice.m_strServer;
+    values.m_game.m_nQueryPort = choice.m_nQueryPort;
 }
 
-void CollectColorSettings(CColorDlg& colors, config::CSettingsValues& values) {
-    values.SetColors(colors.Scheme());
+void CollectColorSettings(CColorDlg& colors, config::CSettings& values) {
+    values.m_colors = colors.Scheme();
 }
 
 void LoadSettings(const std::string& strPath, irc::CIrcSession& irc, CGameDlg& game,
                   CColorDlg& colors) {
-    config::CSettingsValues values;
+    config::CSettings values;
     config::LoadSettingsFile(strPath, values);
     ApplySettings(values, irc, game, colors);
 }
 
-bool SaveSettingsFile(const std::string& strPath, const config::CSettingsValues& values,
+bool SaveSettingsFile(const std::string& strPath, const config::CSettings& values,
                       framework::IMessageSink* pSink) {
     const bool bOk = config::WriteSettingsFile(strPath, values);
     if (!bOk && pSink != nullptr) {

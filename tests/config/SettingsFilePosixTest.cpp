@@ -20,7 +20,7 @@
 
 namespace {
 
-using config::CSettingsValues;
+using config::CSettings;
 using config::LoadSettingsFile;
 using testsupport::CTempFolder;
 using testsupport::ReadWholeFile;
@@ -29,11 +29,11 @@ using ui::SaveSettingsFile;
 
 const framework::CMessage kWriteFailed{"Couldn't write to file.", "Error", framework::EIcon::Error};
 
-CSettingsValues Custom() {
-    CSettingsValues v = config::DefaultSettings();
-    v.m_strChannel = "#clan";
-    v.m_strPassword = "secret";
-    v.m_bAuth = 1;
+CSettings Custom() {
+    CSettings v = config::DefaultSettings();
+    v.m_irc.m_strChannel = "#clan";
+    v.m_irc.m_strPassword = "secret";
+    v.m_irc.m_bAuth = true;
     return v;
 }
 
@@ -61,7 +61,7 @@ TEST_F(SettingsFile, WhatCannotBeReadGivesTheDefaults) {
     ASSERT_EQ(::write(nFifo, "irc_Nick=x\n", 11), 11);
 
     for (const char* pszName : {"absent.ini", "folder.ini", "fifo.ini"}) {
-        CSettingsValues values = Custom();
+        CSettings values = Custom();
         EXPECT_FALSE(LoadSettingsFile(m_folder / pszName, values)) << pszName;
         EXPECT_EQ(values, config::DefaultSettings()) << pszName;
     }
@@ -70,27 +70,27 @@ TEST_F(SettingsFile, WhatCannotBeReadGivesTheDefaults) {
 
 TEST_F(SettingsFile, ExistingFileStartsFromConstructorValues) {
     ASSERT_TRUE(WriteWholeFile(File(), "irc_Nick=bot\r\nbf_Port=2300\r\n"));
-    CSettingsValues values = config::DefaultSettings();
+    CSettings values = config::DefaultSettings();
     EXPECT_TRUE(LoadSettingsFile(File(), values));
-    CSettingsValues expected;
-    expected.m_strNick = "bot";
-    expected.m_nQueryPort = 2300;
+    CSettings expected;
+    expected.m_irc.m_strNick = "bot";
+    expected.m_game.m_nQueryPort = 2300;
     EXPECT_EQ(values, expected);
 
     ASSERT_TRUE(WriteWholeFile(File(), ""));
     EXPECT_TRUE(LoadSettingsFile(File(), values));
-    EXPECT_EQ(values, CSettingsValues{}) << "an empty file keeps the constructor values";
+    EXPECT_EQ(values, CSettings{}) << "an empty file keeps the constructor values";
 }
 
 TEST_F(SettingsFile, LoadReadsPastALongLine) {
     // Longer than the loader's read buffer too.
     ASSERT_TRUE(WriteWholeFile(File(), "irc_Nick=a\r\nirc_Password=" + std::string(10000, 'x') +
                                            "\r\nbf_Server=after\r\n"));
-    CSettingsValues values;
+    CSettings values;
     EXPECT_TRUE(LoadSettingsFile(File(), values));
-    EXPECT_EQ(values.m_strNick, "a");
-    EXPECT_EQ(values.m_strPassword, "");
-    EXPECT_EQ(values.m_strGameServer, "after");
+    EXPECT_EQ(values.m_irc.m_strNick, "a");
+    EXPECT_EQ(values.m_irc.m_strPassword, "");
+    EXPECT_EQ(values.m_game.m_strServer, "after");
 }
 
 TEST_F(SettingsFile, SaveWritesTheLinesForTheOwnerOnly) {
@@ -106,7 +106,7 @@ TEST_F(SettingsFile, SaveWritesTheLinesForTheOwnerOnly) {
     EXPECT_EQ(m_sink.Count(), 0u);
     EXPECT_EQ(m_folder.Names(), std::vector<std::string>{"settings.ini"}) << "no temporary left";
 
-    CSettingsValues loaded;
+    CSettings loaded;
     EXPECT_TRUE(LoadSettingsFile(File(), loaded));
     EXPECT_EQ(loaded, Custom());
 }
@@ -253,7 +253,7 @@ TEST_F(SettingsFile, RelativeNameIsInTheWorkingFolder) {
     ASSERT_NE(::getcwd(szOld, sizeof szOld), nullptr);
     ASSERT_EQ(::chdir(m_folder.Path().c_str()), 0);
     const bool bSaved = SaveSettingsFile(config::kSettingsFileName, Custom(), &m_sink);
-    CSettingsValues loaded;
+    CSettings loaded;
     const bool bLoaded = LoadSettingsFile(config::kSettingsFileName, loaded);
     ASSERT_EQ(::chdir(szOld), 0);
 
