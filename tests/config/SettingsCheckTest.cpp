@@ -18,7 +18,9 @@
 namespace {
 
 using config::CSettings;
+using config::CSettingsNote;
 using config::CSettingsProblem;
+using config::ENote;
 using config::EProblem;
 
 // Settings with which both sides start.
@@ -219,6 +221,9 @@ TEST(SettingsCheck, ProblemTextsNameTheKey) {
     values.m_irc.m_security.m_strClientCert = "/nonexistent/c.pem";
     EXPECT_EQ(config::ProblemText({"irc_ClientCert", EProblem::NoFile}, values),
               "irc_ClientCert /nonexistent/c.pem cannot be read (No such file or directory)");
+    EXPECT_EQ(config::ProblemText({"irc_ClientCert", EProblem::EncryptedKey}, values),
+              "irc_ClientCert: the key in /nonexistent/c.pem is encrypted; fragrelay needs it "
+              "without a pass phrase");
 }
 
 TEST(SettingsCheck, ChangedKeysInTheFilesOrder) {
@@ -246,6 +251,60 @@ TEST(SettingsCheck, ChangedKeysInTheFilesOrder) {
         EXPECT_EQ(config::ChangedSettingsKeys(Complete(), after), row.keys) << row.pszName;
         EXPECT_EQ(config::ChangedSettingsKeys(after, Complete()), row.keys) << row.pszName;
     }
+}
+
+// The login would carry the password readable: said as a note, and nothing
+// is refused that works. A server on this machine (a local bouncer or
+// tunnel) is exempt.
+TEST(SettingsNotes, PasswordInPlainTextIsNotedNotRefused) {
+    const auto with = [](std::function<void(CSettings&)> change) {
+        CSettings v = Complete();
+        v.m_irc.m_strServer = "irc.example.net";
+        v.m_irc.m_bAuth = true;
+        v.m_irc.m_strUsername = "acct";
+        v.m_irc.m_strPassword = "pw";
+        change(v);
+        return v;
+    };
+    const struct {
+        const char* pszName;
+        CSettings values;
+        bool bNoted;
+    } kRows[] = {
+        {"Quakenet", with([](CSettings&) {}), true},
+        {"Gamesnet", with([](CSettings& v) { v.m_irc.m_nNetwork = 1; }), true},
+        {"SaslPlain", with([](CSettings& v) { v.m_irc.m_nNetwork = 2; }), true},
+        {"SaslExternal", with([](CSettings& v) {
+             v.m_irc.m_nNetwork = 2;
+             v.m_irc.m_security.m_strClientCert = "/nonexistent/c.pem";
+         }),
+         false},
+        {"OverTls", with([](CSettings& v) { v.m_irc.m_security.m_bTls = true; }), false},
+        {"AuthOff", with([](CSettings& v) { v.m_irc.m_bAuth = false; }), false},
+        {"NoAccountService", with([](CSettings& v) { v.m_irc.m_nNetwork = -1; }), false},
+        {"Loopback4", with([](CSettings& v) { v.m_irc.m_strServer = "127.0.0.1"; }), false},
+        {"LoopbackNet", with([](CSettings& v) { v.m_irc.m_strServer = "127.200.3.4"; }), false},
+        {"Loopback6", with([](CSettings& v) { v.m_irc.m_strServer = "::1"; }), false},
+        {"Loopback6Brackets", with([](CSettings& v) { v.m_irc.m_strServer = "[::1]"; }), false},
+        {"Localhost", with([](CSettings& v) { v.m_irc.m_strServer = "LocalHost"; }), false},
+        {"NextToLoopback", with([](CSettings& v) { v.m_irc.m_strServer = "128.0.0.1"; }), true},
+        {"NotLoopback6", with([](CSettings& v) { v.m_irc.m_strServer = "::2"; }), true},
+        {"NamedLikeLocalhost",
+         with([](CSettings& v) { v.m_irc.m_strServer = "localhost.example.net"; }), true},
+    };
+    const std::vector<CSettingsNote> kPlain = {{"irc_Password", ENote::PasswordInPlainText}};
+    for (const auto& row : kRows) {
+        EXPECT_EQ(config::SendsPasswordInPlainText(row.values.m_irc), row.bNoted) << row.pszName;
+        EXPECT_EQ(config::IrcSideNotes(row.values),
+                  row.bNoted ? kPlain : std::vector<CSettingsNote>{})
+            << row.pszName;
+        if (row.values.m_irc.m_security.m_strClientCert.empty()) {
+            EXPECT_EQ(config::IrcSideProblems(row.values), std::vector<CSettingsProblem>{})
+                << row.pszName << ": a note refuses nothing";
+        }
+    }
+    EXPECT_EQ(config::NoteText(kPlain[0], "settings.ini"),
+              "irc_Password is sent in plain text: set irc_TLS=yes");
 }
 
 std::vector<std::string> Lines(const std::string& strText, const std::string& strEnd) {

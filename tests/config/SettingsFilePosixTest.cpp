@@ -14,6 +14,7 @@
 
 #include "SettingsPrint.h"
 #include "TempFolder.h"
+#include "config/SettingsCheck.h"
 #include "config/SettingsFile.h"
 #include "framework/MessageBox.h"
 #include "ui/SettingsPages.h"
@@ -111,6 +112,31 @@ TEST_F(SettingsFile, SaveWritesTheLinesForTheOwnerOnly) {
     EXPECT_EQ(loaded, Custom());
 }
 
+// The password is the file's secret: a mode that lets the group or anyone
+// read it is named, by the file's path; without a password it does not matter.
+TEST_F(SettingsFile, APasswordOthersCanReadIsNoted) {
+    ASSERT_TRUE(SaveSettingsFile(File(), Custom(), &m_sink));
+    CSettings loaded;
+    ASSERT_TRUE(LoadSettingsFile(File(), loaded));
+    ASSERT_EQ(loaded.m_irc.m_strPassword, "secret");
+    const std::vector<config::CSettingsNote> kReadable = {
+        {"irc_Password", config::ENote::ReadableFile}};
+    const struct {
+        mode_t nMode;
+        bool bNoted;
+    } kRows[] = {{0600, false}, {0400, false}, {0640, true}, {0604, true}, {0644, true}};
+    for (const auto& row : kRows) {
+        ASSERT_EQ(::chmod(File().c_str(), row.nMode), 0);
+        EXPECT_EQ(config::SettingsFileNotes(File(), loaded),
+                  row.bNoted ? kReadable : std::vector<config::CSettingsNote>{})
+            << std::oct << row.nMode;
+    }
+    EXPECT_EQ(config::NoteText(kReadable[0], "/srv/bot/settings.ini"),
+              "/srv/bot/settings.ini holds irc_Password and can be read by others; chmod 600 it");
+    loaded.m_irc.m_strPassword.clear();
+    EXPECT_EQ(config::SettingsFileNotes(File(), loaded), std::vector<config::CSettingsNote>{});
+}
+
 TEST_F(SettingsFile, ApplyTwiceWritesTheSameBytes) {
     ASSERT_TRUE(SaveSettingsFile(File(), Custom(), &m_sink));
     const std::string strFirst = ReadWholeFile(File());
@@ -203,6 +229,28 @@ TEST_F(SettingsFile, ReadOnlyFolderWithAWritableFileIsWrittenInPlace) {
     EXPECT_EQ(Mode(File()), 0640u);
     EXPECT_EQ(m_sink.Messages(), std::vector<framework::CMessage>{kWriteFailed});
     EXPECT_EQ(m_folder.Names(), (std::vector<std::string>{"linked.ini", "settings.ini"}));
+}
+
+// Root saving the settings of a service that runs as its own user: a new
+// file would be root's and for root alone, and the service could no longer
+// read it. The file keeps its owner and its mode.
+TEST_F(SettingsFile, AnotherUsersFileKeepsItsOwnerAndMode) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root writes another user's file";
+    ASSERT_TRUE(WriteWholeFile(File(), "irc_Nick=old\n"));
+    ASSERT_EQ(::chown(File().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(File().c_str(), 0644), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(File().c_str(), &before), 0);
+
+    ASSERT_TRUE(SaveSettingsFile(File(), Custom(), &m_sink));
+    EXPECT_EQ(ReadWholeFile(File()), config::FormatSettings(Custom()));
+    struct stat after {};
+    ASSERT_EQ(::stat(File().c_str(), &after), 0);
+    EXPECT_EQ(after.st_uid, 65534u);
+    EXPECT_EQ(after.st_gid, 65534u);
+    EXPECT_EQ(Mode(File()), 0644u);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(m_folder.Names(), std::vector<std::string>{"settings.ini"});
 }
 
 TEST_F(SettingsFile, PlacesThatCannotHoldTheFileAreRefused) {
