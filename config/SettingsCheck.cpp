@@ -1,9 +1,13 @@
 #include "config/SettingsCheck.h"
 
+#include <algorithm>
 #include <cstring>
-#include <string_view>
 
+#include "config/SettingsKeys.h"
+#include "irc/IrcSecurity.h"
 #include "platform/FileInfo.h"
+#include "platform/NetAddress.h"
+#include "platform/PemKey.h"
 #include "platform/Text.h"
 #include "platform/TlsStream.h"
 
@@ -11,26 +15,56 @@ namespace config {
 
 namespace {
 
-using V = CSettingsValues;
-
-struct CColorKey {
-    const char* pszKey;
-    std::string V::*pColor;
-};
-
-// In the Settings tab's exchange order.
-const CColorKey kColorKeys[] = {
-    {"allied_farbe_kill", &V::m_strAlliedKillColor},
-    {"axis_farbe_kill", &V::m_strAxisKillColor},
-    {"status_farbe", &V::m_strStatusColor},
-    {"allied_farbe_flagge", &V::m_strAlliedFlagColor},
-    {"axis_farbe_flagge", &V::m_strAxisFlagColor},
-    {"value_farbe", &V::m_strValueColor},
-    {"key_farbe", &V::m_strKeyColor},
-};
-
 bool IsChannelName(const std::string& strChannel) {
     return strChannel.find(' ') == std::string::npos && strChannel.find('#') != std::string::npos;
+}
+
+// SASL EXTERNAL logs in by the client certificate alone.
+bool LogsInByCertificate(const irc::CIrcSettings& irc) {
+    return irc.m_nNetwork == irc::kNetworkSasl && !irc.m_security.m_strClientCert.empty();
+}
+
+// The table's rules of one tab's keys, in the order the tab checks them.
+std::vector<CSettingsProblem> RuleProblems(const CSettings& values, ESettingTab eTab) {
+    std::vector<const CSettingKey*> keys;
+    for (const CSettingKey& key : SettingKeys())
+        if (key.eTab == eTab && key.eRule != ESettingRule::None) keys.push_back(&key);
+    std::stable_sort(keys.begin(), keys.end(), [](const CSettingKey* a, const CSettingKey* b) {
+        return a->nCheckOrder < b->nCheckOrder;
+    });
+    const bool bLoginNeedsCredentials = values.m_irc.m_bAuth && !LogsInByCertificate(values.m_irc);
+    std::vector<CSettingsProblem> problems;
+    for (const CSettingKey* pKey : keys) {
+        const char* pszKey = pKey->strName.data();  // the table's names are literals
+        switch (pKey->eRule) {
+            case ESettingRule::None:
+                break;
+            case ESettingRule::Filled:
+                if (pKey->Text(values).empty()) problems.push_back({pszKey, EProblem::Empty});
+                break;
+            case ESettingRule::Credential:
+                if (bLoginNeedsCredentials && pKey->Text(values).empty())
+                    problems.push_back({pszKey, EProblem::Empty});
+                break;
+            case ESettingRule::Port: {
+                const int32_t nPort =
+                    pKey->eType == ESettingType::Port16 ? pKey->Port(values) : pKey->Int(values);
+                if (nPort == 0) problems.push_back({pszKey, EProblem::NoPort});
+                break;
+            }
+            case ESettingRule::Positive:
+                // A negative interval comes only from a hand-edited file.
+                if (pKey->Int(values) <= 0) problems.push_back({pszKey, EProblem::NoInterval});
+                break;
+        }
+    }
+    return problems;
+}
+
+// The value as typed, for the operator's words.
+std::string ValueOf(const CSettings& values, const CSettingKey* pKey) {
+    if (pKey == nullptr) return {};
+    return pKey->eType == ESettingType::Text ? pKey->Text(values) : SettingText(values, *pKey);
 }
 
 }  // namespace
@@ -39,102 +73,139 @@ bool CSettingsProblem::operator==(const CSettingsProblem& other) const {
     return std::strcmp(pszKey, other.pszKey) == 0 && eProblem == other.eProblem;
 }
 
-std::vector<CSettingsProblem> IrcSideProblems(const CSettingsValues& values) {
-    std::vector<CSettingsProblem> problems;
-    if (values.m_nIrcPort == 0) problems.push_back({"irc_Port", EProblem::NoPort});
-    if (values.m_strIrcServer.empty()) problems.push_back({"irc_Server", EProblem::Empty});
-    if (values.m_strNick.empty()) problems.push_back({"irc_Nick", EProblem::Empty});
-    if (values.m_strAltNick.empty()) problems.push_back({"irc_altNick", EProblem::Empty});
-    if (values.m_strChannel.empty()) problems.push_back({"irc_Channel", EProblem::Empty});
-    // The ticket reporter needs a positive interval; a negative one comes
-    // only from a hand-edited file.
-    if (values.m_nTicketSecs <= 0) problems.push_back({"irc_Tickettime", EProblem::NoInterval});
-    // SASL EXTERNAL logs in by the client certificate alone.
-    const bool bByCertificate = values.m_nNetwork == 2 && !values.m_strClientCert.empty();
-    if (values.m_bAuth != 0 && !bByCertificate && values.m_strUsername.empty())
-        problems.push_back({"irc_Username", EProblem::Empty});
-    if (values.m_bAuth != 0 && !bByCertificate && values.m_strPassword.empty())
-        problems.push_back({"irc_Password", EProblem::Empty});
-    if (!values.m_strChannel.empty() && !IsChannelName(values.m_strChannel))
+bool CSettingsNote::operator==(const CSettingsNote& other) const {
+    return std::strcmp(pszKey, other.pszKey) == 0 && eNote == other.eNote;
+}
+
+std::vector<CSettingsProblem> IrcSideProblems(const CSettings& values) {
+    std::vector<CSettingsProblem> problems = RuleProblems(values, ESettingTab::Irc);
+    const irc::CIrcSettings& irc = values.m_irc;
+    if (!irc.m_strChannel.empty() && !IsChannelName(irc.m_strChannel))
         problems.push_back({"irc_Channel", EProblem::NoChannel});
-    if (!values.m_strTlsFingerprint.empty() &&
-        !platform::ParseFingerprint(values.m_strTlsFingerprint))
+    const std::string& strFingerprint = irc.m_security.m_strTlsFingerprint;
+    if (!strFingerprint.empty() && !platform::ParseFingerprint(strFingerprint))
         problems.push_back({"irc_TLSFingerprint", EProblem::NoFingerprint});
-    if (!values.m_strClientCert.empty()) {
-        if (platform::ReadError(values.m_strClientCert) != 0)
+    const std::string& strClientCert = irc.m_security.m_strClientCert;
+    if (!strClientCert.empty()) {
+        if (platform::ReadError(strClientCert) != 0) {
             problems.push_back({"irc_ClientCert", EProblem::NoFile});
-        else if (values.m_bTls == 0)
-            problems.push_back({"irc_ClientCert", EProblem::NeedsTls});
+        } else {
+            // The TLS library would ask for the pass phrase; it cannot work.
+            if (platform::InspectPemKeyFile(strClientCert) == platform::EPemKey::Encrypted)
+                problems.push_back({"irc_ClientCert", EProblem::EncryptedKey});
+            if (!irc.m_security.m_bTls) problems.push_back({"irc_ClientCert", EProblem::NeedsTls});
+        }
     }
     return problems;
 }
 
-std::vector<CSettingsProblem> GameServerProblems(const CSettingsValues& values) {
-    std::vector<CSettingsProblem> problems;
-    if (values.m_nQueryPort == 0) problems.push_back({"bf_Port", EProblem::NoPort});
-    if (values.m_strGameServer.empty()) problems.push_back({"bf_Server", EProblem::Empty});
-    return problems;
+std::vector<CSettingsProblem> GameServerProblems(const CSettings& values) {
+    return RuleProblems(values, ESettingTab::Game);
 }
 
-std::vector<CSettingsProblem> GameSideProblems(const CSettingsValues& values) {
+std::vector<CSettingsProblem> GameSideProblems(const CSettings& values) {
     std::vector<CSettingsProblem> problems = GameServerProblems(values);
-    for (const CColorKey& color : kColorKeys) {
-        if ((values.*color.pColor).empty()) problems.push_back({color.pszKey, EProblem::Empty});
-    }
+    for (const CSettingsProblem& problem : RuleProblems(values, ESettingTab::Colors))
+        problems.push_back(problem);
     return problems;
 }
 
-std::vector<std::string> ChangedSettingsKeys(const CSettingsValues& before,
-                                             const CSettingsValues& after) {
-    // The written lines hold every key in the file's order and every value
-    // as the file would have it.
-    CSettingsValues beforeChannel = before;
-    CSettingsValues afterChannel = after;
-    beforeChannel.m_strChannel = platform::ToLowerAscii(before.m_strChannel);
-    afterChannel.m_strChannel = platform::ToLowerAscii(after.m_strChannel);
-    const std::string strBefore = FormatSettings(beforeChannel);
-    const std::string strAfter = FormatSettings(afterChannel);
+std::vector<std::string> ChangedSettingsKeys(const CSettings& before, const CSettings& after) {
     std::vector<std::string> keys;
-    size_t nBefore = 0;
-    size_t nAfter = 0;
-    while (nBefore < strBefore.size() && nAfter < strAfter.size()) {
-        const size_t nBeforeEnd = strBefore.find("\r\n", nBefore);
-        const size_t nAfterEnd = strAfter.find("\r\n", nAfter);
-        const std::string_view strLineBefore(strBefore.data() + nBefore, nBeforeEnd - nBefore);
-        const std::string_view strLineAfter(strAfter.data() + nAfter, nAfterEnd - nAfter);
-        if (strLineBefore != strLineAfter)
-            keys.emplace_back(strLineBefore.substr(0, strLineBefore.find('=')));
-        nBefore = nBeforeEnd + 2;
-        nAfter = nAfterEnd + 2;
+    for (const CSettingKey& key : SettingKeys()) {
+        std::string strBefore = SettingText(before, key);
+        std::string strAfter = SettingText(after, key);
+        if (key.bAnyCase) {
+            strBefore = platform::ToLowerAscii(strBefore);
+            strAfter = platform::ToLowerAscii(strAfter);
+        }
+        if (strBefore != strAfter) keys.emplace_back(key.strName);
     }
     return keys;
 }
 
-std::string ProblemText(const CSettingsProblem& problem, const CSettingsValues& values) {
+CSidesOfChange SidesOfChange(const CSettings& before, const CSettings& after) {
+    CSidesOfChange sides;
+    for (const std::string& strKey : ChangedSettingsKeys(before, after)) {
+        switch (FindSettingKey(strKey)->eSide) {
+            case ESettingSide::Irc:
+                sides.bIrc = true;
+                break;
+            case ESettingSide::Ticket:
+                sides.bTicket = true;
+                break;
+            case ESettingSide::Game:
+                sides.bGame = true;
+                break;
+        }
+    }
+    return sides;
+}
+
+std::string ProblemText(const CSettingsProblem& problem, const CSettings& values) {
     const std::string strKey = problem.pszKey;
+    const std::string strValue = ValueOf(values, FindSettingKey(strKey));
     switch (problem.eProblem) {
         case EProblem::Empty:
             return strKey + " is empty";
         case EProblem::NoPort:
             return strKey + " is 0, not a port";
         case EProblem::NoInterval:
-            return strKey + " is " + platform::IntToText(values.m_nTicketSecs) +
-                   ", not a number of seconds above 0";
+            return strKey + " is " + strValue + ", not a number of seconds above 0";
         case EProblem::NoChannel:
-            return strKey + " \"" + values.m_strChannel + "\" is no channel name (it needs a #" +
-                   (values.m_strChannel.find(' ') != std::string::npos ? " and no blank)" : ")");
+            return strKey + " \"" + strValue + "\" is no channel name (it needs a #" +
+                   (strValue.find(' ') != std::string::npos ? " and no blank)" : ")");
         case EProblem::NoFingerprint:
-            return strKey + " \"" + values.m_strTlsFingerprint +
+            return strKey + " \"" + strValue +
                    "\" is no SHA-256 fingerprint (64 hex digits, colons allowed)";
         case EProblem::NoFile:
-            return strKey + " " + values.m_strClientCert + " cannot be read (" +
-                   platform::ErrorText(platform::ReadError(values.m_strClientCert)) + ")";
+            return strKey + " " + strValue + " cannot be read (" +
+                   platform::ErrorText(platform::ReadError(strValue)) + ")";
         case EProblem::NeedsTls:
             return strKey +
                    " is set, but irc_TLS is no: a client certificate is shown only "
                    "over TLS";
+        case EProblem::EncryptedKey:
+            return strKey + ": " + platform::EncryptedKeyText(strValue);
     }
     return strKey;
+}
+
+bool IsLoopbackServer(std::string_view strServer) {
+    if (platform::ToLowerAscii(strServer) == "localhost") return true;
+    platform::CNetAddress address;
+    return platform::CNetAddress::ParseHost(strServer, &address) && address.IsLoopback();
+}
+
+bool SendsPasswordInPlainText(const irc::CIrcSettings& irc) {
+    if (irc.m_security.m_bTls || !irc.m_bAuth) return false;
+    const bool bAccountMessage = irc.m_nNetwork == 0 || irc.m_nNetwork == 1;
+    const bool bSaslPlain = irc.m_nNetwork == irc::kNetworkSasl && !LogsInByCertificate(irc);
+    return (bAccountMessage || bSaslPlain) && !IsLoopbackServer(irc.m_strServer);
+}
+
+std::vector<CSettingsNote> IrcSideNotes(const CSettings& values) {
+    std::vector<CSettingsNote> notes;
+    if (SendsPasswordInPlainText(values.m_irc))
+        notes.push_back({"irc_Password", ENote::PasswordInPlainText});
+    return notes;
+}
+
+std::vector<CSettingsNote> SettingsFileNotes(const std::string& strPath, const CSettings& values) {
+    std::vector<CSettingsNote> notes;
+    if (!values.m_irc.m_strPassword.empty() && platform::ReadableByOthers(strPath))
+        notes.push_back({"irc_Password", ENote::ReadableFile});
+    return notes;
+}
+
+std::string NoteText(const CSettingsNote& note, const std::string& strFile) {
+    switch (note.eNote) {
+        case ENote::PasswordInPlainText:
+            return kTextPasswordInPlainText;
+        case ENote::ReadableFile:
+            return strFile + " holds " + note.pszKey + " and can be read by others; chmod 600 it";
+    }
+    return {};
 }
 
 }  // namespace config

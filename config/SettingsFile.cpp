@@ -4,7 +4,7 @@
 
 namespace config {
 
-bool LoadSettingsFile(const std::string& strPath, CSettingsValues& values) {
+bool LoadSettingsFile(const std::string& strPath, CSettings& values) {
     platform::CFileReader file;
     if (!file.Open(strPath)) {
         values = DefaultSettings();
@@ -28,7 +28,7 @@ bool LoadSettingsFile(const std::string& strPath, CSettingsValues& values) {
     return true;
 }
 
-bool WriteSettingsFile(const std::string& strPath, const CSettingsValues& values) {
+bool WriteSettingsFile(const std::string& strPath, const CSettings& values) {
     return platform::ReplaceFileWhole(strPath, FormatSettings(values));
 }
 

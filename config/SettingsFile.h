@@ -18,14 +18,16 @@ inline constexpr char kSettingsFileName[] = "settings.ini";
 // constructor values changed by its lines (a read error keeps the lines read
 // before it). False when it is absent, unreadable or not a plain file:
 // values then hold DefaultSettings(). Never blocks on a FIFO or device.
-bool LoadSettingsFile(const std::string& strPath, CSettingsValues& values);
+bool LoadSettingsFile(const std::string& strPath, CSettings& values);
 
-// Writes the 24 lines. A symbolic link is written through: its target is
-// replaced and the link stays. On failure leaves an existing file as it was
-// and returns false (the caller tells the operator). Refused, besides what the system
-// refuses: an existing file we may not write, or one without any write
-// permission bit (read-only even for root), a dangling link, a path that
-// is not a plain file.
-bool WriteSettingsFile(const std::string& strPath, const CSettingsValues& values);
+// Writes every key's line (FormatSettings). A symbolic link is written
+// through: its target is replaced and the link stays. A file replaced this
+// way is its owner's only (0600); one rewritten in place, because its folder
+// takes no new file, keeps its mode. On failure leaves an existing file as
+// it was and returns false (the caller tells the operator). Refused,
+// besides what the system refuses: an existing file we may not write, or
+// one without any write permission bit (read-only even for root), a
+// dangling link, a path that is not a plain file.
+bool WriteSettingsFile(const std::string& strPath, const CSettings& values);
 
 }  // namespace config

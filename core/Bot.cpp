@@ -21,7 +21,7 @@ constexpr uint32_t kCommandsDrainMs = 3000;
 
 }  // namespace
 
-CBot::CBot(const config::CSettingsValues& settings, COptions options, platform::CClock& clock)
+CBot::CBot(const config::CSettings& settings, COptions options, platform::CClock& clock)
     : m_clock(clock),
       m_options(std::move(options)),
       m_settings(settings),
@@ -39,7 +39,7 @@ CBot::CBot(const config::CSettingsValues& settings, COptions options, platform::
           [this](const COperatorMessage& message) { Message(message); }, clock) {
     m_shared.SetTicketSecs(settings.m_nTicketSecs);
     m_pIrc->SetRegistrationTexts(irc::kIdent, res::LoadResString(res::IDS_VERSION));
-    m_pIrc->SetConnection(IrcSettingsOf(settings));
+    m_pIrc->SetConnection(settings.m_irc);
     m_game.SetIrcLink(m_pIrc.get());
     m_game.SetBroadcastFlag(&m_bBroadcast);
 }
@@ -61,12 +61,12 @@ void CBot::Start() {
     PublishState();
 }
 
-config::CSettingsValues CBot::Settings() const {
+config::CSettings CBot::Settings() const {
     std::lock_guard<std::mutex> lock(m_mutexSettings);
     return m_settings;
 }
 
-void CBot::SetSettings(const config::CSettingsValues& settings) {
+void CBot::SetSettings(const config::CSettings& settings) {
     {
         std::lock_guard<std::mutex> lock(m_mutexSettings);
         m_settings = settings;
@@ -77,14 +77,14 @@ void CBot::SetSettings(const config::CSettingsValues& settings) {
 
 // ---- Commands: checked on the caller's thread, carried out on the bot's.
 
-bool CBot::IrcMayStart(const config::CSettingsValues& settings) {
+bool CBot::IrcMayStart(const config::CSettings& settings) {
     const std::vector<config::CSettingsProblem> problems = config::IrcSideProblems(settings);
     if (problems.empty()) return true;
     Message(IrcRefusal(problems.front(), settings));
     return false;
 }
 
-bool CBot::GameMayStart(const config::CSettingsValues& settings) {
+bool CBot::GameMayStart(const config::CSettings& settings) {
     if (config::GameSideProblems(settings).empty()) return true;
     Message(GameRefusal());
     return false;
@@ -92,7 +92,7 @@ bool CBot::GameMayStart(const config::CSettingsValues& settings) {
 
 bool CBot::StartBroadcast() {
     if (m_bQuitting.load()) return false;
-    const config::CSettingsValues settings = Settings();
+    const config::CSettings settings = Settings();
     const bool bIrc = IrcMayStart(settings);
     const bool bGame = GameMayStart(settings);
     m_commands.Post([this, bIrc, bGame] {
@@ -161,14 +161,14 @@ void CBot::TogglePause() {
 
 bool CBot::CheckQuickInfo() {
     if (m_bQuitting.load()) return false;
-    const config::CSettingsValues settings = Settings();
+    const config::CSettings settings = Settings();
     if (!config::GameServerProblems(settings).empty()) {
         Message(GameRefusal());
         return false;
     }
     if (m_quickInfo.IsRunning()) return false;
     m_commands.Post([this, settings] {
-        m_quickInfo.Start(settings.m_strGameServer, settings.m_nQueryPort,
+        m_quickInfo.Start(settings.m_game.m_strServer, settings.m_game.m_nQueryPort,
                           {[this](const query::CQuickInfoResult& result) {
                                for (IBotObserver* pObserver : m_observers)
                                    pObserver->OnQuickInfo(result);
@@ -193,22 +193,18 @@ void CBot::SendChat(const std::string& strText) {
     });
 }
 
-CReloadResult CBot::Reload(const config::CSettingsValues& settings) {
+CReloadResult CBot::Reload(const config::CSettings& settings) {
     CReloadResult result;
-    const config::CSettingsValues running = Settings();
+    const config::CSettings running = Settings();
     result.m_vChangedKeys = config::ChangedSettingsKeys(running, settings);
-    for (const std::string& strKey : result.m_vChangedKeys) {
-        if (strKey == "irc_Tickettime")
-            result.m_bTicketChanged = true;
-        else if (strKey.rfind("irc_", 0) == 0)
-            result.m_bIrcChanged = true;
-        else
-            result.m_bGameChanged = true;
-    }
+    const config::CSidesOfChange sides = config::SidesOfChange(running, settings);
+    result.m_bIrcChanged = sides.bIrc;
+    result.m_bGameChanged = sides.bGame;
+    result.m_bTicketChanged = sides.bTicket;
     if (result.m_vChangedKeys.empty() || m_bQuitting.load()) return result;
     const bool bIrc = result.m_bIrcChanged;
     const bool bGame = result.m_bGameChanged;
-    config::CSettingsValues next = settings;
+    config::CSettings next = settings;
     if (result.m_bTicketChanged && !bIrc) {
         // An interval that is no number of seconds above 0 stays as it was.
         result.m_bTicketApplied = settings.m_nTicketSecs > 0;
@@ -281,7 +277,7 @@ bool CBot::WaitForCommands(uint32_t nMs) {
 // ---- On the bot's thread.
 
 void CBot::OpenIrc(bool bKeepAlive) {
-    m_pIrc->SetConnection(IrcSettingsOf(Settings()));
+    m_pIrc->SetConnection(Settings().m_irc);
     m_pIrc->SetKeepAlive(bKeepAlive);
     m_pIrc->OpenSession();
     PublishState();

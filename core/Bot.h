@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "bridge/GameShared.h"
-#include "config/SettingsFormat.h"
+#include "config/Settings.h"
 #include "core/BotEvents.h"
 #include "core/CommandThread.h"
 #include "core/GameSide.h"
@@ -55,7 +55,7 @@ public:
 
     // The settings it starts with; the clock paces every thread (tests give
     // a manual one) and must outlive the bot.
-    CBot(const config::CSettingsValues& settings, COptions options,
+    CBot(const config::CSettings& settings, COptions options,
          platform::CClock& clock = platform::SystemClock());
     // Shutdown.
     ~CBot() override;
@@ -69,10 +69,10 @@ public:
     void Start();
 
     // ---- Settings. Any thread.
-    config::CSettingsValues Settings() const;
+    config::CSettings Settings() const;
     // The values each side takes the next time it starts; the ticket
     // interval applies at the next report.
-    void SetSettings(const config::CSettingsValues& settings);
+    void SetSettings(const config::CSettings& settings);
 
     // ---- The operator's commands. Any thread; each returns at once.
     // Both sides, and relaying into the channel once both run: a side that
@@ -103,7 +103,7 @@ public:
     // whose settings changed stops and starts again with them, the game
     // side first so that its closing line leaves before QUIT; a changed
     // ticket interval alone needs no restart.
-    CReloadResult Reload(const config::CSettingsValues& settings);
+    CReloadResult Reload(const config::CSettings& settings);
     // QUIT to the IRC server (sent whether connected or not), then every
     // thread ends; OnEnded tells when. Later commands are ignored.
     void Quit();
@@ -137,8 +137,8 @@ private:
     void OnGameStatusChanged() override { PublishState(); }
 
     // Refusals: told through OnMessage; true when the side may start.
-    bool IrcMayStart(const config::CSettingsValues& settings);
-    bool GameMayStart(const config::CSettingsValues& settings);
+    bool IrcMayStart(const config::CSettings& settings);
+    bool GameMayStart(const config::CSettings& settings);
     // On the bot's thread.
     void OpenIrc(bool bKeepAlive);
     void StartGameRun(bool bKeepAlive);
@@ -156,7 +156,7 @@ private:
     std::vector<IBotObserver*> m_observers;
 
     mutable std::mutex m_mutexSettings;
-    config::CSettingsValues m_settings;  // m_mutexSettings
+    config::CSettings m_settings;  // m_mutexSettings
 
     bridge::CGameShared m_shared;
     std::atomic<bool> m_bBroadcast{false};

@@ -12,7 +12,7 @@ namespace fragrelayd {
 CDaemon::CDaemon(CConsoleOutput& out, std::string strSettingsPath)
     : m_out(out), m_strSettingsPath(std::move(strSettingsPath)) {}
 
-int CDaemon::Run(const config::CSettingsValues& settings, const CDaemonPrecheck& precheck) {
+int CDaemon::Run(const config::CSettings& settings, const CDaemonPrecheck& precheck) {
     core::CBot::COptions options;
     options.strUpdateHost = core::BuiltUpdateHost();
     core::CBot bot(settings, options);

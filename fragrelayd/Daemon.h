@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "config/SettingsFormat.h"
+#include "config/Settings.h"
 #include "core/Bot.h"
 #include "fragrelayd/ConsoleOutput.h"
 #include "fragrelayd/DaemonSettings.h"
@@ -29,7 +29,7 @@ public:
     // kExitOk after a stop; when neither side could start, kExitUsage if
     // precheck found both sides' settings wanting (a configuration error
     // that a restart does not mend), else kExitNothingStarted.
-    int Run(const config::CSettingsValues& settings, const CDaemonPrecheck& precheck);
+    int Run(const config::CSettings& settings, const CDaemonPrecheck& precheck);
 
     // ---- core::IBotObserver: the bot's threads.
     void OnLog(core::ESide eSide, const std::string& strLine) override;

@@ -29,7 +29,7 @@ std::string ShellWord(const std::string& strPath) {
 // Prints each problem behind its side; true when there is any.
 bool PrintSideProblems(std::string_view strSide,
                        const std::vector<config::CSettingsProblem>& problems,
-                       const config::CSettingsValues& values, CConsoleOutput& out, bool bToErr) {
+                       const config::CSettings& values, CConsoleOutput& out, bool bToErr) {
     for (const config::CSettingsProblem& problem : problems) {
         const std::string strLine =
             kNote + std::string(strSide) + ": " + ConsoleText(config::ProblemText(problem, values));
@@ -38,9 +38,20 @@ bool PrintSideProblems(std::string_view strSide,
     return !problems.empty();
 }
 
+// Notes hold nothing back; each is said as a warning behind strPrefix (a
+// side's "IRC side: ", or nothing for the file's own), the file by its path.
+void PrintNotes(std::string_view strPrefix, const std::vector<config::CSettingsNote>& notes,
+                const std::string& strPath, CConsoleOutput& out, bool bToErr) {
+    for (const config::CSettingsNote& note : notes) {
+        const std::string strLine = kNote + std::string(strPrefix) +
+                                    "warning: " + config::NoteText(note, ShownPath(strPath));
+        bToErr ? out.PrintErr(strLine) : out.PrintOut(strLine);
+    }
+}
+
 }  // namespace
 
-bool ReadDaemonSettings(const std::string& strPath, config::CSettingsValues& values,
+bool ReadDaemonSettings(const std::string& strPath, config::CSettings& values,
                         CConsoleOutput& out) {
     const std::string strShown = ShownPath(strPath);
     const platform::CPathInfo info = platform::InspectPath(strPath);
@@ -78,13 +89,15 @@ namespace {
 // The file's problems on the error stream, or on the output for --check.
 CDaemonPrecheck Precheck(const std::string& strPath, CConsoleOutput& out, bool bProblemsToErr) {
     CDaemonPrecheck check;
-    config::CSettingsValues& values = check.values;
+    config::CSettings& values = check.values;
     if (!ReadDaemonSettings(strPath, values, out)) {
         check.nExit = kExitUsage;
         return check;
     }
+    PrintNotes("", config::SettingsFileNotes(strPath, values), strPath, out, bProblemsToErr);
     check.bIrcProblems =
         PrintSideProblems("IRC side", config::IrcSideProblems(values), values, out, bProblemsToErr);
+    PrintNotes("IRC side: ", config::IrcSideNotes(values), strPath, out, bProblemsToErr);
     check.bGameProblems = PrintSideProblems("game side", config::GameSideProblems(values), values,
                                             out, bProblemsToErr);
     return check;
@@ -118,7 +131,7 @@ int WriteDaemonSettings(const std::string& strPath, CConsoleOutput& out) {
         out.PrintErr(kNote + strShown + " is a folder, not a settings file");
         return kExitUsage;
     }
-    const config::CSettingsValues values = config::DefaultSettings();
+    const config::CSettings values = config::DefaultSettings();
     const int nError = platform::CreateNewFile(strPath, config::FormatSettings(values));
     if (nError == EEXIST) {
         out.PrintErr(kNote + strShown + " exists already; it is not overwritten");
@@ -144,36 +157,31 @@ int WriteDaemonSettings(const std::string& strPath, CConsoleOutput& out) {
 
 void ReloadDaemonSettings(core::CBot& bot, const std::string& strPath, CConsoleOutput& out) {
     out.PrintErr(kNote + std::string("SIGHUP: reading ") + ShownPath(strPath) + " again");
-    config::CSettingsValues values;
+    config::CSettings values;
     if (!ReadDaemonSettings(strPath, values, out)) {
         out.PrintErr(kNote + std::string("nothing changed; the bot runs on as before"));
         return;
     }
+    PrintNotes("", config::SettingsFileNotes(strPath, values), strPath, out, true);
     // What the sides run with now: the bot's settings.
-    const config::CSettingsValues running = bot.Settings();
+    const config::CSettings running = bot.Settings();
     const std::vector<std::string> keys = config::ChangedSettingsKeys(running, values);
     if (keys.empty()) {
         out.PrintErr(kNote + std::string("the settings are unchanged"));
         return;
     }
-    bool bIrc = false;
-    bool bGame = false;
-    bool bTicket = false;
+    const config::CSidesOfChange sides = config::SidesOfChange(running, values);
+    const bool bIrc = sides.bIrc;
+    const bool bGame = sides.bGame;
+    const bool bTicket = sides.bTicket;
     std::string strKeys;
-    for (const std::string& strKey : keys) {
-        strKeys += (strKeys.empty() ? "" : ", ") + strKey;
-        if (strKey == "irc_Tickettime")
-            bTicket = true;
-        else if (strKey.rfind("irc_", 0) == 0)
-            bIrc = true;
-        else
-            bGame = true;
-    }
+    for (const std::string& strKey : keys) strKeys += (strKeys.empty() ? "" : ", ") + strKey;
     out.PrintErr(kNote + std::string("changed: ") + strKeys);
 
     // The problems of each side that starts again: it will refuse to start.
     const bool bIrcProblems =
         bIrc && PrintSideProblems("IRC side", config::IrcSideProblems(values), values, out, true);
+    if (bIrc) PrintNotes("IRC side: ", config::IrcSideNotes(values), strPath, out, true);
     const bool bGameProblems =
         bGame &&
         PrintSideProblems("game side", config::GameSideProblems(values), values, out, true);

@@ -5,7 +5,7 @@
 // to the console as "fragrelayd: " + text, with the full path of the file.
 #include <string>
 
-#include "config/SettingsFormat.h"
+#include "config/Settings.h"
 #include "fragrelayd/ConsoleOutput.h"
 #include "fragrelayd/DaemonCommandLine.h"
 
@@ -20,21 +20,23 @@ struct CDaemonPrecheck {
     int nExit = 0;              // kExitOk: go on; else the exit status
     bool bIrcProblems = false;  // the IRC side cannot start with these settings
     bool bGameProblems = false;
-    config::CSettingsValues values;  // what the file says
+    config::CSettings values;  // what the file says
 };
 
 // Reads the file into values. False when there is none or it cannot be
 // read; the reason and what to do are printed on the error stream.
-bool ReadDaemonSettings(const std::string& strPath, config::CSettingsValues& values,
-                        CConsoleOutput& out);
+bool ReadDaemonSettings(const std::string& strPath, config::CSettings& values, CConsoleOutput& out);
 
 // Before the run: the file must be readable (fragrelayd only ever reads
 // it, so a read-only one is fine). Each problem of either side is printed
-// on the error stream. Any thread; before the bot starts.
+// on the error stream, and each note as a warning: a password in a file
+// others may read, a password the login sends in plain text. Any thread;
+// before the bot starts.
 CDaemonPrecheck PrepareDaemonRun(const std::string& strPath, CConsoleOutput& out);
 
-// --check: the same, each problem on standard output, and a verdict; kExitOk only when
-// both sides can start, else kExitUsage. Contacts nothing.
+// --check: the same, each problem and note on standard output, and a
+// verdict; kExitOk only when both sides can start (notes do not count),
+// else kExitUsage. Contacts nothing.
 int CheckDaemonSettings(const std::string& strPath, CConsoleOutput& out);
 
 // --write-settings: the defaults of a first start, as the window writes

@@ -1,7 +1,6 @@
 #pragma once
 // The Settings tab's value: the colour of each line role and the four
 // action filters, held and copied as one. Pure; any thread.
-#include <cstdint>
 #include <string>
 
 namespace monitor {
@@ -15,11 +14,11 @@ struct CColorScheme {
     std::string m_strStatusColor;
     std::string m_strKeyColor;    // frames and the labels of key/value texts
     std::string m_strValueColor;  // the values of key/value texts
-    // Filters: 1 announce, 0 suppress.
-    int32_t m_bShowFlag = 1;
-    int32_t m_bShowKill = 1;
-    int32_t m_bShowTicket = 1;
-    int32_t m_bShowTk = 1;
+    // Filters: true announces, false suppresses.
+    bool m_bShowFlag = true;
+    bool m_bShowKill = true;
+    bool m_bShowTicket = true;
+    bool m_bShowTk = true;
 
     bool operator==(const CColorScheme&) const = default;
 };

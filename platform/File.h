@@ -32,10 +32,12 @@ private:
 // temporary file in the same folder, readable and writable by its owner
 // only (where the file system keeps permissions), is flushed to disk and
 // then takes the file's place. A link is written through: its target is
-// replaced and the link stays. When the folder refuses the temporary file
-// but the file may be written, the file is rewritten in place (truncated,
-// written, flushed), keeping its owner and hard links. False, with an existing file unchanged and
-// no temporary file left, when it cannot be done: refused besides what the
+// replaced and the link stays. The file is rewritten in place instead
+// (truncated, written, flushed), keeping its owner, mode and hard links,
+// when the folder refuses the temporary file but the file may be written,
+// and (on POSIX systems) when the file is another user's, whom a new file
+// of ours would shut out. False, with an existing file unchanged and no
+// temporary file left, when it cannot be done: refused besides what the
 // system refuses are a file we may not write, one marked read-only, a
 // dangling link and a path that is not a plain file.
 bool ReplaceFileWhole(const std::string& strPath, const std::string& strText);

@@ -30,6 +30,11 @@ CPathInfo InspectPath(const std::string& strPath);
 // holds open for itself on Windows).
 int ReadError(const std::string& strPath);
 
+// True when the file at the path (links followed) may be read by its group
+// or by anyone: its mode gives them read permission. False on Windows,
+// where a file's access list is not judged here, and when nothing is there.
+bool ReadableByOthers(const std::string& strPath);
+
 // 0 when a file at the path could be replaced by a new one made beside it
 // (the settings writer's way): its folder takes new files and an existing
 // file may be written. Else the error number: EROFS for a read-only file

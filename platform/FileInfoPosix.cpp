@@ -59,6 +59,11 @@ int ReadError(const std::string& strPath) {
     return 0;
 }
 
+bool ReadableByOthers(const std::string& strPath) {
+    struct stat st {};
+    return ::stat(strPath.c_str(), &st) == 0 && (st.st_mode & (S_IRGRP | S_IROTH)) != 0;
+}
+
 int ReplaceError(const std::string& strPath) {
     struct stat st {};
     if (::stat(strPath.c_str(), &st) == 0) {

@@ -160,6 +160,12 @@ int ReadError(const std::string& strPath) {
     return 0;
 }
 
+bool ReadableByOthers(const std::string&) {
+    // The settings writer gives its files an access list for their owner
+    // alone; another list is the administrator's choice, not judged here.
+    return false;
+}
+
 int ReplaceError(const std::string& strPath) {
     const std::wstring strWide = Wide(strPath);
     if (strWide.empty()) return ENOENT;

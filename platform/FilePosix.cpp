@@ -51,6 +51,13 @@ bool MayReplace(const std::string& strTarget) {
     return ::access(strTarget.c_str(), W_OK) == 0;
 }
 
+// An existing file another user owns: root saving a service's settings, or
+// a file a group shares.
+bool IsAnotherUsers(const std::string& strTarget) {
+    struct stat st {};
+    return ::stat(strTarget.c_str(), &st) == 0 && st.st_uid != ::geteuid();
+}
+
 void SyncFolder(const std::string& strFolder) {
     const int nFd = ::open(strFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (nFd < 0) return;
@@ -58,9 +65,10 @@ void SyncFolder(const std::string& strFolder) {
     ::close(nFd);
 }
 
-// The fallback when no temporary file can be made beside the file: it is
-// truncated and written where it is, then flushed, so its owner, mode and
-// hard links stay; only here can an interrupted write leave it short.
+// When no temporary file can be made beside the file, or a new one would
+// take the file from its owner: it is truncated and written where it is,
+// then flushed, so its owner, mode and hard links stay; only here can an
+// interrupted write leave it short.
 bool WriteInPlace(const std::string& strTarget, const std::string& strText) {
     const int nFd = ::open(strTarget.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (nFd < 0) return false;
@@ -136,7 +144,11 @@ void CFileReader::Close() {
 
 bool ReplaceFileWhole(const std::string& strPath, const std::string& strText) {
     const std::string strTarget = TargetPath(strPath);
-    return !strTarget.empty() && MayReplace(strTarget) && WriteReplacing(strTarget, strText);
+    if (strTarget.empty() || !MayReplace(strTarget)) return false;
+    // A new file would be ours and for us alone: its owner might no longer
+    // read it. Another user's file keeps its owner and mode.
+    if (IsAnotherUsers(strTarget)) return WriteInPlace(strTarget, strText);
+    return WriteReplacing(strTarget, strText);
 }
 
 }  // namespace platform

@@ -22,6 +22,7 @@
 #include <mutex>
 
 #include "platform/Clock.h"
+#include "platform/PemKey.h"
 
 namespace platform {
 
@@ -174,6 +175,7 @@ struct CTlsStream::CImpl {
     std::string m_strSeen;  // fingerprint of the server's certificate
     long m_nVerifyError = X509_V_OK;
     bool m_bPinMismatch = false;
+    bool m_bKeyEncrypted = false;  // the client key asked for a pass phrase
 
     // Waits until the socket is ready for nEvents. With pStop, in slices.
     EWait WaitSocket(short nEvents, const CDeadline& deadline, const CStopSignal* pStop,
@@ -217,6 +219,14 @@ struct CTlsStream::CImpl {
         if (nOk == 0 && p->m_nVerifyError == X509_V_OK)
             p->m_nVerifyError = X509_STORE_CTX_get_error(pStore);
         return nOk;
+    }
+
+    // Asked for a key's pass phrase: there is nobody to answer, and the
+    // library's own prompt would wait on the terminal. Refuses at once and
+    // remembers why the key did not load.
+    static int PassPhraseCallback(char*, int, int, void* pArg) {
+        static_cast<CImpl*>(pArg)->m_bKeyEncrypted = true;
+        return -1;
     }
 
     // Pinned: this replaces the whole chain verification. The certificate is
@@ -282,6 +292,9 @@ CTlsHandshakeResult CTlsStream::Handshake(CSocket socket, const CTlsOptions& opt
     // A server that closes without close_notify ends the stream as TCP does.
     SSL_CTX_set_options(impl.m_pCtx, SSL_OP_NO_RENEGOTIATION | SSL_OP_IGNORE_UNEXPECTED_EOF);
     SSL_CTX_set_mode(impl.m_pCtx, SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    // Never a prompt on the terminal for a pass phrase, whatever file is read.
+    SSL_CTX_set_default_passwd_cb(impl.m_pCtx, &CImpl::PassPhraseCallback);
+    SSL_CTX_set_default_passwd_cb_userdata(impl.m_pCtx, &impl);
 
     std::string strError;
     if (!options.m_strClientCert.empty()) {
@@ -292,7 +305,9 @@ CTlsHandshakeResult CTlsStream::Handshake(CSocket socket, const CTlsOptions& opt
             SSL_CTX_use_PrivateKey_file(impl.m_pCtx, strPath.c_str(), SSL_FILETYPE_PEM) != 1 ||
             SSL_CTX_check_private_key(impl.m_pCtx) != 1)
             return fail(ETlsFailure::ClientCertificate,
-                        strPath + " holds no certificate with its private key");
+                        impl.m_bKeyEncrypted || InspectPemKeyFile(strPath) == EPemKey::Encrypted
+                            ? EncryptedKeyText(strPath)
+                            : strPath + " holds no certificate with its private key");
     }
 
     const std::string strHost = WithoutBrackets(options.m_strHost);

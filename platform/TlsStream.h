@@ -32,7 +32,8 @@ struct CTlsOptions {
     std::string m_strFingerprint;
     // PEM file of CA certificates trusted besides the system's store.
     std::string m_strCaFile;
-    // PEM file holding a client certificate and its key (for CertFP).
+    // PEM file holding a client certificate and its key (for CertFP); a key
+    // with a pass phrase fails at once, without a prompt.
     std::string m_strClientCert;
 };
 
@@ -40,7 +41,8 @@ struct CTlsOptions {
 enum class ETlsFailure {
     None,
     BadPin,               // the pinned fingerprint is not 32 bytes of hex
-    ClientCertificate,    // the client certificate file is missing, unreadable or wrong
+    ClientCertificate,    // the client certificate file is missing, unreadable or wrong,
+                          // or its key has a pass phrase (never asked for: EncryptedKeyText)
     CaFile,               // the extra CA file is missing or holds no certificate
     Stopped,              // the stop signal or Shutdown ended it
     TimedOut,             // the server did not finish the handshake in time

@@ -4,6 +4,7 @@
 #include "dialogs/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
+#include "ui/SettingBinding.h"
 
 namespace ui {
 
@@ -19,6 +20,21 @@ constexpr int kColorEdits[] = {
 constexpr int kFilterBoxes[] = {res::IDC_SHOW_KILL, res::IDC_SHOW_TK, res::IDC_SHOW_FLAG,
                                 res::IDC_SHOW_TICKET};
 
+// The controls in their exchange order.
+constexpr CBinding kBindings[] = {
+    {res::IDC_COLOR_ALLIED_KILL, "allied_farbe_kill", CColorDlg::kColorMaxChars},
+    {res::IDC_COLOR_AXIS_KILL, "axis_farbe_kill", CColorDlg::kColorMaxChars},
+    {res::IDC_COLOR_STATUS, "status_farbe", CColorDlg::kColorMaxChars},
+    {res::IDC_COLOR_ALLIED_FLAG, "allied_farbe_flagge", CColorDlg::kColorMaxChars},
+    {res::IDC_COLOR_AXIS_FLAG, "axis_farbe_flagge", CColorDlg::kColorMaxChars},
+    {res::IDC_COLOR_VALUE, "value_farbe", CColorDlg::kColorMaxChars},
+    {res::IDC_COLOR_KEY, "key_farbe", CColorDlg::kColorMaxChars},
+    {res::IDC_SHOW_FLAG, "show_flag"},
+    {res::IDC_SHOW_KILL, "show_kill"},
+    {res::IDC_SHOW_TICKET, "show_ticket"},
+    {res::IDC_SHOW_TK, "show_tk"},
+};
+
 constexpr int kRoleLabels[][2] = {
     {res::IDC_LABEL_ALLIED_KILL, res::IDS_LABEL_ALLIED_KILL},
     {res::IDC_LABEL_ALLIED_FLAG, res::IDS_LABEL_ALLIED_FLAG},
@@ -31,7 +47,7 @@ constexpr int kRoleLabels[][2] = {
 
 }  // namespace
 
-CColorDlg::CColorDlg(config::CSettingsValues& settings)
+CColorDlg::CColorDlg(config::CSettings& settings)
     : CPage(dialogs::FindDialogTemplate(res::IDD_COLORS)), m_settings(settings) {
     SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     MapClick(res::IDC_SHOW_KILL, [this] { OnToggleKills(); });
@@ -46,18 +62,7 @@ void CColorDlg::SetLocked(bool bLocked) {
 }
 
 void CColorDlg::DoDataExchange(framework::CDataExchange& dx) {
-    monitor::CColorScheme& c = m_settings;
-    dx.Text(res::IDC_COLOR_ALLIED_KILL, c.m_strAlliedKillColor, kColorMaxChars);
-    dx.Text(res::IDC_COLOR_AXIS_KILL, c.m_strAxisKillColor, kColorMaxChars);
-    dx.Text(res::IDC_COLOR_STATUS, c.m_strStatusColor, kColorMaxChars);
-    dx.Text(res::IDC_COLOR_ALLIED_FLAG, c.m_strAlliedFlagColor, kColorMaxChars);
-    dx.Text(res::IDC_COLOR_AXIS_FLAG, c.m_strAxisFlagColor, kColorMaxChars);
-    dx.Text(res::IDC_COLOR_VALUE, c.m_strValueColor, kColorMaxChars);
-    dx.Text(res::IDC_COLOR_KEY, c.m_strKeyColor, kColorMaxChars);
-    dx.Check(res::IDC_SHOW_FLAG, c.m_bShowFlag);
-    dx.Check(res::IDC_SHOW_KILL, c.m_bShowKill);
-    dx.Check(res::IDC_SHOW_TICKET, c.m_bShowTicket);
-    dx.Check(res::IDC_SHOW_TK, c.m_bShowTk);
+    for (const CBinding& binding : kBindings) ExchangeSetting(dx, binding, m_settings);
 }
 
 bool CColorDlg::OnInitDialog() {
@@ -70,27 +75,27 @@ bool CColorDlg::OnInitDialog() {
 }
 
 void CColorDlg::OnToggleKills() {
-    ToggleFilter(m_settings.m_bShowKill);
+    ToggleFilter(m_settings.m_colors.m_bShowKill);
 }
 
 void CColorDlg::OnToggleTeamkills() {
-    ToggleFilter(m_settings.m_bShowTk);
+    ToggleFilter(m_settings.m_colors.m_bShowTk);
 }
 
 void CColorDlg::OnToggleFlags() {
-    ToggleFilter(m_settings.m_bShowFlag);
+    ToggleFilter(m_settings.m_colors.m_bShowFlag);
 }
 
 void CColorDlg::OnToggleTickets() {
-    ToggleFilter(m_settings.m_bShowTicket);
+    ToggleFilter(m_settings.m_colors.m_bShowTicket);
 }
 
-void CColorDlg::ToggleFilter(int32_t& nFilter) {
+void CColorDlg::ToggleFilter(bool& bFilter) {
     // The boxes do not tick themselves: the field is the state, and the
     // transfer back shows it. Putting the fields back after a refused
     // transfer would overwrite what was typed after the refused edit.
     if (!UpdateData(true)) return;
-    nFilter = nFilter == 0 ? 1 : 0;
+    bFilter = !bFilter;
     UpdateData(false);
 }
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "config/SettingsFormat.h"
+#include "config/Settings.h"
 #include "framework/Page.h"
 
 namespace ui {
@@ -18,7 +18,7 @@ public:
 
     // From the Settings template; the settings (the window's values as
     // typed) outlive the page.
-    explicit CColorDlg(config::CSettingsValues& settings);
+    explicit CColorDlg(config::CSettings& settings);
 
     // While a game run lasts: the colour edits read-only, the filters disabled.
     void SetLocked(bool bLocked);
@@ -43,9 +43,9 @@ protected:
     void OnCancel() override {}
 
 private:
-    void ToggleFilter(int32_t& nFilter);
+    void ToggleFilter(bool& bFilter);
 
-    config::CSettingsValues& m_settings;
+    config::CSettings& m_settings;
 };
 
 }  // namespace ui

@@ -5,10 +5,11 @@
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "ui/ColorDlg.h"
+#include "ui/SettingBinding.h"
 
 namespace ui {
 
-CGameDlg::CGameDlg(core::CBot& bot, config::CSettingsValues& settings)
+CGameDlg::CGameDlg(core::CBot& bot, config::CSettings& settings)
     : CPage(dialogs::FindDialogTemplate(res::IDD_GAME)), m_bot(bot), m_settings(settings) {
     SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     MapClick(res::IDC_GAME_CONNECT, [this] { OnConnect(); });
@@ -18,8 +19,8 @@ CGameDlg::CGameDlg(core::CBot& bot, config::CSettingsValues& settings)
 
 void CGameDlg::DoDataExchange(framework::CDataExchange& dx) {
     dx.Control(res::IDC_GAME_LOG, m_log);
-    dx.Text(res::IDC_GAME_SERVER, m_settings.m_strGameServer);
-    dx.Int(res::IDC_GAME_PORT, m_settings.m_nQueryPort);
+    ExchangeSetting(dx, {res::IDC_GAME_SERVER, "bf_Server"}, m_settings);
+    ExchangeSetting(dx, {res::IDC_GAME_PORT, "bf_Port"}, m_settings);
     dx.Text(res::IDC_QI_GAMEPORT, m_strQiGamePort);
     dx.Text(res::IDC_QI_HOSTNAME, m_strQiHostname);
     dx.Text(res::IDC_QI_MAP, m_strQiMap);
@@ -27,7 +28,7 @@ void CGameDlg::DoDataExchange(framework::CDataExchange& dx) {
     dx.Text(res::IDC_QI_PLAYERS, m_strQiPlayers);
     dx.Text(res::IDC_QI_VERSION, m_strQiVersion);
     dx.Text(res::IDC_QI_STATUS, m_strQiStatus);
-    dx.ListIndex(res::IDC_GAME_LANGUAGE, m_settings.m_nLanguage);
+    ExchangeSetting(dx, {res::IDC_GAME_LANGUAGE, "bf_Language"}, m_settings);
 }
 
 bool CGameDlg::OnInitDialog() {

@@ -7,7 +7,7 @@
 // operation runs on the UI thread.
 #include <string>
 
-#include "config/SettingsFormat.h"
+#include "config/Settings.h"
 #include "core/Bot.h"
 #include "framework/ControlHandles.h"
 #include "framework/Page.h"
@@ -21,7 +21,7 @@ class CGameDlg : public framework::CPage {
 public:
     // From the BF42 template. The bot and the settings (the window's values
     // as typed) outlive the page.
-    CGameDlg(core::CBot& bot, config::CSettingsValues& settings);
+    CGameDlg(core::CBot& bot, config::CSettings& settings);
 
     framework::CLogCtrl m_log;  // control 1012
 
@@ -66,7 +66,7 @@ private:
     void RefreshQuickInfoPanel();
 
     core::CBot& m_bot;
-    config::CSettingsValues& m_settings;
+    config::CSettings& m_settings;
     CColorDlg* m_pColorDlg = nullptr;
     core::CBotState m_state;  // as the bot last said
 

@@ -5,6 +5,7 @@
 #include "dialogs/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
+#include "ui/SettingBinding.h"
 
 namespace ui {
 
@@ -17,27 +18,30 @@ constexpr int kConnectionEdits[] = {res::IDC_IRC_SERVER,      res::IDC_IRC_PORT,
                                     res::IDC_IRC_CHANNEL,     res::IDC_IRC_TICKETSECS,
                                     res::IDC_IRC_FINGERPRINT, res::IDC_IRC_CLIENTCERT};
 
-// The control that holds each setting the bot's checks may name.
-struct CKeyControl {
-    const char* pszKey;
-    int nId;
-};
-constexpr CKeyControl kKeyControls[] = {
-    {"irc_Port", res::IDC_IRC_PORT},
-    {"irc_Server", res::IDC_IRC_SERVER},
-    {"irc_Nick", res::IDC_IRC_NICK},
-    {"irc_altNick", res::IDC_IRC_ALTNICK},
-    {"irc_Channel", res::IDC_IRC_CHANNEL},
-    {"irc_Tickettime", res::IDC_IRC_TICKETSECS},
-    {"irc_Username", res::IDC_IRC_USERNAME},
-    {"irc_Password", res::IDC_IRC_PASSWORD},
-    {"irc_TLSFingerprint", res::IDC_IRC_FINGERPRINT},
-    {"irc_ClientCert", res::IDC_IRC_CLIENTCERT},
+// The controls in their exchange order; the input line is the page's own.
+// The log (1004) comes first and carries no value; it is bound once in the
+// constructor, since rebinding it would rewrite the handle while the bot's
+// lines are appended through it.
+constexpr CBinding kBindings[] = {
+    {res::IDC_IRC_CHANNEL, "irc_Channel"},
+    {res::IDC_IRC_NICK, "irc_Nick"},
+    {res::IDC_IRC_SERVER, "irc_Server"},
+    {res::IDC_IRC_INPUT, nullptr},
+    {res::IDC_IRC_PORT, "irc_Port"},
+    {res::IDC_IRC_ALTNICK, "irc_altNick"},
+    {res::IDC_IRC_AUTH, "irc_Auth"},
+    {res::IDC_IRC_USERNAME, "irc_Username"},
+    {res::IDC_IRC_NETWORK, "irc_Network"},
+    {res::IDC_IRC_PASSWORD, "irc_Password"},
+    {res::IDC_IRC_TICKETSECS, "irc_Tickettime"},
+    {res::IDC_IRC_TLS, "irc_TLS"},
+    {res::IDC_IRC_FINGERPRINT, "irc_TLSFingerprint"},
+    {res::IDC_IRC_CLIENTCERT, "irc_ClientCert"},
 };
 
 }  // namespace
 
-CIrcDlg::CIrcDlg(core::CBot& bot, config::CSettingsValues& settings)
+CIrcDlg::CIrcDlg(core::CBot& bot, config::CSettings& settings)
     : CPage(dialogs::FindDialogTemplate(res::IDD_IRC)), m_bot(bot), m_settings(settings) {
     SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     m_log.Attach(*this, res::IDC_IRC_LOG);
@@ -48,28 +52,17 @@ CIrcDlg::CIrcDlg(core::CBot& bot, config::CSettingsValues& settings)
 }
 
 void CIrcDlg::DoDataExchange(framework::CDataExchange& dx) {
-    config::CSettingsValues& s = m_settings;
-    dx.Text(res::IDC_IRC_CHANNEL, s.m_strChannel);
-    dx.Text(res::IDC_IRC_NICK, s.m_strNick);
-    dx.Text(res::IDC_IRC_SERVER, s.m_strIrcServer);
-    dx.Text(res::IDC_IRC_INPUT, m_strInput, kMaxInput);
-    // Shown as 0 to 65535. A number beyond that is no port: the field keeps
-    // its value, and Connect and Apply refuse the page until it is mended.
-    int32_t nPort = static_cast<uint16_t>(s.m_nIrcPort);
-    dx.Int(res::IDC_IRC_PORT, nPort);
-    if (dx.IsSaving() && !dx.Failed()) {
-        m_bPortOutOfRange = nPort < 0 || nPort > 0xFFFF;
-        if (!m_bPortOutOfRange) s.m_nIrcPort = static_cast<int16_t>(static_cast<uint16_t>(nPort));
+    // What the operator typed; the server's spelling of the bot's join is
+    // the bot's own and never lands here (nor in the saved file).
+    bool bPortOutOfRange = false;
+    for (const CBinding& binding : kBindings) {
+        if (binding.pszKey == nullptr)
+            dx.Text(binding.nId, m_strInput, kMaxInput);
+        else if (ExchangeSetting(dx, binding, m_settings) == EBindResult::OutOfRange)
+            bPortOutOfRange = true;
     }
-    dx.Text(res::IDC_IRC_ALTNICK, s.m_strAltNick);
-    dx.Check(res::IDC_IRC_AUTH, s.m_bAuth);
-    dx.Text(res::IDC_IRC_USERNAME, s.m_strUsername);
-    dx.ListIndex(res::IDC_IRC_NETWORK, s.m_nNetwork);
-    dx.Text(res::IDC_IRC_PASSWORD, s.m_strPassword);
-    dx.Int(res::IDC_IRC_TICKETSECS, s.m_nTicketSecs);
-    dx.Check(res::IDC_IRC_TLS, s.m_bTls);
-    dx.Text(res::IDC_IRC_FINGERPRINT, s.m_strTlsFingerprint);
-    dx.Text(res::IDC_IRC_CLIENTCERT, s.m_strClientCert);
+    // Connect and Apply refuse the page until a port beyond 16 bits is mended.
+    if (dx.IsSaving()) m_bPortOutOfRange = bPortOutOfRange;
 }
 
 bool CIrcDlg::OnInitDialog() {
@@ -106,15 +99,13 @@ bool CIrcDlg::RefusePortOutOfRange() {
 }
 
 bool CIrcDlg::FocusKey(std::string_view strKey) {
-    for (const CKeyControl& control : kKeyControls) {
-        if (strKey == control.pszKey) return SetFocusItem(control.nId);
-    }
-    return false;
+    const int nId = ControlOfKey(kBindings, strKey);
+    return nId != 0 && SetFocusItem(nId);
 }
 
 void CIrcDlg::OnAuthCheck() {
     // The box has toggled itself; the setting follows what the box shows.
-    m_settings.m_bAuth = GetCheck(res::IDC_IRC_AUTH) == framework::BST_CHECKED ? 1 : 0;
+    m_settings.m_irc.m_bAuth = GetCheck(res::IDC_IRC_AUTH) == framework::BST_CHECKED;
     ApplyLook();
 }
 
@@ -140,7 +131,7 @@ void CIrcDlg::AppendLog(const std::string& strLine) {
 
 void CIrcDlg::ApplyLook() {
     const bool bLocked = m_bSessionActive;
-    const bool bAuth = m_settings.m_bAuth != 0;
+    const bool bAuth = m_settings.m_irc.m_bAuth;
     for (const int nId : kConnectionEdits) SetReadOnly(nId, bLocked);
     EnableItem(res::IDC_IRC_AUTH, !bLocked);
     EnableItem(res::IDC_IRC_TLS, !bLocked);

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/SettingsFormat.h"
+#include "config/Settings.h"
 #include "core/Bot.h"
 #include "framework/ControlHandles.h"
 #include "framework/Page.h"
@@ -19,7 +19,7 @@ class CIrcDlg : public framework::CPage {
 public:
     // From the IRC template. The bot and the settings (the window's values
     // as typed) outlive the page.
-    CIrcDlg(core::CBot& bot, config::CSettingsValues& settings);
+    CIrcDlg(core::CBot& bot, config::CSettings& settings);
 
     framework::CLogCtrl m_log;  // control 1004
     std::string m_strInput;     // the chat input line
@@ -68,7 +68,7 @@ private:
     void ApplyLook();
 
     core::CBot& m_bot;
-    config::CSettingsValues& m_settings;
+    config::CSettings& m_settings;
     bool m_bSessionActive = false;   // as the bot last said
     bool m_bPortOutOfRange = false;  // the last transfer found a port beyond 16 bits
 };

@@ -15,7 +15,7 @@
 #include <mutex>
 #include <string>
 
-#include "config/SettingsFormat.h"
+#include "config/Settings.h"
 #include "core/Bot.h"
 #include "framework/ControlHandles.h"
 #include "framework/Dispatcher.h"
@@ -57,7 +57,7 @@ public:
     CColorDlg* SettingsPage() const;
     CAboutDlg* AboutPage() const;
     // The window's settings as last taken from the controls.
-    const config::CSettingsValues& WindowSettings() const { return m_settings; }
+    const config::CSettings& WindowSettings() const { return m_settings; }
     // The bot's state as last shown.
     const core::CBotState& ShownState() const { return m_state; }
 
@@ -116,7 +116,7 @@ private:
     framework::CDispatcher& m_dispatcher;
     core::CBot& m_bot;
     CWindowSettings& m_file;
-    config::CSettingsValues m_settings;  // the pages' fields
+    config::CSettings m_settings;  // the pages' fields
     core::CBotState m_state;
     std::unique_ptr<CIrcDlg> m_pIrcDlg;
     std::unique_ptr<CGameDlg> m_pGameDlg;

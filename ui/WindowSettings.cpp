@@ -31,14 +31,14 @@ std::optional<uint64_t> CWindowSettings::Fingerprint() const {
     return nHash;
 }
 
-config::CSettingsValues CWindowSettings::Load() {
-    config::CSettingsValues values;
+config::CSettings CWindowSettings::Load() {
+    config::CSettings values;
     config::LoadSettingsFile(m_strPath, values);
     m_nKnown = Fingerprint();
     return values;
 }
 
-bool CWindowSettings::Save(const config::CSettingsValues& values, framework::IMessageSink* pSink) {
+bool CWindowSettings::Save(const config::CSettings& values, framework::IMessageSink* pSink) {
     const std::optional<uint64_t> nNow = Fingerprint();
     // A file that is gone holds nothing to lose.
     if (nNow && nNow != m_nKnown) {

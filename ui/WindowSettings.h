@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "config/SettingsFormat.h"
+#include "config/Settings.h"
 #include "framework/MessageBox.h"
 
 namespace ui {
@@ -22,11 +22,11 @@ public:
 
     // The file's values, or the first-start defaults when there is none;
     // remembers what was on disk.
-    config::CSettingsValues Load();
+    config::CSettings Load();
     // Writes the values, asking first (through pSink) when the file changed
     // on disk since Load or the last Save. False when the operator said No,
     // or when the write failed ("Couldn't write to file." through pSink).
-    bool Save(const config::CSettingsValues& values, framework::IMessageSink* pSink);
+    bool Save(const config::CSettings& values, framework::IMessageSink* pSink);
 
     const std::string& Path() const { return m_strPath; }
 

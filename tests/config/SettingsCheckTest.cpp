@@ -17,32 +17,34 @@
 
 namespace {
 
+using config::CSettings;
+using config::CSettingsNote;
 using config::CSettingsProblem;
-using config::CSettingsValues;
+using config::ENote;
 using config::EProblem;
 
 // Settings with which both sides start.
-CSettingsValues Complete() {
-    CSettingsValues v = config::DefaultSettings();
-    v.m_strAltNick = "fraghorn_";
-    v.m_strChannel = "#clan";
+CSettings Complete() {
+    CSettings v = config::DefaultSettings();
+    v.m_irc.m_strAltNick = "fraghorn_";
+    v.m_irc.m_strChannel = "#clan";
     v.m_nTicketSecs = 60;
-    v.m_strGameServer = "10.1.2.3";
+    v.m_game.m_strServer = "10.1.2.3";
     return v;
 }
 
 struct CProblemRow {
     const char* pszName;
-    std::function<void(CSettingsValues&)> change;
+    std::function<void(CSettings&)> change;
     std::vector<CSettingsProblem> expected;
 };
 
 std::vector<CProblemRow> IrcRows() {
     return {
-        {"Complete", [](CSettingsValues&) {}, {}},
+        {"Complete", [](CSettings&) {}, {}},
         {"InTheTabsOrder",
-         [](CSettingsValues& v) {
-             v = CSettingsValues();  // a file that names nothing
+         [](CSettings& v) {
+             v = CSettings();  // a file that names nothing
          },
          {{"irc_Port", EProblem::NoPort},
           {"irc_Server", EProblem::Empty},
@@ -51,60 +53,60 @@ std::vector<CProblemRow> IrcRows() {
           {"irc_Channel", EProblem::Empty},
           {"irc_Tickettime", EProblem::NoInterval}}},
         {"NegativeInterval",
-         [](CSettingsValues& v) { v.m_nTicketSecs = -5; },
+         [](CSettings& v) { v.m_nTicketSecs = -5; },
          {{"irc_Tickettime", EProblem::NoInterval}}},
-        {"HighPortIsAPort", [](CSettingsValues& v) { v.m_nIrcPort = -1; }, {}},
+        {"HighPortIsAPort", [](CSettings& v) { v.m_irc.m_nPort = 65535; }, {}},
         {"ChannelWithoutHash",
-         [](CSettingsValues& v) { v.m_strChannel = "clan"; },
+         [](CSettings& v) { v.m_irc.m_strChannel = "clan"; },
          {{"irc_Channel", EProblem::NoChannel}}},
         {"ChannelWithBlank",
-         [](CSettingsValues& v) { v.m_strChannel = "#my clan"; },
+         [](CSettings& v) { v.m_irc.m_strChannel = "#my clan"; },
          {{"irc_Channel", EProblem::NoChannel}}},
         {"ChannelFormLast",
-         [](CSettingsValues& v) {
-             v.m_strChannel = "clan";
-             v.m_bAuth = 1;
+         [](CSettings& v) {
+             v.m_irc.m_strChannel = "clan";
+             v.m_irc.m_bAuth = true;
          },
          {{"irc_Username", EProblem::Empty},
           {"irc_Password", EProblem::Empty},
           {"irc_Channel", EProblem::NoChannel}}},
         {"CredentialsOnlyWithAuth",
-         [](CSettingsValues& v) {
-             v.m_bAuth = 0;
-             v.m_nNetwork = -1;
+         [](CSettings& v) {
+             v.m_irc.m_bAuth = false;
+             v.m_irc.m_nNetwork = -1;
          },
          {}},
         {"AuthWithCredentials",
-         [](CSettingsValues& v) {
-             v.m_bAuth = 1;
-             v.m_strUsername = "acct";
-             v.m_strPassword = "pw";
+         [](CSettings& v) {
+             v.m_irc.m_bAuth = true;
+             v.m_irc.m_strUsername = "acct";
+             v.m_irc.m_strPassword = "pw";
          },
          {}},
         {"PinnedFingerprintInAnyCaseWithColons",
-         [](CSettingsValues& v) {
-             v.m_bTls = 1;
-             v.m_strTlsFingerprint = std::string(63, 'a') + "B";
-             v.m_strTlsFingerprint.insert(2, ":");
+         [](CSettings& v) {
+             v.m_irc.m_security.m_bTls = true;
+             v.m_irc.m_security.m_strTlsFingerprint = std::string(63, 'a') + "B";
+             v.m_irc.m_security.m_strTlsFingerprint.insert(2, ":");
          },
          {}},
         {"FingerprintTooShort",
-         [](CSettingsValues& v) { v.m_strTlsFingerprint = "AB:CD"; },
+         [](CSettings& v) { v.m_irc.m_security.m_strTlsFingerprint = "AB:CD"; },
          {{"irc_TLSFingerprint", EProblem::NoFingerprint}}},
         {"FingerprintNotHex",
-         [](CSettingsValues& v) { v.m_strTlsFingerprint = std::string(64, 'g'); },
+         [](CSettings& v) { v.m_irc.m_security.m_strTlsFingerprint = std::string(64, 'g'); },
          {{"irc_TLSFingerprint", EProblem::NoFingerprint}}},
         {"MissingClientCertificate",
-         [](CSettingsValues& v) {
-             v.m_bTls = 1;
-             v.m_strClientCert = "/nonexistent/fragrelay/client.pem";
+         [](CSettings& v) {
+             v.m_irc.m_security.m_bTls = true;
+             v.m_irc.m_security.m_strClientCert = "/nonexistent/fragrelay/client.pem";
          },
          {{"irc_ClientCert", EProblem::NoFile}}},
         {"SaslPlainNeedsThePassword",
-         [](CSettingsValues& v) {
-             v.m_bAuth = 1;
-             v.m_nNetwork = 2;
-             v.m_strUsername = "acct";
+         [](CSettings& v) {
+             v.m_irc.m_bAuth = true;
+             v.m_irc.m_nNetwork = 2;
+             v.m_irc.m_strUsername = "acct";
          },
          {{"irc_Password", EProblem::Empty}}},
     };
@@ -119,18 +121,18 @@ TEST(SettingsCheck, ClientCertificateLogsInOverTlsWithoutPassword) {
     ASSERT_NE(pFile, nullptr);
     std::fputs("-----BEGIN CERTIFICATE-----\n", pFile);
     std::fclose(pFile);
-    CSettingsValues values = Complete();
-    values.m_bAuth = 1;
-    values.m_nNetwork = 2;
-    values.m_strClientCert = strPem;
-    values.m_bTls = 1;
+    CSettings values = Complete();
+    values.m_irc.m_bAuth = true;
+    values.m_irc.m_nNetwork = 2;
+    values.m_irc.m_security.m_strClientCert = strPem;
+    values.m_irc.m_security.m_bTls = true;
     EXPECT_EQ(config::IrcSideProblems(values), std::vector<CSettingsProblem>{});
-    values.m_bTls = 0;
+    values.m_irc.m_security.m_bTls = false;
     EXPECT_EQ(config::IrcSideProblems(values),
               (std::vector<CSettingsProblem>{{"irc_ClientCert", EProblem::NeedsTls}}));
     // An account network still needs its credentials, certificate or not.
-    values.m_bTls = 1;
-    values.m_nNetwork = 0;
+    values.m_irc.m_security.m_bTls = true;
+    values.m_irc.m_nNetwork = 0;
     EXPECT_EQ(config::IrcSideProblems(values),
               (std::vector<CSettingsProblem>{{"irc_Username", EProblem::Empty},
                                              {"irc_Password", EProblem::Empty}}));
@@ -138,31 +140,31 @@ TEST(SettingsCheck, ClientCertificateLogsInOverTlsWithoutPassword) {
 
 TEST(SettingsCheck, IrcSideFollowsTheIrcTabsChecks) {
     for (const CProblemRow& row : IrcRows()) {
-        CSettingsValues values = Complete();
+        CSettings values = Complete();
         row.change(values);
         EXPECT_EQ(config::IrcSideProblems(values), row.expected) << row.pszName;
-        EXPECT_EQ(config::GameSideProblems(values).empty(), values.m_strGameServer != "")
+        EXPECT_EQ(config::GameSideProblems(values).empty(), values.m_game.m_strServer != "")
             << row.pszName;
     }
 }
 
 TEST(SettingsCheck, GameSideNeedsServerPortAndEveryColour) {
     const CProblemRow rows[] = {
-        {"Complete", [](CSettingsValues&) {}, {}},
+        {"Complete", [](CSettings&) {}, {}},
         {"ServerAndPort",
-         [](CSettingsValues& v) {
-             v.m_strGameServer.clear();
-             v.m_nQueryPort = 0;
+         [](CSettings& v) {
+             v.m_game.m_strServer.clear();
+             v.m_game.m_nQueryPort = 0;
          },
          {{"bf_Port", EProblem::NoPort}, {"bf_Server", EProblem::Empty}}},
         {"ColoursInTheSettingsTabsOrder",
-         [](CSettingsValues& v) {
-             v.m_strValueColor.clear();
-             v.m_strAlliedKillColor.clear();
+         [](CSettings& v) {
+             v.m_colors.m_strValueColor.clear();
+             v.m_colors.m_strAlliedKillColor.clear();
          },
          {{"allied_farbe_kill", EProblem::Empty}, {"value_farbe", EProblem::Empty}}},
         {"EveryColour",
-         [](CSettingsValues& v) { v = CSettingsValues(); },
+         [](CSettings& v) { v = CSettings(); },
          {{"bf_Port", EProblem::NoPort},
           {"bf_Server", EProblem::Empty},
           {"allied_farbe_kill", EProblem::Empty},
@@ -175,14 +177,14 @@ TEST(SettingsCheck, GameSideNeedsServerPortAndEveryColour) {
         // The quick check and the start read the same key; filters and
         // language do not keep a side from starting.
         {"FiltersAndLanguageFree",
-         [](CSettingsValues& v) {
-             v.m_bShowKill = 0;
-             v.m_nLanguage = -1;
+         [](CSettings& v) {
+             v.m_colors.m_bShowKill = false;
+             v.m_game.m_nLanguage = -1;
          },
          {}},
     };
     for (const CProblemRow& row : rows) {
-        CSettingsValues values = Complete();
+        CSettings values = Complete();
         row.change(values);
         EXPECT_EQ(config::GameSideProblems(values), row.expected) << row.pszName;
         std::vector<CSettingsProblem> serverOnly;
@@ -194,9 +196,9 @@ TEST(SettingsCheck, GameSideNeedsServerPortAndEveryColour) {
 }
 
 TEST(SettingsCheck, ProblemTextsNameTheKey) {
-    CSettingsValues values = Complete();
+    CSettings values = Complete();
     values.m_nTicketSecs = -5;
-    values.m_strChannel = "my\xE9 clan";
+    values.m_irc.m_strChannel = "my\xE9 clan";
     const struct {
         CSettingsProblem problem;
         const char* pszText;
@@ -209,44 +211,100 @@ TEST(SettingsCheck, ProblemTextsNameTheKey) {
          "irc_Channel \"my\xE9 clan\" is no channel name (it needs a # and no blank)"},
     };
     for (const auto& row : rows) EXPECT_EQ(config::ProblemText(row.problem, values), row.pszText);
-    values.m_strChannel = "clan";
+    values.m_irc.m_strChannel = "clan";
     EXPECT_EQ(config::ProblemText({"irc_Channel", EProblem::NoChannel}, values),
               "irc_Channel \"clan\" is no channel name (it needs a #)");
-    values.m_strTlsFingerprint = "AB:CD";
+    values.m_irc.m_security.m_strTlsFingerprint = "AB:CD";
     EXPECT_EQ(config::ProblemText({"irc_TLSFingerprint", EProblem::NoFingerprint}, values),
               "irc_TLSFingerprint \"AB:CD\" is no SHA-256 fingerprint (64 hex digits, colons "
               "allowed)");
-    values.m_strClientCert = "/nonexistent/c.pem";
+    values.m_irc.m_security.m_strClientCert = "/nonexistent/c.pem";
     EXPECT_EQ(config::ProblemText({"irc_ClientCert", EProblem::NoFile}, values),
               "irc_ClientCert /nonexistent/c.pem cannot be read (No such file or directory)");
+    EXPECT_EQ(config::ProblemText({"irc_ClientCert", EProblem::EncryptedKey}, values),
+              "irc_ClientCert: the key in /nonexistent/c.pem is encrypted; fragrelay needs it "
+              "without a pass phrase");
 }
 
 TEST(SettingsCheck, ChangedKeysInTheFilesOrder) {
     const struct {
         const char* pszName;
-        std::function<void(CSettingsValues&)> change;
+        std::function<void(CSettings&)> change;
         std::vector<std::string> keys;
     } rows[] = {
-        {"Nothing", [](CSettingsValues&) {}, {}},
-        {"ChannelCaseOnly", [](CSettingsValues& v) { v.m_strChannel = "#CLAN"; }, {}},
-        {"AnyTrueIsYes", [](CSettingsValues& v) { v.m_bShowKill = 2; }, {}},
-        {"Channel", [](CSettingsValues& v) { v.m_strChannel = "#other"; }, {"irc_Channel"}},
+        {"Nothing", [](CSettings&) {}, {}},
+        {"ChannelCaseOnly", [](CSettings& v) { v.m_irc.m_strChannel = "#CLAN"; }, {}},
+        {"Channel", [](CSettings& v) { v.m_irc.m_strChannel = "#other"; }, {"irc_Channel"}},
         {"Several",
-         [](CSettingsValues& v) {
-             v.m_bShowTk = 0;
-             v.m_strPassword = "new";
+         [](CSettings& v) {
+             v.m_colors.m_bShowTk = false;
+             v.m_irc.m_strPassword = "new";
              v.m_nTicketSecs = 30;
-             v.m_nLanguage = 1;
+             v.m_game.m_nLanguage = 1;
          },
          {"irc_Password", "irc_Tickettime", "bf_Language", "show_tk"}},
-        {"Port", [](CSettingsValues& v) { v.m_nIrcPort = 6668; }, {"irc_Port"}},
+        {"Port", [](CSettings& v) { v.m_irc.m_nPort = 6668; }, {"irc_Port"}},
     };
     for (const auto& row : rows) {
-        CSettingsValues after = Complete();
+        CSettings after = Complete();
         row.change(after);
         EXPECT_EQ(config::ChangedSettingsKeys(Complete(), after), row.keys) << row.pszName;
         EXPECT_EQ(config::ChangedSettingsKeys(after, Complete()), row.keys) << row.pszName;
     }
+}
+
+// The login would carry the password readable: said as a note, and nothing
+// is refused that works. A server on this machine (a local bouncer or
+// tunnel) is exempt.
+TEST(SettingsNotes, PasswordInPlainTextIsNotedNotRefused) {
+    const auto with = [](std::function<void(CSettings&)> change) {
+        CSettings v = Complete();
+        v.m_irc.m_strServer = "irc.example.net";
+        v.m_irc.m_bAuth = true;
+        v.m_irc.m_strUsername = "acct";
+        v.m_irc.m_strPassword = "pw";
+        change(v);
+        return v;
+    };
+    const struct {
+        const char* pszName;
+        CSettings values;
+        bool bNoted;
+    } kRows[] = {
+        {"Quakenet", with([](CSettings&) {}), true},
+        {"Gamesnet", with([](CSettings& v) { v.m_irc.m_nNetwork = 1; }), true},
+        {"SaslPlain", with([](CSettings& v) { v.m_irc.m_nNetwork = 2; }), true},
+        {"SaslExternal", with([](CSettings& v) {
+             v.m_irc.m_nNetwork = 2;
+             v.m_irc.m_security.m_strClientCert = "/nonexistent/c.pem";
+         }),
+         false},
+        {"OverTls", with([](CSettings& v) { v.m_irc.m_security.m_bTls = true; }), false},
+        {"AuthOff", with([](CSettings& v) { v.m_irc.m_bAuth = false; }), false},
+        {"NoAccountService", with([](CSettings& v) { v.m_irc.m_nNetwork = -1; }), false},
+        {"Loopback4", with([](CSettings& v) { v.m_irc.m_strServer = "127.0.0.1"; }), false},
+        {"LoopbackNet", with([](CSettings& v) { v.m_irc.m_strServer = "127.200.3.4"; }), false},
+        {"Loopback6", with([](CSettings& v) { v.m_irc.m_strServer = "::1"; }), false},
+        {"Loopback6Brackets", with([](CSettings& v) { v.m_irc.m_strServer = "[::1]"; }), false},
+        {"Localhost", with([](CSettings& v) { v.m_irc.m_strServer = "LocalHost"; }), false},
+        {"NextToLoopback", with([](CSettings& v) { v.m_irc.m_strServer = "128.0.0.1"; }), true},
+        {"NotLoopback6", with([](CSettings& v) { v.m_irc.m_strServer = "::2"; }), true},
+        {"NamedLikeLocalhost",
+         with([](CSettings& v) { v.m_irc.m_strServer = "localhost.example.net"; }), true},
+    };
+    const std::vector<CSettingsNote> kPlain = {{"irc_Password", ENote::PasswordInPlainText}};
+    for (const auto& row : kRows) {
+        EXPECT_EQ(config::SendsPasswordInPlainText(row.values.m_irc), row.bNoted) << row.pszName;
+        EXPECT_EQ(config::IrcSideNotes(row.values),
+                  row.bNoted ? kPlain : std::vector<CSettingsNote>{})
+            << row.pszName;
+        if (row.values.m_irc.m_security.m_strClientCert.empty()) {
+            EXPECT_EQ(config::IrcSideProblems(row.values), std::vector<CSettingsProblem>{})
+                << row.pszName << ": a note refuses nothing";
+        }
+    }
+    EXPECT_EQ(config::NoteText(kPlain[0], "settings.ini"),
+              "irc_Password is sent in plain text: set irc_TLS=yes");
 }
 
 std::vector<std::string> Lines(const std::string& strText, const std::string& strEnd) {

@@ -14,13 +14,14 @@
 
 #include "SettingsPrint.h"
 #include "TempFolder.h"
+#include "config/SettingsCheck.h"
 #include "config/SettingsFile.h"
 #include "framework/MessageBox.h"
 #include "ui/SettingsPages.h"
 
 namespace {
 
-using config::CSettingsValues;
+using config::CSettings;
 using config::LoadSettingsFile;
 using testsupport::CTempFolder;
 using testsupport::ReadWholeFile;
@@ -29,11 +30,11 @@ using ui::SaveSettingsFile;
 
 const framework::CMessage kWriteFailed{"Couldn't write to file.", "Error", framework::EIcon::Error};
 
-CSettingsValues Custom() {
-    CSettingsValues v = config::DefaultSettings();
-    v.m_strChannel = "#clan";
-    v.m_strPassword = "secret";
-    v.m_bAuth = 1;
+CSettings Custom() {
+    CSettings v = config::DefaultSettings();
+    v.m_irc.m_strChannel = "#clan";
+    v.m_irc.m_strPassword = "secret";
+    v.m_irc.m_bAuth = true;
     return v;
 }
 
@@ -61,7 +62,7 @@ TEST_F(SettingsFile, WhatCannotBeReadGivesTheDefaults) {
     ASSERT_EQ(::write(nFifo, "irc_Nick=x\n", 11), 11);
 
     for (const char* pszName : {"absent.ini", "folder.ini", "fifo.ini"}) {
-        CSettingsValues values = Custom();
+        CSettings values = Custom();
         EXPECT_FALSE(LoadSettingsFile(m_folder / pszName, values)) << pszName;
         EXPECT_EQ(values, config::DefaultSettings()) << pszName;
     }
@@ -70,27 +71,27 @@ TEST_F(SettingsFile, WhatCannotBeReadGivesTheDefaults) {
 
 TEST_F(SettingsFile, ExistingFileStartsFromConstructorValues) {
     ASSERT_TRUE(WriteWholeFile(File(), "irc_Nick=bot\r\nbf_Port=2300\r\n"));
-    CSettingsValues values = config::DefaultSettings();
+    CSettings values = config::DefaultSettings();
     EXPECT_TRUE(LoadSettingsFile(File(), values));
-    CSettingsValues expected;
-    expected.m_strNick = "bot";
-    expected.m_nQueryPort = 2300;
+    CSettings expected;
+    expected.m_irc.m_strNick = "bot";
+    expected.m_game.m_nQueryPort = 2300;
     EXPECT_EQ(values, expected);
 
     ASSERT_TRUE(WriteWholeFile(File(), ""));
     EXPECT_TRUE(LoadSettingsFile(File(), values));
-    EXPECT_EQ(values, CSettingsValues{}) << "an empty file keeps the constructor values";
+    EXPECT_EQ(values, CSettings{}) << "an empty file keeps the constructor values";
 }
 
 TEST_F(SettingsFile, LoadReadsPastALongLine) {
     // Longer than the loader's read buffer too.
     ASSERT_TRUE(WriteWholeFile(File(), "irc_Nick=a\r\nirc_Password=" + std::string(10000, 'x') +
                                            "\r\nbf_Server=after\r\n"));
-    CSettingsValues values;
+    CSettings values;
     EXPECT_TRUE(LoadSettingsFile(File(), values));
-    EXPECT_EQ(values.m_strNick, "a");
-    EXPECT_EQ(values.m_strPassword, "");
-    EXPECT_EQ(values.m_strGameServer, "after");
+    EXPECT_EQ(values.m_irc.m_strNick, "a");
+    EXPECT_EQ(values.m_irc.m_strPassword, "");
+    EXPECT_EQ(values.m_game.m_strServer, "after");
 }
 
 TEST_F(SettingsFile, SaveWritesTheLinesForTheOwnerOnly) {
@@ -106,9 +107,34 @@ TEST_F(SettingsFile, SaveWritesTheLinesForTheOwnerOnly) {
     EXPECT_EQ(m_sink.Count(), 0u);
     EXPECT_EQ(m_folder.Names(), std::vector<std::string>{"settings.ini"}) << "no temporary left";
 
-    CSettingsValues loaded;
+    CSettings loaded;
     EXPECT_TRUE(LoadSettingsFile(File(), loaded));
     EXPECT_EQ(loaded, Custom());
+}
+
+// The password is the file's secret: a mode that lets the group or anyone
+// read it is named, by the file's path; without a password it does not matter.
+TEST_F(SettingsFile, APasswordOthersCanReadIsNoted) {
+    ASSERT_TRUE(SaveSettingsFile(File(), Custom(), &m_sink));
+    CSettings loaded;
+    ASSERT_TRUE(LoadSettingsFile(File(), loaded));
+    ASSERT_EQ(loaded.m_irc.m_strPassword, "secret");
+    const std::vector<config::CSettingsNote> kReadable = {
+        {"irc_Password", config::ENote::ReadableFile}};
+    const struct {
+        mode_t nMode;
+        bool bNoted;
+    } kRows[] = {{0600, false}, {0400, false}, {0640, true}, {0604, true}, {0644, true}};
+    for (const auto& row : kRows) {
+        ASSERT_EQ(::chmod(File().c_str(), row.nMode), 0);
+        EXPECT_EQ(config::SettingsFileNotes(File(), loaded),
+                  row.bNoted ? kReadable : std::vector<config::CSettingsNote>{})
+            << std::oct << row.nMode;
+    }
+    EXPECT_EQ(config::NoteText(kReadable[0], "/srv/bot/settings.ini"),
+              "/srv/bot/settings.ini holds irc_Password and can be read by others; chmod 600 it");
+    loaded.m_irc.m_strPassword.clear();
+    EXPECT_EQ(config::SettingsFileNotes(File(), loaded), std::vector<config::CSettingsNote>{});
 }
 
 TEST_F(SettingsFile, ApplyTwiceWritesTheSameBytes) {
@@ -205,6 +231,28 @@ TEST_F(SettingsFile, ReadOnlyFolderWithAWritableFileIsWrittenInPlace) {
     EXPECT_EQ(m_folder.Names(), (std::vector<std::string>{"linked.ini", "settings.ini"}));
 }
 
+// Root saving the settings of a service that runs as its own user: a new
+// file would be root's and for root alone, and the service could no longer
+// read it. The file keeps its owner and its mode.
+TEST_F(SettingsFile, AnotherUsersFileKeepsItsOwnerAndMode) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root writes another user's file";
+    ASSERT_TRUE(WriteWholeFile(File(), "irc_Nick=old\n"));
+    ASSERT_EQ(::chown(File().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(File().c_str(), 0644), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(File().c_str(), &before), 0);
+
+    ASSERT_TRUE(SaveSettingsFile(File(), Custom(), &m_sink));
+    EXPECT_EQ(ReadWholeFile(File()), config::FormatSettings(Custom()));
+    struct stat after {};
+    ASSERT_EQ(::stat(File().c_str(), &after), 0);
+    EXPECT_EQ(after.st_uid, 65534u);
+    EXPECT_EQ(after.st_gid, 65534u);
+    EXPECT_EQ(Mode(File()), 0644u);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(m_folder.Names(), std::vector<std::string>{"settings.ini"});
+}
+
 TEST_F(SettingsFile, PlacesThatCannotHoldTheFileAreRefused) {
     ASSERT_EQ(::mkdir((m_folder / "dir.ini").c_str(), 0700), 0);
     ASSERT_EQ(::symlink("nowhere.ini", (m_folder / "dangling.ini").c_str()), 0);
@@ -253,7 +301,7 @@ TEST_F(SettingsFile, RelativeNameIsInTheWorkingFolder) {
     ASSERT_NE(::getcwd(szOld, sizeof szOld), nullptr);
     ASSERT_EQ(::chdir(m_folder.Path().c_str()), 0);
     const bool bSaved = SaveSettingsFile(config::kSettingsFileName, Custom(), &m_sink);
-    CSettingsValues loaded;
+    CSettings loaded;
     const bool bLoaded = LoadSettingsFile(config::kSettingsFileName, loaded);
     ASSERT_EQ(::chdir(szOld), 0);
 

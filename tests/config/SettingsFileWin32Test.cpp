@@ -21,7 +21,7 @@
 
 namespace {
 
-using config::CSettingsValues;
+using config::CSettings;
 using config::LoadSettingsFile;
 using testsupport::CTempFolder;
 using testsupport::ReadWholeFile;
@@ -34,11 +34,11 @@ std::wstring Wide(const std::string& str) {
     return std::wstring(str.begin(), str.end());  // the temporary folder's name is ASCII
 }
 
-CSettingsValues Custom() {
-    CSettingsValues v = config::DefaultSettings();
-    v.m_strChannel = "#clan";
-    v.m_strPassword = "secret";
-    v.m_bAuth = 1;
+CSettings Custom() {
+    CSettings v = config::DefaultSettings();
+    v.m_irc.m_strChannel = "#clan";
+    v.m_irc.m_strPassword = "secret";
+    v.m_irc.m_bAuth = true;
     return v;
 }
 
@@ -57,7 +57,7 @@ TEST_F(SettingsFileWin32, SaveReplacesTheFileWholeAndLeavesNoTemporary) {
     ASSERT_TRUE(SaveSettingsFile(File(), Custom(), &m_sink));
     EXPECT_EQ(ReadWholeFile(File()), config::FormatSettings(Custom()));
     EXPECT_EQ(m_folder.Names(), std::vector<std::string>{"settings.ini"});
-    CSettingsValues loaded;
+    CSettings loaded;
     EXPECT_TRUE(LoadSettingsFile(File(), loaded));
     EXPECT_EQ(loaded, Custom());
     EXPECT_EQ(m_sink.Count(), 0u);
@@ -71,7 +71,7 @@ TEST_F(SettingsFileWin32, LineEndsOfEitherSystemLoadTheSame) {
     ASSERT_NE(strLf, strCrLf);
     ASSERT_TRUE(WriteWholeFile(m_folder / "crlf.ini", strCrLf));
     ASSERT_TRUE(WriteWholeFile(m_folder / "lf.ini", strLf));
-    CSettingsValues fromWindows, fromLinux;
+    CSettings fromWindows, fromLinux;
     ASSERT_TRUE(LoadSettingsFile(m_folder / "crlf.ini", fromWindows));
     ASSERT_TRUE(LoadSettingsFile(m_folder / "lf.ini", fromLinux));
     EXPECT_EQ(fromWindows, Custom());
@@ -134,7 +134,7 @@ TEST_F(SettingsFileWin32, WhatIsNoPlainFileIsRefusedAndGivesTheDefaults) {
         {"pipe namespace", "\\\\.\\pipe\\fragrelay-no-such-pipe"},
     };
     for (const auto& row : kRows) {
-        CSettingsValues values = Custom();
+        CSettings values = Custom();
         EXPECT_FALSE(LoadSettingsFile(row.strPath, values)) << row.pszName;
         EXPECT_EQ(values, config::DefaultSettings()) << row.pszName;
     }
@@ -146,7 +146,7 @@ TEST_F(SettingsFileWin32, RelativeNameIsInTheWorkingFolder) {
     ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH, szOld), 0u);
     ASSERT_TRUE(::SetCurrentDirectoryW(Wide(m_folder.Path()).c_str()));
     const bool bSaved = SaveSettingsFile(config::kSettingsFileName, Custom(), &m_sink);
-    CSettingsValues loaded;
+    CSettings loaded;
     const bool bLoaded = LoadSettingsFile(config::kSettingsFileName, loaded);
     ASSERT_TRUE(::SetCurrentDirectoryW(szOld));
     EXPECT_TRUE(bSaved);

@@ -13,40 +13,40 @@
 
 namespace {
 
-using config::CSettingsValues;
+using config::CSettings;
 using config::FormatSettings;
 using config::ParseSettings;
 
 // Every field differs from both the constructor values and the defaults.
-CSettingsValues AllChanged() {
-    CSettingsValues v;
-    v.m_strIrcServer = "irc.example.net";
-    v.m_nIrcPort = 6668;
-    v.m_strNick = "relay";
-    v.m_strAltNick = "relay_";
-    v.m_strChannel = "#clan";
-    v.m_bAuth = 1;
-    v.m_strUsername = "acct";
-    v.m_strPassword = "s3cr=t";
-    v.m_nNetwork = 1;
+CSettings AllChanged() {
+    CSettings v;
+    v.m_irc.m_strServer = "irc.example.net";
+    v.m_irc.m_nPort = 6668;
+    v.m_irc.m_strNick = "relay";
+    v.m_irc.m_strAltNick = "relay_";
+    v.m_irc.m_strChannel = "#clan";
+    v.m_irc.m_bAuth = true;
+    v.m_irc.m_strUsername = "acct";
+    v.m_irc.m_strPassword = "s3cr=t";
+    v.m_irc.m_nNetwork = 1;
     v.m_nTicketSecs = 120;
-    v.m_nLanguage = 5;
-    v.m_strGameServer = "10.1.2.3";
-    v.m_nQueryPort = 23001;
-    v.m_strAlliedKillColor = "1";
-    v.m_strAlliedFlagColor = "2";
-    v.m_strAxisKillColor = "3";
-    v.m_strAxisFlagColor = "4";
-    v.m_strStatusColor = "5";
-    v.m_strKeyColor = "6";
-    v.m_strValueColor = "7";
-    v.m_bShowFlag = 0;
-    v.m_bShowKill = 0;
-    v.m_bShowTicket = 0;
-    v.m_bShowTk = 0;
-    v.m_bTls = 1;
-    v.m_strTlsFingerprint = "AB:CD";
-    v.m_strClientCert = "/etc/fragrelay/client.pem";
+    v.m_game.m_nLanguage = 5;
+    v.m_game.m_strServer = "10.1.2.3";
+    v.m_game.m_nQueryPort = 23001;
+    v.m_colors.m_strAlliedKillColor = "1";
+    v.m_colors.m_strAlliedFlagColor = "2";
+    v.m_colors.m_strAxisKillColor = "3";
+    v.m_colors.m_strAxisFlagColor = "4";
+    v.m_colors.m_strStatusColor = "5";
+    v.m_colors.m_strKeyColor = "6";
+    v.m_colors.m_strValueColor = "7";
+    v.m_colors.m_bShowFlag = false;
+    v.m_colors.m_bShowKill = false;
+    v.m_colors.m_bShowTicket = false;
+    v.m_colors.m_bShowTk = false;
+    v.m_irc.m_security.m_bTls = true;
+    v.m_irc.m_security.m_strTlsFingerprint = "AB:CD";
+    v.m_irc.m_security.m_strClientCert = "/etc/fragrelay/client.pem";
     return v;
 }
 
@@ -54,76 +54,75 @@ TEST(ParseSettings, LinesChangeOnlyWhatTheyName) {
     const struct {
         const char* pszName;
         std::string strText;
-        std::function<void(CSettingsValues&)> expect;  // applied to the constructor values
+        std::function<void(CSettings&)> expect;  // applied to the constructor values
     } kRows[] = {
-        {"EmptyText", "", [](CSettingsValues&) {}},
+        {"EmptyText", "", [](CSettings&) {}},
         {"BlanksVanishEverywhere", "irc_Nick = my bot\n",
-         [](CSettingsValues& v) { v.m_strNick = "mybot"; }},
-        {"TabsStayInValue", "irc_Nick=\tbot\n", [](CSettingsValues& v) { v.m_strNick = "\tbot"; }},
-        {"TabInKeyMatchesNothing", "irc_Nick\t=bot\n", [](CSettingsValues&) {}},
-        {"CommentChangesNothing", "//irc_Nick=x\n", [](CSettingsValues&) {}},
-        {"BlankThenSlashesHasNoEquals", " // note\n", [](CSettingsValues&) {}},
+         [](CSettings& v) { v.m_irc.m_strNick = "mybot"; }},
+        {"TabsStayInValue", "irc_Nick=\tbot\n", [](CSettings& v) { v.m_irc.m_strNick = "\tbot"; }},
+        {"TabInKeyMatchesNothing", "irc_Nick\t=bot\n", [](CSettings&) {}},
+        {"CommentChangesNothing", "//irc_Nick=x\n", [](CSettings&) {}},
+        {"BlankThenSlashesHasNoEquals", " // note\n", [](CSettings&) {}},
         {"SlashesInsideValue", "irc_Channel=#a//b\n",
-         [](CSettingsValues& v) { v.m_strChannel = "#a//b"; }},
-        {"KeysAreCaseSensitive", "IRC_NICK=x\nirc_nick=y\n", [](CSettingsValues&) {}},
+         [](CSettings& v) { v.m_irc.m_strChannel = "#a//b"; }},
+        {"KeysAreCaseSensitive", "IRC_NICK=x\nirc_nick=y\n", [](CSettings&) {}},
         {"SplitAtFirstEquals", "irc_Password=a=b\n",
-         [](CSettingsValues& v) { v.m_strPassword = "a=b"; }},
-        {"LineWithoutEquals", "irc_Nick\n", [](CSettingsValues&) {}},
-        {"UnknownKey", "irc_Nickname=x\nfoo=bar\n", [](CSettingsValues&) {}},
+         [](CSettings& v) { v.m_irc.m_strPassword = "a=b"; }},
+        {"LineWithoutEquals", "irc_Nick\n", [](CSettings&) {}},
+        {"UnknownKey", "irc_Nickname=x\nfoo=bar\n", [](CSettings&) {}},
         {"EmptyValueClearsText", "irc_Nick=a\nirc_Nick=\n",
-         [](CSettingsValues& v) { v.m_strNick = ""; }},
+         [](CSettings& v) { v.m_irc.m_strNick = ""; }},
         {"LastOfRepeatedKeysWins", "bf_Port=1\nirc_Nick=a\nbf_Port=2\n",
-         [](CSettingsValues& v) {
-             v.m_nQueryPort = 2;
-             v.m_strNick = "a";
+         [](CSettings& v) {
+             v.m_game.m_nQueryPort = 2;
+             v.m_irc.m_strNick = "a";
          }},
         {"UpperCaseYesTurnsFilterOff", "show_kill=YES\n",
-         [](CSettingsValues& v) { v.m_bShowKill = 0; }},
+         [](CSettings& v) { v.m_colors.m_bShowKill = false; }},
         {"ExactYesTurnsOn", "irc_Auth=yes\nshow_flag=yes\n",
-         [](CSettingsValues& v) { v.m_bAuth = 1; }},
+         [](CSettings& v) { v.m_irc.m_bAuth = true; }},
         {"AnyOtherWordIsOff", "show_tk=1\nshow_ticket=yess\nirc_Auth=no\n",
-         [](CSettingsValues& v) {
-             v.m_bShowTk = 0;
-             v.m_bShowTicket = 0;
+         [](CSettings& v) {
+             v.m_colors.m_bShowTk = false;
+             v.m_colors.m_bShowTicket = false;
          }},
-        {"YesWithBlanksIsYes", "irc_Auth = y e s\n", [](CSettingsValues& v) { v.m_bAuth = 1; }},
-        {"PortKeepsLow16Bits", "irc_Port=70000\n", [](CSettingsValues& v) { v.m_nIrcPort = 4464; }},
-        {"PortAboveSignedRange", "irc_Port=40000\n",
-         [](CSettingsValues& v) { v.m_nIrcPort = -25536; }},
+        {"YesWithBlanksIsYes", "irc_Auth = y e s\n", [](CSettings& v) { v.m_irc.m_bAuth = true; }},
+        {"PortKeepsLow16Bits", "irc_Port=70000\n", [](CSettings& v) { v.m_irc.m_nPort = 4464; }},
+        {"PortAboveSignedRange", "irc_Port=40000\n", [](CSettings& v) { v.m_irc.m_nPort = 40000; }},
         {"IntegerStopsAtNonDigit", "bf_Port=23000abc\nirc_Tickettime=+30s\n",
-         [](CSettingsValues& v) {
-             v.m_nQueryPort = 23000;
+         [](CSettings& v) {
+             v.m_game.m_nQueryPort = 23000;
              v.m_nTicketSecs = 30;
          }},
         {"IntegerWithoutDigitsIsZero", "irc_Network=abc\nbf_Language=-\n",
-         [](CSettingsValues& v) {
-             v.m_nNetwork = 0;
-             v.m_nLanguage = 0;
+         [](CSettings& v) {
+             v.m_irc.m_nNetwork = 0;
+             v.m_game.m_nLanguage = 0;
          }},
         {"IntegerSaturates", "bf_Port=99999999999\nirc_Tickettime=-99999999999\n",
-         [](CSettingsValues& v) {
-             v.m_nQueryPort = INT32_MAX;
+         [](CSettings& v) {
+             v.m_game.m_nQueryPort = INT32_MAX;
              v.m_nTicketSecs = INT32_MIN;
          }},
         {"CrBeforeLineFeedDropped", "irc_Nick=bot\r\nirc_altNick=b\rt\n",
-         [](CSettingsValues& v) {
-             v.m_strNick = "bot";
-             v.m_strAltNick = "b\rt";
+         [](CSettings& v) {
+             v.m_irc.m_strNick = "bot";
+             v.m_irc.m_strAltNick = "b\rt";
          }},
         {"LastLineWithoutLineFeed", "irc_Nick=a\nirc_Channel=#c",
-         [](CSettingsValues& v) {
-             v.m_strNick = "a";
-             v.m_strChannel = "#c";
+         [](CSettings& v) {
+             v.m_irc.m_strNick = "a";
+             v.m_irc.m_strChannel = "#c";
          }},
         {"NulEndsTheLineText", std::string("irc_Nick=ab\0cd\nbf_Server=h\n", 26),
-         [](CSettingsValues& v) {
-             v.m_strNick = "ab";
-             v.m_strGameServer = "h";
+         [](CSettings& v) {
+             v.m_irc.m_strNick = "ab";
+             v.m_game.m_strServer = "h";
          }},
-        {"OneLineFile", "bf_Port=2300", [](CSettingsValues& v) { v.m_nQueryPort = 2300; }},
+        {"OneLineFile", "bf_Port=2300", [](CSettings& v) { v.m_game.m_nQueryPort = 2300; }},
     };
     for (const auto& row : kRows) {
-        CSettingsValues expected;
+        CSettings expected;
         row.expect(expected);
         EXPECT_EQ(ParseSettings(row.strText), expected) << row.pszName;
     }
@@ -151,9 +150,10 @@ TEST(ParseSettings, LineLengthLimit) {
          "irc_Nick=after\nirc_Password=old\n" + strKey + std::string(5000, 'z'), "old"},
     };
     for (const auto& row : kRows) {
-        const CSettingsValues v = ParseSettings(row.strText);
-        EXPECT_EQ(v.m_strPassword, row.strPassword) << row.pszName;
-        EXPECT_EQ(v.m_strNick, "after") << row.pszName << ": a long line must not stop the load";
+        const CSettings v = ParseSettings(row.strText);
+        EXPECT_EQ(v.m_irc.m_strPassword, row.strPassword) << row.pszName;
+        EXPECT_EQ(v.m_irc.m_strNick, "after")
+            << row.pszName << ": a long line must not stop the load";
     }
 }
 
@@ -162,8 +162,8 @@ TEST(ParseSettings, PiecesGiveTheSameAsTheWhole) {
     const std::string strText =
         "irc_Nick=a\r\n//x\r\nirc_Port=70000\r\nirc_Password=" + std::string(1500, 'w') +
         "\r\nbf_Server=h\r\nshow_kill=no";
-    const CSettingsValues whole = ParseSettings(strText);
-    ASSERT_EQ(whole.m_strGameServer, "h");
+    const CSettings whole = ParseSettings(strText);
+    ASSERT_EQ(whole.m_game.m_strServer, "h");
     for (size_t nChunk = 1; nChunk <= 9; ++nChunk) {
         config::CSettingsParser parser;
         for (size_t i = 0; i < strText.size(); i += nChunk) {
@@ -179,8 +179,8 @@ TEST(ParseSettings, AbandonDropsAStartedLine) {
     parser.Feed("irc_Nick=whole\nirc_Channel=#cut");
     parser.Abandon();
     parser.Finish();
-    EXPECT_EQ(parser.Values().m_strNick, "whole");
-    EXPECT_EQ(parser.Values().m_strChannel, "");
+    EXPECT_EQ(parser.Values().m_irc.m_strNick, "whole");
+    EXPECT_EQ(parser.Values().m_irc.m_strChannel, "");
 }
 
 TEST(FormatSettings, DefaultsGiveTheKnownFile) {
@@ -216,24 +216,24 @@ TEST(FormatSettings, DefaultsGiveTheKnownFile) {
 }
 
 TEST(FormatSettings, ValuesAsWritten) {
-    CSettingsValues v;
-    v.m_nIrcPort = -25536;
-    v.m_bAuth = 2;  // any value but 0 is on
-    v.m_nNetwork = -1;
-    v.m_strPassword = "a\nirc_Nick=evil";
-    v.m_strPassword.push_back('\0');
+    CSettings v;
+    v.m_irc.m_nPort = 40000;
+    v.m_irc.m_bAuth = true;
+    v.m_irc.m_nNetwork = -1;
+    v.m_irc.m_strPassword = "a\nirc_Nick=evil";
+    v.m_irc.m_strPassword.push_back('\0');
     const std::string strText = FormatSettings(v);
     EXPECT_NE(strText.find("\r\nirc_Port=-25536\r\n"), std::string::npos);
     EXPECT_NE(strText.find("\r\nirc_Auth=yes\r\n"), std::string::npos);
     EXPECT_NE(strText.find("\r\nirc_Network=-1\r\n"), std::string::npos);
     EXPECT_NE(strText.find("\r\nirc_Password=airc_Nick=evil\r\n"), std::string::npos);
-    EXPECT_EQ(ParseSettings(strText).m_strNick, "") << "a value must not start a line";
+    EXPECT_EQ(ParseSettings(strText).m_irc.m_strNick, "") << "a value must not start a line";
     EXPECT_EQ(strText.find('\0'), std::string::npos);
 }
 
 TEST(FormatSettings, ReadingTheWrittenTextGivesTheValuesBack) {
-    const CSettingsValues rows[] = {CSettingsValues{}, config::DefaultSettings(), AllChanged()};
-    for (const CSettingsValues& v : rows) {
+    const CSettings rows[] = {CSettings{}, config::DefaultSettings(), AllChanged()};
+    for (const CSettings& v : rows) {
         EXPECT_EQ(ParseSettings(FormatSettings(v)), v);
     }
     // The 27 keys are all written: each field comes back from its own line.
@@ -269,24 +269,25 @@ constexpr char kFileBeforeTls[] =
     "show_tk=no\r\n";
 
 TEST(FormatSettings, AnOldFileKeepsEveryLineAndGainsTheNewKeys) {
-    const CSettingsValues values = ParseSettings(kFileBeforeTls);
-    EXPECT_EQ(values.m_bTls, 0);
-    EXPECT_EQ(values.m_strTlsFingerprint, "");
-    EXPECT_EQ(values.m_strClientCert, "");
+    const CSettings values = ParseSettings(kFileBeforeTls);
+    EXPECT_FALSE(values.m_irc.m_security.m_bTls);
+    EXPECT_EQ(values.m_irc.m_security.m_strTlsFingerprint, "");
+    EXPECT_EQ(values.m_irc.m_security.m_strClientCert, "");
     EXPECT_EQ(
         FormatSettings(values),
         std::string(kFileBeforeTls) + "irc_TLS=no\r\nirc_TLSFingerprint=\r\nirc_ClientCert=\r\n");
 }
 
 TEST(ParseSettings, TheConnectionsSecurityKeys) {
-    const CSettingsValues values = ParseSettings(
+    const CSettings values = ParseSettings(
         "irc_TLS=yes\nirc_TLSFingerprint = "
         "ab:cd:ef\nirc_ClientCert=/home/bot/c.pem\nirc_Network=2\n");
-    EXPECT_EQ(values.m_bTls, 1);
-    EXPECT_EQ(values.m_strTlsFingerprint, "ab:cd:ef");
-    EXPECT_EQ(values.m_strClientCert, "/home/bot/c.pem");
-    EXPECT_EQ(values.m_nNetwork, 2);
-    EXPECT_EQ(ParseSettings("irc_TLS=1\n").m_bTls, 0) << "only yes is on, as for every switch";
+    EXPECT_TRUE(values.m_irc.m_security.m_bTls);
+    EXPECT_EQ(values.m_irc.m_security.m_strTlsFingerprint, "ab:cd:ef");
+    EXPECT_EQ(values.m_irc.m_security.m_strClientCert, "/home/bot/c.pem");
+    EXPECT_EQ(values.m_irc.m_nNetwork, 2);
+    EXPECT_FALSE(ParseSettings("irc_TLS=1\n").m_irc.m_security.m_bTls)
+        << "only yes is on, as for every switch";
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include "config/SettingsFormat.h"
 
 namespace config {
-inline void PrintTo(const CSettingsValues& values, std::ostream* pOut) {
+inline void PrintTo(const CSettings& values, std::ostream* pOut) {
     *pOut << "\n" << FormatSettings(values);
 }
 }  // namespace config

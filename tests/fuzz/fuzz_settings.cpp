@@ -10,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     const std::string_view strText(reinterpret_cast<const char*>(pData), nSize);
-    const config::CSettingsValues values = config::ParseSettings(strText);
+    const config::CSettings values = config::ParseSettings(strText);
 
     // Pieces of a size the input chooses, so chunk borders fall everywhere.
     const size_t nChunk = nSize == 0 ? 1 : 1 + pData[0] % 17;

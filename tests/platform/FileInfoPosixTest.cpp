@@ -57,6 +57,26 @@ TEST(FileInfoPosix, RootMakesTheFileTheFoldersOwners) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+TEST(FileInfoPosix, ReadableByOthersByTheGroupAndOtherReadBits) {
+    testsupport::CTempFolder folder;
+    ASSERT_TRUE(folder.IsValid());
+    const std::string strFile = folder / "a.ini";
+    ASSERT_EQ(platform::CreateNewFile(strFile, "one"), 0);
+    ASSERT_EQ(::symlink("a.ini", (folder / "link.ini").c_str()), 0);
+    const struct {
+        mode_t nMode;
+        bool bOthers;
+    } rows[] = {{0600, false}, {0400, false}, {0620, false}, {0602, false},
+                {0640, true},  {0604, true},  {0644, true},  {0040, true}};
+    for (const auto& row : rows) {
+        ASSERT_EQ(::chmod(strFile.c_str(), row.nMode), 0);
+        EXPECT_EQ(platform::ReadableByOthers(strFile), row.bOthers) << std::oct << row.nMode;
+        EXPECT_EQ(platform::ReadableByOthers(folder / "link.ini"), row.bOthers)
+            << "through a link " << std::oct << row.nMode;
+    }
+    EXPECT_FALSE(platform::ReadableByOthers(folder / "missing.ini"));
+}
+
 TEST(FileInfoPosix, CommandWordQuotesForTheShell) {
     const struct {
         const char* pszPath;

@@ -1,17 +1,28 @@
 // The TLS client against a TLS server in the test's own process on
 // 127.0.0.1, with certificates the test makes with the openssl program.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 
+#include "config/TempFolder.h"
 #include "irc/IrcLineSplitter.h"
 #include "platform/Clock.h"
+#include "platform/PemKey.h"
 #include "platform/TlsStream.h"
+#include "support/ChildProcess.h"
 #include "support/TestCertificates.h"
 #include "support/TlsTestServer.h"
 #include "support/Wait.h"
@@ -310,6 +321,116 @@ TEST_F(TlsStreamTest, ClientCertificateIsShown) {
     ASSERT_EQ(stream.Send("PING :x\r\n", 1000), 9);
     ASSERT_TRUE(server.WaitForReceived("PING :x"));
     EXPECT_EQ(server.ClientFingerprint(), Certs().Client().m_strFingerprint);
+}
+
+// Runs the openssl program in strDir; true when it succeeded.
+bool RunOpenssl(const std::vector<std::string>& vArgs, const std::string& strDir) {
+    std::vector<std::string> vFull = {testsupport::FindProgram("openssl")};
+    vFull.insert(vFull.end(), vArgs.begin(), vArgs.end());
+    testsupport::CChildProcess child;
+    return child.Start(vFull, strDir) && child.Wait(std::chrono::seconds(20)) == 0;
+}
+
+// Runs body in a child process without a controlling terminal, whose
+// standard input is a pipe that stays open and silent: a prompt for a pass
+// phrase would wait there for ever, and the deadline catches it. Returns
+// what body returned, or nothing when the child had to be killed.
+std::optional<std::string> RunWithoutTerminal(const std::function<std::string()>& body) {
+    int vInput[2];
+    int vReport[2];
+    if (::pipe(vInput) != 0) return std::nullopt;
+    if (::pipe(vReport) != 0) {
+        ::close(vInput[0]);
+        ::close(vInput[1]);
+        return std::nullopt;
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setsid();
+        ::dup2(vInput[0], STDIN_FILENO);
+        ::close(vReport[0]);
+        const std::string strReport = body();
+        const ssize_t n = ::write(vReport[1], strReport.data(), strReport.size());
+        ::_exit(n == static_cast<ssize_t>(strReport.size()) ? 0 : 1);
+    }
+    ::close(vInput[0]);
+    ::close(vReport[1]);
+    std::string strReport;
+    bool bEnded = false;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (pid > 0 && !bEnded && std::chrono::steady_clock::now() < end) {
+        pollfd pfd{vReport[0], POLLIN, 0};
+        if (::poll(&pfd, 1, 100) <= 0) continue;
+        char buf[512];
+        const ssize_t n = ::read(vReport[0], buf, sizeof buf);
+        if (n > 0) strReport.append(buf, static_cast<size_t>(n));
+        bEnded = n <= 0;
+    }
+    if (pid > 0 && !bEnded) ::kill(pid, SIGKILL);
+    int nStatus = 0;
+    if (pid > 0) ::waitpid(pid, &nStatus, 0);
+    ::close(vInput[1]);
+    ::close(vReport[0]);
+    if (!bEnded || !WIFEXITED(nStatus) || WEXITSTATUS(nStatus) != 0) return std::nullopt;
+    return strReport;
+}
+
+// Regression: a client key with a pass phrase made OpenSSL ask for it on the
+// terminal, and the connection (the window, or fragrelayd) waited for an
+// answer nobody gives. It fails at once, before a byte is sent, and says why.
+TEST_F(TlsStreamTest, EncryptedClientKeyFailsAtOnceWithoutAPrompt) {
+    const std::string strDir = Certs().Dir();
+    const std::string strKey = Certs().Client().m_strKey;
+    // Both forms: PKCS#8, and the older one with its Proc-Type header.
+    ASSERT_TRUE(RunOpenssl(
+        {"pkey", "-in", strKey, "-aes256", "-passout", "pass:secret", "-out", "enc-pkcs8.key"},
+        strDir));
+    ASSERT_TRUE(RunOpenssl(
+        {"ec", "-in", strKey, "-aes256", "-passout", "pass:secret", "-out", "enc-traditional.key"},
+        strDir));
+    const std::string strCert = testsupport::ReadWholeFile(Certs().Client().m_strCert);
+    for (const char* pszKey : {"enc-pkcs8", "enc-traditional"}) {
+        SCOPED_TRACE(pszKey);
+        const std::string strPem = strDir + "/" + pszKey + ".pem";
+        {
+            std::ofstream out(strPem);
+            out << testsupport::ReadWholeFile(strDir + "/" + pszKey + ".key") << strCert;
+        }
+        EXPECT_EQ(InspectPemKeyFile(strPem), EPemKey::Encrypted);
+
+        const std::optional<std::string> report = RunWithoutTerminal([&] {
+            // A listener of the child's own: the connection is taken from
+            // its queue afterwards, to see what the client sent.
+            const int nListener = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in addr{};
+            addr.sin_family = AF_INET;
+            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            socklen_t nLen = sizeof addr;
+            if (::bind(nListener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+                ::listen(nListener, 1) != 0 ||
+                ::getsockname(nListener, reinterpret_cast<sockaddr*>(&addr), &nLen) != 0)
+                return std::string("no listener");
+            CTlsOptions options = Trusting();
+            options.m_strClientCert = strPem;
+            CTlsStream stream;
+            const CTlsHandshakeResult result =
+                stream.Handshake(ConnectTo(ntohs(addr.sin_port)), options, kHandshakeMs);
+            const int nServer = ::accept(nListener, nullptr, nullptr);
+            char buf[64];
+            const ssize_t nSent = nServer < 0 ? -1 : ::recv(nServer, buf, sizeof buf, 0);
+            return std::to_string(static_cast<int>(result.m_eFailure)) + " " +
+                   std::to_string(nSent) + " " + TlsFailureText(result);
+        });
+        ASSERT_TRUE(report.has_value()) << "the handshake waited: a pass phrase was asked for";
+        EXPECT_EQ(*report, std::to_string(static_cast<int>(ETlsFailure::ClientCertificate)) +
+                               " 0 " + "TLS: client certificate: " + EncryptedKeyText(strPem));
+    }
+    EXPECT_EQ(EncryptedKeyText("/etc/x.pem"),
+              "the key in /etc/x.pem is encrypted; fragrelay needs it without a pass phrase");
+    // The unlocked key and the certificate alone, for contrast.
+    EXPECT_EQ(InspectPemKeyFile(Certs().ClientPem()), EPemKey::Plain);
+    EXPECT_EQ(InspectPemKeyFile(Certs().Client().m_strCert), EPemKey::None);
+    EXPECT_EQ(InspectPemKeyFile(strDir + "/missing.pem"), EPemKey::Unreadable);
 }
 
 TEST_F(TlsStreamTest, ShutdownWakesABlockedReadAndAWriterRunsBesideIt) {

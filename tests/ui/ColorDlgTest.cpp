@@ -35,7 +35,7 @@ const CColorRow kColors[] = {
 struct CFilterRow {
     const char* pszName;
     int nBoxId;
-    int32_t monitor::CColorScheme::*pField;
+    bool monitor::CColorScheme::*pField;
 };
 
 const CFilterRow kFilters[] = {
@@ -61,7 +61,7 @@ protected:
 
 TEST_F(ColorDlgTest, StartsWithEmptyColoursAndEveryFilterOn) {
     for (const CColorRow& row : kColors) EXPECT_EQ(m_dlg.Scheme().*row.pField, "") << row.pszName;
-    for (const CFilterRow& row : kFilters) EXPECT_EQ(m_dlg.Scheme().*row.pField, 1) << row.pszName;
+    for (const CFilterRow& row : kFilters) EXPECT_TRUE(m_dlg.Scheme().*row.pField) << row.pszName;
 
     Create();
     for (const CColorRow& row : kColors) {
@@ -82,10 +82,10 @@ TEST_F(ColorDlgTest, LoadedValuesShowInTheirOwnControls) {
     const char* const kValues[] = {"02", "05", "14", "12", "04", "11", "10"};
     monitor::CColorScheme scheme;
     for (size_t n = 0; n < std::size(kColors); ++n) scheme.*kColors[n].pField = kValues[n];
-    scheme.m_bShowKill = 0;
-    scheme.m_bShowTk = 1;
-    scheme.m_bShowFlag = 0;
-    scheme.m_bShowTicket = 1;
+    scheme.m_bShowKill = false;
+    scheme.m_bShowTk = true;
+    scheme.m_bShowFlag = false;
+    scheme.m_bShowTicket = true;
     m_dlg.SetScheme(scheme);
 
     Create();
@@ -107,19 +107,19 @@ TEST_P(ColorDlgToggleTest, ClickInvertsOnlyItsFilterAndTakesTheTypedColour) {
     m_dlg.TypeText(1021, "7");
 
     ASSERT_TRUE(m_dlg.Click(row.nBoxId));
-    EXPECT_EQ(m_dlg.Scheme().*row.pField, 0);
+    EXPECT_FALSE(m_dlg.Scheme().*row.pField);
     EXPECT_EQ(m_dlg.GetCheck(row.nBoxId), BST_UNCHECKED);
     EXPECT_EQ(m_dlg.Scheme().m_strStatusColor, "7");
     EXPECT_EQ(m_dlg.GetItemText(1021), "7");
     for (const CFilterRow& other : kFilters) {
         if (other.nBoxId == row.nBoxId) continue;
-        EXPECT_EQ(m_dlg.Scheme().*other.pField, 1) << other.pszName;
+        EXPECT_TRUE(m_dlg.Scheme().*other.pField) << other.pszName;
         EXPECT_EQ(m_dlg.GetCheck(other.nBoxId), BST_CHECKED) << other.pszName;
     }
 
     m_dlg.TypeText(1010, "13");
     ASSERT_TRUE(m_dlg.Click(row.nBoxId));
-    EXPECT_EQ(m_dlg.Scheme().*row.pField, 1);
+    EXPECT_TRUE(m_dlg.Scheme().*row.pField);
     EXPECT_EQ(m_dlg.GetCheck(row.nBoxId), BST_CHECKED);
     EXPECT_EQ(m_dlg.Scheme().m_strKeyColor, "13");
     EXPECT_EQ(m_sink.Count(), 0u);
@@ -157,7 +157,7 @@ TEST_F(ColorDlgTest, OverlongColourStopsTheTransferAndKeepsWhatWasTyped) {
     EXPECT_EQ(m_dlg.Scheme().m_strKeyColor, "10");
     // The click changed nothing else: the filter, its box and the typed
     // key colour are as they were.
-    EXPECT_EQ(m_dlg.Scheme().m_bShowKill, 1);
+    EXPECT_TRUE(m_dlg.Scheme().m_bShowKill);
     EXPECT_EQ(m_dlg.GetCheck(1059), BST_CHECKED);
     EXPECT_EQ(m_dlg.GetItemText(1010), "9");
 
@@ -167,7 +167,7 @@ TEST_F(ColorDlgTest, OverlongColourStopsTheTransferAndKeepsWhatWasTyped) {
     EXPECT_EQ(m_sink.Count(), 1u);
     EXPECT_EQ(m_dlg.Scheme().m_strStatusColor, "12");
     EXPECT_EQ(m_dlg.Scheme().m_strKeyColor, "9");
-    EXPECT_EQ(m_dlg.Scheme().m_bShowKill, 0);
+    EXPECT_FALSE(m_dlg.Scheme().m_bShowKill);
     EXPECT_EQ(m_dlg.GetCheck(1059), BST_UNCHECKED);
 }
 

@@ -16,7 +16,7 @@
 
 namespace {
 
-using config::CSettingsValues;
+using config::CSettings;
 
 class SettingsPages : public ::testing::Test {
 protected:
@@ -55,31 +55,31 @@ TEST_F(SettingsPages, FirstStartFillsThePagesWithTheDefaults) {
 }
 
 TEST_F(SettingsPages, SavedPagesLoadBackIntoFreshPages) {
-    CSettingsValues v;
-    v.m_strIrcServer = "irc.example.net";
-    v.m_nIrcPort = -25536;  // port 40000 as the file holds it
-    v.m_strNick = "relay";
-    v.m_strAltNick = "relay_";
-    v.m_strChannel = "#clan";
-    v.m_bAuth = 1;
-    v.m_strUsername = "acct";
-    v.m_strPassword = "pw";
-    v.m_nNetwork = 1;
+    CSettings v;
+    v.m_irc.m_strServer = "irc.example.net";
+    v.m_irc.m_nPort = 40000;  // written as -25536
+    v.m_irc.m_strNick = "relay";
+    v.m_irc.m_strAltNick = "relay_";
+    v.m_irc.m_strChannel = "#clan";
+    v.m_irc.m_bAuth = true;
+    v.m_irc.m_strUsername = "acct";
+    v.m_irc.m_strPassword = "pw";
+    v.m_irc.m_nNetwork = 1;
     v.m_nTicketSecs = 90;
-    v.m_nLanguage = 3;
-    v.m_strGameServer = "10.0.0.2";
-    v.m_nQueryPort = 23001;
-    v.m_strAlliedKillColor = "1";
-    v.m_strAlliedFlagColor = "2";
-    v.m_strAxisKillColor = "3";
-    v.m_strAxisFlagColor = "4";
-    v.m_strStatusColor = "5";
-    v.m_strKeyColor = "6";
-    v.m_strValueColor = "7";
-    v.m_bShowFlag = 0;
-    v.m_bShowKill = 1;
-    v.m_bShowTicket = 0;
-    v.m_bShowTk = 1;
+    v.m_game.m_nLanguage = 3;
+    v.m_game.m_strServer = "10.0.0.2";
+    v.m_game.m_nQueryPort = 23001;
+    v.m_colors.m_strAlliedKillColor = "1";
+    v.m_colors.m_strAlliedFlagColor = "2";
+    v.m_colors.m_strAxisKillColor = "3";
+    v.m_colors.m_strAxisFlagColor = "4";
+    v.m_colors.m_strStatusColor = "5";
+    v.m_colors.m_strKeyColor = "6";
+    v.m_colors.m_strValueColor = "7";
+    v.m_colors.m_bShowFlag = false;
+    v.m_colors.m_bShowKill = true;
+    v.m_colors.m_bShowTicket = false;
+    v.m_colors.m_bShowTk = true;
     ui::ApplySettings(v, m_irc, m_game, m_colors);
     EXPECT_EQ(m_irc.Connection().m_nPort, 40000);
     EXPECT_EQ(m_irc.GameShared().TicketSecs(), 90);

@@ -1,0 +1,98 @@
+#pragma once
+// The one table of settings keys: each key's name, type, first-start
+// default, range or choices, the side a change of it restarts, the tab that
+// shows it, what a side needs of it, its help text and where its value lives
+// in CSettings. The file's reader and writer, --help and the man page, the
+// checks, the reload's "what changed" and the pages' bindings all read this
+// table, so a key is spelled once. Pure; any thread.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "config/Settings.h"
+
+namespace config {
+
+enum class ESettingType {
+    Text,    // the value as written; the reader has dropped every blank
+    Int,     // signed 32 bits; the reader takes the leading number, saturated
+    Port16,  // a port: the low 16 bits of the number, written signed (65535 as -1)
+    Bool,    // "yes" is on, any other word off; written "yes" or "no"
+};
+
+// Which side a change of the key restarts.
+enum class ESettingSide {
+    Irc,     // the IRC connection
+    Ticket,  // none: the ticket reporter reads the interval before each wait
+    Game,    // the game side: server, language, colours and filters
+};
+
+// The tab whose controls hold the key; its Connect checks the tab's keys.
+enum class ESettingTab { Irc, Game, Colors };
+
+// What a side needs of the key before it starts (see SettingsCheck.h).
+enum class ESettingRule {
+    None,
+    Filled,      // a text that is not empty
+    Port,        // a port that is not 0
+    Positive,    // a number above 0
+    Credential,  // filled while the login needs it: authentication on, and not
+                 // SASL EXTERNAL (which logs in by the client certificate)
+};
+
+struct CSettingKey {
+    std::string_view strName;  // "irc_Nick"
+    ESettingType eType;
+    ESettingSide eSide;
+    ESettingTab eTab;
+    std::string_view strDefault;  // as a first start writes it: "fraghorn", "6667", "yes"
+    // Int and Port16: the values that mean something (a list's indices, a
+    // port's range); the file may hold any other, which the checks judge.
+    int32_t nMin = 0;
+    int32_t nMax = 0;
+    // Int keys that pick from a list: the list for the operator.
+    const char* pszChoices = nullptr;
+    // For --help and the man page: lines of at most 48 characters.
+    const char* pszHelp = nullptr;
+    ESettingRule eRule = ESettingRule::None;
+    int nCheckOrder = 0;    // the key's place among its tab's checks
+    bool bAnyCase = false;  // compared without regard to ASCII case (a channel, as IRC does)
+    // Where the value lives: the one of these that eType names.
+    std::string& (*pText)(CSettings&) = nullptr;
+    int32_t& (*pInt)(CSettings&) = nullptr;
+    uint16_t& (*pPort)(CSettings&) = nullptr;
+    bool& (*pBool)(CSettings&) = nullptr;
+
+    std::string& Text(CSettings& settings) const { return pText(settings); }
+    const std::string& Text(const CSettings& settings) const {
+        return pText(const_cast<CSettings&>(settings));
+    }
+    int32_t& Int(CSettings& settings) const { return pInt(settings); }
+    int32_t Int(const CSettings& settings) const { return pInt(const_cast<CSettings&>(settings)); }
+    uint16_t& Port(CSettings& settings) const { return pPort(settings); }
+    uint16_t Port(const CSettings& settings) const {
+        return pPort(const_cast<CSettings&>(settings));
+    }
+    bool& Bool(CSettings& settings) const { return pBool(settings); }
+    bool Bool(const CSettings& settings) const { return pBool(const_cast<CSettings&>(settings)); }
+};
+
+// Every key, in the file's order: the 24 of old, then irc_TLS,
+// irc_TLSFingerprint and irc_ClientCert.
+std::span<const CSettingKey> SettingKeys();
+
+// The key of that exact name, or null.
+const CSettingKey* FindSettingKey(std::string_view strName);
+
+// The value of the key as the file writes it: numbers in decimal, the port
+// as a signed 16-bit number, switches "yes" or "no", a text without its
+// line feeds and NUL bytes (so that no value can start a line of its own).
+std::string SettingText(const CSettings& settings, const CSettingKey& key);
+
+// Sets the key's field from a value as the reader has it (blanks already
+// gone): a text as it is, a number's leading digits (none: 0), a port's
+// low 16 bits, a switch on only for "yes".
+void SetSettingFromText(CSettings& settings, const CSettingKey& key, std::string_view strValue);
+
+}  // namespace config

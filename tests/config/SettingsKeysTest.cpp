@@ -1,0 +1,166 @@
+// The table of settings keys that the reader, the writer, the help, the
+// checks and the reload all read: every key once and in the file's order,
+// each reaching a field of its own, its default as a first start writes it,
+// and the side a change of it restarts.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "SettingsPrint.h"
+#include "config/SettingsCheck.h"
+#include "config/SettingsKeys.h"
+#include "platform/Text.h"
+
+namespace {
+
+using config::CSettingKey;
+using config::CSettings;
+using config::ESettingSide;
+using config::ESettingType;
+using config::SettingKeys;
+
+std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    for (const CSettingKey& key : SettingKeys()) names.emplace_back(key.strName);
+    return names;
+}
+
+// A value the file could hold that differs from the key's default.
+std::string OtherValue(const CSettingKey& key) {
+    switch (key.eType) {
+        case ESettingType::Text:
+            return "other";
+        case ESettingType::Int:
+        case ESettingType::Port16:
+            return platform::IntToText(platform::ParseLeadingInt(key.strDefault) + 1);
+        case ESettingType::Bool:
+            return key.strDefault == "yes" ? "no" : "yes";
+    }
+    return {};
+}
+
+TEST(SettingKeys, EveryKeyOnceInTheFilesOrder) {
+    // The 24 of old, then the connection's security: an old file saved
+    // again keeps its lines.
+    const std::vector<std::string> kOrder = {
+        "irc_Server",      "irc_Port",           "irc_Nick",
+        "irc_altNick",     "irc_Channel",        "irc_Auth",
+        "irc_Username",    "irc_Password",       "irc_Network",
+        "irc_Tickettime",  "bf_Language",        "bf_Server",
+        "bf_Port",         "allied_farbe_kill",  "allied_farbe_flagge",
+        "axis_farbe_kill", "axis_farbe_flagge",  "status_farbe",
+        "key_farbe",       "value_farbe",        "show_flag",
+        "show_kill",       "show_ticket",        "show_tk",
+        "irc_TLS",         "irc_TLSFingerprint", "irc_ClientCert"};
+    EXPECT_EQ(Names(), kOrder);
+    const std::vector<std::string> names = Names();
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size());
+    for (const CSettingKey& key : SettingKeys())
+        EXPECT_EQ(config::FindSettingKey(key.strName), &key) << key.strName;
+    EXPECT_EQ(config::FindSettingKey("irc_nick"), nullptr) << "keys match exactly";
+    EXPECT_EQ(config::FindSettingKey("irc_Nick "), nullptr);
+    EXPECT_EQ(config::FindSettingKey(""), nullptr);
+}
+
+// A key that shared another's field, or wrote through the wrong type, would
+// change more than its own line or read back something else.
+TEST(SettingKeys, EachKeyReachesAFieldOfItsOwn) {
+    const CSettings defaults = config::DefaultSettings();
+    for (const CSettingKey& key : SettingKeys()) {
+        SCOPED_TRACE(std::string(key.strName));
+        const int nAccessors = (key.pText != nullptr) + (key.pInt != nullptr) +
+                               (key.pPort != nullptr) + (key.pBool != nullptr);
+        ASSERT_EQ(nAccessors, 1);
+        ASSERT_NE(key.eType == ESettingType::Text     ? key.pText != nullptr
+                  : key.eType == ESettingType::Int    ? key.pInt != nullptr
+                  : key.eType == ESettingType::Port16 ? key.pPort != nullptr
+                                                      : key.pBool != nullptr,
+                  false);
+        CSettings changed = defaults;
+        const std::string strOther = OtherValue(key);
+        config::SetSettingFromText(changed, key, strOther);
+        EXPECT_EQ(config::SettingText(changed, key), strOther);
+        EXPECT_EQ(config::ChangedSettingsKeys(defaults, changed),
+                  std::vector<std::string>{std::string(key.strName)});
+    }
+}
+
+TEST(SettingKeys, DefaultsAreWhatAFirstStartWrites) {
+    const CSettings defaults = config::DefaultSettings();
+    for (const CSettingKey& key : SettingKeys())
+        EXPECT_EQ(config::SettingText(defaults, key), key.strDefault) << key.strName;
+    // A file that names nothing is not a first start.
+    EXPECT_NE(CSettings{}, defaults);
+}
+
+TEST(SettingKeys, HelpRangesAndCheckOrder) {
+    std::set<std::pair<int, int>> checkPlaces;
+    for (const CSettingKey& key : SettingKeys()) {
+        SCOPED_TRACE(std::string(key.strName));
+        ASSERT_NE(key.pszHelp, nullptr);
+        const std::string strHelp = key.pszHelp;
+        EXPECT_FALSE(strHelp.empty());
+        for (size_t nAt = 0; nAt <= strHelp.size();) {
+            size_t nEnd = strHelp.find('\n', nAt);
+            if (nEnd == std::string::npos) nEnd = strHelp.size();
+            EXPECT_LE(nEnd - nAt, 48u) << "the help fits 80 columns";
+            nAt = nEnd + 1;
+        }
+        const bool bNumber = key.eType == ESettingType::Int || key.eType == ESettingType::Port16;
+        EXPECT_TRUE(bNumber ? key.nMin <= key.nMax : key.nMin == key.nMax)
+            << key.nMin << " to " << key.nMax;
+        if (key.eRule != config::ESettingRule::None) {
+            EXPECT_GT(key.nCheckOrder, 0);
+            EXPECT_TRUE(checkPlaces.insert({static_cast<int>(key.eTab), key.nCheckOrder}).second)
+                << "two keys in one place of their tab's checks";
+        }
+    }
+}
+
+// What a reload restarts: the IRC side for its connection, the game side
+// for server, language, colours and filters, nothing for the interval.
+TEST(SettingKeys, EachKeyBelongsToTheSideItRestarts) {
+    for (const CSettingKey& key : SettingKeys()) {
+        const std::string strName(key.strName);
+        const ESettingSide eExpected = strName == "irc_Tickettime"     ? ESettingSide::Ticket
+                                       : strName.rfind("irc_", 0) == 0 ? ESettingSide::Irc
+                                                                       : ESettingSide::Game;
+        EXPECT_EQ(key.eSide, eExpected) << strName;
+    }
+    using config::CSidesOfChange;
+    const CSettings before = config::DefaultSettings();
+    const struct {
+        const char* pszName;
+        std::vector<const char*> keys;
+        CSidesOfChange sides;
+    } kRows[] = {
+        {"Nothing", {}, {}},
+        {"Nick", {"irc_Nick"}, {.bIrc = true}},
+        {"Fingerprint", {"irc_TLSFingerprint"}, {.bIrc = true}},
+        {"Interval", {"irc_Tickettime"}, {.bTicket = true}},
+        {"Filter", {"show_tk"}, {.bGame = true}},
+        {"Colour", {"key_farbe"}, {.bGame = true}},
+        {"BothSides", {"bf_Language", "irc_TLS"}, {.bIrc = true, .bGame = true}},
+        {"IntervalAndServer", {"irc_Tickettime", "irc_Server"}, {.bIrc = true, .bTicket = true}},
+    };
+    for (const auto& row : kRows) {
+        CSettings after = before;
+        for (const char* pszKey : row.keys) {
+            const CSettingKey* pKey = config::FindSettingKey(pszKey);
+            ASSERT_NE(pKey, nullptr) << pszKey;
+            config::SetSettingFromText(after, *pKey, OtherValue(*pKey));
+        }
+        EXPECT_EQ(config::SidesOfChange(before, after), row.sides) << row.pszName;
+        EXPECT_EQ(config::SidesOfChange(before, after).Any(), !row.keys.empty()) << row.pszName;
+    }
+    // The channel's case alone changes nothing, as the server compares it.
+    CSettings after = before;
+    after.m_irc.m_strChannel = "#Clan";
+    CSettings lower = before;
+    lower.m_irc.m_strChannel = "#clan";
+    EXPECT_FALSE(config::SidesOfChange(lower, after).Any());
+}
+
+}  // namespace
