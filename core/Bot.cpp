@@ -4,6 +4,7 @@
 
 #include "core/GameLog.h"
 #include "core/IrcSide.h"
+#include "config/SettingsCheck.h"
 #include "core/SideSettings.h"
 #include "irc/IrcText.h"
 #include "monitor/Announcements.h"
@@ -277,7 +278,11 @@ bool CBot::WaitForCommands(uint32_t nMs) {
 // ---- On the bot's thread.
 
 void CBot::OpenIrc(bool bKeepAlive) {
-    m_pIrc->SetConnection(Settings().m_irc);
+    const irc::CIrcSettings connection = Settings().m_irc;
+    // Said, not refused: a login that works today keeps working.
+    if (config::SendsPasswordInPlainText(connection))
+        Log(ESide::Irc, config::kTextPasswordInPlainText);
+    m_pIrc->SetConnection(connection);
     m_pIrc->SetKeepAlive(bKeepAlive);
     m_pIrc->OpenSession();
     PublishState();
