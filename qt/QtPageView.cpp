@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <algorithm>
@@ -23,19 +24,22 @@ using framework::EControlKind;
 
 CQtPageView::CQtPageView(framework::CPage& page, framework::CDispatcher& dispatcher,
                          const CDialogUnits& units, QWidget* pParent)
-    : CQtPageView(std::make_unique<CPageLink>(page), dispatcher, units, pParent) {}
+    : CQtPageView(std::make_unique<framework::CPageMailbox>(page), dispatcher, units, pParent) {}
 
-CQtPageView::CQtPageView(std::unique_ptr<CPageLink> pLink, framework::CDispatcher& dispatcher,
+CQtPageView::CQtPageView(std::unique_ptr<framework::CPageMailbox> pLink, framework::CDispatcher& dispatcher,
                          const CDialogUnits& units, QWidget* pParent)
     : QWidget(pParent), m_pLink(std::move(pLink)), m_dispatcher(dispatcher), m_units(units) {
     setFont(m_units.Font());
     Build();
-    m_pLink->SetReceiver(this, [this] { ApplyPendingChanges(); });
+    m_pLink->SetWake([this] {
+        return QMetaObject::invokeMethod(this, [this] { ApplyPendingChanges(); },
+                                         Qt::QueuedConnection);
+    });
 }
 
 CQtPageView::~CQtPageView() {
     // No new posts; posted ones die with this object.
-    m_pLink->SetReceiver(nullptr, nullptr);
+    m_pLink->SetWake(nullptr);
     // Child views go before their links' parent link does.
     for (auto& [pPage, pView] : m_children) delete pView.data();
 }
@@ -72,7 +76,7 @@ void CQtPageView::AddChild(framework::CPage* pChild, int nHostId) {
     if (pChild == nullptr || m_children.count(pChild) != 0) return;
     QWidget* pHost = this;
     if (CItem* pItem = FindItem(nHostId)) pHost = pItem->pWidget;
-    auto* pView = new CQtPageView(m_pLink->TakeChildLink(pChild), m_dispatcher, m_units, pHost);
+    auto* pView = new CQtPageView(m_pLink->TakeChildMailbox(pChild), m_dispatcher, m_units, pHost);
     m_children[pChild] = pView;
     connect(pView, &CQtPageView::PageEnded, this, [pView] {
         // A child page that ended its run is hidden, as its window would be.

@@ -20,7 +20,7 @@
 #include "framework/Dispatcher.h"
 #include "framework/Page.h"
 #include "qt/DialogUnits.h"
-#include "qt/PageLink.h"
+#include "framework/PageMailbox.h"
 
 class QKeyEvent;
 
@@ -37,7 +37,7 @@ public:
     CQtPageView(framework::CPage& page, framework::CDispatcher& dispatcher,
                 const CDialogUnits& units, QWidget* pParent = nullptr);
     // GUI thread: the same with a link made earlier (a child page's).
-    CQtPageView(std::unique_ptr<CPageLink> pLink, framework::CDispatcher& dispatcher,
+    CQtPageView(std::unique_ptr<framework::CPageMailbox> pLink, framework::CDispatcher& dispatcher,
                 const CDialogUnits& units, QWidget* pParent = nullptr);
     ~CQtPageView() override;
 
@@ -107,7 +107,7 @@ private:
     void OnFocusIn(QObject* pWatched);
     void OnFocusOut(QObject* pWatched);
 
-    std::unique_ptr<CPageLink> m_pLink;
+    std::unique_ptr<framework::CPageMailbox> m_pLink;
     framework::CDispatcher& m_dispatcher;
     CDialogUnits m_units;
     std::vector<CItem> m_items;                // template order

@@ -44,19 +44,21 @@ std::wstring WindowText(HWND hWnd) {
 
 CWin32PageView::CWin32PageView(framework::CPage& page, framework::CDispatcher& dispatcher,
                                HINSTANCE hInstance, HWND hParent)
-    : CWin32PageView(std::make_unique<CWin32PageLink>(page), dispatcher, hInstance, hParent) {}
+    : CWin32PageView(std::make_unique<framework::CPageMailbox>(page), dispatcher, hInstance, hParent) {}
 
-CWin32PageView::CWin32PageView(std::unique_ptr<CWin32PageLink> pLink,
+CWin32PageView::CWin32PageView(std::unique_ptr<framework::CPageMailbox> pLink,
                                framework::CDispatcher& dispatcher, HINSTANCE hInstance,
                                HWND hParent)
     : m_pLink(std::move(pLink)), m_dispatcher(dispatcher), m_hInstance(hInstance) {
     Build(hParent);
-    m_pLink->SetReceiver(m_hWnd);
+    m_pLink->SetWake([hWnd = m_hWnd] {
+        return ::PostMessageW(hWnd, WM_FR_CHANGES, 0, 0) != FALSE;
+    });
 }
 
 CWin32PageView::~CWin32PageView() {
     *m_pAlive = false;
-    m_pLink->SetReceiver(nullptr);
+    m_pLink->SetWake(nullptr);
     m_children.clear();
     if (m_hWnd != nullptr) {
         ::SetWindowLongPtrW(m_hWnd, DWLP_USER, 0);
@@ -116,7 +118,7 @@ void CWin32PageView::AddChild(framework::CPage* pChild, int nHostId) {
     if (pChild == nullptr || m_children.count(pChild) != 0) return;
     HWND hHost = m_hWnd;
     if (const CItem* pItem = FindItem(nHostId)) hHost = pItem->hWnd;
-    m_children[pChild] = std::make_unique<CWin32PageView>(m_pLink->TakeChildLink(pChild),
+    m_children[pChild] = std::make_unique<CWin32PageView>(m_pLink->TakeChildMailbox(pChild),
                                                           m_dispatcher, m_hInstance, hHost);
 }
 

@@ -20,9 +20,12 @@
 #include "framework/Control.h"
 #include "framework/Dispatcher.h"
 #include "framework/Page.h"
-#include "win32/Win32PageLink.h"
+#include "framework/PageMailbox.h"
 
 namespace win32 {
+
+// Posted to a page's window when changes wait for it.
+constexpr UINT WM_FR_CHANGES = WM_APP + 1;
 
 class CWin32PageView {
 public:
@@ -32,7 +35,7 @@ public:
     // must outlive the view (or the page's window be destroyed first).
     CWin32PageView(framework::CPage& page, framework::CDispatcher& dispatcher, HINSTANCE hInstance,
                    HWND hParent = nullptr);
-    CWin32PageView(std::unique_ptr<CWin32PageLink> pLink, framework::CDispatcher& dispatcher,
+    CWin32PageView(std::unique_ptr<framework::CPageMailbox> pLink, framework::CDispatcher& dispatcher,
                    HINSTANCE hInstance, HWND hParent);
     // GUI thread: destroys the child views and the window.
     ~CWin32PageView();
@@ -103,7 +106,7 @@ private:
     void PostToPage(std::function<void(framework::CPage&)> fnPage,
                     std::function<void(CWin32PageView&)> fnAfter = nullptr);
 
-    std::unique_ptr<CWin32PageLink> m_pLink;
+    std::unique_ptr<framework::CPageMailbox> m_pLink;
     framework::CDispatcher& m_dispatcher;
     HINSTANCE m_hInstance;
     HWND m_hWnd = nullptr;

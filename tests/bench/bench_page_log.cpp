@@ -7,7 +7,7 @@
 
 #include "framework/MessageBox.h"
 #include "framework/Page.h"
-#include "framework/PageMirror.h"
+#include "support/PageMirror.h"
 #include "dialogs/DialogTemplates.h"
 #include "res/Resource.h"
 
@@ -20,8 +20,8 @@ void AppendAfter(benchmark::State& state, bool bView) {
     const std::string strLine = "PlayerOne  [killed]  PlayerTwo (12/3)";
     for (int64_t n = 0; n < state.range(0); ++n) page.AppendLogLine(res::IDC_GAME_LOG, strLine);
     // A view that applies every notice, as the Qt view does; not recording.
-    std::unique_ptr<framework::CPageMirror> pMirror;
-    if (bView) pMirror = std::make_unique<framework::CPageMirror>(page, false);
+    std::unique_ptr<testsupport::CPageMirror> pMirror;
+    if (bView) pMirror = std::make_unique<testsupport::CPageMirror>(page, false);
     for (auto _ : state) page.AppendLogLine(res::IDC_GAME_LOG, strLine);
 }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "framework/MessageBox.h"
-#include "framework/PageMirror.h"
+#include "support/PageMirror.h"
 #include "tests/framework/TestPage.h"
 #include "tests/support/Wait.h"
 
@@ -44,7 +44,7 @@ TEST(PageConcurrency, WritersOnManyThreadsKeepOrderAndWholeValues) {
     CTestPage page;
     ASSERT_TRUE(page.Create(sink));
     page.SetLogLimits(kLog, 100000, 1 << 24);
-    framework::CPageMirror mirror(page);
+    testsupport::CPageMirror mirror(page);
 
     std::atomic<bool> bDone{false};
     std::atomic<int> nTorn{0};

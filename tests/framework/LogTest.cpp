@@ -3,7 +3,7 @@
 
 #include "framework/LogBuffer.h"
 #include "framework/MessageBox.h"
-#include "framework/PageMirror.h"
+#include "support/PageMirror.h"
 #include "tests/framework/TestPage.h"
 
 using namespace fwtest;
@@ -76,7 +76,7 @@ protected:
 
 TEST_F(PageLogTest, ViewGetsAppendsAndTrimsNotTheWholeText) {
     m_page.SetLogLimits(kLog, 50, 1 << 20);
-    framework::CPageMirror mirror(m_page);
+    testsupport::CPageMirror mirror(m_page);
     for (int n = 0; n < 1000; ++n) m_page.m_log.AppendLine("event " + std::to_string(n));
     m_page.m_log.ScrollToEnd();
 
@@ -110,7 +110,7 @@ TEST_F(PageLogTest, DefaultBoundsHoldForALongRun) {
 
 TEST_F(PageLogTest, SettingTheWholeTextReplacesTheLines) {
     m_page.m_log.AppendLine("old");
-    framework::CPageMirror mirror(m_page);
+    testsupport::CPageMirror mirror(m_page);
     m_page.m_log.SetText("x\ny");
     EXPECT_EQ(m_page.m_log.GetLineCount(), 2u);
     m_page.m_log.AppendLine("z");

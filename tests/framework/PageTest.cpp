@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/MessageBox.h"
-#include "framework/PageMirror.h"
+#include "support/PageMirror.h"
 #include "tests/framework/TestPage.h"
 
 using namespace fwtest;
@@ -165,7 +165,7 @@ TEST_F(PageTest, EscapeWithTheBaseCancelEndsWithCancel) {
 
 TEST_F(PageTest, ViewIsToldOfChangesAfterItsSnapshotOnly) {
     m_page.SetItemText(kName, "before");
-    framework::CPageMirror mirror(m_page);
+    testsupport::CPageMirror mirror(m_page);
     EXPECT_EQ(mirror.ChangeCount(), 0u);
     m_page.SetItemText(kName, "after");
     m_page.SetItemText(kName, "after");  // no change, no notice
@@ -190,7 +190,7 @@ TEST_F(PageTest, ViewIsToldOfChangesAfterItsSnapshotOnly) {
 }
 
 TEST_F(PageTest, ChildPageIsAnnouncedToItsParentsView) {
-    framework::CPageMirror mirror(m_page);
+    testsupport::CPageMirror mirror(m_page);
     CTestPage child;
     ASSERT_TRUE(child.Create(m_sink, &m_page, kTabs));
     child.MoveWindow(10, 30);

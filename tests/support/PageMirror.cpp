@@ -1,10 +1,14 @@
-#include "framework/PageMirror.h"
+#include "support/PageMirror.h"
 
 #include <utility>
 
 #include "framework/Page.h"
 
-namespace framework {
+namespace testsupport {
+
+using framework::EChange;
+using framework::EControlKind;
+using framework::IDC_STATIC;
 namespace {
 
 // Splits a log text into its lines as the page stores them.
@@ -159,4 +163,4 @@ uint64_t CPageMirror::LastSeq() const {
     return m_state.nSeq;
 }
 
-}  // namespace framework
+}  // namespace testsupport

@@ -1,7 +1,7 @@
 #pragma once
-// A view that keeps a copy of a page's state by applying the changes it is
-// told of, exactly as a real view must. The tests compare its copy with the
-// page; it also shows a view's author how each change applies.
+// A view for tests that keeps a copy of a page's state by applying the
+// changes it is told of, exactly as a real view must; the tests compare its
+// copy with the page.
 #include <deque>
 #include <map>
 #include <mutex>
@@ -9,7 +9,13 @@
 
 #include "framework/Control.h"
 
-namespace framework {
+namespace testsupport {
+
+using framework::CControlChange;
+using framework::CControlState;
+using framework::CPage;
+using framework::CPageSnapshot;
+using framework::IPageView;
 
 class CPageMirror final : public IPageView {
 public:
@@ -41,4 +47,4 @@ private:
     size_t m_nChangeCount = 0;
 };
 
-}  // namespace framework
+}  // namespace testsupport
