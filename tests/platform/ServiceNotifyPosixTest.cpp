@@ -1,0 +1,246 @@
+// The service notifier against a stand-in for systemd: a datagram socket of
+// the test's own, named by NOTIFY_SOCKET as a path in a temporary folder or
+// as an abstract name, from which the test reads what arrives and who sent it.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "config/TempFolder.h"
+#include "platform/ServiceNotify.h"
+
+namespace {
+
+using platform::CServiceNotifier;
+
+// The manager's end: a bound datagram socket that asks the kernel for each
+// sender's credentials, as systemd does to tell the main process's
+// messages from others'.
+class CStandIn {
+public:
+    // strName as NOTIFY_SOCKET holds it: a path, or '@' and an abstract name.
+    explicit CStandIn(const std::string& strName) {
+        m_nSocket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (m_nSocket < 0) return;
+        const int nOn = 1;
+        ::setsockopt(m_nSocket, SOL_SOCKET, SO_PASSCRED, &nOn, sizeof nOn);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::string strPath = strName;
+        if (strPath[0] == '@') strPath[0] = '\0';
+        std::memcpy(addr.sun_path, strPath.data(), strPath.size());
+        const auto nLen = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + strPath.size());
+        m_bBound = ::bind(m_nSocket, reinterpret_cast<sockaddr*>(&addr), nLen) == 0;
+    }
+    ~CStandIn() {
+        if (m_nSocket >= 0) ::close(m_nSocket);
+    }
+    CStandIn(const CStandIn&) = delete;
+    CStandIn& operator=(const CStandIn&) = delete;
+
+    bool IsBound() const { return m_bBound; }
+
+    // The next datagram, waiting up to 5 s; nothing when none came.
+    std::optional<std::string> Next() {
+        pollfd pfd{m_nSocket, POLLIN, 0};
+        if (::poll(&pfd, 1, 5000) != 1) return std::nullopt;
+        char buf[4096];
+        iovec iov{buf, sizeof buf};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+        msghdr msg{};
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        const ssize_t n = ::recvmsg(m_nSocket, &msg, MSG_DONTWAIT);
+        if (n < 0) return std::nullopt;
+        m_nSenderPid = -1;
+        for (cmsghdr* p = CMSG_FIRSTHDR(&msg); p != nullptr; p = CMSG_NXTHDR(&msg, p)) {
+            if (p->cmsg_level == SOL_SOCKET && p->cmsg_type == SCM_CREDENTIALS) {
+                ucred cred{};
+                std::memcpy(&cred, CMSG_DATA(p), sizeof cred);
+                m_nSenderPid = cred.pid;
+            }
+        }
+        return std::string(buf, static_cast<size_t>(n));
+    }
+    // The process that sent the datagram Next() returned last.
+    pid_t SenderPid() const { return m_nSenderPid; }
+
+private:
+    int m_nSocket = -1;
+    bool m_bBound = false;
+    pid_t m_nSenderPid = -1;
+};
+
+std::string AbstractName(const char* pszWhat) {
+    return "@fragrelay-notify-test-" + std::to_string(::getpid()) + "-" + pszWhat;
+}
+
+// The daemon's way in: the variables systemd sets, read at start.
+TEST(ServiceNotifyPosix, PathFromEnvironmentGetsEachMessageAsOneDatagram) {
+    testsupport::CTempFolder folder;
+    ASSERT_TRUE(folder.IsValid());
+    const std::string strSocket = folder / "notify";
+    CStandIn manager(strSocket);
+    ASSERT_TRUE(manager.IsBound());
+    ::setenv("NOTIFY_SOCKET", strSocket.c_str(), 1);
+    ::unsetenv("WATCHDOG_USEC");
+    ::unsetenv("WATCHDOG_PID");
+    CServiceNotifier notifier;
+    ::unsetenv("NOTIFY_SOCKET");
+    ASSERT_TRUE(notifier.IsActive()) << notifier.Problem();
+    EXPECT_EQ(notifier.Problem(), "");
+    EXPECT_EQ(notifier.WatchdogUsec(), 0u);
+
+    EXPECT_TRUE(notifier.Ready());
+    EXPECT_EQ(manager.Next(), "READY=1");
+    EXPECT_EQ(manager.SenderPid(), ::getpid());
+    EXPECT_TRUE(notifier.Status("IRC: in #chan; game: answering"));
+    EXPECT_EQ(manager.Next(), "STATUS=IRC: in #chan; game: answering");
+    EXPECT_TRUE(notifier.Reloading());
+    const std::string strReloading = manager.Next().value_or("");
+    const std::string strPrefix = "RELOADING=1\nMONOTONIC_USEC=";
+    ASSERT_EQ(strReloading.substr(0, strPrefix.size()), strPrefix);
+    const std::string strUsec = strReloading.substr(strPrefix.size());
+    EXPECT_FALSE(strUsec.empty());
+    EXPECT_EQ(strUsec.find_first_not_of("0123456789"), std::string::npos) << strUsec;
+    EXPECT_TRUE(notifier.Stopping());
+    EXPECT_EQ(manager.Next(), "STOPPING=1");
+}
+
+// The beat comes from the worker threads; NotifyAccess=main still takes it,
+// because the credentials name the process, not the thread.
+TEST(ServiceNotifyPosix, AbstractSocketTakesTheWatchdogBeatFromAnyThread) {
+    const std::string strName = AbstractName("watchdog");
+    CStandIn manager(strName);
+    ASSERT_TRUE(manager.IsBound());
+    const std::string strPid = std::to_string(::getpid());
+    CServiceNotifier notifier(strName.c_str(), "60000000", strPid.c_str());
+    ASSERT_TRUE(notifier.IsActive()) << notifier.Problem();
+    EXPECT_EQ(notifier.WatchdogUsec(), 60000000u);
+
+    bool bSent = false;
+    std::thread beat([&] { bSent = notifier.Watchdog(); });
+    beat.join();
+    EXPECT_TRUE(bSent);
+    EXPECT_EQ(manager.Next(), "WATCHDOG=1");
+    EXPECT_EQ(manager.SenderPid(), ::getpid());
+}
+
+// A watchdog meant for another process, or a limit that is not a positive
+// number, watches nothing: no beat goes out (the READY=1 that follows is
+// the next datagram).
+TEST(ServiceNotifyPosix, WatchdogOnlyForThisProcessAndAPositiveLimit) {
+    const std::string strName = AbstractName("limits");
+    CStandIn manager(strName);
+    ASSERT_TRUE(manager.IsBound());
+    const std::string strPid = std::to_string(::getpid());
+    const std::string strOtherPid = std::to_string(::getpid() + 1);
+    const std::string strPidAndMore = strPid + "x";
+    const struct {
+        const char* pszUsec;
+        const char* pszPid;
+        uint64_t nExpected;
+    } rows[] = {
+        {"30000000", nullptr, 30000000u},
+        {"30000000", strPid.c_str(), 30000000u},
+        {"18446744073709551615", nullptr, UINT64_MAX},
+        {"30000000", strOtherPid.c_str(), 0},
+        {"30000000", strPidAndMore.c_str(), 0},
+        {nullptr, strPid.c_str(), 0},
+        {"", nullptr, 0},
+        {"0", nullptr, 0},
+        {"-30000000", nullptr, 0},
+        {"3e7", nullptr, 0},
+        {" 30000000", nullptr, 0},
+        {"18446744073709551616", nullptr, 0},
+    };
+    for (const auto& row : rows) {
+        const std::string strRow = std::string(row.pszUsec ? row.pszUsec : "(unset)") + " / " +
+                                   (row.pszPid ? row.pszPid : "(unset)");
+        CServiceNotifier notifier(strName.c_str(), row.pszUsec, row.pszPid);
+        ASSERT_TRUE(notifier.IsActive()) << strRow;
+        EXPECT_EQ(notifier.WatchdogUsec(), row.nExpected) << strRow;
+        EXPECT_EQ(notifier.Watchdog(), row.nExpected != 0) << strRow;
+        ASSERT_TRUE(notifier.Ready()) << strRow;
+        if (row.nExpected != 0) {
+            EXPECT_EQ(manager.Next(), "WATCHDOG=1") << strRow;
+        }
+        EXPECT_EQ(manager.Next(), "READY=1") << strRow;
+    }
+}
+
+// The status carries text from IRC and the game server: it must not add a
+// line of its own (a forged READY=1 or MAINPID=), and it reaches systemctl
+// as UTF-8.
+TEST(ServiceNotifyPosix, StatusIsOneLineOfUtf8) {
+    const std::string strName = AbstractName("status");
+    CStandIn manager(strName);
+    ASSERT_TRUE(manager.IsBound());
+    CServiceNotifier notifier(strName.c_str(), nullptr, nullptr);
+    ASSERT_TRUE(notifier.IsActive()) << notifier.Problem();
+
+    const struct {
+        std::string strText;
+        std::string strSent;
+    } rows[] = {
+        {"IRC: in #x\nREADY=1\r\nMAINPID=1", "STATUS=IRC: in #x READY=1  MAINPID=1"},
+        {"game: Caf\xE9 \x80", "STATUS=game: Caf\xC3\xA9 \xE2\x82\xAC"},
+        {std::string("a\0b", 3), "STATUS=a b"},
+        {std::string(5000, 'x'), "STATUS=" + std::string(CServiceNotifier::MaxStatusBytes, 'x')},
+        {"", "STATUS="},
+    };
+    for (const auto& row : rows) {
+        EXPECT_TRUE(notifier.Status(row.strText));
+        EXPECT_EQ(manager.Next(), row.strSent);
+    }
+}
+
+// A manager that stops reading never holds the daemon: once its queue is
+// full a message is dropped, and the next goes once there is room again.
+TEST(ServiceNotifyPosix, FullSocketDropsInsteadOfBlocking) {
+    const std::string strName = AbstractName("full");
+    CStandIn manager(strName);
+    ASSERT_TRUE(manager.IsBound());
+    CServiceNotifier notifier(strName.c_str(), "60000000", nullptr);
+    ASSERT_TRUE(notifier.IsActive()) << notifier.Problem();
+    int nSent = 0;
+    while (nSent < 100000 && notifier.Watchdog()) ++nSent;
+    ASSERT_GT(nSent, 0);
+    ASSERT_LT(nSent, 100000) << "the queue never filled";
+    EXPECT_EQ(manager.Next(), "WATCHDOG=1");
+    EXPECT_TRUE(notifier.Watchdog());
+}
+
+// A NOTIFY_SOCKET we cannot use is said, so that the operator learns why a
+// Type=notify unit waits; a socket nobody listens on only fails the sends.
+TEST(ServiceNotifyPosix, UnusableSocketNameIsSaid) {
+    const std::string strLongPath = "/" + std::string(200, 'p');
+    const std::string strLongName = "@" + std::string(200, 'n');
+    for (const char* pszName :
+         {"run/notify", "@", "vsock:2:1234", strLongPath.c_str(), strLongName.c_str()}) {
+        CServiceNotifier notifier(pszName, "60000000", nullptr);
+        EXPECT_FALSE(notifier.IsActive()) << pszName;
+        EXPECT_NE(notifier.Problem().find(pszName), std::string::npos) << notifier.Problem();
+        EXPECT_EQ(notifier.WatchdogUsec(), 0u) << pszName;
+        EXPECT_FALSE(notifier.Ready()) << pszName;
+    }
+    testsupport::CTempFolder folder;
+    ASSERT_TRUE(folder.IsValid());
+    const std::string strNobody = folder / "nobody";
+    CServiceNotifier notifier(strNobody.c_str(), nullptr, nullptr);
+    EXPECT_TRUE(notifier.IsActive());
+    EXPECT_EQ(notifier.Problem(), "");
+    EXPECT_FALSE(notifier.Ready());
+}
+
+}  // namespace
