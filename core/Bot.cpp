@@ -271,6 +271,13 @@ void CBot::Shutdown() {
     m_pIrc->EndIrcThread();
 }
 
+bool CBot::IsHealthy(uint32_t nGraceMs) const {
+    const uint32_t nNow = m_clock.GetTickCount();
+    const uint32_t nRealNow = platform::SystemClock().GetTickCount();
+    return m_game.HeartbeatView().IsHealthy(nNow, nGraceMs) &&
+           m_commands.Heartbeat().IsHealthy(nRealNow, nGraceMs);
+}
+
 bool CBot::WaitForCommands(uint32_t nMs) {
     return m_commands.WaitIdle(nMs);
 }

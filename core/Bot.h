@@ -113,6 +113,10 @@ public:
 
     // ---- Where the bot stands. Any thread.
     CBotState State() const;
+    // The bot's threads keep their promises: the monitor loop and the
+    // bot's own thread (and the IRC loop, once it beats) have beaten within
+    // what they said, plus nGraceMs. A watchdog asks this. Any thread.
+    bool IsHealthy(uint32_t nGraceMs) const;
     // Waits until every command given before this call has run; false
     // when nMs passed first. Tests and fragrelayd use it. Not on the bot's threads.
     bool WaitForCommands(uint32_t nMs);

@@ -66,7 +66,9 @@ void CCommandThread::Run() {
         std::function<void()> fnCommand = std::move(m_commands.front());
         m_commands.pop_front();
         lock.unlock();
+        m_heartbeat.Beat(platform::SystemClock().GetTickCount(), kCommandBeatMs);
         fnCommand();
+        m_heartbeat.SetIdle();
         lock.lock();
         ++m_nDone;
         m_cvDone.notify_all();

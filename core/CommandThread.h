@@ -11,6 +11,9 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/Clock.h"
+#include "platform/Heartbeat.h"
+
 namespace core {
 
 class CCommandThread {
@@ -36,6 +39,12 @@ public:
     bool IsCommandThread() const;
     // Commands waiting or running. Any thread.
     size_t Pending() const;
+    // Beats while a command runs (each gets kCommandBeatMs); idle between.
+    const platform::CHeartbeat& Heartbeat() const { return m_heartbeat; }
+
+    // The longest a command may take before a watchdog calls the thread stuck:
+    // the longest wait of one (a monitor that is still ending) with room.
+    static constexpr uint32_t kCommandBeatMs = 30000;
 
 private:
     void Run();
@@ -49,6 +58,7 @@ private:
     bool m_bStarted = false;
     bool m_bStopping = false;
     std::thread m_thread;
+    platform::CHeartbeat m_heartbeat;
 };
 
 }  // namespace core

@@ -24,7 +24,7 @@ void CGameSide::Shutdown() {
 
 CGameStatus CGameSide::Status() const {
     std::lock_guard<std::mutex> lock(m_mutexRun);
-    return CGameStatus{RunState(), m_bAlive, m_bReady};
+    return CGameStatus{RunState(), m_bAlive, m_bReady, m_eMonitor, m_bAnswering, m_nNextRunMs};
 }
 
 CGameRunSettings CGameSide::RunSettings() const {
@@ -142,6 +142,28 @@ void CGameSide::OnMonitorReady() {
         m_bReady = true;
     }
     m_events.OnGameStatusChanged();
+}
+
+void CGameSide::OnMonitorState(monitor::EMonitorState eState, uint32_t nWaitMs) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutexRun);
+        m_eMonitor = eState;
+        m_nNextRunMs = eState == monitor::EMonitorState::Waiting ? nWaitMs : 0;
+        // Each run answers anew.
+        if (eState != monitor::EMonitorState::Running) m_bAnswering = false;
+    }
+    m_events.OnGameStatusChanged();
+}
+
+void CGameSide::OnPoll(const monitor::CPollReport& report) {
+    bool bFirst = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutexRun);
+        bFirst = !m_bAnswering;
+        m_bAnswering = true;
+    }
+    if (bFirst) m_events.OnGameStatusChanged();
+    m_events.OnGamePoll(report);
 }
 
 void CGameSide::OnMonitorEnded() {

@@ -23,6 +23,7 @@
 #include "monitor/ServerStatus.h"
 #include "platform/Clock.h"
 #include "platform/Gate.h"
+#include "platform/Heartbeat.h"
 
 namespace core {
 
@@ -38,6 +39,9 @@ struct CGameStatus {
     bridge::EGameState m_eWanted = bridge::EGameState::Idle;  // what the operator wants
     bool m_bMonitorAlive = false;  // a monitor thread runs (also while it is ending)
     bool m_bReady = false;         // its set-up is done, or it waits for its next run
+    monitor::EMonitorState m_eMonitor = monitor::EMonitorState::Ended;
+    bool m_bAnswering = false;  // the current run has decoded a reply
+    uint32_t m_nNextRunMs = 0;  // while Waiting: the wait that began
 
     // Connect/Disconnect may be used: when idle once no monitor is left,
     // when running once the monitor is set up, never while paused.
@@ -58,6 +62,8 @@ public:
     virtual void OnGameLog(const std::string& strLine) = 0;
     // Status() differs from what it was.
     virtual void OnGameStatusChanged() = 0;
+    // A poll was decoded (monitor thread; must not wait).
+    virtual void OnGamePoll(const monitor::CPollReport& /*report*/) {}
 };
 
 class CGameSide : public monitor::IMonitorHost {
@@ -134,6 +140,10 @@ public:
     void ReturnToIdle() override { Stop(); }
     // The thread's last act: Connect usable again when idle.
     void OnMonitorEnded() override;
+    void OnMonitorState(monitor::EMonitorState eState, uint32_t nWaitMs) override;
+    void OnPoll(const monitor::CPollReport& report) override;
+    platform::CHeartbeat* Heartbeat() override { return &m_heartbeat; }
+    const platform::CHeartbeat& HeartbeatView() const { return m_heartbeat; }
 
 private:
     IGameSideEvents& m_events;
@@ -142,6 +152,7 @@ private:
     bridge::IIrcLink* m_pIrcLink = nullptr;
     const std::atomic<bool>* m_pbBroadcast = nullptr;
     std::atomic<int32_t> m_nTrafficBytes{0};
+    platform::CHeartbeat m_heartbeat;  // the monitor thread's
 
     mutable std::mutex m_mutexStatus;
     monitor::CServerStatus m_status;  // guarded by m_mutexStatus
@@ -157,6 +168,9 @@ private:
     std::condition_variable m_cvRun;
     bool m_bAlive = false;  // a monitor thread runs
     bool m_bReady = false;  // its set-up is done
+    monitor::EMonitorState m_eMonitor = monitor::EMonitorState::Ended;
+    bool m_bAnswering = false;
+    uint32_t m_nNextRunMs = 0;
     std::unique_ptr<std::thread> m_pThread;
 };
 

@@ -5,6 +5,9 @@
 // reload request (SIGHUP) and, on a stop request (SIGTERM, SIGINT; Ctrl-C
 // or the console's close on Windows), says QUIT and ends within two
 // seconds whatever the network does. It never writes the settings file.
+// Under systemd (NOTIFY_SOCKET) it says when it is ready, keeps a status
+// line of both sides, and beats the watchdog only while the bot's threads
+// keep their promises, so that a bot that hangs is restarted.
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -13,6 +16,8 @@
 #include "core/Bot.h"
 #include "fragrelayd/ConsoleOutput.h"
 #include "fragrelayd/DaemonSettings.h"
+#include "platform/Console.h"
+#include "platform/ServiceNotify.h"
 
 namespace fragrelayd {
 
@@ -20,6 +25,8 @@ class CDaemon final : public core::IBotObserver {
 public:
     // The longest a stop waits for the bot's QUIT and the end of its threads.
     static constexpr uint32_t kStopLimitMs = 2000;
+    // How late a thread may beat before the watchdog's beat is withheld.
+    static constexpr uint32_t kBeatGraceMs = 5000;
 
     // out outlives the run; strSettingsPath is read again on a reload.
     CDaemon(CConsoleOutput& out, std::string strSettingsPath);
@@ -40,7 +47,14 @@ public:
     void OnEnded() override;
 
 private:
+    // Waits for the next stop or reload request, beating the watchdog on
+    // the way while the bot is healthy.
+    platform::EConsoleRequest WaitForRequest(core::CBot& bot, platform::CServiceNotifier& notifier);
+
     CConsoleOutput& m_out;
+    platform::CServiceNotifier* m_pNotifier = nullptr;  // during Run
+    std::mutex m_mutexStatus;
+    std::string m_strStatus;  // the last status line sent; m_mutexStatus
     const std::string m_strSettingsPath;
     std::mutex m_mutex;
     std::condition_variable m_cv;

@@ -8,9 +8,20 @@
 #include "bridge/GameShared.h"
 #include "monitor/Announcements.h"
 #include "monitor/EventInference.h"
+#include "monitor/PollReport.h"
 #include "monitor/ServerStatus.h"
+#include "platform/Heartbeat.h"
 
 namespace monitor {
+
+// Where the game side's supervisor stands between and during runs.
+enum class EMonitorState {
+    Starting,  // a run opens its query
+    Running,   // a run polls
+    Waiting,   // a run failed: waiting for the next one
+    Ended,     // stopped, or failed without keep-alive
+};
+
 
 class IMonitorHost : public IGameOutput {
 public:
@@ -46,6 +57,15 @@ public:
     virtual void ReturnToIdle() = 0;
     // The thread's last act: nothing of the run touches the page after it.
     virtual void OnMonitorEnded() = 0;
+
+    // ---- What happens, for those who watch (a status line, statistics).
+    // The supervisor's state changed; nWaitMs: the wait that began (Waiting).
+    virtual void OnMonitorState(EMonitorState /*eState*/, uint32_t /*nWaitMs*/) {}
+    // A poll was decoded and its lines announced. Monitor thread; must not wait.
+    virtual void OnPoll(const CPollReport& /*report*/) {}
+    // What the monitor thread beats before each wait, for a watchdog; null
+    // when nobody watches.
+    virtual platform::CHeartbeat* Heartbeat() { return nullptr; }
 };
 
 }  // namespace monitor

@@ -1,11 +1,22 @@
 #include "monitor/MonitorRun.h"
 
+#include <chrono>
 #include <utility>
 
 #include "monitor/StatusReply.h"
 #include "res/StringTable.h"
 
 namespace monitor {
+
+namespace {
+
+int64_t UnixTimeNow() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
 
 CMonitorRun::CMonitorRun(IMonitorHost& host, CMonitorControl control)
     : m_host(host),
@@ -17,7 +28,26 @@ CMonitorRun::~CMonitorRun() {
     if (m_ticketThread.joinable()) m_ticketThread.join();
 }
 
+void CMonitorRun::Beat(uint32_t nWithinMs) {
+    if (platform::CHeartbeat* pBeat = m_host.Heartbeat())
+        pBeat->Beat(m_control.m_clock.GetTickCount(), nWithinMs);
+}
+
+void CMonitorRun::BeatIdle() {
+    if (platform::CHeartbeat* pBeat = m_host.Heartbeat()) pBeat->SetIdle();
+}
+
+bool CMonitorRun::PassGate() {
+    // Held by the operator, the thread waits for nothing a watchdog could
+    // judge; it beats again once it goes on.
+    if (m_control.m_gate.IsHeld()) BeatIdle();
+    const bool bPassed = m_control.m_gate.Pass(&m_control.m_wake);
+    Beat(kPollBeatMs);
+    return bPassed;
+}
+
 bool CMonitorRun::Open() {
+    Beat(kOpenBeatMs);
     m_settings = m_host.AnnounceSettings();
     m_query.SetTrafficCounter(m_host.TrafficCounter());
     // Rounds come back one at a time, so that the channel's requests are
@@ -58,7 +88,7 @@ bool CMonitorRun::SafePoint() {
         // the next wait.
         m_control.m_wake.Reset();
         if (m_host.IsStopRequested()) return false;
-        if (m_control.m_gate.Pass(&m_control.m_wake)) return !m_host.IsStopRequested();
+        if (PassGate()) return !m_host.IsStopRequested();
         // Woken while held (a stop, or another Pause): look again.
     }
 }
@@ -69,12 +99,13 @@ void CMonitorRun::HoldForPause() {
     while (m_control.m_gate.IsHeld() && !m_host.IsStopRequested()) {
         m_control.m_wake.Reset();
         if (m_host.IsStopRequested()) return;
-        m_control.m_gate.Pass(&m_control.m_wake);
+        PassGate();
     }
 }
 
 CMonitorRun::EPoll CMonitorRun::Poll() {
     if (m_host.IsStopRequested()) return EPoll::Stopped;
+    Beat(kPollBeatMs);
     m_control.m_clock.Sleep(kPollPauseMs, &m_control.m_wake);
     for (;;) {
         if (!SafePoint()) return EPoll::Stopped;
@@ -105,6 +136,8 @@ CMonitorRun::EPoll CMonitorRun::Poll() {
     }
     CheckMapAndPhase();
     m_previous = m_current;
+    m_host.OnPoll(
+        CPollReport{m_control.m_clock.GetTickCount(), UnixTimeNow(), m_current, m_players});
     return EPoll::Continue;
 }
 

@@ -41,6 +41,11 @@ struct CMonitorControl {
 class CMonitorRun {
 public:
     static constexpr uint32_t kPollPauseMs = 200;
+    // The longest a poll takes between two beats of the heartbeat: the
+    // pause, one round of the exchange and the lines, with room to spare;
+    // the start of a run (a host look-up) gets longer.
+    static constexpr uint32_t kPollBeatMs = 30000;
+    static constexpr uint32_t kOpenBeatMs = 60000;
 
     enum class EPoll {
         Continue,  // one more poll
@@ -86,6 +91,12 @@ private:
     // Before a line: waits while the operator holds the run. A stop lets it
     // go on, so that a poll's lines all go out before the run ends.
     void HoldForPause();
+    // The heartbeat: alive, and beating again within nWithinMs; or held
+    // by the operator, with nothing to watch.
+    void Beat(uint32_t nWithinMs);
+    void BeatIdle();
+    // Passes the operator's gate (false when woken while held); idle while held.
+    bool PassGate();
     // Announces the line behind HoldForPause.
     void AnnounceLine(std::string_view strLine);
     void AnnounceLines(const std::vector<std::string>& lines);

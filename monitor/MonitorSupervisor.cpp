@@ -17,7 +17,7 @@ CMonitorSupervisor::CMonitorSupervisor(IMonitorHost& host, CMonitorControl contr
 
 void CMonitorSupervisor::Run() {
     for (;;) {
-        m_eState = EMonitorState::Starting;
+        SetState(EMonitorState::Starting);
         if (RunOnce() == ERunEnd::Stopped) break;
         // A failure the operator has already overtaken needs no new attempt.
         if (m_host.IsStopRequested()) break;
@@ -27,7 +27,7 @@ void CMonitorSupervisor::Run() {
         }
         const uint32_t nDelayMs = m_backoff.NextDelayMs();
         m_host.AppendLog(RetryLine(nDelayMs));
-        m_eState = EMonitorState::Waiting;
+        SetState(EMonitorState::Waiting, nDelayMs);
         // The tab is running while it waits: Disconnect must be usable, also
         // when the first run failed before its set-up was done.
         m_host.OnMonitorReady();
@@ -36,7 +36,7 @@ void CMonitorSupervisor::Run() {
             break;
         }
     }
-    m_eState = EMonitorState::Ended;
+    SetState(EMonitorState::Ended);
 }
 
 CMonitorSupervisor::ERunEnd CMonitorSupervisor::RunOnce() {
@@ -46,7 +46,7 @@ CMonitorSupervisor::ERunEnd CMonitorSupervisor::RunOnce() {
         run.Finish(false);
         return ERunEnd::Failed;
     }
-    m_eState = EMonitorState::Running;
+    SetState(EMonitorState::Running);
     run.StartTicketReporter();
     CMonitorRun::EPoll ePoll = CMonitorRun::EPoll::Continue;
     while (ePoll == CMonitorRun::EPoll::Continue) ePoll = run.Poll();
@@ -57,6 +57,11 @@ CMonitorSupervisor::ERunEnd CMonitorSupervisor::RunOnce() {
     return ePoll == CMonitorRun::EPoll::Stopped ? ERunEnd::Stopped : ERunEnd::Failed;
 }
 
+void CMonitorSupervisor::SetState(EMonitorState eState, uint32_t nWaitMs) {
+    m_eState = eState;
+    m_host.OnMonitorState(eState, nWaitMs);
+}
+
 bool CMonitorSupervisor::WaitToRetry(uint32_t nDelayMs) {
     platform::CClock& clock = m_control.m_clock;
     const uint32_t nStart = clock.GetTickCount();
@@ -65,9 +70,14 @@ bool CMonitorSupervisor::WaitToRetry(uint32_t nDelayMs) {
         // cuts the sleep short.
         m_control.m_wake.Reset();
         if (m_host.IsStopRequested()) return false;
+        platform::CHeartbeat* pBeat = m_host.Heartbeat();
+        // Held by the operator, there is nothing a watchdog could judge.
+        if (pBeat != nullptr && m_control.m_gate.IsHeld()) pBeat->SetIdle();
         if (!m_control.m_gate.Pass(&m_control.m_wake)) continue;
         const uint32_t nSpent = clock.GetTickCount() - nStart;
         if (nSpent >= nDelayMs) return true;
+        if (pBeat != nullptr)
+            pBeat->Beat(clock.GetTickCount(), nDelayMs - nSpent + CMonitorRun::kPollBeatMs);
         clock.Sleep(nDelayMs - nSpent, &m_control.m_wake);
     }
 }
@@ -78,6 +88,7 @@ void MonitorThread(IMonitorHost& host, CMonitorControl control) {
         supervisor.Run();
     }
     host.SetMonitoring(false);
+    if (platform::CHeartbeat* pBeat = host.Heartbeat()) pBeat->SetIdle();
     host.OnMonitorEnded();
 }
 

@@ -7,8 +7,8 @@
 // minutes while runs keep failing, and a new run with a fresh warm-up, so
 // that no stale events come out; a run that decoded replies for a minute
 // starts the wait from its shortest again (a server that answers a moment
-// and drops again is not asked every few seconds for weeks). The page stays in its running state throughout,
-// and a stop ends the wait at once.
+// and drops again is not asked every few seconds for weeks). The side stays
+// in its running state throughout, and a stop ends the wait at once.
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -19,12 +19,6 @@
 
 namespace monitor {
 
-enum class EMonitorState {
-    Starting,  // a run opens its query
-    Running,   // a run polls
-    Waiting,   // a run failed: waiting for the next one
-    Ended,     // stopped, or failed without keep-alive
-};
 
 // The log line after a failed run: "Trying again in 12 s ..." for a wait of
 // nMs, the seconds rounded up. Pure.
@@ -50,6 +44,8 @@ private:
     enum class ERunEnd { Stopped, Failed };
 
     ERunEnd RunOnce();
+    // Sets the state and tells the host; nWaitMs for Waiting.
+    void SetState(EMonitorState eState, uint32_t nWaitMs = 0);
     // Waits nDelayMs of the clock; false when a stop ended the wait.
     bool WaitToRetry(uint32_t nDelayMs);
 
