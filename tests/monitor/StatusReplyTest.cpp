@@ -205,8 +205,7 @@ INSTANTIATE_TEST_SUITE_P(Keys, MalformedPlayerKey,
                                            "player_-1", "team_ 1", "team_+1",
                                            "score_99999999999999999999", "Team_1", "team1",
                                            "kills_", "kills_64", "playername_1x", "keyhash_64",
-                                           "keyhash_", "keyhash_1x", "Playername_1",
-                                           "KeyHash_1"));
+                                           "keyhash_", "keyhash_1x", "Playername_1", "KeyHash_1"));
 
 TEST(StatusReply, PlayerSlotBoundsAndLeadingZeros) {
     monitor::CServerStatus status;

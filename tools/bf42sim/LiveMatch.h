@@ -27,7 +27,7 @@ struct CLiveCounts {
     int m_nJoins = 0;
     int m_nLeaves = 0;
     int m_nPauses = 0;
-    int m_nRounds = 0;  // rounds started, the first included
+    int m_nRounds = 0;   // rounds started, the first included
     int m_nReturns = 0;  // joins of a player who had left (counted in m_nJoins too)
     int m_nRenames = 0;  // returns under another name
 };
@@ -71,7 +71,7 @@ private:
     int m_nRoundLeft = 0;  // seconds left; below 0 for no time limit
     bool m_bPausedThisRound = false;
     int m_nNextName = 0;
-    std::vector<bool> m_vTouched;  // players already in an event this step
+    std::vector<bool> m_vTouched;     // players already in an event this step
     std::vector<CSimPlayer> m_vGone;  // who left, at most kMaxPlayers, oldest first
 };
 
