@@ -92,12 +92,15 @@ std::vector<CTopEntry> CStatsQueries::Top(ETopKind eKind, ETopPeriod ePeriod, in
               " sum(rp.flags) AS flags, sum(rp.teamkills) AS teamkills FROM rounds r"
               " JOIN round_players rp ON rp.round_id=r.id WHERE r.ranked=1 AND r.end_time>=?1"
               " GROUP BY rp.player_id";
+    // The places are found first, and only their five names looked up.
     const std::string strValue = ValueOf(eKind);
-    std::string strSql = "SELECT p.name, " + strValue + ", t.kills, t.deaths FROM (" + strTotals +
-                         ") AS t JOIN players p ON p.id=t.pid WHERE " + strValue + ">0";
+    std::string strSql = "SELECT p.name, t.v, t.kills, t.deaths FROM (SELECT t.pid AS pid, " +
+                         strValue + " AS v, t.kills AS kills, t.deaths AS deaths FROM (" +
+                         strTotals + ") AS t WHERE " + strValue + ">0";
     if (eKind == ETopKind::KillsPerDeath) strSql += " AND t.kills>=?2";
-    strSql += " ORDER BY 2 DESC, t.kills DESC, p.id LIMIT ?3";
-
+    strSql +=
+        " ORDER BY 2 DESC, t.kills DESC, t.pid LIMIT ?3) AS t JOIN players p ON p.id=t.pid"
+        " ORDER BY t.v DESC, t.kills DESC, t.pid";
     CSqlStatement top(m_db, strSql.c_str());
     const int64_t nSince = nNow - (ePeriod == ETopPeriod::Today ? kDaySeconds : 7 * kDaySeconds);
     if (ePeriod != ETopPeriod::All) top.Bind(1, nSince);
