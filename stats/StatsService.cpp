@@ -53,6 +53,10 @@ void CStatsService::Stop() {
     }
     m_wake.notify_all();
     if (m_thread.joinable()) m_thread.join();
+    {
+        std::lock_guard readLock(m_readMutex);
+        m_readDb.Close();
+    }
     std::lock_guard lock(m_mutex);
     if (m_figures.m_eState == EStatsState::On || m_figures.m_eState == EStatsState::ReadOnly ||
         m_figures.m_eState == EStatsState::Opening)
