@@ -74,7 +74,11 @@ function(fr_add_layer target name)
   fr_layer_include_root(root ${name})
   set(libs)
   foreach(used IN LISTS uses)
-    list(APPEND libs fr_${used})
+    # A layer this build leaves out (the statistics on Windows) is asked
+    # for by its define, not linked.
+    if(TARGET fr_${used})
+      list(APPEND libs fr_${used})
+    endif()
   endforeach()
   if(sources)
     add_library(${target} STATIC ${sources})

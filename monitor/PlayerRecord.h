@@ -15,6 +15,9 @@ public:
     int32_t m_nDeaths = 0;  // "deaths_N"
     int32_t m_nPing = -1;   // "ping_N"; -1 marks a slot that holds no player
     int32_t m_nTeam = 0;    // "team_N"; 2 is the Allied side, anything else the Axis
+    // "keyhash_N", sent by v1.61 servers: the player's identity, whatever his
+    // name. Only the statistics read it; no change code or event depends on it.
+    std::string m_strKeyHash;
 
     // Called on the older record with the newer record of the same slot.
     // Three characters: how the score moved ("1" by the frags' change, "2" +2

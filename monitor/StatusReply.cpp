@@ -69,7 +69,7 @@ bool StoreServerValue(std::string_view key, std::string_view value, CServerStatu
     return true;
 }
 
-enum class PlayerField { Team, Ping, Score, Deaths, Frags, Name };
+enum class PlayerField { Team, Ping, Score, Deaths, Frags, Name, KeyHash };
 
 struct PlayerPrefix {
     std::string_view strPrefix;
@@ -86,6 +86,7 @@ constexpr PlayerPrefix kPlayerPrefixes[] = {
     // The spellings of today's (v1.61) servers.
     {"kills_", PlayerField::Frags},
     {"playername_", PlayerField::Name},
+    {"keyhash_", PlayerField::KeyHash},
 };
 
 void StorePlayerValue(std::string_view key, std::string_view value, PlayerTable& players) {
@@ -112,6 +113,9 @@ void StorePlayerValue(std::string_view key, std::string_view value, PlayerTable&
                 break;
             case PlayerField::Name:
                 player.m_strName.assign(value);
+                break;
+            case PlayerField::KeyHash:
+                player.m_strKeyHash.assign(value);
                 break;
         }
         return;

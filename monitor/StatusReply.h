@@ -15,7 +15,7 @@ namespace monitor {
 // "Game Start Delay"/"game_start_delay", "Time Limit"/"time_limit" (where 0
 // is stored as "unlimited"), "Ticket Ratio"/"ticket_ratio". Player keys are
 // a prefix ("player_" or "playername_", "score_", "frags_" or "kills_",
-// "deaths_", "ping_", "team_") directly followed by the
+// "deaths_", "ping_", "team_", "keyhash_") directly followed by the
 // slot number in decimal digits and nothing else; a slot outside 0..63 or a
 // key with anything else after the prefix is ignored. Numbers are read like
 // atoi; the 16-bit fields keep the low 16 bits. Cannot fail; reads only

@@ -56,6 +56,36 @@ constexpr int IDS_PHRASE_FLAG = 50;
 constexpr int IDS_LANGUAGE_STRIDE = 100;
 constexpr int kLanguageCount = 8;
 
+// The statistics answers' words, in every language as the event phrases
+// are: language index * IDS_LANGUAGE_STRIDE + one of these.
+constexpr int IDS_STATS_PLAYER = 60;
+constexpr int IDS_STATS_KILLS = 61;
+constexpr int IDS_STATS_DEATHS = 62;
+constexpr int IDS_STATS_KD = 63;
+constexpr int IDS_STATS_TEAMKILLS = 64;
+constexpr int IDS_STATS_FLAGS = 65;
+constexpr int IDS_STATS_ROUNDS = 66;
+constexpr int IDS_STATS_LAST_SEEN = 67;
+constexpr int IDS_STATS_ALSO_KNOWN = 68;
+constexpr int IDS_STATS_NO_STATS = 69;
+constexpr int IDS_STATS_TOP = 70;
+constexpr int IDS_STATS_TODAY = 71;
+constexpr int IDS_STATS_WEEK = 72;
+constexpr int IDS_STATS_ALL_TIME = 73;
+constexpr int IDS_STATS_LAST_ROUND = 74;
+constexpr int IDS_STATS_WINNER = 75;
+constexpr int IDS_STATS_ALLIES = 76;
+constexpr int IDS_STATS_AXIS = 77;
+constexpr int IDS_STATS_DRAW = 78;
+constexpr int IDS_STATS_SEEN = 79;
+constexpr int IDS_STATS_NEVER_SEEN = 80;
+constexpr int IDS_STATS_PLAYING_NOW = 81;
+constexpr int IDS_STATS_OFF = 82;
+constexpr int IDS_STATS_USAGE = 83;
+constexpr int IDS_STATS_TICKETS = 84;
+constexpr int IDS_STATS_FIRST = IDS_STATS_PLAYER;
+constexpr int IDS_STATS_LAST = IDS_STATS_TICKETS;
+
 // Main window (102).
 constexpr int IDC_MAIN_TAB = 1001;
 constexpr int IDC_MAIN_BROADCAST = 1011;

@@ -204,8 +204,8 @@ INSTANTIATE_TEST_SUITE_P(Keys, MalformedPlayerKey,
                          ::testing::Values("team_64", "score_100", "ping_", "deaths_x", "frags_1a",
                                            "player_-1", "team_ 1", "team_+1",
                                            "score_99999999999999999999", "Team_1", "team1",
-                                           "kills_", "kills_64", "playername_1x", "keyhash_1",
-                                           "Playername_1"));
+                                           "kills_", "kills_64", "playername_1x", "keyhash_64",
+                                           "keyhash_", "keyhash_1x", "Playername_1", "KeyHash_1"));
 
 TEST(StatusReply, PlayerSlotBoundsAndLeadingZeros) {
     monitor::CServerStatus status;
@@ -236,6 +236,51 @@ TEST(StatusReply, KillReadFromKillsGivesTheKillCode) {
     EXPECT_EQ(after[0].m_strName, "Ann");
     EXPECT_EQ(before[0].ChangeCode(after[0]), "110");
     EXPECT_EQ(before[1].ChangeCode(after[1]), "001");
+}
+
+// The keyhash is read as sent, including an empty one and one that changes,
+// and a reply without it leaves the slot's keyhash as it was.
+TEST(StatusReply, KeyHashIsReadIntoItsSlot) {
+    struct {
+        const char* pszName;
+        std::string strPairs;
+        size_t nSlot;
+        const char* pszKeyHash;
+    } const kRows[] = {
+        {"V161", "\\playername_2\\Ann\\keyhash_2\\0123456789abcdef0123456789abcdef", 2,
+         "0123456789abcdef0123456789abcdef"},
+        {"LastSlot", "\\keyhash_63\\ff", 63, "ff"},
+        {"LeadingZero", "\\keyhash_07\\aa", 7, "aa"},
+        {"EmptyValue", "\\keyhash_1\\\\player_1\\Bob", 1, ""},
+        {"LastOfTwoWins", "\\keyhash_4\\aa\\keyhash_4\\bb", 4, "bb"},
+        {"BytesAsSent", "\\keyhash_5\\x'%\x01\xE9", 5, "x'%\x01\xE9"},
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.pszName);
+        monitor::CServerStatus status;
+        monitor::PlayerTable players;
+        players[row.nSlot].m_strKeyHash = "earlier";
+        monitor::ParseStatusReply(row.strPairs + kClose, status, players);
+        EXPECT_EQ(players[row.nSlot].m_strKeyHash, row.pszKeyHash);
+        EXPECT_EQ(status, monitor::CServerStatus());
+    }
+    monitor::CServerStatus status;
+    monitor::PlayerTable players;
+    players[0].m_strKeyHash = "kept";
+    monitor::ParseStatusReply("\\player_0\\Ann\\score_0\\3" + kClose, status, players);
+    EXPECT_EQ(players[0].m_strKeyHash, "kept");
+}
+
+// The keyhash is no total: a record that differs only in it gives no change.
+TEST(StatusReply, KeyHashMakesNoChangeCode) {
+    monitor::CPlayerRecord before;
+    before.m_strName = "Ann";
+    before.m_nScore = 4;
+    before.m_nPing = 40;
+    monitor::CPlayerRecord after = before;
+    after.m_strKeyHash = "0123456789abcdef0123456789abcdef";
+    EXPECT_EQ(before.ChangeCode(after), "000");
+    EXPECT_EQ(after.ChangeCode(before), "000");
 }
 
 TEST(StatusReply, BothSpellingsOfAPlayerKeyKeepTheLastValue) {
@@ -316,19 +361,19 @@ TEST_F(CapturedReply, DecodesIntoTheSnapshotAndPlayerTable) {
     expected.m_strTickets2 = "4";
     EXPECT_EQ(status, expected);
 
-    // Name, score, frags (from kills_N), deaths, ping, team.
+    // Name, score, frags (from kills_N), deaths, ping, team, keyhash.
     const monitor::CPlayerRecord kPlayers[] = {
-        {"[Admin]Cher", 0, 0, 2, 41, 1},
-        {"Jim Lahey", 13, 0, 10, 52, 1},
-        {"jake from state farm", 0, 0, 0, 17, 1},
-        {"TheCalmingClam", 34, 17, 7, 24, 2},
-        {"mediocre", 23, 19, 2, 21, 2},
-        {"*Incognito*", 26, 10, 4, 25, 2},
-        {"GLIER", 13, 4, 12, 151, 2},
-        {"Lagtastic", 26, 7, 6, 31, 1},
-        {"papi", 12, 1, 7, 77, 2},
-        {"Meuse", 13, 7, 9, 59, 1},
-        {"Sorrowful Rice", 40, 7, 7, 44, 2},
+        {"[Admin]Cher", 0, 0, 2, 41, 1, "e09833b4065c325fbe042d4c7cf8bba9"},
+        {"Jim Lahey", 13, 0, 10, 52, 1, "d8e803a4c432c5dbc129805bb13c5ae9"},
+        {"jake from state farm", 0, 0, 0, 17, 1, "92ff73033c3351d61131b3129990aa77"},
+        {"TheCalmingClam", 34, 17, 7, 24, 2, "114d0844ea3df43d48840016f2b4a7ae"},
+        {"mediocre", 23, 19, 2, 21, 2, "93b6ad5f0452ee5ff76702ae3f071e9e"},
+        {"*Incognito*", 26, 10, 4, 25, 2, "860bd844411700821c06d91751a22f13"},
+        {"GLIER", 13, 4, 12, 151, 2, "e189e41fc7254f4f1ad351b0aadeeeeb"},
+        {"Lagtastic", 26, 7, 6, 31, 1, "8f2cbe5d55b6f974199a0136b91791c4"},
+        {"papi", 12, 1, 7, 77, 2, "d0db7b12341ec39e07dbf686d7c0663e"},
+        {"Meuse", 13, 7, 9, 59, 1, "57592dcf0786e10a376577ad33c9d8d6"},
+        {"Sorrowful Rice", 40, 7, 7, 44, 2, "8e024e9945e8cef5565e7eb67c63356b"},
     };
     for (size_t n = 0; n < std::size(kPlayers); ++n)
         EXPECT_EQ(players[n], kPlayers[n]) << "slot " << n;

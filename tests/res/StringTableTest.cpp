@@ -161,8 +161,12 @@ TEST(StringTable, HoldsExactlyTheNamedIds) {
     std::vector<int> expected;
     for (int nId = 1; nId <= 32; ++nId) expected.push_back(nId);
     for (int nId = 37; nId <= 53; ++nId) expected.push_back(nId);
+    for (int nRole = res::IDS_STATS_FIRST; nRole <= res::IDS_STATS_LAST; ++nRole)
+        expected.push_back(nRole);
     for (int nLanguage = 1; nLanguage < res::kLanguageCount; ++nLanguage) {
         for (int nRole = 46; nRole <= 50; ++nRole) expected.push_back(nLanguage * 100 + nRole);
+        for (int nRole = res::IDS_STATS_FIRST; nRole <= res::IDS_STATS_LAST; ++nRole)
+            expected.push_back(nLanguage * 100 + nRole);
     }
     EXPECT_EQ(res::StringIds(), expected);
 }

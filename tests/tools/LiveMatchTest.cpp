@@ -112,3 +112,35 @@ TEST(LiveMatch, PhasesFollowTheGameCycleAndRoundsEndByTicketsOrTime) {
                                      "openplaying>end", "end>pre"}));
     EXPECT_TRUE(limits.count("unlimited") && limits.size() >= 2);
 }
+
+// Identities for the statistics: no keyhash is ever on the server twice,
+// every player keeps his keyhash while he stays, and players come back
+// with theirs, some under another name.
+TEST(LiveMatch, PlayersKeepTheirKeyHashAndSomeComeBackUnderAnotherName) {
+    CLiveMatch match(9, 24);
+    std::map<std::string, std::set<std::string>> namesOf;  // keyhash -> names
+    for (int nStep = 0; nStep < 6000; ++nStep) {
+        std::map<std::string, std::string> before;  // name -> keyhash
+        for (const auto& p : match.State().m_vPlayers) before[p.m_strName] = p.m_strKeyHash;
+        match.Step();
+        std::set<std::string> hashes;
+        for (const auto& p : match.State().m_vPlayers) {
+            ASSERT_EQ(p.m_strKeyHash.size(), 32u);
+            ASSERT_TRUE(hashes.insert(p.m_strKeyHash).second) << "step " << nStep;
+            const auto it = before.find(p.m_strName);
+            if (it != before.end()) {
+                ASSERT_EQ(it->second, p.m_strKeyHash) << p.m_strName;
+            }
+            namesOf[p.m_strKeyHash].insert(p.m_strName);
+        }
+    }
+    const CLiveCounts& c = match.Counts();
+    EXPECT_GT(c.m_nReturns, 0);
+    EXPECT_GT(c.m_nRenames, 0);
+    EXPECT_LT(c.m_nRenames, c.m_nReturns);
+    int nRenamed = 0;
+    for (const auto& [strHash, names] : namesOf) nRenamed += names.size() > 1 ? 1 : 0;
+    // One player may be renamed more than once.
+    EXPECT_GT(nRenamed, 0);
+    EXPECT_LE(nRenamed, c.m_nRenames);
+}

@@ -135,3 +135,31 @@ TEST(ReplyBuilder, InfoReplyCarriesTheSummaryKeysThenItsExtras) {
     EXPECT_FALSE(Find(vPairs, "maxplayers"));
     EXPECT_FALSE(Find(vPairs, "player_0"));
 }
+
+// A v1.61 server sends every player's keyhash; a scripted player without one
+// gets a keyhash of his name, the same in every reply, so that the bot's
+// statistics see one identity per name.
+TEST(ReplyBuilder, V161StyleSendsAStableKeyHashForAPlayerWithoutOne) {
+    CSimState state = DefaultSimState();
+    state.m_vPlayers.push_back({"Ann", 1, 0, 0, 0, 40, ""});
+    state.m_vPlayers.push_back({"Bob", 2, 0, 0, 0, 40, ""});
+    state.m_vPlayers.push_back({"Own", 2, 0, 0, 0, 40, "feedfacefeedfacefeedfacefeedface"});
+    const simtest::Pairs vModern = [&] {
+        const auto v = BuildStatusPairs(state, KeyStyle::V161);
+        return simtest::Pairs(v.begin(), v.end());
+    }();
+    const std::string strAnn = Find(vModern, "keyhash_0").value_or("");
+    EXPECT_EQ(strAnn, StableKeyHash("Ann"));
+    EXPECT_EQ(strAnn.size(), 32u);
+    EXPECT_EQ(strAnn.find_first_not_of("0123456789abcdef"), std::string::npos);
+    EXPECT_NE(Find(vModern, "keyhash_1"), strAnn);
+    EXPECT_EQ(Find(vModern, "keyhash_2"), "feedfacefeedfacefeedfacefeedface");
+    // The same name in another slot, in a later reply: the same keyhash.
+    std::swap(state.m_vPlayers[0], state.m_vPlayers[1]);
+    const auto vLater = BuildStatusPairs(state, KeyStyle::V161);
+    EXPECT_EQ(Find(simtest::Pairs(vLater.begin(), vLater.end()), "keyhash_1"), strAnn);
+    // The classic style sends what the state holds.
+    const auto vClassic = BuildStatusPairs(state, KeyStyle::Classic);
+    EXPECT_EQ(Find(simtest::Pairs(vClassic.begin(), vClassic.end()), "keyhash_0"), "");
+    EXPECT_NE(StableKeyHash(""), StableKeyHash(" "));
+}

@@ -65,20 +65,46 @@ CLiveMatch::CLiveMatch(uint64_t nSeed, int nPlayers)
     StartRound();
 }
 
-CSimPlayer CLiveMatch::NewPlayer() {
-    CSimPlayer player;
+std::string CLiveMatch::NextName() {
     const int nCount = static_cast<int>(std::size(kNames));
     const int nIndex = m_nNextName++;
-    player.m_strName = kNames[nIndex % nCount];
-    if (nIndex >= nCount) player.m_strName += platform::IntToText(nIndex / nCount + 1);
+    std::string strName = kNames[nIndex % nCount];
+    if (nIndex >= nCount) strName += platform::IntToText(nIndex / nCount + 1);
+    return strName;
+}
+
+int CLiveMatch::BalancedTeam() {
     // Join the smaller team, as auto-balance would put you.
     int nAxis = 0;
     for (const CSimPlayer& p : m_state.m_vPlayers) nAxis += p.m_nTeam == 1 ? 1 : 0;
     const int nAllies = static_cast<int>(m_state.m_vPlayers.size()) - nAxis;
-    player.m_nTeam = nAxis < nAllies ? 1 : nAllies < nAxis ? 2 : m_random.Range(1, 2);
+    return nAxis < nAllies ? 1 : nAllies < nAxis ? 2 : m_random.Range(1, 2);
+}
+
+CSimPlayer CLiveMatch::NewPlayer() {
+    CSimPlayer player;
+    player.m_strName = NextName();
+    player.m_nTeam = BalancedTeam();
     player.m_nPing = m_random.Range(20, 180);
     static const char kHex[] = "0123456789abcdef";
     for (int n = 0; n < 32; ++n) player.m_strKeyHash += kHex[m_random.Range(0, 15)];
+    return player;
+}
+
+CSimPlayer CLiveMatch::JoiningPlayer(size_t nEligible) {
+    if (nEligible == 0 || !m_random.Chance(1, 3)) return NewPlayer();
+    const int nIndex = m_random.Range(0, static_cast<int>(nEligible) - 1);
+    CSimPlayer player = m_vGone[static_cast<size_t>(nIndex)];
+    m_vGone.erase(m_vGone.begin() + nIndex);
+    ++m_counts.m_nReturns;
+    // A fresh name is never in use, so no two players ever share one.
+    if (m_random.Chance(1, 3)) {
+        player.m_strName = NextName();
+        ++m_counts.m_nRenames;
+    }
+    player.m_nScore = player.m_nFrags = player.m_nDeaths = 0;
+    player.m_nTeam = BalancedTeam();
+    player.m_nPing = m_random.Range(20, 180);
     return player;
 }
 
@@ -174,14 +200,21 @@ void CLiveMatch::PlayStep() {
 
 void CLiveMatch::JoinAndLeave() {
     auto& vPlayers = m_state.m_vPlayers;
+    // Who leaves now comes back in a later step at the earliest.
+    size_t nEligible = m_vGone.size();
     if (vPlayers.size() > 1 && m_random.Chance(1, 90)) {
         const int nIndex = m_random.Range(0, static_cast<int>(vPlayers.size()) - 1);
+        if (m_vGone.size() >= static_cast<size_t>(kMaxPlayers)) {
+            m_vGone.erase(m_vGone.begin());
+            --nEligible;
+        }
+        m_vGone.push_back(vPlayers[static_cast<size_t>(nIndex)]);
         vPlayers.erase(vPlayers.begin() + nIndex);
         m_vTouched.erase(m_vTouched.begin() + nIndex);
         ++m_counts.m_nLeaves;
     }
     if (static_cast<int>(vPlayers.size()) < m_nTarget && m_random.Chance(1, 8)) {
-        vPlayers.push_back(NewPlayer());
+        vPlayers.push_back(JoiningPlayer(nEligible));
         m_vTouched.push_back(true);
         ++m_counts.m_nJoins;
     }

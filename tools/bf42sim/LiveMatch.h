@@ -3,7 +3,10 @@
 // traffic: two teams, kills, teamkills, suicides, deaths, flag captures,
 // tickets counting down, a time limit, the phases pre -> openplaying ->
 // (sometimes pause) -> end -> next map, and players joining and leaving.
+// Every player has a keyhash of his own; one who left may come back with
+// it, now and then under another name, as real players do.
 // Fully determined by its seed: the same seed gives the same states.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,7 +27,9 @@ struct CLiveCounts {
     int m_nJoins = 0;
     int m_nLeaves = 0;
     int m_nPauses = 0;
-    int m_nRounds = 0;  // rounds started, the first included
+    int m_nRounds = 0;   // rounds started, the first included
+    int m_nReturns = 0;  // joins of a player who had left (counted in m_nJoins too)
+    int m_nRenames = 0;  // returns under another name
 };
 
 // Not thread-safe: one owner (the responder, under its lock).
@@ -50,6 +55,10 @@ private:
     int PickPlayer(int nTeam, bool bSameTeam, int nExclude);
     void LoseTicket(int nTeam);
     CSimPlayer NewPlayer();
+    // One of the first nEligible players who left, or else a new one.
+    CSimPlayer JoiningPlayer(size_t nEligible);
+    int BalancedTeam();
+    std::string NextName();
 
     CSimRandom m_random;
     int m_nTarget;
@@ -62,7 +71,8 @@ private:
     int m_nRoundLeft = 0;  // seconds left; below 0 for no time limit
     bool m_bPausedThisRound = false;
     int m_nNextName = 0;
-    std::vector<bool> m_vTouched;  // players already in an event this step
+    std::vector<bool> m_vTouched;     // players already in an event this step
+    std::vector<CSimPlayer> m_vGone;  // who left, at most kMaxPlayers, oldest first
 };
 
 }  // namespace bf42sim

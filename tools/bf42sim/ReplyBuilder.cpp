@@ -121,7 +121,8 @@ std::vector<KeyValue> BuildStatusPairs(const CSimState& state, KeyStyle style) {
         // Per-player keys in the alphabetical order real servers use.
         add("deaths_", platform::IntToText(p.m_nDeaths));
         if (bClassic) add("frags_", platform::IntToText(p.m_nFrags));
-        add("keyhash_", p.m_strKeyHash);
+        add("keyhash_",
+            bClassic || !p.m_strKeyHash.empty() ? p.m_strKeyHash : StableKeyHash(p.m_strName));
         if (!bClassic) add("kills_", platform::IntToText(p.m_nFrags));
         add("ping_", platform::IntToText(p.m_nPing));
         add(bClassic ? "player_" : "playername_", p.m_strName);

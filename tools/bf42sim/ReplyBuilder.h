@@ -23,7 +23,8 @@ enum class KeyStyle {
     // A v1.61 server's, as captured: its server keys in its order (content_check,
     // sv_punkbuster and unpure_mods twice), version, game_start_delay,
     // time_limit (0 for no limit), ticket_ratio; per player deaths_N,
-    // keyhash_N, kills_N, ping_N, playername_N, score_N, team_N.
+    // keyhash_N, kills_N, ping_N, playername_N, score_N, team_N. A player
+    // whose state has no keyhash gets StableKeyHash of his name.
     V161,
 };
 

@@ -1,8 +1,28 @@
 #include "tools/bf42sim/SimState.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace bf42sim {
+
+std::string StableKeyHash(const std::string& strName) {
+    // FNV-1a, then two splitmix64 rounds for 128 bits of spread.
+    uint64_t nHash = 0xcbf29ce484222325ULL;
+    for (const char c : strName) {
+        nHash ^= static_cast<unsigned char>(c);
+        nHash *= 0x100000001b3ULL;
+    }
+    static const char kHex[] = "0123456789abcdef";
+    std::string strOut;
+    for (int nHalf = 0; nHalf < 2; ++nHalf) {
+        uint64_t z = (nHash += 0x9e3779b97f4a7c15ULL);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+        z ^= z >> 31;
+        for (int nDigit = 0; nDigit < 16; ++nDigit, z >>= 4) strOut += kHex[z & 15];
+    }
+    return strOut;
+}
 
 std::string CSimState::GetKey(const std::string& strKey) const {
     for (const auto& kv : m_vServerKeys)

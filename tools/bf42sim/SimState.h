@@ -19,6 +19,8 @@ struct CSimPlayer {
     int m_nFrags = 0;
     int m_nDeaths = 0;
     int m_nPing = 50;
+    // Sent as "keyhash_N"; a v1.61-style reply sends StableKeyHash(name) for
+    // a player without one, as such a server always sends one.
     std::string m_strKeyHash;
 
     bool operator==(const CSimPlayer&) const = default;
@@ -48,6 +50,10 @@ struct CSimState {
 
     bool operator==(const CSimState&) const = default;
 };
+
+// 32 lower-case hex digits that depend on the name alone: a scripted
+// player keeps one identity from state to state while his name stays.
+std::string StableKeyHash(const std::string& strName);
 
 // A fresh server: the usual keys of such a server in their usual order,
 // including the ones real servers send with empty values ("password",
