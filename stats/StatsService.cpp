@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "platform/ThreadName.h"
 #include "stats/StatsQueries.h"
 #include "stats/StatsWorker.h"
 
@@ -131,7 +132,7 @@ void CStatsService::SetState(EStatsState eState, const std::string& strWhy) {
 }
 
 void CStatsService::Run() {
-    // platform::NameThisThread("stats");  // FR-LEAD: enable with platform/ThreadName.h
+    platform::NameThisThread("stats");
     CStatsWorker worker(m_strPath, m_options);
     std::string strWhy;
     const EOpenResult eOpen = worker.Open(&strWhy);
