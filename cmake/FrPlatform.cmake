@@ -29,12 +29,13 @@ function(fr_filter_platform_sources var)
 endfunction()
 
 # The libraries platform/ calls: OpenSSL on POSIX systems, the system's
-# own on Windows (secur32: SChannel; crypt32: certificates and chains).
+# own on Windows (secur32: SChannel; crypt32: certificates and chains;
+# ncrypt: the key store an EC client key goes into).
 function(fr_link_platform_libraries target)
   if(NOT WIN32)
     target_link_libraries(${target} PUBLIC OpenSSL::SSL OpenSSL::Crypto)
   else()
-    target_link_libraries(${target} PUBLIC ws2_32 advapi32 secur32 crypt32)
+    target_link_libraries(${target} PUBLIC ws2_32 advapi32 secur32 crypt32 ncrypt)
     # Windows 10 is the oldest system the programs are made for.
     target_compile_definitions(${target} PUBLIC _WIN32_WINNT=0x0A00 WINVER=0x0A00
       WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)

@@ -13,8 +13,12 @@
 //
 // Every SSPI call on the context is made under one mutex and never across a
 // wait: a reader and a writer take turns on it and each waits for socket
-// readiness on its own. Waits go in short slices, so that Shutdown from
-// another thread is seen soon without relying on select() waking up.
+// readiness on its own. The writer holds its own turn at the socket across
+// its waits (a record is never interleaved); the reader never waits for that
+// turn, so a writer stalled by a server that stops reading cannot hold up
+// what the server still sends. The records are read by CTlsRecordPump.
+// Waits go in short slices, so that Shutdown from another thread is seen
+// soon without relying on select() waking up.
 // CERT_CHAIN_PARA with its time limit for fetching certificates.
 #define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
 #include <winsock2.h>
@@ -40,8 +44,10 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/ClientCertWin32.h"
 #include "platform/Clock.h"
 #include "platform/FileWin32.h"
+#include "platform/TlsRecordPump.h"
 #include "platform/TlsStream.h"
 
 namespace platform {
@@ -91,22 +97,7 @@ std::string HexCode(long nCode) {
     return sz;
 }
 
-// The system's words for an SSPI or certificate status, with its code.
-std::string StatusText(long nStatus) {
-    wchar_t* pszText = nullptr;
-    const DWORD n = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(nStatus), 0, reinterpret_cast<wchar_t*>(&pszText), 0, nullptr);
-    std::string str;
-    if (n > 0 && pszText != nullptr) {
-        str = win32::Utf8(pszText);
-        while (!str.empty() &&
-               (str.back() == '\n' || str.back() == '\r' || str.back() == ' ' || str.back() == '.'))
-            str.pop_back();
-    }
-    if (pszText != nullptr) ::LocalFree(pszText);
-    return str.empty() ? "error " + HexCode(nStatus) : str + " (" + HexCode(nStatus) + ")";
-}
+using win32::StatusText;
 
 // "[::1]" names the address ::1.
 std::string WithoutBrackets(const std::string& strHost) {
@@ -224,6 +215,7 @@ struct CTlsStream::CImpl {
     std::atomic<NativeSocket> m_nFd{kNoSocket};  // for Shutdown from any thread
     CredHandle m_cred{};
     CtxtHandle m_ctx{};
+    win32::CClientCertificate m_clientCert;  // with a key for this handshake only
     bool m_bCred = false;
     bool m_bCtx = false;
     SecPkgContext_StreamSizes m_sizes{};
@@ -238,12 +230,15 @@ struct CTlsStream::CImpl {
     std::atomic<bool> m_bOpen{false};
     std::atomic<bool> m_bBroken{false};  // a fatal error or a half-written record
 
-    // The reader's side: received bytes not yet decrypted, decrypted bytes
-    // not yet returned, and whether the server sent close_notify.
+    // The handshake's received bytes; after it, the reader's pump holds them.
     std::vector<char> m_vIn;
-    std::string m_strPlain;
-    size_t m_nPlainPos = 0;
-    bool m_bEnd = false;
+    CTlsRecordPump m_pump{kMaxIn};
+    bool m_bTcpEnd = false;  // the server closed the connection (reader's)
+    bool m_bTls13 = false;
+    // What the handshake step answered the server after the handshake (a
+    // key update's reply). Under m_mutexCtx: it must leave before any record
+    // encrypted after it, so whoever sends takes it with the next record.
+    std::string m_strOwed;
 
     SOCKET Sock() const { return static_cast<SOCKET>(m_nFd.load()); }
 
@@ -295,16 +290,17 @@ struct CTlsStream::CImpl {
     }
 
     enum class ERead { Some, End, Failed };
-    // One non-blocking receive into m_vIn. WSAEWOULDBLOCK shows as Some
-    // with nothing added; the caller waits then.
-    ERead ReadSome(bool* pWouldBlock) {
+    // One non-blocking receive of up to nRoom bytes into p; *pnGot says how
+    // many. WSAEWOULDBLOCK shows as Some with nothing; the caller waits then.
+    ERead ReadInto(char* p, size_t nRoom, size_t* pnGot, bool* pWouldBlock) const {
         *pWouldBlock = false;
-        if (m_vIn.size() >= kMaxIn) return ERead::Failed;
-        const size_t nOld = m_vIn.size();
-        m_vIn.resize(kMaxIn);
-        const int n = ::recv(Sock(), m_vIn.data() + nOld, static_cast<int>(kMaxIn - nOld), 0);
-        m_vIn.resize(nOld + static_cast<size_t>(std::max(n, 0)));
-        if (n > 0) return ERead::Some;
+        *pnGot = 0;
+        if (nRoom == 0) return ERead::Failed;
+        const int n = ::recv(Sock(), p, static_cast<int>(std::min<size_t>(nRoom, INT32_MAX)), 0);
+        if (n > 0) {
+            *pnGot = static_cast<size_t>(n);
+            return ERead::Some;
+        }
         if (n == 0) return ERead::End;
         const int nError = ::WSAGetLastError();
         if (nError == WSAEWOULDBLOCK) {
@@ -316,117 +312,200 @@ struct CTlsStream::CImpl {
                    : ERead::Failed;
     }
 
+    // The handshake's receive into m_vIn.
+    ERead ReadSome(bool* pWouldBlock) {
+        const size_t nOld = m_vIn.size();
+        if (nOld >= kMaxIn) return ERead::Failed;
+        m_vIn.resize(kMaxIn);
+        size_t nGot = 0;
+        const ERead eRead = ReadInto(m_vIn.data() + nOld, kMaxIn - nOld, &nGot, pWouldBlock);
+        m_vIn.resize(nOld + nGot);
+        return eRead;
+    }
+
     // Keeps the last nExtra bytes of m_vIn, the ones SSPI did not use.
     void KeepExtra(size_t nExtra) {
         nExtra = std::min(nExtra, m_vIn.size());
         m_vIn.erase(m_vIn.begin(), m_vIn.end() - static_cast<std::ptrdiff_t>(nExtra));
     }
 
-    enum class EDecrypt { Progress, NeedMore, End, Failed };
-    // Decrypts one record from m_vIn into m_strPlain.
-    EDecrypt DecryptOne() {
-        SECURITY_STATUS status;
-        size_t nExtra = 0;
-        bool bRenegotiate = false;
-        {
-            std::lock_guard<std::mutex> lock(m_mutexCtx);
-            if (!m_bCtx) return EDecrypt::Failed;
+    // The reader's pump calls SSPI through this: one record at a time,
+    // each call under m_mutexCtx and none across a wait.
+    class CCodec final : public ITlsRecordCodec {
+    public:
+        explicit CCodec(CImpl& impl) : m_impl(impl) {}
+
+        CTlsCodecResult Decrypt(char* pData, size_t nLen) override {
+            CTlsCodecResult result;
+            std::lock_guard<std::mutex> lock(m_impl.m_mutexCtx);
+            if (!m_impl.m_bCtx) return result;
             SecBuffer buffers[4] = {};
             buffers[0].BufferType = SECBUFFER_DATA;
-            buffers[0].pvBuffer = m_vIn.data();
-            buffers[0].cbBuffer = static_cast<unsigned long>(m_vIn.size());
+            buffers[0].pvBuffer = pData;
+            buffers[0].cbBuffer = static_cast<unsigned long>(nLen);
             for (int i = 1; i < 4; ++i) buffers[i].BufferType = SECBUFFER_EMPTY;
             SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
-            status = ::DecryptMessage(&m_ctx, &desc, 0, nullptr);
-            if (status == SEC_E_INCOMPLETE_MESSAGE) return EDecrypt::NeedMore;
-            if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE &&
-                status != SEC_I_CONTEXT_EXPIRED)
-                return EDecrypt::Failed;
-            for (int i = 1; i < 4; ++i) {
-                if (buffers[i].BufferType == SECBUFFER_DATA && buffers[i].cbBuffer > 0) {
-                    if (m_nPlainPos == m_strPlain.size()) {
-                        m_strPlain.clear();
-                        m_nPlainPos = 0;
-                    }
-                    m_strPlain.append(static_cast<const char*>(buffers[i].pvBuffer),
-                                      buffers[i].cbBuffer);
-                }
-                if (buffers[i].BufferType == SECBUFFER_EXTRA) nExtra = buffers[i].cbBuffer;
+            const SECURITY_STATUS status = ::DecryptMessage(&m_impl.m_ctx, &desc, 0, nullptr);
+            switch (status) {
+                case SEC_E_OK:
+                    result.m_eStatus = ETlsCodecStatus::Ok;
+                    break;
+                case SEC_E_INCOMPLETE_MESSAGE:
+                    result.m_eStatus = ETlsCodecStatus::Incomplete;
+                    break;
+                case SEC_I_RENEGOTIATE:
+                    result.m_eStatus = ETlsCodecStatus::Renegotiate;
+                    break;
+                case SEC_I_CONTEXT_EXPIRED:
+                    result.m_eStatus = ETlsCodecStatus::Closed;
+                    break;
+                default:
+                    result.m_strDetail = StatusText(status);
+                    return result;
             }
-            bRenegotiate = status == SEC_I_RENEGOTIATE;
+            // The first buffer is what was given until the call replaces it.
+            for (int i = 1; i < 4; ++i) Add(buffers[i], &result);
+            return result;
         }
-        KeepExtra(nExtra);
-        if (status == SEC_I_CONTEXT_EXPIRED) return EDecrypt::End;  // close_notify
-        if (bRenegotiate) return AfterHandshakeMessage() ? EDecrypt::Progress : EDecrypt::Failed;
-        return EDecrypt::Progress;
-    }
 
-    // A handshake message after the handshake (a TLS 1.3 ticket or key
-    // update): SChannel wants it through InitializeSecurityContext. A new
-    // handshake (renegotiation) is refused, as the OpenSSL side does.
-    bool AfterHandshakeMessage() {
-        std::lock_guard<std::mutex> lockSend(m_mutexSend);
-        SecBuffer out[1] = {};
-        out[0].BufferType = SECBUFFER_TOKEN;
-        SECURITY_STATUS status;
-        size_t nExtra = 0;
-        {
-            std::lock_guard<std::mutex> lock(m_mutexCtx);
+        CTlsCodecResult AfterHandshake(char* pData, size_t nLen) override {
+            CTlsCodecResult result;
+            if (!m_impl.m_bTls13) {
+                // TLS 1.2: the server asks for a new handshake. None is
+                // made (as on Linux); the records go on as they were.
+                result.m_eStatus = ETlsCodecStatus::Ok;
+                result.Add(ETlsPieceKind::Extra, nLen);
+                return result;
+            }
+            // TLS 1.3: a ticket or a key update, for the handshake step.
+            std::lock_guard<std::mutex> lock(m_impl.m_mutexCtx);
+            if (!m_impl.m_bCtx) return result;
             SecBuffer in[2] = {};
             in[0].BufferType = SECBUFFER_TOKEN;
-            in[0].pvBuffer = m_vIn.data();
-            in[0].cbBuffer = static_cast<unsigned long>(m_vIn.size());
+            in[0].pvBuffer = pData;
+            in[0].cbBuffer = static_cast<unsigned long>(nLen);
             in[1].BufferType = SECBUFFER_EMPTY;
             SecBufferDesc inDesc{SECBUFFER_VERSION, 2, in};
+            SecBuffer out[1] = {};
+            out[0].BufferType = SECBUFFER_TOKEN;
             SecBufferDesc outDesc{SECBUFFER_VERSION, 1, out};
             unsigned long nAttrs = 0;
-            status = ::InitializeSecurityContextW(
-                &m_cred, &m_ctx, m_strTarget.empty() ? nullptr : m_strTarget.data(), RequestFlags(),
-                0, 0, &inDesc, 0, nullptr, &outDesc, &nAttrs, nullptr);
-            if (in[1].BufferType == SECBUFFER_EXTRA) nExtra = in[1].cbBuffer;
+            const SECURITY_STATUS status = ::InitializeSecurityContextW(
+                &m_impl.m_cred, &m_impl.m_ctx,
+                m_impl.m_strTarget.empty() ? nullptr : m_impl.m_strTarget.data(), RequestFlags(), 0,
+                0, &inDesc, 0, nullptr, &outDesc, &nAttrs, nullptr);
+            if (out[0].pvBuffer != nullptr) {
+                // The answer goes before any record encrypted from now on.
+                if (status == SEC_E_OK && out[0].cbBuffer > 0)
+                    m_impl.m_strOwed.append(static_cast<const char*>(out[0].pvBuffer),
+                                            out[0].cbBuffer);
+                ::FreeContextBuffer(out[0].pvBuffer);
+            }
+            if (status == SEC_E_OK) {
+                result.m_eStatus = ETlsCodecStatus::Ok;
+                Add(in[1], &result);
+            } else if (status == SEC_E_INCOMPLETE_MESSAGE) {
+                result.m_eStatus = ETlsCodecStatus::Incomplete;
+                Add(in[1], &result);
+            } else if (status == SEC_I_CONTINUE_NEEDED) {
+                result.m_strDetail = "the server wants a new handshake, which is not done";
+            } else {
+                result.m_strDetail = StatusText(status);
+            }
+            return result;
         }
-        bool bFailed = false;
-        if (out[0].pvBuffer != nullptr && out[0].cbBuffer > 0)
-            SendAll(static_cast<const char*>(out[0].pvBuffer), out[0].cbBuffer, CDeadline(5000),
-                    nullptr, &bFailed);
-        if (out[0].pvBuffer != nullptr) ::FreeContextBuffer(out[0].pvBuffer);
-        if (status != SEC_E_OK || bFailed) return false;
-        KeepExtra(nExtra);
-        return true;
-    }
+
+    private:
+        static void Add(const SecBuffer& buffer, CTlsCodecResult* pResult) {
+            switch (buffer.BufferType) {
+                case SECBUFFER_DATA:
+                    pResult->Add(ETlsPieceKind::Data, buffer.cbBuffer,
+                                 static_cast<const char*>(buffer.pvBuffer));
+                    break;
+                case SECBUFFER_EXTRA:
+                    pResult->Add(ETlsPieceKind::Extra, buffer.cbBuffer);
+                    break;
+                case SECBUFFER_MISSING:
+                    pResult->Add(ETlsPieceKind::Missing, buffer.cbBuffer);
+                    break;
+                default:
+                    break;
+            }
+        }
+        CImpl& m_impl;
+    };
 
     static unsigned long RequestFlags() {
         return ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
                ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_USE_SUPPLIED_CREDS;
     }
 
+    // Sends what the handshake step owes the server, if no writer is at the
+    // socket and as far as it goes at once: the reader never waits for the
+    // writer, who sends it ahead of its next record otherwise. Reader's.
+    void SendOwed() {
+        std::unique_lock<std::mutex> lockSend(m_mutexSend, std::try_to_lock);
+        if (!lockSend.owns_lock()) return;
+        std::string strOwed;
+        {
+            std::lock_guard<std::mutex> lock(m_mutexCtx);
+            strOwed.swap(m_strOwed);
+        }
+        size_t nSent = 0;
+        while (nSent < strOwed.size()) {
+            const int n =
+                ::send(Sock(), strOwed.data() + nSent,
+                       static_cast<int>(std::min<size_t>(strOwed.size() - nSent, 1 << 20)), 0);
+            if (n > 0) {
+                nSent += static_cast<size_t>(n);
+                continue;
+            }
+            if (n == SOCKET_ERROR && ::WSAGetLastError() == WSAEWOULDBLOCK) break;
+            m_bBroken.store(true);
+            return;
+        }
+        if (nSent < strOwed.size()) {
+            // Only this thread adds to it, and it holds the send turn: the
+            // rest goes back to the front unchanged.
+            std::lock_guard<std::mutex> lock(m_mutexCtx);
+            m_strOwed.insert(0, strOwed, nSent, std::string::npos);
+        }
+    }
+
+    bool Owes() {
+        std::lock_guard<std::mutex> lock(m_mutexCtx);
+        return !m_strOwed.empty();
+    }
+
     enum class EPump { Data, End, Failed, TimedOut };
     // Moves the reader on until decrypted bytes are there, the stream ended,
     // it failed, or the deadline passed.
     EPump Pump(const CDeadline& deadline) {
+        CCodec codec(*this);
         for (;;) {
             if (m_bShutdown.load()) return EPump::End;
             if (!m_bOpen.load() || m_bBroken.load()) return EPump::Failed;
-            if (m_nPlainPos < m_strPlain.size()) return EPump::Data;
-            if (m_bEnd) return EPump::End;
-            if (!m_vIn.empty()) {
-                const EDecrypt eDecrypt = DecryptOne();
-                if (eDecrypt == EDecrypt::Progress) continue;
-                if (eDecrypt == EDecrypt::End) {
-                    m_bEnd = true;
-                    continue;
-                }
-                if (eDecrypt == EDecrypt::Failed) {
-                    m_bBroken.store(true);
-                    return m_bShutdown.load() ? EPump::End : EPump::Failed;
-                }
+            if (m_pump.HasPlain()) return EPump::Data;
+            const CTlsRecordPump::EState eState = m_pump.Run(codec);
+            const bool bOwes = Owes();
+            if (bOwes) SendOwed();
+            if (eState == CTlsRecordPump::EState::Data) return EPump::Data;
+            if (eState == CTlsRecordPump::EState::End) return EPump::End;
+            if (eState == CTlsRecordPump::EState::Failed) {
+                m_bBroken.store(true);
+                return m_bShutdown.load() ? EPump::End : EPump::Failed;
             }
+            // A server that closes without close_notify ends the stream as
+            // TCP does.
+            if (m_bTcpEnd) return EPump::End;
+            size_t nRoom = 0;
+            char* p = m_pump.Space(&nRoom);
+            size_t nGot = 0;
             bool bWouldBlock = false;
-            const ERead eRead = ReadSome(&bWouldBlock);
+            const ERead eRead = ReadInto(p, nRoom, &nGot, &bWouldBlock);
+            m_pump.Received(nGot);
             if (eRead == ERead::End) {
-                // A server that closes without close_notify ends the stream
-                // as TCP does.
-                m_bEnd = true;
+                m_bTcpEnd = true;
                 continue;
             }
             if (eRead == ERead::Failed) {
@@ -434,9 +513,13 @@ struct CTlsStream::CImpl {
                 return m_bShutdown.load() ? EPump::End : EPump::Failed;
             }
             if (!bWouldBlock) continue;
-            const EWait eWait = WaitSocket(true, deadline, nullptr);
-            if (eWait == EWait::TimedOut) return EPump::TimedOut;
+            // While something is owed, a slice at a time: the writer may
+            // leave the socket to it meanwhile.
+            const CDeadline slice(
+                bOwes ? std::min(deadline.Left() < 0 ? kSliceMs : deadline.Left(), kSliceMs) : -1);
+            const EWait eWait = WaitSocket(true, bOwes ? slice : deadline, nullptr);
             if (eWait == EWait::Stopped) return EPump::End;
+            if (eWait == EWait::TimedOut && deadline.Left() == 0) return EPump::TimedOut;
         }
     }
 
@@ -445,12 +528,15 @@ struct CTlsStream::CImpl {
         if (m_bCred) ::FreeCredentialsHandle(&m_cred);
         m_bCtx = false;
         m_bCred = false;
+        m_clientCert.Release();
     }
 
     // Credentials that leave the server's certificate to this file and show
-    // no client certificate. SCH_CREDENTIALS first (TLS 1.3 on Windows 11);
-    // the older SCHANNEL_CRED where the system does not know it.
+    // the client certificate, if there is one, and no other. SCH_CREDENTIALS
+    // first (TLS 1.3 on Windows 11); the older SCHANNEL_CRED where the
+    // system does not know it.
     SECURITY_STATUS AcquireCredentials() {
+        PCCERT_CONTEXT pClientCert = m_clientCert.Context();
         const DWORD dwFlags =
             SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS | SCH_USE_STRONG_CRYPTO;
         TimeStamp expiry;
@@ -462,6 +548,10 @@ struct CTlsStream::CImpl {
         cred.dwFlags = dwFlags;
         cred.cTlsParameters = 1;
         cred.pTlsParameters = &tlsParameters;
+        if (pClientCert != nullptr) {
+            cred.cCreds = 1;
+            cred.paCred = &pClientCert;
+        }
         SECURITY_STATUS status = ::AcquireCredentialsHandleW(
             nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr, &cred,
             nullptr, nullptr, &m_cred, &expiry);
@@ -470,6 +560,10 @@ struct CTlsStream::CImpl {
             old.dwVersion = SCHANNEL_CRED_VERSION;
             old.dwFlags = dwFlags;
             old.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
+            if (pClientCert != nullptr) {
+                old.cCreds = 1;
+                old.paCred = &pClientCert;
+            }
             status = ::AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W),
                                                  SECPKG_CRED_OUTBOUND, nullptr, &old, nullptr,
                                                  nullptr, &m_cred, &expiry);
@@ -635,13 +729,10 @@ CTlsHandshakeResult CTlsStream::Handshake(CSocket socket, const CTlsOptions& opt
     std::string strError;
     std::string strText;
     if (!options.m_strClientCert.empty()) {
-        // A key from a PEM file would have to be imported into a key
-        // storage provider for SChannel to sign with it; not done yet.
         const std::string& strPath = options.m_strClientCert;
-        if (!ReadWholeFile(strPath, &strText, &strError))
+        if (!ReadWholeFile(strPath, &strText, &strError) ||
+            !impl.m_clientCert.Load(strText, strPath, &strError))
             return fail(ETlsFailure::ClientCertificate, strError);
-        return fail(ETlsFailure::ClientCertificate,
-                    strPath + ": client certificates are not supported on this system yet");
     }
 
     const std::string strHost = WithoutBrackets(options.m_strHost);
@@ -758,6 +849,9 @@ CTlsHandshakeResult CTlsStream::Handshake(CSocket socket, const CTlsOptions& opt
         bNeedRead = impl.m_vIn.empty();
     }
 
+    // Nothing signs with the client's key after the handshake.
+    impl.m_clientCert.ForgetKey();
+
     // The server's certificate, checked here (manual validation).
     PCCERT_CONTEXT pLeaf = nullptr;
     {
@@ -795,7 +889,8 @@ CTlsHandshakeResult CTlsStream::Handshake(CSocket socket, const CTlsOptions& opt
         SecPkgContext_ConnectionInfo info{};
         if (::QueryContextAttributesW(&impl.m_ctx, SECPKG_ATTR_CONNECTION_INFO, &info) ==
             SEC_E_OK) {
-            if (info.dwProtocol & SP_PROT_TLS1_3_CLIENT)
+            impl.m_bTls13 = (info.dwProtocol & SP_PROT_TLS1_3_CLIENT) != 0;
+            if (impl.m_bTls13)
                 impl.m_strVersion = "TLSv1.3";
             else if (info.dwProtocol & SP_PROT_TLS1_2_CLIENT)
                 impl.m_strVersion = "TLSv1.2";
@@ -805,6 +900,10 @@ CTlsHandshakeResult CTlsStream::Handshake(CSocket socket, const CTlsOptions& opt
     }
     if (impl.m_sizes.cbMaximumMessage == 0)
         return fail(ETlsFailure::Protocol, "no record sizes from the system");
+    // Records that came with the handshake's last message are the reader's.
+    if (!impl.m_pump.Feed(impl.m_vIn.data(), impl.m_vIn.size()))
+        return fail(ETlsFailure::Protocol, "too much after the handshake");
+    impl.m_vIn = {};
 
     result.m_strFingerprint = impl.m_strSeen;
     impl.m_bOpen.store(true);
@@ -819,6 +918,7 @@ int CTlsStream::Send(const void* pData, size_t nLen, int nTimeoutMs) {
     const CDeadline deadline(nTimeoutMs);
     const SecPkgContext_StreamSizes& sizes = impl.m_sizes;
     std::vector<char> vRecord;
+    std::string strOwed;
     const char* p = static_cast<const char*>(pData);
     size_t nLeft = nLen;
     while (nLeft > 0) {
@@ -839,6 +939,9 @@ int CTlsStream::Send(const void* pData, size_t nLen, int nTimeoutMs) {
             std::lock_guard<std::mutex> lock(impl.m_mutexCtx);
             status =
                 impl.m_bCtx ? ::EncryptMessage(&impl.m_ctx, 0, &desc, 0) : SEC_E_INVALID_HANDLE;
+            // What the reader's handshake step owes the server goes first:
+            // this record may be under keys that its answer announces.
+            strOwed.swap(impl.m_strOwed);
         }
         if (status != SEC_E_OK) {
             impl.m_bBroken.store(true);
@@ -847,7 +950,13 @@ int CTlsStream::Send(const void* pData, size_t nLen, int nTimeoutMs) {
         // The trailer may come out shorter than the most it could be.
         const size_t nRecord = buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer;
         bool bFailed = false;
-        const EWait eWait = impl.SendAll(vRecord.data(), nRecord, deadline, nullptr, &bFailed);
+        EWait eWait = EWait::Ready;
+        if (!strOwed.empty()) {
+            eWait = impl.SendAll(strOwed.data(), strOwed.size(), deadline, nullptr, &bFailed);
+            strOwed.clear();
+        }
+        if (!bFailed && eWait == EWait::Ready)
+            eWait = impl.SendAll(vRecord.data(), nRecord, deadline, nullptr, &bFailed);
         if (bFailed || eWait != EWait::Ready) {
             // A record was left half written (or never went): done for.
             if (bFailed || eWait == EWait::TimedOut) impl.m_bBroken.store(true);
@@ -863,13 +972,9 @@ int CTlsStream::Recv(void* pBuf, size_t nCap, int nTimeoutMs) {
     CImpl& impl = *m_pImpl;
     if (nCap == 0) return -1;
     switch (impl.Pump(CDeadline(nTimeoutMs))) {
-        case CImpl::EPump::Data: {
-            const size_t n = std::min(
-                {nCap, impl.m_strPlain.size() - impl.m_nPlainPos, static_cast<size_t>(INT32_MAX)});
-            std::memcpy(pBuf, impl.m_strPlain.data() + impl.m_nPlainPos, n);
-            impl.m_nPlainPos += n;
-            return static_cast<int>(n);
-        }
+        case CImpl::EPump::Data:
+            return static_cast<int>(
+                impl.m_pump.Take(pBuf, std::min(nCap, static_cast<size_t>(INT32_MAX))));
         case CImpl::EPump::End:
             return 0;
         case CImpl::EPump::TimedOut:
@@ -904,6 +1009,9 @@ void CTlsStream::Close() {
             DWORD dwType = SCHANNEL_SHUTDOWN;
             SecBuffer control{sizeof dwType, SECBUFFER_TOKEN, &dwType};
             SecBufferDesc controlDesc{SECBUFFER_VERSION, 1, &control};
+            if (!impl.m_strOwed.empty())
+                ::send(impl.Sock(), impl.m_strOwed.data(), static_cast<int>(impl.m_strOwed.size()),
+                       0);
             if (::ApplyControlToken(&impl.m_ctx, &controlDesc) == SEC_E_OK) {
                 SecBuffer out{0, SECBUFFER_TOKEN, nullptr};
                 SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out};

@@ -4,18 +4,22 @@
 // The same checks as the OpenSSL client's tests, from the outside.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "irc/IrcLineSplitter.h"
+#include "platform/ClientCertWin32.h"
 #include "platform/Clock.h"
 #include "platform/TlsStream.h"
 #include "support/Wait.h"
+#include "support/Wine.h"
 
 using namespace platform;
 using testsupport::WaitUntil;
@@ -46,6 +50,11 @@ public:
     std::string CaFile() const { return WinePath(Get("ca")); }
     std::string Dir() const { return WinePath(Get("dir")); }
     std::string ClientPem() const { return WinePath(Get("client")); }
+    // A client certificate file by its form ("pkcs8", "ec-sec1", ...).
+    std::string ClientFile(const std::string& strForm) const {
+        return WinePath(Get("clientcert." + strForm));
+    }
+    std::string ClientFingerprint(bool bEc) const { return Get(bEc ? "clientec.fp" : "client.fp"); }
 
 private:
     std::string Get(const std::string& strKey) const {
@@ -281,10 +290,26 @@ TEST_F(TlsStreamWin32Test, BadOptionsFailBeforeAByteIsSent) {
         {"client certificate missing",
          with([&](CTlsOptions& o) { o.m_strClientCert = strDir + "/missing.pem"; }),
          ETlsFailure::ClientCertificate, strDir + "/missing.pem"},
-        // SChannel needs the key in a key store; a PEM key is not taken yet.
-        {"client certificate not supported here",
-         with([&](CTlsOptions& o) { o.m_strClientCert = m_peers.ClientPem(); }),
-         ETlsFailure::ClientCertificate, "not supported on this system yet"},
+        // Nobody is there to type a pass phrase: refused before a byte is sent.
+        {"client key encrypted (PKCS#8)",
+         with([&](CTlsOptions& o) { o.m_strClientCert = m_peers.ClientFile("pkcs8-encrypted"); }),
+         ETlsFailure::ClientCertificate,
+         "the key in " + m_peers.ClientFile("pkcs8-encrypted") +
+             " is encrypted; fragrelay needs it without a pass phrase"},
+        {"client key encrypted (Proc-Type)",
+         with([&](CTlsOptions& o) { o.m_strClientCert = m_peers.ClientFile("pkcs1-encrypted"); }),
+         ETlsFailure::ClientCertificate,
+         "the key in " + m_peers.ClientFile("pkcs1-encrypted") +
+             " is encrypted; fragrelay needs it without a pass phrase"},
+        {"client certificate without its key",
+         with([&](CTlsOptions& o) { o.m_strClientCert = m_peers.ClientFile("cert-only"); }),
+         ETlsFailure::ClientCertificate, m_peers.ClientFile("cert-only") + " holds no private key"},
+        {"client key without its certificate",
+         with([&](CTlsOptions& o) { o.m_strClientCert = m_peers.ClientFile("key-only"); }),
+         ETlsFailure::ClientCertificate, m_peers.ClientFile("key-only") + " holds no certificate"},
+        {"client certificate file of junk",
+         with([&](CTlsOptions& o) { o.m_strClientCert = strDir + "/junk-win.pem"; }),
+         ETlsFailure::ClientCertificate, "holds no certificate"},
         {"CA file missing", with([&](CTlsOptions& o) { o.m_strCaFile = strDir + "/none.pem"; }),
          ETlsFailure::CaFile, strDir + "/none.pem"},
         {"CA file holds no certificate",
@@ -333,6 +358,119 @@ TEST_F(TlsStreamWin32Test, ShutdownWakesABlockedReadAndAWriterRunsBesideIt) {
     reader.join();
     EXPECT_EQ(nRead.load(), 0);
     EXPECT_FALSE(stream.IsOpen());
+}
+
+// A client certificate (SASL EXTERNAL, CertFP) in each form a PEM file may
+// hold it: the server asks for one and reports the fingerprint it got.
+TEST_F(TlsStreamWin32Test, ClientCertificateReachesTheServer) {
+    struct Row {
+        const char* m_pszForm;
+        bool m_bEc;
+    };
+    const Row rows[] = {
+        {"pkcs8", false},   {"cert-first", false}, {"pkcs1", false},
+        {"ec-pkcs8", true}, {"ec-sec1", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.m_pszForm);
+        CTlsOptions options = Trusting();
+        options.m_strClientCert = m_peers.ClientFile(row.m_pszForm);
+        CTlsStream stream;
+        const CTlsHandshakeResult result =
+            stream.Handshake(ConnectTo(m_peers.Port("askcert")), options, kHandshakeMs);
+        if (row.m_bEc && testsupport::RunningUnderWine()) {
+            // Wine's key storage provider takes no PKCS#8 key (and its
+            // SChannel signs with RSA keys alone): said, with the file.
+            EXPECT_EQ(result.m_eFailure, ETlsFailure::ClientCertificate);
+            EXPECT_NE(TlsFailureText(result).find(options.m_strClientCert + ": the system would "
+                                                                            "not take the EC key"),
+                      std::string::npos)
+                << TlsFailureText(result);
+            continue;
+        }
+        ASSERT_TRUE(result.Ok()) << TlsFailureText(result);
+        irc::CIrcLineSplitter splitter;
+        EXPECT_EQ(ReadLines(stream, 1, splitter),
+                  std::vector<std::string>{":peer NOTICE * :certfp=" +
+                                           m_peers.ClientFingerprint(row.m_bEc)});
+    }
+    // Without one, the server sees none.
+    CTlsStream stream;
+    ASSERT_TRUE(
+        stream.Handshake(ConnectTo(m_peers.Port("askcert")), Trusting(), kHandshakeMs).Ok());
+    irc::CIrcLineSplitter splitter;
+    EXPECT_EQ(ReadLines(stream, 1, splitter),
+              std::vector<std::string>{":peer NOTICE * :certfp=none"});
+}
+
+// The PEM reading behind it, on the same key in its several forms.
+TEST_F(TlsStreamWin32Test, ClientPemFormsReadAsTheSameKey) {
+    using platform::win32::CClientPem;
+    auto read = [&](const char* pszForm) {
+        std::ifstream in(m_peers.ClientFile(pszForm), std::ios::binary);
+        return platform::win32::ReadClientPem(std::string(std::istreambuf_iterator<char>(in), {}));
+    };
+    // RSA: PKCS#8 is unwrapped to the PKCS#1 key, whichever comes first.
+    const CClientPem pkcs1 = read("pkcs1");
+    ASSERT_EQ(pkcs1.m_eKey, CClientPem::EKey::Rsa);
+    ASSERT_FALSE(pkcs1.m_cert.empty());
+    for (const char* pszForm : {"pkcs8", "cert-first"}) {
+        SCOPED_TRACE(pszForm);
+        const CClientPem pem = read(pszForm);
+        EXPECT_EQ(pem.m_eKey, CClientPem::EKey::Rsa);
+        EXPECT_EQ(pem.m_key, pkcs1.m_key);
+        EXPECT_EQ(pem.m_cert, pkcs1.m_cert);
+    }
+    // EC: SEC1 becomes PKCS#8 with the algorithm and curve (P-256) of
+    // openssl's own PKCS#8.
+    const std::vector<BYTE> p256 = {0x30, 0x13, 0x06, 0x07, 0x2A, 0x86, 0x48,
+                                    0xCE, 0x3D, 0x02, 0x01, 0x06, 0x08, 0x2A,
+                                    0x86, 0x48, 0xCE, 0x3D, 0x03, 0x01, 0x07};
+    auto names = [&](const std::vector<BYTE>& der) {
+        return std::search(der.begin(), der.end(), p256.begin(), p256.end()) != der.end();
+    };
+    const CClientPem ecPkcs8 = read("ec-pkcs8");
+    const CClientPem ecSec1 = read("ec-sec1");
+    ASSERT_EQ(ecPkcs8.m_eKey, CClientPem::EKey::Ec);
+    ASSERT_EQ(ecSec1.m_eKey, CClientPem::EKey::Ec);
+    EXPECT_EQ(ecSec1.m_cert, ecPkcs8.m_cert);
+    EXPECT_TRUE(names(ecPkcs8.m_key));
+    EXPECT_TRUE(names(ecSec1.m_key));
+    ASSERT_GE(ecSec1.m_key.size(), 2u);
+    EXPECT_EQ(ecSec1.m_key[0], 0x30);  // one SEQUENCE, its length all there is
+    EXPECT_EQ(ecSec1.m_key[1] & 0x80 ? ecSec1.m_key[2] + 3u : ecSec1.m_key[1] + 2u,
+              ecSec1.m_key.size());
+    // Under a pass phrase either way; one half missing.
+    EXPECT_TRUE(read("pkcs8-encrypted").m_bEncrypted);
+    EXPECT_TRUE(read("pkcs1-encrypted").m_bEncrypted);
+    EXPECT_FALSE(read("pkcs8").m_bEncrypted);
+    EXPECT_EQ(read("cert-only").m_eKey, CClientPem::EKey::None);
+    EXPECT_TRUE(read("key-only").m_cert.empty());
+}
+
+// A writer stalled by a server that stops reading holds its turn at the
+// socket for its whole time limit; what the server still sends, a handshake
+// message among it, reaches the reader all the same.
+TEST_F(TlsStreamWin32Test, AStalledWriterDoesNotHoldUpTheReader) {
+    constexpr int kWriterLimitMs = 30000;
+    CTlsStream stream;
+    ASSERT_TRUE(stream.Handshake(ConnectTo(m_peers.Port("good")), Trusting(), kHandshakeMs).Ok());
+    irc::CIrcLineSplitter splitter;
+    ASSERT_EQ(ReadLines(stream, 3, splitter).size(), 3u);
+    ASSERT_GT(stream.Send("STALL\r\n", 1000), 0);
+    std::atomic<bool> bWriterDone{false};
+    std::thread writer([&] {
+        // More than the socket buffers on both sides can take.
+        const std::string strBlock(64 << 20, 'x');
+        stream.Send(strBlock, kWriterLimitMs);
+        bWriterDone.store(true);
+    });
+    const std::vector<std::string> vLines = ReadLines(stream, 1, splitter);
+    const bool bBeforeTheWriter = !bWriterDone.load();
+    stream.Shutdown();  // ends the writer's wait
+    writer.join();
+    EXPECT_EQ(vLines, std::vector<std::string>{":peer NOTICE * :while you wait"});
+    EXPECT_TRUE(bBeforeTheWriter) << "the line came only once the writer gave up";
 }
 
 // A real IRC server's TLS port: the client registers and is welcomed, with
