@@ -130,6 +130,13 @@ std::string MapChangedLine(const CAnnounceSettings& s, std::string_view strFrom,
     return LongFrame(s, "Map changed from " + std::string(strFrom) + " to " + std::string(strTo));
 }
 
+std::string OutageLine(const CAnnounceSettings& s, bool bDown) {
+    const res::EPhrase ePhrase = bDown ? res::EPhrase::ServerDown : res::EPhrase::ServerBack;
+    std::string strText = Phrase(s, ePhrase);
+    if (strText.empty()) strText = res::LoadPhrase(0, ePhrase);
+    return LongFrame(s, strText);
+}
+
 std::string GameStartsInLine(const CAnnounceSettings& s, std::string_view strDelay) {
     return LongFrame(s, "game starts in " + std::string(strDelay));
 }

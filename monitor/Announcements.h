@@ -26,6 +26,9 @@ struct CAnnounceSettings : CColorScheme {
     int32_t m_nLangBase = 0;      // phrase base of the language (index * 100)
     std::string m_strServer;      // the server as the operator typed it
     int32_t m_nQueryPort = 0;
+    // Polls left unanswered in a row before the channel hears of an outage;
+    // 0: never.
+    int32_t m_nDownAfter = 10;
 };
 
 // Texts inside the frames.
@@ -61,6 +64,10 @@ std::string KeyValue(const CAnnounceSettings& s, std::string_view strKey,
 std::string EventLine(const CAnnounceSettings& s, const CGameEvent& event);
 std::string MapChangedLine(const CAnnounceSettings& s, std::string_view strFrom,
                            std::string_view strTo);
+// The game server's outage: "game server stopped answering" or "game server
+// answers again" in the run's language (English when it has none), framed
+// as the game's phases are.
+std::string OutageLine(const CAnnounceSettings& s, bool bDown);
 std::string GameStartsInLine(const CAnnounceSettings& s, std::string_view strDelay);
 // With the limit in minutes, or "unlimited".
 std::string GameStartsLine(const CAnnounceSettings& s, std::string_view strTimeLimit);

@@ -56,6 +56,7 @@ bool CMonitorRun::Open() {
     const query::QueryResult nResult =
         m_query.Open(m_settings.m_strServer, m_settings.m_nQueryPort);
     if (nResult != query::QUERY_OK) {
+        NoteUnanswered();
         Fail(nResult);
         return false;
     }
@@ -116,12 +117,18 @@ CMonitorRun::EPoll CMonitorRun::Poll() {
         const query::QueryResult nResult = m_query.Exchange(m_strReply, &m_control.m_wake);
         // The safe point tells a stop from a Pause; a round without a reply
         // sends again after the answers.
-        if (nResult == query::QUERY_STOPPED || nResult == query::QUERY_AGAIN) continue;
+        if (nResult == query::QUERY_STOPPED) continue;
+        if (nResult == query::QUERY_AGAIN) {
+            NoteUnanswered();
+            continue;
+        }
         if (nResult != query::QUERY_OK) {
+            NoteUnanswered();
             Fail(nResult);
             return EPoll::Failed;
         }
         ParseStatusReply(m_strReply, m_current, m_players);
+        NoteAnswered();
         m_nLastDecodedTick = m_control.m_clock.GetTickCount();
         if (!m_bDecoded) m_nFirstDecodedTick = m_nLastDecodedTick;
         m_bDecoded = true;
@@ -217,6 +224,19 @@ void CMonitorRun::ShiftGameEndByPause() {
     if (nEnd == 0) return;
     const uint32_t nShifted = nEnd + (m_control.m_clock.GetTickCount() - m_nPausedAtTick);
     SetGameEndTick(nShifted != 0 ? nShifted : 1);
+}
+
+void CMonitorRun::NoteUnanswered() {
+    if (m_control.m_pOutage == nullptr) return;
+    if (m_control.m_pOutage->OnUnanswered(m_settings.m_nDownAfter, m_host.IsBroadcasting()) ==
+        COutageWatch::EChange::Down)
+        AnnounceLine(OutageLine(m_settings, true));
+}
+
+void CMonitorRun::NoteAnswered() {
+    if (m_control.m_pOutage == nullptr) return;
+    if (m_control.m_pOutage->OnAnswered() == COutageWatch::EChange::Back)
+        AnnounceLine(OutageLine(m_settings, false));
 }
 
 void CMonitorRun::Fail(query::QueryResult nResult) {

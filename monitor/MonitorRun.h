@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "monitor/EventInference.h"
+#include "monitor/OutageWatch.h"
 #include "monitor/MonitorHost.h"
 #include "monitor/PhaseCheck.h"
 #include "monitor/PlayerRecord.h"
@@ -36,6 +37,9 @@ struct CMonitorControl {
     // the run on a manual clock give the reporter a real one, so that it
     // sleeps instead of spinning.
     platform::CClock* m_pTicketClock = nullptr;
+    // Counts unanswered polls across runs and says an outage once; none
+    // when null.
+    COutageWatch* m_pOutage = nullptr;
 };
 
 class CMonitorRun {
@@ -107,6 +111,9 @@ private:
     // On a resumed game: the end tick moves by the time the game was paused.
     void ShiftGameEndByPause();
     void Fail(query::QueryResult nResult);
+    // A poll unanswered or answered: the outage lines when they are due.
+    void NoteUnanswered();
+    void NoteAnswered();
 
     IMonitorHost& m_host;
     CMonitorControl m_control;

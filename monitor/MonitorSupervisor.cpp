@@ -13,7 +13,9 @@ std::string RetryLine(uint32_t nMs) {
 CMonitorSupervisor::CMonitorSupervisor(IMonitorHost& host, CMonitorControl control, uint32_t nSeed)
     : m_host(host),
       m_control(control),
-      m_backoff(platform::CBackoff::kFirstMs, platform::CBackoff::kLastMs, nSeed) {}
+      m_backoff(platform::CBackoff::kFirstMs, platform::CBackoff::kLastMs, nSeed) {
+    m_control.m_pOutage = &m_outage;
+}
 
 void CMonitorSupervisor::Run() {
     for (;;) {

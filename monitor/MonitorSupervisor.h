@@ -15,6 +15,7 @@
 
 #include "monitor/MonitorHost.h"
 #include "monitor/MonitorRun.h"
+#include "monitor/OutageWatch.h"
 #include "platform/Backoff.h"
 
 namespace monitor {
@@ -52,6 +53,7 @@ private:
     IMonitorHost& m_host;
     CMonitorControl m_control;
     platform::CBackoff m_backoff;
+    COutageWatch m_outage;  // across the runs
     std::atomic<EMonitorState> m_eState{EMonitorState::Starting};
 };
 

@@ -21,6 +21,9 @@ enum class EPhrase : int32_t {
     Death = 48,     // follows the name of a player no killer accounts for
     Suicide = 49,   // follows the name of a player who killed himself
     Flag = 50,      // follows the name of a player who took a flag
+    // Status texts of the game server's outage, said once each per outage.
+    ServerDown = 54,  // the game server stopped answering
+    ServerBack = 55,  // it answers again
 };
 
 // The base that no selection (-1) has, whose phrases are all empty.

@@ -53,6 +53,8 @@ constexpr int IDS_PHRASE_TEAMKILL = 47;
 constexpr int IDS_PHRASE_DEATH = 48;
 constexpr int IDS_PHRASE_SUICIDE = 49;
 constexpr int IDS_PHRASE_FLAG = 50;
+constexpr int IDS_PHRASE_SERVER_DOWN = 54;
+constexpr int IDS_PHRASE_SERVER_BACK = 55;
 constexpr int IDS_LANGUAGE_STRIDE = 100;
 constexpr int kLanguageCount = 8;
 

@@ -65,6 +65,8 @@ constexpr CStringEntry kStrings[] = {
     {51, "Couldn't write to file."},
     {52, "Battlefield 1942 to IRC relay"},
     {53, "Check"},
+    {54, "game server stopped answering"},
+    {55, "game server answers again"},
     // English: statistics answers
     {60, "player"},
     {61, "kills"},
@@ -97,6 +99,8 @@ constexpr CStringEntry kStrings[] = {
     {148, " ist gefallen."},
     {149, " beging Selbstmord."},
     {150, " hat eine Flagge eingenommen!"},
+    {154, "Spielserver antwortet nicht mehr"},
+    {155, "Spielserver antwortet wieder"},
     // German: statistics answers
     {160, "Spieler"},
     {161, "Absch\xFCsse"},
@@ -130,6 +134,8 @@ constexpr CStringEntry kStrings[] = {
     {248, " n'est plus."},
     {249, " s'est suicid\xE9."},
     {250, " a captur\xE9 un drapeau!"},
+    {254, "le serveur de jeu ne r\xE9pond plus"},
+    {255, "le serveur de jeu r\xE9pond de nouveau"},
     // French: statistics answers
     {260, "joueur"},
     {261, "victimes"},
@@ -165,6 +171,8 @@ constexpr CStringEntry kStrings[] = {
     {348, " ha muerto."},
     {349, " se ha suicidado."},
     {350, " ha capturado una bandera!"},
+    {354, "el servidor de juego ya no responde"},
+    {355, "el servidor de juego responde de nuevo"},
     // Spanish: statistics answers
     {360, "jugador"},
     {361, "bajas"},
@@ -202,6 +210,8 @@ constexpr CStringEntry kStrings[] = {
     {448, " dog."},
     {449, " tog sj\xE4lvmord."},
     {450, " tog en flagga!"},
+    {454, "spelservern svarar inte l\xE4ngre"},
+    {455, "spelservern svarar igen"},
     // Swedish: statistics answers
     {460, "spelare"},
     {461, "d\xF6"
@@ -237,6 +247,8 @@ constexpr CStringEntry kStrings[] = {
     {548, " er ekki lifandi lengur."},
     {549, " drap sj\xE1lfansig."},
     {550, " n\xE1\xF0i flaggi!"},
+    {554, "leikja\xFEj\xF3nninn svarar ekki lengur"},
+    {555, "leikja\xFEj\xF3nninn svarar aftur"},
     // Icelandic: statistics answers
     {560, "leikma\xF0ur"},
     {561, "dr\xE1p"},
@@ -273,6 +285,8 @@ constexpr CStringEntry kStrings[] = {
     {648, " is gestorven."},
     {649, " heeft zelfmoord gepleegd."},
     {650, " heeft een vlag bemachtigd!"},
+    {654, "gameserver reageert niet meer"},
+    {655, "gameserver reageert weer"},
     // Dutch: statistics answers
     {660, "speler"},
     {661, "kills"},
@@ -305,6 +319,8 @@ constexpr CStringEntry kStrings[] = {
     {748, " kuoli."},
     {749, " tappoi itsens\xE4."},
     {750, " valtasi lipun!"},
+    {754, "pelipalvelin ei vastaa en\xE4\xE4"},
+    {755, "pelipalvelin vastaa taas"},
     // Finnish: statistics answers
     {760, "pelaaja"},
     {761, "tapot"},

@@ -16,6 +16,7 @@
 #include "monitor/FakeMonitorHost.h"
 #include "monitor/MonitorRun.h"
 #include "monitor/MonitorSupervisor.h"
+#include "monitor/OutageWatch.h"
 #include "monitor/TicketReporter.h"
 #include "platform/Clock.h"
 #include "platform/Gate.h"
@@ -212,6 +213,39 @@ TEST_F(MonitorRunTest, APauseMovesTheEndAndTheNextGameHasItsWholeTime) {
     m_clock.Advance(15000);
     EXPECT_EQ(NextPoll(*pRun), Lines{Long("game starts (timelimit: 30m)")});
     EXPECT_EQ(monitor::TimeLeftText(game.GameEndTick(), m_clock.GetTickCount()), "30:00");
+}
+
+// A game server that stops answering while relaying is said once in the
+// channel after the polls the settings allow, and once when it answers
+// again: never more than one of each per outage.
+TEST_F(MonitorRunTest, AnOutageIsSaidOnceAndItsEndOnce) {
+    m_host.m_settings.m_nDownAfter = 2;
+    m_host.m_bBroadcast = true;
+    monitor::COutageWatch outage;
+    monitor::CMonitorControl control = Control();
+    control.m_pOutage = &outage;
+    std::string strError;
+    ASSERT_TRUE(m_sim.LoadScenario(std::string(kGameStart) + "state 50\n", &strError)) << strError;
+    CMonitorRun run(m_host, control);
+    ASSERT_TRUE(run.Open());
+    ASSERT_EQ(run.Poll(), CMonitorRun::EPoll::Continue);
+    m_sim.FallSilent(4);
+    ASSERT_EQ(run.Poll(), CMonitorRun::EPoll::Continue);  // four rounds unanswered, then an answer
+    ASSERT_EQ(run.Poll(), CMonitorRun::EPoll::Continue);
+    const std::string strDown = monitor::OutageLine(m_host.m_settings, true);
+    const std::string strBack = monitor::OutageLine(m_host.m_settings, false);
+    EXPECT_EQ(strDown, Long("game server stopped answering"));
+    EXPECT_EQ(strBack, Long("game server answers again"));
+    Lines said;
+    for (const std::string& strWrite : m_irc.Writes()) {
+        for (const std::string* pLine : {&strDown, &strBack})
+            if (strWrite.find(*pLine) != std::string::npos) said.push_back(*pLine);
+    }
+    EXPECT_EQ(said, (Lines{strDown, strBack}));
+    // In the run's language.
+    m_host.m_settings.m_nLangBase = 100;
+    EXPECT_EQ(monitor::OutageLine(m_host.m_settings, true),
+              Long("Spielserver antwortet nicht mehr"));
 }
 
 TEST_F(MonitorRunTest, AMapChangeInAPollWhereAPlayerLeftIsAnnouncedOnePollLater) {

@@ -150,7 +150,7 @@ TEST(StringTable, LettersOutsideAsciiAreSingleWindows1252Bytes) {
 }
 
 TEST(StringTable, UnknownIdsGiveAnEmptyText) {
-    const int ids[] = {0,   -1,  -46, 33,  34,  35,   36,      54,     99,
+    const int ids[] = {0,   -1,  -46, 33,  34,  35,   36,      56,     99,
                        100, 145, 151, 846, 850, 1000, INT_MAX, INT_MIN};
     for (const int nId : ids) EXPECT_EQ(LoadResString(nId), "") << "string " << nId;
     // Language -1 (nothing selected) gives empty phrases.
@@ -160,11 +160,13 @@ TEST(StringTable, UnknownIdsGiveAnEmptyText) {
 TEST(StringTable, HoldsExactlyTheNamedIds) {
     std::vector<int> expected;
     for (int nId = 1; nId <= 32; ++nId) expected.push_back(nId);
-    for (int nId = 37; nId <= 53; ++nId) expected.push_back(nId);
+    for (int nId = 37; nId <= 55; ++nId) expected.push_back(nId);
     for (int nRole = res::IDS_STATS_FIRST; nRole <= res::IDS_STATS_LAST; ++nRole)
         expected.push_back(nRole);
     for (int nLanguage = 1; nLanguage < res::kLanguageCount; ++nLanguage) {
         for (int nRole = 46; nRole <= 50; ++nRole) expected.push_back(nLanguage * 100 + nRole);
+        for (int nRole : {res::IDS_PHRASE_SERVER_DOWN, res::IDS_PHRASE_SERVER_BACK})
+            expected.push_back(nLanguage * 100 + nRole);
         for (int nRole = res::IDS_STATS_FIRST; nRole <= res::IDS_STATS_LAST; ++nRole)
             expected.push_back(nLanguage * 100 + nRole);
     }
