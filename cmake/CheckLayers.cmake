@@ -3,7 +3,7 @@
 #   cmake -DFR_SOURCE_DIR=<root> -DFR_STAMP=<file> -P CheckLayers.cmake
 # The table is the layer picture of the top CMakeLists.txt: each layer and
 # the layers below it that it may include. A layer always includes itself.
-set(FR_LAYERS platform framework res bridge query irc monitor config ui qt win32)
+set(FR_LAYERS platform framework res bridge query irc monitor config web ui qt win32)
 set(FR_USES_platform "")
 set(FR_USES_framework platform)
 set(FR_USES_res framework platform)
@@ -12,6 +12,7 @@ set(FR_USES_query platform res)
 set(FR_USES_irc bridge platform res)
 set(FR_USES_monitor bridge platform query res)
 set(FR_USES_config bridge irc monitor platform query res)
+set(FR_USES_web platform res)
 set(FR_USES_ui bridge config framework irc monitor platform query res)
 set(FR_USES_qt framework platform res ui)
 set(FR_USES_win32 framework platform res ui)
