@@ -29,9 +29,12 @@ color:var(--muted);overflow-wrap:anywhere}
 #events li.new{animation:flash 2s ease-out}
 @keyframes flash{from{background:#3a3210}to{background:transparent}}
 .empty td{text-align:left;color:var(--muted)}
+.team .num{width:4.4em}.short{display:none}
+@media (max-width:480px){.team .num{width:2.9em}.team th,.team td{padding:4px 3px}
+.long{display:none}.short{display:inline}}
 )CSS";
 
-constexpr const char* kBody = R"HTML(</style></head><body><div class="wrap">
+constexpr const char* kBodyTop = R"HTML(</style></head><body><div class="wrap">
 <header class="card"><h1 id="server">Connecting&hellip;</h1>
 <span class="fact">Map <b id="map">&ndash;</b></span>
 <span class="fact">Phase <b id="phase">&ndash;</b></span>
@@ -42,13 +45,21 @@ constexpr const char* kBody = R"HTML(</style></head><body><div class="wrap">
 </header>
 <section class="teams">
 <div class="card team" id="team0"><h2><span class="tname">Team 1</span><span class="tickets"></span></h2>
-<table><thead><tr><th class="name">Player</th><th class="num">Score</th><th class="num">Kills</th>
-<th class="num">Deaths</th><th class="num">Ping</th></tr></thead><tbody></tbody></table></div>
+<table><thead>HEADS</thead><tbody></tbody></table></div>
 <div class="card team" id="team1"><h2><span class="tname">Team 2</span><span class="tickets"></span></h2>
-<table><thead><tr><th class="name">Player</th><th class="num">Score</th><th class="num">Kills</th>
-<th class="num">Deaths</th><th class="num">Ping</th></tr></thead><tbody></tbody></table></div>
+<table><thead>HEADS</thead><tbody></tbody></table></div>
 </section>
-<section class="card"><h2>Events</h2><ol id="events"></ol></section>
+)HTML";
+
+// The column heads: words, or letters on a narrow window.
+constexpr const char* kHeads =
+    "<tr><th class=\"name\">Player</th>"
+    "<th class=\"num\" title=\"Score\"><span class=\"long\">Score</span><span class=\"short\">Sc</span></th>"
+    "<th class=\"num\" title=\"Kills\"><span class=\"long\">Kills</span><span class=\"short\">K</span></th>"
+    "<th class=\"num\" title=\"Deaths\"><span class=\"long\">Deaths</span><span class=\"short\">D</span></th>"
+    "<th class=\"num\" title=\"Ping\">Ping</th></tr>";
+
+constexpr const char* kBodyRest = R"HTML(<section class="card"><h2>Events</h2><ol id="events"></ol></section>
 <footer><a href="/top">Top players</a><a href="/api/status">Status as JSON</a>
 <a href="/metrics">Metrics</a></footer>
 </div>
@@ -165,7 +176,11 @@ std::string ScoreboardPage() {
     std::string out = kHead;
     out += PageStyle();
     out += kStyle;
-    out += kBody;
+    std::string strTop = kBodyTop;
+    for (size_t n = strTop.find("HEADS"); n != std::string::npos; n = strTop.find("HEADS"))
+        strTop.replace(n, 5, kHeads);
+    out += strTop;
+    out += kBodyRest;
     return out;
 }
 

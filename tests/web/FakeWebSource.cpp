@@ -109,6 +109,7 @@ web::CWebStatus BusyStatus(int nPerTeam, int nEvents) {
             std::string strName = std::string(kTeams[t]) + " " + std::to_string(i);
             if (t == 0 && i == 1) strName = "<script>";
             if (t == 1 && i == 1) strName = "Ren\xE9 \"Fox\" & 'Co'";
+            if (t == 1 && i == 2) strName = "[LONGCLANTAG]NoSpacesInThisName";
             status.m_teams[t].m_players.push_back({strName, 40 - i, i * 2 % 17, i % 5, 30 + i});
         }
     }

@@ -45,7 +45,8 @@ private:
 };
 
 // A busy match: nPerTeam players a team (names "Axis 1"..., "Allies 1"...,
-// with a few that need escaping among them) and nEvents event lines.
+// with a few that need escaping among them and a long one) and nEvents
+// event lines.
 web::CWebStatus BusyStatus(int nPerTeam, int nEvents);
 
 }  // namespace testsupport
