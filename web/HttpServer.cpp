@@ -90,6 +90,20 @@ CHttpServer::CHttpServer(const CWebLimits& limits) : m_limits(limits) {
     };
 }
 
+int CHttpServer::Bind(const std::string& strHost, int nPort) {
+    if (nPort == 0) {
+        nPort = bind_to_any_port(strHost);
+    } else if (!bind_to_port(strHost, nPort)) {
+        nPort = 0;
+    }
+    // The library listens with a backlog of 5: a page with its few
+    // connections at once, times a few viewers, would see the system drop
+    // connections and the browsers retry a second later. Listening again
+    // widens it (where the system allows; elsewhere it stays).
+    if (nPort > 0) ::listen(svr_sock_, 64);
+    return nPort > 0 ? nPort : 0;
+}
+
 void CHttpServer::Listen() {
     if (!m_bStopping.load()) listen_after_bind();
     {

@@ -21,8 +21,11 @@ class CHttpServer : public httplib::Server {
 public:
     explicit CHttpServer(const CWebLimits& limits);
 
+    // bind_to_port() or, with nPort 0, bind_to_any_port(): the port bound,
+    // 0 when nothing could listen there.
+    int Bind(const std::string& strHost, int nPort);
     // Accepts and serves until BeginStop(), on the calling thread, after
-    // bind_to_port(); returns once every worker has ended.
+    // Bind(); returns once every worker has ended.
     void Listen();
     // Ends the accepting and every connection soon; Listen() then returns.
     // Any thread, also before Listen() has begun.

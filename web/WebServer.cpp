@@ -7,8 +7,7 @@
 namespace web {
 
 CWebServer::CWebServer(IWebSource& source, const CWebLimits& limits)
-    : m_source(source),
-      m_limits(limits),
+    : m_limits(limits),
       m_pRoutes(std::make_unique<CWebRoutes>(source, m_feed, limits)) {}
 
 CWebServer::~CWebServer() {
@@ -32,14 +31,8 @@ bool CWebServer::Listen(const std::string& strHost, int nPort, std::string* pstr
     Stop();
     auto pHttp = std::make_unique<CHttpServer>(m_limits);
     m_pRoutes->Install(*pHttp);
-    bool bBound = false;
-    if (nPort == 0) {
-        nPort = pHttp->bind_to_any_port(strHost);
-        bBound = nPort > 0;
-    } else {
-        bBound = pHttp->bind_to_port(strHost, nPort);
-    }
-    if (!bBound) {
+    int nBound = pHttp->Bind(strHost, nPort);
+    if (nBound == 0) {
         if (pstrError) {
             std::string strWhere = strHost.find(':') != std::string::npos
                                        ? "[" + strHost + "]:" + std::to_string(nPort)
@@ -50,7 +43,7 @@ bool CWebServer::Listen(const std::string& strHost, int nPort, std::string* pstr
         return false;
     }
     m_feed.Open();
-    m_nPort = static_cast<uint16_t>(nPort);
+    m_nPort = static_cast<uint16_t>(nBound);
     m_pHttp = std::move(pHttp);
     CHttpServer* pServer = m_pHttp.get();
     m_listenThread = std::thread([pServer] {

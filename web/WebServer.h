@@ -49,7 +49,6 @@ public:
 private:
     bool Listen(const std::string& strHost, int nPort, std::string* pstrError);
 
-    IWebSource& m_source;
     const CWebLimits m_limits;
     CStatusFeed m_feed;
     std::unique_ptr<CWebRoutes> m_pRoutes;
