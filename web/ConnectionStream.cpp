@@ -137,8 +137,9 @@ ENextRequest CConnectionStream::ReadHead(int nIdleMs, const std::function<bool()
         m_check = CheckRequestHead(m_strBuffer, headLimits);
     }
     m_nReadPos = 0;
-    return m_check.m_eVerdict == EHeadVerdict::Complete ? ENextRequest::Ready
-                                                        : ENextRequest::Refused;
+    if (m_check.m_eVerdict != EHeadVerdict::Complete) return ENextRequest::Refused;
+    m_check.m_nHeadBytes -= DropRangeHeaders(m_strBuffer, m_check.m_nHeadBytes);
+    return ENextRequest::Ready;
 }
 
 void CConnectionStream::EndRequest() {

@@ -83,6 +83,23 @@ CHeadCheck CheckRequestHead(std::string_view strBuffered, const CHeadLimits& lim
     return CHeadCheck{EHeadVerdict::Complete, nEnd + 4};
 }
 
+size_t DropRangeHeaders(std::string& strBuffer, size_t nHeadBytes) {
+    size_t nRemoved = 0;
+    size_t nLine = strBuffer.find("\r\n") + 2;  // past the request line
+    while (nLine + 2 < nHeadBytes - nRemoved) {
+        size_t nEnd = strBuffer.find("\r\n", nLine);
+        std::string_view strLine(strBuffer.data() + nLine, nEnd - nLine);
+        size_t nColon = strLine.find(':');
+        if (nColon != std::string_view::npos && EqualsNoCase(strLine.substr(0, nColon), "range")) {
+            strBuffer.erase(nLine, nEnd + 2 - nLine);
+            nRemoved += nEnd + 2 - nLine;
+        } else {
+            nLine = nEnd + 2;
+        }
+    }
+    return nRemoved;
+}
+
 int HeadVerdictStatus(EHeadVerdict eVerdict) {
     switch (eVerdict) {
         case EHeadVerdict::Malformed:

@@ -3,6 +3,7 @@
 // library reads a head of any length into memory, so the head is read here,
 // within limits, and only a head that passed goes on. Pure.
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace web {
@@ -31,6 +32,12 @@ struct CHeadCheck {
 // as it can: a refused method or an overlong target is known before the
 // head is complete.
 CHeadCheck CheckRequestHead(std::string_view strBuffered, const CHeadLimits& limits);
+
+// Takes every Range header out of a complete head at the start of
+// strBuffer (nHeadBytes long) and returns how many bytes went. The pages
+// are small and whole; the library would build any number of ranges of
+// them in memory, a few kilobytes of request asking for megabytes.
+size_t DropRangeHeaders(std::string& strBuffer, size_t nHeadBytes);
 
 // The HTTP status of a refusing verdict (0 for NeedMore and Complete).
 int HeadVerdictStatus(EHeadVerdict eVerdict);

@@ -74,7 +74,8 @@ void CWebRoutes::Install(httplib::Server& server) {
     server.set_default_headers({{"X-Content-Type-Options", "nosniff"},
                                 {"X-Frame-Options", "DENY"},
                                 {"Referrer-Policy", "no-referrer"},
-                                {"Cache-Control", "no-store"}});
+                                {"Cache-Control", "no-store"},
+                                {"Accept-Ranges", "none"}});
     // An answer without a body of its own (the library's 404, 400...) says
     // in a line what went wrong.
     server.set_error_handler(httplib::Server::HandlerWithResponse(

@@ -75,6 +75,24 @@ TEST(RequestGateTest, CompleteHeadEndsAtItsBlankLine) {
     EXPECT_EQ(check.m_nHeadBytes, strFirst.size());
 }
 
+TEST(RequestGateTest, RangeHeadersAreTakenOut) {
+    const std::string strRest = "GET /next HTTP/1.1\r\n";
+    std::string strBuffer = "GET / HTTP/1.1\r\nHost: x\r\nRange: bytes=0-,0-,0-\r\n"
+                            "Accept: */*\r\nrAnGe:bytes=1-2\r\n\r\n" + strRest;
+    web::CHeadCheck check = web::CheckRequestHead(strBuffer, {});
+    ASSERT_EQ(static_cast<int>(check.m_eVerdict), static_cast<int>(EHeadVerdict::Complete));
+    size_t nRemoved = web::DropRangeHeaders(strBuffer, check.m_nHeadBytes);
+    EXPECT_EQ(strBuffer, "GET / HTTP/1.1\r\nHost: x\r\nAccept: */*\r\n\r\n" + strRest);
+    EXPECT_EQ(check.m_nHeadBytes - nRemoved, strBuffer.size() - strRest.size());
+
+    std::string strPlain = "GET / HTTP/1.1\r\nRanges: x\r\nX-Range: y\r\n\r\n";
+    std::string strCopy = strPlain;
+    EXPECT_EQ(web::DropRangeHeaders(strCopy, strCopy.size()), 0u);
+    EXPECT_EQ(strCopy, strPlain);
+    std::string strBare = "GET / HTTP/1.1\r\n\r\n";
+    EXPECT_EQ(web::DropRangeHeaders(strBare, strBare.size()), 0u);
+}
+
 TEST(RequestGateTest, RefusalsHaveTheirStatus) {
     EXPECT_EQ(web::HeadVerdictStatus(EHeadVerdict::Malformed), 400);
     EXPECT_EQ(web::HeadVerdictStatus(EHeadVerdict::BodyRefused), 400);
