@@ -137,6 +137,12 @@ CSidesOfChange SidesOfChange(const CSettings& before, const CSettings& after) {
             case ESettingSide::Game:
                 sides.bGame = true;
                 break;
+            case ESettingSide::Stats:
+                sides.bStats = true;
+                break;
+            case ESettingSide::Web:
+                sides.bWeb = true;
+                break;
         }
     }
     return sides;

@@ -61,8 +61,10 @@ struct CSidesOfChange {
     bool bIrc = false;
     bool bTicket = false;
     bool bGame = false;
+    bool bStats = false;
+    bool bWeb = false;
 
-    bool Any() const { return bIrc || bTicket || bGame; }
+    bool Any() const { return bIrc || bTicket || bGame || bStats || bWeb; }
     bool operator==(const CSidesOfChange&) const = default;
 };
 CSidesOfChange SidesOfChange(const CSettings& before, const CSettings& after);

@@ -261,6 +261,40 @@ constexpr CSettingKey kKeys[] = {
      .pszHelp = "PEM file with client certificate and key\n(CertFP, SASL EXTERNAL); no blanks in "
                 "the path",
      .pText = [](S& s) -> std::string& { return s.m_irc.m_security.m_strClientCert; }},
+    // Added with the statistics and the web page, after the others again.
+    {.strName = "bf_DownAfter",
+     .eType = EType::Int,
+     .eSide = ESide::Game,
+     .eTab = ETab::File,
+     .strDefault = "10",
+     .nMin = 0,
+     .nMax = 1000000,
+     .pszHelp = "polls the game server leaves unanswered in\na row, while relaying, before the "
+                "channel\nhears of it (0: never)",
+     .pInt = [](S& s) -> int32_t& { return s.m_game.m_nDownAfter; }},
+    {.strName = "stats_File",
+     .eType = EType::Text,
+     .eSide = ESide::Stats,
+     .eTab = ETab::File,
+     .strDefault = "fragrelay.db",
+     .pszHelp = "SQLite file of rounds and players, beside\nthe settings file unless a path is "
+                "given;\nempty: no statistics",
+     .pText = [](S& s) -> std::string& { return s.m_stats.m_strFile; }},
+    {.strName = "stats_Commands",
+     .eType = EType::Bool,
+     .eSide = ESide::Stats,
+     .eTab = ETab::File,
+     .strDefault = "yes",
+     .pszHelp = "yes: answer !stats, !top, !lastround, !seen",
+     .pBool = [](S& s) -> bool& { return s.m_stats.m_bCommands; }},
+    {.strName = "web_Address",
+     .eType = EType::Text,
+     .eSide = ESide::Web,
+     .eTab = ETab::File,
+     .strDefault = "",
+     .pszHelp = "address of the read-only web page: a port\n(127.0.0.1:PORT), HOST:PORT or "
+                "[::1]:PORT;\n0.0.0.0:PORT for every interface; empty: off",
+     .pText = [](S& s) -> std::string& { return s.m_strWebAddress; }},
 };
 
 std::string OneLine(std::string_view strValue) {

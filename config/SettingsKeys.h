@@ -26,10 +26,17 @@ enum class ESettingSide {
     Irc,     // the IRC connection
     Ticket,  // none: the ticket reporter reads the interval before each wait
     Game,    // the game side: server, language, colours and filters
+    Stats,   // the statistics: their file, and the channel's commands
+    Web,     // the web page
 };
 
 // The tab whose controls hold the key; its Connect checks the tab's keys.
-enum class ESettingTab { Irc, Game, Colors };
+enum class ESettingTab {
+    Irc,
+    Game,
+    Colors,
+    File,  // in the settings file only
+};
 
 // What a side needs of the key before it starts (see SettingsCheck.h).
 enum class ESettingRule {
@@ -79,7 +86,8 @@ struct CSettingKey {
 };
 
 // Every key, in the file's order: the 24 of old, then irc_TLS,
-// irc_TLSFingerprint and irc_ClientCert.
+// irc_TLSFingerprint and irc_ClientCert, then bf_DownAfter, stats_File,
+// stats_Commands and web_Address.
 std::span<const CSettingKey> SettingKeys();
 
 // The key of that exact name, or null.

@@ -8,6 +8,7 @@
 #include "core/SideSettings.h"
 #include "irc/IrcText.h"
 #include "monitor/Announcements.h"
+#include "platform/PathText.h"
 #include "platform/Text.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
@@ -43,6 +44,15 @@ CBot::CBot(const config::CSettings& settings, COptions options, platform::CClock
     m_pIrc->SetConnection(settings.m_irc);
     m_game.SetIrcLink(m_pIrc.get());
     m_game.SetBroadcastFlag(&m_bBroadcast);
+    m_pFeed = std::make_unique<CWebFeed>(
+        clock, [this] { return m_shared.GameEndTick(); }, [] { return irc::CIrcFigures{}; },
+        [this]() -> uint64_t {
+#ifdef FR_HAVE_STATS
+            if (m_pStats) return m_pStats->Figures().m_nRoundsWritten;
+#endif
+            return 0;
+        });
+    m_pWeb = std::make_unique<web::CWebServer>(*m_pFeed);
 }
 
 CBot::~CBot() {
@@ -59,7 +69,65 @@ void CBot::Start() {
     m_commands.Start();
     if (m_options.bTrafficMeter) m_traffic.Start();
     m_update.Start();
+    StartStats();
+    StartWeb();
     PublishState();
+}
+
+std::string CBot::StatsPath() const {
+    const std::string strFile = Settings().m_stats.m_strFile;
+    if (strFile.empty() || platform::IsAbsolutePath(strFile)) return strFile;
+    return platform::JoinPath(m_options.strSettingsFolder, strFile);
+}
+
+uint16_t CBot::WebPort() const {
+    return m_pWeb ? m_pWeb->Port() : 0;
+}
+
+void CBot::StartStats() {
+#ifdef FR_HAVE_STATS
+    const std::string strPath = StatsPath();
+    if (strPath.empty()) return;
+    // Said once, in the game log: the statistics are about the match.
+    m_pStats = std::make_unique<stats::CStatsService>(
+        strPath, [this](const std::string& strLine) { OnGameLog(strLine); });
+    m_pFeed->SetStats(m_pStats.get());
+    m_pStats->Start();
+#endif
+}
+
+void CBot::StopStats() {
+#ifdef FR_HAVE_STATS
+    if (!m_pStats) return;
+    m_pFeed->SetStats(nullptr);
+    m_pStats->Stop();
+    m_pStats.reset();
+#endif
+}
+
+void CBot::StartWeb() {
+    const std::string strAddress = Settings().m_strWebAddress;
+    if (strAddress.empty()) return;
+    const web::CWebAddressParse parsed = web::ParseWebAddress(strAddress);
+    std::string strError;
+    if (!parsed.m_bOk) {
+        strError = parsed.m_strError;
+    } else if (!m_pWeb->Start(parsed.m_address, &strError)) {
+        // A refusal is the operator's to mend; the bot relays as before.
+    } else {
+        OnGameLog("Web page on http://" + parsed.m_address.Text() + "/");
+        PublishToWeb();
+        return;
+    }
+    OnGameLog("No web page: web_Address " + strAddress + ": " + strError);
+}
+
+void CBot::StopWeb() {
+    if (m_pWeb) m_pWeb->Stop();
+}
+
+void CBot::PublishToWeb() {
+    if (m_pWeb && m_pWeb->IsRunning()) m_pWeb->Publish(m_pFeed->LiveStatus());
 }
 
 config::CSettings CBot::Settings() const {
@@ -202,6 +270,8 @@ CReloadResult CBot::Reload(const config::CSettings& settings) {
     result.m_bIrcChanged = sides.bIrc;
     result.m_bGameChanged = sides.bGame;
     result.m_bTicketChanged = sides.bTicket;
+    result.m_bStatsChanged = sides.bStats;
+    result.m_bWebChanged = sides.bWeb;
     if (result.m_vChangedKeys.empty() || m_bQuitting.load()) return result;
     const bool bIrc = result.m_bIrcChanged;
     const bool bGame = result.m_bGameChanged;
@@ -214,6 +284,20 @@ CReloadResult CBot::Reload(const config::CSettings& settings) {
     SetSettings(next);
     result.m_bIrcStarts = bIrc && IrcMayStart(next);
     result.m_bGameStarts = bGame && GameMayStart(next);
+    if (sides.bStats || sides.bWeb) {
+        const bool bStats = sides.bStats;
+        const bool bWeb = sides.bWeb;
+        m_commands.Post([this, bStats, bWeb] {
+            if (bStats) {
+                StopStats();
+                StartStats();
+            }
+            if (bWeb) {
+                StopWeb();
+                StartWeb();
+            }
+        });
+    }
     if (!bIrc && !bGame) return result;
     const bool bIrcStarts = result.m_bIrcStarts;
     const bool bGameStarts = result.m_bGameStarts;
@@ -253,6 +337,8 @@ void CBot::DoQuit() {
     m_quickInfo.Stop();
     m_game.Shutdown();
     m_pIrc->EndIrcThread();
+    StopWeb();
+    StopStats();
     m_bEnded = true;
     PublishState();
     for (IBotObserver* pObserver : m_observers) pObserver->OnEnded();
@@ -269,6 +355,8 @@ void CBot::Shutdown() {
     m_quickInfo.Stop();
     m_game.Shutdown();
     m_pIrc->EndIrcThread();
+    StopWeb();
+    StopStats();
 }
 
 bool CBot::IsHealthy(uint32_t nGraceMs) const {
@@ -328,7 +416,42 @@ void CBot::Log(ESide eSide, const std::string& strLine) {
 }
 
 void CBot::OnGameLog(const std::string& strLine) {
+    if (strLine.empty()) return;
     Log(ESide::Game, GameLogText(strLine));
+    m_pFeed->OnEvent(strLine);
+    PublishToWeb();
+}
+
+void CBot::OnGameStatusChanged() {
+    const monitor::EMonitorState eNow = m_game.Status().m_eMonitor;
+    monitor::EMonitorState eBefore;
+    {
+        std::lock_guard<std::mutex> lock(m_mutexRuns);
+        eBefore = std::exchange(m_eLastMonitor, eNow);
+    }
+    if (eBefore != eNow) {
+        // A run that ended (stopped, or failed) leaves its round as it is.
+        if (eBefore == monitor::EMonitorState::Running) {
+#ifdef FR_HAVE_STATS
+            if (m_pStats) m_pStats->OnMonitoringStopped();
+#endif
+        }
+        if (eNow == monitor::EMonitorState::Starting)
+            m_pFeed->OnRunStarted(eBefore == monitor::EMonitorState::Waiting);
+    }
+    PublishState();
+}
+
+void CBot::OnGamePoll(const monitor::CPollReport& report) {
+#ifdef FR_HAVE_STATS
+    if (m_pStats) m_pStats->OnPoll(report);
+#endif
+    m_pFeed->OnPoll(report);
+    PublishToWeb();
+}
+
+void CBot::OnGamePollUnanswered() {
+    m_pFeed->OnPollUnanswered();
 }
 
 void CBot::Message(const COperatorMessage& message) {
@@ -353,6 +476,8 @@ void CBot::PublishState() {
     m_lastState = state;
     m_bStateTold = true;
     for (IBotObserver* pObserver : m_observers) pObserver->OnStateChanged(state);
+    m_pFeed->OnState(state);
+    PublishToWeb();
 }
 
 }  // namespace core

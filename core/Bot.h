@@ -25,7 +25,13 @@
 #include "core/QuickInfoCheck.h"
 #include "core/TrafficMeter.h"
 #include "core/UpdateCheck.h"
+#include "core/WebFeed.h"
 #include "platform/Clock.h"
+#include "web/WebServer.h"
+
+#ifdef FR_HAVE_STATS
+#include "stats/StatsService.h"
+#endif
 
 namespace core {
 
@@ -39,6 +45,8 @@ struct CReloadResult {
     bool m_bGameChanged = false;    // a game server, language or colour key: the game side too
     bool m_bTicketChanged = false;  // only the ticket interval: read at the next report
     bool m_bTicketApplied = false;  // the new interval is in use (it is above 0)
+    bool m_bStatsChanged = false;   // the statistics start again with the new file
+    bool m_bWebChanged = false;     // the web page starts again on the new address
     bool m_bIrcStarts = false;      // the IRC side starts again with the new settings
     bool m_bGameStarts = false;     // the game side does
 };
@@ -51,6 +59,9 @@ public:
         uint16_t nUpdatePort = kUpdatePort;
         // Once a second, OnTraffic (the window's read-out); off for fragrelayd.
         bool bTrafficMeter = false;
+        // The folder of the settings file: a statistics file named without a
+        // folder lies there.
+        std::string strSettingsFolder = ".";
     };
 
     // The settings it starts with; the clock paces every thread (tests give
@@ -125,6 +136,11 @@ public:
     CGameSide& GameSide() { return m_game; }
     bridge::CGameShared& GameShared() { return m_shared; }
     CUpdateCheck& UpdateCheck() { return m_update; }
+    // The web page's port while it runs, else 0.
+    uint16_t WebPort() const;
+    // The statistics file in use (the settings' one, placed in the settings
+    // file's folder when named without one); empty: none.
+    std::string StatsPath() const;
 
     // Pauses: after QUIT before the threads end, and, when relaying stops,
     // the longest wait for the game side's closing line before QUIT.
@@ -138,7 +154,19 @@ private:
 
     // IGameSideEvents
     void OnGameLog(const std::string& strLine) override;
-    void OnGameStatusChanged() override { PublishState(); }
+    void OnGameStatusChanged() override;
+    void OnGamePoll(const monitor::CPollReport& report) override;
+    void OnGamePollUnanswered() override;
+
+    // The statistics and the web page, each started with the settings as
+    // they are and stopped; on the bot's thread (or its owner's at the start
+    // and the end).
+    void StartStats();
+    void StopStats();
+    void StartWeb();
+    void StopWeb();
+    // The page's live view changed.
+    void PublishToWeb();
 
     // Refusals: told through OnMessage; true when the side may start.
     bool IrcMayStart(const config::CSettings& settings);
@@ -174,6 +202,13 @@ private:
     // The parts, in the order they are made; threads end in reverse.
     CGameSide m_game;
     std::unique_ptr<CIrcSide> m_pIrc;
+    std::mutex m_mutexRuns;
+    monitor::EMonitorState m_eLastMonitor = monitor::EMonitorState::Ended;  // m_mutexRuns
+    std::unique_ptr<CWebFeed> m_pFeed;
+    std::unique_ptr<web::CWebServer> m_pWeb;
+#ifdef FR_HAVE_STATS
+    std::unique_ptr<stats::CStatsService> m_pStats;
+#endif
     CQuickInfoCheck m_quickInfo;
     CTrafficMeter m_traffic;
     CUpdateCheck m_update;

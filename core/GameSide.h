@@ -62,8 +62,9 @@ public:
     virtual void OnGameLog(const std::string& strLine) = 0;
     // Status() differs from what it was.
     virtual void OnGameStatusChanged() = 0;
-    // A poll was decoded (monitor thread; must not wait).
+    // A poll was decoded, or went unanswered (monitor thread; must not wait).
     virtual void OnGamePoll(const monitor::CPollReport& /*report*/) {}
+    virtual void OnGamePollUnanswered() {}
 };
 
 class CGameSide : public monitor::IMonitorHost {
@@ -142,6 +143,7 @@ public:
     void OnMonitorEnded() override;
     void OnMonitorState(monitor::EMonitorState eState, uint32_t nWaitMs) override;
     void OnPoll(const monitor::CPollReport& report) override;
+    void OnPollUnanswered() override { m_events.OnGamePollUnanswered(); }
     platform::CHeartbeat* Heartbeat() override { return &m_heartbeat; }
     const platform::CHeartbeat& HeartbeatView() const { return m_heartbeat; }
 

@@ -8,6 +8,7 @@
 #include "fragrelayd/DaemonCommandLine.h"
 #include "fragrelayd/ServiceStatus.h"
 #include "platform/Console.h"
+#include "platform/PathText.h"
 
 namespace fragrelayd {
 
@@ -23,6 +24,7 @@ int CDaemon::Run(const config::CSettings& settings, const CDaemonPrecheck& prech
     m_pNotifier = &notifier;
     core::CBot::COptions options;
     options.strUpdateHost = core::BuiltUpdateHost();
+    options.strSettingsFolder = platform::FolderOf(m_strSettingsPath);
     core::CBot bot(settings, options);
     bot.AddObserver(*this);
     bot.Start();

@@ -63,6 +63,8 @@ public:
     virtual void OnMonitorState(EMonitorState /*eState*/, uint32_t /*nWaitMs*/) {}
     // A poll was decoded and its lines announced. Monitor thread; must not wait.
     virtual void OnPoll(const CPollReport& /*report*/) {}
+    // A poll went unanswered (a silent round, or a run that failed).
+    virtual void OnPollUnanswered() {}
     // What the monitor thread beats before each wait, for a watchdog; null
     // when nobody watches.
     virtual platform::CHeartbeat* Heartbeat() { return nullptr; }

@@ -227,6 +227,7 @@ void CMonitorRun::ShiftGameEndByPause() {
 }
 
 void CMonitorRun::NoteUnanswered() {
+    m_host.OnPollUnanswered();
     if (m_control.m_pOutage == nullptr) return;
     if (m_control.m_pOutage->OnUnanswered(m_settings.m_nDownAfter, m_host.IsBroadcasting()) ==
         COutageWatch::EChange::Down)

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/PathText.h"
+
 namespace ui {
 
 CBotApp::CBotApp(framework::CDispatcher& dispatcher, platform::CClock& clock, CAppOptions options)
@@ -21,6 +23,7 @@ bool CBotApp::InitInstance(framework::IMessageSink& sink) {
     botOptions.strUpdateHost = m_options.strUpdateHost;
     botOptions.nUpdatePort = m_options.nUpdatePort;
     botOptions.bTrafficMeter = true;
+    botOptions.strSettingsFolder = platform::FolderOf(m_options.strSettingsPath);
     m_pBot = std::make_unique<core::CBot>(m_file.Load(), botOptions, m_clock);
     m_pMainDlg = std::make_unique<CMainDlg>(m_dispatcher, *m_pBot, m_file);
     if (!m_pMainDlg->Create(sink)) {
