@@ -29,7 +29,7 @@ bool CBotApp::StartAsBroadcast() {
     m_pMainDlg->OnBroadcast();
     const CIrcDlg* pIrc = m_pMainDlg->IrcPage();
     const CGameDlg* pGame = m_pMainDlg->GamePage();
-    return (pIrc != nullptr && pIrc->m_bSessionActive.load()) ||
+    return (pIrc != nullptr && pIrc->IsSessionActive()) ||
            (pGame != nullptr && pGame->IsMonitoring());
 }
 

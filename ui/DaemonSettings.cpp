@@ -236,15 +236,14 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
     if (bIrc) {
         pIrc->SetKeepAlive(true);
         pIrc->Connect();
-        if (!pIrc->m_bSessionActive.load()) pIrc->SetKeepAlive(false);
+        if (!pIrc->IsSessionActive()) pIrc->SetKeepAlive(false);
     }
     if (bGame) {
         pGame->SetKeepAlive(true);
         pGame->StartMonitoring();
     }
     // Relaying goes on when both sides run, as Broadcast does.
-    if (!bBroadcasting && pIrc->m_bSessionActive.load() && pGame->IsMonitoring())
-        main.OnBroadcast();
+    if (!bBroadcasting && pIrc->IsSessionActive() && pGame->IsMonitoring()) main.OnBroadcast();
     const auto report = [&](bool bRestart, bool bRunning, bool bProblems, const char* pszSide) {
         if (!bRestart) return;
         out.PrintErr(kNote + std::string(pszSide) +
@@ -253,7 +252,7 @@ void ReloadDaemonSettings(CMainDlg& main, const std::string& strPath, CConsoleOu
                                     "comes again"
                                   : " could not start again (its log says why)"));
     };
-    report(bIrc, pIrc->m_bSessionActive.load(), bIrcProblems, "the IRC side");
+    report(bIrc, pIrc->IsSessionActive(), bIrcProblems, "the IRC side");
     report(bGame, pGame->IsMonitoring(), bGameProblems, "the game side");
 }
 

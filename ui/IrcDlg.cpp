@@ -48,9 +48,10 @@ constexpr CKeyControl kKeyControls[] = {
 CIrcDlg::CIrcDlg(framework::CDispatcher& dispatcher, bridge::CGameShared& game,
                  platform::CClock& clock)
     : CPage(res::FindDialogTemplate(res::IDD_IRC)),
-      CIrcSession(clock, game),
       m_dispatcher(dispatcher),
-      m_pLife(std::make_shared<CLifeGuard>()) {
+      m_game(game),
+      m_pLife(std::make_shared<CLifeGuard>()),
+      m_session(clock, game, *this) {
     SetMessageTitle(res::LoadResString(res::IDS_APPNAME));
     m_pLife->m_pPage = this;
     // Bound once, before any thread can log through it.
@@ -62,13 +63,23 @@ CIrcDlg::CIrcDlg(framework::CDispatcher& dispatcher, bridge::CGameShared& game,
 }
 
 CIrcDlg::~CIrcDlg() {
-    EndIrcThread();
+    m_session.End();
     std::lock_guard<std::mutex> lock(m_pLife->m_mutex);
     m_pLife->m_pPage = nullptr;
 }
 
+irc::CIrcSettings CIrcDlg::Connection() {
+    const auto lock = LockFields();
+    return *this;
+}
+
+void CIrcDlg::SetConnection(const irc::CIrcSettings& connection) {
+    const auto lock = LockFields();
+    static_cast<irc::CIrcSettings&>(*this) = connection;
+}
+
 void CIrcDlg::DoDataExchange(framework::CDataExchange& dx) {
-    // The IRC thread reads these fields; a transfer replaces them under the lock.
+    // Other threads read these fields whole; a transfer replaces them under the lock.
     const auto lock = LockFields();
     // The log (1004) comes first and carries no value; m_log was bound once
     // in the constructor, since rebinding it here would rewrite the handle
@@ -103,8 +114,7 @@ void CIrcDlg::DoDataExchange(framework::CDataExchange& dx) {
 bool CIrcDlg::OnInitDialog() {
     CPage::OnInitDialog();
     m_bInputFocus = false;
-    m_bSessionActive = false;
-    SetRegistrationTexts(irc::kIdent, res::LoadResString(res::IDS_VERSION));
+    m_session.SetRegistrationTexts(irc::kIdent, res::LoadResString(res::IDS_VERSION));
     m_log.SetReadOnly(true);
     SetItemText(res::IDC_IRC_CONNECT, res::LoadResString(res::IDS_CONNECT));
     ApplyAuthLook(IsAuthSet());
@@ -135,15 +145,12 @@ void CIrcDlg::Connect() {
         return;
     }
     ApplyLockedState();
-    EnableItem(res::IDC_IRC_CONNECT, false);
-    // Ends a previous connection's thread first; the connect itself runs on
-    // this thread, and a failure has already written its log line.
-    if (OpenSession() == 0) {
-        SetItemText(res::IDC_IRC_CONNECT, res::LoadResString(res::IDS_DISCONNECT));
-        EnableItem(res::IDC_IRC_CONNECT, true);
-    } else {
-        ApplyDisconnectedState();
-    }
+    // Returns at once: the connect runs on the session's thread, and a
+    // failure writes its log line and returns the page to its disconnected
+    // look through OnIrcStatusChanged.
+    m_session.Open(Connection());
+    SetItemText(res::IDC_IRC_CONNECT, res::LoadResString(res::IDS_DISCONNECT));
+    EnableItem(res::IDC_IRC_CONNECT, true);
 }
 
 void CIrcDlg::EndSession() {
@@ -209,8 +216,8 @@ void CIrcDlg::OnOK() {
     // One line: a line break in the text would start a command of its own.
     const std::string strText = irc::WithoutLineBreaks(m_strInput);
     if (strText.empty()) return;
-    SendToChannel(strText);
-    std::string strNick = GetCurrentNick();
+    m_session.SendToChannel(strText);
+    std::string strNick = m_session.Status().m_strNick;
     if (strNick.empty()) {
         // Never connected yet: the nickname that the bot would use.
         const auto lock = LockFields();
@@ -222,17 +229,19 @@ void CIrcDlg::OnOK() {
     m_log.ScrollToEnd();
 }
 
-void CIrcDlg::WriteLog(const std::string& strText) {
+void CIrcDlg::OnIrcLog(const std::string& strText) {
     m_log.AppendLine(strText);
     m_log.ScrollToEnd();
 }
 
-void CIrcDlg::OnSessionEnded() {
+void CIrcDlg::OnIrcStatusChanged() {
+    // Only the end of a session changes the page.
+    if (m_session.Status().m_eState != irc::EIrcState::Idle) return;
     m_dispatcher.Post([pLife = m_pLife] {
         std::lock_guard<std::mutex> lock(pLife->m_mutex);
         CIrcDlg* pPage = pLife->m_pPage;
         // A Connect that ran before this keeps its session.
-        if (pPage != nullptr && !pPage->m_bSessionActive.load()) pPage->ApplyDisconnectedState();
+        if (pPage != nullptr && !pPage->IsSessionActive()) pPage->ApplyDisconnectedState();
     });
 }
 

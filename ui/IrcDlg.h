@@ -1,15 +1,14 @@
 #pragma once
-// The IRC tab, and at the same time the IRC side's shared state: the
-// connection fields, the sends and the IRC thread come from
-// irc::CIrcSession (so the game page and the settings keep taking the page
-// as a session); this class adds the window: the controls bound to the
-// fields, Connect/Disconnect, the authentication look, the chat input and
-// the log.
+// The IRC tab: the window over the IRC session it owns. The connection
+// fields (irc::CIrcSettings) are the page's, bound to its controls; Connect
+// hands a copy to the session, which runs the connection on its own
+// threads. The page adds Connect/Disconnect, the authentication look, the
+// chat input and the log.
 //
 // Threads: the operator's actions run on the UI thread, the one that runs
-// the dispatcher's work. The IRC thread writes the log through the page's
-// thread-safe control state and hands the return to the disconnected state
-// to the dispatcher, so that it never interleaves with a Connect.
+// the dispatcher's work. The session's threads write the log through the
+// page's thread-safe control state and hand the return to the disconnected
+// state to the dispatcher, so that it never interleaves with a Connect.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -24,7 +23,7 @@
 
 namespace ui {
 
-class CIrcDlg : public framework::CPage, public irc::CIrcSession {
+class CIrcDlg : public framework::CPage, protected irc::CIrcSettings, private irc::IIrcEvents {
 public:
     // From the IRC template; fields empty, port and interval 0, no network
     // chosen. The dispatcher runs the UI thread's work; the clock paces the
@@ -37,7 +36,20 @@ public:
     // and its hooks go away. UI thread.
     ~CIrcDlg() override;
 
-    // ---- Fields of the window; the connection fields are the session's.
+    // ---- The session the page drives, and the link the game side uses.
+    irc::CIrcSession& Session() { return m_session; }
+    // The connection fields, whole, under the fields lock. Any thread.
+    irc::CIrcSettings Connection();
+    void SetConnection(const irc::CIrcSettings& connection);
+    bridge::CGameShared& GameShared() const { return m_game; }
+    bool IsSessionActive() const { return m_session.IsSessionActive(); }
+    void SetKeepAlive(bool bKeepAlive) { m_session.SetKeepAlive(bKeepAlive); }
+    // QUIT behind the queued lines; returns at once.
+    void Disconnect() { m_session.Disconnect(); }
+    // Ends the session's threads without waiting for the server.
+    void EndIrcThread() { m_session.End(); }
+
+    // ---- Fields of the window.
     framework::CLogCtrl m_log;  // control 1004
     std::string m_strInput;     // the chat input line; UI thread only
     std::atomic<bool> m_bInputFocus{false};
@@ -68,9 +80,11 @@ public:
     static constexpr int kMaxInput = 1000;  // characters of one chat line
 
 protected:
-    // On this page, LockFields() is the IRC fields' lock: the data exchange
-    // holds it while it reads or writes the connection fields.
-    using irc::CIrcSession::LockFields;
+    // The connection fields' lock: the data exchange holds it while it reads
+    // or writes them.
+    std::unique_lock<std::mutex> LockFields() {
+        return std::unique_lock<std::mutex>(m_mutexFields);
+    }
     // Log, channel, nickname, server, input, port, alternative nickname,
     // authentication, user name, network, password, ticket interval, TLS,
     // pinned fingerprint, client certificate. While
@@ -86,13 +100,16 @@ protected:
     // Escape does nothing.
     void OnCancel() override {}
 
-    // IRC thread or UI thread: appends the line and scrolls; never waits.
-    void WriteLog(const std::string& strText) override;
-    // IRC thread: queues the return to the disconnected state, which the UI
-    // thread makes only if no new session has started meanwhile.
-    void OnSessionEnded() override;
-
 private:
+    // The session's threads or the UI thread: appends the line and scrolls;
+    // never waits.
+    void OnIrcLog(const std::string& strText) override;
+    // Queues the return to the disconnected state when the session has
+    // ended, which the UI thread makes only if no new session has started
+    // meanwhile.
+    void OnIrcStatusChanged() override;
+    void OnIrcRequest() override {}
+
     // Lets queued work find out whether the page still exists.
     struct CLifeGuard {
         std::mutex m_mutex;
@@ -108,7 +125,11 @@ private:
     bool IsAuthSet();
 
     framework::CDispatcher& m_dispatcher;
+    bridge::CGameShared& m_game;
     std::shared_ptr<CLifeGuard> m_pLife;
+    std::mutex m_mutexFields;
+    // Last: its threads report to the members above and end first.
+    irc::CIrcSession m_session;
 };
 
 }  // namespace ui

@@ -72,7 +72,7 @@ bool CMainDlg::OnInitDialog() {
         page.Create(sink, this, res::IDC_MAIN_TAB);
         page.MoveWindow(kPageX, kPageY);
         page.ShowWindow(n == kTabIrc);
-        if (n == kTabGame) m_pGameDlg->SetIrcLink(m_pIrcDlg.get());
+        if (n == kTabGame) m_pGameDlg->SetIrcLink(&m_pIrcDlg->Session());
         if (n == kTabSettings) m_pGameDlg->SetColorDlg(m_pColorDlg.get());
     }
 
@@ -184,7 +184,7 @@ void CMainDlg::OnQuit() {
     // send fails silently). The session ends with it: when the server then
     // closes the link, the IRC thread must not connect again while the
     // program is ending.
-    if (CIrcDlg* pIrc = IrcPage()) static_cast<irc::CIrcSession&>(*pIrc).Disconnect();
+    if (CIrcDlg* pIrc = IrcPage()) pIrc->Disconnect();
     m_clock.Sleep(kQuitPauseMs);
     OnApply();
     EndDialog(framework::IDCANCEL);

@@ -2,11 +2,11 @@
 
 #include "config/SettingsFile.h"
 #include "framework/MessageBox.h"
-#include "irc/IrcSession.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "ui/ColorDlg.h"
 #include "ui/GameDlg.h"
+#include "ui/IrcDlg.h"
 
 namespace ui {
 
@@ -47,14 +47,14 @@ void SetIrcConnection(const irc::CIrcSettings& c, config::CSettingsValues& value
 
 }  // namespace
 
-void ApplySettings(const config::CSettingsValues& values, irc::CIrcSession& irc, CGameDlg& game,
+void ApplySettings(const config::CSettingsValues& values, CIrcDlg& irc, CGameDlg& game,
                    CColorDlg& colors) {
     ApplyIrcSettings(values, irc);
     ApplyGameSettings(values, game);
     ApplyColorSettings(values, colors);
 }
 
-void ApplyIrcSettings(const config::CSettingsValues& values, irc::CIrcSession& irc) {
+void ApplyIrcSettings(const config::CSettingsValues& values, CIrcDlg& irc) {
     irc.SetConnection(IrcConnectionOf(values));
     irc.GameShared().SetTicketSecs(values.m_nTicketSecs);
 }
@@ -67,7 +67,7 @@ void ApplyColorSettings(const config::CSettingsValues& values, CColorDlg& colors
     colors.SetScheme(values.Colors());
 }
 
-config::CSettingsValues CollectSettings(irc::CIrcSession& irc, CGameDlg& game, CColorDlg& colors) {
+config::CSettingsValues CollectSettings(CIrcDlg& irc, CGameDlg& game, CColorDlg& colors) {
     config::CSettingsValues values;
     CollectIrcSettings(irc, values);
     CollectGameSettings(game, values);
@@ -75,7 +75,7 @@ config::CSettingsValues CollectSettings(irc::CIrcSession& irc, CGameDlg& game, C
     return values;
 }
 
-void CollectIrcSettings(irc::CIrcSession& irc, config::CSettingsValues& values) {
+void CollectIrcSettings(CIrcDlg& irc, config::CSettingsValues& values) {
     SetIrcConnection(irc.Connection(), values);
     values.m_nTicketSecs = irc.GameShared().TicketSecs();
 }
@@ -91,8 +91,7 @@ void CollectColorSettings(CColorDlg& colors, config::CSettingsValues& values) {
     values.SetColors(colors.Scheme());
 }
 
-void LoadSettings(const std::string& strPath, irc::CIrcSession& irc, CGameDlg& game,
-                  CColorDlg& colors) {
+void LoadSettings(const std::string& strPath, CIrcDlg& irc, CGameDlg& game, CColorDlg& colors) {
     config::CSettingsValues values;
     config::LoadSettingsFile(strPath, values);
     ApplySettings(values, irc, game, colors);
@@ -109,8 +108,8 @@ bool SaveSettingsFile(const std::string& strPath, const config::CSettingsValues&
     return bOk;
 }
 
-bool SaveSettings(const std::string& strPath, irc::CIrcSession& irc, CGameDlg& game,
-                  CColorDlg& colors, framework::IMessageSink* pSink) {
+bool SaveSettings(const std::string& strPath, CIrcDlg& irc, CGameDlg& game, CColorDlg& colors,
+                  framework::IMessageSink* pSink) {
     return SaveSettingsFile(strPath, CollectSettings(irc, game, colors), pSink);
 }
 
