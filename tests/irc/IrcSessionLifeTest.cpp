@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -36,6 +37,22 @@ Lines ThreadNames() {
         if (std::getline(comm, strName)) names.push_back(strName);
     }
     return names;
+}
+
+// The process's resident memory in kB, 0 where the system has no /proc.
+long ResidentKb() {
+    std::ifstream status("/proc/self/status");
+    for (std::string strLine; std::getline(status, strLine);)
+        if (strLine.rfind("VmRSS:", 0) == 0) return std::stol(strLine.substr(6));
+    return 0;
+}
+
+// True when the process has a shared library of this name mapped.
+bool HasLibrary(const std::string& strName) {
+    std::ifstream maps("/proc/self/maps");
+    for (std::string strLine; std::getline(maps, strLine);)
+        if (strLine.find("/" + strName) != std::string::npos) return true;
+    return false;
 }
 
 bool HasThread(const std::string& strName) {
@@ -99,6 +116,21 @@ TEST_F(SessionLife, TheLoopSleepsUntilItsNextDeadlineAndDisconnectWakesIt) {
     m_session.EndIrcThread();
     EXPECT_TRUE(m_beat.IsHealthy(platform::SystemClock().GetTickCount() + 3600000, 0))
         << "no loop runs: idle";
+}
+
+// The TLS library is set up by the first TLS connection, never before: a
+// bot without TLS does not pay for it.
+TEST_F(SessionLife, APlainTextSessionNeverLoadsTheTlsLibrary) {
+#ifndef __linux__
+    GTEST_SKIP() << "the mapped libraries are read from /proc";
+#else
+    m_session.OpenSession();
+    Register();
+    std::printf("[ figure ] resident memory with a plain-text session in the channel: %ld kB\n",
+                ResidentKb());
+    EXPECT_FALSE(HasLibrary("libssl.so"));
+    EXPECT_FALSE(HasLibrary("libcrypto.so"));
+#endif
 }
 
 TEST_F(SessionLife, FiguresCountWhatLeft) {
