@@ -131,13 +131,17 @@ struct CAsyncLookup {
 // Look-ups given up by a stop while glibc still worked on them (a request
 // already running cannot be cancelled). Each stays here until glibc is done
 // with it; later look-ups free those that are. Process-wide, as glibc's
-// resolver threads are.
+// resolver threads are, and never freed: the process's end must not take
+// a request from under a resolver thread that still works on it.
 std::mutex g_mutexAbandoned;
-std::vector<std::unique_ptr<CAsyncLookup>> g_abandoned;
+std::vector<std::unique_ptr<CAsyncLookup>>& Abandoned() {
+    static auto* const s_pAbandoned = new std::vector<std::unique_ptr<CAsyncLookup>>();
+    return *s_pAbandoned;
+}
 
 void FreeFinishedLookups() {
     std::lock_guard<std::mutex> lock(g_mutexAbandoned);
-    std::erase_if(g_abandoned, [](const std::unique_ptr<CAsyncLookup>& p) {
+    std::erase_if(Abandoned(), [](const std::unique_ptr<CAsyncLookup>& p) {
         return gai_error(&p->m_request) != EAI_INPROGRESS;
     });
 }
@@ -179,7 +183,7 @@ std::vector<CNetAddress> LookupStoppable(const std::string& strName, const addri
             if (gai_cancel(&pLookup->m_request) == EAI_NOTCANCELED &&
                 gai_error(&pLookup->m_request) == EAI_INPROGRESS) {
                 std::lock_guard<std::mutex> lock(g_mutexAbandoned);
-                g_abandoned.push_back(std::move(pLookup));
+                Abandoned().push_back(std::move(pLookup));
             }
             return {};
         }
