@@ -1,16 +1,26 @@
 #pragma once
-// A request from the channel that the game side answers: what was asked and
-// by whom. A plain value, copied freely.
+// What someone in the channel asked of the game side, as the IRC dispatch
+// read it: the kind, who asked, and what followed the command word. The IRC
+// side queues them; the game side takes and answers them. A value; any
+// thread. Header only, no project includes, so both sides can use it.
 #include <string>
 
 namespace bridge {
 
-enum class EChannelRequest { GameInfo, Join, Stats, Top, LastRound, Seen };
+enum class EChannelRequest {
+    GameInfo,   // "!gameinfo": the server's state to the channel
+    Join,       // another user joined the channel: a greeting for m_strNick
+    Stats,      // "!stats NAME": a player's statistics
+    Top,        // "!top [WORDS]": the best players (WORDS choose what and when)
+    LastRound,  // "!lastround": how the last round ended
+    Seen,       // "!seen NAME": when a player was last on the server
+};
+
 struct CChannelRequest {
     EChannelRequest m_eKind = EChannelRequest::GameInfo;
     std::string m_strNick;  // who asked (Join: who joined)
-    // What followed the command word, trimmed ("NAME", "kd week"); may be empty.
-    std::string m_strArgs;
+    std::string
+        m_strArgs;  // what followed the command word, trimmed ("NAME", "kd week"); may be empty
     bool operator==(const CChannelRequest&) const = default;
 };
 

@@ -12,7 +12,7 @@
 namespace bridge {
 
 // The game tab's monitoring as the channel's requests and the ticket line
-// see it. The numbers are those the IRC dispatch has always used.
+// see it.
 enum class EGameState : int {
     Idle = 0,     // no monitoring
     Running = 1,  // monitoring, not paused by the operator

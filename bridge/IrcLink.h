@@ -2,11 +2,15 @@
 // The IRC side as the game side sees it: the few things the monitor and the
 // ticket reporter need, and nothing of the session behind them. The IRC
 // session implements it; the game side may include this header and nothing
-// from irc/. Header only, no project includes, so both sides can use it.
+// from irc/. Header only, with nothing but bridge/ beside it, so both sides
+// can use it.
 //
 // Every operation may be called from any thread and returns at once: the
 // lines are queued, never sent on the caller's thread.
+#include <optional>
 #include <string>
+
+#include "bridge/ChannelRequest.h"
 
 namespace bridge {
 
@@ -30,9 +34,12 @@ public:
     virtual void SendTicketLine(const std::string& strText) = 0;
     // One raw protocol line (text without CR LF), a reply, in any state.
     virtual void SendLine(const std::string& strText) = 0;
-    // The oldest pending channel request ("!gameinfo" or "!join " + nick),
-    // taken off the queue; "" when none waits.
-    virtual std::string TakeRequest() = 0;
+    // The oldest pending channel request, taken off the queue; nullopt when
+    // none waits.
+    virtual std::optional<CChannelRequest> TakeRequest() = 0;
+    // Forgets every pending request: a run that starts answers nothing that
+    // was asked of a snapshot it has just reset.
+    virtual void DropRequests() = 0;
 };
 
 }  // namespace bridge

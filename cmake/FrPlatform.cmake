@@ -4,11 +4,14 @@
 # over Winsock on Windows (TlsStreamWin32.cpp), behind one header.
 set(FR_POSIX_ONLY_SOURCES
   platform/Socket.cpp platform/FilePosix.cpp platform/ConsolePosix.cpp platform/TlsStream.cpp
-  platform/FileInfoPosix.cpp)
+  platform/OpenSslLoader.cpp platform/FileInfoPosix.cpp)
 
-# TLS to IRC servers (platform/TlsStream.cpp).
+# TLS to IRC servers (platform/TlsStream.cpp). The programs do not link
+# OpenSSL: platform/OpenSslLoader.cpp loads it with the first TLS connection.
 if(NOT WIN32)
-  find_package(OpenSSL 1.1.1 REQUIRED)
+  find_package(OpenSSL 3 REQUIRED)
+  set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/../platform/OpenSslLoader.cpp
+    PROPERTIES COMPILE_OPTIONS -fvisibility=hidden)
 endif()
 
 function(fr_filter_platform_sources var)
@@ -28,12 +31,14 @@ function(fr_filter_platform_sources var)
   set(${var} ${kept} PARENT_SCOPE)
 endfunction()
 
-# The libraries platform/ calls: OpenSSL on POSIX systems, the system's
-# own on Windows (secur32: SChannel; crypt32: certificates and chains;
-# ncrypt: the key store an EC client key goes into).
+# The libraries platform/ calls: OpenSSL's headers and the loader on POSIX
+# systems (the library itself is opened when needed), the system's own on
+# Windows (secur32: SChannel; crypt32: certificates and chains; ncrypt: the
+# key store an EC client key goes into).
 function(fr_link_platform_libraries target)
   if(NOT WIN32)
-    target_link_libraries(${target} PUBLIC OpenSSL::SSL OpenSSL::Crypto)
+    target_include_directories(${target} PRIVATE ${OPENSSL_INCLUDE_DIR})
+    target_link_libraries(${target} PUBLIC ${CMAKE_DL_LIBS})
   else()
     target_link_libraries(${target} PUBLIC ws2_32 advapi32 secur32 crypt32 ncrypt)
     # Windows 10 is the oldest system the programs are made for.

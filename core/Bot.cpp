@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "core/GameLog.h"
-#include "core/IrcSide.h"
 #include "config/SettingsCheck.h"
 #include "core/SideSettings.h"
 #include "irc/IrcText.h"
@@ -27,8 +26,10 @@ CBot::CBot(const config::CSettings& settings, COptions options, platform::CClock
     : m_clock(clock),
       m_options(std::move(options)),
       m_settings(settings),
-      m_game(m_shared, *this, clock),
-      m_pIrc(std::make_unique<CIrcSide>(*this, clock, m_shared)),
+      m_game(m_shared, static_cast<IGameSideEvents&>(*this), clock),
+      m_pIrc(std::make_unique<irc::CIrcSession>(
+          clock, m_shared, static_cast<irc::IIrcEvents&>(*this), &m_ircBeat)),
+      m_pGameLink(std::make_unique<CGameLink>(*m_pIrc)),
       m_quickInfo(clock),
       m_traffic(
           m_game.TrafficBytes(),
@@ -41,8 +42,7 @@ CBot::CBot(const config::CSettings& settings, COptions options, platform::CClock
           [this](const COperatorMessage& message) { Message(message); }, clock) {
     m_shared.SetTicketSecs(settings.m_nTicketSecs);
     m_pIrc->SetRegistrationTexts(irc::kIdent, res::LoadResString(res::IDS_VERSION));
-    m_pIrc->SetConnection(settings.m_irc);
-    m_game.SetIrcLink(m_pIrc.get());
+    m_game.SetIrcLink(m_pGameLink.get());
     m_game.SetBroadcastFlag(&m_bBroadcast);
     m_pFeed = std::make_unique<CWebFeed>(
         clock, [this] { return m_shared.GameEndTick(); }, [] { return irc::CIrcFigures{}; },
@@ -254,9 +254,9 @@ void CBot::SendChat(const std::string& strText) {
     if (strLine.empty()) return;
     m_commands.Post([this, strLine] {
         m_pIrc->SendToChannel(strLine);
-        std::string strNick = m_pIrc->GetCurrentNick();
+        std::string strNick = m_pIrc->Status().m_strNick;
         // Never connected yet: the nickname that the bot would use.
-        if (strNick.empty()) strNick = m_pIrc->Connection().m_strNick;
+        if (strNick.empty()) strNick = Settings().m_irc.m_strNick;
         // Straight into the log: no colour rule.
         Log(ESide::Irc, "<" + strNick + "> " + strLine);
     });
@@ -336,7 +336,7 @@ void CBot::DoQuit() {
     m_update.Stop();
     m_quickInfo.Stop();
     m_game.Shutdown();
-    m_pIrc->EndIrcThread();
+    m_pIrc->End();
     StopWeb();
     StopStats();
     m_bEnded = true;
@@ -354,7 +354,7 @@ void CBot::Shutdown() {
     m_update.Stop();
     m_quickInfo.Stop();
     m_game.Shutdown();
-    m_pIrc->EndIrcThread();
+    m_pIrc->End();
     StopWeb();
     StopStats();
 }
@@ -362,7 +362,7 @@ void CBot::Shutdown() {
 bool CBot::IsHealthy(uint32_t nGraceMs) const {
     const uint32_t nNow = m_clock.GetTickCount();
     const uint32_t nRealNow = platform::SystemClock().GetTickCount();
-    return m_game.HeartbeatView().IsHealthy(nNow, nGraceMs) &&
+    return m_ircBeat.IsHealthy(nNow, nGraceMs) && m_game.HeartbeatView().IsHealthy(nNow, nGraceMs) &&
            m_commands.Heartbeat().IsHealthy(nRealNow, nGraceMs);
 }
 
@@ -377,9 +377,8 @@ void CBot::OpenIrc(bool bKeepAlive) {
     // Said, not refused: a login that works today keeps working.
     if (config::SendsPasswordInPlainText(connection))
         Log(ESide::Irc, config::kTextPasswordInPlainText);
-    m_pIrc->SetConnection(connection);
     m_pIrc->SetKeepAlive(bKeepAlive);
-    m_pIrc->OpenSession();
+    m_pIrc->Open(connection);
     PublishState();
 }
 
@@ -420,6 +419,39 @@ void CBot::OnGameLog(const std::string& strLine) {
     Log(ESide::Game, GameLogText(strLine));
     m_pFeed->OnEvent(strLine);
     PublishToWeb();
+}
+
+void CBot::OnIrcRequest() {
+    // Taken here, all of them: the game side gets its own, the statistics
+    // theirs, whether the game side runs or not.
+    while (std::optional<bridge::CChannelRequest> request = m_pIrc->TakeRequest()) {
+        switch (request->m_eKind) {
+            case bridge::EChannelRequest::GameInfo:
+            case bridge::EChannelRequest::Join:
+                m_pGameLink->Push(std::move(*request));
+                // The monitor answers at its next safe point, not after its pause.
+                m_game.WakeForRequest();
+                break;
+            case bridge::EChannelRequest::Stats:
+            case bridge::EChannelRequest::Top:
+            case bridge::EChannelRequest::LastRound:
+            case bridge::EChannelRequest::Seen:
+                AnswerStatsRequest(*request);
+                break;
+        }
+    }
+}
+
+void CBot::AnswerStatsRequest(const bridge::CChannelRequest& request) {
+#ifdef FR_HAVE_STATS
+    const config::CSettings settings = Settings();
+    if (!settings.m_stats.m_bCommands || !m_pStats) return;
+    // Worded as the announcements are: the settings' colours and language.
+    m_pStats->Answer(request, GameRunSettingsOf(settings).m_announce,
+                     [this](const std::string& strLine) { m_pIrc->SendToChannel(strLine); });
+#else
+    (void)request;
+#endif
 }
 
 void CBot::OnGameStatusChanged() {

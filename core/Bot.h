@@ -21,11 +21,13 @@
 #include "config/Settings.h"
 #include "core/BotEvents.h"
 #include "core/CommandThread.h"
+#include "core/GameLink.h"
 #include "core/GameSide.h"
 #include "core/QuickInfoCheck.h"
 #include "core/TrafficMeter.h"
 #include "core/UpdateCheck.h"
 #include "core/WebFeed.h"
+#include "irc/IrcSession.h"
 #include "platform/Clock.h"
 #include "web/WebServer.h"
 
@@ -34,8 +36,6 @@
 #endif
 
 namespace core {
-
-class CIrcSide;
 
 // What a new reading of the settings file (fragrelayd's SIGHUP) changed and
 // what the bot does about it.
@@ -51,7 +51,7 @@ struct CReloadResult {
     bool m_bGameStarts = false;     // the game side does
 };
 
-class CBot : private IGameSideEvents {
+class CBot : private IGameSideEvents, private irc::IIrcEvents {
 public:
     struct COptions {
         // The update check's server; empty: no check.
@@ -150,7 +150,13 @@ public:
     static constexpr int kMonitorEndWaitMs = 5000;
 
 private:
-    friend class CIrcSide;
+    // irc::IIrcEvents
+    void OnIrcLog(const std::string& strLine) override { Log(ESide::Irc, strLine); }
+    void OnIrcStatusChanged() override { PublishState(); }
+    void OnIrcRequest() override;
+    // A statistics question: answered into the channel when the commands are
+    // on and there are statistics.
+    void AnswerStatsRequest(const bridge::CChannelRequest& request);
 
     // IGameSideEvents
     void OnGameLog(const std::string& strLine) override;
@@ -201,7 +207,9 @@ private:
 
     // The parts, in the order they are made; threads end in reverse.
     CGameSide m_game;
-    std::unique_ptr<CIrcSide> m_pIrc;
+    platform::CHeartbeat m_ircBeat;  // the IRC loop's
+    std::unique_ptr<irc::CIrcSession> m_pIrc;
+    std::unique_ptr<CGameLink> m_pGameLink;
     std::mutex m_mutexRuns;
     monitor::EMonitorState m_eLastMonitor = monitor::EMonitorState::Ended;  // m_mutexRuns
     std::unique_ptr<CWebFeed> m_pFeed;

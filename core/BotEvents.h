@@ -8,7 +8,7 @@
 
 #include "core/GameSide.h"
 #include "core/OperatorMessage.h"
-#include "irc/IrcStatus.h"
+#include "irc/IrcEvents.h"
 #include "query/QuickInfo.h"
 
 namespace core {

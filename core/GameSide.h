@@ -98,6 +98,9 @@ public:
     void Pause(bool bPause);
     // Ends the monitor and joins it. The state stays as it is.
     void Shutdown();
+    // A channel request waits: the monitor answers it at its next safe
+    // point rather than after its pause. Any thread.
+    void WakeForRequest() { m_wake.Stop(); }
     // Keep-alive: while on, a failed run is followed by another after a
     // growing wait and the side stays running; off, a failure returns it
     // to idle.

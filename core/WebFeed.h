@@ -12,7 +12,7 @@
 #include <string>
 
 #include "core/BotEvents.h"
-#include "irc/IrcStatus.h"
+#include "irc/IrcEvents.h"
 #include "monitor/PollReport.h"
 #include "platform/Clock.h"
 #include "web/WebModel.h"

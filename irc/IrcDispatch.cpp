@@ -1,5 +1,6 @@
 #include "irc/IrcDispatch.h"
 
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -14,18 +15,28 @@ namespace {
 
 using EKind = CIrcAction::EKind;
 
+using bridge::EChannelRequest;
+
 void Add(std::vector<CIrcAction>* pActions, EKind eKind, std::string strText = {}) {
-    pActions->push_back(CIrcAction{eKind, std::move(strText), ELineKind::Control, {}});
+    pActions->push_back(CIrcAction{eKind, std::move(strText), ELineKind::Control, {}, {}});
 }
 
 void Send(std::vector<CIrcAction>* pActions, ELineKind eLine, std::string strText) {
-    pActions->push_back(CIrcAction{EKind::Send, std::move(strText), eLine, {}});
+    pActions->push_back(CIrcAction{EKind::Send, std::move(strText), eLine, {}, {}});
 }
 
-void CtcpReply(std::vector<CIrcAction>* pActions, const std::string& strNick,
-               std::string strText) {
+void CtcpReply(std::vector<CIrcAction>* pActions, const std::string& strNick, std::string strText) {
     pActions->push_back(
-        CIrcAction{EKind::CtcpReply, std::move(strText), ELineKind::Reply, strNick});
+        CIrcAction{EKind::CtcpReply, std::move(strText), ELineKind::Reply, strNick, {}});
+}
+
+void Request(std::vector<CIrcAction>* pActions, EChannelRequest eKind, const std::string& strNick,
+             std::string strArgs = {}) {
+    pActions->push_back(CIrcAction{EKind::Request,
+                                   {},
+                                   ELineKind::Control,
+                                   {},
+                                   bridge::CChannelRequest{eKind, strNick, std::move(strArgs)}});
 }
 
 // "PONG" with the PING's parameters, the last one after a colon.
@@ -67,15 +78,15 @@ void Join(const std::string& strNick, const std::string& strChannel, CIrcSession
           std::vector<CIrcAction>* pActions) {
     Add(pActions, EKind::Log, ":: " + strNick + " has joined " + strChannel);
     if (strNick != view.m_strCurrentNick) {
-        switch (view.m_nGameState) {
-            case 0:
+        switch (view.m_eGameState) {
+            case bridge::EGameState::Idle:
                 Send(pActions, ELineKind::Reply, "NOTICE " + strNick + " :" + NoticeOffline());
                 break;
-            case 2:
+            case bridge::EGameState::Paused:
                 Send(pActions, ELineKind::Reply, "NOTICE " + strNick + " :" + NoticePaused());
                 break;
-            default:
-                Add(pActions, EKind::Request, "!join " + strNick);
+            case bridge::EGameState::Running:
+                Request(pActions, EChannelRequest::Join, strNick);
                 break;
         }
     } else {
@@ -101,6 +112,53 @@ bool IsGameInfoCommand(const CIrcMessage& msg, const CIrcSessionView& view) {
     if (msg.m_params.size() < 2 || strText.empty()) return false;
     if (strText[0] != '!' && strText[0] != '.') return false;
     return msg.Param(0) == view.m_strChannel && strText.find("gameinfo") == 1;
+}
+
+// The server refused the current nickname: the alternative once, then the end.
+void NickInUseActions(CIrcSessionView& view, std::vector<CIrcAction>* pActions) {
+    Add(pActions, EKind::Log, ":: Nickname (" + view.m_strCurrentNick + ") is already in use.");
+    // With both nicknames alike, a second try would only repeat the refused
+    // NICK for as long as the server answers: the refusal then ends it.
+    if (view.m_strCurrentNick == view.m_strNick && view.m_strAltNick != view.m_strNick) {
+        Add(pActions, EKind::Log, ":: Trying alternative Nickname...");
+        view.m_strCurrentNick = view.m_strAltNick;
+        Add(pActions, EKind::SetCurrentNick, view.m_strCurrentNick);
+        Send(pActions, ELineKind::Control, "NICK " + view.m_strCurrentNick);
+    } else if (view.m_strCurrentNick == view.m_strAltNick) {
+        Add(pActions, EKind::EndConnection);
+    }
+}
+
+std::string_view Trimmed(std::string_view str) {
+    const size_t nStart = str.find_first_not_of(" \t");
+    if (nStart == std::string_view::npos) return {};
+    return str.substr(nStart, str.find_last_not_of(" \t") - nStart + 1);
+}
+
+// The statistics commands, "!" or "." and the word alone, with what
+// follows it (bounded: anyone can send any length).
+std::optional<bridge::CChannelRequest> StatsCommand(const std::string& strNick,
+                                                    std::string_view strText) {
+    struct CCommand {
+        std::string_view strWord;
+        EChannelRequest eKind;
+    };
+    static constexpr CCommand kCommands[] = {{"stats", EChannelRequest::Stats},
+                                             {"top", EChannelRequest::Top},
+                                             {"lastround", EChannelRequest::LastRound},
+                                             {"seen", EChannelRequest::Seen}};
+    if (strText.empty() || (strText[0] != '!' && strText[0] != '.')) return std::nullopt;
+    const size_t nEnd = strText.find_first_of(" \t");
+    const std::string_view strWord =
+        strText.substr(1, nEnd == std::string_view::npos ? nEnd : nEnd - 1);
+    for (const CCommand& command : kCommands) {
+        if (strWord != command.strWord) continue;
+        std::string_view strArgs =
+            nEnd == std::string_view::npos ? std::string_view() : Trimmed(strText.substr(nEnd));
+        strArgs = Trimmed(strArgs.substr(0, kMaxRequestArgs));
+        return bridge::CChannelRequest{command.eKind, strNick, std::string(strArgs)};
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -132,40 +190,34 @@ void DispatchLine(std::string strLine, CIrcSessionView& view, CIrcLineState& sta
         Kick(strNick, msg.Param(1), view, pActions);
     if (strCommand == "NICK" && !msg.m_params.empty())
         Add(pActions, EKind::Log, ":: " + strNick + " is now known as " + msg.Param(0));
-    if (strCommand == "376" || strCommand == "422") RegisteredActions(view, pActions);
-    if (IsGameInfoCommand(msg, view)) Add(pActions, EKind::Request, "!gameinfo");
+    if (strCommand == "376" || strCommand == "422") Add(pActions, EKind::Registered);
+    if (IsGameInfoCommand(msg, view)) Request(pActions, EChannelRequest::GameInfo, strNick);
+    if (strCommand == "PRIVMSG" && msg.m_params.size() >= 2 && msg.Param(0) == view.m_strChannel) {
+        if (auto request = StatsCommand(strNick, strText)) {
+            pActions->push_back(
+                CIrcAction{EKind::Request, {}, ELineKind::Control, {}, std::move(*request)});
+        }
+    }
 }
 
-void RegisteredActions(const CIrcSessionView& view, std::vector<CIrcAction>* pActions) {
-    if (view.m_bAuth) {
-        const std::string_view strService = AuthServiceOf(view.m_nNetwork);
+void RegisteredActions(const CIrcSessionView& view, const CIrcAuth& auth,
+                       std::vector<CIrcAction>* pActions) {
+    if (auth.m_bAuth) {
+        const std::string_view strService = AuthServiceOf(auth.m_eNetwork);
         if (!strService.empty()) {
             Send(pActions, ELineKind::Control,
-                 "PRIVMSG " + std::string(strService) + " :auth " + view.m_strUsername + " " +
-                     view.m_strPassword);
+                 "PRIVMSG " + std::string(strService) + " :auth " + auth.m_strUsername + " " +
+                     auth.m_strPassword);
         }
         Send(pActions, ELineKind::Control, "MODE " + view.m_strCurrentNick + " +x");
     }
     Send(pActions, ELineKind::Control, "JOIN " + view.m_strChannel);
 }
 
-void NickInUseActions(CIrcSessionView& view, std::vector<CIrcAction>* pActions) {
-    Add(pActions, EKind::Log, ":: Nickname (" + view.m_strCurrentNick + ") is already in use.");
-    // With both nicknames alike, a second try would only repeat the refused
-    // NICK for as long as the server answers: the refusal then ends it.
-    if (view.m_strCurrentNick == view.m_strNick && view.m_strAltNick != view.m_strNick) {
-        Add(pActions, EKind::Log, ":: Trying alternative Nickname...");
-        view.m_strCurrentNick = view.m_strAltNick;
-        Add(pActions, EKind::SetCurrentNick, view.m_strCurrentNick);
-        Send(pActions, ELineKind::Control, "NICK " + view.m_strCurrentNick);
-    } else if (view.m_strCurrentNick == view.m_strAltNick) {
-        Add(pActions, EKind::EndConnection);
-    }
-}
-
-int EndOfConnectionResult(const CIrcLineState& state) {
-    if (state.m_strCommand != "ERROR") return 0;
-    return ShortenErrorText(state.m_strText) == kThrottleText ? 2 : 1;
+EConnectionEnd EndOfConnection(const CIrcLineState& state) {
+    if (state.m_strCommand != "ERROR") return EConnectionEnd::Closed;
+    return ShortenErrorText(state.m_strText) == kThrottleText ? EConnectionEnd::Throttled
+                                                              : EConnectionEnd::ServerError;
 }
 
 }  // namespace irc

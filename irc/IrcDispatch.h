@@ -1,13 +1,17 @@
 #pragma once
 // What one line from the IRC server makes the bot do, as a pure function:
-// the line and the session's state in, an ordered list of actions out. The
-// receive loop only reads, splits and applies the actions, so every check is
-// testable without a socket. Lines are taken apart as the protocol defines
-// them (irc/IrcMessage.h), so a parameter counts the same with or without
-// its colon. Any thread; no shared state.
+// the line and what the connection knows in, an ordered list of actions
+// out. The receive loop only reads, splits and applies the actions, so every
+// check is testable without a socket. Lines are taken apart as the protocol
+// defines them (irc/IrcMessage.h), so a parameter counts the same with or
+// without its colon. Any thread; no shared state.
+#include <cstddef>
 #include <string>
 #include <vector>
 
+#include "bridge/ChannelRequest.h"
+#include "bridge/GameShared.h"
+#include "irc/IrcSecurity.h"
 #include "irc/SendQueue.h"
 
 namespace irc {
@@ -17,34 +21,41 @@ struct CIrcAction {
     enum class EKind {
         Send,            // queue m_strText (no "\r\n") as a line of kind m_eLine
         CtcpReply,       // a reply to m_strNick's CTCP request: sent within the CTCP limits
-        Log,             // AppendLog(m_strText)
-        Request,         // m_strRequest = m_strText, for the game side
+        Log,             // a line for the IRC log: m_strText
+        Request,         // m_request, for the game side
         EnterChannel,    // the server confirmed the bot's join: channel = m_strText
         LeaveChannel,    // the bot was kicked
         SetCurrentNick,  // now trying nickname m_strText
         EndConnection,   // both nicknames in use: end after this block
+        Registered,      // the end of the message of the day: the registration is complete
     };
     EKind m_eKind;
     std::string m_strText;
     ELineKind m_eLine = ELineKind::Control;  // Send only
     std::string m_strNick;                   // CtcpReply only
+    bridge::CChannelRequest m_request;       // Request only
 
     bool operator==(const CIrcAction&) const = default;
 };
 
-// The session fields the checks read. The checks update m_strChannel and
-// m_strCurrentNick in place, so later checks of the same line see the change.
+// What the checks read of the connection: no settings beyond these, and no
+// secret. The checks update m_strChannel and m_strCurrentNick in place, so
+// later checks (and later lines) see the change.
 struct CIrcSessionView {
-    std::string m_strChannel;
-    std::string m_strCurrentNick;
-    std::string m_strNick;
-    std::string m_strAltNick;
+    std::string m_strChannel;      // in use: the server's spelling once joined
+    std::string m_strCurrentNick;  // the nickname in use
+    std::string m_strNick;         // the first choice
+    std::string m_strAltNick;      // the alternative
+    std::string m_strVersion;      // the version text of the CTCP VERSION reply
+    bridge::EGameState m_eGameState = bridge::EGameState::Idle;
+};
+
+// The account login after the registration: only RegisteredActions sees it.
+struct CIrcAuth {
     bool m_bAuth = false;
-    int m_nNetwork = -1;
+    EAuthNetwork m_eNetwork = EAuthNetwork::None;
     std::string m_strUsername;
     std::string m_strPassword;
-    std::string m_strVersion;
-    int m_nGameState = 0;  // 0 idle, 1 running, 2 paused
 };
 
 // What the last line of a connection was: its command (in capitals) and
@@ -55,18 +66,24 @@ struct CIrcLineState {
     std::string m_strText;
 };
 
+// A channel request's arguments are cut to this many bytes.
+inline constexpr size_t kMaxRequestArgs = 64;
+
 // Runs every check on one line (no CR/LF), appending the actions to pActions.
 void DispatchLine(std::string strLine, CIrcSessionView& view, CIrcLineState& state,
                   std::vector<CIrcAction>* pActions);
 
-// End of the message of the day: authentication, "+x" and the JOIN.
-void RegisteredActions(const CIrcSessionView& view, std::vector<CIrcAction>* pActions);
+// What the registration's end sets off: the account message (networks that
+// log in by one), "+x" with authentication on, and the JOIN.
+void RegisteredActions(const CIrcSessionView& view, const CIrcAuth& auth,
+                       std::vector<CIrcAction>* pActions);
 
-// The server refused the current nickname.
-void NickInUseActions(CIrcSessionView& view, std::vector<CIrcAction>* pActions);
-
-// At the end of a connection: 2 when the last line was the server's
-// throttling ERROR, 1 after any other ERROR, else 0.
-int EndOfConnectionResult(const CIrcLineState& state);
+// How a connection ended, as its last line tells.
+enum class EConnectionEnd {
+    Closed,       // closed, failed, given up, or never connected
+    ServerError,  // after the server's ERROR
+    Throttled,    // after its "(re)connect too fast -- throttled" ERROR
+};
+EConnectionEnd EndOfConnection(const CIrcLineState& state);
 
 }  // namespace irc

@@ -2,10 +2,11 @@
 
 namespace irc {
 
-std::optional<CSaslConfig> SaslConfigFor(bool bAuth, int nNetwork, const std::string& strAccount,
+std::optional<CSaslConfig> SaslConfigFor(bool bAuth, EAuthNetwork eNetwork,
+                                         const std::string& strAccount,
                                          const std::string& strPassword,
                                          const CIrcSecurity& security) {
-    if (!bAuth || nNetwork != kNetworkSasl) return std::nullopt;
+    if (!bAuth || eNetwork != EAuthNetwork::Sasl) return std::nullopt;
     CSaslConfig config;
     if (!security.m_strClientCert.empty()) {
         config.m_eMechanism = ESaslMechanism::External;

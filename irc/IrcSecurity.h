@@ -2,6 +2,7 @@
 // How the IRC connection is protected and how the bot logs in: TLS with its
 // checks, and SASL as the third choice of the account networks. One value,
 // so the connection's settings travel together. Pure; any thread.
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -12,6 +13,28 @@ namespace irc {
 // The account network that means SASL (0 Quakenet and 1 Gamesnet take an
 // account message after registration instead).
 inline constexpr int kNetworkSasl = 2;
+
+// How the bot logs in to its account, as the settings number it.
+enum class EAuthNetwork {
+    None,      // any other number: no account service, "+x" alone
+    Quakenet,  // 0: "auth" to Q after the registration
+    Gamesnet,  // 1: "auth" to AuthServ after the registration
+    Sasl,      // kNetworkSasl: SASL within the registration
+};
+
+// The settings' number read as the network it names.
+inline EAuthNetwork AuthNetworkOf(int32_t nNetwork) {
+    switch (nNetwork) {
+        case 0:
+            return EAuthNetwork::Quakenet;
+        case 1:
+            return EAuthNetwork::Gamesnet;
+        case kNetworkSasl:
+            return EAuthNetwork::Sasl;
+        default:
+            return EAuthNetwork::None;
+    }
+}
 
 // A TLS connection stands: followed by its version and the certificate's fingerprint.
 inline constexpr char kTextTlsConnected[] = "TLS: ";
@@ -31,7 +54,8 @@ struct CIrcSecurity {
 // on and SASL chosen, EXTERNAL when a client certificate is set, else PLAIN
 // with the account and password. SASL failing always ends the connection:
 // the bot never registers without the login the operator asked for.
-std::optional<CSaslConfig> SaslConfigFor(bool bAuth, int nNetwork, const std::string& strAccount,
+std::optional<CSaslConfig> SaslConfigFor(bool bAuth, EAuthNetwork eNetwork,
+                                         const std::string& strAccount,
                                          const std::string& strPassword,
                                          const CIrcSecurity& security);
 

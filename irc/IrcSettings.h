@@ -17,10 +17,11 @@ struct CIrcSettings {
     std::string m_strAltNick;
     bool m_bAuth = false;
     std::string m_strUsername;
-    int m_nNetwork = -1;  // 0 Quakenet, 1 Gamesnet, 2 SASL (kNetworkSasl), else none
+    int32_t m_nNetwork = -1;  // as the file stores it: read through AuthNetworkOf
     std::string m_strPassword;
     CIrcSecurity m_security;  // TLS and its checks, the client certificate
 
+    EAuthNetwork Network() const { return AuthNetworkOf(m_nNetwork); }
     bool operator==(const CIrcSettings&) const = default;
 };
 

@@ -18,8 +18,8 @@ public:
     explicit CPlainStream(std::shared_ptr<platform::CSocket> pSocket)
         : m_pSocket(std::move(pSocket)) {}
 
-    platform::WaitResult WaitReadable(int nTimeoutMs) override {
-        return m_pSocket->WaitReadable(nTimeoutMs);
+    platform::WaitResult WaitReadable(int nTimeoutMs, const platform::CSocketWake& wake) override {
+        return platform::WaitReadableOrWoken(m_pSocket->Handle(), wake, nTimeoutMs);
     }
     int Recv(void* pBuf, size_t nCap) override { return m_pSocket->Recv(pBuf, nCap); }
 
@@ -69,6 +69,7 @@ CTlsIrcStream::~CTlsIrcStream() = default;
 std::string CTlsIrcStream::Handshake(platform::CSocket& socket, const std::string& strHost,
                                      const CIrcSecurity& security, int nTimeoutMs,
                                      const platform::CStopSignal* pStop) {
+    m_nSocket = socket.Handle();
     platform::CTlsOptions options;
     options.m_strHost = strHost;
     options.m_strFingerprint = security.m_strTlsFingerprint;
@@ -85,8 +86,16 @@ std::string CTlsIrcStream::Description() const {
     return m_pImpl->m_strDescription;
 }
 
-platform::WaitResult CTlsIrcStream::WaitReadable(int nTimeoutMs) {
-    return m_pImpl->m_tls.WaitReadable(nTimeoutMs);
+platform::WaitResult CTlsIrcStream::WaitReadable(int nTimeoutMs,
+                                                 const platform::CSocketWake& wake) {
+    // Bytes the TLS layer holds already, the end, or a failure: at once.
+    if (m_pImpl->m_tls.WaitReadable(0) == platform::WaitResult::Readable)
+        return platform::WaitResult::Readable;
+    const platform::WaitResult eWait = platform::WaitReadableOrWoken(m_nSocket, wake, nTimeoutMs);
+    if (eWait != platform::WaitResult::Readable) return eWait;
+    // New bytes: a whole record, or only part of one (then nothing yet,
+    // and the socket waits for the rest).
+    return m_pImpl->m_tls.WaitReadable(0);
 }
 
 int CTlsIrcStream::Recv(void* pBuf, size_t nCap) {

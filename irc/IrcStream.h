@@ -32,9 +32,11 @@ public:
 
     virtual ~IIrcStream() = default;
 
-    // Waits up to nTimeoutMs until Recv has something to return at once:
-    // bytes, the end, or a failure. IRC thread.
-    virtual platform::WaitResult WaitReadable(int nTimeoutMs) = 0;
+    // Waits up to nTimeoutMs until Recv has something to return at once
+    // (Readable: bytes, the end, or a failure), or until wake is woken
+    // (TimedOut). IRC thread.
+    virtual platform::WaitResult WaitReadable(int nTimeoutMs,
+                                              const platform::CSocketWake& wake) = 0;
     // The bytes that have arrived, up to nCap: part of a line or several
     // lines. 0 at the end of the stream, -1 on failure, kNothingYet. IRC
     // thread, after WaitReadable said readable.
@@ -72,7 +74,7 @@ public:
     // certificate fingerprint.
     std::string Description() const;
 
-    platform::WaitResult WaitReadable(int nTimeoutMs) override;
+    platform::WaitResult WaitReadable(int nTimeoutMs, const platform::CSocketWake& wake) override;
     int Recv(void* pBuf, size_t nCap) override;
     EWriteResult Write(const std::string& strBytes, platform::CClock& clock, uint32_t nStallMs,
                        const platform::CStopSignal& stop) override;
@@ -81,6 +83,8 @@ public:
 private:
     struct CImpl;
     std::unique_ptr<CImpl> m_pImpl;
+    // The socket under the TLS layer, for the wait on it beside the wake.
+    platform::NativeSocket m_nSocket = platform::kNoSocket;
 };
 
 }  // namespace irc

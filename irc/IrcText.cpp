@@ -74,15 +74,17 @@ std::string ShortenErrorText(std::string_view strText) {
     return strOut;
 }
 
-std::string_view AuthServiceOf(int nNetwork) {
-    switch (nNetwork) {
-        case 0:
+std::string_view AuthServiceOf(EAuthNetwork eNetwork) {
+    switch (eNetwork) {
+        case EAuthNetwork::Quakenet:
             return kQuakenetService;
-        case 1:
+        case EAuthNetwork::Gamesnet:
             return kGamesnetService;
-        default:
-            return {};
+        case EAuthNetwork::Sasl:
+        case EAuthNetwork::None:
+            break;
     }
+    return {};
 }
 
 std::string Attribution() {

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "irc/IrcSecurity.h"
 #include "platform/Text.h"
 
 namespace irc {
@@ -13,7 +14,7 @@ namespace irc {
 // string table (res::IDS_APPNAME, IDS_VERSION, IDS_NO_SOCKET, ...).
 inline constexpr char kIdent[] = "bf1942";
 
-// Account services, nick@host, by network index (0 Quakenet, 1 Gamesnet).
+// Account services, nick@host, of the networks that log in by a message.
 inline constexpr char kQuakenetService[] = "Q@CServe.quakenet.org";
 inline constexpr char kGamesnetService[] = "AuthServ@Services.GamesNET.net";
 
@@ -59,8 +60,8 @@ std::string StripLogColours(std::string_view strText);
 // becomes "Closing Link (y)"); without a colon, everything before the "(".
 std::string ShortenErrorText(std::string_view strText);
 
-// The account service for a network index; empty for any other index.
-std::string_view AuthServiceOf(int nNetwork);
+// The account service of a network; empty for one without (SASL, none).
+std::string_view AuthServiceOf(EAuthNetwork eNetwork);
 
 // The attribution that closes the CTCP VERSION reply and the QUIT line: the
 // string table's text, the one place it is written.

@@ -7,7 +7,6 @@ namespace irc {
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr char kHidden[] = "****";
 
 int Base64Value(char c) {
     if (c >= 'A' && c <= 'Z') return c - 'A';
@@ -27,56 +26,6 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
         if (ca != cb) return false;
     }
     return true;
-}
-
-// The text up to the nth space (the nth word's end), or npos.
-size_t EndOfWords(std::string_view str, int nWords) {
-    size_t nPos = 0;
-    for (int i = 0; i < nWords; ++i) {
-        nPos = str.find(' ', nPos);
-        if (nPos == std::string_view::npos) return nPos;
-        ++nPos;
-    }
-    return nPos;
-}
-
-// "auth user secret" keeps "auth user "; "identify secret" keeps "identify ".
-std::string MaskedServiceText(std::string_view strText) {
-    const std::string_view strWord = strText.substr(0, strText.find(' '));
-    int nKeep = 0;
-    if (EqualsNoCase(strWord, "auth") || EqualsNoCase(strWord, "login"))
-        nKeep = 2;
-    else if (EqualsNoCase(strWord, "identify") || EqualsNoCase(strWord, "id"))
-        nKeep = 1;
-    if (nKeep == 0) return std::string(strText);
-    const size_t nEnd = EndOfWords(strText, nKeep);
-    if (nEnd == std::string_view::npos || nEnd >= strText.size()) return std::string(strText);
-    return std::string(strText.substr(0, nEnd)) + kHidden;
-}
-
-bool IsMechanismName(std::string_view str) {
-    static constexpr std::string_view kNames[] = {"PLAIN",         "EXTERNAL",
-                                                  "SCRAM-SHA-1",   "SCRAM-SHA-256",
-                                                  "SCRAM-SHA-512", "ECDSA-NIST256P-CHALLENGE"};
-    for (std::string_view strName : kNames)
-        if (str == strName) return true;
-    return false;
-}
-
-// Where the command word ends: after the tags, the prefix and the command.
-size_t CommandEnd(std::string_view strLine) {
-    size_t nPos = strLine.find_first_not_of(' ');
-    auto skipWord = [&] {
-        nPos = strLine.find(' ', nPos);
-        nPos =
-            nPos == std::string_view::npos ? strLine.size() : strLine.find_first_not_of(' ', nPos);
-        if (nPos == std::string_view::npos) nPos = strLine.size();
-    };
-    if (nPos != std::string_view::npos && strLine[nPos] == '@') skipWord();
-    if (nPos < strLine.size() && strLine[nPos] == ':') skipWord();
-    if (nPos >= strLine.size()) return strLine.size();
-    const size_t nEnd = strLine.find(' ', nPos);
-    return nEnd == std::string_view::npos ? strLine.size() : nEnd;
 }
 
 bool IsNumeric(const std::string& str, const char* pszCode) {
@@ -158,44 +107,6 @@ std::string PlainResponse(std::string_view strAccount, std::string_view strPassw
     return str;
 }
 
-std::string MaskedForLog(std::string_view strLine) {
-    CIrcMessage message;
-    if (!ParseIrcMessage(strLine, &message)) return std::string(strLine);
-    const std::string& strCommand = message.m_strCommand;
-    const size_t nCommandEnd = CommandEnd(strLine);
-    if (EqualsNoCase(strCommand, "AUTHENTICATE")) {
-        const std::string& strArg = message.Param(0);
-        if (strArg.empty() || strArg == "+" || strArg == "*" || IsMechanismName(strArg))
-            return std::string(strLine);
-        return std::string(strLine.substr(0, nCommandEnd)) + " " + kHidden;
-    }
-    if (EqualsNoCase(strCommand, "PASS") && !message.m_params.empty())
-        return std::string(strLine.substr(0, nCommandEnd)) + " " + kHidden;
-    // Only a message to a service (a nick, never a channel) carries a secret.
-    if ((EqualsNoCase(strCommand, "PRIVMSG") || EqualsNoCase(strCommand, "NOTICE")) &&
-        message.m_params.size() >= 2 && message.m_params[0].find_first_of("#&+!") != 0) {
-        const std::string strMasked = MaskedServiceText(message.m_params[1]);
-        if (strMasked != message.m_params[1])
-            return std::string(strLine.substr(0, nCommandEnd)) + " " + message.m_params[0] + " :" +
-                   strMasked;
-        return std::string(strLine);
-    }
-    // Services' own commands ("NS IDENTIFY secret", "NICKSERV IDENTIFY secret").
-    if ((EqualsNoCase(strCommand, "NS") || EqualsNoCase(strCommand, "NICKSERV") ||
-         EqualsNoCase(strCommand, "AUTH") || EqualsNoCase(strCommand, "LOGIN")) &&
-        !message.m_params.empty()) {
-        std::string strRest(strLine.substr(std::min(nCommandEnd + 1, strLine.size())));
-        if (EqualsNoCase(strCommand, "AUTH") || EqualsNoCase(strCommand, "LOGIN"))
-            strRest = "auth " + strRest;  // the same rule as the message form
-        std::string strMasked = MaskedServiceText(strRest);
-        if (strMasked == strRest) return std::string(strLine);
-        if (EqualsNoCase(strCommand, "AUTH") || EqualsNoCase(strCommand, "LOGIN"))
-            strMasked.erase(0, 5);
-        return std::string(strLine.substr(0, nCommandEnd)) + " " + strMasked;
-    }
-    return std::string(strLine);
-}
-
 const char* MechanismName(ESaslMechanism eMechanism) {
     return eMechanism == ESaslMechanism::External ? "EXTERNAL" : "PLAIN";
 }
@@ -232,6 +143,11 @@ std::string SaslFailureText(ESaslFailure eFailure) {
             return "no answer from the server within 30 s";
     }
     return "failed";
+}
+
+uint32_t CSaslNegotiation::WaitLeftMs(uint32_t nNowMs) const {
+    const uint32_t nWaited = nNowMs - m_nSince;
+    return nWaited >= kAnswerTimeoutMs ? 0 : kAnswerTimeoutMs - nWaited;
 }
 
 bool CSaslNegotiation::Waiting() const {

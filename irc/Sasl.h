@@ -32,12 +32,6 @@ std::vector<std::string> AuthenticateLines(std::string_view strResponse);
 // identity, then the password, separated by NUL bytes.
 std::string PlainResponse(std::string_view strAccount, std::string_view strPassword);
 
-// A line the bot sends, fit for a log: AUTHENTICATE payloads, a PASS
-// argument and the secret of an account-service message ("auth user
-// secret", "identify secret", "login user secret") are replaced by "****".
-// Every other line comes back unchanged.
-std::string MaskedForLog(std::string_view strLine);
-
 enum class ESaslMechanism { Plain, External };
 const char* MechanismName(ESaslMechanism eMechanism);
 
@@ -107,6 +101,8 @@ public:
     ESaslFailure Failure() const { return m_eFailure; }
     // True while an answer is awaited.
     bool Waiting() const;
+    // While Waiting: how long until OnTime gives up on the answer (0: now).
+    uint32_t WaitLeftMs(uint32_t nNowMs) const;
     // The account the server logged the bot in to (from 900), if it said.
     const std::string& Account() const { return m_strAccount; }
     // What the server offered, as far as it came.

@@ -31,6 +31,7 @@ void CSendQueue::Clear() {
     m_nEvents = 0;
     m_nSinceMarker = kMaxEvents;
     m_nPendingSkipped = 0;
+    m_bChannelHeld = false;
     m_bClosing = false;
     m_nClosingSince = 0;
     m_strFinal.clear();
@@ -42,7 +43,9 @@ bool CSendQueue::Refuse() {
     return false;
 }
 
-bool CSendQueue::Push(std::string strLine, ELineKind eKind) {
+bool CSendQueue::Push(std::string strLine, ELineKind eKind, ELineTarget eTarget) {
+    const bool bChannel =
+        eTarget == ELineTarget::Channel || eKind == ELineKind::Event || eKind == ELineKind::Ticket;
     if (m_bFinalSent) return Refuse();
     if (eKind == ELineKind::Urgent) {
         if (Size() >= kMaxLines) return Refuse();
@@ -74,7 +77,7 @@ bool CSendQueue::Push(std::string strLine, ELineKind eKind) {
             if (Size() >= kMaxLines) return Refuse();
             break;
     }
-    m_lines.push_back(CEntry{std::move(strLine), eKind});
+    m_lines.push_back(CEntry{std::move(strLine), eKind, bChannel});
     return true;
 }
 
@@ -131,6 +134,12 @@ void CSendQueue::Advance(uint32_t nNow) {
         std::min<uint32_t>(kSaturatedMs, m_nSinceLastMs + std::min(nElapsed, kSaturatedMs));
 }
 
+std::deque<CSendQueue::CEntry>::iterator CSendQueue::NextAllowed() {
+    if (!m_bChannelHeld) return m_lines.begin();
+    return std::find_if(m_lines.begin(), m_lines.end(),
+                        [](const CEntry& e) { return !e.m_bChannel; });
+}
+
 uint32_t CSendQueue::WaitMs() const {
     int64_t nWait = 0;
     if (m_nCreditMs < m_pace.m_nSpacingMs) nWait = m_pace.m_nSpacingMs - m_nCreditMs;
@@ -164,7 +173,11 @@ CSendQueue::EPop CSendQueue::Pop(uint32_t nNow, COut* pOut, uint32_t* pnWaitMs) 
             nDrainLeft = kDrainLimitMs - nClosedFor;
         }
     }
-    if (!m_lines.empty() || m_nPendingSkipped > 0) {
+    // Held, the channel's lines wait and the marker with them; what is
+    // left may go in its order.
+    const auto itNext = NextAllowed();
+    const bool bMarkerDue = m_nPendingSkipped > 0 && !m_bChannelHeld;
+    if (itNext != m_lines.end() || bMarkerDue) {
         const uint32_t nWait = WaitMs();
         if (nWait > 0) {
             *pnWaitMs = m_bClosing ? std::min(nWait, nDrainLeft) : nWait;
@@ -172,23 +185,25 @@ CSendQueue::EPop CSendQueue::Pop(uint32_t nNow, COut* pOut, uint32_t* pnWaitMs) 
         }
         // Lines dropped since the last marker are said once enough lines
         // have gone out since, or when nothing else waits.
-        if (m_nPendingSkipped > 0 && (m_nSinceMarker >= kMaxEvents || m_lines.empty())) {
+        if (bMarkerDue && (m_nSinceMarker >= kMaxEvents || m_lines.empty())) {
             *pOut =
                 COut{std::string(), ELineKind::Event, std::exchange(m_nPendingSkipped, 0), false};
             m_nSinceMarker = 0;
             Spend();
             return EPop::Line;
         }
-        CEntry& entry = m_lines.front();
+        CEntry& entry = *itNext;
         if (entry.m_eKind == ELineKind::Event && entry.m_nSkipped == 0) --m_nEvents;
         m_nSinceMarker = entry.m_nSkipped > 0 ? 0 : std::min(m_nSinceMarker + 1, kMaxEvents);
         *pOut = COut{std::move(entry.m_strLine), entry.m_eKind, entry.m_nSkipped, false};
-        m_lines.pop_front();
+        m_lines.erase(itNext);
         Spend();
         return EPop::Line;
     }
     if (m_bClosing) {
-        // Goodbye at once: nothing waits behind it.
+        // Goodbye at once: nothing waits behind it but the channel's held
+        // lines, which no longer reach the channel on this connection.
+        Expedite();
         *pOut = COut{std::move(m_strFinal), ELineKind::Urgent, 0, true};
         m_bFinalSent = true;
         Spend();

@@ -24,6 +24,12 @@ enum class ELineKind {
     Ticket,   // the ticket line: a newer one replaces one still queued
 };
 
+// Where a line goes: the channel's lines are held while the bot is out of it.
+enum class ELineTarget {
+    Server,   // protocol lines, notices and replies to people
+    Channel,  // PRIVMSG to the bot's channel
+};
+
 // The pace: nBurstLines at nBurstSpacingMs after a quiet spell, then one
 // line every nSpacingMs for as long as lines keep coming.
 struct CSendPace {
@@ -65,12 +71,19 @@ public:
 
     // Queues a line (text without CR LF). False when it was refused: the
     // hard cap is reached, or the queue is closing and the line is not urgent.
-    bool Push(std::string strLine, ELineKind eKind);
+    // Event and ticket lines are always the channel's.
+    bool Push(std::string strLine, ELineKind eKind, ELineTarget eTarget = ELineTarget::Server);
+    // While held, the channel's lines (and the marker of dropped ones) stay
+    // queued, in their order and within the bounds, and the other lines go
+    // ahead of them. Not held after Clear.
+    void HoldChannel(bool bHold) { m_bChannelHeld = bHold; }
+    bool IsChannelHeld() const { return m_bChannelHeld; }
     // The connection ends: the lines queued so far still go at their pace
     // (at most kDrainLimitMs), then strFinal; only urgent lines join after.
     void Close(std::string strFinal, uint32_t nNow);
     // When closing: the final line goes next and the lines still waiting are
-    // dropped. No effect otherwise.
+    // dropped. No effect otherwise. (A closing queue drops held lines as
+    // soon as nothing else waits before the final line.)
     void Expedite();
     // The line due at nNow, if any. Urgent lines are due at once; the others
     // in their order, at the pace.
@@ -93,10 +106,13 @@ private:
     struct CEntry {
         std::string m_strLine;
         ELineKind m_eKind;
+        bool m_bChannel = false;
         uint32_t m_nSkipped = 0;  // > 0: the marker of that many dropped event lines
     };
 
     void Advance(uint32_t nNow);
+    // The first line that may go now, or m_lines.end().
+    std::deque<CEntry>::iterator NextAllowed();
     uint32_t WaitMs() const;
     void Spend();
     void DropOldestEvent();
@@ -116,6 +132,8 @@ private:
     // and lines dropped since then that no queued marker counts yet.
     size_t m_nSinceMarker = kMaxEvents;
     uint32_t m_nPendingSkipped = 0;
+
+    bool m_bChannelHeld = false;
 
     bool m_bClosing = false;
     uint32_t m_nClosingSince = 0;

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <utility>
 
+#include "platform/ThreadName.h"
+
 namespace irc {
 
 CSendWriter::CSendWriter(platform::CClock& clock, CSendPace pace, WriteFn fnWrite,
@@ -21,14 +23,23 @@ void CSendWriter::Wake() {
     m_wake.Stop();
 }
 
-bool CSendWriter::Push(std::string strLine, ELineKind eKind) {
+bool CSendWriter::Push(std::string strLine, ELineKind eKind, ELineTarget eTarget) {
     bool bQueued;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        bQueued = m_queue.Push(std::move(strLine), eKind);
+        bQueued = m_queue.Push(std::move(strLine), eKind, eTarget);
     }
     if (bQueued) Wake();
     return bQueued;
+}
+
+void CSendWriter::HoldChannel(bool bHold) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_queue.HoldChannel(bHold);
+    }
+    // Lines let go may be due now.
+    Wake();
 }
 
 void CSendWriter::Close(std::string strFinal) {
@@ -115,6 +126,7 @@ void CSendWriter::FlushFinal(uint32_t nMs) {
 }
 
 void CSendWriter::Run() {
+    platform::NameThisThread("irc-send");
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_stop.IsStopped() && !m_bFailed) {
         // Reset before looking, under the lock: a line queued after the

@@ -3,7 +3,8 @@
 // thread of its own, so that no sender (monitor, ticket reporter, UI thread,
 // IRC thread) ever waits for the network or the pace, and a PONG never
 // waits behind the channel's lines. The thread runs for one connection at a
-// time: started once the connection stands, stopped when it ends.
+// time: started once the connection stands, stopped when it ends. It names
+// itself "irc-send".
 //
 // Push, Close and the queries: any thread, never blocking on the network.
 // Clear, Start, Stop and FlushFinal: one thread at a time (the one that
@@ -36,7 +37,9 @@ public:
     CSendWriter& operator=(const CSendWriter&) = delete;
 
     // Queues a line (see CSendQueue::Push); false when it was refused.
-    bool Push(std::string strLine, ELineKind eKind);
+    bool Push(std::string strLine, ELineKind eKind, ELineTarget eTarget = ELineTarget::Server);
+    // Holds the channel's lines, or lets them go (see CSendQueue::HoldChannel).
+    void HoldChannel(bool bHold);
     // The lines queued so far still leave at their pace, then strFinal.
     void Close(std::string strFinal);
     // Closing since *pnSince (a tick of the clock).

@@ -1,6 +1,7 @@
 #include "monitor/Announcements.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "bridge/IrcLink.h"
 #include "platform/Text.h"
@@ -275,30 +276,32 @@ void AnswerRequest(IGameOutput& out, const CAnnounceSettings& s, const CServerSt
     // Every request pending now, oldest first; the IRC side keeps only a
     // few, so this ends even while requests keep coming.
     for (size_t n = 0; n < kMaxRequestsPerAnswer; ++n) {
-        const std::string strRequest = pIrc->TakeRequest();
-        if (strRequest.empty()) break;
-        AnswerRequestText(out, s, status, strRequest);
+        const std::optional<bridge::CChannelRequest> request = pIrc->TakeRequest();
+        if (!request) break;
+        AnswerRequestText(out, s, status, *request);
     }
 }
 
 void AnswerRequestText(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status,
-                       std::string_view strRequest) {
+                       const bridge::CChannelRequest& request) {
     bridge::IIrcLink* pIrc = out.IrcLink();
     if (pIrc == nullptr) return;
-    if (strRequest == "!gameinfo") {
-        if (out.IsBroadcasting())
-            pIrc->SendToChannel(platform::WithoutLineBreaks(InfoText(s, status)));
-        return;
+    switch (request.m_eKind) {
+        case bridge::EChannelRequest::GameInfo:
+            if (out.IsBroadcasting())
+                pIrc->SendToChannel(platform::WithoutLineBreaks(InfoText(s, status)));
+            return;
+        case bridge::EChannelRequest::Join:
+            break;
+        default:
+            return;
     }
-    const size_t nBlank = strRequest.find(' ');
-    if (nBlank == std::string_view::npos || strRequest.substr(0, nBlank) != "!join") return;
-    // The nick keeps the blank before it, so two blanks follow NOTICE.
+    // Two blanks follow NOTICE, as they always have.
     const std::string strReply = Colored(s.m_strKeyColor) + res::LoadResString(res::IDS_APPNAME) +
                                  " \x03[\x03"
                                  "03ONLINE\x03]  " +
                                  InfoText(s, status);
-    pIrc->SendLine(platform::WithoutLineBreaks("NOTICE " + std::string(strRequest.substr(nBlank)) +
-                                               " :" + strReply));
+    pIrc->SendLine(platform::WithoutLineBreaks("NOTICE  " + request.m_strNick + " :" + strReply));
 }
 
 }  // namespace monitor

@@ -125,11 +125,11 @@ void AnnounceEvents(IGameOutput& out, const CAnnounceSettings& s, const CServerS
 // completed poll (see AnswerRequestText). Monitor thread.
 inline constexpr size_t kMaxRequestsPerAnswer = 16;
 void AnswerRequest(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status);
-// Answers one taken request: "!gameinfo" with the info text to the channel
-// (a reply, never dropped to keep pace; only while broadcasting); "!join " +
-// nick with a NOTICE queued in any state; anything else is dropped.
-// Neither answer is logged.
+// Answers one taken request: GameInfo with the info text to the channel
+// (a reply, never dropped to keep pace; only while broadcasting); Join with
+// a NOTICE to the nick queued in any state; the other kinds are left to the
+// statistics. Neither answer is logged.
 void AnswerRequestText(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status,
-                       std::string_view strRequest);
+                       const bridge::CChannelRequest& request);
 
 }  // namespace monitor

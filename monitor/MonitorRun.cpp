@@ -64,6 +64,9 @@ bool CMonitorRun::Open() {
     m_previous = CServerStatus();
     m_players = PlayerTable();
     m_inference = CInferenceRun();
+    // What the channel asked before this run would be answered from the
+    // snapshot just reset.
+    if (bridge::IIrcLink* pIrc = m_host.IrcLink()) pIrc->DropRequests();
     m_host.SetStatus(m_current);
     // A pause left over from an earlier run would keep this run's reporter
     // silent and turn its first start into "game resumed".

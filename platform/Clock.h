@@ -32,6 +32,15 @@ public:
     // Sleeps nMs. With a stop signal, returns false as soon as it is stopped
     // (also when it was stopped before the call); true after the full time.
     virtual bool Sleep(uint32_t nMs, CStopSignal* pStop = nullptr) = 0;
+    // How long a thread that waits for something else as well (a socket)
+    // may wait in real time when its next deadline is nMs away on this
+    // clock: all of it on a clock that runs by itself; on one that tests
+    // move by hand, a short slice, so that a move is seen soon.
+    virtual uint32_t RealWaitMs(uint32_t nMs) const {
+        return nMs < kHandSliceMs ? nMs : kHandSliceMs;
+    }
+
+    static constexpr uint32_t kHandSliceMs = 50;
 };
 
 // The real clock: a monotonic tick count and real sleeping.
@@ -39,6 +48,7 @@ class CSystemClock final : public CClock {
 public:
     uint32_t GetTickCount() override;
     bool Sleep(uint32_t nMs, CStopSignal* pStop = nullptr) override;
+    uint32_t RealWaitMs(uint32_t nMs) const override { return nMs; }
 };
 
 // The process's real clock (stateless, shared by everything not under test).

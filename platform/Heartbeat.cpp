@@ -1,33 +1,29 @@
 #include "platform/Heartbeat.h"
 
+#include <algorithm>
+
 namespace platform {
 
-namespace {
-
-// One 64-bit value: bit 63 says a beat is due, bits 32 to 62 hold the
-// promise in milliseconds, bits 0 to 31 the tick of the beat.
-constexpr uint64_t kWatched = uint64_t{1} << 63;
-constexpr uint32_t kMaxWithinMs = 0x7FFFFFFFu;
-
-}  // namespace
-
 void CHeartbeat::Beat(uint32_t nNowTick, uint32_t nNextWithinMs) {
-    const uint32_t nWithin = nNextWithinMs > kMaxWithinMs ? kMaxWithinMs : nNextWithinMs;
-    m_nDue.store(kWatched | (uint64_t{nWithin} << 32) | nNowTick);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bIdle = false;
+    m_nLastBeat = nNowTick;
+    m_nPromiseMs = nNextWithinMs;
 }
 
 void CHeartbeat::SetIdle() {
-    m_nDue.store(0);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bIdle = true;
 }
 
 bool CHeartbeat::IsHealthy(uint32_t nNowTick, uint32_t nGraceMs) const {
-    const uint64_t nDue = m_nDue.load();
-    if ((nDue & kWatched) == 0) return true;
-    const auto nBeatTick = static_cast<uint32_t>(nDue);
-    const auto nWithin = static_cast<uint32_t>((nDue & ~kWatched) >> 32);
-    // The time since the beat, read across a wrap of the tick count.
-    const uint32_t nSince = nNowTick - nBeatTick;
-    return uint64_t{nSince} <= uint64_t{nWithin} + nGraceMs;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_bIdle) return true;
+    // A beat stamped a little after the watchdog read its time is no delay.
+    const uint32_t nSince = nNowTick - m_nLastBeat;
+    if (static_cast<int32_t>(nSince) < 0) return true;
+    const uint64_t nAllowed = uint64_t{m_nPromiseMs} + nGraceMs;
+    return nSince <= std::min<uint64_t>(nAllowed, UINT32_MAX);
 }
 
 }  // namespace platform

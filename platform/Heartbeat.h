@@ -1,12 +1,10 @@
 #pragma once
-// A worker loop's proof of progress for a watchdog: before each wait the
-// loop beats and says by when it will beat again at the latest; a loop that
-// is stuck past that promise makes the heartbeat unhealthy, so that the
-// service manager can restart a bot that hangs. A loop that sleeps with
-// nothing to do (no run, held by the operator) says so and is never late.
-// Any thread; never waits.
-#include <atomic>
+// A worker loop's proof of progress, for a watchdog: before each wait the
+// loop beats and says by when it will beat again at the latest. A loop stuck
+// past its own promise (a lock never released, a call that never returns)
+// stops beating, and the watchdog sees it. Ticks are a CClock's. Any thread.
 #include <cstdint>
+#include <mutex>
 
 namespace platform {
 
@@ -14,16 +12,17 @@ class CHeartbeat {
 public:
     // The loop is alive at nNowTick and beats again within nNextWithinMs.
     void Beat(uint32_t nNowTick, uint32_t nNextWithinMs);
-    // No loop runs, or it waits for nothing but work: nothing to watch.
+    // No loop runs: nothing to watch (the state a heartbeat starts in).
     void SetIdle();
-    // True when idle, or when nNowTick lies no later than the last beat
-    // plus its promise plus nGraceMs (read across a wrap of the tick count).
+    // True when idle, or when nNowTick is not later than the last beat plus
+    // its promise plus nGraceMs. Right across the tick count's wrap.
     bool IsHealthy(uint32_t nNowTick, uint32_t nGraceMs) const;
 
 private:
-    // The tick by which the next beat is due, and whether one is due at all;
-    // one 64-bit value, so that a reader never sees half a beat.
-    std::atomic<uint64_t> m_nDue{0};
+    mutable std::mutex m_mutex;  // the three values change together
+    bool m_bIdle = true;
+    uint32_t m_nLastBeat = 0;
+    uint32_t m_nPromiseMs = 0;
 };
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -15,6 +16,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <utility>
 
 #include "platform/Clock.h"
@@ -83,35 +86,168 @@ int NewSocket(EAddressFamily eFamily, int nType) {
 
 }  // namespace
 
-std::vector<CNetAddress> LookupHost(const std::string& strHost, uint16_t nPort) {
-    std::vector<CNetAddress> vAddrs;
-    if (strHost.empty() || strHost.find('\0') != std::string::npos) return vAddrs;
-    CNetAddress literal;
-    if (CNetAddress::ParseHost(strHost, &literal)) {
-        vAddrs.push_back(literal.WithPort(nPort));
-        return vAddrs;
-    }
+// ---- The host look-up.
+
+namespace {
+
+// The name and the hints for a host that is no plain literal.
+void LookupRequest(const std::string& strHost, std::string* pName, addrinfo* pHints) {
+    *pName = strHost;
+    *pHints = addrinfo{};
+    pHints->ai_family = AF_UNSPEC;
+    pHints->ai_socktype = SOCK_STREAM;  // one entry per address, not one per socket type
     // A bracketed address that is no plain literal ("[fe80::1%eth0]", a
     // zone) is still an address: read by the system, never looked up.
-    std::string strName = strHost;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;  // one entry per address, not one per socket type
-    if (strName.size() >= 2 && strName.front() == '[' && strName.back() == ']') {
-        strName = strName.substr(1, strName.size() - 2);
-        hints.ai_family = AF_INET6;
-        hints.ai_flags = AI_NUMERICHOST;
+    if (pName->size() >= 2 && pName->front() == '[' && pName->back() == ']') {
+        *pName = pName->substr(1, pName->size() - 2);
+        pHints->ai_family = AF_INET6;
+        pHints->ai_flags = AI_NUMERICHOST;
     }
-    addrinfo* pResult = nullptr;
-    if (getaddrinfo(strName.c_str(), nullptr, &hints, &pResult) != 0) return vAddrs;
+}
+
+std::vector<CNetAddress> AddressesOf(const addrinfo* pResult, uint16_t nPort) {
+    std::vector<CNetAddress> vAddrs;
     for (const addrinfo* p = pResult; p != nullptr; p = p->ai_next) {
         const CNetAddress addr =
             FromSockAddr(p->ai_addr, static_cast<socklen_t>(p->ai_addrlen)).WithPort(nPort);
         if (addr.IsValid() && std::find(vAddrs.begin(), vAddrs.end(), addr) == vAddrs.end())
             vAddrs.push_back(addr);
     }
+    return vAddrs;
+}
+
+// One look-up handed to glibc's resolver threads (getaddrinfo_a). It must
+// stay in place for as long as glibc works on it.
+struct CAsyncLookup {
+    std::string m_strName;
+    addrinfo m_hints{};
+    gaicb m_request{};
+
+    ~CAsyncLookup() {
+        if (m_request.ar_result != nullptr) freeaddrinfo(m_request.ar_result);
+    }
+};
+
+// Look-ups given up by a stop while glibc still worked on them (a request
+// already running cannot be cancelled). Each stays here until glibc is done
+// with it; later look-ups free those that are. Process-wide, as glibc's
+// resolver threads are, and never freed: the process's end must not take
+// a request from under a resolver thread that still works on it.
+std::mutex g_mutexAbandoned;
+std::vector<std::unique_ptr<CAsyncLookup>>& Abandoned() {
+    static auto* const s_pAbandoned = new std::vector<std::unique_ptr<CAsyncLookup>>();
+    return *s_pAbandoned;
+}
+
+void FreeFinishedLookups() {
+    std::lock_guard<std::mutex> lock(g_mutexAbandoned);
+    std::erase_if(Abandoned(), [](const std::unique_ptr<CAsyncLookup>& p) {
+        return gai_error(&p->m_request) != EAI_INPROGRESS;
+    });
+}
+
+// glibc's resolver threads are made behind the thread sanitizer's back, and
+// it cannot serve their allocations: its builds wait for the resolver.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kStoppableLookup = false;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr bool kStoppableLookup = false;
+#else
+constexpr bool kStoppableLookup = true;
+#endif
+#else
+constexpr bool kStoppableLookup = true;
+#endif
+
+// Waits for the resolver in slices this long, so that a stop is seen soon.
+constexpr long kLookupSliceNs = 50L * 1000 * 1000;
+
+std::vector<CNetAddress> LookupStoppable(const std::string& strName, const addrinfo& hints,
+                                         uint16_t nPort, const CStopSignal& stop) {
+    FreeFinishedLookups();
+    if (stop.IsStopped()) return {};
+    auto pLookup = std::make_unique<CAsyncLookup>();
+    pLookup->m_strName = strName;
+    pLookup->m_hints = hints;
+    pLookup->m_request.ar_name = pLookup->m_strName.c_str();
+    pLookup->m_request.ar_request = &pLookup->m_hints;
+    gaicb* list[1] = {&pLookup->m_request};
+    if (getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr) != 0) return {};
+    for (;;) {
+        const int nState = gai_error(&pLookup->m_request);
+        if (nState == 0) return AddressesOf(pLookup->m_request.ar_result, nPort);
+        if (nState != EAI_INPROGRESS) return {};
+        if (stop.IsStopped()) {
+            // Cancelled (not started yet) or done meanwhile: it is ours to free.
+            if (gai_cancel(&pLookup->m_request) == EAI_NOTCANCELED &&
+                gai_error(&pLookup->m_request) == EAI_INPROGRESS) {
+                std::lock_guard<std::mutex> lock(g_mutexAbandoned);
+                Abandoned().push_back(std::move(pLookup));
+            }
+            return {};
+        }
+        const timespec slice{0, kLookupSliceNs};
+        gai_suspend(list, 1, &slice);
+    }
+}
+
+}  // namespace
+
+std::vector<CNetAddress> LookupHost(const std::string& strHost, uint16_t nPort,
+                                    const CStopSignal* pStop) {
+    if (strHost.empty() || strHost.find('\0') != std::string::npos) return {};
+    CNetAddress literal;
+    if (CNetAddress::ParseHost(strHost, &literal)) return {literal.WithPort(nPort)};
+    std::string strName;
+    addrinfo hints{};
+    LookupRequest(strHost, &strName, &hints);
+    if (pStop != nullptr && kStoppableLookup) return LookupStoppable(strName, hints, nPort, *pStop);
+    if (pStop != nullptr && pStop->IsStopped()) return {};
+    addrinfo* pResult = nullptr;
+    if (getaddrinfo(strName.c_str(), nullptr, &hints, &pResult) != 0) return {};
+    std::vector<CNetAddress> vAddrs = AddressesOf(pResult, nPort);
     freeaddrinfo(pResult);
     return vAddrs;
+}
+
+// ---- Waking a thread that waits for a socket.
+
+CSocketWake::CSocketWake() : m_nHandle(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+CSocketWake::~CSocketWake() {
+    if (m_nHandle >= 0) ::close(m_nHandle);
+}
+
+void CSocketWake::Wake() {
+    if (m_nHandle < 0) return;
+    const uint64_t nOne = 1;
+    // A full counter is a wake already given.
+    [[maybe_unused]] const ssize_t n = ::write(m_nHandle, &nOne, sizeof nOne);
+}
+
+void CSocketWake::Take() const {
+    uint64_t nCount = 0;
+    [[maybe_unused]] const ssize_t n = ::read(m_nHandle, &nCount, sizeof nCount);
+}
+
+WaitResult WaitReadableOrWoken(NativeSocket nSocket, const CSocketWake& wake, int nTimeoutMs) {
+    if (nSocket < 0) return WaitResult::Failed;
+    // Without a wake handle the caller's state is looked at in slices.
+    constexpr int kNoWakeSliceMs = 100;
+    pollfd pfds[2]{};
+    pfds[0].fd = nSocket;
+    pfds[0].events = POLLIN;
+    pfds[1].fd = wake.IsValid() ? wake.m_nHandle : -1;  // poll skips a negative one
+    pfds[1].events = POLLIN;
+    int nWaitMs = nTimeoutMs < 0 ? 0 : nTimeoutMs;
+    if (!wake.IsValid()) nWaitMs = std::min(nWaitMs, kNoWakeSliceMs);
+    const int rc = ::poll(pfds, 2, nWaitMs);
+    if (rc < 0) return errno == EINTR ? WaitResult::TimedOut : WaitResult::Failed;
+    if (pfds[1].revents != 0) wake.Take();
+    if (pfds[0].revents & POLLNVAL) return WaitResult::Failed;
+    // POLLIN, POLLHUP and POLLERR all make recv return at once.
+    return pfds[0].revents != 0 ? WaitResult::Readable : WaitResult::TimedOut;
 }
 
 CSocket::~CSocket() {

@@ -29,8 +29,11 @@ inline constexpr NativeSocket kNoSocket = -1;
 // once), with nPort. A literal ("1.2.3.4", "::1", "[::1]") is its one
 // address and never touches the network; anything else goes to
 // getaddrinfo, which may ask a name server and wait for it. Empty when
-// nothing was found. Thread-safe.
-std::vector<CNetAddress> LookupHost(const std::string& strHost, uint16_t nPort = 0);
+// nothing was found. Thread-safe. With pStop, a stop ends the wait for the
+// resolver within a short slice and gives nothing (on Windows the system's
+// own answer is still waited for).
+std::vector<CNetAddress> LookupHost(const std::string& strHost, uint16_t nPort = 0,
+                                    const CStopSignal* pStop = nullptr);
 
 // 127.0.0.1 with the port.
 inline CNetAddress LoopbackAddress(uint16_t nPort = 0) {
@@ -118,6 +121,34 @@ private:
     NativeSocket m_nFd = kNoSocket;
     bool m_bDatagram = false;
 };
+
+// Wakes a thread that waits for a socket (WaitReadableOrWoken) from any
+// other thread, without touching the socket: the wait watches a handle of
+// this object's own too (an eventfd on Linux, a loopback datagram socket on
+// Windows). A wake given before the wait makes it return at once. Any thread.
+class CSocketWake {
+public:
+    CSocketWake();
+    ~CSocketWake();
+    CSocketWake(const CSocketWake&) = delete;
+    CSocketWake& operator=(const CSocketWake&) = delete;
+
+    void Wake();
+    // False when the system gave no handle: waits then come back in slices.
+    bool IsValid() const { return m_nHandle != kNoSocket; }
+
+private:
+    friend WaitResult WaitReadableOrWoken(NativeSocket nSocket, const CSocketWake& wake,
+                                          int nTimeoutMs);
+    // Takes every wake given so far. The waiting thread.
+    void Take() const;
+    NativeSocket m_nHandle = kNoSocket;
+};
+
+// Waits up to nTimeoutMs until nSocket is readable (Readable: data, the end,
+// or a pending error) or wake was woken (TimedOut; the wake is taken).
+// Failed when nSocket is no socket. The one thread that waits on the wake.
+WaitResult WaitReadableOrWoken(NativeSocket nSocket, const CSocketWake& wake, int nTimeoutMs);
 
 enum class EConnectResult { Connected, NoSocket, Failed };
 

@@ -156,7 +156,8 @@ int RecvAfterWait(SOCKET s, void* pBuf, int nCap, sockaddr_storage* pFrom, int* 
 
 }  // namespace
 
-std::vector<CNetAddress> LookupHost(const std::string& strHost, uint16_t nPort) {
+std::vector<CNetAddress> LookupHost(const std::string& strHost, uint16_t nPort,
+                                    const CStopSignal* pStop) {
     std::vector<CNetAddress> vAddrs;
     if (strHost.empty() || strHost.find('\0') != std::string::npos) return vAddrs;
     CNetAddress literal;
@@ -164,6 +165,8 @@ std::vector<CNetAddress> LookupHost(const std::string& strHost, uint16_t nPort) 
         vAddrs.push_back(literal.WithPort(nPort));
         return vAddrs;
     }
+    // The system's look-up is waited for; a stop given before it still counts.
+    if (pStop != nullptr && pStop->IsStopped()) return vAddrs;
     if (!StartWinsock()) return vAddrs;
     // A bracketed address that is no plain literal ("[fe80::1%3]", a zone)
     // is still an address: read by the system, never looked up.
@@ -186,6 +189,58 @@ std::vector<CNetAddress> LookupHost(const std::string& strHost, uint16_t nPort) 
     }
     ::freeaddrinfo(pResult);
     return vAddrs;
+}
+
+// ---- Waking a thread that waits for a socket: a datagram socket on
+// 127.0.0.1 that sends to itself, since select() waits on sockets only.
+
+CSocketWake::CSocketWake() {
+    const SOCKET s = NewSocket(EAddressFamily::IPv4, SOCK_DGRAM);
+    if (s == INVALID_SOCKET) return;
+    CSockAddr sa = ToSockAddr(LoopbackAddress());
+    int nLen = sizeof sa.m_storage;
+    if (::bind(s, sa.Get(), sa.m_nLen) != 0 || ::getsockname(s, sa.Get(), &nLen) != 0 ||
+        ::connect(s, sa.Get(), nLen) != 0 || !SetBlocking(s, false)) {
+        ::closesocket(s);
+        return;
+    }
+    m_nHandle = s;
+}
+
+CSocketWake::~CSocketWake() {
+    if (m_nHandle != kNoSocket) ::closesocket(m_nHandle);
+}
+
+void CSocketWake::Wake() {
+    if (m_nHandle == kNoSocket) return;
+    const char c = 1;
+    ::send(m_nHandle, &c, 1, 0);
+}
+
+void CSocketWake::Take() const {
+    char buf[64];
+    // Non-blocking: every datagram waiting, then WSAEWOULDBLOCK.
+    for (int n = 0; n < 64 && ::recv(m_nHandle, buf, sizeof buf, 0) != SOCKET_ERROR; ++n) {
+    }
+}
+
+WaitResult WaitReadableOrWoken(NativeSocket nSocket, const CSocketWake& wake, int nTimeoutMs) {
+    if (nSocket == kNoSocket) return WaitResult::Failed;
+    // Without a wake handle the caller's state is looked at in slices.
+    constexpr int kNoWakeSliceMs = 100;
+    int nWaitMs = nTimeoutMs < 0 ? 0 : nTimeoutMs;
+    if (!wake.IsValid()) nWaitMs = std::min(nWaitMs, kNoWakeSliceMs);
+    fd_set readSet;
+    FD_ZERO(&readSet);
+    FD_SET(nSocket, &readSet);
+    if (wake.IsValid()) FD_SET(wake.m_nHandle, &readSet);
+    timeval tv{};
+    tv.tv_sec = nWaitMs / 1000;
+    tv.tv_usec = (nWaitMs % 1000) * 1000;
+    const int rc = ::select(0, &readSet, nullptr, nullptr, &tv);
+    if (rc < 0) return WaitResult::Failed;
+    if (wake.IsValid() && FD_ISSET(wake.m_nHandle, &readSet)) wake.Take();
+    return rc > 0 && FD_ISSET(nSocket, &readSet) ? WaitResult::Readable : WaitResult::TimedOut;
 }
 
 CSocket::~CSocket() {

@@ -1,28 +1,34 @@
 #include "platform/ThreadName.h"
 
+#include <cstring>
+#include <string>
+
 #ifdef _WIN32
 #include <windows.h>
-
-#include <string>
 #else
 #include <pthread.h>
-
-#include <cstring>
 #endif
 
 namespace platform {
 
 void NameThisThread(const char* pszName) {
+    if (pszName == nullptr || *pszName == '\0') return;
+    // Linux refuses a longer name outright; cut it instead.
+    const std::string strName(pszName, strnlen(pszName, 15));
 #ifdef _WIN32
-    // SetThreadDescription takes UTF-16; the names are ASCII.
-    const std::string strName(pszName);
-    const std::wstring strWide(strName.begin(), strName.end());
-    ::SetThreadDescription(::GetCurrentThread(), strWide.c_str());
+    // Windows 10 1607 and later; an older system simply keeps no name.
+    using SetDescriptionFn = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+    const HMODULE hKernel = ::GetModuleHandleW(L"kernel32.dll");
+    const auto pfnSet = hKernel != nullptr
+                            ? reinterpret_cast<SetDescriptionFn>(reinterpret_cast<void*>(
+                                  ::GetProcAddress(hKernel, "SetThreadDescription")))
+                            : nullptr;
+    if (pfnSet == nullptr) return;
+    // The names are plain ASCII: each byte is its character.
+    std::wstring strWide(strName.begin(), strName.end());
+    pfnSet(::GetCurrentThread(), strWide.c_str());
 #else
-    // Linux keeps 15 characters and the terminating NUL.
-    char szName[16] = {};
-    std::strncpy(szName, pszName, sizeof szName - 1);
-    ::pthread_setname_np(::pthread_self(), szName);
+    pthread_setname_np(pthread_self(), strName.c_str());
 #endif
 }
 

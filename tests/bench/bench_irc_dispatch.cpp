@@ -17,7 +17,7 @@ irc::CIrcSessionView View() {
     view.m_strNick = "fragbot";
     view.m_strAltNick = "fragbot2";
     view.m_strVersion = "v1.3 BETA";
-    view.m_nGameState = 1;
+    view.m_eGameState = bridge::EGameState::Running;
     return view;
 }
 

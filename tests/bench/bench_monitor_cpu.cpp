@@ -24,15 +24,11 @@ namespace {
 
 constexpr int kSeconds = 10;
 
-class CQuietIrcSession : public irc::CIrcSession {
+class CQuietEvents : public irc::IIrcEvents {
 public:
-    explicit CQuietIrcSession(bridge::CGameShared& game)
-        : CIrcSession(platform::SystemClock(), game) {}
-    ~CQuietIrcSession() override { EndIrcThread(); }
-
-protected:
-    void WriteLog(const std::string&) override {}
-    void OnSessionEnded() override {}
+    void OnIrcLog(const std::string&) override {}
+    void OnIrcStatusChanged() override {}
+    void OnIrcRequest() override {}
 };
 
 double ThreadCpuSeconds(std::thread& thread) {
@@ -62,8 +58,9 @@ void BM_MonitorCpu64Players(benchmark::State& state) {
         sim.StartLive(42, 64, 0);
         framework::CRecordingMessageSink sink;
         bridge::CGameShared gameShared;
-        CQuietIrcSession irc(gameShared);
-        irc.GameShared().SetTicketSecs(60);
+        CQuietEvents events;
+        irc::CIrcSession irc(platform::SystemClock(), gameShared, events);
+        gameShared.SetTicketSecs(60);
         ui::CColorDlg colors;
         ui::CGameDlg game(gameShared);
         colors.Create(sink);

@@ -43,14 +43,11 @@ void BM_QueueEventBacklog(benchmark::State& st) {
     st.counters["skipped"] = static_cast<double>(queue.SkippedEvents());
 }
 
-class CQuietSession final : public irc::CIrcSession {
+class CQuietEvents : public irc::IIrcEvents {
 public:
-    using CIrcSession::CIrcSession;
-    ~CQuietSession() override { EndIrcThread(); }
-
-protected:
-    void WriteLog(const std::string&) override {}
-    void OnSessionEnded() override {}
+    void OnIrcLog(const std::string&) override {}
+    void OnIrcStatusChanged() override {}
+    void OnIrcRequest() override {}
 };
 
 // Reads the server side until strWanted has arrived (at most 10 s).
@@ -74,17 +71,16 @@ void BM_ReceiveLoopBusyChannel(benchmark::State& st) {
         return;
     }
     bridge::CGameShared gameShared;
-    CQuietSession session(platform::SystemClock(), gameShared);
-    {
-        irc::CIrcSettings connection = session.Connection();
-        connection.m_strServer = "127.0.0.1";
-        connection.m_nPort = listener.LocalPort();
-        connection.m_strNick = "fragbot";
-        connection.m_strAltNick = "fragbot2";
-        connection.m_strChannel = "#fragrelay";
-        session.SetConnection(connection);
-    }
-    if (session.OpenSession() != 0) {
+    CQuietEvents events;
+    irc::CIrcSession session(platform::SystemClock(), gameShared, events);
+    irc::CIrcSettings connection;
+    connection.m_strServer = "127.0.0.1";
+    connection.m_nPort = listener.LocalPort();
+    connection.m_strNick = "fragbot";
+    connection.m_strAltNick = "fragbot2";
+    connection.m_strChannel = "#fragrelay";
+    session.Open(connection);
+    if (listener.WaitReadable(10000) != platform::WaitResult::Readable) {
         st.SkipWithError("no connection");
         return;
     }
@@ -108,7 +104,7 @@ void BM_ReceiveLoopBusyChannel(benchmark::State& st) {
         }
     }
     st.SetItemsProcessed(st.iterations() * 1001);
-    session.EndIrcThread();
+    session.End();
 }
 
 }  // namespace

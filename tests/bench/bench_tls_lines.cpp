@@ -10,7 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "irc/IrcSession.h"
+#include "irc/IrcConnection.h"
+#include "irc/IrcSender.h"
 #include "irc/IrcStream.h"
 #include "platform/Clock.h"
 #include "platform/Socket.h"
@@ -63,11 +64,11 @@ void BM_LinePlain(benchmark::State& st) {
         st.SkipWithError("no connection");
         return;
     }
-    pSocket->SetSendBuffer(irc::CIrcSession::kSendBufferBytes);
+    pSocket->SetSendBuffer(irc::CIrcConnection::kSendBufferBytes);
     const std::shared_ptr<irc::IIrcStream> pStream = irc::MakePlainStream(pSocket);
     platform::CStopSignal stop;
     for (auto _ : st) {
-        if (pStream->Write(kLine, platform::SystemClock(), irc::CIrcSession::kSendStallMs, stop) !=
+        if (pStream->Write(kLine, platform::SystemClock(), irc::CIrcSender::kSendStallMs, stop) !=
             irc::EWriteResult::Written) {
             st.SkipWithError("send failed");
             break;
@@ -97,7 +98,7 @@ void BM_LineTls(benchmark::State& st) {
         st.SkipWithError("no connection");
         return;
     }
-    socket.SetSendBuffer(irc::CIrcSession::kSendBufferBytes);
+    socket.SetSendBuffer(irc::CIrcConnection::kSendBufferBytes);
     irc::CIrcSecurity security;
     security.m_bTls = true;
     security.m_strTlsFingerprint = s_certs.Good().m_strFingerprint;
@@ -110,7 +111,7 @@ void BM_LineTls(benchmark::State& st) {
     st.SetLabel(stream.Description().substr(0, stream.Description().find(',')));
     platform::CStopSignal stop;
     for (auto _ : st) {
-        if (stream.Write(kLine, platform::SystemClock(), irc::CIrcSession::kSendStallMs, stop) !=
+        if (stream.Write(kLine, platform::SystemClock(), irc::CIrcSender::kSendStallMs, stop) !=
             irc::EWriteResult::Written) {
             st.SkipWithError("send failed");
             break;

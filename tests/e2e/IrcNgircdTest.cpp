@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "irc/IrcText.h"
@@ -55,7 +56,7 @@ protected:
         return ":" + strNick + "!~bf1942@" + strHost + " JOIN :#Relay";
     }
     void BotJoins() {
-        ASSERT_EQ(m_bot.OpenSession(), 0);
+        m_bot.OpenSession();
         ASSERT_TRUE(WaitUntil([&] { return m_bot.IsInChannel(); }, kLong));
     }
 
@@ -91,9 +92,9 @@ TEST_F(IrcAgainstNgircd, RegistersJoinsLogsAndAnswers) {
     EXPECT_TRUE(m_alice.WaitFor(" PRIVMSG #Relay :line from the game side"));
 
     ASSERT_TRUE(m_alice.SendLine("PRIVMSG #Relay :!gameinfo"));
-    std::string strRequest;
-    EXPECT_TRUE(
-        WaitUntil([&] { return (strRequest = m_bot.TakeRequest()) == "!gameinfo"; }, kLong));
+    std::optional<bridge::CChannelRequest> request;
+    EXPECT_TRUE(WaitUntil([&] { return (request = m_bot.TakeRequest()).has_value(); }, kLong));
+    EXPECT_EQ(request, (bridge::CChannelRequest{bridge::EChannelRequest::GameInfo, "alice", ""}));
 
     CIrcTestClient carol;
     ASSERT_TRUE(carol.Connect(m_server.Port(), "carol"));
@@ -159,7 +160,7 @@ TEST_F(IrcAgainstNgircd, KeepAliveRejoinsAfterEveryRestart) {
     CRecordingIrcSession bot(clock);
     bot.Configure("127.0.0.1", m_server.Port(), "keepbot", "keepbot2", "#Relay");
     bot.SetKeepAlive(true);
-    ASSERT_EQ(bot.OpenSession(), 0);
+    bot.OpenSession();
     ASSERT_TRUE(WaitUntil([&] { return bot.IsInChannel(); }, kLong));
     const uint16_t nPort = m_server.Port();
     for (int nRestart = 0; nRestart < 3; ++nRestart) {
@@ -197,7 +198,7 @@ TEST(IrcAgainstStuckServer, EndingTheSessionTakesUnderTwoSeconds) {
     CScriptedTcpServer server(CScriptedTcpServer::EReading::NeverReads);
     CRecordingIrcSession bot{platform::SystemClock()};
     bot.Configure("127.0.0.1", server.Port(), "bot", "bot2", "#Relay");
-    ASSERT_EQ(bot.OpenSession(), 0);
+    bot.OpenSession();
     ASSERT_TRUE(server.WaitForConnections(1));
     std::string strPings;
     for (int n = 0; n < 600; ++n) strPings += "PING :" + std::string(400, 't') + "\r\n";

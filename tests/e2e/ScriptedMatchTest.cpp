@@ -102,7 +102,7 @@ protected:
             connection.m_security.m_bTls = m_bTls;
             m_bot.SetConnection(connection);
         }
-        ASSERT_EQ(m_bot.OpenSession(), 0);
+        m_bot.OpenSession();
         ASSERT_TRUE(WaitUntil([&] { return m_bot.IsInChannel(); }, kLong));
         ASSERT_TRUE(m_alice.WaitFor(":fragbot!"));
         m_game.m_bBroadcast = true;  // what Broadcast does once both sides run
@@ -327,7 +327,7 @@ TEST_F(ScriptedMatch, MeasuresTheTimeFromAScoreChangeToTheChannel) {
     pacedBot.Configure("127.0.0.1", m_ngircd.Port(), "pacedbot", "pacedbot2", "#Relay");
     // No ticket lines: they would share the channel's pace with the kills.
     pacedBot.GameShared().SetTicketSecs(3600);
-    ASSERT_EQ(pacedBot.OpenSession(), 0);
+    pacedBot.OpenSession();
     ASSERT_TRUE(WaitUntil([&] { return pacedBot.IsInChannel(); }, kLong));
     m_game.SetIrcLink(&pacedBot);
     Connect(server.Port());

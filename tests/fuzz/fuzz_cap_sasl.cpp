@@ -1,7 +1,8 @@
 // Any bytes from the server, cut into reads of any size, through the line
 // splitter and the capability and SASL steps: no crash, memory bounded,
 // nothing sent that could end its line early or pass the protocol's length,
-// the password in no log line, and base64 that decodes encodes back alike.
+// the password in no log line and in no sent line as it is, and base64 that
+// decodes encodes back alike.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -25,7 +26,8 @@ void CheckStep(const irc::CSaslStep& step, bool bServerSaidIt) {
     for (const std::string& strLine : step.m_vSend) {
         Check(strLine.find_first_of(std::string("\r\n\0", 3)) == std::string::npos);
         Check(strLine.size() + 2 <= 512);
-        Check(irc::MaskedForLog(strLine).find(kPassword) == std::string::npos);
+        // The secret leaves encoded, never as it is.
+        Check(strLine.find(kPassword) == std::string::npos);
     }
     for (const std::string& strLog : step.m_vLog)
         Check(bServerSaidIt || strLog.find(kPassword) == std::string::npos);

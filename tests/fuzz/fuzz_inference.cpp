@@ -17,24 +17,25 @@ namespace {
 
 const std::string kBreaks("\r\n\0", 3);
 
-// Takes every write instead of a socket and checks that it is one line.
-class CCheckingSession final : public irc::CIrcSession {
+// Takes every line where it enters the send queue and checks that it is one line.
+class CCheckingSession final : private irc::IIrcEvents, public irc::CIrcSession {
 public:
-    explicit CCheckingSession(platform::CClock& clock) : CIrcSession(clock, m_game) {}
-    ~CCheckingSession() override { EndIrcThread(); }
+    explicit CCheckingSession(platform::CClock& clock) : CIrcSession(clock, m_game, *this) {
+        MarkInChannel(true);
+    }
+    ~CCheckingSession() override { End(); }
 
 private:
     // Read by the session only once the dispatch runs, after construction.
     bridge::CGameShared m_game;
 
+    void OnIrcLog(const std::string&) override {}
+    void OnIrcStatusChanged() override {}
+    void OnIrcRequest() override {}
+
 protected:
-    void WriteLog(const std::string&) override {}
-    void OnSessionEnded() override {}
-    bool WriteToSocket(const std::string& strBytes) override {
-        const size_t nSize = strBytes.size();
-        if (nSize < 2 || strBytes.compare(nSize - 2, 2, "\r\n") != 0) abort();
-        if (strBytes.find_first_of(kBreaks) != nSize - 2) abort();
-        return true;
+    void QueueLine(std::string strLine, irc::ELineKind, irc::ELineTarget) override {
+        if (strLine.find_first_of(kBreaks) != std::string::npos) abort();
     }
 };
 
@@ -75,8 +76,9 @@ void Announce(CCheckingOutput& out, const monitor::CAnnounceSettings& s,
     monitor::Announce(out, monitor::GameStartsLine(s, status.m_strTimeLimit));
     for (const std::string& strLine : monitor::GameEndLines(s, players, status))
         monitor::Announce(out, strLine);
-    monitor::AnswerRequestText(out, s, status, "!gameinfo");
-    monitor::AnswerRequestText(out, s, status, "!join " + status.m_strHostname);
+    monitor::AnswerRequestText(out, s, status, {bridge::EChannelRequest::GameInfo, "al", ""});
+    monitor::AnswerRequestText(out, s, status,
+                               {bridge::EChannelRequest::Join, status.m_strHostname, ""});
 }
 
 }  // namespace
@@ -84,7 +86,6 @@ void Announce(CCheckingOutput& out, const monitor::CAnnounceSettings& s,
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     static platform::CManualClock clock;
     static CCheckingSession session(clock);
-    session.m_bInChannel = true;
     CCheckingOutput out(session);
     if (nSize == 0) return 0;
 

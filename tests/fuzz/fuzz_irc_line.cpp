@@ -39,17 +39,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     view.m_strNick = "bot";
     view.m_strAltNick = "bot2";
     view.m_strVersion = "v1.3 BETA";
-    view.m_bAuth = (pData[0] & 0x40) != 0;
-    view.m_nNetwork = (pData[0] >> 7) + ((pData[0] & 0x20) != 0 ? 1 : 0);  // 0, 1 or SASL
+    view.m_eGameState = static_cast<bridge::EGameState>(pData[0] % 3);
+    // The login only the registration's end sees: 0, 1 or SASL.
+    irc::CIrcAuth auth;
+    auth.m_bAuth = (pData[0] & 0x40) != 0;
+    auth.m_eNetwork = irc::AuthNetworkOf((pData[0] >> 7) + ((pData[0] & 0x20) != 0 ? 1 : 0));
+    auth.m_strUsername = "user";
+    auth.m_strPassword = "pass-secret";
     irc::CIrcSecurity security;
     if ((pData[0] & 0x10) != 0) security.m_strClientCert = "client.pem";
-    view.m_strUsername = "user";
-    view.m_strPassword = "pass";
-    view.m_nGameState = pData[0] % 3;
 
     std::optional<irc::CSaslNegotiation> sasl;
-    if (const auto config =
-            irc::SaslConfigFor(view.m_bAuth, view.m_nNetwork, "user", "pass-secret", security))
+    if (const auto config = irc::SaslConfigFor(auth.m_bAuth, auth.m_eNetwork, auth.m_strUsername,
+                                               auth.m_strPassword, security))
         sasl.emplace(*config);
     uint32_t nNow = 0;
     // A log line may quote what the server sent (the mechanisms it offers),
@@ -80,6 +82,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
         if (sasl && saslStep(sasl->OnLine(strLine, nNow))) return;
         actions.clear();
         irc::DispatchLine(strLine, view, state, &actions);
+        // The registration's end brings the login, as the connection applies it.
+        std::vector<irc::CIrcAction> registered;
+        for (const irc::CIrcAction& a : actions)
+            if (a.m_eKind == irc::CIrcAction::EKind::Registered)
+                irc::RegisteredActions(view, auth, &registered);
+        actions.insert(actions.end(), registered.begin(), registered.end());
         for (const irc::CIrcAction& a : actions) {
             // A sent line is its text plus "\r\n": the text must hold neither,
             // and fitted it stays within the protocol's length.
@@ -90,6 +98,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
             }
             if (a.m_eKind == irc::CIrcAction::EKind::EnterChannel)
                 Check(!HasLineBreak(a.m_strText));
+            // The secret reaches no log line unless the server sent it.
+            if (a.m_eKind == irc::CIrcAction::EKind::Log)
+                Check(bServerSaysSecret || a.m_strText.find("pass-secret") == std::string::npos);
+            if (a.m_eKind == irc::CIrcAction::EKind::Request)
+                Check(a.m_request.m_strArgs.size() <= irc::kMaxRequestArgs);
         }
     };
     for (size_t nPos = 1; nPos < nSize; nPos += nRead) {
@@ -99,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
         Check(splitter.Pending() <= irc::CIrcLineSplitter::kMaxPendingLine + nRead);
     }
     if (splitter.TakeRest(strLine)) dispatch();
-    const int nResult = irc::EndOfConnectionResult(state);
-    Check(nResult >= 0 && nResult <= 2);
+    const irc::EConnectionEnd eEnd = irc::EndOfConnection(state);
+    Check(eEnd == irc::EConnectionEnd::Closed || eEnd == irc::EConnectionEnd::ServerError ||
+          eEnd == irc::EConnectionEnd::Throttled);
     return 0;
 }

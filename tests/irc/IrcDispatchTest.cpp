@@ -12,6 +12,8 @@
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
+using bridge::EChannelRequest;
+using bridge::EGameState;
 using irc::CIrcAction;
 using irc::CIrcLineState;
 using irc::CIrcSessionView;
@@ -26,8 +28,13 @@ std::string Describe(const CIrcAction& a) {
             return "send " + a.m_strText;
         case CIrcAction::EKind::Log:
             return "log " + a.m_strText;
-        case CIrcAction::EKind::Request:
-            return "request " + a.m_strText;
+        case CIrcAction::EKind::Request: {
+            static constexpr const char* kKinds[] = {"gameinfo", "join",      "stats",
+                                                     "top",      "lastround", "seen"};
+            const bridge::CChannelRequest& r = a.m_request;
+            return std::string("request ") + kKinds[static_cast<int>(r.m_eKind)] + " by " +
+                   r.m_strNick + (r.m_strArgs.empty() ? "" : " [" + r.m_strArgs + "]");
+        }
         case CIrcAction::EKind::EnterChannel:
             return "enter " + a.m_strText;
         case CIrcAction::EKind::LeaveChannel:
@@ -36,6 +43,8 @@ std::string Describe(const CIrcAction& a) {
             return "nick " + a.m_strText;
         case CIrcAction::EKind::EndConnection:
             return "end";
+        case CIrcAction::EKind::Registered:
+            return "registered";
     }
     return "?";
 }
@@ -52,7 +61,7 @@ CIrcSessionView DefaultView() {
 
 struct DispatchRow {
     const char* name;
-    int nGameState;
+    EGameState eGameState;
     std::vector<std::string> lines;
     std::vector<std::string> expected;
 };
@@ -73,105 +82,131 @@ std::vector<std::string> DispatchAll(CIrcSessionView& view, CIrcLineState& state
 const std::string kVersionReply =
     "send NOTICE Al :\x01VERSION fragrelay v1.3 BETA Battlefield 1942 to IRC relay\x01";
 
+constexpr EGameState kIdle = EGameState::Idle;
+constexpr EGameState kRunning = EGameState::Running;
+constexpr EGameState kPaused = EGameState::Paused;
+
 class DispatchTable : public ::testing::TestWithParam<DispatchRow> {};
 
 TEST_P(DispatchTable, LineGivesActions) {
     const DispatchRow& row = GetParam();
     CIrcSessionView view = DefaultView();
-    view.m_nGameState = row.nGameState;
+    view.m_eGameState = row.eGameState;
     CIrcLineState state;
     EXPECT_EQ(DispatchAll(view, state, row.lines), row.expected);
 }
 
 // clang-format off
 const DispatchRow kRows[] = {
-    {"ServerPing", 0, {"PING :irc.test.local"}, {"send PONG :irc.test.local"}},
-    {"PingWithoutColon", 0, {"PING irc.test.local"}, {"send PONG :irc.test.local"}},
-    {"PingWithPrefix", 0, {":irc.test.local PING :token"}, {"send PONG :token"}},
-    {"PingWithTwoParameters", 0, {"PING a.test :b.test"}, {"send PONG a.test :b.test"}},
-    {"CommandInSmallLetters", 0, {"ping :tok"}, {"send PONG :tok"}},
-    {"PrivateCtcpVersion", 0, {":Al!a@h PRIVMSG Bot :\x01VERSION\x01"}, {kVersionReply}},
-    {"PrivateCtcpPingEchoed", 0, {":Al!a@h PRIVMSG Bot :\x01PING 1234 567\x01"},
+    {"ServerPing", kIdle, {"PING :irc.test.local"}, {"send PONG :irc.test.local"}},
+    {"PingWithoutColon", kIdle, {"PING irc.test.local"}, {"send PONG :irc.test.local"}},
+    {"PingWithPrefix", kIdle, {":irc.test.local PING :token"}, {"send PONG :token"}},
+    {"PingWithTwoParameters", kIdle, {"PING a.test :b.test"}, {"send PONG a.test :b.test"}},
+    {"CommandInSmallLetters", kIdle, {"ping :tok"}, {"send PONG :tok"}},
+    {"PrivateCtcpVersion", kIdle, {":Al!a@h PRIVMSG Bot :\x01VERSION\x01"}, {kVersionReply}},
+    {"PrivateCtcpPingEchoed", kIdle, {":Al!a@h PRIVMSG Bot :\x01PING 1234 567\x01"},
      {"send NOTICE Al :\x01PING 1234 567\x01"}},
-    {"ChannelCtcpVersionOnlyLogged", 0, {":Al!a@h PRIVMSG #Chan :\x01VERSION\x01"},
+    {"ChannelCtcpVersionOnlyLogged", kIdle, {":Al!a@h PRIVMSG #Chan :\x01VERSION\x01"},
      {"log <Al> \x01VERSION\x01"}},
-    {"PrivateTextNotLogged", 0, {":Al!a@h PRIVMSG Bot :hello"}, {}},
-    {"ChannelMessage", 0, {":Al!a@h PRIVMSG #Chan :hello: there"}, {"log <Al> hello: there"}},
-    {"Action", 0, {":Al!a@h PRIVMSG #Chan :\x01" "ACTION waves at all\x01"},
+    {"PrivateTextNotLogged", kIdle, {":Al!a@h PRIVMSG Bot :hello"}, {}},
+    {"ChannelMessage", kIdle, {":Al!a@h PRIVMSG #Chan :hello: there"}, {"log <Al> hello: there"}},
+    {"Action", kIdle, {":Al!a@h PRIVMSG #Chan :\x01" "ACTION waves at all\x01"},
      {"log :: Al waves at all"}},
-    {"ActionWithoutText", 0, {":Al!a@h PRIVMSG #Chan :\x01" "ACTION"}, {"log :: Al "}},
-    {"JoinWhileIdle", 0, {":Al!a@h JOIN :#Chan"},
+    {"ActionWithoutText", kIdle, {":Al!a@h PRIVMSG #Chan :\x01" "ACTION"}, {"log :: Al "}},
+    {"JoinWhileIdle", kIdle, {":Al!a@h JOIN :#Chan"},
      {"log :: Al has joined #Chan", std::string("send NOTICE Al :") + irc::NoticeOffline()}},
-    {"JoinWhilePaused", 2, {":Al!a@h JOIN :#Chan"},
+    {"JoinWhilePaused", kPaused, {":Al!a@h JOIN :#Chan"},
      {"log :: Al has joined #Chan", std::string("send NOTICE Al :") + irc::NoticePaused()}},
-    {"JoinWhileRunning", 1, {":Al!a@h JOIN :#Chan"},
-     {"log :: Al has joined #Chan", "request !join Al"}},
-    {"OwnJoinTakesServerSpelling", 0, {":Bot!b@h JOIN :#chan", ":Al!a@h PRIVMSG #chan :hi"},
+    {"JoinWhileRunning", kRunning, {":Al!a@h JOIN :#Chan"},
+     {"log :: Al has joined #Chan", "request join by Al"}},
+    {"OwnJoinTakesServerSpelling", kIdle, {":Bot!b@h JOIN :#chan", ":Al!a@h PRIVMSG #chan :hi"},
      {"log :: Bot has joined #chan", "enter #chan", "log <Al> hi"}},
     // Several server families send the channel without a colon.
-    {"JoinWithoutColon", 0, {":Al!a@h JOIN #Chan"},
+    {"JoinWithoutColon", kIdle, {":Al!a@h JOIN #Chan"},
      {"log :: Al has joined #Chan", std::string("send NOTICE Al :") + irc::NoticeOffline()}},
-    {"OwnJoinWithoutColonEntersTheChannel", 0, {":Bot!b@h JOIN #chan"},
+    {"OwnJoinWithoutColonEntersTheChannel", kIdle, {":Bot!b@h JOIN #chan"},
      {"log :: Bot has joined #chan", "enter #chan"}},
-    {"ExtendedJoinTakesTheChannel", 1, {":Al!a@h JOIN #Chan alaccount :Al Real"},
-     {"log :: Al has joined #Chan", "request !join Al"}},
-    {"Ipv6HostInPrefix", 0, {":Al!a@2001:db8::1 PRIVMSG #Chan :hi: there"},
+    {"ExtendedJoinTakesTheChannel", kRunning, {":Al!a@h JOIN #Chan alaccount :Al Real"},
+     {"log :: Al has joined #Chan", "request join by Al"}},
+    {"Ipv6HostInPrefix", kIdle, {":Al!a@2001:db8::1 PRIVMSG #Chan :hi: there"},
      {"log <Al> hi: there"}},
-    {"Ipv6HostJoin", 1, {":Al!~a@2001:db8::1 JOIN :#Chan"},
-     {"log :: Al has joined #Chan", "request !join Al"}},
-    {"KickOfBotRejoinsAtOnce", 0, {":Op!o@h KICK #Chan Bot :bye"},
+    {"Ipv6HostJoin", kRunning, {":Al!~a@2001:db8::1 JOIN :#Chan"},
+     {"log :: Al has joined #Chan", "request join by Al"}},
+    {"KickOfBotRejoinsAtOnce", kIdle, {":Op!o@h KICK #Chan Bot :bye"},
      {"log :: Bot was kicked by Op", "leave", "send JOIN #Chan"}},
-    {"KickOfOtherOnlyLogged", 0, {":Op!o@h KICK #Chan Al :bye"}, {"log :: Al was kicked by Op"}},
-    {"KickWithoutReason", 0, {":Op!o@h KICK #Chan Bot"},
+    {"KickOfOtherOnlyLogged", kIdle, {":Op!o@h KICK #Chan Al :bye"}, {"log :: Al was kicked by Op"}},
+    {"KickWithoutReason", kIdle, {":Op!o@h KICK #Chan Bot"},
      {"log :: Bot was kicked by Op", "leave", "send JOIN #Chan"}},
-    {"NickChangeWithoutColon", 0, {":Al!a@h NICK Ali"}, {"log :: Al is now known as Ali"}},
-    {"ErrorWithoutColon", 0, {"ERROR Closing"}, {"log :: Closing"}},
-    {"NickInUseWithoutPrefix", 0, {"433 * Bot :in use"},
+    {"NickChangeWithoutColon", kIdle, {":Al!a@h NICK Ali"}, {"log :: Al is now known as Ali"}},
+    {"ErrorWithoutColon", kIdle, {"ERROR Closing"}, {"log :: Closing"}},
+    {"NickInUseWithoutPrefix", kIdle, {"433 * Bot :in use"},
      {"log :: Nickname (Bot) is already in use.", "log :: Trying alternative Nickname...",
       "nick Bot2", "send NICK Bot2"}},
-    {"NickChange", 0, {":Al!a@h NICK :Ali"}, {"log :: Al is now known as Ali"}},
-    {"OwnNickChangeKeepsCurrentNick", 0, {":Bot!b@h NICK :Bobby", ":Al!a@h PRIVMSG Bot :\x01VERSION\x01"},
+    {"NickChange", kIdle, {":Al!a@h NICK :Ali"}, {"log :: Al is now known as Ali"}},
+    {"OwnNickChangeKeepsCurrentNick", kIdle, {":Bot!b@h NICK :Bobby", ":Al!a@h PRIVMSG Bot :\x01VERSION\x01"},
      {"log :: Bot is now known as Bobby", kVersionReply}},
-    {"Quit", 0, {":Al!a@h QUIT :Quit: gone"}, {"log :: Al has quit IRC"}},
-    {"PartWithReason", 0, {":Al!a@h PART #Chan :later"}, {"log :: Al has left #Chan"}},
-    {"PartWithoutReason", 0, {":Al!a@h PART #Chan"}, {"log :: Al has left #Chan"}},
-    {"ErrorClosingLink", 0, {"ERROR :Closing Link: nick[host] (Quit: bye)"},
+    {"Quit", kIdle, {":Al!a@h QUIT :Quit: gone"}, {"log :: Al has quit IRC"}},
+    {"PartWithReason", kIdle, {":Al!a@h PART #Chan :later"}, {"log :: Al has left #Chan"}},
+    {"PartWithoutReason", kIdle, {":Al!a@h PART #Chan"}, {"log :: Al has left #Chan"}},
+    {"ErrorClosingLink", kIdle, {"ERROR :Closing Link: nick[host] (Quit: bye)"},
      {"log :: Closing Link (Quit: bye)"}},
-    {"ErrorThrottled", 0, {"ERROR :Your host is trying to (re)connect too fast -- throttled"},
+    {"ErrorThrottled", kIdle, {"ERROR :Your host is trying to (re)connect too fast -- throttled"},
      {"log :: (re)connect too fast -- throttled"}},
-    {"ErrorPingTimeout", 0, {"ERROR :Closing Link: nick by server (Ping timeout)"},
+    {"ErrorPingTimeout", kIdle, {"ERROR :Closing Link: nick by server (Ping timeout)"},
      {"log :: Closing Link (Ping timeout)"}},
-    {"NickInUseTwice", 0,
+    {"NickInUseTwice", kIdle,
      {":srv 433 * Bot :Nickname already in use", ":srv 433 * Bot2 :Nickname already in use"},
      {"log :: Nickname (Bot) is already in use.", "log :: Trying alternative Nickname...",
       "nick Bot2", "send NICK Bot2", "log :: Nickname (Bot2) is already in use.", "end"}},
-    {"EndOfMotd", 0, {":srv 376 Bot :End of MOTD command"}, {"send JOIN #Chan"}},
-    {"NoMotd", 0, {":srv 422 Bot :MOTD file is missing"}, {"send JOIN #Chan"}},
-    {"WelcomeDoesNothing", 0, {":srv 001 Bot :Welcome"}, {}},
-    {"GameInfo", 0, {":Al!a@h PRIVMSG #Chan :!gameinfo"},
-     {"log <Al> !gameinfo", "request !gameinfo"}},
-    {"GameInfoWithFullStop", 0, {":Al!a@h PRIVMSG #Chan :.gameinfo"},
-     {"log <Al> .gameinfo", "request !gameinfo"}},
-    {"GameInfoInCapitals", 0, {":Al!a@h PRIVMSG #Chan :!GAMEINFO"}, {"log <Al> !GAMEINFO"}},
-    {"GameInfoAfterSpace", 0, {":Al!a@h PRIVMSG #Chan : !gameinfo"}, {"log <Al>  !gameinfo"}},
-    {"GameInfoWithSpaceInside", 0, {":Al!a@h PRIVMSG #Chan :!game info"},
+    {"EndOfMotd", kIdle, {":srv 376 Bot :End of MOTD command"}, {"registered"}},
+    {"NoMotd", kIdle, {":srv 422 Bot :MOTD file is missing"}, {"registered"}},
+    {"WelcomeDoesNothing", kIdle, {":srv 001 Bot :Welcome"}, {}},
+    {"GameInfo", kIdle, {":Al!a@h PRIVMSG #Chan :!gameinfo"},
+     {"log <Al> !gameinfo", "request gameinfo by Al"}},
+    {"GameInfoWithFullStop", kIdle, {":Al!a@h PRIVMSG #Chan :.gameinfo"},
+     {"log <Al> .gameinfo", "request gameinfo by Al"}},
+    {"GameInfoInCapitals", kIdle, {":Al!a@h PRIVMSG #Chan :!GAMEINFO"}, {"log <Al> !GAMEINFO"}},
+    {"GameInfoAfterSpace", kIdle, {":Al!a@h PRIVMSG #Chan : !gameinfo"}, {"log <Al>  !gameinfo"}},
+    {"GameInfoWithSpaceInside", kIdle, {":Al!a@h PRIVMSG #Chan :!game info"},
      {"log <Al> !game info"}},
-    {"GameInfoWithMoreText", 0, {":Al!a@h PRIVMSG #Chan :!gameinfo please"},
-     {"log <Al> !gameinfo please", "request !gameinfo"}},
-    {"GameInfoPrivately", 0, {":Al!a@h PRIVMSG Bot :!gameinfo"}, {}},
-    {"GameInfoInANoticeToTheChannel", 0, {":Al!a@h NOTICE #Chan :!gameinfo"},
-     {"request !gameinfo"}},
-    {"GameInfoWithoutColon", 0, {":Al!a@h PRIVMSG #Chan !gameinfo"},
-     {"log <Al> !gameinfo", "request !gameinfo"}},
+    {"GameInfoWithMoreText", kIdle, {":Al!a@h PRIVMSG #Chan :!gameinfo please"},
+     {"log <Al> !gameinfo please", "request gameinfo by Al"}},
+    {"GameInfoPrivately", kIdle, {":Al!a@h PRIVMSG Bot :!gameinfo"}, {}},
+    {"GameInfoInANoticeToTheChannel", kIdle, {":Al!a@h NOTICE #Chan :!gameinfo"},
+     {"request gameinfo by Al"}},
+    {"GameInfoWithoutColon", kIdle, {":Al!a@h PRIVMSG #Chan !gameinfo"},
+     {"log <Al> !gameinfo", "request gameinfo by Al"}},
+    // The statistics' commands: the whole word, then its arguments trimmed.
+    {"Stats", kIdle, {":Al!a@h PRIVMSG #Chan :!stats Hans"},
+     {"log <Al> !stats Hans", "request stats by Al [Hans]"}},
+    {"StatsWithFullStopAndBlanks", kRunning, {":Al!a@h PRIVMSG #Chan :.stats   Hans Wurst  "},
+     {"log <Al> .stats   Hans Wurst  ", "request stats by Al [Hans Wurst]"}},
+    {"StatsWithoutName", kIdle, {":Al!a@h PRIVMSG #Chan :!stats"},
+     {"log <Al> !stats", "request stats by Al"}},
+    {"TopWithWords", kIdle, {":Al!a@h PRIVMSG #Chan :!top kd week"},
+     {"log <Al> !top kd week", "request top by Al [kd week]"}},
+    {"TopAlone", kIdle, {":Al!a@h PRIVMSG #Chan :.top"}, {"log <Al> .top", "request top by Al"}},
+    {"LastRound", kIdle, {":Al!a@h PRIVMSG #Chan :!lastround"},
+     {"log <Al> !lastround", "request lastround by Al"}},
+    {"Seen", kPaused, {":Al!a@h PRIVMSG #Chan :!seen Tom"},
+     {"log <Al> !seen Tom", "request seen by Al [Tom]"}},
+    {"CommandWordMustBeWhole", kIdle, {":Al!a@h PRIVMSG #Chan :!statsHans", ":Al!a@h PRIVMSG #Chan :!topper"},
+     {"log <Al> !statsHans", "log <Al> !topper"}},
+    {"CommandWordInCapitalsIsNone", kIdle, {":Al!a@h PRIVMSG #Chan :!STATS Hans"},
+     {"log <Al> !STATS Hans"}},
+    {"StatsPrivatelyIsNoRequest", kIdle, {":Al!a@h PRIVMSG Bot :!stats Hans"}, {}},
+    {"StatsInANoticeIsNoRequest", kIdle, {":Al!a@h NOTICE #Chan :!stats Hans"}, {}},
+    {"StatsWordLaterInTheTextIsNone", kIdle, {":Al!a@h PRIVMSG #Chan :see !stats Hans"},
+     {"log <Al> see !stats Hans"}},
     // The topic shown on joining is no one's request.
-    {"GameInfoInTheTopicIsNoRequest", 0, {":srv 332 Bot #Chan :!gameinfo here"}, {}},
-    {"MessageToALongerChannelNameIsNotOurs", 0, {":Al!a@h PRIVMSG #Chan2 :!gameinfo"}, {}},
+    {"GameInfoInTheTopicIsNoRequest", kIdle, {":srv 332 Bot #Chan :!gameinfo here"}, {}},
+    {"MessageToALongerChannelNameIsNotOurs", kIdle, {":Al!a@h PRIVMSG #Chan2 :!gameinfo"}, {}},
     // Each line stands alone: nothing of the line before carries over.
-    {"LineWithoutColonIsItsOwn", 0, {"PING :abc", "NOTICE something"}, {"send PONG :abc"}},
-    {"PrefixedLineWithoutTrailing", 0, {"PING :abc", ":srv NOTICE something"},
+    {"LineWithoutColonIsItsOwn", kIdle, {"PING :abc", "NOTICE something"}, {"send PONG :abc"}},
+    {"PrefixedLineWithoutTrailing", kIdle, {"PING :abc", ":srv NOTICE something"},
      {"send PONG :abc"}},
-    {"BareColon", 0, {"PING :abc", ":"}, {"send PONG :abc"}},
-    {"ColonAtStartOfText", 0, {"::::"}, {}},
+    {"BareColon", kIdle, {"PING :abc", ":"}, {"send PONG :abc"}},
+    {"ColonAtStartOfText", kIdle, {"::::"}, {}},
 };
 // clang-format on
 
@@ -181,7 +216,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, DispatchTable, ::testing::ValuesIn(kRows),
 struct RegisteredRow {
     const char* name;
     bool bAuth;
-    int nNetwork;
+    int32_t nNetwork;  // as the settings hold it
     std::vector<std::string> expected;
 };
 // Rows print by name, so test listings stay readable.
@@ -195,12 +230,20 @@ TEST_P(RegisteredTable, EndOfMotdSendsAuthModeJoin) {
     const RegisteredRow& row = GetParam();
     CIrcSessionView view = DefaultView();
     view.m_strCurrentNick = "Bot2";  // "+x" goes to the nickname in use
-    view.m_bAuth = row.bAuth;
-    view.m_nNetwork = row.nNetwork;
-    view.m_strUsername = "user";
-    view.m_strPassword = "secret";
-    CIrcLineState state;
-    EXPECT_EQ(DispatchAll(view, state, {":srv 376 Bot2 :End of MOTD"}), row.expected);
+    irc::CIrcAuth auth;
+    auth.m_bAuth = row.bAuth;
+    auth.m_eNetwork = irc::AuthNetworkOf(row.nNetwork);
+    auth.m_strUsername = "user";
+    auth.m_strPassword = "secret";
+    std::vector<CIrcAction> actions;
+    irc::RegisteredActions(view, auth, &actions);
+    std::vector<std::string> out;
+    for (const CIrcAction& a : actions) {
+        out.push_back(Describe(a));
+        // The bot's own protocol lines: never dropped, a repeat merged.
+        EXPECT_EQ(a.m_eLine, irc::ELineKind::Control) << out.back();
+    }
+    EXPECT_EQ(out, row.expected);
 }
 
 // clang-format off
@@ -213,17 +256,20 @@ const RegisteredRow kRegisteredRows[] = {
      {"send PRIVMSG AuthServ@Services.GamesNET.net :auth user secret", "send MODE Bot2 +x",
       "send JOIN #Chan"}},
     {"NoNetworkChosen", true, -1, {"send MODE Bot2 +x", "send JOIN #Chan"}},
-    {"UnknownNetwork", true, 2, {"send MODE Bot2 +x", "send JOIN #Chan"}},
+    {"Sasl", true, irc::kNetworkSasl, {"send MODE Bot2 +x", "send JOIN #Chan"}},
+    {"UnknownNetwork", true, 7, {"send MODE Bot2 +x", "send JOIN #Chan"}},
 };
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Auth, RegisteredTable, ::testing::ValuesIn(kRegisteredRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
+using irc::EConnectionEnd;
+
 struct EndRow {
     const char* name;
     std::vector<std::string> lines;
-    int nExpected;
+    EConnectionEnd eExpected;
 };
 // Rows print by name, so test listings stay readable.
 void PrintTo(const EndRow& row, std::ostream* pOut) {
@@ -236,18 +282,22 @@ TEST_P(EndOfConnectionTable, LastHeadDecides) {
     CIrcSessionView view = DefaultView();
     CIrcLineState state;
     DispatchAll(view, state, GetParam().lines);
-    EXPECT_EQ(irc::EndOfConnectionResult(state), GetParam().nExpected);
+    EXPECT_EQ(irc::EndOfConnection(state), GetParam().eExpected);
 }
 
 // clang-format off
 const EndRow kEndRows[] = {
-    {"NothingReceived", {}, 0},
-    {"ClosingLink", {"ERROR :Closing Link: bot[h] (Quit: bye)"}, 1},
-    {"Throttled", {"ERROR :Your host is trying to (re)connect too fast -- throttled"}, 2},
-    {"OtherLastLine", {"ERROR :Closing Link: bot[h] (x)", ":srv NOTICE Bot :hi"}, 0},
-    {"ColonlessLineAfterErrorIsTheLastLine", {"ERROR :Closing Link: bot[h] (x)", "garbage"}, 0},
-    {"ErrorWithPrefix", {":srv ERROR :Closing Link: bot[h] (x)"}, 1},
-    {"PrefixedLineAfterError", {"ERROR :Closing Link: bot[h] (x)", ":srv garbage"}, 0},
+    {"NothingReceived", {}, EConnectionEnd::Closed},
+    {"ClosingLink", {"ERROR :Closing Link: bot[h] (Quit: bye)"}, EConnectionEnd::ServerError},
+    {"Throttled", {"ERROR :Your host is trying to (re)connect too fast -- throttled"},
+     EConnectionEnd::Throttled},
+    {"OtherLastLine", {"ERROR :Closing Link: bot[h] (x)", ":srv NOTICE Bot :hi"},
+     EConnectionEnd::Closed},
+    {"ColonlessLineAfterErrorIsTheLastLine", {"ERROR :Closing Link: bot[h] (x)", "garbage"},
+     EConnectionEnd::Closed},
+    {"ErrorWithPrefix", {":srv ERROR :Closing Link: bot[h] (x)"}, EConnectionEnd::ServerError},
+    {"PrefixedLineAfterError", {"ERROR :Closing Link: bot[h] (x)", ":srv garbage"},
+     EConnectionEnd::Closed},
 };
 // clang-format on
 
@@ -273,7 +323,6 @@ TEST(Dispatch, SentLinesCarryTheirQueueKind) {
         {"Greeting", ":Al!a@h JOIN #Chan", EKind::Send, ELineKind::Reply},
         {"RejoinAfterKick", ":Op!o@h KICK #Chan Bot", EKind::Send, ELineKind::Control},
         {"AlternativeNick", ":srv 433 * Bot :x", EKind::Send, ELineKind::Control},
-        {"JoinAfterMotd", ":srv 376 Bot :x", EKind::Send, ELineKind::Control},
     };
     for (const CKindRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -291,6 +340,25 @@ TEST(Dispatch, SentLinesCarryTheirQueueKind) {
             EXPECT_EQ(it->m_strNick, "Al");
         }
     }
+}
+
+// Anyone can send a line of any length: what a request carries is bounded.
+TEST(Dispatch, RequestArgumentsAreCutToTheirBound) {
+    CIrcSessionView view = DefaultView();
+    CIrcLineState state;
+    const std::string strName(300, 'n');
+    std::vector<CIrcAction> actions;
+    irc::DispatchLine(":Al!a@h PRIVMSG #Chan :!seen " + strName + " ", view, state, &actions);
+    ASSERT_EQ(actions.size(), 2u);
+    EXPECT_EQ(actions[1].m_request,
+              (bridge::CChannelRequest{EChannelRequest::Seen, "Al",
+                                       std::string(irc::kMaxRequestArgs, 'n')}));
+    // A cut that ends in blanks leaves none behind.
+    actions.clear();
+    irc::DispatchLine(":Al!a@h PRIVMSG #Chan :!top " + std::string(63, 'w') + "  x", view, state,
+                      &actions);
+    ASSERT_EQ(actions.size(), 2u);
+    EXPECT_EQ(actions[1].m_request.m_strArgs, std::string(63, 'w'));
 }
 
 TEST(Dispatch, NickInUseWithOtherNickDoesNothingMore) {

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,13 +17,13 @@
 #include "irc/CtcpLimiter.h"
 #include "irc/IrcSession.h"
 #include "irc/IrcText.h"
+#include "irc/ReconnectPolicy.h"
 #include "platform/Backoff.h"
 #include "support/HoldingClock.h"
 #include "support/RecordingIrcSession.h"
 #include "support/ScriptedTcpServer.h"
 #include "support/Wait.h"
 
-using irc::CIrcSession;
 using testsupport::CRecordingIrcSession;
 using testsupport::CScriptedTcpServer;
 using testsupport::WaitUntil;
@@ -110,7 +111,7 @@ protected:
 
 TEST_F(Recovery, KeepAliveComesBackAfterACloseWithoutAWord) {
     m_session.SetKeepAlive(true);
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     Register(0);
     m_server.Close(0);
     ASSERT_TRUE(m_server.WaitForConnections(2));
@@ -124,12 +125,12 @@ TEST_F(Recovery, KeepAliveComesBackAfterACloseWithoutAWord) {
     ASSERT_EQ(waits.size(), 1u);
     EXPECT_GE(waits[0], platform::CBackoff::kFirstMs * 8 / 10);
     EXPECT_LE(waits[0], platform::CBackoff::kFirstMs * 12 / 10);
-    EXPECT_TRUE(m_session.m_bSessionActive);
+    EXPECT_TRUE(m_session.IsSessionActive());
 }
 
 TEST_F(Recovery, KeepAliveTriesAgainWhenBothNicknamesAreTaken) {
     m_session.SetKeepAlive(true);
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     ASSERT_TRUE(m_server.WaitForLine(0, "NICK Bot"));
     ASSERT_TRUE(m_server.Send(0, ":srv 433 * Bot :in use\r\n:srv 433 * Bot2 :in use\r\n"));
     ASSERT_TRUE(m_server.WaitForConnections(2));
@@ -148,10 +149,10 @@ TEST_F(Recovery, KeepAliveKeepsTryingAfterAFailedFirstConnectUntilDisconnect) {
     m_session.Configure("127.0.0.1", nClosedPort, "Bot", "Bot2", "#Chan");
     m_session.SetKeepAlive(true);
     m_clock.HoldFrom(1000);  // the waits between attempts hold until released
-    ASSERT_EQ(m_session.OpenSession(), 0);
-    EXPECT_TRUE(m_session.m_bSessionActive);
+    m_session.OpenSession();
+    EXPECT_TRUE(m_session.IsSessionActive());
     ASSERT_TRUE(WaitUntil([&] { return m_clock.IsHolding(); }));
-    EXPECT_EQ(m_session.State(), CIrcSession::EState::Waiting);
+    EXPECT_EQ(m_session.State(), irc::EIrcState::Waiting);
     m_clock.ReleaseOnce();
     ASSERT_TRUE(m_session.WaitForLog("Trying to reconnect ..."));
     ASSERT_TRUE(WaitUntil([&] { return m_clock.IsHolding(); }));
@@ -167,11 +168,43 @@ TEST_F(Recovery, KeepAliveKeepsTryingAfterAFailedFirstConnectUntilDisconnect) {
     EXPECT_EQ(m_session.SessionEnds(), 1);
 }
 
+// Regression: the back-off started short again after any registration, so
+// a server that drops the bot right after its message of the day had it
+// back every 5 s for weeks. Only a link that stayed registered a minute
+// counts as a success.
+TEST_F(Recovery, TheBackoffStartsShortOnlyAfterAMinuteRegistered) {
+    m_session.SetKeepAlive(true);
+    m_clock.HoldFrom(1000);  // each wait for the next attempt holds
+    m_session.OpenSession();
+    for (int nConn = 0; nConn < 3; ++nConn) {
+        SCOPED_TRACE(nConn);
+        ASSERT_TRUE(m_server.WaitForConnections(nConn + 1));
+        Register(nConn);
+        // The last one stays in the channel for a minute before it is dropped.
+        if (nConn == 2) m_clock.Advance(irc::CReconnectPolicy::kStableMs);
+        m_server.Close(nConn);
+        ASSERT_TRUE(WaitUntil([&] { return m_clock.IsHolding(); }));
+        m_clock.ReleaseOnce();
+        ASSERT_TRUE(WaitUntil([&] { return !m_clock.IsHolding(); }));
+    }
+    ASSERT_TRUE(m_server.WaitForConnections(4));
+    const std::vector<uint32_t> waits = m_clock.SleepsFrom(1000);
+    ASSERT_EQ(waits.size(), 3u);
+    constexpr uint32_t kFirst = platform::CBackoff::kFirstMs;
+    EXPECT_GE(waits[0], kFirst * 8 / 10);
+    EXPECT_LE(waits[0], kFirst * 12 / 10);
+    EXPECT_GE(waits[1], 2 * kFirst * 8 / 10);
+    EXPECT_LE(waits[1], 2 * kFirst * 12 / 10);
+    EXPECT_GE(waits[2], kFirst * 8 / 10);
+    EXPECT_LE(waits[2], kFirst * 12 / 10);
+    EXPECT_EQ(m_session.Figures().m_nReconnects, 3u);
+}
+
 // Regression: a server that answers every connection with ERROR had the bot
 // reconnect 2.5 times a second for ever.
 TEST_F(Recovery, AnErrorLoopIsNeverFasterThanTheBackoff) {
     m_server.GreetEachConnection("ERROR :Closing Link: Bot[h] (Too many connections)\r\n", true);
-    ASSERT_EQ(m_session.OpenSession(), 0);  // without keep-alive: ERROR still leads on
+    m_session.OpenSession();  // without keep-alive: ERROR still leads on
     ASSERT_TRUE(m_server.WaitForConnections(5));
     ASSERT_TRUE(RunPromptly([&] { m_session.EndIrcThread(); }));
     const int nConnections = m_server.Connections();
@@ -190,39 +223,40 @@ TEST_F(Recovery, AnErrorLoopIsNeverFasterThanTheBackoff) {
 
 TEST_F(Recovery, ThrottledKeepsItsThirtySecondWait) {
     m_session.SetKeepAlive(true);
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     Register(0);
     ASSERT_TRUE(
         m_server.Send(0, "ERROR :Your host is trying to (re)connect too fast -- throttled\r\n"));
     m_server.Close(0);
     ASSERT_TRUE(m_server.WaitForConnections(2));
     EXPECT_TRUE(InOrder(m_session.Logs(), {"Waiting 30 seconds", "Trying to reconnect ..."}));
-    EXPECT_EQ(m_clock.SleepsFrom(1000), std::vector<uint32_t>{CIrcSession::kThrottleWaitMs});
+    EXPECT_EQ(m_clock.SleepsFrom(1000),
+              std::vector<uint32_t>{irc::CIrcSupervisor::kThrottleWaitMs});
 }
 
 // ---- Liveness
 
 TEST_F(Recovery, AQuietServerGetsAPingAndTheLinkIsLostWithoutAnAnswer) {
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     Register(0);
-    m_clock.Advance(CIrcSession::kQuietMs);
+    m_clock.Advance(irc::CIrcConnection::kQuietMs);
     ASSERT_TRUE(m_server.WaitForLine(0, irc::LivenessPing()));
-    m_clock.Advance(CIrcSession::kPingWaitMs);
+    m_clock.Advance(irc::CIrcConnection::kPingWaitMs);
     ASSERT_TRUE(WaitUntil([&] { return !m_session.IsIrcThreadRunning(); }));
     EXPECT_TRUE(InOrder(m_session.Logs(), {irc::kTextNoPong, "Connection closed/refused."}));
     EXPECT_EQ(m_session.SessionEnds(), 1);
 }
 
 TEST_F(Recovery, AnyLineAfterThePingKeepsTheLink) {
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     Register(0);
-    m_clock.Advance(CIrcSession::kQuietMs);
+    m_clock.Advance(irc::CIrcConnection::kQuietMs);
     ASSERT_TRUE(m_server.WaitForLine(0, irc::LivenessPing()));
     ASSERT_TRUE(m_server.Send(0, ":srv PONG srv :fragrelay\r\n"));
     // The PONG counts as heard before the wait for it runs out.
     ASSERT_TRUE(m_server.Send(0, "PING :heard\r\n"));
     ASSERT_TRUE(m_server.WaitForLine(0, "PONG :heard"));
-    m_clock.Advance(CIrcSession::kPingWaitMs);
+    m_clock.Advance(irc::CIrcConnection::kPingWaitMs);
     ASSERT_TRUE(m_server.Send(0, "PING :still\r\n"));
     ASSERT_TRUE(m_server.WaitForLine(0, "PONG :still"));
     EXPECT_TRUE(m_session.IsInChannel());
@@ -231,9 +265,9 @@ TEST_F(Recovery, AnyLineAfterThePingKeepsTheLink) {
 
 TEST_F(Recovery, AServerThatNeverSpeaksIsALostLinkAndKeepAliveTriesAgain) {
     m_session.SetKeepAlive(true);
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     ASSERT_TRUE(m_server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
-    m_clock.Advance(CIrcSession::kRegisterTimeoutMs);
+    m_clock.Advance(irc::CIrcConnection::kRegisterTimeoutMs);
     ASSERT_TRUE(m_server.WaitForConnections(2));
     EXPECT_TRUE(InOrder(m_session.Logs(), {irc::kTextNoWelcome, "Connection closed/refused.",
                                            "Trying to reconnect ..."}));
@@ -245,7 +279,7 @@ TEST_F(Recovery, AServerThatNeverSpeaksIsALostLinkAndKeepAliveTriesAgain) {
 // Regression: the receive loop paused 100 ms per logged line, so 300
 // channel lines held the PONG back 25 s and the server dropped the bot.
 TEST_F(Recovery, AChannelBurstDoesNotDelayThePong) {
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     Register(0);
     std::string strBurst;
     for (int n = 0; n < 300; ++n)
@@ -260,7 +294,7 @@ TEST_F(Recovery, AChannelBurstDoesNotDelayThePong) {
 }
 
 TEST_F(Recovery, ACtcpFloodGetsOnlyTheLimitedReplies) {
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     Register(0);
     std::string strFlood;
     for (int n = 0; n < 2500; ++n) {
@@ -279,7 +313,7 @@ TEST_F(Recovery, ACtcpFloodGetsOnlyTheLimitedReplies) {
 }
 
 TEST_F(Recovery, ChannelRequestsQueueInOrderWithoutRepeats) {
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     Register(0);
     m_session.GameShared().SetGameState(bridge::EGameState::Running);
     std::string strLines = ":Al!a@h PRIVMSG #Chan :!gameinfo\r\n";
@@ -289,13 +323,17 @@ TEST_F(Recovery, ChannelRequestsQueueInOrderWithoutRepeats) {
     ASSERT_TRUE(m_server.WaitForLine(0, "PONG :done"));
     // The join that came right after "!gameinfo" no longer cancels its
     // answer; the queue stays small whatever a join flood brings.
-    Lines requests;
-    for (std::string str; !(str = m_session.TakeRequest()).empty() && requests.size() < 100;)
-        requests.push_back(str);
-    ASSERT_EQ(requests.size(), CIrcSession::kMaxRequests);
-    EXPECT_EQ(requests[0], "!gameinfo");
-    EXPECT_EQ(requests[1], "!join j0");
-    EXPECT_EQ(requests.back(), "!join j14");
+    std::vector<bridge::CChannelRequest> requests;
+    while (requests.size() < 100) {
+        const std::optional<bridge::CChannelRequest> request = m_session.TakeRequest();
+        if (!request) break;
+        requests.push_back(*request);
+    }
+    using bridge::EChannelRequest;
+    ASSERT_EQ(requests.size(), irc::CChannelRequests::kMaxRequests);
+    EXPECT_EQ(requests[0], (bridge::CChannelRequest{EChannelRequest::GameInfo, "Al", ""}));
+    EXPECT_EQ(requests[1], (bridge::CChannelRequest{EChannelRequest::Join, "j0", ""}));
+    EXPECT_EQ(requests.back(), (bridge::CChannelRequest{EChannelRequest::Join, "j14", ""}));
 }
 
 // ---- A server that stops reading
@@ -316,7 +354,7 @@ protected:
 };
 
 TEST_F(StuckServer, ItsLinkIsLostAfterTheStallLimit) {
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     ASSERT_TRUE(m_server.WaitForConnections(1));
     ASSERT_TRUE(m_server.Send(0, ":srv 376 Bot :End of MOTD\r\n"));
     FillTheBotsSends();
@@ -326,7 +364,7 @@ TEST_F(StuckServer, ItsLinkIsLostAfterTheStallLimit) {
 }
 
 TEST_F(StuckServer, EndingTheThreadDoesNotWaitForIt) {
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     ASSERT_TRUE(m_server.WaitForConnections(1));
     FillTheBotsSends();
     m_session.Disconnect();  // QUIT behind lines that cannot leave
@@ -338,7 +376,7 @@ TEST_F(StuckServer, EndingTheThreadDoesNotWaitForIt) {
 }
 
 TEST_F(StuckServer, DisconnectReturnsAtOnceAndTheLinkEndsWithinItsLimit) {
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     ASSERT_TRUE(m_server.WaitForConnections(1));
     ASSERT_TRUE(m_server.Send(0, ":srv 376 Bot :End of MOTD\r\n"));
     FillTheBotsSends();
@@ -346,7 +384,7 @@ TEST_F(StuckServer, DisconnectReturnsAtOnceAndTheLinkEndsWithinItsLimit) {
     m_session.Disconnect();
     std::printf("[ figure ] Disconnect against a server that stops reading: %ld ms\n",
                 ElapsedMs(start));
-    EXPECT_EQ(m_session.State(), CIrcSession::EState::Closing);
+    EXPECT_EQ(m_session.State(), irc::EIrcState::Closing);
     ASSERT_TRUE(AdvanceUntil([&] { return !m_session.IsIrcThreadRunning(); }));
     EXPECT_FALSE(m_session.HasLog("Trying to reconnect ..."));
     EXPECT_EQ(m_session.SessionEnds(), 1);

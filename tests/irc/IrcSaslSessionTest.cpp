@@ -65,7 +65,7 @@ protected:
 };
 
 TEST_F(SaslRegistration, PlainLogsInBeforeNickAndUserAndSendsNoAccountMessage) {
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     UpToTheChallenge(0);
     ASSERT_TRUE(m_server.Send(0, "AUTHENTICATE +\r\n"));
     const std::string strResponse =
@@ -93,7 +93,7 @@ TEST_F(SaslRegistration, ExternalWhenAClientCertificateIsSet) {
         connection.m_security.m_strClientCert = "/nonexistent/client.pem";
         m_session.SetConnection(connection);
     }
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     ASSERT_TRUE(m_server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
     ASSERT_TRUE(m_server.Send(0, ":srv CAP * LS :sasl=PLAIN,EXTERNAL\r\n:srv CAP * ACK :sasl\r\n"));
     ASSERT_TRUE(m_server.WaitForLine(0, "AUTHENTICATE EXTERNAL"));
@@ -115,7 +115,7 @@ TEST_P(SaslFailures, EndTheConnectionAndWaitForTheBackoff) {
     const CFailureRow& row = GetParam();
     m_session.SetKeepAlive(true);
     m_clock.HoldFrom(platform::CBackoff::kFirstMs * 8 / 10);  // the back-off holds
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     ASSERT_TRUE(m_server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
     if (std::string(row.pszName) == "Rejected") {
         UpToTheChallenge(0);
@@ -151,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<CFailureRow>& info) { return info.param.pszName; });
 
 TEST_F(SaslRegistration, NoAnswerToAuthenticateIsGivenUpAfterThirtySeconds) {
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     UpToTheChallenge(0);
     m_clock.Advance(irc::CSaslNegotiation::kAnswerTimeoutMs - 1000);
     EXPECT_FALSE(m_server.ClosedByPeer(0));
@@ -162,7 +162,7 @@ TEST_F(SaslRegistration, NoAnswerToAuthenticateIsGivenUpAfterThirtySeconds) {
 }
 
 TEST_F(SaslRegistration, EndlessCapLinesEndTheConnectionWithBoundedMemory) {
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     ASSERT_TRUE(m_server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
     const std::string strLine = ":srv CAP * LS * :" + std::string(400, 'x') + "\r\n";
     std::string strFlood;
@@ -181,7 +181,7 @@ TEST_F(SaslRegistration, AccountNetworksRegisterWithoutCap) {
         connection.m_nNetwork = 0;
         m_session.SetConnection(connection);
     }
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     ASSERT_TRUE(m_server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
     EXPECT_EQ(m_server.Received(0), "NICK Bot\r\nUSER bf1942 * * :v1.3 BETA\r\n");
 }

@@ -1,4 +1,5 @@
-// The send operations, the log, and connecting, with the clock replaced.
+// The send operations, the log, connecting, and what the session tells its
+// owner, with the clock replaced.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -6,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "irc/IrcSessionState.h"
 #include "irc/IrcText.h"
 #include "irc/LineFit.h"
 #include "irc/SendQueue.h"
@@ -33,7 +35,6 @@ protected:
 
 TEST_F(SessionSends, ChannelSendsNeedTheChannel) {
     m_session.SendToChannel("a");
-    m_session.SendPrivmsg("Al", "b");
     m_session.SendToChannelPaced("c");
     m_session.SendTicketLine("d");
     EXPECT_EQ(m_session.Writes(), Lines{});
@@ -41,21 +42,18 @@ TEST_F(SessionSends, ChannelSendsNeedTheChannel) {
 
 // The senders only queue: the pace is the writer's, never the caller's.
 TEST_F(SessionSends, EachLineQueuesAsWhatItIsAndNoSenderWaits) {
-    m_session.m_bInChannel = true;
+    m_session.SetInChannel(true);
     m_session.SendToChannel("answer");
     m_session.SendTicketLine("tickets");
     for (const char* text : {"e1", "e2", "e3"}) m_session.SendToChannelPaced(text);
-    m_session.SendPrivmsg("Al", "hi");
     m_session.SendLine("NOTICE bob :welcome");
-    EXPECT_EQ(m_session.Writes(),
-              (Lines{"PRIVMSG #Chan :answer\r\n", "PRIVMSG #Chan :tickets\r\n",
-                     "PRIVMSG #Chan :e1\r\n", "PRIVMSG #Chan :e2\r\n", "PRIVMSG #Chan :e3\r\n",
-                     "PRIVMSG Al :hi\r\n", "NOTICE bob :welcome\r\n"}));
+    EXPECT_EQ(m_session.Writes(), (Lines{"PRIVMSG #Chan :answer\r\n", "PRIVMSG #Chan :tickets\r\n",
+                                         "PRIVMSG #Chan :e1\r\n", "PRIVMSG #Chan :e2\r\n",
+                                         "PRIVMSG #Chan :e3\r\n", "NOTICE bob :welcome\r\n"}));
     using irc::ELineKind;
     EXPECT_EQ(m_session.Kinds(),
               (std::vector<ELineKind>{ELineKind::Reply, ELineKind::Ticket, ELineKind::Event,
-                                      ELineKind::Event, ELineKind::Event, ELineKind::Event,
-                                      ELineKind::Reply}));
+                                      ELineKind::Event, ELineKind::Event, ELineKind::Reply}));
     EXPECT_EQ(m_clock.SleepCalls(), 0u);
 }
 
@@ -67,7 +65,7 @@ TEST_F(SessionSends, SendLineSendsInAnyStateAsOneLine) {
 
 TEST_F(SessionSends, ChannelTextCannotStartASecondLine) {
     // A player name or chat text must not smuggle a command to the server.
-    m_session.m_bInChannel = true;
+    m_session.SetInChannel(true);
     m_session.SendToChannel("x\r\nQUIT :y");
     m_session.SendToChannelPaced("p\nJOIN #other");
     EXPECT_EQ(m_session.Writes(),
@@ -77,7 +75,7 @@ TEST_F(SessionSends, ChannelTextCannotStartASecondLine) {
 // Regression: a 2 KB host name from the game server made the server drop
 // the bot ("Request too long") and the lines behind it were lost.
 TEST_F(SessionSends, LongTextIsCutToWhatTheServerCanRelay) {
-    m_session.m_bInChannel = true;
+    m_session.SetInChannel(true);
     m_session.SendToChannelPaced(std::string(2000, 'h'));
     m_session.SendLine("NOTICE bob :" + std::string(2000, 'n'));
     m_session.SendLine("JOIN #" + std::string(2000, 'c'));
@@ -88,23 +86,71 @@ TEST_F(SessionSends, LongTextIsCutToWhatTheServerCanRelay) {
     EXPECT_EQ(writes[2].size(), 512u);
 }
 
+// What the session tells its owner, counted.
+class CCountingEvents : public irc::IIrcEvents {
+public:
+    void OnIrcLog(const std::string& strLine) override { m_logs.push_back(strLine); }
+    void OnIrcStatusChanged() override { ++m_nStatusChanges; }
+    void OnIrcRequest() override {}
+    Lines m_logs;
+    int m_nStatusChanges = 0;
+};
+
 // Regression: every logged line paused the receive loop 100 ms, so a busy
 // channel held a PONG back until the server gave up on the bot.
-TEST_F(SessionSends, LogStripsColoursAndNeverPauses) {
-    m_session.AppendLog("");
-    EXPECT_EQ(m_session.Logs(), Lines{});
-    m_session.AppendLog(
+TEST(SessionState, LogStripsColoursAndNeverPauses) {
+    CCountingEvents events;
+    irc::CIrcSessionState state(events);
+    platform::CManualClock clock;
+    state.Log("");
+    // Colour codes alone leave nothing to say.
+    state.Log(
+        "\x03"
+        "04\x03");
+    EXPECT_EQ(events.m_logs, Lines{});
+    state.Log(
         "\x03"
         "04,02red\x03 done");
-    EXPECT_EQ(m_session.Logs(), Lines{",02red done"});
-    EXPECT_EQ(m_clock.SleepCalls(), 0u);
+    EXPECT_EQ(events.m_logs, Lines{",02red done"});
+    EXPECT_EQ(clock.SleepCalls(), 0u);
+}
+
+// The owner is told of each change once, and only of changes.
+TEST(SessionState, EachChangeOfTheStatusIsToldOnce) {
+    CCountingEvents events;
+    irc::CIrcSessionState state(events);
+    state.BeginSession("#Chan", "Bot");
+    EXPECT_EQ(events.m_nStatusChanges, 1);
+    EXPECT_EQ(state.Status(),
+              (irc::CIrcStatus{irc::EIrcState::Connecting, true, "#Chan", "Bot", 0}));
+    state.SetPhase(irc::EIrcState::Registering);
+    state.SetPhase(irc::EIrcState::Registering);
+    state.SetCurrentNick("Bot");
+    EXPECT_EQ(events.m_nStatusChanges, 2);
+    state.EnterChannel("#chan");
+    EXPECT_TRUE(state.IsInChannel());
+    EXPECT_EQ(state.Status(),
+              (irc::CIrcStatus{irc::EIrcState::InChannel, true, "#chan", "Bot", 0}));
+    state.LeaveChannel();
+    EXPECT_EQ(state.Status().m_eState, irc::EIrcState::Registered);
+    state.SetPhase(irc::EIrcState::Waiting, 5000);
+    EXPECT_EQ(state.Status().m_nNextAttemptMs, 5000u);
+    // Disconnect while the thread runs: closing, the typed channel again.
+    state.EnterChannel("#chan");
+    state.EndSession(true);
+    EXPECT_EQ(state.Status(), (irc::CIrcStatus{irc::EIrcState::Closing, false, "#Chan", "Bot", 0}));
+    EXPECT_FALSE(state.IsInChannel());
+    const int nBefore = events.m_nStatusChanges;
+    state.ThreadEnded();
+    EXPECT_EQ(state.Status().m_eState, irc::EIrcState::Idle);
+    EXPECT_EQ(events.m_nStatusChanges, nBefore + 1);
 }
 
 class SessionOnServer : public ::testing::Test {
 protected:
     SessionOnServer() { m_session.Configure("127.0.0.1", m_server.Port(), "Bot", "Bot2", "#Chan"); }
     void Connect() {
-        ASSERT_EQ(m_session.ConnectToServer(), 0);
+        m_session.OpenSession();
         ASSERT_TRUE(m_server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
     }
     CScriptedTcpServer m_server;
@@ -124,12 +170,12 @@ TEST_F(SessionOnServer, RegistrationIsOneSendOfTwoLines) {
 // before QUIT, and nothing joins them after it.
 TEST_F(SessionOnServer, DisconnectLetsTheQueuedLinesGoFirstThenSaysQuit) {
     Connect();
-    m_session.m_bSessionActive = true;
-    m_session.m_bInChannel = true;
+    EXPECT_TRUE(m_session.IsSessionActive());
+    m_session.SetInChannel(true);
     for (const char* text : {"kill 1", "kill 2", "Broadcast closed"})
         m_session.SendToChannelPaced(text);
     m_session.Disconnect();
-    EXPECT_FALSE(m_session.m_bSessionActive);
+    EXPECT_FALSE(m_session.IsSessionActive());
     EXPECT_FALSE(m_session.IsInChannel());
     m_session.SendToChannelPaced("too late");
     m_session.SendLine("NOTICE al :too late");
@@ -142,16 +188,23 @@ TEST_F(SessionOnServer, DisconnectLetsTheQueuedLinesGoFirstThenSaysQuit) {
 
 TEST_F(SessionOnServer, SendsOnAClosedConnectionRaiseNoSignal) {
     Connect();
+    // The IRC thread is held at a log line, so that it does not end the
+    // connection before the writer has met the reset one.
+    const std::string strHold = "<al> hold";
+    m_session.HoldLogAt(strHold);
+    ASSERT_TRUE(m_server.Send(0, ":al!a@h PRIVMSG #Chan :hold\r\n"));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_session.IsHeld(); }));
     m_server.Close(0);
     ASSERT_TRUE(testsupport::WaitUntil([&] { return m_server.ClosedByPeer(0); }));
     // The first writes may still be accepted; later ones hit the reset
     // connection, which would raise SIGPIPE and end this process.
-    m_session.m_bInChannel = true;
+    m_session.SetInChannel(true);
     for (int i = 0; i < 200; ++i) {
         m_session.SendLine(std::string(400, 'z'));
         m_session.SendToChannel("x");
     }
     EXPECT_TRUE(testsupport::WaitUntil([&] { return m_session.FailedWrites() > 0; }));
+    m_session.ReleaseLog();
 }
 
 struct FieldBreakRow {
@@ -184,12 +237,16 @@ TEST_P(SessionFieldBreaks, NeverYieldAnExtraLine) {
             session.SetConnection(connection);
         }
         GetParam().inject(session, strBreak);
-        ASSERT_EQ(session.ConnectToServer(), 0);
-        session.OnRegistered();
-        session.OnNickInUse();
-        session.m_bInChannel = true;
+        session.OpenSession();
+        ASSERT_TRUE(server.WaitForConnections(1));
+        // The registration's end, then the first nickname refused.
+        ASSERT_TRUE(server.Send(0, ":srv 376 Bot :End of MOTD\r\n"));
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return session.Writes().size() >= 4; }));
+        ASSERT_TRUE(server.Send(0, ":srv 433 * Bot :in use\r\n"));
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return session.Writes().size() >= 5; }));
+        session.SetInChannel(true);
         session.SendToChannel("hi");
-        session.SendPrivmsg("Al", "yo");
+        session.SendToChannelPaced("yo");
         session.Disconnect();
         ASSERT_TRUE(testsupport::WaitUntil([&] {
             const Lines writes = session.Writes();
@@ -247,7 +304,7 @@ INSTANTIATE_TEST_SUITE_P(Fields, SessionFieldBreaks, ::testing::ValuesIn(kFieldB
 struct ConnectFailureRow {
     const char* name;
     const char* pszHost;  // refused there, or "" (the host look-up fails)
-    Lines logs;           // after ConnectToServer and then ReceiveLoop
+    Lines logs;           // once the attempt is over
 };
 // Rows print by name, so test listings stay readable.
 void PrintTo(const ConnectFailureRow& row, std::ostream* pOut) {
@@ -256,7 +313,7 @@ void PrintTo(const ConnectFailureRow& row, std::ostream* pOut) {
 
 class SessionConnectFailure : public ::testing::TestWithParam<ConnectFailureRow> {};
 
-TEST_P(SessionConnectFailure, LogsReasonAndReceiveLoopStops) {
+TEST_P(SessionConnectFailure, LogsReasonAndTheSessionEnds) {
     const bool bIpv6 = std::string(GetParam().pszHost).find(':') != std::string::npos;
     if (bIpv6) FR_SKIP_WITHOUT_IPV6();
     uint16_t nPort = 1;
@@ -270,8 +327,9 @@ TEST_P(SessionConnectFailure, LogsReasonAndReceiveLoopStops) {
     platform::CManualClock clock;
     CRecordingIrcSession session(clock);
     session.Configure(GetParam().pszHost, nPort, "Bot", "Bot2", "#Chan");
-    EXPECT_EQ(session.ConnectToServer(), 1);
-    EXPECT_EQ(session.ReceiveLoop(), 0);
+    session.OpenSession();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !session.IsIrcThreadRunning(); }));
+    EXPECT_FALSE(session.IsSessionActive());
     EXPECT_EQ(session.Logs(), GetParam().logs);
     // Nothing to send on: a quiet failure.
     session.SendLine("PING :x");
@@ -312,8 +370,8 @@ TEST(SessionConnect, RegistersWithTheServerGivenByAnyAddressForm) {
         platform::CManualClock clock;
         CRecordingIrcSession session(clock);
         session.Configure(row.pszHost, server.Port(), "Bot", "Bot2", "#Chan");
-        ASSERT_EQ(session.ConnectToServer(), 0) << testing::PrintToString(session.Logs());
-        EXPECT_TRUE(server.WaitForLine(0, "NICK Bot"));
+        session.OpenSession();
+        EXPECT_TRUE(server.WaitForLine(0, "NICK Bot")) << testing::PrintToString(session.Logs());
         EXPECT_TRUE(server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
         EXPECT_EQ(session.Logs(), Lines{std::string("Connecting to ") + row.pszHost});
         session.EndIrcThread();

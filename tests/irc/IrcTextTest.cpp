@@ -103,9 +103,11 @@ INSTANTIATE_TEST_SUITE_P(Errors, ErrorTextTable, ::testing::ValuesIn(kErrorRows)
 
 TEST(IrcText, QuitLineAndServices) {
     EXPECT_EQ(irc::QuitLine("v1.3 BETA"), "QUIT :v1.3 BETA /// Battlefield 1942 to IRC relay");
-    EXPECT_EQ(irc::AuthServiceOf(0), "Q@CServe.quakenet.org");
-    EXPECT_EQ(irc::AuthServiceOf(1), "AuthServ@Services.GamesNET.net");
-    EXPECT_EQ(irc::AuthServiceOf(-1), "");
+    EXPECT_EQ(irc::AuthServiceOf(irc::AuthNetworkOf(0)), "Q@CServe.quakenet.org");
+    EXPECT_EQ(irc::AuthServiceOf(irc::AuthNetworkOf(1)), "AuthServ@Services.GamesNET.net");
+    EXPECT_EQ(irc::AuthServiceOf(irc::AuthNetworkOf(irc::kNetworkSasl)), "");
+    EXPECT_EQ(irc::AuthServiceOf(irc::AuthNetworkOf(-1)), "");
+    EXPECT_EQ(irc::AuthServiceOf(irc::AuthNetworkOf(3)), "");
     EXPECT_EQ(irc::WithoutLineBreaks("a\r\nQUIT\rb\n"), "aQUITb");
     EXPECT_EQ(irc::WithoutLineBreaks(std::string("a\0b", 3)), "ab");
 }
@@ -113,9 +115,9 @@ TEST(IrcText, QuitLineAndServices) {
 TEST(IrcText, GreetingBytes) {
     // The literals are split so that escapes do not swallow digits.
     EXPECT_EQ(std::string(irc::NoticeOffline()), std::string("\x03") + "10fragrelay " + "\x03" +
-                                                    "[" + "\x03" + "05OFFLINE" + "\x03" + "]");
-    EXPECT_EQ(std::string(irc::NoticePaused()), std::string("\x03") + "10fragrelay " + "\x03" + "[" +
-                                                   "\x03" + "07PAUSED" + "\x03" + "]");
+                                                     "[" + "\x03" + "05OFFLINE" + "\x03" + "]");
+    EXPECT_EQ(std::string(irc::NoticePaused()), std::string("\x03") + "10fragrelay " + "\x03" +
+                                                    "[" + "\x03" + "07PAUSED" + "\x03" + "]");
 }
 
 }  // namespace

@@ -74,7 +74,12 @@ protected:
     // The connection failed with a log line holding strReason, and the
     // server never saw a byte but the handshake's.
     void FailsWith(const std::string& strReason) {
-        EXPECT_EQ(m_session.OpenSession(), 1);
+        m_session.OpenSession();
+        // The attempt runs on the IRC thread, within the connect limit.
+        ASSERT_TRUE(
+            WaitUntil([&] { return !m_session.IsIrcThreadRunning(); },
+                      std::chrono::milliseconds(irc::CIrcConnection::kConnectTimeoutMs + 10000)));
+        EXPECT_FALSE(m_session.IsSessionActive());
         const Lines logs = m_session.Logs();
         EXPECT_TRUE(AnyHolds(logs, "TLS: " + strReason)) << testing::PrintToString(logs);
         EXPECT_FALSE(AnyHolds(logs, "Connecting to")) << "no registration over a failed handshake";
@@ -95,7 +100,7 @@ std::string SessionOverTls::s_strMakeLog;
 TEST_F(SessionOverTls, PinnedCertificateRegistersAndJoins) {
     const CServerCertificate& cert = s_pCerts->UnknownIssuer();  // trusted by its pin alone
     Serve(cert, CTlsTestServer::EMode::Tls, cert.m_strFingerprint);
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     ASSERT_TRUE(m_pServer->WaitForReceived(kRegistration));
     EXPECT_EQ(m_pServer->Received().rfind(kRegistration, 0), 0u) << "nothing before NICK";
     // Lines cut between records, and several in one: joined and split as over TCP.
@@ -143,8 +148,9 @@ TEST_F(SessionOverTls, WrongHostNameIsRefusedAndTheRightOneConnects) {
     FailsWith("certificate has the wrong name");
     m_session.EndIrcThread();
     Serve(s_pCerts->Good(), CTlsTestServer::EMode::Tls, "", "localhost");
-    ASSERT_EQ(m_session.OpenSession(), 0) << testing::PrintToString(m_session.Logs());
-    EXPECT_TRUE(m_pServer->WaitForReceived(kRegistration));
+    m_session.OpenSession();
+    EXPECT_TRUE(m_pServer->WaitForReceived(kRegistration))
+        << testing::PrintToString(m_session.Logs());
     EXPECT_EQ(m_pServer->ServerName(), "localhost");
 }
 
@@ -159,18 +165,16 @@ TEST_F(SessionOverTls, AStalledHandshakeEndsAtTheConnectLimit) {
     FailsWith("handshake timed out");
     // Bounded by the limit (with room for a loaded machine), not reported as speed.
     EXPECT_LT(std::chrono::steady_clock::now() - start,
-              std::chrono::milliseconds(irc::CIrcSession::kConnectTimeoutMs + 5000));
+              std::chrono::milliseconds(irc::CIrcConnection::kConnectTimeoutMs + 5000));
 }
 
 TEST_F(SessionOverTls, EndingTheThreadCutsAStalledHandshakeShort) {
     Serve(s_pCerts->Good(), CTlsTestServer::EMode::Silent, s_pCerts->Good().m_strFingerprint);
     m_session.SetKeepAlive(true);
-    // A failed first connect with keep-alive goes on in the thread, whose
-    // next handshake stalls in turn (the test's back-off takes no time).
-    ASSERT_EQ(m_session.OpenSession(), 0);
-    // The second hello has arrived: the thread is inside its handshake, no
+    m_session.OpenSession();
+    // The hello has arrived: the IRC thread is inside its handshake, no
     // longer connecting.
-    ASSERT_TRUE(WaitUntil([&] { return m_pServer->HeardSilently() >= 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return m_pServer->HeardSilently() >= 1; }));
     m_session.EndIrcThread();
     EXPECT_FALSE(m_session.IsIrcThreadRunning());
     // Stopped, not timed out: the end did not wait for the connect limit.
@@ -178,11 +182,30 @@ TEST_F(SessionOverTls, EndingTheThreadCutsAStalledHandshakeShort) {
         << testing::PrintToString(m_session.Logs());
 }
 
+// Open never waits for the network: the handshake runs on the IRC thread,
+// and Disconnect cuts it short instead of letting it run to the limit.
+TEST_F(SessionOverTls, OpenReturnsAtOnceAndDisconnectCutsTheHandshakeShort) {
+    Serve(s_pCerts->Good(), CTlsTestServer::EMode::Silent, s_pCerts->Good().m_strFingerprint);
+    m_session.OpenSession();
+    EXPECT_TRUE(m_session.IsSessionActive());
+    EXPECT_EQ(m_session.State(), irc::EIrcState::Connecting);
+    ASSERT_TRUE(WaitUntil([&] { return m_pServer->HeardSilently() >= 1; }));
+    // The hello has arrived and the server keeps silent: the thread is in
+    // the handshake.
+    EXPECT_EQ(m_session.State(), irc::EIrcState::Connecting);
+    m_session.Disconnect();
+    ASSERT_TRUE(WaitUntil([&] { return !m_session.IsIrcThreadRunning(); }));
+    EXPECT_TRUE(AnyHolds(m_session.Logs(), "TLS: handshake stopped"))
+        << testing::PrintToString(m_session.Logs());
+    EXPECT_EQ(m_session.SessionEnds(), 1);
+    EXPECT_EQ(m_pServer->Received(), "");
+}
+
 TEST_F(SessionOverTls, ALostTlsLinkReconnectsOverTls) {
     const CServerCertificate& cert = s_pCerts->Good();
     Serve(cert, CTlsTestServer::EMode::Tls, cert.m_strFingerprint);
     m_session.SetKeepAlive(true);
-    ASSERT_EQ(m_session.OpenSession(), 0);
+    m_session.OpenSession();
     ASSERT_TRUE(m_pServer->WaitForReceived(kRegistration));
     m_pServer->CloseClient();
     ASSERT_TRUE(WaitUntil([&] { return m_pServer->Handshakes() >= 2; }));

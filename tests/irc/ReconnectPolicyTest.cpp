@@ -9,6 +9,7 @@
 #include "platform/Backoff.h"
 
 using irc::CReconnectPolicy;
+using irc::EConnectionEnd;
 
 namespace {
 
@@ -20,7 +21,7 @@ bool AroundStep(uint32_t nWait, uint32_t nStep) {
 
 struct PolicyRow {
     const char* name;
-    int nResult;  // the receive loop's: 0 ended, 1 ERROR, 2 throttled
+    EConnectionEnd eEnd;
     bool bKeepAlive;
     uint32_t nStep;  // 0: no new attempt
 };
@@ -32,7 +33,7 @@ class PolicyTable : public ::testing::TestWithParam<PolicyRow> {};
 
 TEST_P(PolicyTable, EndGivesWait) {
     CReconnectPolicy policy(11);
-    const uint32_t nWait = policy.NextWaitMs(GetParam().nResult, false, GetParam().bKeepAlive);
+    const uint32_t nWait = policy.NextWaitMs(GetParam().eEnd, 0, GetParam().bKeepAlive);
     if (GetParam().nStep == 0) {
         EXPECT_EQ(nWait, 0u);
     } else if (GetParam().nStep == CReconnectPolicy::kThrottleWaitMs) {
@@ -45,33 +46,42 @@ TEST_P(PolicyTable, EndGivesWait) {
 // clang-format off
 const PolicyRow kRows[] = {
     // The IRC tab's own Connect: as it always was, but an ERROR waits.
-    {"ClosedWithoutKeepAliveStops", 0, false, 0},
-    {"ErrorWithoutKeepAliveWaitsTheBackoff", 1, false, kFirst},
-    {"ThrottledWithoutKeepAliveWaitsThirtySeconds", 2, false, CReconnectPolicy::kThrottleWaitMs},
+    {"ClosedWithoutKeepAliveStops", EConnectionEnd::Closed, false, 0},
+    {"ErrorWithoutKeepAliveWaitsTheBackoff", EConnectionEnd::ServerError, false, kFirst},
+    {"ThrottledWithoutKeepAliveWaitsThirtySeconds", EConnectionEnd::Throttled, false,
+     CReconnectPolicy::kThrottleWaitMs},
     // Broadcast: every end leads to a new attempt.
-    {"ClosedWithKeepAliveWaitsTheBackoff", 0, true, kFirst},
-    {"ErrorWithKeepAliveWaitsTheBackoff", 1, true, kFirst},
-    {"ThrottledWithKeepAliveWaitsThirtySeconds", 2, true, CReconnectPolicy::kThrottleWaitMs},
+    {"ClosedWithKeepAliveWaitsTheBackoff", EConnectionEnd::Closed, true, kFirst},
+    {"ErrorWithKeepAliveWaitsTheBackoff", EConnectionEnd::ServerError, true, kFirst},
+    {"ThrottledWithKeepAliveWaitsThirtySeconds", EConnectionEnd::Throttled, true,
+     CReconnectPolicy::kThrottleWaitMs},
 };
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Ends, PolicyTable, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ReconnectPolicy, WaitsGrowWhileAttemptsFailAndStartShortAfterARegistration) {
+TEST(ReconnectPolicy, WaitsGrowWhileAttemptsFailAndStartShortAfterAStableRegistration) {
+    constexpr EConnectionEnd kClosed = EConnectionEnd::Closed;
+    constexpr uint32_t kStable = CReconnectPolicy::kStableMs;
     CReconnectPolicy policy(5);
-    EXPECT_TRUE(AroundStep(policy.NextWaitMs(1, false, true), kFirst));
-    EXPECT_TRUE(AroundStep(policy.NextWaitMs(0, false, true), 2 * kFirst));
-    EXPECT_TRUE(AroundStep(policy.NextWaitMs(0, false, true), 4 * kFirst));
+    EXPECT_TRUE(AroundStep(policy.NextWaitMs(EConnectionEnd::ServerError, 0, true), kFirst));
+    EXPECT_TRUE(AroundStep(policy.NextWaitMs(kClosed, 0, true), 2 * kFirst));
+    EXPECT_TRUE(AroundStep(policy.NextWaitMs(kClosed, 0, true), 4 * kFirst));
     // The throttle's own wait neither grows nor resets the back-off.
-    EXPECT_EQ(policy.NextWaitMs(2, false, true), CReconnectPolicy::kThrottleWaitMs);
-    EXPECT_TRUE(AroundStep(policy.NextWaitMs(0, false, true), 8 * kFirst));
-    // The bot was back in: the next loss waits the shortest again.
-    EXPECT_TRUE(AroundStep(policy.NextWaitMs(0, true, true), kFirst));
-    for (int n = 0; n < 20; ++n) policy.NextWaitMs(0, false, true);
-    EXPECT_TRUE(AroundStep(policy.NextWaitMs(0, false, true), platform::CBackoff::kLastMs));
+    EXPECT_EQ(policy.NextWaitMs(EConnectionEnd::Throttled, 0, true),
+              CReconnectPolicy::kThrottleWaitMs);
+    EXPECT_TRUE(AroundStep(policy.NextWaitMs(kClosed, 0, true), 8 * kFirst));
+    // Regression: dropped right after the message of the day, the bot came
+    // back every 5 s for as long as the server kept doing it.
+    EXPECT_TRUE(AroundStep(policy.NextWaitMs(kClosed, kStable - 1, true), 16 * kFirst));
+    // Registered for a minute: the bot was back in; the next loss waits the
+    // shortest again.
+    EXPECT_TRUE(AroundStep(policy.NextWaitMs(kClosed, kStable, true), kFirst));
+    for (int n = 0; n < 20; ++n) policy.NextWaitMs(kClosed, 0, true);
+    EXPECT_TRUE(AroundStep(policy.NextWaitMs(kClosed, 0, true), platform::CBackoff::kLastMs));
     policy.Reset();
-    EXPECT_TRUE(AroundStep(policy.NextWaitMs(0, false, true), kFirst));
+    EXPECT_TRUE(AroundStep(policy.NextWaitMs(kClosed, 0, true), kFirst));
 }
 
 }  // namespace

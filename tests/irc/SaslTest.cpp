@@ -139,38 +139,6 @@ TEST(Authenticate, ResponsesGoInChunksOf400WithThePlusRules) {
     EXPECT_EQ(PlainResponse("acc", "pw"), std::string("acc\0acc\0pw", 10));
 }
 
-TEST(MaskedForLog, SecretsOfSentLinesNeverReachALog) {
-    struct Row {
-        const char* m_pszName;
-        std::string m_strLine;
-        std::string m_strLogged;
-    };
-    const Row rows[] = {
-        {"AUTHENTICATE payload", "AUTHENTICATE YWNjAGFjYwBwdw==", "AUTHENTICATE ****"},
-        {"AUTHENTICATE mechanism", "AUTHENTICATE PLAIN", "AUTHENTICATE PLAIN"},
-        {"AUTHENTICATE plus", "AUTHENTICATE +", "AUTHENTICATE +"},
-        {"AUTHENTICATE abort", "AUTHENTICATE *", "AUTHENTICATE *"},
-        {"account message", "PRIVMSG Q@CServe.quakenet.org :auth user s3cr3t",
-         "PRIVMSG Q@CServe.quakenet.org :auth user ****"},
-        {"password with blanks", "PRIVMSG AuthServ@x :AUTH user two words",
-         "PRIVMSG AuthServ@x :AUTH user ****"},
-        {"identify", "PRIVMSG NickServ :IDENTIFY s3cr3t", "PRIVMSG NickServ :IDENTIFY ****"},
-        {"identify with account", "PRIVMSG NickServ :identify acc s3cr3t",
-         "PRIVMSG NickServ :identify ****"},
-        {"services command", "NICKSERV IDENTIFY s3cr3t", "NICKSERV IDENTIFY ****"},
-        {"PASS", "PASS s3cr3t", "PASS ****"},
-        {"auth without a password", "PRIVMSG Q@x :auth", "PRIVMSG Q@x :auth"},
-        {"a channel line is no account message", "PRIVMSG #chan :auth is a word here",
-         "PRIVMSG #chan :auth is a word here"},
-        {"other lines unchanged", "JOIN #chan", "JOIN #chan"},
-        {"CAP unchanged", "CAP REQ :sasl", "CAP REQ :sasl"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.m_pszName);
-        EXPECT_EQ(MaskedForLog(row.m_strLine), row.m_strLogged);
-    }
-}
-
 // Drives a negotiation through a transcript and keeps what it asked for.
 class SaslRun {
 public:
@@ -433,7 +401,6 @@ TEST(SaslNegotiation, ThePasswordIsInNoLogLine) {
             EXPECT_EQ(strLog.find("hunter2"), std::string::npos) << strLog;
             EXPECT_EQ(strLog.find(strPayload.substr(13)), std::string::npos) << strLog;
         }
-        EXPECT_EQ(MaskedForLog(strPayload), "AUTHENTICATE ****");
     }
 }
 

@@ -10,6 +10,7 @@
 
 using irc::CSendQueue;
 using irc::ELineKind;
+using irc::ELineTarget;
 using EPop = CSendQueue::EPop;
 
 namespace {
@@ -253,6 +254,65 @@ TEST(SendQueue, ExpediteSendsTheGoodbyeNext) {
     queue.Expedite();
     uint32_t nNow = 0;
     EXPECT_EQ(LinesOf(Drain(queue, &nNow)), std::vector<std::string>{"QUIT :bye"});
+}
+
+// Regression: after a kick the JOIN waited behind every channel line queued
+// before it (16 s on a busy match), and those lines went to a channel the
+// bot was no longer in.
+TEST(SendQueue, ARejoinGoesAheadOfTheChannelsBacklogWithinOneSlot) {
+    CSendQueue queue;
+    uint32_t nNow = 1000;
+    // The burst is spent and a full backlog of event lines waits.
+    for (int n = 0; n < 5; ++n)
+        queue.Push("PRIVMSG #c :early " + std::to_string(n), ELineKind::Event);
+    ASSERT_EQ(Drain(queue, &nNow).size(), 5u);
+    for (size_t n = 0; n < CSendQueue::kMaxEvents; ++n)
+        queue.Push("PRIVMSG #c :event " + std::to_string(n), ELineKind::Event);
+    queue.Push("PRIVMSG #c :answer", ELineKind::Reply, ELineTarget::Channel);
+    // The kick: out of the channel, and the rejoin queued.
+    queue.HoldChannel(true);
+    queue.Push("JOIN #c", ELineKind::Control);
+    const uint32_t nKick = nNow;
+    CSendQueue::COut out;
+    uint32_t nWait = 0;
+    EPop ePop = queue.Pop(nNow, &out, &nWait);
+    if (ePop == EPop::Wait) {
+        EXPECT_LE(nWait, irc::CSendPace().m_nSpacingMs);
+        nNow += nWait;
+        ePop = queue.Pop(nNow, &out, &nWait);
+    }
+    ASSERT_EQ(ePop, EPop::Line);
+    EXPECT_EQ(out.m_strLine, "JOIN #c");
+    EXPECT_LE(nNow - nKick, irc::CSendPace().m_nSpacingMs);
+    // Nothing for the channel until the join is confirmed; the rest goes.
+    queue.Push("NOTICE al :welcome", ELineKind::Reply);
+    EXPECT_EQ(LinesOf(Drain(queue, &nNow)), std::vector<std::string>{"NOTICE al :welcome"});
+    EXPECT_EQ(queue.Pop(nNow, &out, &nWait), EPop::Empty);
+    EXPECT_EQ(queue.Size(), CSendQueue::kMaxEvents + 1);
+    // Back in: the backlog follows in its order.
+    queue.HoldChannel(false);
+    const std::vector<std::string> lines = LinesOf(Drain(queue, &nNow));
+    ASSERT_EQ(lines.size(), CSendQueue::kMaxEvents + 1);
+    EXPECT_EQ(lines.front(), "PRIVMSG #c :event 0");
+    EXPECT_EQ(lines.back(), "PRIVMSG #c :answer");
+}
+
+TEST(SendQueue, HeldChannelLinesStayWithinTheBoundsAndCloseWithoutThem) {
+    CSendQueue queue;
+    queue.HoldChannel(true);
+    // Event lines pile up while out of the channel: the oldest go, one
+    // marker counts them, and it waits with them.
+    for (size_t n = 0; n < CSendQueue::kMaxEvents + 4; ++n)
+        queue.Push("PRIVMSG #c :e" + std::to_string(n), ELineKind::Event);
+    queue.Push("PRIVMSG #c :t1", ELineKind::Ticket);
+    queue.Push("PRIVMSG #c :t2", ELineKind::Ticket);
+    uint32_t nNow = 0;
+    EXPECT_EQ(Drain(queue, &nNow).size(), 0u);
+    EXPECT_EQ(queue.SkippedEvents(), 4u);
+    // Closing: what the channel cannot get is dropped, and goodbye goes at once.
+    queue.Close("QUIT :bye", nNow);
+    EXPECT_EQ(LinesOf(Drain(queue, &nNow)), std::vector<std::string>{"QUIT :bye"});
+    EXPECT_TRUE(queue.IsDone());
 }
 
 TEST(SendQueue, ThePaceHoldsAcrossTheTickCountsWrap) {

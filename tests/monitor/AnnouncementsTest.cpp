@@ -288,26 +288,33 @@ public:
 class CRequestingIrcSession : public testsupport::CRecordingIrcSession {
 public:
     using CRecordingIrcSession::CRecordingIrcSession;
-    std::string TakeRequest() override {
+    std::optional<bridge::CChannelRequest> TakeRequest() override {
         ++m_nTaken;
-        if (m_bEndless) return "!gameinfo";
-        if (m_pending.empty()) return {};
-        std::string str = m_pending.front();
+        if (m_bEndless) return bridge::CChannelRequest{bridge::EChannelRequest::GameInfo, "al", ""};
+        if (m_pending.empty()) return std::nullopt;
+        bridge::CChannelRequest request = m_pending.front();
         m_pending.erase(m_pending.begin());
-        return str;
+        return request;
     }
-    Lines m_pending;
+    std::vector<bridge::CChannelRequest> m_pending;
     bool m_bEndless = false;
     int m_nTaken = 0;
 };
 
 using irc::ELineKind;
 
+bridge::CChannelRequest GameInfo() {
+    return {bridge::EChannelRequest::GameInfo, "al", ""};
+}
+bridge::CChannelRequest Join(const std::string& strNick) {
+    return {bridge::EChannelRequest::Join, strNick, ""};
+}
+
 class WaysOut : public testing::Test {
 protected:
     WaysOut() {
         m_irc.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#chan");
-        m_irc.m_bInChannel = true;
+        m_irc.SetInChannel(true);
     }
     std::string Info() { return monitor::InfoText(kS, m_status); }
 
@@ -344,8 +351,8 @@ TEST_F(WaysOut, ServerTextCannotStartAnIrcCommand) {
     monitor::AnnounceEvents(m_out, kS, m_status, {death});
     m_status.m_strMapName = "Wake\nPRIVMSG #chan :spam\r";
     monitor::AnnounceOpeningBanner(m_out, kS, m_status);
-    monitor::AnswerRequestText(m_out, kS, m_status, "!join bob\r\nQUIT");
-    monitor::AnswerRequestText(m_out, kS, m_status, "!gameinfo");
+    monitor::AnswerRequestText(m_out, kS, m_status, Join("bob\r\nQUIT"));
+    monitor::AnswerRequestText(m_out, kS, m_status, GameInfo());
     const Lines writes = m_irc.Writes();
     ASSERT_EQ(writes.size(), 11u);
     for (const std::string& strWrite : writes) {
@@ -381,28 +388,32 @@ TEST_F(WaysOut, EventsGoOutInOrderAndTheOpeningLineOnlyToTheLog) {
 }
 
 TEST_F(WaysOut, GameInfoGoesUnpacedToTheChannelOnlyWhileBroadcasting) {
-    monitor::AnswerRequestText(m_out, kS, m_status, "!gameinfo");
+    monitor::AnswerRequestText(m_out, kS, m_status, GameInfo());
     EXPECT_EQ(m_irc.Writes(), Lines{"PRIVMSG #chan :" + Info() + "\r\n"});
     EXPECT_EQ(Info(), C("^10ip ^[^14127.0.0.1:14567:23000^]  ^10map ^[^14Wake^]  ^10player "
                         "^[^147/32^]  ^10ticketstatus ^[^1298^ : ^04150^]"));
     m_out.m_bBroadcast = false;
-    monitor::AnswerRequestText(m_out, kS, m_status, "!gameinfo");
+    monitor::AnswerRequestText(m_out, kS, m_status, GameInfo());
     EXPECT_EQ(m_irc.Writes().size(), 1u);
     EXPECT_EQ(m_irc.Kinds(), std::vector<ELineKind>{ELineKind::Reply});
     EXPECT_EQ(m_out.m_logs, Lines{});
 }
 
-TEST_F(WaysOut, JoinIsAnsweredWithANoticeInAnyStateAndOtherTextsAreDropped) {
+// The statistics' requests are the core's to answer; the game side
+// leaves them alone.
+TEST_F(WaysOut, JoinIsAnsweredWithANoticeInAnyStateAndOtherKindsAreLeftAlone) {
     m_status.m_strServerVersion = "v1.3";
-    m_irc.m_bInChannel = false;
+    m_irc.SetInChannel(false);
     m_out.m_bBroadcast = false;
-    for (const char* pszRequest : {"!join", "!joinbob", "!Join bob", "hello", "!gameinfo2"})
-        monitor::AnswerRequestText(m_out, kS, m_status, pszRequest);
+    using bridge::EChannelRequest;
+    for (const EChannelRequest eKind : {EChannelRequest::Stats, EChannelRequest::Top,
+                                        EChannelRequest::LastRound, EChannelRequest::Seen})
+        monitor::AnswerRequestText(m_out, kS, m_status, bridge::CChannelRequest{eKind, "al", "x"});
     EXPECT_EQ(m_irc.Writes(), Lines{});
 
-    monitor::AnswerRequestText(m_out, kS, m_status, "!join bob");
+    monitor::AnswerRequestText(m_out, kS, m_status, Join("bob"));
     m_out.m_bBroadcast = true;
-    monitor::AnswerRequestText(m_out, kS, m_status, "!join al");
+    monitor::AnswerRequestText(m_out, kS, m_status, Join("al"));
     const std::string strReply = C("^10fragrelay ^[^03ONLINE^]  ") + Info();
     EXPECT_EQ(Info().find("ticketstatus"), std::string::npos);
     EXPECT_EQ(m_irc.Writes(),
@@ -419,7 +430,7 @@ TEST_F(WaysOut, NoPendingRequestNoAnswer) {
 // Regression: one request slot, so a join right after "!gameinfo" cancelled
 // its answer. Every pending request is answered, oldest first.
 TEST_F(WaysOut, EveryPendingRequestIsAnsweredInOrder) {
-    m_irc.m_pending = {"!join bob", "!gameinfo", "!join al"};
+    m_irc.m_pending = {Join("bob"), GameInfo(), Join("al")};
     monitor::AnswerRequest(m_out, kS, m_status);
     const std::string strReply = C("^10fragrelay ^[^03ONLINE^]  ") + Info();
     EXPECT_EQ(m_irc.Writes(),

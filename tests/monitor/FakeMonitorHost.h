@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "irc/IrcSession.h"
 #include "monitor/MonitorHost.h"
+#include "support/RecordingIrcSession.h"
 
 namespace testsupport {
 
 class CFakeMonitorHost : public monitor::IMonitorHost {
 public:
-    explicit CFakeMonitorHost(irc::CIrcSession* pIrc) : m_pIrc(pIrc) {
+    explicit CFakeMonitorHost(CRecordingIrcSession* pIrc) : m_pIrc(pIrc) {
         m_settings.m_strAlliedKillColor = "02";
         m_settings.m_strAxisKillColor = "05";
         m_settings.m_strAlliedFlagColor = "12";
@@ -98,7 +98,7 @@ public:
     void OnMonitorEnded() override { ++m_nEnded; }
 
 private:
-    irc::CIrcSession* m_pIrc;
+    CRecordingIrcSession* m_pIrc;
     mutable bridge::CGameShared m_game;  // without a session
     mutable std::mutex m_mutex;
     std::vector<std::string> m_log;

@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -55,21 +56,31 @@ const char kGameStart[] =
 class CRequestQueueSession : public testsupport::CRecordingIrcSession {
 public:
     using CRecordingIrcSession::CRecordingIrcSession;
-    void AddRequest(std::string strRequest) {
+    void AddRequest(bridge::CChannelRequest request) {
         std::lock_guard<std::mutex> lock(m_mutexQueue);
-        m_queue.push_back(std::move(strRequest));
+        m_queue.push_back(std::move(request));
     }
-    std::string TakeRequest() override {
+    std::optional<bridge::CChannelRequest> TakeRequest() override {
         std::lock_guard<std::mutex> lock(m_mutexQueue);
-        if (m_queue.empty()) return {};
-        std::string str = std::move(m_queue.front());
+        if (m_queue.empty()) return std::nullopt;
+        bridge::CChannelRequest request = std::move(m_queue.front());
         m_queue.pop_front();
-        return str;
+        return request;
+    }
+    void DropRequests() override {
+        std::lock_guard<std::mutex> lock(m_mutexQueue);
+        m_queue.clear();
+        ++m_nDropped;
+    }
+    int Dropped() {
+        std::lock_guard<std::mutex> lock(m_mutexQueue);
+        return m_nDropped;
     }
 
 private:
     std::mutex m_mutexQueue;
-    std::deque<std::string> m_queue;
+    std::deque<bridge::CChannelRequest> m_queue;
+    int m_nDropped = 0;
 };
 
 class MonitorRunTest : public testing::Test {
@@ -77,7 +88,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_sim.Start());
         m_irc.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#chan");
-        m_irc.m_bInChannel = true;
+        m_irc.SetInChannel(true);
         m_host.m_settings.m_nQueryPort = m_sim.Port();
     }
 
@@ -162,6 +173,15 @@ TEST_F(MonitorRunTest, FollowsAGameThroughItsPhases) {
 
 // The pause is over when the game ends or starts over from it: the next
 // playing phase is a start with its end tick, never "game resumed".
+// A request asked before the run began would be answered from the
+// snapshot the new run has just reset: it goes.
+TEST_F(MonitorRunTest, ARunThatStartsDropsTheRequestsWaitingBeforeIt) {
+    m_irc.AddRequest({bridge::EChannelRequest::GameInfo, "al", ""});
+    auto pRun = OpenRun(kGameStart);
+    EXPECT_EQ(m_irc.Dropped(), 1);
+    EXPECT_EQ(m_irc.Writes(), Lines{});
+}
+
 TEST_F(MonitorRunTest, APauseThatEndsTheGameIsOver) {
     for (const char* pszAfterPause : {"end", "pre"}) {
         SCOPED_TRACE(pszAfterPause);
@@ -419,7 +439,7 @@ TEST_F(MonitorThreadTest, ARequestIsAnsweredWhileTheServerIsSilent) {
     ASSERT_TRUE(m_sim.LoadScenario(kGameStart));
     StartThread();
     ASSERT_TRUE(testsupport::WaitUntil([&] { return m_sim.SilencedRequests() >= 1; }));
-    m_irc.AddRequest("!join alice");
+    m_irc.AddRequest({bridge::EChannelRequest::Join, "alice", ""});
     EXPECT_TRUE(m_irc.WaitForWrite("NOTICE  alice :"));  // the nick keeps its blank
     EXPECT_EQ(m_host.m_nEnded, 0);                       // still waiting on the server
 }

@@ -69,7 +69,7 @@ class MonitorSupervisorTest : public testing::Test {
 protected:
     void SetUp() override {
         m_irc.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#chan");
-        m_irc.m_bInChannel = true;
+        m_irc.SetInChannel(true);
         m_irc.GameShared().SetTicketSecs(3600);  // no ticket lines among the ones under test
         m_host.m_bKeepAlive = true;
     }

@@ -66,8 +66,8 @@ CPlayed PlayMatch(KeyStyle style) {
     sim.SetKeyStyle(style);
     EXPECT_TRUE(sim.Start());
     irc.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#chan");
-    irc.m_bInChannel = true;
-    irc.m_bSessionActive = true;
+    irc.SetInChannel(true);
+    irc.SetSessionActive(true);
     irc.GameShared().SetGameState(bridge::EGameState::Running);
     irc.GameShared().SetTicketSecs(60);
     host.m_bBroadcast = true;

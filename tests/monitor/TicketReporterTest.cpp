@@ -84,8 +84,8 @@ class TicketReporterTest : public testing::Test {
 protected:
     TicketReporterTest() {
         m_irc.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#chan");
-        m_irc.m_bInChannel = true;
-        m_irc.m_bSessionActive = true;
+        m_irc.SetInChannel(true);
+        m_irc.SetSessionActive(true);
         m_irc.GameShared().SetGameState(bridge::EGameState::Running);
         m_irc.GameShared().SetTicketSecs(60);
         m_host.m_settings = Settings();
@@ -161,7 +161,7 @@ TEST_F(TicketReporterTest, AnIntervalBelowOneSecondCountsAsOneSecond) {
 
 struct CConditionRow {
     const char* pszName;
-    void (*fnSetUp)(testsupport::CFakeMonitorHost&, irc::CIrcSession&);
+    void (*fnSetUp)(testsupport::CFakeMonitorHost&, testsupport::CRecordingIrcSession&);
     bool bGoesOn;
     bool bSent;
     bool bLogged;
@@ -184,7 +184,7 @@ void SetVersion(testsupport::CFakeMonitorHost& host, const char* pszVersion) {
 }
 
 using Host = testsupport::CFakeMonitorHost;
-using Irc = irc::CIrcSession;
+using Irc = testsupport::CRecordingIrcSession;
 
 const CConditionRow kConditionRows[] = {
     {"Playing", [](Host&, Irc&) {}, true, true, true},
@@ -201,7 +201,7 @@ const CConditionRow kConditionRows[] = {
      [](Host&, Irc& i) { i.GameShared().SetGameState(bridge::EGameState::Paused); }, true, false,
      false},
     {"BroadcastOffStillLogs", [](Host& h, Irc&) { h.m_bBroadcast = false; }, true, false, true},
-    {"NoSessionStillLogs", [](Host&, Irc& i) { i.m_bSessionActive = false; }, true, false, true},
+    {"NoSessionStillLogs", [](Host&, Irc& i) { i.SetSessionActive(false); }, true, false, true},
     {"MonitoringOverEndsIt", [](Host& h, Irc&) { h.m_bMonitoring = false; }, false, false, false},
 };
 

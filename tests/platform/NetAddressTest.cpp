@@ -208,6 +208,18 @@ TEST(HostLookup, LocalhostGivesLoopbackAddressesEachOnce) {
     }
 }
 
+// End never waits for a name server: a stop ends the look-up's wait.
+TEST(HostLookup, AStopGivesNothingButALiteralStillCounts) {
+    platform::CStopSignal stop;
+    const std::vector<CNetAddress> vFound = LookupHost("localhost", 80, &stop);
+    ASSERT_FALSE(vFound.empty());
+    EXPECT_TRUE(vFound[0].IsLoopback());
+    stop.Stop();
+    EXPECT_TRUE(LookupHost("localhost", 80, &stop).empty());
+    // A literal asks no one.
+    EXPECT_EQ(LookupHost("127.0.0.1", 80, &stop).size(), 1u);
+}
+
 TEST(Ipv6Socket, TcpOverIpv6LoopbackCarriesBytes) {
     FR_SKIP_WITHOUT_IPV6();
     CSocket listener = CSocket::CreateTcp(kV6);

@@ -142,6 +142,46 @@ TEST(TcpConnectWithLimit, UnansweredConnectGivesUpOrStops) {
     EXPECT_FALSE(bConnected);
 }
 
+// ---- Waking a thread that waits for a socket: the IRC loop sleeps until
+// its next deadline, and another thread can wake it without touching the
+// connection.
+TEST(SocketWake, AWakeEndsTheWaitAndDataStillShows) {
+    CSocket listener = CSocket::CreateTcp();
+    ASSERT_TRUE(listener.Bind(LoopbackAddress()));
+    ASSERT_TRUE(listener.Listen());
+    CSocket client = CSocket::CreateTcp();
+    ASSERT_TRUE(client.Connect(LoopbackAddress(listener.LocalPort())));
+    CSocket peer = listener.Accept();
+    ASSERT_TRUE(peer.IsValid());
+    CSocketWake wake;
+    ASSERT_TRUE(wake.IsValid());
+
+    // Nothing there and no wake: the time runs out.
+    EXPECT_EQ(WaitReadableOrWoken(client.Handle(), wake, 20), WaitResult::TimedOut);
+    // A wake given before the wait ends it at once, and is taken by it.
+    wake.Wake();
+    wake.Wake();
+    EXPECT_EQ(WaitReadableOrWoken(client.Handle(), wake, 60000), WaitResult::TimedOut);
+    EXPECT_EQ(WaitReadableOrWoken(client.Handle(), wake, 20), WaitResult::TimedOut);
+    // A wake from another thread ends a long wait.
+    std::atomic<bool> bDone{false};
+    std::thread waiter([&] {
+        WaitReadableOrWoken(client.Handle(), wake, 60000);
+        bDone = true;
+    });
+    wake.Wake();
+    EXPECT_TRUE(WaitUntil([&] { return bDone.load(); }, std::chrono::seconds(10)));
+    waiter.join();
+    // Bytes show as readable, and so does the end of the stream.
+    ASSERT_EQ(peer.Send("x", 1), 1);
+    EXPECT_EQ(WaitReadableOrWoken(client.Handle(), wake, 60000), WaitResult::Readable);
+    char c = 0;
+    EXPECT_EQ(client.Recv(&c, 1), 1);
+    peer.Close();
+    EXPECT_EQ(WaitReadableOrWoken(client.Handle(), wake, 60000), WaitResult::Readable);
+    EXPECT_EQ(WaitReadableOrWoken(kNoSocket, wake, 0), WaitResult::Failed);
+}
+
 // ---- Sends that never wait: what the IRC writer thread is built on.
 
 namespace {

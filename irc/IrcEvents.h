@@ -1,10 +1,24 @@
 #pragma once
-// Where the IRC side stands, as its owner shows it (captions, a status
-// line, the page's enabled fields) and counts it (metrics). Pure; any thread.
+// What the IRC session tells its owner, and the values it hands out: where
+// it stands (CIrcStatus) and what it has done so far (CIrcFigures). The
+// owner (the core, a test) implements IIrcEvents. Values: any thread.
 #include <cstdint>
 #include <string>
 
 namespace irc {
+
+// Called on the session's threads (the IRC thread, the writer thread) or
+// on the caller's; never waits; must not call Open or End.
+class IIrcEvents {
+public:
+    virtual ~IIrcEvents() = default;
+    // A line for the IRC log: colour codes stripped; never empty.
+    virtual void OnIrcLog(const std::string& strLine) = 0;
+    // Status() differs from what it was before.
+    virtual void OnIrcStatusChanged() = 0;
+    // A channel request was queued for the game side.
+    virtual void OnIrcRequest() = 0;
+};
 
 enum class EIrcState {
     Idle,         // no session
@@ -22,15 +36,16 @@ struct CIrcStatus {
     std::string m_strChannel;       // in use: the server's spelling once joined, else the setting
     std::string m_strNick;          // the nickname in use (the setting's before the first connect)
     uint32_t m_nNextAttemptMs = 0;  // while Waiting: the length of the wait that began
-
     bool operator==(const CIrcStatus&) const = default;
 };
 
-struct CIrcFigures {              // since the session object was made
+// Since the session object was made; any thread.
+struct CIrcFigures {
     uint64_t m_nLinesSent = 0;     // lines written to the server
     uint64_t m_nLinesSkipped = 0;  // event lines dropped to keep the pace
     uint64_t m_nQueued = 0;        // lines waiting now
     uint64_t m_nReconnects = 0;    // attempts after the first of a session
+    bool operator==(const CIrcFigures&) const = default;
 };
 
 }  // namespace irc
