@@ -15,6 +15,7 @@
 
 #include "monitor/FakeMonitorHost.h"
 #include "monitor/MonitorRun.h"
+#include "monitor/MonitorSupervisor.h"
 #include "platform/Clock.h"
 #include "platform/Gate.h"
 #include "support/ColorText.h"
