@@ -9,6 +9,7 @@
 #include "config/SettingsFormat.h"
 #include "core/GameLog.h"
 #include "core/SideSettings.h"
+#include "irc/IrcSecurity.h"
 #include "monitor/Announcements.h"
 #include "support/ColorText.h"
 #include "support/RecordingMessages.h"
