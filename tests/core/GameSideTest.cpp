@@ -34,7 +34,6 @@ namespace {
 using Lines = std::vector<std::string>;
 using testsupport::C;
 
-const char kPausedLine[] = "* * * * * * [Broadcast paused] * * * * * * ";
 const char kOpenedLine[] = "* * * * * * [Broadcast opened] * * * * * * ";
 
 // An IRC side whose channel sends can be held at the line that holds a
