@@ -9,7 +9,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "BotTestSupport.h"
@@ -348,17 +350,19 @@ TEST_F(BotTest, StopBroadcastWhileAFailedRunReturnsToIdleNeverStartsARun) {
     Bot().SetSettings(Values(file));
     Bot().GameSide().SetKeepAlive(false);
     const std::thread::id testThread = std::this_thread::get_id();
-    std::atomic<bool> bPressed{false};
-    m_events.m_onState = [&](const core::CBotState& s) {
+    // Shared with the hook, which a thread of the bot may still be running
+    // when this test's body has ended.
+    const auto pPressed = std::make_shared<std::atomic<bool>>(false);
+    m_events.SetOnState([this, testThread, pPressed](const core::CBotState& s) {
         if (s.m_game.m_eWanted == bridge::EGameState::Idle && s.m_game.m_bMonitorAlive &&
-            std::this_thread::get_id() != testThread && !bPressed.exchange(true))
+            std::this_thread::get_id() != testThread && !pPressed->exchange(true))
             Bot().StopBroadcast();
-    };
+    });
     const int nRuns = GameRuns();
     ASSERT_TRUE(Bot().StartGame());
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return bPressed.load(); }, kLong));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return pPressed->load(); }, kLong));
     ASSERT_TRUE(Bot().WaitForCommands(10000));
-    m_events.m_onState = nullptr;
+    m_events.SetOnState(nullptr);
     EXPECT_TRUE(GameIdle());
     EXPECT_TRUE(Broadcasting(false));
     EXPECT_EQ(m_events.CountLog(ESide::Game, "Couldn't find Server at this IP!"), 1);

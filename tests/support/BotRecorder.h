@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/BotEvents.h"
@@ -18,19 +19,24 @@ namespace testsupport {
 
 class CBotRecorder : public core::IBotObserver {
 public:
-    // Called with each state on the telling thread; set before the bot starts.
-    std::function<void(const core::CBotState&)> m_onState;
+    // fn is called with each later state on the telling thread; nullptr: none.
+    void SetOnState(std::function<void(const core::CBotState&)> fn) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_onState = std::move(fn);
+    }
 
     void OnLog(core::ESide eSide, const std::string& strLine) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         (eSide == core::ESide::Irc ? m_ircLog : m_gameLog).push_back(strLine);
     }
     void OnStateChanged(const core::CBotState& state) override {
+        std::function<void(const core::CBotState&)> onState;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_states.push_back(state);
+            onState = m_onState;
         }
-        if (m_onState) m_onState(state);
+        if (onState) onState(state);
     }
     void OnQuickInfo(const query::CQuickInfoResult& result) override {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -100,6 +106,7 @@ private:
     std::vector<query::CQuickInfoResult> m_quickInfos;
     std::vector<int32_t> m_traffic;
     int m_nEnded = 0;
+    std::function<void(const core::CBotState&)> m_onState;
     CRecordingMessages m_messages;
 };
 
