@@ -6,11 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "WindowTestSupport.h"
+#include "support/BotRecorder.h"
+#include "ui/WindowSettings.h"
 
 namespace uitest {
 namespace {
@@ -306,6 +312,97 @@ TEST_F(GameDlgTest, TheInputsComeBackOnlyOnceTheCheckIsOver) {
     }
     EXPECT_EQ(view.m_nRunningWhenBack.load(), 0);
     Game().DetachView(view);
+}
+
+// The bot tells states, not every step between them: a check that begins
+// and ends while the bot cannot tell (here the IRC thread's telling of its
+// end is held until the check is over) leaves no state that says it ran.
+// The tab, which locked its inputs at the press, must give them back with
+// the result.
+TEST(GameDlgCheckUntold, TheInputsComeBackWhenTheCheckWasNeverToldRunning) {
+    framework::CDispatcher dispatcher;
+    dispatcher.BindToCurrentThread();
+    framework::CRecordingMessageSink sink;
+    testsupport::CTempFolder folder;
+    ASSERT_TRUE(folder.IsValid());
+    testsupport::CScriptedTcpServer irc;
+    bf42sim::CSimServer sim;
+    ASSERT_TRUE(sim.Start());
+    ASSERT_TRUE(testsupport::WriteWholeFile(
+        folder / "settings.ini", SettingsText("127.0.0.1", irc.Port(), "127.0.0.1", sim.Port())));
+    ui::CWindowSettings file(folder / "settings.ini");
+    core::CBot bot(file.Load(), core::CBot::COptions{});
+    ui::CMainDlg main(dispatcher, bot, file);
+    ASSERT_TRUE(main.Create(sink));
+    // After the window: a telling that this recorder holds keeps the bot's
+    // state lock, so no other thread can tell a state meanwhile.
+    testsupport::CBotRecorder held;
+    std::mutex mutexHold;
+    std::condition_variable cvHold;
+    bool bArmed = false;
+    bool bHolding = false;
+    bool bReleased = false;
+    held.SetOnState([&](const core::CBotState& state) {
+        std::unique_lock<std::mutex> lock(mutexHold);
+        if (!bArmed || state.m_irc.m_eState != irc::EIrcState::Idle) return;
+        bArmed = false;
+        bHolding = true;
+        cvHold.notify_all();
+        cvHold.wait_for(lock, std::chrono::seconds(20), [&] { return bReleased; });
+    });
+    bot.AddObserver(main);
+    bot.AddObserver(held);
+    bot.Start();
+    const auto release = [&] {
+        std::lock_guard<std::mutex> lock(mutexHold);
+        bReleased = true;
+        cvHold.notify_all();
+    };
+    // Whatever happens below, the bot's threads end before the window goes.
+    struct CEndFirst {
+        std::function<void()> fnRelease;
+        core::CBot& bot;
+        ~CEndFirst() {
+            fnRelease();
+            bot.Shutdown();
+        }
+    } endFirst{release, bot};
+    const auto runUntil = [&](auto pred) {
+        return testsupport::WaitUntil([&] {
+            dispatcher.RunPending();
+            return pred();
+        });
+    };
+
+    // The server drops the bot: the IRC thread tells the session's end,
+    // and is held there. Nothing changes after it.
+    ASSERT_TRUE(bot.ConnectIrc());
+    ASSERT_TRUE(irc.WaitForLine(0, kUser));
+    ASSERT_TRUE(bot.WaitForCommands(5000));
+    {
+        std::lock_guard<std::mutex> lock(mutexHold);
+        bArmed = true;
+    }
+    irc.Close(0);
+    {
+        std::unique_lock<std::mutex> lock(mutexHold);
+        ASSERT_TRUE(cvHold.wait_for(lock, std::chrono::seconds(10), [&] { return bHolding; }));
+    }
+    ui::CGameDlg& game = *main.GamePage();
+    dispatcher.RunPending();  // the tab has shown every state told so far
+    ASSERT_TRUE(game.Click(res::IDC_GAME_CHECK));
+    EXPECT_FALSE(game.IsItemEnabled(res::IDC_GAME_CHECK));
+    // The check runs and ends while no state can be told.
+    const bool bEnded = testsupport::WaitUntil([&] {
+        return held.QuickInfos().size() == 1 && !bot.State().m_bQuickInfoRunning;
+    });
+    release();
+    ASSERT_TRUE(bEnded);
+    EXPECT_TRUE(runUntil([&] {
+        return game.IsItemEnabled(res::IDC_GAME_CHECK) &&
+               !game.IsReadOnly(res::IDC_GAME_SERVER) && !game.IsReadOnly(res::IDC_GAME_PORT);
+    })) << "the inputs stay locked after the check";
+    EXPECT_EQ(game.GetItemText(res::IDC_QI_HOSTNAME), "bf42sim");
 }
 
 // Broadcast starts monitoring during a check: the check's end leaves the
