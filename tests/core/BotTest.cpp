@@ -137,8 +137,7 @@ TEST_F(BotTest, EachSidesOwnCommandRefusesWithItsOwnMessage) {
     EXPECT_FALSE(Bot().CheckQuickInfo());
     EXPECT_EQ(m_events.Messages().Messages(),
               (std::vector<core::COperatorMessage>{
-                  Refusal("Fill out all Inputfields!", "irc_Server"), kFillOutGame,
-                  kFillOutGame}));
+                  Refusal("Fill out all Inputfields!", "irc_Server"), kFillOutGame, kFillOutGame}));
     ASSERT_TRUE(Bot().WaitForCommands(5000));
     EXPECT_EQ(m_irc.Connections(), 0);
     EXPECT_EQ(m_sim.StatusRequests() + m_sim.InfoRequests(), 0);
@@ -212,9 +211,8 @@ TEST_F(BotTest, QuitDuringAConnectEndsWithoutWaitingForTheConnectLimit) {
     file.nIrcPort = silent.Port();
     Make(file);
     ASSERT_TRUE(Bot().ConnectIrc());
-    ASSERT_TRUE(WaitFor([](const core::CBotState& s) {
-        return s.m_irc.m_eState == irc::EIrcState::Connecting;
-    }));
+    ASSERT_TRUE(WaitFor(
+        [](const core::CBotState& s) { return s.m_irc.m_eState == irc::EIrcState::Connecting; }));
     const auto start = std::chrono::steady_clock::now();
     Bot().Quit();
     // Half the connect limit: a quit that waited for the limit fails here.
@@ -395,9 +393,8 @@ TEST_F(BotTest, ReloadWhileTheIrcSideWaitsForItsNextAttemptStartsItWithTheNewSet
     file.nIrcPort = closed.LocalPort();
     Make(file);
     ASSERT_TRUE(Bot().StartBroadcast());
-    ASSERT_TRUE(WaitFor([](const core::CBotState& s) {
-        return s.m_irc.m_eState == irc::EIrcState::Waiting;
-    }));
+    ASSERT_TRUE(WaitFor(
+        [](const core::CBotState& s) { return s.m_irc.m_eState == irc::EIrcState::Waiting; }));
     file.nIrcPort = m_irc.Port();
     const core::CReloadResult result = Bot().Reload(Values(file));
     EXPECT_EQ(result.m_vChangedKeys, (Lines{"irc_Port"}));
@@ -534,13 +531,13 @@ TEST_F(BotTest, EachQuickInfoCheckEndsWithItsResultAndAStateThatSaysItIsOver) {
         if (n > 1) {
             ASSERT_TRUE(Bot().CheckQuickInfo()) << n;
         }
-        ASSERT_TRUE(testsupport::WaitUntil(
-            [&] { return static_cast<int>(m_events.QuickInfos().size()) == n; }))
-            << n;
+        ASSERT_TRUE(testsupport::WaitUntil([&] {
+            return static_cast<int>(m_events.QuickInfos().size()) == n;
+        })) << n;
         ASSERT_TRUE(Bot().WaitForCommands(5000));
-        EXPECT_TRUE(
-            m_events.WaitForState([](const core::CBotState& s) { return !s.m_bQuickInfoRunning; }))
-            << n;
+        EXPECT_TRUE(m_events.WaitForState([](const core::CBotState& s) {
+            return !s.m_bQuickInfoRunning;
+        })) << n;
     }
     const query::CQuickInfoResult last = m_events.QuickInfos().back();
     EXPECT_EQ(last.m_strHostname, "bf42sim");

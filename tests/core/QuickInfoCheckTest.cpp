@@ -46,18 +46,17 @@ protected:
 
     // A check of strServer on nPort; its result and its end are recorded.
     bool Start(const std::string& strServer, int nPort) {
-        return m_check.Start(
-            strServer, nPort,
-            {[this](const query::CQuickInfoResult& result) {
-                 std::lock_guard<std::mutex> lock(m_mutex);
-                 m_result = result;
-                 ++m_nResults;
-             },
-             [this] {
-                 // The owner is told only once the check no longer runs.
-                 if (m_check.IsRunning()) m_nRunningWhenOver.fetch_add(1);
-                 m_nOver.fetch_add(1);
-             }});
+        return m_check.Start(strServer, nPort,
+                             {[this](const query::CQuickInfoResult& result) {
+                                  std::lock_guard<std::mutex> lock(m_mutex);
+                                  m_result = result;
+                                  ++m_nResults;
+                              },
+                              [this] {
+                                  // The owner is told only once the check no longer runs.
+                                  if (m_check.IsRunning()) m_nRunningWhenOver.fetch_add(1);
+                                  m_nOver.fetch_add(1);
+                              }});
     }
     void CheckServer() { ASSERT_TRUE(Start("127.0.0.1", m_server.Port())); }
 

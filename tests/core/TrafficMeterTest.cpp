@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include "core/TrafficMeter.h"
 #include "platform/Clock.h"
 #include "support/Wait.h"
-#include "core/TrafficMeter.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "core/UpdateCheck.h"
 #include "platform/Clock.h"
 #include "platform/Socket.h"
 #include "support/Ipv6Loopback.h"
 #include "support/RecordingMessages.h"
 #include "support/Wait.h"
-#include "core/UpdateCheck.h"
 
 namespace {
 
@@ -228,9 +228,10 @@ TEST_F(UpdateCheck, NewerVersionIsToldOnceAcrossCycles) {
     RunAgainst(responder);
     ASSERT_EQ(m_sink.Count(), 1u);
     EXPECT_EQ(m_sink.Last(),
-              (COperatorMessage{"Please update your copy of fragrelay!\nYour Version = v1.3 BETA; Current "
-                        "Version = v1.4",
-                        "New Version!", EMessageIcon::Information, ""}));
+              (COperatorMessage{
+                  "Please update your copy of fragrelay!\nYour Version = v1.3 BETA; Current "
+                  "Version = v1.4",
+                  "New Version!", EMessageIcon::Information, ""}));
     EXPECT_TRUE(m_bNoticeShown);
     // Three answered cycles, 60 s apart, then the refused fourth ends it.
     EXPECT_EQ(responder.Requests(), std::vector<std::string>(3, kExpectedRequest));
@@ -318,7 +319,8 @@ TEST_F(UpdateCheck, StopCutsTheWaitForASilentServer) {
 TEST_F(UpdateCheck, StopWakesTheSleepBetweenCycles) {
     CHttpResponder responder(HttpAnswer("curVer=v1.0\n"), 1);
     ASSERT_TRUE(responder.IsOk());
-    core::CUpdateCheck check("127.0.0.1", responder.Port(), kOwn, m_sink.Fn(), platform::SystemClock());
+    core::CUpdateCheck check("127.0.0.1", responder.Port(), kOwn, m_sink.Fn(),
+                             platform::SystemClock());
     ASSERT_TRUE(check.Start());
     ASSERT_TRUE(testsupport::WaitUntil([&] { return responder.IsDone(); }));
     check.Stop();  // the thread sleeps its 60 s (or is about to)

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "config/TempFolder.h"
+#include "fragrelayd/DaemonCommandLine.h"
 #include "irc/Sasl.h"
 #include "platform/Socket.h"
 #include "res/Version.h"
@@ -35,7 +36,6 @@
 #include "support/NgircdServer.h"
 #include "support/Wait.h"
 #include "tools/bf42sim/SimServer.h"
-#include "fragrelayd/DaemonCommandLine.h"
 
 namespace {
 
@@ -330,10 +330,9 @@ TEST_F(FragrelaydTest, StartsWithSettingsOnAReadOnlyFileSystem) {
     for (const bool bKeepPropagation : {false, true}) {
         std::vector<std::string> vArgs = {strUnshare, ::geteuid() == 0 ? "-m" : "-rm"};
         if (bKeepPropagation) vArgs.insert(vArgs.end(), {"--propagation", "unchanged"});
-        vArgs.insert(vArgs.end(),
-                     {"sh", "-c", strScript, FR_DAEMON_PROGRAM, strRo,
-                      SettingsText(closed.LocalPort(), "#relay", "127.0.0.1", 23000), strRun,
-                      strTimeout});
+        vArgs.insert(vArgs.end(), {"sh", "-c", strScript, FR_DAEMON_PROGRAM, strRo,
+                                   SettingsText(closed.LocalPort(), "#relay", "127.0.0.1", 23000),
+                                   strRun, strTimeout});
         pChild = std::make_unique<testsupport::CChildProcess>();
         ASSERT_TRUE(pChild->Start(vArgs, m_folder.Path()));
         nExit = pChild->Wait(kLong);
@@ -373,8 +372,7 @@ protected:
     }
     // A comment line shows whether the program wrote the file again.
     void WriteSettings(const std::string& strNick = "fragbot") {
-        ASSERT_TRUE(testsupport::WriteWholeFile(
-            SettingsPath(), SettingsFile(strNick)));
+        ASSERT_TRUE(testsupport::WriteWholeFile(SettingsPath(), SettingsFile(strNick)));
     }
     // The text of the bot's one channel line that holds strPart.
     std::string ChannelLineWith(const std::string& strPart) const {
@@ -460,9 +458,9 @@ TEST_F(FragrelaydWithPeers, AnEditWhileRunningSurvivesTheStop) {
     ASSERT_TRUE(m_alice.WaitFor(kPrivmsg + C("^10ticketratio ^[^14100%^]"), 1, kLong))
         << testing::PrintToString(m_alice.Lines()) << m_daemon.Output();
 
-    const std::string strEdited = "// edited while the bot runs\r\n" +
-                                  SettingsText(m_ngircd.Port(), "#relay", "127.0.0.1",
-                                               m_sim.Port(), "fragbot9");
+    const std::string strEdited =
+        "// edited while the bot runs\r\n" +
+        SettingsText(m_ngircd.Port(), "#relay", "127.0.0.1", m_sim.Port(), "fragbot9");
     ASSERT_TRUE(testsupport::WriteWholeFile(SettingsPath(), strEdited));
     StopLikeQuit(strEdited);
     // No SIGHUP came: the nickname it quit with is the one it started with.

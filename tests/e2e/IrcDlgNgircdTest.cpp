@@ -71,8 +71,7 @@ TEST(IrcDlgAgainstNgircd, OperatorConnectsChatsAndDisconnects) {
 
     ASSERT_TRUE(alice.WaitFor(":fragbot!~bf1942@127.0.0.1 JOIN :#Relay"))
         << ::testing::PrintToString(alice.Lines());
-    ASSERT_TRUE(runUntil(
-        [&] { return bot.State().m_irc.m_eState == irc::EIrcState::InChannel; }));
+    ASSERT_TRUE(runUntil([&] { return bot.State().m_irc.m_eState == irc::EIrcState::InChannel; }));
 
     page.TypeText(res::IDC_IRC_INPUT, "hello from the page");
     page.PressEnter();

@@ -181,8 +181,8 @@ TEST_F(ConsoleTest, TheDaemonPrintsTheBotsLogsAndMessages) {
     observer.OnStateChanged(core::CBotState{});
     observer.OnQuickInfo(query::CQuickInfoResult{});
     observer.OnTraffic(1400);
-    observer.OnMessage({"Fill out all Inputfields!", "Error", core::EMessageIcon::Error,
-                        "irc_Server"});
+    observer.OnMessage(
+        {"Fill out all Inputfields!", "Error", core::EMessageIcon::Error, "irc_Server"});
     EXPECT_EQ(Contents(m_pOut),
               "irc: <alice> caf\xC3\xA9 ok\n"
               "game: Hans (11/6/2)  [killed]  Tom (4/2/7)\n");

@@ -109,7 +109,9 @@ protected:
         return Note("SIGHUP: reading " + Shown(Path()) + " again");
     }
 
-    core::CBotState State() const { return m_pBot->State(); }
+    core::CBotState State() const {
+        return m_pBot->State();
+    }
     template <typename Pred>
     bool WaitFor(Pred pred) {
         return testsupport::WaitUntil([&] { return pred(State()); }, kLong);
@@ -123,7 +125,9 @@ protected:
         return WaitFor([&](const core::CBotState& s) { return s.m_bBroadcast == bOn; });
     }
     // How many monitor runs have opened so far.
-    int GameRuns() const { return m_events.CountLog(core::ESide::Game, kOpened); }
+    int GameRuns() const {
+        return m_events.CountLog(core::ESide::Game, kOpened);
+    }
     bool GameRunning(int nRuns) {
         return WaitFor([&](const core::CBotState& s) {
             return s.m_game.m_eWanted == bridge::EGameState::Running && s.m_game.m_bMonitorAlive &&
@@ -270,9 +274,8 @@ TEST_F(DaemonReloadTest, SideStartedAgainKeepsTryingAServerThatRefuses) {
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Server, irc_Port") +
                             Note("the IRC side started again with the new settings"));
     // Kept alive: a refused connect is followed by the next attempt.
-    EXPECT_TRUE(WaitFor([](const core::CBotState& s) {
-        return s.m_irc.m_eState == irc::EIrcState::Waiting;
-    }));
+    EXPECT_TRUE(WaitFor(
+        [](const core::CBotState& s) { return s.m_irc.m_eState == irc::EIrcState::Waiting; }));
     EXPECT_TRUE(m_events.WaitForLog(core::ESide::Irc, "Next attempt in "))
         << testing::PrintToString(m_events.Log(core::ESide::Irc));
     EXPECT_TRUE(State().m_irc.m_bSessionActive);

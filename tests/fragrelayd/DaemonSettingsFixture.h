@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "config/TempFolder.h"
-#include "support/FolderText.h"
 #include "fragrelayd/ConsoleOutput.h"
+#include "support/FolderText.h"
 
 namespace daemontest {
 

@@ -83,7 +83,8 @@ TEST_P(DaemonSettingsProblems, AreNamedByKeyAtTheStartAndByCheck) {
 
     // --check: the same lines on standard output, then the verdict.
     const int nExit = fragrelayd::CheckDaemonSettings(Path(), m_console);
-    EXPECT_EQ(nExit, row.bIrcProblems || row.bGameProblems ? fragrelayd::kExitUsage : fragrelayd::kExitOk);
+    EXPECT_EQ(nExit,
+              row.bIrcProblems || row.bGameProblems ? fragrelayd::kExitUsage : fragrelayd::kExitOk);
     EXPECT_EQ(Out(), row.pszProblems + Expected(row.pszVerdict));
     EXPECT_EQ(Err(), row.pszProblems);  // nothing more on the error stream
     EXPECT_EQ(ReadWholeFile(Path()), row.strText);

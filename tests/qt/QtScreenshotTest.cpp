@@ -21,14 +21,14 @@
 #include <vector>
 
 #include "QtTestSupport.h"
+#include "config/SettingsFormat.h"
+#include "core/Bot.h"
 #include "qt/QtControls.h"
 #include "qt/QtMainWindow.h"
 #include "qt/QtTabHost.h"
 #include "res/DialogTemplates.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
-#include "config/SettingsFormat.h"
-#include "core/Bot.h"
 #include "ui/AboutDlg.h"
 #include "ui/ColorDlg.h"
 #include "ui/IrcDlg.h"

@@ -81,7 +81,8 @@ public:
         return m_states.empty() ? core::CBotState{} : m_states.back();
     }
     template <typename Pred>
-    bool WaitForState(Pred pred, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+    bool WaitForState(Pred pred,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
         return WaitUntil([&] { return pred(State()); }, timeout);
     }
     std::vector<query::CQuickInfoResult> QuickInfos() const {

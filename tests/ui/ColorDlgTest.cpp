@@ -8,9 +8,9 @@
 #include <ostream>
 #include <string>
 
+#include "config/SettingsFormat.h"
 #include "framework/DataExchange.h"
 #include "framework/MessageBox.h"
-#include "config/SettingsFormat.h"
 #include "ui/ColorDlg.h"
 
 namespace {

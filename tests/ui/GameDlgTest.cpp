@@ -249,7 +249,8 @@ TEST_F(GameDlgTest, CheckFillsThePanelAndGivesTheInputsBack) {
     ASSERT_TRUE(Game().Click(res::IDC_GAME_CHECK));
     EXPECT_FALSE(Game().IsItemEnabled(res::IDC_GAME_CHECK));
     EXPECT_TRUE(Game().IsReadOnly(res::IDC_GAME_SERVER));
-    EXPECT_EQ(Shown(), (Panel{kBlank, kBlank, kBlank, kBlank, kBlank, kBlank, "receive status ..."}));
+    EXPECT_EQ(Shown(),
+              (Panel{kBlank, kBlank, kBlank, kBlank, kBlank, kBlank, "receive status ..."}));
     ASSERT_TRUE(CheckOver());
     EXPECT_EQ(Shown(), (Panel{"bf42sim", "14567", "bf1942", "wake", "0/64", "v1.61", "idle"}));
     EXPECT_EQ(Fields(), Shown());
@@ -393,14 +394,13 @@ TEST(GameDlgCheckUntold, TheInputsComeBackWhenTheCheckWasNeverToldRunning) {
     ASSERT_TRUE(game.Click(res::IDC_GAME_CHECK));
     EXPECT_FALSE(game.IsItemEnabled(res::IDC_GAME_CHECK));
     // The check runs and ends while no state can be told.
-    const bool bEnded = testsupport::WaitUntil([&] {
-        return held.QuickInfos().size() == 1 && !bot.State().m_bQuickInfoRunning;
-    });
+    const bool bEnded = testsupport::WaitUntil(
+        [&] { return held.QuickInfos().size() == 1 && !bot.State().m_bQuickInfoRunning; });
     release();
     ASSERT_TRUE(bEnded);
     EXPECT_TRUE(runUntil([&] {
-        return game.IsItemEnabled(res::IDC_GAME_CHECK) &&
-               !game.IsReadOnly(res::IDC_GAME_SERVER) && !game.IsReadOnly(res::IDC_GAME_PORT);
+        return game.IsItemEnabled(res::IDC_GAME_CHECK) && !game.IsReadOnly(res::IDC_GAME_SERVER) &&
+               !game.IsReadOnly(res::IDC_GAME_PORT);
     })) << "the inputs stay locked after the check";
     EXPECT_EQ(game.GetItemText(res::IDC_QI_HOSTNAME), "bf42sim");
 }

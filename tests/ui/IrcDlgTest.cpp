@@ -287,9 +287,9 @@ TEST_F(IrcDlgTest, FailedConnectLeavesEveryControlAsBefore) {
     m_irc.StopListening();
     const framework::CPageSnapshot before = Irc().Snapshot();
     Irc().Click(res::IDC_IRC_CONNECT);
-    ASSERT_TRUE(RunUntil(
-        [&] { return LastLogLine() == "Couldn't find Server! Check the Portsettings."; }))
-        << LastLogLine();
+    ASSERT_TRUE(RunUntil([&] {
+        return LastLogLine() == "Couldn't find Server! Check the Portsettings.";
+    })) << LastLogLine();
     Settle();
     EXPECT_FALSE(Bot().State().m_irc.m_bSessionActive);
     const framework::CPageSnapshot after = Irc().Snapshot();
@@ -430,9 +430,10 @@ TEST_F(IrcDlgTest, TheWindowStaysResponsiveWhileAServerIsBeingReached) {
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(Irc().Click(res::IDC_IRC_CONNECT));
     const auto clicked = std::chrono::steady_clock::now();
-    std::printf("[ figure ] Connect against a server that never answers: the click took %lld ms\n",
-                static_cast<long long>(
-                    std::chrono::duration_cast<std::chrono::milliseconds>(clicked - start).count()));
+    std::printf(
+        "[ figure ] Connect against a server that never answers: the click took %lld ms\n",
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(clicked - start).count()));
     // The connect begins after the click returned: the click did not wait
     // for it (it would have waited the 10 s connect limit).
     ASSERT_TRUE(testsupport::WaitUntil(

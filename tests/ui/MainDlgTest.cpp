@@ -240,8 +240,8 @@ TEST_F(MainDlgTest, ApplyDuringASessionSavesTheChannelAsTyped) {
     ASSERT_TRUE(IrcConnected());
     ASSERT_TRUE(m_irc.WaitForConnections(1));
     ASSERT_TRUE(m_irc.Send(0, ":bot!b@h JOIN :#RELAY\r\n"));
-    ASSERT_TRUE(RunUntil(
-        [&] { return Bot().State().m_irc.m_eState == irc::EIrcState::InChannel; }));
+    ASSERT_TRUE(
+        RunUntil([&] { return Bot().State().m_irc.m_eState == irc::EIrcState::InChannel; }));
     EXPECT_EQ(Bot().State().m_irc.m_strChannel, "#RELAY");  // the checks use the server's spelling
 
     EXPECT_TRUE(Main().OnApply());
@@ -302,8 +302,8 @@ TEST_F(MainDlgTest, StopBroadcastLetsTheClosingLineGoBeforeQuit) {
     ASSERT_TRUE(m_irc.Send(0, ":srv 376 bot :End of MOTD\r\n"));
     ASSERT_TRUE(m_irc.WaitForLine(0, "JOIN #relay"));
     ASSERT_TRUE(m_irc.Send(0, ":bot!b@h JOIN :#relay\r\n"));
-    ASSERT_TRUE(RunUntil(
-        [&] { return Bot().State().m_irc.m_eState == irc::EIrcState::InChannel; }));
+    ASSERT_TRUE(
+        RunUntil([&] { return Bot().State().m_irc.m_eState == irc::EIrcState::InChannel; }));
     ASSERT_TRUE(GameRunning());
     ASSERT_TRUE(RunUntil([&] { return Broadcast() == "Stop Broadcast"; }));
 
@@ -411,8 +411,7 @@ TEST_P(BotAppStart, ReportsWhetherASideStarted) {
     app.StartAsBroadcast();
     ASSERT_TRUE(app.Bot()->WaitForCommands(10000));
     const core::CBotState state = app.Bot()->State();
-    EXPECT_EQ(state.m_irc.m_bSessionActive ||
-                  state.m_game.m_eWanted != bridge::EGameState::Idle,
+    EXPECT_EQ(state.m_irc.m_bSessionActive || state.m_game.m_eWanted != bridge::EGameState::Idle,
               row.bStarted);
     const bool bBoth = row.bSettings && row.bIrcServer && row.bGameServer;
     EXPECT_TRUE(RunUntil([&] {

@@ -43,8 +43,8 @@ inline constexpr auto kLong = std::chrono::seconds(10);
 inline std::string SettingsText(const std::string& strIrcServer, uint16_t nIrcPort,
                                 const std::string& strGameServer, uint16_t nGamePort,
                                 int nLanguage = 0) {
-    return "irc_Server=" + strIrcServer + "\r\nirc_Port=" +
-           std::to_string(static_cast<int16_t>(nIrcPort)) +
+    return "irc_Server=" + strIrcServer +
+           "\r\nirc_Port=" + std::to_string(static_cast<int16_t>(nIrcPort)) +
            "\r\nirc_Nick=bot\r\nirc_altNick=bot2\r\nirc_Channel=#relay\r\nirc_Auth=no\r\n"
            "irc_Username=\r\nirc_Password=\r\nirc_Network=0\r\nirc_Tickettime=60\r\n" +
            (nLanguage >= 0 ? "bf_Language=" + std::to_string(nLanguage) + "\r\n" : "") +
@@ -76,9 +76,9 @@ protected:
     void WriteSettings(bool bIrcServer = true, bool bGameServer = true,
                        const std::string& strGameServer = "127.0.0.1", int nLanguage = 0) {
         ASSERT_TRUE(testsupport::WriteWholeFile(
-            SettingsPath(), SettingsText(bIrcServer ? "127.0.0.1" : "", m_irc.Port(),
-                                         bGameServer ? strGameServer : "", m_sim.Port(),
-                                         nLanguage)));
+            SettingsPath(),
+            SettingsText(bIrcServer ? "127.0.0.1" : "", m_irc.Port(),
+                         bGameServer ? strGameServer : "", m_sim.Port(), nLanguage)));
     }
     // The update check contacts nothing unless a test names a host.
     ui::CAppOptions Options(const std::string& strUpdateHost = "", uint16_t nUpdatePort = 0) const {
