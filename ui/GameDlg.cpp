@@ -111,6 +111,10 @@ void CGameDlg::ShowQuickInfo(const query::CQuickInfoResult& result) {
     RefreshQuickInfoPanel();
     m_strQiStatus = result.m_strStatus;
     RefreshQuickInfoPanel();
+    // The inputs that the press locked come back by the state the bot last
+    // told: a check that began and ended between two tellings leaves no
+    // state that says it ran, and no later one would unlock them.
+    ShowState(m_state);
 }
 
 void CGameDlg::AppendLog(const std::string& strLine) {

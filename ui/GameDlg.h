@@ -44,7 +44,8 @@ public:
     void ShowState(const core::CBotState& state);
     // The check's result into the panel (only the panel's controls, so that
     // a language chosen meanwhile stays), the status cleared first as every
-    // panel text is.
+    // panel text is; then the look of the state last told, so that inputs a
+    // press locked come back once no check runs.
     void ShowQuickInfo(const query::CQuickInfoResult& result);
     void AppendLog(const std::string& strLine);
     // The quick-info panel's fields as last shown.

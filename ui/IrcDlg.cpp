@@ -75,7 +75,10 @@ bool CIrcDlg::OnInitDialog() {
 }
 
 void CIrcDlg::OnConnect() {
-    if (m_bSessionActive) {
+    // The session as the bot has it now, not as last shown: a click that
+    // comes before the page has caught up with a session that ended by
+    // itself is a Connect.
+    if (m_bot.State().m_irc.m_bSessionActive) {
         // Disconnecting never fails: a refused transfer only keeps old fields.
         UpdateData(true);
         m_bot.DisconnectIrc();

@@ -44,7 +44,7 @@ int ShowSystemMessageBox(HWND hOwner, const framework::CMessage& msg) {
     const int nButton = ::MessageBoxW(hOwner, ToDisplayText(msg.strText, true).c_str(),
                                       ToDisplayText(msg.strCaption, false).c_str(), nType);
     if (msg.eButtons != framework::EButtons::YesNo) return framework::IDOK;
-    return nButton == IDYES ? framework::IDYES : framework::IDNO;
+    return nButton == framework::IDYES ? framework::IDYES : framework::IDNO;
 }
 
 CWin32Host::CWin32Host(HINSTANCE hInstance)

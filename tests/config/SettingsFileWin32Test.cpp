@@ -10,7 +10,7 @@
 #include "TempFolder.h"
 #include "config/SettingsFile.h"
 #include "framework/MessageBox.h"
-#include "ui/SettingsPages.h"
+#include "ui/WindowSettings.h"
 // After the framework's headers: windows.h defines IDOK and MessageBox as
 // macros, which would rename the framework's own names.
 #include <windows.h>
@@ -26,7 +26,15 @@ using config::LoadSettingsFile;
 using testsupport::CTempFolder;
 using testsupport::ReadWholeFile;
 using testsupport::WriteWholeFile;
-using ui::SaveSettingsFile;
+
+// What the window's Apply does with a file it has read: write it, and tell
+// the operator when that fails.
+bool SaveSettingsFile(const std::string& strPath, const config::CSettingsValues& values,
+                      framework::IMessageSink* pSink) {
+    ui::CWindowSettings file(strPath);
+    file.Load();
+    return file.Save(values, pSink);
+}
 
 const framework::CMessage kWriteFailed{"Couldn't write to file.", "Error", framework::EIcon::Error};
 

@@ -1,5 +1,6 @@
-// The quick-info check against the stand-in server: what the panel shows
-// after a check, every way a check ends, and the inputs it gives back.
+// The quick-info check against the stand-in server: what a check finds
+// (the panel's seven texts), every way a check ends, a second check after
+// one has ended, and that the check is over before its owner hears so.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -7,18 +8,16 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include "framework/MessageBox.h"
+#include "core/QuickInfoCheck.h"
 #include "platform/Clock.h"
 #include "query/ServerQuery.h"
-#include "res/Resource.h"
 #include "support/ScriptedUdpServer.h"
 #include "support/Wait.h"
 #include "tools/bf42sim/SimServer.h"
-#include "ui/GameDlg.h"
-#include "ui/QuickInfoCheck.h"
 
 namespace {
 
@@ -43,54 +42,59 @@ std::ostream& operator<<(std::ostream& os, const Panel& p) {
 
 class QuickInfoTest : public ::testing::Test {
 protected:
-    QuickInfoTest() { EXPECT_TRUE(m_game.Create(m_sink)); }
-    void TearDown() override {
-        EXPECT_EQ(m_game.UnknownIdUses(), 0u);
-        EXPECT_EQ(m_sink.Count(), 0u) << "a check shows no message box";
-    }
-
     void StartServer() { ASSERT_TRUE(m_server.Start()); }
 
-    // The operator types the server and the port and presses Check.
-    void PressCheck(const std::string& strServer, int nPort) {
-        m_game.TypeText(res::IDC_GAME_SERVER, strServer);
-        m_game.TypeText(res::IDC_GAME_PORT, std::to_string(nPort));
-        ASSERT_TRUE(m_game.Click(res::IDC_GAME_CHECK));
+    // A check of strServer on nPort; its result and its end are recorded.
+    bool Start(const std::string& strServer, int nPort) {
+        return m_check.Start(strServer, nPort,
+                             {[this](const query::CQuickInfoResult& result) {
+                                  std::lock_guard<std::mutex> lock(m_mutex);
+                                  m_result = result;
+                                  ++m_nResults;
+                              },
+                              [this] {
+                                  // The owner is told only once the check no longer runs.
+                                  if (m_check.IsRunning()) m_nRunningWhenOver.fetch_add(1);
+                                  m_nOver.fetch_add(1);
+                              }});
     }
-    void CheckServer() { PressCheck("127.0.0.1", m_server.Port()); }
+    void CheckServer() { ASSERT_TRUE(Start("127.0.0.1", m_server.Port())); }
 
-    bool WaitForEnd(std::chrono::milliseconds timeout = 10s) {
-        return testsupport::WaitUntil([&] { return !m_game.IsQuickInfoRunning(); }, timeout);
+    // Waits for the end of check number nCheck (from 1).
+    bool WaitForEnd(std::chrono::milliseconds timeout = 10s, int nCheck = 0) {
+        if (nCheck == 0) nCheck = m_nStarted + 1;
+        m_nStarted = nCheck;
+        return testsupport::WaitUntil([&] { return m_nOver.load() >= nCheck; }, timeout);
     }
 
-    Panel Shown() const {
-        return {m_game.GetItemText(res::IDC_QI_HOSTNAME), m_game.GetItemText(res::IDC_QI_GAMEPORT),
-                m_game.GetItemText(res::IDC_QI_MOD),      m_game.GetItemText(res::IDC_QI_MAP),
-                m_game.GetItemText(res::IDC_QI_PLAYERS),  m_game.GetItemText(res::IDC_QI_VERSION),
-                m_game.GetItemText(res::IDC_QI_STATUS)};
+    Panel Found() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return {m_result.m_strHostname, m_result.m_strGamePort, m_result.m_strMod,
+                m_result.m_strMap,      m_result.m_strPlayers,  m_result.m_strVersion,
+                m_result.m_strStatus};
     }
-    Panel Fields() {
-        const ui::CQuickInfoResult shown = m_game.QuickInfoShown();
-        return {shown.m_strHostname, shown.m_strGamePort, shown.m_strMod,   shown.m_strMap,
-                shown.m_strPlayers,  shown.m_strVersion,  shown.m_strStatus};
+    int Results() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nResults;
     }
-    bool InputsBack() const {
-        return m_game.IsItemEnabled(res::IDC_GAME_CHECK) &&
-               !m_game.IsReadOnly(res::IDC_GAME_SERVER) && !m_game.IsReadOnly(res::IDC_GAME_PORT);
-    }
-    // A failed check: its text in the status, nothing else in the panel.
+    // A failed check: its text in the status, every other text blank, and
+    // the check over.
     void ExpectFailure(const std::string& strText) {
-        EXPECT_EQ(Shown(), (Panel{kBlank, kBlank, kBlank, kBlank, kBlank, kBlank, strText}));
-        EXPECT_EQ(Fields(), Shown());
-        EXPECT_TRUE(InputsBack());
+        EXPECT_EQ(Found(), (Panel{kBlank, kBlank, kBlank, kBlank, kBlank, kBlank, strText}));
+        EXPECT_FALSE(m_check.IsRunning());
+        EXPECT_EQ(m_nRunningWhenOver.load(), 0);
     }
 
-    framework::CRecordingMessageSink m_sink;
     bf42sim::CSimServer m_server;
     platform::CManualClock m_clock;  // the pauses between re-sends after a failed receive
-    bridge::CGameShared m_gameShared;
-    ui::CGameDlg m_game{m_gameShared,
-                        m_clock};  // last: stops and joins its check before the server goes
+    std::mutex m_mutex;
+    query::CQuickInfoResult m_result;  // m_mutex
+    int m_nResults = 0;                // m_mutex
+    std::atomic<int> m_nOver{0};
+    std::atomic<int> m_nRunningWhenOver{0};
+    int m_nStarted = 0;
+    // Last: stops and joins its check before the server and the record go.
+    core::CQuickInfoCheck m_check{m_clock};
 };
 
 struct PanelCase {
@@ -117,9 +121,8 @@ TEST_P(QuickInfoPanel, ShowsTheServersAnswer) {
     StartServer();
     CheckServer();
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(Shown(), c.expected);
-    EXPECT_EQ(Fields(), c.expected);
-    EXPECT_TRUE(InputsBack());
+    EXPECT_EQ(Found(), c.expected);
+    EXPECT_FALSE(m_check.IsRunning());
     EXPECT_EQ(m_server.InfoRequests(), 1);
     EXPECT_EQ(m_server.StatusRequests(), 0);
 }
@@ -176,7 +179,7 @@ TEST_F(QuickInfoTest, SilentServerIsNotFoundAfterFiveRequests) {
 
 TEST_F(QuickInfoTest, NameThatDoesNotResolveIsReportedAtOnce) {
     // Rejected by the resolver itself (an empty label), so no look-up leaves the machine.
-    PressCheck("no..such..host", 23000);
+    ASSERT_TRUE(Start("no..such..host", 23000));
     ASSERT_TRUE(WaitForEnd());
     ExpectFailure("Couldn't find Server at this IP!");
 }
@@ -197,16 +200,16 @@ TEST_F(QuickInfoTest, ServerThatFallsSilentMidReplyKeepsTheCheckRunningUntilStop
     testsupport::CScriptedUdpServer server(
         std::vector<testsupport::CScriptedUdpServer::Answer>{{"\\hostname\\Half"}});
     ASSERT_NE(server.Port(), 0);
-    PressCheck("127.0.0.1", server.Port());
+    ASSERT_TRUE(Start("127.0.0.1", server.Port()));
     ASSERT_TRUE(testsupport::WaitUntil([&] { return server.Requests() >= 2; }));
-    EXPECT_EQ(m_game.GetItemText(res::IDC_QI_STATUS), "receive status ...");
-    EXPECT_FALSE(m_game.IsItemEnabled(res::IDC_GAME_CHECK));
-    EXPECT_TRUE(m_game.IsQuickInfoRunning());
-    EXPECT_FALSE(m_game.StartQuickInfo()) << "a second check while one runs";
-    m_game.StopQuickInfo();
-    EXPECT_FALSE(m_game.IsQuickInfoRunning());
-    EXPECT_EQ(Shown(), (Panel{kBlank, kBlank, kBlank, kBlank, kBlank, kBlank, "idle"}));
-    EXPECT_TRUE(InputsBack());
+    EXPECT_TRUE(m_check.IsRunning());
+    EXPECT_EQ(Results(), 0);
+    EXPECT_FALSE(Start("127.0.0.1", server.Port())) << "a second check while one runs";
+    m_check.Stop();
+    EXPECT_FALSE(m_check.IsRunning());
+    EXPECT_EQ(m_nOver.load(), 1);
+    EXPECT_EQ(Found(), (Panel{kBlank, kBlank, kBlank, kBlank, kBlank, kBlank, "idle"}));
+    EXPECT_EQ(m_nRunningWhenOver.load(), 0);
 }
 
 // Regression: a server that fell silent mid-reply kept the check (and the
@@ -215,7 +218,7 @@ TEST_F(QuickInfoTest, ServerThatStaysSilentMidReplyTimesTheCheckOut) {
     testsupport::CScriptedUdpServer server(
         std::vector<testsupport::CScriptedUdpServer::Answer>{{"\\hostname\\Half"}});
     ASSERT_NE(server.Port(), 0);
-    PressCheck("127.0.0.1", server.Port());
+    ASSERT_TRUE(Start("127.0.0.1", server.Port()));
     ASSERT_TRUE(WaitForEnd(15s));
     ExpectFailure("Server timed out.");
     EXPECT_EQ(server.Requests(), query::kInfoSilenceLimit);
@@ -225,67 +228,21 @@ TEST_F(QuickInfoTest, FailureAfterASuccessBlanksTheOldValuesAndASecondCheckWorks
     StartServer();
     CheckServer();
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(Shown().strStatus, "idle");
-    EXPECT_EQ(Shown().strHostname, "bf42sim");
+    EXPECT_EQ(Found().strStatus, "idle");
+    EXPECT_EQ(Found().strHostname, "bf42sim");
 
-    // The old values must not stand beside a failure, even unblanked.
+    // The old values must not stand beside a failure.
     m_server.FallSilent(-1);
-    m_game.SetReadOnly(res::IDC_GAME_SERVER, true);
-    m_game.EnableItem(res::IDC_GAME_CHECK, false);
-    ASSERT_TRUE(m_game.StartQuickInfo());
+    CheckServer();
     ASSERT_TRUE(WaitForEnd(15s));
     ExpectFailure(kNotFound);
 
     m_server.FallSilent(0);
     CheckServer();
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(Shown(), (Panel{"bf42sim", "14567", "bf1942", "wake", "0/64", "v1.61", "idle"}));
-}
-
-TEST_F(QuickInfoTest, LanguageChosenDuringACheckIsKept) {
-    StartServer();
-    m_server.FallSilent(2);  // keeps the check busy for about a second
-    CheckServer();
-    ASSERT_TRUE(m_game.ChooseItem(res::IDC_GAME_LANGUAGE, 3));
-    ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(Shown().strStatus, "idle");
-    EXPECT_EQ(m_game.GetCurSel(res::IDC_GAME_LANGUAGE), 3);
-}
-
-// Watches the game page: each time the Check button comes back, whether a
-// check is still said to run at that very moment (the check's thread is
-// the one that gives it back, so it is seen before that thread goes on).
-class CCheckBackView : public framework::IPageView {
-public:
-    void OnPageChanged(framework::CPage& page, const framework::CControlChange& change) override {
-        if (change.eWhat != framework::EChange::Enabled || change.nId != res::IDC_GAME_CHECK ||
-            change.nValue != 1)
-            return;
-        if (static_cast<ui::CGameDlg&>(page).IsQuickInfoRunning()) m_nRunningWhenBack.fetch_add(1);
-        m_nBack.fetch_add(1);
-    }
-    std::atomic<int> m_nBack{0};
-    std::atomic<int> m_nRunningWhenBack{0};
-};
-
-// A Check pressed the moment the inputs come back must find the last check
-// over; were it still running, the press would blank and lock the panel,
-// be refused, and leave it locked.
-TEST_F(QuickInfoTest, TheInputsComeBackOnlyOnceTheCheckIsOver) {
-    StartServer();
-    CCheckBackView view;
-    m_game.AttachView(view);
-    CheckServer();
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return view.m_nBack.load() == 1; }));
-    EXPECT_EQ(view.m_nRunningWhenBack.load(), 0);
-    ASSERT_TRUE(WaitForEnd());
-    // The next press is a check of its own, and gives everything back again.
-    CheckServer();
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return view.m_nBack.load() == 2; }));
-    ASSERT_TRUE(WaitForEnd());
-    EXPECT_TRUE(InputsBack());
-    EXPECT_EQ(view.m_nRunningWhenBack.load(), 0);
-    m_game.DetachView(view);
+    EXPECT_EQ(Found(), (Panel{"bf42sim", "14567", "bf1942", "wake", "0/64", "v1.61", "idle"}));
+    EXPECT_EQ(Results(), 3);
+    EXPECT_EQ(m_nRunningWhenOver.load(), 0);
 }
 
 }  // namespace

@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include "core/TrafficMeter.h"
 #include "platform/Clock.h"
 #include "support/Wait.h"
-#include "ui/TrafficMeter.h"
 
 namespace {
 
@@ -81,15 +81,15 @@ TEST(TrafficText, ThousandsOfBytesTruncated) {
         {"TwoAndAHalf", 2500, "Traffic: 2 kb/s"}, {"BusyServer", 1400000, "Traffic: 1400 kb/s"},
     };
     for (const auto& row : kRows)
-        EXPECT_EQ(ui::TrafficText(row.nBytes), row.pszText) << row.pszName;
+        EXPECT_EQ(core::TrafficText(row.nBytes), row.pszText) << row.pszName;
 }
 
 TEST(TrafficMeter, EachTickShowsAndClearsTheCounter) {
     std::atomic<int32_t> nBytes{0};
     CStepClock clock;
     CTextLog log;
-    ui::CTrafficMeter meter(
-        nBytes, [&](const std::string& s) { log.Add(s); }, clock);
+    core::CTrafficMeter meter(
+        nBytes, [&](int32_t n) { log.Add(core::TrafficText(n)); }, clock);
     ASSERT_TRUE(meter.Start());
     EXPECT_FALSE(meter.Start()) << "one meter thread at a time";
 
@@ -115,8 +115,8 @@ TEST(TrafficMeter, EachTickShowsAndClearsTheCounter) {
 TEST(TrafficMeter, StopWakesTheRealSleepAndAllowsARestart) {
     std::atomic<int32_t> nBytes{0};
     CTextLog log;
-    ui::CTrafficMeter meter(
-        nBytes, [&](const std::string& s) { log.Add(s); }, platform::SystemClock());
+    core::CTrafficMeter meter(
+        nBytes, [&](int32_t n) { log.Add(core::TrafficText(n)); }, platform::SystemClock());
     for (int nRun = 0; nRun < 2; ++nRun) {
         ASSERT_TRUE(meter.Start()) << nRun;
         EXPECT_TRUE(meter.IsRunning());
@@ -136,7 +136,7 @@ TEST(TrafficMeter, NoByteLostBetweenReadAndClear) {
     for (int nRound = 0; nRound < kRounds; ++nRound) {
         std::atomic<int32_t> nBytes{0};
         platform::CManualClock clock;
-        ui::CTrafficMeter meter(nBytes, nullptr, clock);
+        core::CTrafficMeter meter(nBytes, nullptr, clock);
         std::atomic<int> nAddersDone{0};
         std::vector<std::thread> adders;
         for (int n = 0; n < kAdders; ++n) {

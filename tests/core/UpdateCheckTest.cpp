@@ -10,17 +10,17 @@
 #include <thread>
 #include <vector>
 
-#include "framework/MessageBox.h"
+#include "core/UpdateCheck.h"
 #include "platform/Clock.h"
 #include "platform/Socket.h"
 #include "support/Ipv6Loopback.h"
+#include "support/RecordingMessages.h"
 #include "support/Wait.h"
-#include "ui/UpdateCheck.h"
 
 namespace {
 
-using framework::CMessage;
-using framework::EIcon;
+using core::COperatorMessage;
+using core::EMessageIcon;
 using namespace std::chrono_literals;
 
 constexpr char kOwn[] = "v1.3 BETA";
@@ -120,7 +120,7 @@ private:
 };
 
 TEST(UpdateTexts, RequestBytesAndNotice) {
-    EXPECT_EQ(ui::BuildUpdateRequest("127.0.0.1"), kExpectedRequest);
+    EXPECT_EQ(core::BuildUpdateRequest("127.0.0.1"), kExpectedRequest);
     // HTTP's host header writes an IPv6 address in brackets; a name stays as it is.
     const struct {
         const char* pszHost;
@@ -129,10 +129,10 @@ TEST(UpdateTexts, RequestBytesAndNotice) {
                  {"[::1]", "Host: [::1]\n\n"},
                  {"updates.example.org", "Host: updates.example.org\n\n"}};
     for (const auto& row : kRows) {
-        const std::string strRequest = ui::BuildUpdateRequest(row.pszHost);
+        const std::string strRequest = core::BuildUpdateRequest(row.pszHost);
         EXPECT_EQ(strRequest.substr(strRequest.rfind("Host: ")), row.pszHeader) << row.pszHost;
     }
-    EXPECT_EQ(ui::UpdateNoticeText(kOwn, "v1.4"),
+    EXPECT_EQ(core::UpdateNoticeText(kOwn, "v1.4"),
               "Please update your copy of fragrelay!\nYour Version = v1.3 BETA; Current Version = "
               "v1.4");
 }
@@ -163,7 +163,7 @@ TEST(UpdateTexts, BodyIsCutFromTheReceivedBlock) {
         {"Nothing", "", ""},
     };
     for (const auto& row : kRows) {
-        EXPECT_EQ(ui::ExtractUpdateBody(row.strResponse), row.strBody) << row.pszName;
+        EXPECT_EQ(core::ExtractUpdateBody(row.strResponse), row.strBody) << row.pszName;
     }
 }
 
@@ -186,7 +186,7 @@ TEST(UpdateTexts, NewestVersionLine) {
         {"Nothing", "", ""},
     };
     for (const auto& row : kRows) {
-        EXPECT_EQ(ui::ReadNewestVersion(row.pszBody), row.pszNewest) << row.pszName;
+        EXPECT_EQ(core::ReadNewestVersion(row.pszBody), row.pszNewest) << row.pszName;
     }
 }
 
@@ -201,7 +201,7 @@ TEST(UpdateTexts, ByteOrderNotVersionOrder) {
         {"v1.3 BET", false},   {"", false},     {"V9", false},
     };
     for (const auto& row : kRows) {
-        EXPECT_EQ(ui::IsNewerVersion(row.pszNewest, kOwn), row.bNewer) << row.pszNewest;
+        EXPECT_EQ(core::IsNewerVersion(row.pszNewest, kOwn), row.bNewer) << row.pszNewest;
     }
 }
 
@@ -210,14 +210,14 @@ protected:
     // Runs a check against the responder until the check ends by itself.
     void RunAgainst(CHttpResponder& responder) {
         ASSERT_TRUE(responder.IsOk());
-        ui::CUpdateCheck check("127.0.0.1", responder.Port(), kOwn, m_sink, m_clock);
+        core::CUpdateCheck check("127.0.0.1", responder.Port(), kOwn, m_sink.Fn(), m_clock);
         ASSERT_TRUE(check.Start());
         ASSERT_TRUE(testsupport::WaitUntil([&] { return check.HasEnded(); }, 20s));
         m_nAttempts = check.Attempts();
         m_bNoticeShown = check.NoticeShown();
     }
 
-    framework::CRecordingMessageSink m_sink;
+    testsupport::CRecordingMessages m_sink;
     platform::CManualClock m_clock;
     int m_nAttempts = 0;
     bool m_bNoticeShown = false;
@@ -228,9 +228,10 @@ TEST_F(UpdateCheck, NewerVersionIsToldOnceAcrossCycles) {
     RunAgainst(responder);
     ASSERT_EQ(m_sink.Count(), 1u);
     EXPECT_EQ(m_sink.Last(),
-              (CMessage{"Please update your copy of fragrelay!\nYour Version = v1.3 BETA; Current "
-                        "Version = v1.4",
-                        "New Version!", EIcon::Information}));
+              (COperatorMessage{
+                  "Please update your copy of fragrelay!\nYour Version = v1.3 BETA; Current "
+                  "Version = v1.4",
+                  "New Version!", EMessageIcon::Information, ""}));
     EXPECT_TRUE(m_bNoticeShown);
     // Three answered cycles, 60 s apart, then the refused fourth ends it.
     EXPECT_EQ(responder.Requests(), std::vector<std::string>(3, kExpectedRequest));
@@ -243,12 +244,12 @@ TEST_F(UpdateCheck, ReachesAHostOnIpv6) {
     FR_SKIP_WITHOUT_IPV6();
     CHttpResponder responder(HttpAnswer("curVer=v1.4\n"), 1, false, platform::EAddressFamily::IPv6);
     ASSERT_TRUE(responder.IsOk());
-    ui::CUpdateCheck check("::1", responder.Port(), kOwn, m_sink, m_clock);
+    core::CUpdateCheck check("::1", responder.Port(), kOwn, m_sink.Fn(), m_clock);
     ASSERT_TRUE(check.Start());
     ASSERT_TRUE(testsupport::WaitUntil([&] { return check.HasEnded(); }, 20s));
     EXPECT_TRUE(check.NoticeShown());
     ASSERT_EQ(responder.Requests().size(), 1u);
-    EXPECT_EQ(responder.Requests()[0], ui::BuildUpdateRequest("::1"));
+    EXPECT_EQ(responder.Requests()[0], core::BuildUpdateRequest("::1"));
 }
 
 TEST_F(UpdateCheck, AnswersThatGiveNoNotice) {
@@ -276,7 +277,7 @@ TEST_F(UpdateCheck, CarriageReturnStaysInTheVersion) {
     CHttpResponder responder(HttpAnswer("curVer=v1.3 BETA\r\n"), 1);
     RunAgainst(responder);
     ASSERT_EQ(m_sink.Count(), 1u);
-    EXPECT_EQ(m_sink.Last().strText,
+    EXPECT_EQ(m_sink.Last().m_strText,
               "Please update your copy of fragrelay!\nYour Version = v1.3 BETA; Current Version = "
               "v1.3 BETA\r");
 }
@@ -285,7 +286,7 @@ TEST_F(UpdateCheck, ClosedPortEndsTheCheckAfterItsFirstAttempt) {
     // Bound but not listening: every connection is refused.
     platform::CSocket closed = platform::CSocket::CreateTcp();
     ASSERT_TRUE(closed.Bind(platform::LoopbackAddress()));
-    ui::CUpdateCheck check("127.0.0.1", closed.LocalPort(), kOwn, m_sink, m_clock);
+    core::CUpdateCheck check("127.0.0.1", closed.LocalPort(), kOwn, m_sink.Fn(), m_clock);
     ASSERT_TRUE(check.Start());
     ASSERT_TRUE(testsupport::WaitUntil([&] { return check.HasEnded(); }, 20s));
     EXPECT_EQ(check.Attempts(), 1);
@@ -295,7 +296,7 @@ TEST_F(UpdateCheck, ClosedPortEndsTheCheckAfterItsFirstAttempt) {
 }
 
 TEST_F(UpdateCheck, WithoutAHostNothingIsContacted) {
-    ui::CUpdateCheck check("", 1, kOwn, m_sink, m_clock);
+    core::CUpdateCheck check("", 1, kOwn, m_sink.Fn(), m_clock);
     ASSERT_TRUE(check.Start());
     ASSERT_TRUE(testsupport::WaitUntil([&] { return check.HasEnded(); }));
     EXPECT_EQ(check.Attempts(), 0);
@@ -305,7 +306,7 @@ TEST_F(UpdateCheck, WithoutAHostNothingIsContacted) {
 TEST_F(UpdateCheck, StopCutsTheWaitForASilentServer) {
     CHttpResponder responder("", 1, true);
     ASSERT_TRUE(responder.IsOk());
-    ui::CUpdateCheck check("127.0.0.1", responder.Port(), kOwn, m_sink, m_clock);
+    core::CUpdateCheck check("127.0.0.1", responder.Port(), kOwn, m_sink.Fn(), m_clock);
     ASSERT_TRUE(check.Start());
     ASSERT_TRUE(testsupport::WaitUntil([&] { return responder.Requests().size() == 1; }));
     EXPECT_FALSE(check.HasEnded()) << "still waiting for the answer";
@@ -318,7 +319,8 @@ TEST_F(UpdateCheck, StopCutsTheWaitForASilentServer) {
 TEST_F(UpdateCheck, StopWakesTheSleepBetweenCycles) {
     CHttpResponder responder(HttpAnswer("curVer=v1.0\n"), 1);
     ASSERT_TRUE(responder.IsOk());
-    ui::CUpdateCheck check("127.0.0.1", responder.Port(), kOwn, m_sink, platform::SystemClock());
+    core::CUpdateCheck check("127.0.0.1", responder.Port(), kOwn, m_sink.Fn(),
+                             platform::SystemClock());
     ASSERT_TRUE(check.Start());
     ASSERT_TRUE(testsupport::WaitUntil([&] { return responder.IsDone(); }));
     check.Stop();  // the thread sleeps its 60 s (or is about to)

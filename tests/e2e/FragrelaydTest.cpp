@@ -1,10 +1,11 @@
 // fragrelayd, the real program, as a server runs it: a working directory
 // with settings.ini, the stand-in game server playing a scenario, ngircd
 // as the IRC server, and a second, plain client in the channel that checks
-// what arrives byte for byte. SIGTERM must end it as Quit does; SIGHUP makes
-// it read its settings again. Before it starts, what it says about its
-// settings file, word for word ("{dir}" is the test's folder), and its exit
-// status.
+// what arrives byte for byte. SIGTERM must end it with its QUIT line and
+// leave the settings file as the operator left it (fragrelayd only reads
+// it, even one it may not write); SIGHUP makes it read its settings again.
+// Before it starts, what it says about its settings file, word for word
+// ("{dir}" is the test's folder), and its exit status.
 // With FR_DAEMON_COMMAND set (scripts/test-windows: Wine and fragrelayd.exe)
 // the same runs check the Windows program; Wine ends a program at once on
 // SIGTERM and hands SIGINT to it as Ctrl-C, so the stop is SIGINT there,
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "config/TempFolder.h"
+#include "fragrelayd/DaemonCommandLine.h"
 #include "irc/Sasl.h"
 #include "platform/Socket.h"
 #include "res/Version.h"
@@ -34,7 +36,6 @@
 #include "support/NgircdServer.h"
 #include "support/Wait.h"
 #include "tools/bf42sim/SimServer.h"
-#include "ui/DaemonCommandLine.h"
 
 namespace {
 
@@ -68,12 +69,6 @@ std::string SettingsText(uint16_t nIrcPort, const std::string& strChannel,
            "\r\nallied_farbe_kill=02\r\nallied_farbe_flagge=12\r\naxis_farbe_kill=05\r\n"
            "axis_farbe_flagge=04\r\nstatus_farbe=15\r\nkey_farbe=10\r\nvalue_farbe=14\r\n"
            "show_flag=yes\r\nshow_kill=yes\r\nshow_ticket=no\r\nshow_tk=yes\r\n";
-}
-
-// A file of the 24 old lines as the program saves it again: every line as
-// it was, then the keys of the connection's security.
-std::string SavedAgain(const std::string& strOld) {
-    return strOld + "irc_TLS=no\r\nirc_TLSFingerprint=\r\nirc_ClientCert=\r\n";
 }
 
 std::string Replaced(std::string str, const std::string& strFrom, const std::string& strTo) {
@@ -170,7 +165,7 @@ TEST_F(FragrelaydTest, HelpAndVersionPrintAndExit) {
     testsupport::CChildProcess help;
     ASSERT_TRUE(help.Start(vHelp, m_folder.Path()));
     EXPECT_EQ(help.Wait(kLong), 0);
-    EXPECT_EQ(help.Output(), Printed(ui::DaemonUsage()));
+    EXPECT_EQ(help.Output(), Printed(fragrelayd::DaemonUsage()));
     EXPECT_EQ(m_folder.Names(), std::vector<std::string>{});  // nothing written
 }
 
@@ -302,20 +297,31 @@ TEST_F(FragrelaydTest, KeepsTryingAnIrcServerThatRefusesUntilStopped) {
         << m_daemon.Output();
     m_daemon.Signal(OnWindows() ? SIGINT : SIGTERM);
     EXPECT_EQ(m_daemon.Wait(kLong), 0) << m_daemon.Output();
-    EXPECT_EQ(testsupport::ReadWholeFile(SettingsPath()), SavedAgain(strSettings));
+    EXPECT_EQ(testsupport::ReadWholeFile(SettingsPath()), strSettings);  // never written
 }
 
-// The file system under the settings is read-only: the start and
-// --write-settings refuse at once. Needs a mount namespace of its own.
-TEST_F(FragrelaydTest, RefusesSettingsOnAReadOnlyFileSystem) {
+// The file system under the settings is read-only: fragrelayd only reads
+// its settings, so it starts there (and ends on SIGTERM with exit status
+// 0); only --write-settings, which makes a file, is refused. Needs a mount
+// namespace of its own.
+TEST_F(FragrelaydTest, StartsWithSettingsOnAReadOnlyFileSystem) {
     if (OnWindows()) GTEST_SKIP() << "a read-only mount is Linux's";
     const std::string strUnshare = testsupport::FindProgram("unshare");
-    if (strUnshare.empty()) GTEST_SKIP() << "unshare is not installed";
+    const std::string strTimeout = testsupport::FindProgram("timeout");
+    if (strUnshare.empty() || strTimeout.empty())
+        GTEST_SKIP() << "unshare or timeout is not installed";
+    // Bound but not listening: the IRC side's connect is refused at once.
+    platform::CSocket closed = platform::CSocket::CreateTcp();
+    ASSERT_TRUE(closed.Bind(platform::LoopbackAddress()));
     const std::string strRo = m_folder / "ro";
+    const std::string strRun = m_folder / "run.txt";
     ASSERT_EQ(::mkdir(strRo.c_str(), 0700), 0);
+    // The run's output goes to a file beside the mount; SIGTERM after two
+    // seconds of trying.
     const std::string strScript =
         "mount -t tmpfs tmpfs \"$1\" || exit 77; printf %s \"$2\" >\"$1/settings.ini\"; "
-        "mount -o remount,ro \"$1\" || exit 77; \"$0\" -c \"$1/settings.ini\"; echo \"exit $?\"; "
+        "mount -o remount,ro \"$1\" || exit 77; \"$4\" --preserve-status -s TERM 2 \"$0\" "
+        "-c \"$1/settings.ini\" >\"$3\" 2>&1; echo \"exit $?\"; "
         "exec \"$0\" --write-settings \"$1/new.ini\"";
     // In a chroot "/" is no mount point, so unshare cannot make it private;
     // the mount then stays in the namespace that the chroot's owner made.
@@ -325,7 +331,8 @@ TEST_F(FragrelaydTest, RefusesSettingsOnAReadOnlyFileSystem) {
         std::vector<std::string> vArgs = {strUnshare, ::geteuid() == 0 ? "-m" : "-rm"};
         if (bKeepPropagation) vArgs.insert(vArgs.end(), {"--propagation", "unchanged"});
         vArgs.insert(vArgs.end(), {"sh", "-c", strScript, FR_DAEMON_PROGRAM, strRo,
-                                   SettingsText(6667, "#relay", "127.0.0.1", 23000)});
+                                   SettingsText(closed.LocalPort(), "#relay", "127.0.0.1", 23000),
+                                   strRun, strTimeout});
         pChild = std::make_unique<testsupport::CChildProcess>();
         ASSERT_TRUE(pChild->Start(vArgs, m_folder.Path()));
         nExit = pChild->Wait(kLong);
@@ -336,12 +343,15 @@ TEST_F(FragrelaydTest, RefusesSettingsOnAReadOnlyFileSystem) {
         GTEST_SKIP() << "no mount namespace here: " << child.Output();
     EXPECT_EQ(nExit, 2);
     EXPECT_EQ(child.Output(),
-              "fragrelayd: " + strRo +
-                  "/settings.ini lies on a read-only file system; the bot writes its settings "
-                  "there when it stops\n"
-                  "exit 2\n"
-                  "fragrelayd: cannot write " +
+              "exit 0\n"
+              "fragrelayd: cannot write " +
                   strRo + "/new.ini: Read-only file system\n");
+    // It ran: the IRC side tried its server, and nothing was said of the file.
+    const std::string strRunOutput = testsupport::ReadWholeFile(strRun);
+    EXPECT_NE(strRunOutput.find("irc: Couldn't find Server! Check the Portsettings.\n"),
+              std::string::npos)
+        << strRunOutput;
+    EXPECT_EQ(strRunOutput.find("fragrelayd: "), std::string::npos) << strRunOutput;
 }
 
 class FragrelaydWithPeers : public FragrelaydTest {
@@ -362,10 +372,7 @@ protected:
     }
     // A comment line shows whether the program wrote the file again.
     void WriteSettings(const std::string& strNick = "fragbot") {
-        ASSERT_TRUE(testsupport::WriteWholeFile(
-            SettingsPath(),
-            "// before the run\r\n" +
-                SettingsText(m_ngircd.Port(), "#relay", "127.0.0.1", m_sim.Port(), strNick)));
+        ASSERT_TRUE(testsupport::WriteWholeFile(SettingsPath(), SettingsFile(strNick)));
     }
     // The text of the bot's one channel line that holds strPart.
     std::string ChannelLineWith(const std::string& strPart) const {
@@ -377,8 +384,14 @@ protected:
         }
         return "(none)";
     }
-    // SIGTERM: the QUIT line, the settings saved, exit status 0.
-    void StopLikeQuit(const std::string& strNick = "fragbot") {
+    // The file as WriteSettings leaves it; a test may change it meanwhile.
+    std::string SettingsFile(const std::string& strNick = "fragbot") const {
+        return "// before the run\r\n" +
+               SettingsText(m_ngircd.Port(), "#relay", "127.0.0.1", m_sim.Port(), strNick);
+    }
+    // SIGTERM: the QUIT line, exit status 0, and the settings file exactly as
+    // it was (fragrelayd never writes it).
+    void StopLikeQuit(const std::string& strFile) {
         const auto start = std::chrono::steady_clock::now();
         m_daemon.Signal(OnWindows() ? SIGINT : SIGTERM);
         EXPECT_EQ(m_daemon.Wait(kLong), 0) << m_daemon.Output();
@@ -386,16 +399,9 @@ protected:
                     OnWindows() ? "SIGINT" : "SIGTERM", ElapsedMs(start));
         EXPECT_TRUE(m_alice.WaitFor(" QUIT :\"v1.3 BETA /// Battlefield 1942 to IRC relay"))
             << testing::PrintToString(m_alice.Lines());
-        EXPECT_EQ(testsupport::ReadWholeFile(SettingsPath()),
-                  SavedAgain(
-                      SettingsText(m_ngircd.Port(), "#relay", "127.0.0.1", m_sim.Port(), strNick)));
-        // On Windows the file's access list holds it for its owner (its own
-        // test checks that); Wine chooses the Linux mode bits itself.
-        if (OnWindows()) return;
-        struct stat st {};
-        ASSERT_EQ(::stat(SettingsPath().c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        EXPECT_EQ(testsupport::ReadWholeFile(SettingsPath()), strFile);
     }
+    void StopLikeQuit() { StopLikeQuit(SettingsFile()); }
 
     CNgircdServer m_ngircd;
     bf42sim::CSimServer m_sim;
@@ -439,6 +445,46 @@ TEST_F(FragrelaydWithPeers, RelaysTheScenarioIntoTheChannelAndEndsOnSigtermAsQui
         EXPECT_TRUE(strLine.rfind("irc: ", 0) == 0 || strLine.rfind("game: ", 0) == 0) << strLine;
         nAt = nEnd + 1;
     }
+}
+
+// The operator edits settings.ini while the bot runs (as the README's
+// sudoedit does) and then stops it (systemctl restart, a reboot): the file
+// keeps the edit, byte for byte, and the bot ran on with what it had read.
+TEST_F(FragrelaydWithPeers, AnEditWhileRunningSurvivesTheStop) {
+    std::string strError;
+    ASSERT_TRUE(m_sim.LoadScenario(kBefore, &strError)) << strError;
+    WriteSettings();
+    ASSERT_TRUE(StartDaemon());
+    ASSERT_TRUE(m_alice.WaitFor(kPrivmsg + C("^10ticketratio ^[^14100%^]"), 1, kLong))
+        << testing::PrintToString(m_alice.Lines()) << m_daemon.Output();
+
+    const std::string strEdited =
+        "// edited while the bot runs\r\n" +
+        SettingsText(m_ngircd.Port(), "#relay", "127.0.0.1", m_sim.Port(), "fragbot9");
+    ASSERT_TRUE(testsupport::WriteWholeFile(SettingsPath(), strEdited));
+    StopLikeQuit(strEdited);
+    // No SIGHUP came: the nickname it quit with is the one it started with.
+    EXPECT_EQ(m_alice.Count(":fragbot9!"), 0) << testing::PrintToString(m_alice.Lines());
+    EXPECT_EQ(m_daemon.Output().find("fragrelayd: "), std::string::npos) << m_daemon.Output();
+}
+
+// A settings file its owner made read-only is all the bot needs: it starts
+// without a word about it, relays, and leaves the file as it was.
+TEST_F(FragrelaydWithPeers, StartsOnAReadOnlySettingsFile) {
+    if (OnWindows()) GTEST_SKIP() << "the file's mode bits are Linux's";
+    std::string strError;
+    ASSERT_TRUE(m_sim.LoadScenario(kBefore, &strError)) << strError;
+    WriteSettings();
+    ASSERT_EQ(::chmod(SettingsPath().c_str(), 0400), 0);
+    ASSERT_TRUE(StartDaemon());
+    ASSERT_TRUE(m_alice.WaitFor(kPrivmsg + C("^10ticketratio ^[^14100%^]"), 1, kLong))
+        << testing::PrintToString(m_alice.Lines()) << m_daemon.Output();
+    StopLikeQuit();
+    struct stat st {};
+    ASSERT_EQ(::stat(SettingsPath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0400u);
+    // Every line is a log line: no note about the file.
+    EXPECT_EQ(m_daemon.Output().find("fragrelayd: "), std::string::npos) << m_daemon.Output();
 }
 
 TEST_F(FragrelaydWithPeers, MeasuresItsMemoryWhileMonitoringSixtyFourPlayers) {
@@ -506,7 +552,7 @@ TEST_F(FragrelaydWithPeers, ReadsItsSettingsAgainOnSighupAndRestartsTheIrcSideOn
     EXPECT_EQ(nBanners, 1);
     EXPECT_EQ(m_daemon.Output().find("game: * * * * * * [Broadcast closed]"), std::string::npos);
 
-    StopLikeQuit("fragbot9");
+    StopLikeQuit(SettingsFile("fragbot9"));
 }
 
 // The password never shows in what the program prints, whichever way it

@@ -1,5 +1,5 @@
-// A scripted match end to end: the stand-in game server plays it, the game
-// tab monitors it, the IRC side sits in a channel of a real ngircd, and a
+// A scripted match end to end: the stand-in game server plays it, the bot's
+// game side monitors it, the IRC side sits in a channel of a real ngircd, and a
 // second, plain client in that channel records what arrives, byte for byte
 // and in order; once over 127.0.0.1 and once with both servers given as
 // ::1, and once with the bot on ngircd's TLS port (its certificate checked
@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,9 +18,11 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/MessageBox.h"
+#include "config/SettingsFormat.h"
+#include "core/GameLog.h"
+#include "core/GameSide.h"
+#include "core/SideSettings.h"
 #include "platform/Clock.h"
-#include "res/Resource.h"
 #include "support/ColorText.h"
 #include "support/Ipv6Loopback.h"
 #include "support/IrcTestClient.h"
@@ -30,8 +33,6 @@
 #include "support/TestCertificates.h"
 #include "support/Wait.h"
 #include "tools/bf42sim/SimServer.h"
-#include "ui/ColorDlg.h"
-#include "ui/GameDlg.h"
 
 namespace {
 
@@ -57,10 +58,32 @@ std::string Received(std::string str) {
     return str;
 }
 
-// Settings page colour edits: allied kill, axis kill, status, allied flag,
-// axis flag, value, key.
-constexpr int kColorEdits[] = {1020, 1006, 1021, 1007, 1008, 1011, 1010};
-const char* const kColors[] = {"2", "5", "15", "12", "4", "14", "10"};
+// The game side's settings as the operator leaves them: one-digit colours,
+// English, the game server at strHost.
+core::CGameRunSettings RunSettings(const std::string& strHost, uint16_t nQueryPort) {
+    return core::GameRunSettingsOf(config::ParseSettings(
+        "bf_Language=0\r\nbf_Server=" + strHost + "\r\nbf_Port=" + std::to_string(nQueryPort) +
+        "\r\nallied_farbe_kill=2\r\nallied_farbe_flagge=12\r\naxis_farbe_kill=5\r\n"
+        "axis_farbe_flagge=4\r\nstatus_farbe=15\r\nkey_farbe=10\r\nvalue_farbe=14\r\n"));
+}
+
+// The game log as the bot's faces show it.
+class CGameLog : public core::IGameSideEvents {
+public:
+    void OnGameLog(const std::string& strLine) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_strLog += (m_strLog.empty() ? "" : "\n") + core::GameLogText(strLine);
+    }
+    void OnGameStatusChanged() override {}
+    std::string Text() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_strLog;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::string m_strLog;
+};
 
 class ScriptedMatch : public testing::Test {
 protected:
@@ -87,13 +110,8 @@ protected:
         ASSERT_TRUE(m_alice.SendLine("JOIN #Relay"));
         ASSERT_TRUE(m_alice.WaitFor(" 366 alice #Relay "));
 
-        ASSERT_TRUE(m_colors.Create(m_sink));
-        ASSERT_TRUE(m_game.Create(m_sink));
         m_game.SetIrcLink(&m_bot);
-        m_game.SetColorDlg(&m_colors);
-        for (size_t n = 0; n < 7; ++n) m_colors.TypeText(kColorEdits[n], kColors[n]);
-        ASSERT_TRUE(m_game.ChooseItem(res::IDC_GAME_LANGUAGE, 0));  // English
-        m_game.TypeText(res::IDC_GAME_SERVER, Host());
+        m_game.SetBroadcastFlag(&m_bBroadcast);
 
         m_bot.Configure(Host(), m_bTls ? m_pTlsServer->TlsPort() : PlainPort(), "fragbot",
                         "fragbot2", "#Relay");
@@ -105,10 +123,10 @@ protected:
         m_bot.OpenSession();
         ASSERT_TRUE(WaitUntil([&] { return m_bot.IsInChannel(); }, kLong));
         ASSERT_TRUE(m_alice.WaitFor(":fragbot!"));
-        m_game.m_bBroadcast = true;  // what Broadcast does once both sides run
+        m_bBroadcast = true;  // what Broadcast does once both sides run
     }
     void TearDown() override {
-        m_game.StopThreads();
+        m_game.Shutdown();
         m_bot.EndIrcThread();
     }
     // What the bot said in the channel, in arrival order.
@@ -121,10 +139,10 @@ protected:
         }
         return lines;
     }
+    // The game side's Connect.
     void Connect(uint16_t nQueryPort) {
-        m_game.TypeText(res::IDC_GAME_PORT, std::to_string(nQueryPort));
-        ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));
-        ASSERT_EQ(m_sink.Count(), 0u);
+        m_game.Start(RunSettings(Host(), nQueryPort));
+        ASSERT_EQ(m_game.RunState(), bridge::EGameState::Running);
     }
     std::string Host() const { return m_bIpv6 ? "::1" : "127.0.0.1"; }
     // Where the other users connect: the plain port of whichever ngircd runs.
@@ -154,12 +172,12 @@ protected:
     std::unique_ptr<testsupport::CTestCertificates> m_pCerts;
     std::unique_ptr<testsupport::CNgircdTlsServer> m_pTlsServer;
     CIrcTestClient m_alice;
-    framework::CRecordingMessageSink m_sink;
     platform::CManualClock m_ircClock;  // the send queue's pace takes no real time
     testsupport::CRecordingIrcSession m_bot{m_ircClock};
-    ui::CColorDlg m_colors;
-    ui::CGameDlg m_game{
-        m_bot.GameShared()};  // real time: five polls a second, ticket lines every second
+    std::atomic<bool> m_bBroadcast{false};
+    CGameLog m_log;
+    // Real time: five polls a second, ticket lines every second.
+    core::CGameSide m_game{m_bot.GameShared(), m_log, platform::SystemClock()};
 };
 
 // Four players; each state is served for one reply unless it says more.
@@ -215,7 +233,7 @@ void ScriptedMatch::PlayTheWholeMatch() {
         carol.WaitFor(" NOTICE carol :" + C("^10fragrelay ^[^03ONLINE^]  ") + strInfo, 1, kLong))
         << testing::PrintToString(carol.Lines());
 
-    ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));  // Disconnect
+    ASSERT_TRUE(m_game.Stop());  // Disconnect
     ASSERT_TRUE(m_alice.WaitFor(kPrivmsg + Received(Short("Broadcast closed")), 1, kLong));
 
     const Lines expected = {
@@ -261,8 +279,8 @@ void ScriptedMatch::PlayTheWholeMatch() {
     Lines received;
     for (const std::string& str : expected) received.push_back(Received(str));
     EXPECT_EQ(withoutTickets(ChannelLines()), received);
-    // The game tab's log holds the same lines without their colour codes.
-    const std::string strLog = m_game.GetItemText(res::IDC_GAME_LOG);
+    // The game log holds the same lines without their colour codes.
+    const std::string strLog = m_log.Text();
     EXPECT_NE(strLog.find("Hans (1/1/0)  [killed]  Tom (0/0/1)\nAnn captured a flag!"),
               std::string::npos)
         << strLog;
@@ -323,14 +341,18 @@ TEST_F(ScriptedMatch, MeasuresTheTimeFromAScoreChangeToTheChannel) {
     ASSERT_NE(server.Port(), 0);
     platform::CSystemClock realClock;
     testsupport::CRecordingIrcSession pacedBot(realClock, m_game.GameShared());
+    m_game.Shutdown();
     m_bot.EndIrcThread();
     pacedBot.Configure("127.0.0.1", m_ngircd.Port(), "pacedbot", "pacedbot2", "#Relay");
     // No ticket lines: they would share the channel's pace with the kills.
     pacedBot.GameShared().SetTicketSecs(3600);
     pacedBot.OpenSession();
     ASSERT_TRUE(WaitUntil([&] { return pacedBot.IsInChannel(); }, kLong));
-    m_game.SetIrcLink(&pacedBot);
-    Connect(server.Port());
+    CGameLog log;
+    core::CGameSide paced(pacedBot.GameShared(), log, realClock);
+    paced.SetIrcLink(&pacedBot);
+    paced.SetBroadcastFlag(&m_bBroadcast);
+    paced.Start(RunSettings(Host(), server.Port()));
 
     std::vector<double> ms;
     for (int n = 1; n <= kKills; ++n) {
@@ -343,8 +365,7 @@ TEST_F(ScriptedMatch, MeasuresTheTimeFromAScoreChangeToTheChannel) {
                                                                answered[static_cast<size_t>(n - 1)])
                          .count());
     }
-    m_game.StopThreads();
-    m_game.SetIrcLink(&m_bot);
+    paced.Shutdown();
     pacedBot.EndIrcThread();
     std::sort(ms.begin(), ms.end());
     std::printf(

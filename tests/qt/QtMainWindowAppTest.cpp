@@ -66,7 +66,7 @@ TEST(QtMainWindowApp, ShowsTheRealPagesOnEveryTabAndQuitOnScreenEndsTheRun) {
     ASSERT_TRUE(folder.IsValid());
     const std::string strSettings = folder / "settings.ini";
     ASSERT_TRUE(testsupport::WriteWholeFile(strSettings, kSettings));
-    ui::CMainDlg::COptions options;
+    ui::CAppOptions options;
     options.strSettingsPath = strSettings;
     options.strUpdateHost.clear();
 

@@ -17,9 +17,12 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "QtTestSupport.h"
+#include "config/SettingsFormat.h"
+#include "core/Bot.h"
 #include "qt/QtControls.h"
 #include "qt/QtMainWindow.h"
 #include "qt/QtTabHost.h"
@@ -64,19 +67,34 @@ protected:
     }
 };
 
-// The IRC page itself, with the values the settings loader puts in and a
-// few lines in its log once created.
-std::unique_ptr<ui::CIrcDlg> MakeIrcPage(framework::CDispatcher& dispatcher) {
-    // Read by no thread here: one for every sample page will do.
-    static bridge::CGameShared s_gameShared;
-    auto pPage = std::make_unique<ui::CIrcDlg>(dispatcher, s_gameShared);
-    irc::CIrcSettings connection = pPage->Connection();
-    connection.m_strNick = "fragrelay";
-    connection.m_nPort = 6667;
-    connection.m_strPassword = "secret";
-    pPage->SetConnection(connection);
-    pPage->GameShared().SetTicketSecs(60);
-    return pPage;
+// The values a page is bound to, made before the page that refers to them.
+struct CSampleValues {
+    explicit CSampleValues(config::CSettingsValues values) : m_values(std::move(values)) {}
+    config::CSettingsValues m_values;
+};
+
+// The values the settings loader puts in when there is no file, with a few
+// of the operator's own.
+config::CSettingsValues SampleValues() {
+    config::CSettingsValues values = config::DefaultSettings();
+    values.m_strNick = "fragrelay";
+    values.m_nIrcPort = 6667;
+    values.m_strPassword = "secret";
+    values.m_nTicketSecs = 60;
+    return values;
+}
+
+// The IRC page itself over a bot that is never started.
+class CSampleIrcPage : private CSampleValues, public ui::CIrcDlg {
+public:
+    CSampleIrcPage() : CSampleValues(SampleValues()), CIrcDlg(m_bot, m_values) {}
+
+private:
+    core::CBot m_bot{SampleValues(), core::CBot::COptions{}};
+};
+
+std::unique_ptr<ui::CIrcDlg> MakeIrcPage() {
+    return std::make_unique<CSampleIrcPage>();
 }
 
 void AddIrcLogSample(CPage& page) {
@@ -84,27 +102,22 @@ void AddIrcLogSample(CPage& page) {
     page.AppendLogLine(res::IDC_IRC_LOG, "<Zo\xEB> caf\xE9 at the \x80 5 server?");
 }
 
-std::unique_ptr<CPage> MakeSettingsPage() {
-    auto pPage = std::make_unique<ui::CColorDlg>();
-    // The values the settings loader puts in when there is no file.
-    monitor::CColorScheme scheme;
-    scheme.m_strAlliedKillColor = "02";
-    scheme.m_strAxisKillColor = "05";
-    scheme.m_strAlliedFlagColor = "12";
-    scheme.m_strAxisFlagColor = "04";
-    scheme.m_strStatusColor = "14";
-    scheme.m_strKeyColor = "10";
-    scheme.m_strValueColor = "14";
-    pPage->SetScheme(scheme);
-    return pPage;
+// The Settings page with the values it shows.
+class CSampleSettingsPage : private CSampleValues, public ui::CColorDlg {
+public:
+    CSampleSettingsPage() : CSampleValues(SampleValues()), CColorDlg(m_values) {}
+    const monitor::CColorScheme& Scheme() const { return m_values.Colors(); }
+};
+
+std::unique_ptr<CSampleSettingsPage> MakeSettingsPage() {
+    return std::make_unique<CSampleSettingsPage>();
 }
 
 // The main page as the main window will drive it: four tab pages, one of
 // them shown at a time, switched by the tab control's notifications.
 class CTabbedMainPage : public CPage {
 public:
-    explicit CTabbedMainPage(framework::CDispatcher& dispatcher)
-        : CPage(dialogs::FindDialogTemplate(res::IDD_MAIN)), m_dispatcher(dispatcher) {
+    CTabbedMainPage() : CPage(dialogs::FindDialogTemplate(res::IDD_MAIN)) {
         MapNotify(res::IDC_MAIN_TAB, framework::ENotify::SelChanging,
                   [this] { ShowSelected(false); });
         MapNotify(res::IDC_MAIN_TAB, framework::ENotify::SelChange, [this] { ShowSelected(true); });
@@ -123,7 +136,7 @@ protected:
         SetItemText(res::IDC_MAIN_QUIT, res::LoadResString(res::IDS_QUIT));
         SetWindowText(res::LoadResString(res::IDS_TITLE));
         const char* const kCaptions[4] = {"IRC", "BF42", "Settings", "Information"};
-        m_pages.push_back(MakeIrcPage(m_dispatcher));
+        m_pages.push_back(MakeIrcPage());
         m_pages.push_back(std::make_unique<CStillPage>(res::IDD_GAME));
         m_pages.push_back(MakeSettingsPage());
         m_pages.push_back(std::make_unique<ui::CAboutDlg>());
@@ -149,7 +162,6 @@ private:
         if (CPage* pPage = GetTabItemParam(res::IDC_MAIN_TAB, nSel)) pPage->ShowWindow(bShow);
     }
 
-    framework::CDispatcher& m_dispatcher;
     std::vector<std::unique_ptr<CPage>> m_pages;
 };
 
@@ -218,7 +230,7 @@ void ExpectReadableLayout(const QWidget& page, const char* pszName) {
 TEST(QtScreenshotTest, MainWindowShowsOneTabPageAtATimeAndSwitchesByTab) {
     qt::CQtDispatcherHost host;
     framework::CRecordingMessageSink sink;
-    CTabbedMainPage mainPage(host.Dispatcher());
+    CTabbedMainPage mainPage;
     ASSERT_TRUE(mainPage.Create(sink));
     const qt::CDialogUnits units;
     qt::CQtMainWindow window(mainPage, host.Dispatcher(), units, res::IDR_MAINFRAME);
@@ -268,7 +280,7 @@ TEST(QtScreenshotTest, MainWindowShowsOneTabPageAtATimeAndSwitchesByTab) {
 TEST(QtScreenshotTest, CloseBoxAsksThePageAndLeavesClosingToTheProgram) {
     qt::CQtDispatcherHost host;
     framework::CRecordingMessageSink sink;
-    CTabbedMainPage mainPage(host.Dispatcher());
+    CTabbedMainPage mainPage;
     ASSERT_TRUE(mainPage.Create(sink));
     const qt::CDialogUnits units;
     qt::CQtMainWindow window(mainPage, host.Dispatcher(), units, res::IDR_MAINFRAME);
@@ -307,7 +319,7 @@ TEST(QtScreenshotTest, EveryTemplateAsAPage) {
     for (const CRow& row : rows) {
         std::unique_ptr<CPage> pPage;
         if (row.nTemplateId == res::IDD_IRC) {
-            pPage = MakeIrcPage(host.Dispatcher());
+            pPage = MakeIrcPage();
         } else if (row.nTemplateId == res::IDD_COLORS) {
             pPage = MakeSettingsPage();
         } else if (row.nTemplateId == res::IDD_ABOUT) {
@@ -331,7 +343,7 @@ TEST(QtScreenshotTest, SettingsPageTakesAColourTypedJustBeforeAToggle) {
     qt::CQtDispatcherHost host;
     framework::CRecordingMessageSink sink;
     auto pPage = MakeSettingsPage();
-    auto& settings = static_cast<ui::CColorDlg&>(*pPage);
+    CSampleSettingsPage& settings = *pPage;
     ASSERT_TRUE(settings.Create(sink));
     const qt::CDialogUnits units;
     qt::CQtPageView view(settings, host.Dispatcher(), units);

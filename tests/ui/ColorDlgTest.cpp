@@ -1,11 +1,14 @@
 // The Settings tab driven as the operator drives it: typing into the colour
-// edits, clicking the filter boxes, Enter and Escape, and what it shows.
+// edits, clicking the filter boxes, Enter and Escape, what it shows, and
+// its lock while a game run lasts. The page needs no bot: it is bound to
+// the window's settings value alone.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <ostream>
 #include <string>
 
+#include "config/SettingsFormat.h"
 #include "framework/DataExchange.h"
 #include "framework/MessageBox.h"
 #include "ui/ColorDlg.h"
@@ -54,14 +57,17 @@ class ColorDlgTest : public testing::Test {
 protected:
     void Create() { ASSERT_TRUE(m_dlg.Create(m_sink)); }
     void TearDown() override { EXPECT_EQ(m_dlg.UnknownIdUses(), 0u); }
+    // The window's values, as the page keeps them.
+    const monitor::CColorScheme& Scheme() const { return m_settings.Colors(); }
 
     framework::CRecordingMessageSink m_sink;
-    ui::CColorDlg m_dlg;
+    config::CSettingsValues m_settings;
+    ui::CColorDlg m_dlg{m_settings};
 };
 
 TEST_F(ColorDlgTest, StartsWithEmptyColoursAndEveryFilterOn) {
-    for (const CColorRow& row : kColors) EXPECT_EQ(m_dlg.Scheme().*row.pField, "") << row.pszName;
-    for (const CFilterRow& row : kFilters) EXPECT_TRUE(m_dlg.Scheme().*row.pField) << row.pszName;
+    for (const CColorRow& row : kColors) EXPECT_EQ(Scheme().*row.pField, "") << row.pszName;
+    for (const CFilterRow& row : kFilters) EXPECT_EQ(Scheme().*row.pField, 1) << row.pszName;
 
     Create();
     for (const CColorRow& row : kColors) {
@@ -82,11 +88,11 @@ TEST_F(ColorDlgTest, LoadedValuesShowInTheirOwnControls) {
     const char* const kValues[] = {"02", "05", "14", "12", "04", "11", "10"};
     monitor::CColorScheme scheme;
     for (size_t n = 0; n < std::size(kColors); ++n) scheme.*kColors[n].pField = kValues[n];
-    scheme.m_bShowKill = false;
-    scheme.m_bShowTk = true;
-    scheme.m_bShowFlag = false;
-    scheme.m_bShowTicket = true;
-    m_dlg.SetScheme(scheme);
+    scheme.m_bShowKill = 0;
+    scheme.m_bShowTk = 1;
+    scheme.m_bShowFlag = 0;
+    scheme.m_bShowTicket = 1;
+    m_settings.SetColors(scheme);
 
     Create();
     for (size_t n = 0; n < std::size(kColors); ++n) {
@@ -107,21 +113,21 @@ TEST_P(ColorDlgToggleTest, ClickInvertsOnlyItsFilterAndTakesTheTypedColour) {
     m_dlg.TypeText(1021, "7");
 
     ASSERT_TRUE(m_dlg.Click(row.nBoxId));
-    EXPECT_FALSE(m_dlg.Scheme().*row.pField);
+    EXPECT_EQ(Scheme().*row.pField, 0);
     EXPECT_EQ(m_dlg.GetCheck(row.nBoxId), BST_UNCHECKED);
-    EXPECT_EQ(m_dlg.Scheme().m_strStatusColor, "7");
+    EXPECT_EQ(Scheme().m_strStatusColor, "7");
     EXPECT_EQ(m_dlg.GetItemText(1021), "7");
     for (const CFilterRow& other : kFilters) {
         if (other.nBoxId == row.nBoxId) continue;
-        EXPECT_TRUE(m_dlg.Scheme().*other.pField) << other.pszName;
+        EXPECT_EQ(Scheme().*other.pField, 1) << other.pszName;
         EXPECT_EQ(m_dlg.GetCheck(other.nBoxId), BST_CHECKED) << other.pszName;
     }
 
     m_dlg.TypeText(1010, "13");
     ASSERT_TRUE(m_dlg.Click(row.nBoxId));
-    EXPECT_TRUE(m_dlg.Scheme().*row.pField);
+    EXPECT_EQ(Scheme().*row.pField, 1);
     EXPECT_EQ(m_dlg.GetCheck(row.nBoxId), BST_CHECKED);
-    EXPECT_EQ(m_dlg.Scheme().m_strKeyColor, "13");
+    EXPECT_EQ(Scheme().m_strKeyColor, "13");
     EXPECT_EQ(m_sink.Count(), 0u);
 }
 
@@ -141,7 +147,7 @@ TEST_F(ColorDlgTest, OverlongColourStopsTheTransferAndKeepsWhatWasTyped) {
     monitor::CColorScheme scheme;
     scheme.m_strStatusColor = "123";
     scheme.m_strKeyColor = "10";
-    m_dlg.SetScheme(scheme);
+    m_settings.SetColors(scheme);
     Create();
     EXPECT_EQ(m_dlg.GetItemText(1021), "123");
     m_dlg.TypeText(1020, "7");  // before the refused edit
@@ -152,12 +158,12 @@ TEST_F(ColorDlgTest, OverlongColourStopsTheTransferAndKeepsWhatWasTyped) {
     EXPECT_EQ(m_sink.Last().strText, framework::LimitMessage(2));
     EXPECT_NE(m_sink.Last().strText.find('2'), std::string::npos);
     EXPECT_EQ(m_dlg.GetFocusItem(), 1021);
-    EXPECT_EQ(m_dlg.Scheme().m_strAlliedKillColor, "7");
-    EXPECT_EQ(m_dlg.Scheme().m_strStatusColor, "123");
-    EXPECT_EQ(m_dlg.Scheme().m_strKeyColor, "10");
+    EXPECT_EQ(Scheme().m_strAlliedKillColor, "7");
+    EXPECT_EQ(Scheme().m_strStatusColor, "123");
+    EXPECT_EQ(Scheme().m_strKeyColor, "10");
     // The click changed nothing else: the filter, its box and the typed
     // key colour are as they were.
-    EXPECT_TRUE(m_dlg.Scheme().m_bShowKill);
+    EXPECT_EQ(Scheme().m_bShowKill, 1);
     EXPECT_EQ(m_dlg.GetCheck(1059), BST_CHECKED);
     EXPECT_EQ(m_dlg.GetItemText(1010), "9");
 
@@ -165,9 +171,9 @@ TEST_F(ColorDlgTest, OverlongColourStopsTheTransferAndKeepsWhatWasTyped) {
     m_dlg.TypeText(1021, "12");
     ASSERT_TRUE(m_dlg.Click(1059));
     EXPECT_EQ(m_sink.Count(), 1u);
-    EXPECT_EQ(m_dlg.Scheme().m_strStatusColor, "12");
-    EXPECT_EQ(m_dlg.Scheme().m_strKeyColor, "9");
-    EXPECT_FALSE(m_dlg.Scheme().m_bShowKill);
+    EXPECT_EQ(Scheme().m_strStatusColor, "12");
+    EXPECT_EQ(Scheme().m_strKeyColor, "9");
+    EXPECT_EQ(Scheme().m_bShowKill, 0);
     EXPECT_EQ(m_dlg.GetCheck(1059), BST_UNCHECKED);
 }
 
@@ -175,15 +181,33 @@ TEST_F(ColorDlgTest, EnterAndEscapeDoNothing) {
     // An overlong colour makes a taken transfer show a message: none may.
     monitor::CColorScheme scheme;
     scheme.m_strAxisKillColor = "123";
-    m_dlg.SetScheme(scheme);
+    m_settings.SetColors(scheme);
     Create();
     m_dlg.TypeText(1020, "3");
     m_dlg.PressEnter();
     m_dlg.PressEscape();
     EXPECT_FALSE(m_dlg.IsEnded());
     EXPECT_EQ(m_sink.Count(), 0u);
-    EXPECT_EQ(m_dlg.Scheme().m_strAlliedKillColor, "");
+    EXPECT_EQ(Scheme().m_strAlliedKillColor, "");
     EXPECT_EQ(m_dlg.GetItemText(1020), "3");
+}
+
+TEST_F(ColorDlgTest, LockedWhileARunLastsAndOpenAgainAfterIt) {
+    Create();
+    m_dlg.SetLocked(true);
+    for (const CColorRow& row : kColors) {
+        EXPECT_TRUE(m_dlg.IsReadOnly(row.nEditId)) << row.pszName;
+        EXPECT_EQ(m_dlg.TypeText(row.nEditId, "9"), "") << row.pszName;
+    }
+    for (const CFilterRow& row : kFilters) {
+        EXPECT_FALSE(m_dlg.IsItemEnabled(row.nBoxId)) << row.pszName;
+        EXPECT_FALSE(m_dlg.Click(row.nBoxId)) << row.pszName;
+        EXPECT_EQ(Scheme().*row.pField, 1) << row.pszName;
+    }
+    m_dlg.SetLocked(false);
+    for (const CColorRow& row : kColors) EXPECT_FALSE(m_dlg.IsReadOnly(row.nEditId));
+    for (const CFilterRow& row : kFilters) EXPECT_TRUE(m_dlg.IsItemEnabled(row.nBoxId));
+    EXPECT_EQ(m_sink.Count(), 0u);
 }
 
 TEST_F(ColorDlgTest, LegendAndRoleLabelsComeFromTheStringTable) {

@@ -1,151 +1,189 @@
-// The BF42 tab as shared state: its log rule, Connect's copy of the run's
-// settings, the quick-info inputs, and the snapshot shared across threads.
+// The BF42 tab of the window as a view over the bot: its look in each state
+// the bot tells, Connect's copy of the run's settings (this page's and the
+// Settings page's), the refusal of missing inputs, and the quick-info
+// panel with the inputs a check locks and gives back. The test thread is
+// the UI thread; the game server is the stand-in.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <ostream>
 #include <string>
-#include <string_view>
-#include <thread>
 #include <vector>
 
-#include "framework/MessageBox.h"
-#include "monitor/Announcements.h"
-#include "platform/Clock.h"
-#include "res/Resource.h"
-#include "support/ColorText.h"
-#include "support/RecordingIrcSession.h"
-#include "support/ScriptedUdpServer.h"
-#include "support/Wait.h"
-#include "ui/ColorDlg.h"
-#include "ui/GameDlg.h"
+#include "WindowTestSupport.h"
+#include "support/BotRecorder.h"
+#include "ui/WindowSettings.h"
 
+namespace uitest {
 namespace {
 
-// Expected lines are written with "^" for the colour byte 0x03.
-using testsupport::C;
-
 using framework::CMessage;
-using framework::EIcon;
-using Lines = std::vector<std::string>;
 
 // Settings page colour edits in the order allied kill, axis kill, status,
 // allied flag, axis flag, value, key.
 constexpr int kColorEdits[] = {1020, 1006, 1021, 1007, 1008, 1011, 1010};
 constexpr int kFilterBoxes[] = {1059, 1060, 1061, 1062};
+const std::string kBlank(65, ' ');
+const char kNotFound[] = "Couldn't find Server! Check the Portsettings.";
 
-class GameDlgTest : public testing::Test {
+// The panel as the operator sees it, in its order from the top.
+struct Panel {
+    std::string strHostname, strGamePort, strMod, strMap, strPlayers, strVersion, strStatus;
+    bool operator==(const Panel&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Panel& p) {
+    return os << "{" << p.strHostname << " | " << p.strGamePort << " | " << p.strMod << " | "
+              << p.strMap << " | " << p.strPlayers << " | " << p.strVersion << " | " << p.strStatus
+              << "}";
+}
+
+// A settings file that names no language.
+class GameDlgTest : public WindowTest {
 protected:
-    GameDlgTest() {
-        m_irc.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#chan");
-        EXPECT_TRUE(m_colors.Create(m_sink));
-        EXPECT_TRUE(m_game.Create(m_sink));
-        m_game.SetIrcLink(&m_irc);
-        m_game.SetColorDlg(&m_colors);
-    }
-    void TearDown() override {
-        EXPECT_EQ(m_game.UnknownIdUses(), 0u);
-        EXPECT_EQ(m_colors.UnknownIdUses(), 0u);
+    void SetUp() override {
+        WindowTest::SetUp();
+        WriteSettings(true, true, "127.0.0.1", /*nLanguage=*/-1);
+        Open();
     }
     void FillInputs(const std::vector<const char*>& colors = {"7", "5", "14", "12", "4", "14",
                                                               "10"}) {
-        for (size_t n = 0; n < colors.size(); ++n) m_colors.TypeText(kColorEdits[n], colors[n]);
-        m_game.TypeText(res::IDC_GAME_SERVER, "127.0.0.1");
-        m_game.TypeText(res::IDC_GAME_PORT, std::to_string(m_server.Port()));
+        for (size_t n = 0; n < colors.size(); ++n) Colors().TypeText(kColorEdits[n], colors[n]);
+        Game().TypeText(res::IDC_GAME_SERVER, "127.0.0.1");
+        Game().TypeText(res::IDC_GAME_PORT, std::to_string(m_sim.Port()));
     }
-    bool IsIdle() {
-        return m_game.GetItemText(res::IDC_GAME_CONNECT) == "Connect" &&
-               m_game.IsItemEnabled(res::IDC_GAME_CONNECT) &&
-               !m_game.IsItemEnabled(res::IDC_GAME_PAUSE) &&
-               m_game.IsItemEnabled(res::IDC_GAME_CHECK) &&
-               m_game.IsItemEnabled(res::IDC_GAME_LANGUAGE) &&
-               !m_game.IsReadOnly(res::IDC_GAME_SERVER) && !m_game.IsReadOnly(res::IDC_GAME_PORT) &&
-               !m_colors.IsReadOnly(kColorEdits[0]) && m_colors.IsItemEnabled(kFilterBoxes[0]) &&
-               m_irc.GameShared().GameState() == bridge::EGameState::Idle;
+    // The look of an idle tab, and the bot idle behind it.
+    bool IsIdle() const {
+        return Game().GetItemText(res::IDC_GAME_CONNECT) == "Connect" &&
+               Game().IsItemEnabled(res::IDC_GAME_CONNECT) &&
+               !Game().IsItemEnabled(res::IDC_GAME_PAUSE) &&
+               Game().IsItemEnabled(res::IDC_GAME_CHECK) &&
+               Game().IsItemEnabled(res::IDC_GAME_LANGUAGE) &&
+               !Game().IsReadOnly(res::IDC_GAME_SERVER) && !Game().IsReadOnly(res::IDC_GAME_PORT) &&
+               !Colors().IsReadOnly(kColorEdits[0]) && Colors().IsItemEnabled(kFilterBoxes[0]) &&
+               Bot().State().m_game.m_eWanted == bridge::EGameState::Idle;
     }
-
-    // Connect starts a monitor: a server that answers every request keeps it running.
-    testsupport::CScriptedUdpServer m_server{[](int, const std::string&) {
-        return testsupport::CScriptedUdpServer::Answer{
-            "\\mapname\\wake\\gamemode\\openplaying\\final\\\\queryid\\1.1"};
-    }};
-    framework::CRecordingMessageSink m_sink;
-    platform::CManualClock m_clock;
-    testsupport::CRecordingIrcSession m_irc{m_clock, /*bForwardWrites=*/false};
-    ui::CColorDlg m_colors;
-    ui::CGameDlg m_game{m_irc.GameShared()};
+    Panel Shown() const {
+        const ui::CGameDlg& g = Game();
+        return {g.GetItemText(res::IDC_QI_HOSTNAME), g.GetItemText(res::IDC_QI_GAMEPORT),
+                g.GetItemText(res::IDC_QI_MOD),      g.GetItemText(res::IDC_QI_MAP),
+                g.GetItemText(res::IDC_QI_PLAYERS),  g.GetItemText(res::IDC_QI_VERSION),
+                g.GetItemText(res::IDC_QI_STATUS)};
+    }
+    Panel Fields() const {
+        const query::CQuickInfoResult shown = Game().QuickInfoShown();
+        return {shown.m_strHostname, shown.m_strGamePort, shown.m_strMod,   shown.m_strMap,
+                shown.m_strPlayers,  shown.m_strVersion,  shown.m_strStatus};
+    }
+    bool InputsBack() const {
+        return Game().IsItemEnabled(res::IDC_GAME_CHECK) &&
+               !Game().IsReadOnly(res::IDC_GAME_SERVER) && !Game().IsReadOnly(res::IDC_GAME_PORT);
+    }
+    bool CheckOver() {
+        return RunUntil([&] { return !Bot().State().m_bQuickInfoRunning && InputsBack(); });
+    }
 };
 
 TEST_F(GameDlgTest, StartsIdleWithItsCaptions) {
     EXPECT_TRUE(IsIdle());
-    EXPECT_EQ(m_game.GetItemText(res::IDC_GAME_PAUSE), "Pause");
-    EXPECT_EQ(m_game.GetItemText(res::IDC_GAME_CHECK), "Check");
-    EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_LOG));
-    EXPECT_EQ(m_game.GetCurSel(res::IDC_GAME_LANGUAGE), -1);
-    EXPECT_EQ(m_game.GetItemText(res::IDC_QI_STATUS), "");
-    EXPECT_FALSE(m_game.IsMonitoring());
-    EXPECT_FALSE(m_game.m_bBroadcast);
-    EXPECT_EQ(m_game.LoadResString(res::IDS_NOT_FOUND),
-              "Couldn't find Server! Check the Portsettings.");
-    EXPECT_EQ(m_game.LoadResString(9999), "");
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_PAUSE), "Pause");
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CHECK), "Check");
+    EXPECT_TRUE(Game().IsReadOnly(res::IDC_GAME_LOG));
+    EXPECT_EQ(Game().GetCurSel(res::IDC_GAME_LANGUAGE), -1);  // the file names none
+    EXPECT_EQ(Game().GetItemText(res::IDC_QI_STATUS), "");
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_PORT), std::to_string(m_sim.Port()));
+    EXPECT_FALSE(Bot().State().m_bBroadcast);
 }
 
-struct CLogRow {
+// The look follows what the bot tells, never a caption read back.
+struct CLookRow {
     const char* pszName;
-    std::string strIn;
-    std::string strShown;
+    bridge::EGameState eWanted;
+    bool bAlive;
+    bool bReady;
+    bool bQuickInfo;
+    const char* pszConnect;
+    bool bConnectEnabled;
+    const char* pszPause;
+    bool bPauseEnabled;
+    bool bInputsLocked;  // Check disabled, server and port read-only
+    bool bRunLocked;     // language disabled, the Settings page locked
 };
 
-void PrintTo(const CLogRow& row, std::ostream* pOut) {
+void PrintTo(const CLookRow& row, std::ostream* pOut) {
     *pOut << row.pszName;
 }
 
-const CLogRow kLogRows[] = {
-    {"ColourAndItsEnd", C("^04Tom^"), "Tom"},
-    {"BareCodeGoesAlone", C("^[x^]"), "[x]"},
-    {"DigitTakesTheNextCharacterWhateverItIs", C("^5Tom"), "om"},
-    {"CodeAtTheVeryEnd", C("a^1"), "a"},
-    {"OtherControlBytesStay", "\x02kills\x1F", "\x02kills\x1F"},
-    {"LineBreaksAndNulGo", std::string("a\r\nb\0c", 6), "abc"},
-    {"KillLine", C("^05Hans (12/7/3)^  [killed]  ^02Tom (4/2/6)"),
-     "Hans (12/7/3)  [killed]  Tom (4/2/6)"},
-};
+class GameDlgLook : public GameDlgTest, public testing::WithParamInterface<CLookRow> {};
 
-class GameLog : public GameDlgTest, public testing::WithParamInterface<CLogRow> {};
-
-TEST_P(GameLog, StripsColourCodesByItsOwnRule) {
-    m_game.AppendLog("first");
-    m_game.AppendLog(GetParam().strIn);
-    m_game.AppendLog("");  // adds nothing
-    EXPECT_EQ(m_game.GetItemText(res::IDC_GAME_LOG), "first\n" + GetParam().strShown);
-    EXPECT_EQ(m_game.GetLogLineCount(res::IDC_GAME_LOG), 2u);
+TEST_P(GameDlgLook, FollowsTheStateTheBotTells) {
+    const CLookRow& row = GetParam();
+    core::CBotState state;
+    state.m_game.m_eWanted = row.eWanted;
+    state.m_game.m_bMonitorAlive = row.bAlive;
+    state.m_game.m_bReady = row.bReady;
+    state.m_bQuickInfoRunning = row.bQuickInfo;
+    Game().ShowState(state);
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), row.pszConnect);
+    EXPECT_EQ(Game().IsItemEnabled(res::IDC_GAME_CONNECT), row.bConnectEnabled);
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_PAUSE), row.pszPause);
+    EXPECT_EQ(Game().IsItemEnabled(res::IDC_GAME_PAUSE), row.bPauseEnabled);
+    EXPECT_EQ(Game().IsItemEnabled(res::IDC_GAME_CHECK), !row.bInputsLocked);
+    EXPECT_EQ(Game().IsReadOnly(res::IDC_GAME_SERVER), row.bInputsLocked);
+    EXPECT_EQ(Game().IsReadOnly(res::IDC_GAME_PORT), row.bInputsLocked);
+    EXPECT_EQ(Game().IsItemEnabled(res::IDC_GAME_LANGUAGE), !row.bRunLocked);
+    for (int nId : kColorEdits) EXPECT_EQ(Colors().IsReadOnly(nId), row.bRunLocked) << nId;
+    for (int nId : kFilterBoxes) EXPECT_EQ(Colors().IsItemEnabled(nId), !row.bRunLocked) << nId;
+    // And back to rest.
+    Game().ShowState(core::CBotState{});
+    EXPECT_TRUE(IsIdle());
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, GameLog, testing::ValuesIn(kLogRows),
+using bridge::EGameState;
+// clang-format off
+const CLookRow kLookRows[] = {
+    {"Idle", EGameState::Idle, false, false, false, "Connect", true, "Pause", false, false, false},
+    // Stopped, but its monitor still sends its last line: no new run yet.
+    {"IdleWhileTheLastRunEnds", EGameState::Idle, true, false, false, "Connect", false, "Pause",
+     false, false, false},
+    {"RunningBeingSetUp", EGameState::Running, true, false, false, "Disconnect", false, "Pause",
+     true, true, true},
+    {"Running", EGameState::Running, true, true, false, "Disconnect", true, "Pause", true, true,
+     true},
+    {"Paused", EGameState::Paused, true, true, false, "Disconnect", false, "Unpause", true, true,
+     true},
+    {"CheckWhileIdle", EGameState::Idle, false, false, true, "Connect", true, "Pause", false, true,
+     false},
+};
+// clang-format on
+INSTANTIATE_TEST_SUITE_P(Rows, GameDlgLook, testing::ValuesIn(kLookRows),
                          [](const auto& info) { return std::string(info.param.pszName); });
 
-TEST_F(GameDlgTest, ConnectLocksTheInputsAndCopiesTheRunSettings) {
+TEST_F(GameDlgTest, ConnectLocksTheInputsAndTakesTheRunSettingsOfBothPages) {
     FillInputs();
-    ASSERT_TRUE(m_game.ChooseItem(res::IDC_GAME_LANGUAGE, 2));
-    ASSERT_TRUE(m_colors.Click(1060));  // teamkills off
-    ASSERT_TRUE(m_game.Click(res::IDC_GAME_CONNECT));
-
+    ASSERT_TRUE(Game().ChooseItem(res::IDC_GAME_LANGUAGE, 2));
+    ASSERT_TRUE(Colors().Click(1060));  // teamkills off
+    ASSERT_TRUE(Game().Click(res::IDC_GAME_CONNECT));
+    Settle();
     EXPECT_EQ(m_sink.Count(), 0u);
-    EXPECT_EQ(m_game.GetItemText(res::IDC_GAME_CONNECT), "Disconnect");
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Disconnect");
     // Enabled once the monitor is set up.
-    EXPECT_TRUE(
-        testsupport::WaitUntil([&] { return m_game.IsItemEnabled(res::IDC_GAME_CONNECT); }));
-    EXPECT_TRUE(m_game.IsItemEnabled(res::IDC_GAME_PAUSE));
-    EXPECT_FALSE(m_game.IsItemEnabled(res::IDC_GAME_CHECK));
-    EXPECT_FALSE(m_game.IsItemEnabled(res::IDC_GAME_LANGUAGE));
-    EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_SERVER));
-    EXPECT_TRUE(m_game.IsReadOnly(res::IDC_GAME_PORT));
-    for (int nId : kColorEdits) EXPECT_TRUE(m_colors.IsReadOnly(nId)) << nId;
-    for (int nId : kFilterBoxes) EXPECT_FALSE(m_colors.IsItemEnabled(nId)) << nId;
-    EXPECT_EQ(m_irc.GameShared().GameState(), bridge::EGameState::Running);
-    EXPECT_TRUE(m_game.IsMonitoring());
+    ASSERT_TRUE(GameRunning());
+    EXPECT_TRUE(Game().IsItemEnabled(res::IDC_GAME_PAUSE));
+    EXPECT_FALSE(Game().IsItemEnabled(res::IDC_GAME_CHECK));
+    EXPECT_FALSE(Game().IsItemEnabled(res::IDC_GAME_LANGUAGE));
+    EXPECT_TRUE(Game().IsReadOnly(res::IDC_GAME_SERVER));
+    EXPECT_TRUE(Game().IsReadOnly(res::IDC_GAME_PORT));
+    for (int nId : kColorEdits) EXPECT_TRUE(Colors().IsReadOnly(nId)) << nId;
+    for (int nId : kFilterBoxes) EXPECT_FALSE(Colors().IsItemEnabled(nId)) << nId;
+    EXPECT_EQ(Bot().GameShared().GameState(), bridge::EGameState::Running);
 
-    const monitor::CAnnounceSettings s = m_game.AnnounceSettings();
+    const core::CGameRunSettings run = Bot().GameSide().RunSettings();
+    const monitor::CAnnounceSettings& s = run.m_announce;
     EXPECT_EQ(s.m_strAlliedKillColor, "07");  // one digit gets its "0"
     EXPECT_EQ(s.m_strAxisKillColor, "05");
     EXPECT_EQ(s.m_strStatusColor, "14");
@@ -155,31 +193,28 @@ TEST_F(GameDlgTest, ConnectLocksTheInputsAndCopiesTheRunSettings) {
     EXPECT_EQ(s.m_strKeyColor, "10");
     EXPECT_EQ(s.m_nLangBase, 200);
     EXPECT_EQ(s.m_strServer, "127.0.0.1");
-    EXPECT_EQ(s.m_nQueryPort, m_server.Port());
-    EXPECT_TRUE(m_game.ColorScheme().m_bShowKill);
-    EXPECT_FALSE(m_game.ColorScheme().m_bShowTk);
-    EXPECT_TRUE(m_game.ColorScheme().m_bShowFlag);
-    EXPECT_TRUE(m_game.ColorScheme().m_bShowTicket);
-    monitor::CPlayerRecord tom;
-    tom.m_strName = "Tom";
-    tom.m_nTeam = 2;
-    EXPECT_EQ(monitor::EventLine(s, monitor::CGameEvent{monitor::EGameEvent::Flag, tom, {}}),
-              C("^12Tom a captur\xE9 un drapeau!"));
+    EXPECT_EQ(s.m_nQueryPort, m_sim.Port());
+    EXPECT_TRUE(run.m_filters.m_bShowKill);
+    EXPECT_FALSE(run.m_filters.m_bShowTk);
+    EXPECT_TRUE(run.m_filters.m_bShowFlag);
+    EXPECT_TRUE(run.m_bShowTicket);
 
     // Later changes on the Settings page wait for the next Connect.
-    m_game.StopMonitoring();
-    EXPECT_TRUE(testsupport::WaitUntil([&] { return IsIdle(); }));
-    m_colors.TypeText(kColorEdits[0], "3");
-    EXPECT_EQ(m_game.AnnounceSettings().m_strAlliedKillColor, "07");
+    ASSERT_TRUE(Game().Click(res::IDC_GAME_CONNECT));
+    ASSERT_TRUE(RunUntil([&] { return IsIdle() && !Bot().State().m_game.m_bMonitorAlive; }));
+    Colors().TypeText(kColorEdits[0], "3");
+    EXPECT_EQ(Bot().GameSide().RunSettings().m_announce.m_strAlliedKillColor, "07");
 }
 
 TEST_F(GameDlgTest, ConnectWithoutALanguageHasNoPhraseBase) {
     FillInputs();
-    m_game.StartMonitoring();
-    EXPECT_EQ(m_game.m_nLangBase, -100);
+    ASSERT_TRUE(Game().Click(res::IDC_GAME_CONNECT));
+    Settle();
+    EXPECT_EQ(Bot().GameSide().RunSettings().m_announce.m_nLangBase, -100);
 }
 
 TEST_F(GameDlgTest, ConnectRefusesMissingInputsAndStaysIdle) {
+    // In this order: the empty port keeps the 0 of the row before it.
     const struct {
         const char* pszName;
         const char* pszServer;
@@ -192,64 +227,202 @@ TEST_F(GameDlgTest, ConnectRefusesMissingInputsAndStaysIdle) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.pszName);
         FillInputs();
-        m_game.TypeText(res::IDC_GAME_SERVER, row.pszServer);
-        m_game.TypeText(res::IDC_GAME_PORT, row.pszPort);
-        if (row.nEmptyColor >= 0) m_colors.TypeText(kColorEdits[row.nEmptyColor], "");
-        {
-            ui::CGameDlg::CServerChoice choice = m_game.ServerChoice();
-            choice.m_nQueryPort = 0;  // an empty port keeps the field as it was
-            m_game.SetServerChoice(choice);
-        }
+        Game().TypeText(res::IDC_GAME_SERVER, row.pszServer);
+        Game().TypeText(res::IDC_GAME_PORT, row.pszPort);
+        if (row.nEmptyColor >= 0) Colors().TypeText(kColorEdits[row.nEmptyColor], "");
         m_sink.Clear();
-        m_game.StartMonitoring();
-        EXPECT_EQ(m_sink.Last(), (CMessage{"Fill out all Inputfields!", "Error", EIcon::Error}));
+        ASSERT_TRUE(Game().Click(res::IDC_GAME_CONNECT));
+        Settle();
+        EXPECT_EQ(m_sink.Last(), kFillOut);
         EXPECT_TRUE(IsIdle());
-        EXPECT_FALSE(m_game.IsMonitoring());
+        EXPECT_EQ(Bot().State().m_game.m_eWanted, bridge::EGameState::Idle);
     }
+    EXPECT_EQ(m_sim.StatusRequests(), 0);
 }
 
-TEST_F(GameDlgTest, QuickInfoInputsComeBack) {
-    m_game.EnableItem(res::IDC_GAME_CHECK, false);
-    m_game.SetReadOnly(res::IDC_GAME_SERVER, true);
-    m_game.SetReadOnly(res::IDC_GAME_PORT, true);
-    m_game.EnableQuickInfoInputs();
-    EXPECT_TRUE(m_game.IsItemEnabled(res::IDC_GAME_CHECK));
-    EXPECT_FALSE(m_game.IsReadOnly(res::IDC_GAME_SERVER));
-    EXPECT_FALSE(m_game.IsReadOnly(res::IDC_GAME_PORT));
+// ---- The quick-info panel.
+
+TEST_F(GameDlgTest, CheckFillsThePanelAndGivesTheInputsBack) {
+    // The first request goes unanswered, so that the check still runs when
+    // the test looks (a loopback answer can beat a busy test thread).
+    m_sim.FallSilent(1);
+    ASSERT_TRUE(Game().Click(res::IDC_GAME_CHECK));
+    EXPECT_FALSE(Game().IsItemEnabled(res::IDC_GAME_CHECK));
+    EXPECT_TRUE(Game().IsReadOnly(res::IDC_GAME_SERVER));
+    EXPECT_EQ(Shown(),
+              (Panel{kBlank, kBlank, kBlank, kBlank, kBlank, kBlank, "receive status ..."}));
+    ASSERT_TRUE(CheckOver());
+    EXPECT_EQ(Shown(), (Panel{"bf42sim", "14567", "bf1942", "wake", "0/64", "v1.61", "idle"}));
+    EXPECT_EQ(Fields(), Shown());
+    EXPECT_FALSE(Game().IsReadOnly(res::IDC_GAME_PORT));
+
+    // A failure blanks what the last check found.
+    m_sim.FallSilent(-1);
+    ASSERT_TRUE(Game().Click(res::IDC_GAME_CHECK));
+    ASSERT_TRUE(CheckOver());
+    EXPECT_EQ(Shown(), (Panel{kBlank, kBlank, kBlank, kBlank, kBlank, kBlank, kNotFound}));
+    EXPECT_EQ(Fields(), Shown());
+
+    Game().TypeText(res::IDC_GAME_PORT, "0");
+    ASSERT_TRUE(Game().Click(res::IDC_GAME_CHECK));
+    Settle();
+    EXPECT_EQ(m_sink.Messages(), std::vector<CMessage>{kFillOut});
+    EXPECT_TRUE(InputsBack());
+    EXPECT_EQ(Shown().strStatus, kNotFound);  // a refused check leaves the panel
 }
 
-TEST_F(GameDlgTest, AnnouncedLinesReachTheChannelWhileBroadcastingAndTheLogAlways) {
-    m_irc.m_bInChannel = true;
-    m_game.m_bBroadcast = true;
-    monitor::Announce(m_game, C("^10on"));
-    m_game.m_bBroadcast = false;
-    monitor::Announce(m_game, C("^10off"));
-    EXPECT_EQ(m_irc.Writes(), Lines{C("PRIVMSG #chan :^10on\r\n")});
-    EXPECT_EQ(m_game.GetItemText(res::IDC_GAME_LOG), "on\noff");
+TEST_F(GameDlgTest, LanguageChosenDuringACheckIsKept) {
+    m_sim.FallSilent(2);  // keeps the check busy for about a second
+    ASSERT_TRUE(Game().Click(res::IDC_GAME_CHECK));
+    ASSERT_TRUE(Game().ChooseItem(res::IDC_GAME_LANGUAGE, 3));
+    ASSERT_TRUE(CheckOver());
+    EXPECT_EQ(Shown().strStatus, "idle");
+    EXPECT_EQ(Game().GetCurSel(res::IDC_GAME_LANGUAGE), 3);
 }
 
-TEST_F(GameDlgTest, TheSnapshotIsAlwaysReadWhole) {
-    monitor::CServerStatus a;
-    a.m_strMapName = std::string(200, 'a');
-    a.m_strTickets1 = "1";
-    a.m_nNumPlayers = 1;
-    monitor::CServerStatus b;
-    b.m_strMapName = std::string(300, 'b');
-    b.m_strTickets1 = "2";
-    b.m_nNumPlayers = 2;
-    m_game.SetStatus(a);
-    std::atomic<bool> bDone{false};
-    std::thread writer([&] {
-        for (int n = 0; n < 5000; ++n) m_game.SetStatus(n % 2 ? a : b);
-        bDone = true;
+// Watches the game page: each time the Check button comes back, whether the
+// bot still runs a check at that very moment.
+class CCheckBackView : public framework::IPageView {
+public:
+    explicit CCheckBackView(core::CBot& bot) : m_bot(bot) {}
+    void OnPageChanged(framework::CPage&, const framework::CControlChange& change) override {
+        if (change.eWhat != framework::EChange::Enabled || change.nId != res::IDC_GAME_CHECK ||
+            change.nValue != 1)
+            return;
+        if (m_bot.State().m_bQuickInfoRunning) m_nRunningWhenBack.fetch_add(1);
+        m_nBack.fetch_add(1);
+    }
+    std::atomic<int> m_nBack{0};
+    std::atomic<int> m_nRunningWhenBack{0};
+
+private:
+    core::CBot& m_bot;
+};
+
+// A Check pressed the moment the inputs come back must find the last check
+// over; were it still running, the press would blank and lock the panel,
+// be refused, and leave it locked.
+TEST_F(GameDlgTest, TheInputsComeBackOnlyOnceTheCheckIsOver) {
+    CCheckBackView view(Bot());
+    Game().AttachView(view);
+    for (int n = 1; n <= 3; ++n) {
+        ASSERT_TRUE(Game().Click(res::IDC_GAME_CHECK)) << n;
+        ASSERT_TRUE(RunUntil([&] { return view.m_nBack.load() == n; })) << n;
+        EXPECT_TRUE(InputsBack());
+        EXPECT_EQ(Shown().strHostname, "bf42sim");
+    }
+    EXPECT_EQ(view.m_nRunningWhenBack.load(), 0);
+    Game().DetachView(view);
+}
+
+// The bot tells states, not every step between them: a check that begins
+// and ends while the bot cannot tell (here the IRC thread's telling of its
+// end is held until the check is over) leaves no state that says it ran.
+// The tab, which locked its inputs at the press, must give them back with
+// the result.
+TEST(GameDlgCheckUntold, TheInputsComeBackWhenTheCheckWasNeverToldRunning) {
+    framework::CDispatcher dispatcher;
+    dispatcher.BindToCurrentThread();
+    framework::CRecordingMessageSink sink;
+    testsupport::CTempFolder folder;
+    ASSERT_TRUE(folder.IsValid());
+    testsupport::CScriptedTcpServer irc;
+    bf42sim::CSimServer sim;
+    ASSERT_TRUE(sim.Start());
+    ASSERT_TRUE(testsupport::WriteWholeFile(
+        folder / "settings.ini", SettingsText("127.0.0.1", irc.Port(), "127.0.0.1", sim.Port())));
+    ui::CWindowSettings file(folder / "settings.ini");
+    core::CBot bot(file.Load(), core::CBot::COptions{});
+    ui::CMainDlg main(dispatcher, bot, file);
+    ASSERT_TRUE(main.Create(sink));
+    // After the window: a telling that this recorder holds keeps the bot's
+    // state lock, so no other thread can tell a state meanwhile.
+    testsupport::CBotRecorder held;
+    std::mutex mutexHold;
+    std::condition_variable cvHold;
+    bool bArmed = false;
+    bool bHolding = false;
+    bool bReleased = false;
+    held.SetOnState([&](const core::CBotState& state) {
+        std::unique_lock<std::mutex> lock(mutexHold);
+        if (!bArmed || state.m_irc.m_eState != irc::EIrcState::Idle) return;
+        bArmed = false;
+        bHolding = true;
+        cvHold.notify_all();
+        cvHold.wait_for(lock, std::chrono::seconds(20), [&] { return bReleased; });
     });
-    int nTorn = 0;
-    for (int n = 0; n < 100000 && !bDone; ++n) {
-        const monitor::CServerStatus seen = m_game.GetStatus();
-        if (!(seen == a) && !(seen == b)) ++nTorn;
+    bot.AddObserver(main);
+    bot.AddObserver(held);
+    bot.Start();
+    const auto release = [&] {
+        std::lock_guard<std::mutex> lock(mutexHold);
+        bReleased = true;
+        cvHold.notify_all();
+    };
+    // Whatever happens below, the bot's threads end before the window goes.
+    struct CEndFirst {
+        std::function<void()> fnRelease;
+        core::CBot& bot;
+        ~CEndFirst() {
+            fnRelease();
+            bot.Shutdown();
+        }
+    } endFirst{release, bot};
+    const auto runUntil = [&](auto pred) {
+        return testsupport::WaitUntil([&] {
+            dispatcher.RunPending();
+            return pred();
+        });
+    };
+
+    // The server drops the bot: the IRC thread tells the session's end,
+    // and is held there. Nothing changes after it.
+    ASSERT_TRUE(bot.ConnectIrc());
+    ASSERT_TRUE(irc.WaitForLine(0, kUser));
+    ASSERT_TRUE(bot.WaitForCommands(5000));
+    {
+        std::lock_guard<std::mutex> lock(mutexHold);
+        bArmed = true;
     }
-    writer.join();
-    EXPECT_EQ(nTorn, 0);
+    irc.Close(0);
+    {
+        std::unique_lock<std::mutex> lock(mutexHold);
+        ASSERT_TRUE(cvHold.wait_for(lock, std::chrono::seconds(10), [&] { return bHolding; }));
+    }
+    ui::CGameDlg& game = *main.GamePage();
+    dispatcher.RunPending();  // the tab has shown every state told so far
+    ASSERT_TRUE(game.Click(res::IDC_GAME_CHECK));
+    EXPECT_FALSE(game.IsItemEnabled(res::IDC_GAME_CHECK));
+    // The check runs and ends while no state can be told.
+    const bool bEnded = testsupport::WaitUntil(
+        [&] { return held.QuickInfos().size() == 1 && !bot.State().m_bQuickInfoRunning; });
+    release();
+    ASSERT_TRUE(bEnded);
+    EXPECT_TRUE(runUntil([&] {
+        return game.IsItemEnabled(res::IDC_GAME_CHECK) && !game.IsReadOnly(res::IDC_GAME_SERVER) &&
+               !game.IsReadOnly(res::IDC_GAME_PORT);
+    })) << "the inputs stay locked after the check";
+    EXPECT_EQ(game.GetItemText(res::IDC_QI_HOSTNAME), "bf42sim");
+}
+
+// Broadcast starts monitoring during a check: the check's end leaves the
+// inputs the run uses locked.
+TEST_F(GameDlgTest, ACheckEndingWhileMonitoringLeavesTheInputsLocked) {
+    m_sim.FallSilent(1);  // the check's first request: it asks again half a second later
+    ASSERT_TRUE(Game().Click(res::IDC_GAME_CHECK));
+    ASSERT_TRUE(Bot().StartGame());
+    ASSERT_TRUE(GameRunning());
+    ASSERT_TRUE(RunUntil([&] { return Game().GetItemText(res::IDC_QI_HOSTNAME) == "bf42sim"; }));
+    ASSERT_TRUE(RunUntil([&] { return !Bot().State().m_bQuickInfoRunning; }));
+    Settle();
+    EXPECT_EQ(m_sim.InfoRequests(), 2);
+    EXPECT_FALSE(Game().IsItemEnabled(res::IDC_GAME_CHECK));
+    EXPECT_TRUE(Game().IsReadOnly(res::IDC_GAME_SERVER));
+    EXPECT_TRUE(Game().IsReadOnly(res::IDC_GAME_PORT));
+    ASSERT_TRUE(Game().Click(res::IDC_GAME_CONNECT));
+    ASSERT_TRUE(GameIdle());
+    EXPECT_TRUE(Game().IsItemEnabled(res::IDC_GAME_CHECK));
 }
 
 }  // namespace
+}  // namespace uitest

@@ -1,38 +1,20 @@
 // The main window driven headless as the operator drives it: the tabs and
-// their pages, Broadcast with a page that refuses, Apply, Quit against the
-// close box, Enter and Escape, and the end of every worker thread before
-// the pages go. Peers on 127.0.0.1: a scripted IRC server and the stand-in
-// game server. The test thread is the UI thread: it runs the dispatcher's
-// queued work while it waits.
+// their pages, Broadcast with a side that refuses, Apply (and its question
+// when the file changed on disk), Quit against the close box, Enter and
+// Escape, and the end of the run. The bot's own decisions (which side
+// starts, keep-alive, the order of the last lines) are the core's tests;
+// here is what the window does with them. Peers on 127.0.0.1: a scripted
+// IRC server and the stand-in game server. The test thread is the UI thread.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <cstdio>
-#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "config/TempFolder.h"
-#include "framework/Dispatcher.h"
-#include "framework/MessageBox.h"
-#include "irc/IrcSession.h"
+#include "WindowTestSupport.h"
 #include "platform/Socket.h"
-#include "res/Resource.h"
-#include "support/ScriptedTcpServer.h"
-#include "support/Wait.h"
-#include "tools/bf42sim/SimServer.h"
-#include "ui/AboutDlg.h"
-#include "ui/BotApp.h"
-#include "ui/ColorDlg.h"
-#include "ui/GameDlg.h"
-#include "ui/IrcDlg.h"
-#include "ui/MainDlg.h"
-#include "ui/TrafficMeter.h"
-#include "ui/UpdateCheck.h"
 
+namespace uitest {
 namespace {
 
 using framework::CMessage;
@@ -40,98 +22,7 @@ using framework::EIcon;
 using testsupport::ReadWholeFile;
 using testsupport::WriteWholeFile;
 
-constexpr char kQuit[] = "QUIT :v1.3 BETA /// Battlefield 1942 to IRC relay";
-const CMessage kFillOut{"Fill out all Inputfields!", "Error", EIcon::Error};
-constexpr auto kLong = std::chrono::seconds(10);
-
-// A complete settings file; an empty IRC server makes the IRC page refuse.
-std::string SettingsText(const std::string& strIrcServer, uint16_t nIrcPort,
-                         const std::string& strGameServer, uint16_t nGamePort) {
-    return "irc_Server=" + strIrcServer + "\r\nirc_Port=" + std::to_string(nIrcPort) +
-           "\r\nirc_Nick=bot\r\nirc_altNick=bot2\r\nirc_Channel=#relay\r\nirc_Auth=no\r\n"
-           "irc_Username=\r\nirc_Password=\r\nirc_Network=0\r\nirc_Tickettime=60\r\n"
-           "bf_Language=0\r\nbf_Server=" +
-           strGameServer + "\r\nbf_Port=" + std::to_string(nGamePort) +
-           "\r\nallied_farbe_kill=02\r\nallied_farbe_flagge=12\r\naxis_farbe_kill=05\r\n"
-           "axis_farbe_flagge=04\r\nstatus_farbe=14\r\nkey_farbe=10\r\nvalue_farbe=14\r\n"
-           "show_flag=yes\r\nshow_kill=yes\r\nshow_ticket=yes\r\nshow_tk=yes\r\n";
-}
-
-class MainDlgTest : public testing::Test {
-protected:
-    MainDlgTest() { m_dispatcher.BindToCurrentThread(); }
-    void SetUp() override {
-        ASSERT_TRUE(m_folder.IsValid());
-        ASSERT_TRUE(m_sim.Start());
-    }
-    void TearDown() override {
-        if (!m_pMain) return;
-        EXPECT_EQ(m_pMain->UnknownIdUses(), 0u);
-        m_pMain->DestroyWindow();
-    }
-
-    std::string SettingsPath() const { return m_folder / "settings.ini"; }
-    void WriteSettings(bool bIrcServer = true, bool bGameServer = true,
-                       const std::string& strGameServer = "127.0.0.1") {
-        ASSERT_TRUE(WriteWholeFile(SettingsPath(),
-                                   SettingsText(bIrcServer ? "127.0.0.1" : "", m_irc.Port(),
-                                                bGameServer ? strGameServer : "", m_sim.Port())));
-    }
-    // The update check contacts nothing unless a test names a host.
-    ui::CMainDlg::COptions Options(const std::string& strUpdateHost = "", uint16_t nUpdatePort = 0) {
-        ui::CMainDlg::COptions options;
-        options.strSettingsPath = SettingsPath();
-        options.strUpdateHost = strUpdateHost;
-        options.nUpdatePort = nUpdatePort;
-        return options;
-    }
-    void Open(ui::CMainDlg::COptions options) {
-        m_pMain =
-            std::make_unique<ui::CMainDlg>(m_dispatcher, platform::SystemClock(), std::move(options));
-        ASSERT_TRUE(m_pMain->Create(m_sink));
-        ASSERT_NE(m_pMain->IrcPage(), nullptr);
-    }
-    void Open() { Open(Options()); }
-
-    ui::CMainDlg& Main() const { return *m_pMain; }
-    ui::CIrcDlg& Irc() const { return *m_pMain->IrcPage(); }
-    ui::CGameDlg& Game() const { return *m_pMain->GamePage(); }
-    std::string Broadcast() const { return Main().GetItemText(res::IDC_MAIN_BROADCAST); }
-    template <typename Pred>
-    bool RunUntil(Pred pred) {
-        return testsupport::WaitUntil(
-            [&] {
-                m_dispatcher.RunPending();
-                return pred();
-            },
-            kLong);
-    }
-    bool IrcConnected() {
-        return RunUntil([&] { return Irc().m_bSessionActive && Irc().IsIrcThreadRunning(); });
-    }
-    bool GameRunning() {
-        return RunUntil([&] {
-            return Game().IsMonitoring() && Game().IsMonitorRunning() && m_sim.StatusRequests() >= 3;
-        });
-    }
-    // Every line the scripted server got on connection n, once it has ended.
-    std::vector<std::string> LinesAfterEnd(int nConn) {
-        EXPECT_TRUE(testsupport::WaitUntil([&] { return m_irc.ClosedByPeer(nConn); }, kLong));
-        return m_irc.Lines(nConn);
-    }
-    static int Count(const std::vector<std::string>& lines, const std::string& strLine) {
-        int n = 0;
-        for (const std::string& s : lines) n += s == strLine;
-        return n;
-    }
-
-    framework::CDispatcher m_dispatcher;
-    framework::CRecordingMessageSink m_sink;
-    testsupport::CTempFolder m_folder;
-    testsupport::CScriptedTcpServer m_irc;
-    bf42sim::CSimServer m_sim;
-    std::unique_ptr<ui::CMainDlg> m_pMain;
-};
+class MainDlgTest : public WindowTest {};
 
 TEST_F(MainDlgTest, OpensWithFourTabsCarryingTheirPagesAndTheFirstStartDefaults) {
     Open();  // no settings file: the defaults
@@ -152,10 +43,6 @@ TEST_F(MainDlgTest, OpensWithFourTabsCarryingTheirPagesAndTheFirstStartDefaults)
         EXPECT_EQ(snap.nX, ui::CMainDlg::kPageX);
         EXPECT_EQ(snap.nY, ui::CMainDlg::kPageY);
     }
-    EXPECT_EQ(Game().m_pIrcLink, static_cast<bridge::IIrcLink*>(&Irc()));
-    // Both sides read the one game state the window holds.
-    EXPECT_EQ(&Game().GameShared(), &Irc().GameShared());
-    EXPECT_EQ(Game().m_pColorDlg, Main().SettingsPage());
 
     EXPECT_EQ(Main().GetWindowText(), "fragrelay");
     EXPECT_EQ(Broadcast(), "Start Broadcast");
@@ -166,14 +53,13 @@ TEST_F(MainDlgTest, OpensWithFourTabsCarryingTheirPagesAndTheFirstStartDefaults)
     EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_NICK), "fraghorn");
     EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_PORT), "6667");
     EXPECT_EQ(Game().GetItemText(res::IDC_GAME_PORT), "23000");
-    EXPECT_EQ(Main().SettingsPage()->GetItemText(res::IDC_COLOR_ALLIED_KILL), "02");
+    EXPECT_EQ(Colors().GetItemText(res::IDC_COLOR_ALLIED_KILL), "02");
+    // The window and the bot hold the same values.
+    EXPECT_EQ(Main().WindowSettings(), Bot().Settings());
 
-    // The shell's threads: the meter runs, the check without a host ends.
-    ASSERT_NE(Main().TrafficMeter(), nullptr);
-    EXPECT_TRUE(Main().TrafficMeter()->IsRunning());
-    ASSERT_NE(Main().UpdateCheck(), nullptr);
-    EXPECT_TRUE(testsupport::WaitUntil([&] { return Main().UpdateCheck()->HasEnded(); }));
-    EXPECT_EQ(Main().UpdateCheck()->Attempts(), 0);
+    // The update check without a host ends at once.
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return Bot().UpdateCheck().HasEnded(); }));
+    EXPECT_EQ(Bot().UpdateCheck().Attempts(), 0);
     // Opening writes nothing and connects nothing.
     EXPECT_EQ(m_folder.Names(), std::vector<std::string>{});
     EXPECT_EQ(m_irc.Connections(), 0);
@@ -196,13 +82,12 @@ TEST_F(MainDlgTest, EnterAndEscapeNeverCloseTheWindow) {
     ASSERT_TRUE(Main().FocusItem(res::IDC_MAIN_TAB));
     Main().PressEnter();
     Main().PressEscape();
-    ui::CColorDlg& settings = *Main().SettingsPage();
     ASSERT_TRUE(Main().ChooseItem(res::IDC_MAIN_TAB, ui::CMainDlg::kTabSettings));
-    ASSERT_TRUE(settings.FocusItem(res::IDC_COLOR_STATUS));
-    settings.PressEnter();
-    settings.PressEscape();
+    ASSERT_TRUE(Colors().FocusItem(res::IDC_COLOR_STATUS));
+    Colors().PressEnter();
+    Colors().PressEscape();
     EXPECT_FALSE(Main().IsEnded());
-    EXPECT_FALSE(settings.IsEnded());
+    EXPECT_FALSE(Colors().IsEnded());
     EXPECT_TRUE(m_sink.Messages().empty());
 }
 
@@ -242,7 +127,6 @@ TEST_P(MainDlgEnd, EndsTheRun) {
     } else {
         EXPECT_EQ(strAfter, strBefore);
     }
-    EXPECT_TRUE(m_sink.Messages().empty());  // an unsent QUIT shows nothing
 
     if (row.bConnected && row.bQuit) {
         // The server closes the link after QUIT, as ngircd does: the bot,
@@ -250,18 +134,19 @@ TEST_P(MainDlgEnd, EndsTheRun) {
         ASSERT_TRUE(m_irc.WaitForLine(0, kQuit));
         ASSERT_TRUE(m_irc.Send(0, "ERROR :Closing connection\r\n"));
         m_irc.Close(0);
-        EXPECT_TRUE(RunUntil([&] { return !Irc().IsIrcThreadRunning(); }));
+        EXPECT_TRUE(RunUntil([&] { return Bot().State().m_irc.m_eState == irc::EIrcState::Idle; }));
         EXPECT_EQ(m_irc.Connections(), 1);
     }
-    // The window goes: the IRC thread is ended without a word of its own.
-    Main().DestroyWindow();
-    EXPECT_EQ(Main().IrcPage(), nullptr);
+    // The run ends: the IRC thread is ended without a word of its own.
+    m_pApp->ExitInstance();
+    EXPECT_EQ(m_pApp->MainDlg(), nullptr);
     if (row.bConnected) {
         const std::vector<std::string> lines = LinesAfterEnd(0);
         EXPECT_EQ(Count(lines, kQuit), row.bQuit ? 1 : 0) << testing::PrintToString(lines);
     } else {
         EXPECT_EQ(m_irc.Connections(), 0);
     }
+    EXPECT_TRUE(m_sink.Messages().empty());  // an unsent QUIT shows nothing
 }
 
 const CEndRow kEndRows[] = {
@@ -277,17 +162,55 @@ TEST_F(MainDlgTest, ApplyTakesTheControlsOfTheThreePagesAndWritesTheSameFileTwic
     Open();
     Irc().TypeText(res::IDC_IRC_CHANNEL, "#typed");
     Game().TypeText(res::IDC_GAME_PORT, "4711");
-    Main().SettingsPage()->TypeText(res::IDC_COLOR_STATUS, "07");
+    Colors().TypeText(res::IDC_COLOR_STATUS, "07");
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_APPLY));
     const std::string strFirst = ReadWholeFile(SettingsPath());
     for (const char* pszLine :
          {"\r\nirc_Channel=#typed\r\n", "\r\nbf_Port=4711\r\n", "\r\nstatus_farbe=07\r\n"}) {
         EXPECT_NE(strFirst.find(pszLine), std::string::npos) << pszLine << " in " << strFirst;
     }
+    // The bot takes them too, for the next start of a side.
+    EXPECT_EQ(Bot().Settings(), Main().WindowSettings());
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_APPLY));
     EXPECT_EQ(ReadWholeFile(SettingsPath()), strFirst);
     EXPECT_FALSE(Main().IsEnded());
     EXPECT_TRUE(m_sink.Messages().empty());
+}
+
+// The operator edits settings.ini while the window runs: Apply and Quit ask
+// before writing over it; No keeps the edit, Yes replaces it.
+TEST_F(MainDlgTest, ApplyAndQuitAskBeforeReplacingAFileChangedOnDisk) {
+    WriteSettings();
+    Open();
+    const std::string strEdited = ReadWholeFile(SettingsPath()) + "// my edit\r\n";
+    ASSERT_TRUE(WriteWholeFile(SettingsPath(), strEdited));
+    const CMessage question{SettingsPath() +
+                                " was changed by another program since fragrelay read it.\n"
+                                "Replace it with the values shown here?",
+                            "fragrelay", EIcon::Question, framework::EButtons::YesNo};
+
+    EXPECT_FALSE(Main().OnApply());
+    EXPECT_EQ(m_sink.Messages(), std::vector<CMessage>{question});
+    EXPECT_EQ(ReadWholeFile(SettingsPath()), strEdited);
+
+    // Quit asks too, and still ends the run.
+    ASSERT_TRUE(Main().Click(res::IDC_MAIN_QUIT));
+    EXPECT_TRUE(Main().IsEnded());
+    EXPECT_EQ(m_sink.Messages(), (std::vector<CMessage>{question, question}));
+    EXPECT_EQ(ReadWholeFile(SettingsPath()), strEdited);
+    m_pApp->ExitInstance();
+
+    // A new window reads the edit; asked again after another one, Yes
+    // replaces the file.
+    m_sink.Clear();
+    Open();
+    ASSERT_TRUE(WriteWholeFile(SettingsPath(), strEdited + "// again\r\n"));
+    m_sink.SetAnswer(framework::IDYES);
+    EXPECT_TRUE(Main().OnApply());
+    EXPECT_EQ(m_sink.Messages(), std::vector<CMessage>{question});
+    EXPECT_EQ(ReadWholeFile(SettingsPath()).find("// "), std::string::npos);
+    EXPECT_TRUE(Main().OnApply());  // its own write is no change on disk
+    EXPECT_EQ(m_sink.Count(), 1u);
 }
 
 // Regression: a port beyond 16 bits became 0 in the field and Apply saved
@@ -317,13 +240,14 @@ TEST_F(MainDlgTest, ApplyDuringASessionSavesTheChannelAsTyped) {
     ASSERT_TRUE(IrcConnected());
     ASSERT_TRUE(m_irc.WaitForConnections(1));
     ASSERT_TRUE(m_irc.Send(0, ":bot!b@h JOIN :#RELAY\r\n"));
-    ASSERT_TRUE(RunUntil([&] { return Irc().IsInChannel(); }));
-    EXPECT_EQ(Irc().GetChannel(), "#RELAY");  // the checks use the server's spelling
+    ASSERT_TRUE(
+        RunUntil([&] { return Bot().State().m_irc.m_eState == irc::EIrcState::InChannel; }));
+    EXPECT_EQ(Bot().State().m_irc.m_strChannel, "#RELAY");  // the checks use the server's spelling
 
     EXPECT_TRUE(Main().OnApply());
     const std::string strSaved = ReadWholeFile(SettingsPath());
     EXPECT_NE(strSaved.find("\r\nirc_Channel=#relay\r\n"), std::string::npos) << strSaved;
-    EXPECT_EQ(Irc().GetChannel(), "#RELAY");  // and Apply left the session's alone
+    EXPECT_EQ(Bot().State().m_irc.m_strChannel, "#RELAY");  // and Apply left the session's alone
     EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_CHANNEL), "#relay");
     EXPECT_TRUE(m_sink.Messages().empty());
 }
@@ -332,17 +256,20 @@ TEST_F(MainDlgTest, BroadcastWithARefusingIrcPageKeepsTheGameSideAndTriesAgain) 
     WriteSettings(/*bIrcServer=*/false);
     Open();
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
-    // The IRC page said why; the game side started anyway.
-    EXPECT_EQ(m_sink.Messages(), std::vector<CMessage>{kFillOut});
+    // The bot said why; the game side started anyway, and the field to mend
+    // has the focus.
     ASSERT_TRUE(GameRunning());
+    EXPECT_EQ(m_sink.Messages(), std::vector<CMessage>{kFillOut});
+    EXPECT_EQ(Irc().GetFocusItem(), res::IDC_IRC_SERVER);
     EXPECT_EQ(Broadcast(), "Start Broadcast");
-    EXPECT_FALSE(Game().m_bBroadcast);
+    EXPECT_FALSE(Bot().State().m_bBroadcast);
     EXPECT_TRUE(Main().IsItemEnabled(res::IDC_MAIN_BROADCAST));
 
     // A second press tries the IRC side again and leaves the game side be.
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
+    Settle();
     EXPECT_EQ(m_sink.Messages(), (std::vector<CMessage>{kFillOut, kFillOut}));
-    EXPECT_TRUE(Game().IsMonitoring());
+    EXPECT_EQ(Bot().State().m_game.m_eWanted, bridge::EGameState::Running);
     EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Disconnect");
     EXPECT_EQ(Broadcast(), "Start Broadcast");
 
@@ -350,57 +277,35 @@ TEST_F(MainDlgTest, BroadcastWithARefusingIrcPageKeepsTheGameSideAndTriesAgain) 
     Irc().TypeText(res::IDC_IRC_SERVER, "127.0.0.1");
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
     ASSERT_TRUE(IrcConnected());
-    EXPECT_TRUE(Game().m_bBroadcast);
-    EXPECT_EQ(Broadcast(), "Stop Broadcast");
+    ASSERT_TRUE(RunUntil([&] { return Broadcast() == "Stop Broadcast"; }));
+    EXPECT_TRUE(Bot().State().m_bBroadcast);
     EXPECT_EQ(m_sink.Count(), 2u);
 
     // Off: the game side stops, then the IRC side says goodbye.
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
-    EXPECT_FALSE(Game().m_bBroadcast);
-    EXPECT_EQ(Broadcast(), "Start Broadcast");
-    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Connect");
-    EXPECT_FALSE(Irc().m_bSessionActive);
     EXPECT_TRUE(m_irc.WaitForLine(0, kQuit));
-    EXPECT_TRUE(RunUntil([&] { return !Game().IsMonitorRunning(); }));
+    ASSERT_TRUE(GameIdle());
+    EXPECT_TRUE(RunUntil([&] { return Broadcast() == "Start Broadcast"; }));
+    EXPECT_FALSE(Bot().State().m_bBroadcast);
+    EXPECT_TRUE(RunUntil([&] { return Irc().GetItemText(res::IDC_IRC_CONNECT) == "Connect"; }));
+    EXPECT_FALSE(Bot().State().m_irc.m_bSessionActive);
 }
 
-// Broadcast means "keep relaying": the IRC side keeps trying while it is on,
-// even when the first connect is refused, and stops when it goes off.
-TEST_F(MainDlgTest, BroadcastKeepsTheIrcSideTryingUntilItIsSwitchedOff) {
-    uint16_t nClosedPort = 0;
-    {
-        testsupport::CScriptedTcpServer gone;
-        nClosedPort = gone.Port();
-    }
-    ASSERT_TRUE(WriteWholeFile(SettingsPath(),
-                               SettingsText("127.0.0.1", nClosedPort, "127.0.0.1", m_sim.Port())));
-    Open();
-    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
-    EXPECT_TRUE(Irc().IsKeepAlive());
-    ASSERT_TRUE(IrcConnected());
-    EXPECT_EQ(Broadcast(), "Stop Broadcast");
-    EXPECT_TRUE(RunUntil([&] { return Irc().State() == irc::CIrcSession::EState::Waiting; }));
-    EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_CONNECT), "Disconnect");
-
-    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
-    EXPECT_FALSE(Irc().IsKeepAlive());
-    EXPECT_TRUE(RunUntil([&] { return !Irc().IsIrcThreadRunning(); }));
-    EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_CONNECT), "Connect");
-    EXPECT_TRUE(m_sink.Messages().empty());
-}
-
-// Stop Broadcast: the monitor's last lines reach the channel before QUIT.
+// Stop Broadcast: the monitor's last lines reach the channel before QUIT,
+// and both tabs return to their idle look.
 TEST_F(MainDlgTest, StopBroadcastLetsTheClosingLineGoBeforeQuit) {
     WriteSettings();
     Open();
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
     ASSERT_TRUE(IrcConnected());
-    ASSERT_TRUE(m_irc.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
+    ASSERT_TRUE(m_irc.WaitForLine(0, kUser));
     ASSERT_TRUE(m_irc.Send(0, ":srv 376 bot :End of MOTD\r\n"));
     ASSERT_TRUE(m_irc.WaitForLine(0, "JOIN #relay"));
     ASSERT_TRUE(m_irc.Send(0, ":bot!b@h JOIN :#relay\r\n"));
-    ASSERT_TRUE(RunUntil([&] { return Irc().IsInChannel(); }));
+    ASSERT_TRUE(
+        RunUntil([&] { return Bot().State().m_irc.m_eState == irc::EIrcState::InChannel; }));
     ASSERT_TRUE(GameRunning());
+    ASSERT_TRUE(RunUntil([&] { return Broadcast() == "Stop Broadcast"; }));
 
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
     ASSERT_TRUE(m_irc.WaitForLine(0, kQuit, kLong));
@@ -410,6 +315,11 @@ TEST_F(MainDlgTest, StopBroadcastLetsTheClosingLineGoBeforeQuit) {
     });
     ASSERT_NE(itClosed, lines.end()) << testing::PrintToString(lines);
     EXPECT_EQ(lines.back(), kQuit);
+    EXPECT_TRUE(GameIdle());
+    EXPECT_TRUE(RunUntil([&] {
+        return Broadcast() == "Start Broadcast" &&
+               Irc().GetItemText(res::IDC_IRC_CONNECT) == "Connect";
+    }));
 }
 
 TEST_F(MainDlgTest, BroadcastOverSidesConnectedByTheirOwnButtonsOnlySwitchesRelaying) {
@@ -423,12 +333,11 @@ TEST_F(MainDlgTest, BroadcastOverSidesConnectedByTheirOwnButtonsOnlySwitchesRela
     EXPECT_EQ(Broadcast(), "Start Broadcast");  // a page's own button leaves it
 
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
-    EXPECT_TRUE(Game().m_bBroadcast);
-    EXPECT_EQ(Broadcast(), "Stop Broadcast");
+    ASSERT_TRUE(RunUntil([&] { return Broadcast() == "Stop Broadcast"; }));
     EXPECT_EQ(m_irc.Connections(), 1);  // no second connection
-    EXPECT_TRUE(Game().IsMonitorRunning());
+    EXPECT_TRUE(Bot().State().m_game.m_bMonitorAlive);
     EXPECT_TRUE(m_sink.Messages().empty());
-    // The read-out counts what the game page's monitor receives.
+    // The read-out counts what the game side's monitor receives.
     EXPECT_TRUE(RunUntil([&] {
         return Main().GetItemText(res::IDC_MAIN_TRAFFIC) != "Traffic: 0 kb/s";
     })) << Main().GetItemText(res::IDC_MAIN_TRAFFIC);
@@ -436,84 +345,31 @@ TEST_F(MainDlgTest, BroadcastOverSidesConnectedByTheirOwnButtonsOnlySwitchesRela
 
 // Broadcast keeps the game side alive: a game server that cannot be reached
 // leaves the tab running and waiting for its next try (so broadcasting
-// comes on), and Stop Broadcast ends the wait and the keep-alive.
-TEST_F(MainDlgTest, BroadcastKeepsTheGameSideAliveUntilStopBroadcast) {
+// comes on), and Stop Broadcast ends the wait.
+TEST_F(MainDlgTest, BroadcastKeepsTheGameTabRunningUntilStopBroadcast) {
     WriteSettings(true, true, "no..such..host");  // refused by the resolver itself
     Open();
-    EXPECT_FALSE(Game().IsKeepAlive());
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
     ASSERT_TRUE(IrcConnected());
-    EXPECT_TRUE(Game().IsKeepAlive());
     ASSERT_TRUE(RunUntil([&] {
         return Game().GetItemText(res::IDC_GAME_LOG).find("Trying again in ") != std::string::npos;
     }));
-    EXPECT_EQ(Broadcast(), "Stop Broadcast");
-    EXPECT_TRUE(Game().IsMonitoring());
+    EXPECT_TRUE(RunUntil([&] { return Broadcast() == "Stop Broadcast"; }));
     EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Disconnect");
 
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
-    EXPECT_FALSE(Game().IsKeepAlive());
-    EXPECT_EQ(Broadcast(), "Start Broadcast");
-    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Connect");
-    EXPECT_TRUE(RunUntil([&] { return !Game().IsMonitorRunning(); }));
-    const std::string strLog = Game().GetItemText(res::IDC_GAME_LOG);
-    EXPECT_EQ(strLog.substr(strLog.rfind('\n') + 1), "* * * * * * [Broadcast closed] * * * * * * ");
+    ASSERT_TRUE(GameIdle());
+    EXPECT_TRUE(RunUntil([&] { return Broadcast() == "Start Broadcast"; }));
+    EXPECT_TRUE(RunUntil([&] {
+        return LastLogLine(Game(), res::IDC_GAME_LOG) ==
+               "* * * * * * [Broadcast closed] * * * * * * ";
+    }));
     EXPECT_TRUE(m_irc.WaitForLine(0, kQuit));
 }
 
-// Presses Stop Broadcast from the game tab's failure path: at the moment a
-// failed run has turned the tab's caption back to "Connect", before its
-// monitor has finished, as an operator's click could land.
-class CStopBroadcastOnIdleView : public framework::IPageView {
-public:
-    CStopBroadcastOnIdleView(ui::CMainDlg& main, std::thread::id uiThread)
-        : m_main(main), m_uiThread(uiThread) {}
-    void OnPageChanged(framework::CPage&, const framework::CControlChange& change) override {
-        if (change.eWhat != framework::EChange::Text || change.nId != res::IDC_GAME_CONNECT ||
-            change.strText != "Connect" || std::this_thread::get_id() == m_uiThread)
-            return;
-        if (m_bPressed.exchange(true)) return;
-        m_main.Click(res::IDC_MAIN_BROADCAST);
-        m_bDone = true;
-    }
-    std::atomic<bool> m_bDone{false};
-
-private:
-    ui::CMainDlg& m_main;
-    const std::thread::id m_uiThread;
-    std::atomic<bool> m_bPressed{false};
-};
-
-// Stop Broadcast decides from the game tab's run state: a run that failed
-// and turned the tab idle is not taken for one to stop, and no run starts.
-TEST_F(MainDlgTest, StopBroadcastWhileAFailedRunReturnsToIdleNeverStartsARun) {
-    WriteSettings();
-    Open();
-    ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
-    ASSERT_TRUE(IrcConnected());
-    ASSERT_TRUE(GameRunning());
-    ASSERT_EQ(Broadcast(), "Stop Broadcast");
-    // The tab's own run, not kept alive, on a host the resolver refuses.
-    ASSERT_TRUE(Game().Click(res::IDC_GAME_CONNECT));
-    ASSERT_TRUE(RunUntil(
-        [&] { return !Game().IsMonitorRunning() && Game().IsItemEnabled(res::IDC_GAME_CONNECT); }));
-    Game().SetKeepAlive(false);
-    Game().TypeText(res::IDC_GAME_SERVER, "no..such..host");
-    CStopBroadcastOnIdleView view(Main(), std::this_thread::get_id());
-    Game().AttachView(view);
-    ASSERT_TRUE(Game().Click(res::IDC_GAME_CONNECT));
-    ASSERT_TRUE(RunUntil([&] { return view.m_bDone.load() && !Game().IsMonitorRunning(); }));
-    Game().DetachView(view);
-    EXPECT_EQ(Broadcast(), "Start Broadcast");
-    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), "Connect");
-    EXPECT_FALSE(Game().IsMonitoring());
-    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_LOG).find("The previous run is still ending"),
-              std::string::npos);
-}
-
-// Start Broadcast decides from the IRC session's state: after the IRC
-// thread ended on its own, and before its page's posted return to the
-// disconnected look has run, it connects instead of disconnecting.
+// Start Broadcast decides from the bot's IRC session: after it ended on its
+// own, and before the tab has shown the end, it connects instead of
+// disconnecting.
 TEST_F(MainDlgTest, StartBroadcastConnectsWhenTheIrcSessionEndedBeforeItsPageCaughtUp) {
     WriteSettings();
     Open();
@@ -522,73 +378,19 @@ TEST_F(MainDlgTest, StartBroadcastConnectsWhenTheIrcSessionEndedBeforeItsPageCau
     ASSERT_TRUE(m_irc.WaitForConnections(1));
     m_irc.Close(0);
     // This thread runs no queued work until the press below.
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return !Irc().IsIrcThreadRunning(); }, kLong));
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return Bot().State().m_irc.m_eState == irc::EIrcState::Idle; }, kLong));
     ASSERT_EQ(Irc().GetItemText(res::IDC_IRC_CONNECT), "Disconnect");
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
-    EXPECT_TRUE(Irc().m_bSessionActive);
     EXPECT_TRUE(m_irc.WaitForConnections(2));
-    EXPECT_EQ(Broadcast(), "Stop Broadcast");
-    // The stale return, run now, leaves the new session's look alone.
-    m_dispatcher.RunPending();
+    EXPECT_TRUE(RunUntil([&] { return Broadcast() == "Stop Broadcast"; }));
+    // The stale end, run now, leaves the new session's look alone.
+    Settle();
     EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_CONNECT), "Disconnect");
 }
 
-// Every worker runs when the window goes: IRC, the update check waiting on
-// a silent server, the traffic meter, and on the game side either the
-// monitor with its ticket reporter or a quick-info check the server keeps
-// waiting (the game tab never runs both at once).
-class MainDlgStop : public MainDlgTest, public testing::WithParamInterface<bool> {};
-
-TEST_P(MainDlgStop, StopThreadsEndsEveryWorkerBeforeThePagesGo) {
-    const bool bQuickInfo = GetParam();
-    // An update server that takes the request and never answers.
-    platform::CSocket silentHttp = platform::CSocket::CreateTcp();
-    ASSERT_TRUE(silentHttp.Bind(platform::LoopbackAddress()));
-    ASSERT_TRUE(silentHttp.Listen());
-    WriteSettings();
-    Open(Options("127.0.0.1", silentHttp.LocalPort()));
-    if (bQuickInfo) {
-        m_sim.FallSilent(1000);
-        ASSERT_TRUE(Irc().Click(res::IDC_IRC_CONNECT));
-        ASSERT_TRUE(Game().Click(res::IDC_GAME_CHECK));
-        ASSERT_TRUE(testsupport::WaitUntil([&] { return m_sim.SilencedRequests() >= 1; }));
-        ASSERT_TRUE(Game().IsQuickInfoRunning());
-    } else {
-        ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
-        ASSERT_TRUE(GameRunning());
-    }
-    ASSERT_TRUE(IrcConnected());
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return Main().UpdateCheck()->Attempts() == 1; }));
-    ui::CTrafficMeter& meter = *Main().TrafficMeter();
-    ui::CUpdateCheck& update = *Main().UpdateCheck();
-    ASSERT_TRUE(meter.IsRunning());
-    ASSERT_FALSE(update.HasEnded());
-
-    const auto start = std::chrono::steady_clock::now();
-    Main().StopThreads();
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start);
-    std::printf("[ figure ] every worker thread stopped and joined in %lld ms\n",
-                static_cast<long long>(ms.count()));
-    EXPECT_FALSE(Irc().IsIrcThreadRunning());
-    EXPECT_FALSE(Game().IsMonitorRunning());
-    EXPECT_FALSE(Game().IsMonitoring());
-    EXPECT_FALSE(Game().IsQuickInfoRunning());
-    EXPECT_FALSE(meter.IsRunning());
-    EXPECT_TRUE(update.HasEnded());
-    // Nothing more goes to the channel, and stopping is not quitting.
-    EXPECT_FALSE(Game().m_bBroadcast);
-    Main().DestroyWindow();
-    EXPECT_EQ(Count(LinesAfterEnd(0), kQuit), 0);
-    EXPECT_EQ(Main().GamePage(), nullptr);
-    EXPECT_EQ(Main().TrafficMeter(), nullptr);
-}
-
-INSTANTIATE_TEST_SUITE_P(GameSide, MainDlgStop, testing::Values(false, true), [](const auto& info) {
-    return std::string(info.param ? "QuickInfoCheck" : "Monitor");
-});
-
-// The headless start: what Broadcast does, and whether a side started.
+// The headless start (fragrelay --broadcast): what Broadcast does, and
+// whether a side started.
 struct CStartRow {
     const char* pszName;
     bool bSettings;  // a settings file for the two local servers
@@ -606,14 +408,22 @@ TEST_P(BotAppStart, ReportsWhetherASideStarted) {
     ui::CBotApp app(m_dispatcher, platform::SystemClock(), Options());
     ASSERT_TRUE(app.InitInstance(m_sink));
     EXPECT_FALSE(app.InitInstance(m_sink));
-    EXPECT_EQ(app.StartAsBroadcast(), row.bStarted);
-    EXPECT_EQ(m_sink.Count(), row.nMessages);
-    EXPECT_EQ(
-        app.MainDlg()->GetItemText(res::IDC_MAIN_BROADCAST),
-        row.bSettings && row.bIrcServer && row.bGameServer ? "Stop Broadcast" : "Start Broadcast");
+    app.StartAsBroadcast();
+    ASSERT_TRUE(app.Bot()->WaitForCommands(10000));
+    const core::CBotState state = app.Bot()->State();
+    EXPECT_EQ(state.m_irc.m_bSessionActive || state.m_game.m_eWanted != bridge::EGameState::Idle,
+              row.bStarted);
+    const bool bBoth = row.bSettings && row.bIrcServer && row.bGameServer;
+    EXPECT_TRUE(RunUntil([&] {
+        return m_sink.Count() == row.nMessages &&
+               app.MainDlg()->GetItemText(res::IDC_MAIN_BROADCAST) ==
+                   (bBoth ? "Stop Broadcast" : "Start Broadcast");
+    })) << m_sink.Count();
     app.ExitInstance();
     EXPECT_EQ(app.MainDlg(), nullptr);
+    EXPECT_EQ(app.Bot(), nullptr);
     app.ExitInstance();
+    m_dispatcher.RunPending();
 }
 
 const CStartRow kStartRows[] = {
@@ -627,3 +437,4 @@ INSTANTIATE_TEST_SUITE_P(Rows, BotAppStart, testing::ValuesIn(kStartRows),
                          [](const auto& info) { return std::string(info.param.pszName); });
 
 }  // namespace
+}  // namespace uitest

@@ -111,7 +111,7 @@ protected:
             Boxes().push_back({msg, ::GetCurrentThreadId()});
             return framework::IDOK;
         });
-        ui::CMainDlg::COptions options;
+        ui::CAppOptions options;
         options.strSettingsPath = m_folder / "settings.ini";
         options.strUpdateHost.clear();
         m_pApp =

@@ -1,10 +1,11 @@
-// fragrelayd's new reading of its settings on SIGHUP, driven on the test
-// thread as the daemon's UI thread runs it: only the sides whose settings
-// changed start again, the ticket interval applies without a restart, a
-// file that cannot be read changes nothing, and a side with incomplete
-// settings stays stopped until they are mended, and a side that starts again
-// recovers on its own as at the start. Peers on 127.0.0.1: a scripted IRC
-// server and the stand-in game server.
+// fragrelayd's new reading of its settings on SIGHUP, over the bot as the
+// daemon runs it (the test thread is its main thread): only the sides whose
+// settings changed start again, the ticket interval applies without a
+// restart, a file that cannot be read changes nothing, a side with
+// incomplete settings stays stopped until they are mended, a side that
+// starts again recovers on its own as at the start, and the file is never
+// written. Peers on 127.0.0.1: a scripted IRC server and the stand-in game
+// server.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -14,16 +15,12 @@
 #include <vector>
 
 #include "config/TempFolder.h"
-#include "framework/Dispatcher.h"
-#include "framework/MessageBox.h"
-#include "res/Resource.h"
+#include "core/Bot.h"
+#include "fragrelayd/DaemonSettings.h"
+#include "support/BotRecorder.h"
 #include "support/ScriptedTcpServer.h"
 #include "support/Wait.h"
 #include "tools/bf42sim/SimServer.h"
-#include "ui/DaemonSettings.h"
-#include "ui/GameDlg.h"
-#include "ui/IrcDlg.h"
-#include "ui/MainDlg.h"
 
 namespace {
 
@@ -45,17 +42,14 @@ struct CSettings {
 
 class DaemonReloadTest : public testing::Test {
 protected:
-    DaemonReloadTest() { m_dispatcher.BindToCurrentThread(); }
     void SetUp() override {
         ASSERT_TRUE(m_folder.IsValid());
         ASSERT_TRUE(m_sim.Start());
         ASSERT_TRUE(m_streams.IsValid());
         ASSERT_NE(m_pErr, nullptr);
     }
-    void TearDown() override {
-        if (m_pMain) m_pMain->DestroyWindow();
-    }
     ~DaemonReloadTest() override {
+        m_pBot.reset();
         if (m_pOut) std::fclose(m_pOut);
         if (m_pErr) std::fclose(m_pErr);
     }
@@ -78,20 +72,20 @@ protected:
                 "\r\nshow_ticket=yes\r\nshow_tk=yes\r\n"
                 "irc_TLS=no\r\nirc_TLSFingerprint=\r\nirc_ClientCert=\r\n"));
     }
-    // Opens the main window on the file and starts as fragrelayd does.
+    // Reads the file and starts the bot as fragrelayd does.
     void Start() {
-        ui::CMainDlg::COptions options;
-        options.strSettingsPath = Path();
-        options.strUpdateHost.clear();
-        m_pMain = std::make_unique<ui::CMainDlg>(m_dispatcher, platform::SystemClock(), options);
-        ASSERT_TRUE(m_pMain->Create(m_sink));
-        m_pMain->OnBroadcast();
+        config::CSettingsValues values;
+        ASSERT_TRUE(fragrelayd::ReadDaemonSettings(Path(), values, m_console));
+        m_pBot = std::make_unique<core::CBot>(values, core::CBot::COptions{});
+        m_pBot->AddObserver(m_events);
+        m_pBot->Start();
+        m_pBot->StartBroadcast();
     }
-    // One SIGHUP; returns what it printed.
+    // One SIGHUP; returns what it printed once the bot has carried it out.
     std::string Reload() {
         const size_t nBefore = ErrText().size();
-        ui::ReloadDaemonSettings(*m_pMain, Path(), m_console);
-        m_dispatcher.RunPending();
+        fragrelayd::ReloadDaemonSettings(*m_pBot, Path(), m_console);
+        EXPECT_TRUE(m_pBot->WaitForCommands(10000));
         return ErrText().substr(nBefore);
     }
     std::string ErrText() const {
@@ -115,52 +109,42 @@ protected:
         return Note("SIGHUP: reading " + Shown(Path()) + " again");
     }
 
-    ui::CIrcDlg& Irc() const {
-        return *m_pMain->IrcPage();
-    }
-    ui::CGameDlg& Game() const {
-        return *m_pMain->GamePage();
-    }
-    std::string Broadcast() const {
-        return m_pMain->GetItemText(res::IDC_MAIN_BROADCAST);
+    core::CBotState State() const {
+        return m_pBot->State();
     }
     template <typename Pred>
-    bool RunUntil(Pred pred) {
-        return testsupport::WaitUntil(
-            [&] {
-                m_dispatcher.RunPending();
-                return pred();
-            },
-            kLong);
+    bool WaitFor(Pred pred) {
+        return testsupport::WaitUntil([&] { return pred(State()); }, kLong);
     }
     bool IrcConnected() {
-        return RunUntil([&] { return Irc().m_bSessionActive && Irc().IsIrcThreadRunning(); });
+        return WaitFor([](const core::CBotState& s) {
+            return s.m_irc.m_bSessionActive && s.m_irc.m_eState != irc::EIrcState::Idle;
+        });
+    }
+    bool Broadcasting(bool bOn) {
+        return WaitFor([&](const core::CBotState& s) { return s.m_bBroadcast == bOn; });
     }
     // How many monitor runs have opened so far.
     int GameRuns() const {
-        const std::string strLog = Game().GetItemText(res::IDC_GAME_LOG);
-        int n = 0;
-        for (size_t nAt = strLog.find(kOpened); nAt != std::string::npos;
-             nAt = strLog.find(kOpened, nAt + 1))
-            ++n;
-        return n;
+        return m_events.CountLog(core::ESide::Game, kOpened);
     }
     bool GameRunning(int nRuns) {
-        return RunUntil([&] {
-            return Game().IsMonitoring() && Game().IsMonitorRunning() && GameRuns() == nRuns;
+        return WaitFor([&](const core::CBotState& s) {
+            return s.m_game.m_eWanted == bridge::EGameState::Running && s.m_game.m_bMonitorAlive &&
+                   GameRuns() == nRuns;
         });
     }
 
-    framework::CDispatcher m_dispatcher;
-    framework::CRecordingMessageSink m_sink;
+    testsupport::CBotRecorder m_events;
     testsupport::CTempFolder m_folder;
     testsupport::CScriptedTcpServer m_irc;
     bf42sim::CSimServer m_sim;
     testsupport::CTempFolder m_streams;
     std::FILE* m_pOut = std::fopen((m_streams / "out").c_str(), "w+b");
     std::FILE* m_pErr = std::fopen((m_streams / "err").c_str(), "w+b");
-    ui::CConsoleOutput m_console{m_pOut, m_pErr};
-    std::unique_ptr<ui::CMainDlg> m_pMain;
+    fragrelayd::CConsoleOutput m_console{m_pOut, m_pErr};
+    // Last: its threads end before the peers go.
+    std::unique_ptr<core::CBot> m_pBot;
 };
 
 TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
@@ -169,7 +153,7 @@ TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
     Start();
     ASSERT_TRUE(IrcConnected());
     ASSERT_TRUE(GameRunning(1));
-    ASSERT_EQ(Broadcast(), "Stop Broadcast");
+    ASSERT_TRUE(Broadcasting(true));
 
     // A new nickname: the IRC side says goodbye and comes back with it.
     settings.strNick = "bot9";
@@ -181,8 +165,7 @@ TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
     EXPECT_TRUE(m_irc.WaitForLine(1, "NICK bot9"));
     EXPECT_TRUE(IrcConnected());
     EXPECT_EQ(GameRuns(), 1);  // the game side ran on
-    EXPECT_TRUE(Game().m_bBroadcast);
-    EXPECT_EQ(Broadcast(), "Stop Broadcast");
+    EXPECT_TRUE(Broadcasting(true));
 
     // Language and a filter: the game side starts again, the IRC side stays.
     settings.nLanguage = 1;
@@ -191,8 +174,8 @@ TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
     EXPECT_EQ(Reload(), Reading() + Note("changed: bf_Language, show_kill") +
                             Note("the game side started again with the new settings"));
     EXPECT_TRUE(GameRunning(2));
-    EXPECT_FALSE(Game().ColorScheme().m_bShowKill);
-    EXPECT_TRUE(Game().m_bBroadcast);
+    EXPECT_FALSE(m_pBot->GameSide().RunSettings().m_filters.m_bShowKill);
+    EXPECT_TRUE(Broadcasting(true));
     EXPECT_EQ(m_irc.Connections(), 2);
 
     // The ticket interval needs no restart.
@@ -200,14 +183,14 @@ TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Tickettime") +
                             Note("the ticket interval applies from the next report on"));
-    EXPECT_EQ(Irc().GameShared().TicketSecs(), 90);
-    EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_TICKETSECS), "90");
+    EXPECT_EQ(m_pBot->GameShared().TicketSecs(), 90);
+    EXPECT_EQ(m_pBot->Settings().m_nTicketSecs, 90);
     settings.nTicketSecs = 0;
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Tickettime") +
                             Note("irc_Tickettime is 0, not a number of seconds above 0; the "
                                  "interval stays 90"));
-    EXPECT_EQ(Irc().GameShared().TicketSecs(), 90);
+    EXPECT_EQ(m_pBot->GameShared().TicketSecs(), 90);
     settings.nTicketSecs = 90;
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("the settings are unchanged"));
@@ -221,8 +204,8 @@ TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
                             Note("nothing changed; the bot runs on as before"));
     EXPECT_EQ(m_irc.Connections(), 2);
     EXPECT_EQ(GameRuns(), 2);
-    EXPECT_TRUE(Irc().m_bSessionActive);
-    EXPECT_TRUE(m_sink.Messages().empty());
+    EXPECT_TRUE(State().m_irc.m_bSessionActive);
+    EXPECT_EQ(m_events.Messages().Count(), 0u);
 }
 
 TEST_F(DaemonReloadTest, SideWithIncompleteSettingsStaysStoppedUntilMended) {
@@ -231,9 +214,9 @@ TEST_F(DaemonReloadTest, SideWithIncompleteSettingsStaysStoppedUntilMended) {
     Write(settings);
     Start();  // the IRC side refuses; the game side runs without relaying
     ASSERT_TRUE(GameRunning(1));
-    EXPECT_FALSE(Irc().m_bSessionActive);
-    EXPECT_EQ(Broadcast(), "Start Broadcast");
-    EXPECT_EQ(m_sink.Count(), 1u);
+    EXPECT_FALSE(State().m_irc.m_bSessionActive);
+    EXPECT_FALSE(State().m_bBroadcast);
+    EXPECT_EQ(m_events.Messages().Count(), 1u);
 
     // Mended: the IRC side starts and relaying is switched on.
     settings.strIrcServer = "127.0.0.1";
@@ -241,8 +224,7 @@ TEST_F(DaemonReloadTest, SideWithIncompleteSettingsStaysStoppedUntilMended) {
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Server") +
                             Note("the IRC side started again with the new settings"));
     EXPECT_TRUE(IrcConnected());
-    EXPECT_EQ(Broadcast(), "Stop Broadcast");
-    EXPECT_TRUE(Game().m_bBroadcast);
+    EXPECT_TRUE(Broadcasting(true));
     EXPECT_EQ(GameRuns(), 1);
 
     // Broken again: the side stops and says which key.
@@ -253,9 +235,9 @@ TEST_F(DaemonReloadTest, SideWithIncompleteSettingsStaysStoppedUntilMended) {
                             Note("the IRC side stays stopped until its settings are mended and "
                                  "SIGHUP comes again"));
     EXPECT_TRUE(m_irc.WaitForLine(0, kQuit));
-    EXPECT_FALSE(Irc().m_bSessionActive);
-    EXPECT_EQ(m_sink.Count(), 2u);  // the IRC tab's own message, as at the start
-    EXPECT_TRUE(Game().IsMonitoring());
+    EXPECT_FALSE(State().m_irc.m_bSessionActive);
+    EXPECT_EQ(m_events.Messages().Count(), 2u);  // the IRC side's own message, as at the start
+    EXPECT_EQ(State().m_game.m_eWanted, bridge::EGameState::Running);
 
     settings.strNick = "bot";
     Write(settings);
@@ -264,9 +246,12 @@ TEST_F(DaemonReloadTest, SideWithIncompleteSettingsStaysStoppedUntilMended) {
     ASSERT_TRUE(m_irc.WaitForConnections(2));
     EXPECT_TRUE(m_irc.WaitForLine(1, "NICK bot"));
     EXPECT_EQ(GameRuns(), 1);
-    // What the bot writes when it stops is what the file says now.
+    // fragrelayd never writes the file: after the stop it says what the
+    // operator wrote last.
     const std::string strFile = ReadWholeFile(Path());
-    EXPECT_TRUE(m_pMain->OnApply());
+    m_pBot->Quit();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return m_events.Ended() == 1; }, kLong));
+    m_pBot->Shutdown();
     EXPECT_EQ(ReadWholeFile(Path()), strFile);
 }
 
@@ -278,8 +263,7 @@ TEST_F(DaemonReloadTest, SideStartedAgainKeepsTryingAServerThatRefuses) {
     Write(settings);
     Start();
     ASSERT_TRUE(GameRunning(1));
-    EXPECT_FALSE(Irc().m_bSessionActive);
-    EXPECT_FALSE(Irc().IsKeepAlive());
+    EXPECT_FALSE(State().m_irc.m_bSessionActive);
 
     {
         testsupport::CScriptedTcpServer gone;
@@ -289,14 +273,14 @@ TEST_F(DaemonReloadTest, SideStartedAgainKeepsTryingAServerThatRefuses) {
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Server, irc_Port") +
                             Note("the IRC side started again with the new settings"));
-    EXPECT_TRUE(Irc().IsKeepAlive());
-    EXPECT_TRUE(RunUntil([&] { return Irc().State() == irc::CIrcSession::EState::Waiting; }));
-    EXPECT_TRUE(RunUntil([&] {
-        return Irc().GetItemText(res::IDC_IRC_LOG).find("Next attempt in ") != std::string::npos;
-    })) << Irc().GetItemText(res::IDC_IRC_LOG);
-    EXPECT_TRUE(Irc().m_bSessionActive);
-    EXPECT_EQ(Broadcast(), "Stop Broadcast");
-    EXPECT_TRUE(Game().IsKeepAlive());
+    // Kept alive: a refused connect is followed by the next attempt.
+    EXPECT_TRUE(WaitFor(
+        [](const core::CBotState& s) { return s.m_irc.m_eState == irc::EIrcState::Waiting; }));
+    EXPECT_TRUE(m_events.WaitForLog(core::ESide::Irc, "Next attempt in "))
+        << testing::PrintToString(m_events.Log(core::ESide::Irc));
+    EXPECT_TRUE(State().m_irc.m_bSessionActive);
+    EXPECT_TRUE(Broadcasting(true));
+    EXPECT_TRUE(m_pBot->GameSide().IsKeepAlive());
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "DaemonSettingsFixture.h"
-#include "ui/DaemonSettings.h"
+#include "fragrelayd/DaemonSettings.h"
 // After the project's headers: windows.h defines macros such as MessageBox.
 #include <windows.h>
 
@@ -39,9 +39,9 @@ TEST_F(DaemonSettingsTest, FileHeldByAnotherProgramIsNamedWithTheReason) {
     const HANDLE h = ::CreateFileW(strPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    const int nExit = ui::PrepareDaemonRun(Path(), m_console).nExit;
+    const int nExit = fragrelayd::PrepareDaemonRun(Path(), m_console).nExit;
     ::CloseHandle(h);
-    EXPECT_EQ(nExit, ui::kExitUsage);
+    EXPECT_EQ(nExit, fragrelayd::kExitUsage);
     EXPECT_EQ(Err(), Expected("fragrelayd: cannot read {dir}/settings.ini: Permission denied\n"));
 }
 

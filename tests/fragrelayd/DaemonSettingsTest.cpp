@@ -14,8 +14,8 @@
 
 #include "DaemonSettingsFixture.h"
 #include "config/SettingsFormat.h"
-#include "ui/DaemonCommandLine.h"
-#include "ui/DaemonSettings.h"
+#include "fragrelayd/DaemonCommandLine.h"
+#include "fragrelayd/DaemonSettings.h"
 
 namespace daemontest {
 namespace {
@@ -30,12 +30,12 @@ TEST_P(DaemonUnusableFile, StopsTheStartAndTheCheckWithExitTwo) {
     const std::string strPath = row.make(m_folder);
     const std::vector<std::string> before = m_folder.Names();
 
-    const ui::CDaemonPrecheck check = ui::PrepareDaemonRun(strPath, m_console);
-    EXPECT_EQ(check.nExit, ui::kExitUsage);
+    const fragrelayd::CDaemonPrecheck check = fragrelayd::PrepareDaemonRun(strPath, m_console);
+    EXPECT_EQ(check.nExit, fragrelayd::kExitUsage);
     const std::string strErr = Err();
     EXPECT_EQ(strErr, Expected(row.pszErr));
 
-    EXPECT_EQ(ui::CheckDaemonSettings(strPath, m_console), ui::kExitUsage);
+    EXPECT_EQ(fragrelayd::CheckDaemonSettings(strPath, m_console), fragrelayd::kExitUsage);
     EXPECT_EQ(Err(), strErr + strErr);
     EXPECT_EQ(Out(), "");
     EXPECT_EQ(m_folder.Names(), before);  // nothing written
@@ -74,16 +74,17 @@ TEST_P(DaemonSettingsProblems, AreNamedByKeyAtTheStartAndByCheck) {
     const CProblemsRow& row = GetParam();
     ASSERT_TRUE(WriteWholeFile(Path(), row.strText));
 
-    const ui::CDaemonPrecheck check = ui::PrepareDaemonRun(Path(), m_console);
-    EXPECT_EQ(check.nExit, ui::kExitOk);
+    const fragrelayd::CDaemonPrecheck check = fragrelayd::PrepareDaemonRun(Path(), m_console);
+    EXPECT_EQ(check.nExit, fragrelayd::kExitOk);
     EXPECT_EQ(check.bIrcProblems, row.bIrcProblems);
     EXPECT_EQ(check.bGameProblems, row.bGameProblems);
     EXPECT_EQ(Err(), row.pszProblems);
     EXPECT_EQ(Out(), "");
 
     // --check: the same lines on standard output, then the verdict.
-    const int nExit = ui::CheckDaemonSettings(Path(), m_console);
-    EXPECT_EQ(nExit, row.bIrcProblems || row.bGameProblems ? ui::kExitUsage : ui::kExitOk);
+    const int nExit = fragrelayd::CheckDaemonSettings(Path(), m_console);
+    EXPECT_EQ(nExit,
+              row.bIrcProblems || row.bGameProblems ? fragrelayd::kExitUsage : fragrelayd::kExitOk);
     EXPECT_EQ(Out(), row.pszProblems + Expected(row.pszVerdict));
     EXPECT_EQ(Err(), row.pszProblems);  // nothing more on the error stream
     EXPECT_EQ(ReadWholeFile(Path()), row.strText);
@@ -123,23 +124,29 @@ const CProblemsRow kProblemsRows[] = {
 INSTANTIATE_TEST_SUITE_P(Rows, DaemonSettingsProblems, testing::ValuesIn(kProblemsRows),
                          [](const auto& info) { return std::string(info.param.pszName); });
 
-// The bot writes its settings when it stops; a file its owner protected (no
-// write permission; on Windows marked read-only) is no reason not to start,
-// but the operator hears of it.
-TEST_F(DaemonSettingsTest, ProtectedFileStartsWithAWarning) {
+// fragrelayd only reads its settings: a file its owner protected (no write
+// permission; on Windows marked read-only) starts without a word, and its
+// values are those of a writable one.
+TEST_F(DaemonSettingsTest, ReadOnlyFileStartsWithoutAWord) {
     ASSERT_TRUE(WriteWholeFile(Path(), kComplete));
     std::filesystem::permissions(Path(), std::filesystem::perms::owner_read);
-    const ui::CDaemonPrecheck check = ui::PrepareDaemonRun(Path(), m_console);
+    const fragrelayd::CDaemonPrecheck check = fragrelayd::PrepareDaemonRun(Path(), m_console);
+    const int nCheck = fragrelayd::CheckDaemonSettings(Path(), m_console);
     std::filesystem::permissions(Path(), std::filesystem::perms::owner_all);
-    EXPECT_EQ(check.nExit, ui::kExitOk);
-    EXPECT_EQ(Err(), Expected("fragrelayd: {dir}/settings.ini cannot be written (Permission "
-                              "denied); the settings will not be saved when the bot stops\n"));
+    EXPECT_EQ(check.nExit, fragrelayd::kExitOk);
+    EXPECT_FALSE(check.bIrcProblems);
+    EXPECT_FALSE(check.bGameProblems);
+    EXPECT_EQ(check.values, config::ParseSettings(kComplete));
+    EXPECT_EQ(nCheck, fragrelayd::kExitOk);
+    EXPECT_EQ(Err(), "");
+    EXPECT_EQ(Out(), Expected("fragrelayd: {dir}/settings.ini: both sides can start\n"));
+    EXPECT_EQ(ReadWholeFile(Path()), kComplete);
 }
 
 // ---- --write-settings
 
 TEST_F(DaemonSettingsTest, WriteSettingsWritesTheDefaultsForEditing) {
-    EXPECT_EQ(ui::WriteDaemonSettings(Path(), m_console), ui::kExitOk);
+    EXPECT_EQ(fragrelayd::WriteDaemonSettings(Path(), m_console), fragrelayd::kExitOk);
     EXPECT_EQ(Out(), Expected("fragrelayd: wrote the default settings to {dir}/settings.ini\n"
                               "fragrelayd: still to fill in: irc_altNick, irc_Channel, "
                               "irc_Tickettime, bf_Server\n"
@@ -160,7 +167,7 @@ TEST_P(DaemonWriteRefused, LeavesEverythingAsItWas) {
     const CWriteRow& row = GetParam();
     const std::string strPath = row.make(m_folder);
     const std::vector<std::string> before = m_folder.Names();
-    EXPECT_EQ(ui::WriteDaemonSettings(strPath, m_console), ui::kExitUsage);
+    EXPECT_EQ(fragrelayd::WriteDaemonSettings(strPath, m_console), fragrelayd::kExitUsage);
     EXPECT_EQ(Err(), Expected(row.pszErr));
     EXPECT_EQ(Out(), "");
     EXPECT_EQ(m_folder.Names(), before);

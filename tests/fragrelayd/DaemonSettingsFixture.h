@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "config/TempFolder.h"
+#include "fragrelayd/ConsoleOutput.h"
 #include "support/FolderText.h"
-#include "ui/ConsoleOutput.h"
 
 namespace daemontest {
 
@@ -66,7 +66,7 @@ protected:
     testsupport::CTempFolder m_streams;
     std::FILE* m_pOut = std::fopen((m_streams / "out").c_str(), "w+b");
     std::FILE* m_pErr = std::fopen((m_streams / "err").c_str(), "w+b");
-    ui::CConsoleOutput m_console{m_pOut, m_pErr};
+    fragrelayd::CConsoleOutput m_console{m_pOut, m_pErr};
 };
 
 // A file that cannot be used: the same words for the start and --check.

@@ -1,20 +1,17 @@
-// What the headless program prints instead of showing the main window: the
-// log lines behind their prefix and the message boxes, as UTF-8, one line
-// each, safe for a terminal, and nothing once the page is gone.
+// What fragrelayd prints instead of showing a window: the log lines behind
+// their prefix and the operator's messages, as UTF-8, one line each, safe
+// for a terminal, whole lines even from two threads at once.
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "framework/MessageBox.h"
-#include "framework/Page.h"
-#include "dialogs/DialogTemplates.h"
-#include "res/Resource.h"
+#include "core/BotEvents.h"
+#include "fragrelayd/ConsoleOutput.h"
+#include "fragrelayd/Daemon.h"
 #include "support/ColorText.h"
-#include "ui/ConsoleOutput.h"
 
 namespace {
 
@@ -27,7 +24,7 @@ struct CLineRow {
 class ConsoleLogText : public testing::TestWithParam<CLineRow> {};
 
 TEST_P(ConsoleLogText, IsOnePrefixedUtf8LinePerLine) {
-    EXPECT_EQ(ui::ConsoleLogText("irc: ", GetParam().strLine), GetParam().strPrinted);
+    EXPECT_EQ(fragrelayd::ConsoleLogText("irc: ", GetParam().strLine), GetParam().strPrinted);
 }
 
 const CLineRow kLineRows[] = {
@@ -49,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, ConsoleLogText, testing::ValuesIn(kLineRows),
 class ConsoleText : public testing::TestWithParam<CLineRow> {};
 
 TEST_P(ConsoleText, DropsFormattingAndEscapesControls) {
-    EXPECT_EQ(ui::ConsoleText(GetParam().strLine), GetParam().strPrinted);
+    EXPECT_EQ(fragrelayd::ConsoleText(GetParam().strLine), GetParam().strPrinted);
 }
 
 using testsupport::C;
@@ -84,7 +81,7 @@ TEST(ConsoleTextAnyByte, NeverPrintsAControl) {
     for (int c = 0; c < 256; ++c) {
         for (const std::string& strIn : {std::string(1, static_cast<char>(c)),
                                          "x" + std::string(2, static_cast<char>(c)) + "9"}) {
-            const std::string strOut = ui::ConsoleText(strIn);
+            const std::string strOut = fragrelayd::ConsoleText(strIn);
             for (size_t n = 0; n < strOut.size(); ++n) {
                 const auto b = static_cast<unsigned char>(strOut[n]);
                 ASSERT_TRUE(b >= 0x20 && b != 0x7F) << "byte " << c;
@@ -117,16 +114,31 @@ protected:
         return str;
     }
 
+    // The lines printed, without their line ends.
+    static std::vector<std::string> LinesOf(const std::string& strText) {
+        std::vector<std::string> lines;
+        for (size_t nAt = 0; nAt < strText.size();) {
+            const size_t nEnd = strText.find('\n', nAt);
+            if (nEnd == std::string::npos) {
+                lines.push_back(strText.substr(nAt) + " (unfinished)");
+                break;
+            }
+            lines.push_back(strText.substr(nAt, nEnd - nAt));
+            nAt = nEnd + 1;
+        }
+        return lines;
+    }
+
     std::FILE* m_pOut = std::tmpfile();
     std::FILE* m_pErr = std::tmpfile();
-    ui::CConsoleOutput m_console{m_pOut, m_pErr};
+    fragrelayd::CConsoleOutput m_console{m_pOut, m_pErr};
 };
 
 TEST_F(ConsoleTest, MessagesGoToTheErrorStreamAsCaptionAndText) {
-    m_console.ShowMessage({"Couldn't write to file.", "Error", framework::EIcon::Error});
+    m_console.PrintMessage({"Couldn't write to file.", "Error", core::EMessageIcon::Error, ""});
     // The newest version comes from a web server: no control reaches the terminal.
-    m_console.ShowMessage({"Version = v1.3 BETA; Current Version = v2\xE9\x1B[2J\nsecond",
-                           "New Version!", framework::EIcon::Information});
+    m_console.PrintMessage({"Version = v1.3 BETA; Current Version = v2\xE9\x1B[2J\nsecond",
+                            "New Version!", core::EMessageIcon::Information, ""});
     EXPECT_EQ(Contents(m_pErr),
               "Error: Couldn't write to file.\n"
               "New Version!: Version = v1.3 BETA; Current Version = v2\xC3\xA9\\x1B[2J\n"
@@ -134,48 +146,47 @@ TEST_F(ConsoleTest, MessagesGoToTheErrorStreamAsCaptionAndText) {
     EXPECT_EQ(Contents(m_pOut), "");
 }
 
-TEST_F(ConsoleTest, PrinterPrintsTheAppendsOfItsLogUntilThePageIsGone) {
-    framework::CRecordingMessageSink sink;
-    auto pPage = std::make_unique<framework::CPage>(dialogs::FindDialogTemplate(res::IDD_IRC));
-    framework::CPage& page = *pPage;
-    ASSERT_TRUE(page.Create(sink));
-    page.AppendLogLine(res::IDC_IRC_LOG, "before the printer");
-    {
-        ui::CLogPrinter printer(page, res::IDC_IRC_LOG, "irc: ", m_console);
-        page.AppendLogLine(res::IDC_IRC_LOG, "one");
-        page.SetItemText(res::IDC_IRC_NICK, "not a log");
-        page.SetItemText(res::IDC_IRC_LOG, "a whole new text is no new line");
-        // Two threads never mix their lines.
-        std::thread other([&] {
-            for (int n = 0; n < 50; ++n) page.AppendLogLine(res::IDC_IRC_LOG, "thread");
-        });
-        for (int n = 0; n < 50; ++n) page.AppendLogLine(res::IDC_IRC_LOG, "ui");
-        other.join();
-        page.DestroyWindow();
-        page.AppendLogLine(res::IDC_IRC_LOG, "after the window");
-        // As the main window does: the page goes before its printer, which
-        // must not touch it then.
-        pPage.reset();
-    }
-
-    const std::string strOut = Contents(m_pOut);
-    std::vector<std::string> lines;
-    for (size_t nAt = 0; nAt < strOut.size();) {
-        const size_t nEnd = strOut.find('\n', nAt);
-        ASSERT_NE(nEnd, std::string::npos);
-        lines.push_back(strOut.substr(nAt, nEnd - nAt));
-        nAt = nEnd + 1;
-    }
-    ASSERT_EQ(lines.size(), 101u) << strOut;
-    EXPECT_EQ(lines.front(), "irc: one");
+TEST_F(ConsoleTest, LogLinesOfTwoThreadsNeverMix) {
+    std::thread other([&] {
+        for (int n = 0; n < 50; ++n) m_console.PrintLog("game: ", "thread");
+    });
+    for (int n = 0; n < 50; ++n) m_console.PrintLog("irc: ", "ui\r\nsecond");
+    other.join();
+    const std::vector<std::string> lines = LinesOf(Contents(m_pOut));
+    ASSERT_EQ(lines.size(), 150u);
     int nUi = 0;
     int nThread = 0;
-    for (size_t n = 1; n < lines.size(); ++n) {
-        nUi += lines[n] == "irc: ui";
-        nThread += lines[n] == "irc: thread";
+    for (size_t n = 0; n < lines.size(); ++n) {
+        if (lines[n] == "irc: ui") {
+            ++nUi;
+            // A line that held a break is printed as two, one after the other.
+            ASSERT_LT(n + 1, lines.size());
+            EXPECT_EQ(lines[n + 1], "irc: second");
+        }
+        nThread += lines[n] == "game: thread";
     }
     EXPECT_EQ(nUi, 50);
     EXPECT_EQ(nThread, 50);
+    EXPECT_EQ(Contents(m_pErr), "");
+}
+
+// What fragrelayd prints of the bot's events: each side's log behind its
+// prefix on standard output, the operator's messages on standard error, and
+// nothing of states, quick info or traffic.
+TEST_F(ConsoleTest, TheDaemonPrintsTheBotsLogsAndMessages) {
+    fragrelayd::CDaemon daemon(m_console, "settings.ini");
+    core::IBotObserver& observer = daemon;
+    observer.OnLog(core::ESide::Irc, "<alice> caf\xE9 ok");
+    observer.OnLog(core::ESide::Game, "Hans (11/6/2)  [killed]  Tom (4/2/7)");
+    observer.OnStateChanged(core::CBotState{});
+    observer.OnQuickInfo(query::CQuickInfoResult{});
+    observer.OnTraffic(1400);
+    observer.OnMessage(
+        {"Fill out all Inputfields!", "Error", core::EMessageIcon::Error, "irc_Server"});
+    EXPECT_EQ(Contents(m_pOut),
+              "irc: <alice> caf\xC3\xA9 ok\n"
+              "game: Hans (11/6/2)  [killed]  Tom (4/2/7)\n");
+    EXPECT_EQ(Contents(m_pErr), "Error: Fill out all Inputfields!\n");
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "DaemonSettingsFixture.h"
-#include "ui/DaemonSettings.h"
+#include "fragrelayd/DaemonSettings.h"
 
 namespace daemontest {
 namespace {
@@ -49,7 +49,7 @@ TEST_F(DaemonSettingsTest, UnreadableFileIsNamedWithTheReason) {
     if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
     ASSERT_TRUE(WriteWholeFile(Path(), kComplete));
     ASSERT_EQ(::chmod(Path().c_str(), 0200), 0);
-    EXPECT_EQ(ui::PrepareDaemonRun(Path(), m_console).nExit, ui::kExitUsage);
+    EXPECT_EQ(fragrelayd::PrepareDaemonRun(Path(), m_console).nExit, fragrelayd::kExitUsage);
     EXPECT_EQ(Err(), Expected("fragrelayd: cannot read {dir}/settings.ini: Permission denied\n"));
 }
 

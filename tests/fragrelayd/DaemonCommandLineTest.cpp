@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "ui/DaemonCommandLine.h"
+#include "fragrelayd/DaemonCommandLine.h"
 
 namespace {
 
-using ui::CDaemonOptions;
-using ui::EDaemonAction;
+using fragrelayd::CDaemonOptions;
+using fragrelayd::EDaemonAction;
 
 struct CArgsRow {
     const char* pszName;
@@ -28,7 +28,7 @@ TEST_P(DaemonArgs, GiveTheActionAndFilesOrTheError) {
     CDaemonOptions options;
     options.strSettingsPath = "untouched";
     std::string strError;
-    const bool bOk = ui::ParseDaemonArgs(row.vArgs, &options, &strError);
+    const bool bOk = fragrelayd::ParseDaemonArgs(row.vArgs, &options, &strError);
     EXPECT_EQ(strError, row.strError);
     ASSERT_EQ(bOk, row.strError.empty());
     if (!bOk) {
@@ -133,17 +133,22 @@ INSTANTIATE_TEST_SUITE_P(Rows, DaemonArgs, testing::ValuesIn(kArgsRows),
                          [](const auto& info) { return std::string(info.param.pszName); });
 
 // help2man makes the man page from this text: its sections must be there,
-// in 80 columns.
+// in 80 columns, and what the program does with its settings file.
 TEST(DaemonUsage, NamesOptionsSignalsExitStatusesKeysAndFiles) {
-    const std::string strUsage = ui::DaemonUsage();
+    const std::string strUsage = fragrelayd::DaemonUsage();
     EXPECT_EQ(strUsage.rfind("Usage: fragrelayd ", 0), 0u);
     for (const char* pszPart :
          {"\nOptions:\n", "  -c, --settings PATH", "  --write-settings [PATH]", "  --check ",
           "\nSignals:\n", "SIGHUP", "SIGTERM", "\nExit status:\n", "\n  0  ", "\n  1  ", "\n  2  ",
           "\nSettings file keys", "\n  irc_Nick=fraghorn ", "\n  show_tk=yes ", "\nFiles:\n",
-          "/var/lib/fragrelayd/INSTANCE/settings.ini"}) {
+          "/var/lib/fragrelayd/INSTANCE/settings.ini",
+          // It never writes its settings file, not even when it stops.
+          "The settings file is left\n                   as it is.",
+          "only read (--write-settings makes a new one)"}) {
         EXPECT_NE(strUsage.find(pszPart), std::string::npos) << pszPart;
     }
+    EXPECT_EQ(strUsage.find("saved"), std::string::npos);
+    EXPECT_EQ(strUsage.find("read-only file system"), std::string::npos);
     for (size_t nAt = 0; nAt < strUsage.size();) {
         const size_t nEnd = strUsage.find('\n', nAt);
         ASSERT_NE(nEnd, std::string::npos);
