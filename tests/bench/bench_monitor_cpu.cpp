@@ -36,7 +36,7 @@ public:
 };
 
 // The game side's settings for the stand-in on nPort; no IRC server.
-config::CSettingsValues Settings(uint16_t nPort) {
+config::CSettings Settings(uint16_t nPort) {
     return config::ParseSettings(
         "irc_Tickettime=60\r\nbf_Language=0\r\nbf_Server=127.0.0.1\r\nbf_Port=" +
         std::to_string(nPort) +

@@ -29,7 +29,7 @@ using testsupport::WriteWholeFile;
 
 // What the window's Apply does with a file it has read: write it, and tell
 // the operator when that fails.
-bool SaveSettingsFile(const std::string& strPath, const CSettingsValues& values,
+bool SaveSettingsFile(const std::string& strPath, const CSettings& values,
                       framework::IMessageSink* pSink) {
     ui::CWindowSettings file(strPath);
     file.Load();

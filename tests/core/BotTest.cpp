@@ -216,9 +216,6 @@ TEST_F(BotTest, QuitDuringAConnectEndsWithoutWaitingForTheConnectLimit) {
     const auto start = std::chrono::steady_clock::now();
     Bot().Quit();
     // Half the connect limit: a quit that waited for the limit fails here.
-    // KNOWN TO FAIL while the IRC session's connect runs on the bot's
-    // command thread (core/IrcSide wraps the old session): Quit is queued
-    // behind the connect and ends only when the connect times out.
     EXPECT_TRUE(testsupport::WaitUntil([&] { return m_events.Ended() > 0; },
                                        std::chrono::milliseconds(5000)))
         << "Quit waited for the connect to time out";

@@ -62,7 +62,7 @@ public:
 protected:
     // Lines are handed to the send queue on the sender's thread: the
     // monitor is held there.
-    void QueueLine(std::string strLine, irc::ELineKind eKind) override {
+    void QueueLine(std::string strLine, irc::ELineKind eKind, irc::ELineTarget eTarget) override {
         {
             std::unique_lock<std::mutex> lock(m_mutexHold);
             if (!m_strHold.empty() && strLine.find(m_strHold) != std::string::npos) {
@@ -72,7 +72,7 @@ protected:
                 m_bHolding = false;
             }
         }
-        CRecordingIrcSession::QueueLine(std::move(strLine), eKind);
+        CRecordingIrcSession::QueueLine(std::move(strLine), eKind, eTarget);
     }
 
 private:
@@ -109,7 +109,7 @@ class GameSideTest : public testing::Test {
 protected:
     GameSideTest() {
         m_irc.Configure("127.0.0.1", 6667, "Bot", "Bot2", "#chan");
-        m_irc.m_bInChannel = true;
+        m_irc.SetInChannel(true);
         m_irc.GameShared().SetTicketSecs(3600);  // no ticket lines among the ones under test
         m_side.SetIrcLink(&m_irc);
         m_side.SetBroadcastFlag(&m_bBroadcast);

@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, GameLog, testing::ValuesIn(kLogRows),
 
 // A settings file as the operator leaves it: one-digit colours, French, the
 // teamkills filter off.
-config::CSettingsValues Typed() {
+config::CSettings Typed() {
     return config::ParseSettings(
         "irc_Server=irc.example.net\r\nirc_Port=-1\r\nirc_Nick=bot\r\nirc_altNick=bot2\r\n"
         "irc_Channel=#relay\r\nirc_Auth=yes\r\nirc_Username=acct\r\nirc_Password=pw\r\n"
@@ -87,13 +87,13 @@ TEST(SideSettings, AGameRunTakesTwoDigitColoursTheLanguagesPhrasesAndTheFilters)
 }
 
 TEST(SideSettings, AGameRunWithoutALanguageHasNoPhraseBase) {
-    config::CSettingsValues values = Typed();
-    values.m_nLanguage = -1;
+    config::CSettings values = Typed();
+    values.m_game.m_nLanguage = -1;
     EXPECT_EQ(core::GameRunSettingsOf(values).m_announce.m_nLangBase, -100);
 }
 
 TEST(SideSettings, TheIrcConnectionTakesAllSixteenBitsOfThePortAndTheSecurity) {
-    const irc::CIrcSettings c = core::IrcSettingsOf(Typed());
+    const irc::CIrcSettings c = Typed().m_irc;
     EXPECT_EQ(c.m_strServer, "irc.example.net");
     EXPECT_EQ(c.m_nPort, 65535);  // the file's -1
     EXPECT_EQ(c.m_strNick, "bot");
@@ -108,9 +108,9 @@ TEST(SideSettings, TheIrcConnectionTakesAllSixteenBitsOfThePortAndTheSecurity) {
 
 // Where an empty field is not the reason, the operator reads the reason.
 TEST(SideSettings, AnIrcRefusalNamesItsKeyAndWhereItHelpsItsReason) {
-    config::CSettingsValues values = Typed();
-    values.m_strTlsFingerprint = "AB:CD";
-    values.m_strClientCert = "/nonexistent/c.pem";
+    config::CSettings values = Typed();
+    values.m_irc.m_security.m_strTlsFingerprint = "AB:CD";
+    values.m_irc.m_security.m_strClientCert = "/nonexistent/c.pem";
     const struct {
         const char* pszName;
         config::CSettingsProblem problem;

@@ -15,6 +15,8 @@ using framework::CDialogTemplate;
 using framework::EControlKind;
 namespace style = framework::style;
 using namespace res;
+using dialogs::DialogTemplateIds;
+using dialogs::FindDialogTemplate;
 
 namespace {
 

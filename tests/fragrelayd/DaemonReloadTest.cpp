@@ -74,7 +74,7 @@ protected:
     }
     // Reads the file and starts the bot as fragrelayd does.
     void Start() {
-        config::CSettingsValues values;
+        config::CSettings values;
         ASSERT_TRUE(fragrelayd::ReadDaemonSettings(Path(), values, m_console));
         m_pBot = std::make_unique<core::CBot>(values, core::CBot::COptions{});
         m_pBot->AddObserver(m_events);

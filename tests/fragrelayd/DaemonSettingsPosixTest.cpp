@@ -65,14 +65,14 @@ TEST_F(DaemonSettingsTest, PasswordWarningsLeaveBothSidesStartable) {
         "chmod 600 it\n"
         "fragrelayd: IRC side: warning: irc_Password is sent in plain text: set irc_TLS=yes\n");
 
-    const ui::CDaemonPrecheck check = ui::PrepareDaemonRun(Path(), m_console);
-    EXPECT_EQ(check.nExit, ui::kExitOk);
+    const fragrelayd::CDaemonPrecheck check = fragrelayd::PrepareDaemonRun(Path(), m_console);
+    EXPECT_EQ(check.nExit, fragrelayd::kExitOk);
     EXPECT_FALSE(check.bIrcProblems);
     EXPECT_FALSE(check.bGameProblems);
     EXPECT_EQ(Err(), strWarnings);
     EXPECT_EQ(Out(), "");
 
-    EXPECT_EQ(ui::CheckDaemonSettings(Path(), m_console), ui::kExitOk);
+    EXPECT_EQ(fragrelayd::CheckDaemonSettings(Path(), m_console), fragrelayd::kExitOk);
     EXPECT_EQ(Out(),
               strWarnings + Expected("fragrelayd: {dir}/settings.ini: both sides can start\n"));
 
@@ -80,7 +80,7 @@ TEST_F(DaemonSettingsTest, PasswordWarningsLeaveBothSidesStartable) {
     ASSERT_TRUE(WriteWholeFile(Path(), strPlain + "irc_TLS=yes\r\n"));
     ASSERT_EQ(::chmod(Path().c_str(), 0600), 0);
     const std::string strOut = Out();
-    EXPECT_EQ(ui::CheckDaemonSettings(Path(), m_console), ui::kExitOk);
+    EXPECT_EQ(fragrelayd::CheckDaemonSettings(Path(), m_console), fragrelayd::kExitOk);
     EXPECT_EQ(Out(), strOut + Expected("fragrelayd: {dir}/settings.ini: both sides can start\n"));
 }
 
@@ -100,12 +100,12 @@ TEST_F(DaemonSettingsTest, EncryptedClientKeyStopsTheIrcSide) {
         "fragrelayd: IRC side: irc_ClientCert: the key in {dir}/client.pem is encrypted; "
         "fragrelay needs it without a pass phrase\n");
 
-    const ui::CDaemonPrecheck check = ui::PrepareDaemonRun(Path(), m_console);
+    const fragrelayd::CDaemonPrecheck check = fragrelayd::PrepareDaemonRun(Path(), m_console);
     EXPECT_TRUE(check.bIrcProblems);
     EXPECT_FALSE(check.bGameProblems);
     EXPECT_EQ(Err(), strProblem);
 
-    EXPECT_EQ(ui::CheckDaemonSettings(Path(), m_console), ui::kExitUsage);
+    EXPECT_EQ(fragrelayd::CheckDaemonSettings(Path(), m_console), fragrelayd::kExitUsage);
     EXPECT_EQ(Out(),
               strProblem + Expected("fragrelayd: {dir}/settings.ini: the IRC side cannot start\n"));
 }

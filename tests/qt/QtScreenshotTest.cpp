@@ -69,17 +69,17 @@ protected:
 
 // The values a page is bound to, made before the page that refers to them.
 struct CSampleValues {
-    explicit CSampleValues(config::CSettingsValues values) : m_values(std::move(values)) {}
-    config::CSettingsValues m_values;
+    explicit CSampleValues(config::CSettings values) : m_values(std::move(values)) {}
+    config::CSettings m_values;
 };
 
 // The values the settings loader puts in when there is no file, with a few
 // of the operator's own.
-config::CSettingsValues SampleValues() {
-    config::CSettingsValues values = config::DefaultSettings();
-    values.m_strNick = "fragrelay";
-    values.m_nIrcPort = 6667;
-    values.m_strPassword = "secret";
+config::CSettings SampleValues() {
+    config::CSettings values = config::DefaultSettings();
+    values.m_irc.m_strNick = "fragrelay";
+    values.m_irc.m_nPort = 6667;
+    values.m_irc.m_strPassword = "secret";
     values.m_nTicketSecs = 60;
     return values;
 }
@@ -106,7 +106,7 @@ void AddIrcLogSample(CPage& page) {
 class CSampleSettingsPage : private CSampleValues, public ui::CColorDlg {
 public:
     CSampleSettingsPage() : CSampleValues(SampleValues()), CColorDlg(m_values) {}
-    const monitor::CColorScheme& Scheme() const { return m_values.Colors(); }
+    const monitor::CColorScheme& Scheme() const { return m_values.m_colors; }
 };
 
 std::unique_ptr<CSampleSettingsPage> MakeSettingsPage() {

@@ -58,10 +58,10 @@ protected:
     void Create() { ASSERT_TRUE(m_dlg.Create(m_sink)); }
     void TearDown() override { EXPECT_EQ(m_dlg.UnknownIdUses(), 0u); }
     // The window's values, as the page keeps them.
-    const monitor::CColorScheme& Scheme() const { return m_settings.Colors(); }
+    const monitor::CColorScheme& Scheme() const { return m_settings.m_colors; }
 
     framework::CRecordingMessageSink m_sink;
-    config::CSettingsValues m_settings;
+    config::CSettings m_settings;
     ui::CColorDlg m_dlg{m_settings};
 };
 
@@ -92,7 +92,7 @@ TEST_F(ColorDlgTest, LoadedValuesShowInTheirOwnControls) {
     scheme.m_bShowTk = 1;
     scheme.m_bShowFlag = 0;
     scheme.m_bShowTicket = 1;
-    m_settings.SetColors(scheme);
+    m_settings.m_colors = scheme;
 
     Create();
     for (size_t n = 0; n < std::size(kColors); ++n) {
@@ -147,7 +147,7 @@ TEST_F(ColorDlgTest, OverlongColourStopsTheTransferAndKeepsWhatWasTyped) {
     monitor::CColorScheme scheme;
     scheme.m_strStatusColor = "123";
     scheme.m_strKeyColor = "10";
-    m_settings.SetColors(scheme);
+    m_settings.m_colors = scheme;
     Create();
     EXPECT_EQ(m_dlg.GetItemText(1021), "123");
     m_dlg.TypeText(1020, "7");  // before the refused edit
@@ -181,7 +181,7 @@ TEST_F(ColorDlgTest, EnterAndEscapeDoNothing) {
     // An overlong colour makes a taken transfer show a message: none may.
     monitor::CColorScheme scheme;
     scheme.m_strAxisKillColor = "123";
-    m_settings.SetColors(scheme);
+    m_settings.m_colors = scheme;
     Create();
     m_dlg.TypeText(1020, "3");
     m_dlg.PressEnter();

@@ -161,12 +161,12 @@ TEST_F(IrcDlgTest, ExchangeStopsAtARefusedNumberInItsOrder) {
     FillInputs();
     Irc().TypeText(res::IDC_IRC_PORT, "");
     EXPECT_FALSE(Irc().UpdateData(true));
-    const config::CSettingsValues& settings = Main().WindowSettings();
+    const config::CSettings& settings = Main().WindowSettings();
     // Channel, nickname and server come before the port; the rest after it
     // keep the first start's values.
-    EXPECT_EQ(settings.m_strChannel, "#relay");
-    EXPECT_EQ(settings.m_strIrcServer, "127.0.0.1");
-    EXPECT_EQ(settings.m_strAltNick, "");
+    EXPECT_EQ(settings.m_irc.m_strChannel, "#relay");
+    EXPECT_EQ(settings.m_irc.m_strServer, "127.0.0.1");
+    EXPECT_EQ(settings.m_irc.m_strAltNick, "");
     EXPECT_EQ(settings.m_nTicketSecs, 0);
 }
 
@@ -178,17 +178,17 @@ TEST_F(IrcDlgTest, PortShowsAllSixteenBitsUnsigned) {
     EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_PORT), "65535");
     Irc().TypeText(res::IDC_IRC_PORT, "40000");
     Irc().UpdateData(true);
-    EXPECT_EQ(static_cast<uint16_t>(Main().WindowSettings().m_nIrcPort), 40000);
+    EXPECT_EQ(static_cast<uint16_t>(Main().WindowSettings().m_irc.m_nPort), 40000);
 }
 
 TEST_F(IrcDlgTest, AuthenticationLookFollowsTheCheckBox) {
     ExpectInputs(false, false);
     Irc().Click(res::IDC_IRC_AUTH);
     ExpectInputs(false, true);
-    EXPECT_EQ(Main().WindowSettings().m_bAuth, 1);
+    EXPECT_EQ(Main().WindowSettings().m_irc.m_bAuth, 1);
     Irc().Click(res::IDC_IRC_AUTH);
     ExpectInputs(false, false);
-    EXPECT_EQ(Main().WindowSettings().m_bAuth, 0);
+    EXPECT_EQ(Main().WindowSettings().m_irc.m_bAuth, 0);
 }
 
 TEST_F(IrcDlgTest, AuthenticationFromTheSettingsShowsAtStart) {
@@ -252,10 +252,10 @@ TEST_F(IrcDlgTest, TlsAndSaslChoicesReachTheSessionAndNothingGoesInPlainText) {
     Irc().Click(res::IDC_IRC_CONNECT);
     hangUp.join();
     {
-        const config::CSettingsValues settings = Bot().Settings();
-        EXPECT_EQ(settings.m_bTls, 1);
-        EXPECT_EQ(settings.m_strTlsFingerprint, strPin);
-        EXPECT_EQ(settings.m_nNetwork, irc::kNetworkSasl);
+        const config::CSettings settings = Bot().Settings();
+        EXPECT_EQ(settings.m_irc.m_security.m_bTls, 1);
+        EXPECT_EQ(settings.m_irc.m_security.m_strTlsFingerprint, strPin);
+        EXPECT_EQ(settings.m_irc.m_nNetwork, irc::kNetworkSasl);
     }
     const std::string strHello = m_irc.Received(0);
     ASSERT_FALSE(strHello.empty());
@@ -391,7 +391,7 @@ TEST_F(IrcDlgTest, ChannelKeepsTheServersSpellingDuringASession) {
     Irc().UpdateData(true);
     // The operator's text once disconnected.
     EXPECT_EQ(Bot().State().m_irc.m_strChannel, "#relay");
-    EXPECT_EQ(Main().WindowSettings().m_strChannel, "#relay");
+    EXPECT_EQ(Main().WindowSettings().m_irc.m_strChannel, "#relay");
 }
 
 // Both nicknames alike and taken: the bot gives up at once instead of
@@ -445,11 +445,8 @@ TEST_F(IrcDlgTest, TheWindowStaysResponsiveWhileAServerIsBeingReached) {
     m_dispatcher.RunPending();
     EXPECT_EQ(Bot().State().m_irc.m_eState, irc::EIrcState::Connecting);
 
-    // KNOWN TO FAIL while the IRC session's connect runs on the bot's
-    // command thread (core/IrcSide wraps the old session): the session's
-    // start is told only once the connect has ended, so the tab still says
-    // "Connect", and the Disconnect below waits behind the connect until
-    // its limit. Both expectations hold once the connect runs apart.
+    // The tab shows the session being opened, and Disconnect ends the
+    // attempt well within the connect's limit.
     EXPECT_TRUE(RunUntil([&] { return Caption(res::IDS_DISCONNECT); }, std::chrono::seconds(2)))
         << "the tab does not show the session being opened";
     const auto disconnect = std::chrono::steady_clock::now();

@@ -17,7 +17,7 @@
 
 namespace {
 
-using config::CSettingsValues;
+using config::CSettings;
 using framework::CMessage;
 using testsupport::ReadWholeFile;
 using testsupport::WriteWholeFile;
@@ -31,32 +31,32 @@ protected:
                 framework::EButtons::YesNo};
     }
     // Distinct values in every field, as a window would hold them.
-    static CSettingsValues Typed() {
-        CSettingsValues v;
-        v.m_strIrcServer = "irc.example.net";
-        v.m_nIrcPort = -25536;  // port 40000 as the file holds it
-        v.m_strNick = "relay";
-        v.m_strAltNick = "relay_";
-        v.m_strChannel = "#clan";
-        v.m_bAuth = 1;
-        v.m_strUsername = "acct";
-        v.m_strPassword = "pw";
-        v.m_nNetwork = 1;
+    static CSettings Typed() {
+        CSettings v;
+        v.m_irc.m_strServer = "irc.example.net";
+        v.m_irc.m_nPort = 40000;  // written -25536, as the file has always held it
+        v.m_irc.m_strNick = "relay";
+        v.m_irc.m_strAltNick = "relay_";
+        v.m_irc.m_strChannel = "#clan";
+        v.m_irc.m_bAuth = 1;
+        v.m_irc.m_strUsername = "acct";
+        v.m_irc.m_strPassword = "pw";
+        v.m_irc.m_nNetwork = 1;
         v.m_nTicketSecs = 90;
-        v.m_nLanguage = 3;
-        v.m_strGameServer = "10.0.0.2";
-        v.m_nQueryPort = 23001;
-        v.m_strAlliedKillColor = "1";
-        v.m_strAlliedFlagColor = "2";
-        v.m_strAxisKillColor = "3";
-        v.m_strAxisFlagColor = "4";
-        v.m_strStatusColor = "5";
-        v.m_strKeyColor = "6";
-        v.m_strValueColor = "7";
-        v.m_bShowFlag = 0;
-        v.m_bShowKill = 1;
-        v.m_bShowTicket = 0;
-        v.m_bShowTk = 1;
+        v.m_game.m_nLanguage = 3;
+        v.m_game.m_strServer = "10.0.0.2";
+        v.m_game.m_nQueryPort = 23001;
+        v.m_colors.m_strAlliedKillColor = "1";
+        v.m_colors.m_strAlliedFlagColor = "2";
+        v.m_colors.m_strAxisKillColor = "3";
+        v.m_colors.m_strAxisFlagColor = "4";
+        v.m_colors.m_strStatusColor = "5";
+        v.m_colors.m_strKeyColor = "6";
+        v.m_colors.m_strValueColor = "7";
+        v.m_colors.m_bShowFlag = 0;
+        v.m_colors.m_bShowKill = 1;
+        v.m_colors.m_bShowTicket = 0;
+        v.m_colors.m_bShowTk = 1;
         return v;
     }
 
@@ -75,7 +75,7 @@ TEST_F(WindowSettings, FirstStartGivesTheDefaultsAndTheFirstSaveAsksNothing) {
 
 TEST_F(WindowSettings, SavedValuesLoadBackWhole) {
     m_file.Load();
-    const CSettingsValues v = Typed();
+    const CSettings v = Typed();
     ASSERT_TRUE(m_file.Save(v, &m_sink));
     EXPECT_NE(ReadWholeFile(File()).find("irc_Port=-25536\r\n"), std::string::npos);
     ui::CWindowSettings fresh(File());
@@ -91,7 +91,7 @@ TEST_F(WindowSettings, SavedValuesLoadBackWhole) {
 // it writes its own values over the edit.
 TEST_F(WindowSettings, AFileChangedOnDiskIsReplacedOnlyWhenTheOperatorSaysYes) {
     ASSERT_TRUE(WriteWholeFile(File(), config::FormatSettings(Typed())));
-    const CSettingsValues shown = m_file.Load();
+    const CSettings shown = m_file.Load();
     const std::string strEdited = config::FormatSettings(Typed()) + "// edited by hand\r\n";
     ASSERT_TRUE(WriteWholeFile(File(), strEdited));
 
