@@ -48,7 +48,7 @@ CBot::CBot(const config::CSettings& settings, COptions options, platform::CClock
         clock, [this] { return m_shared.GameEndTick(); }, [] { return irc::CIrcFigures{}; },
         [this]() -> uint64_t {
 #ifdef FR_HAVE_STATS
-            if (m_pStats) return m_pStats->Figures().m_nRoundsWritten;
+            if (const auto pStats = Stats()) return pStats->Figures().m_nRoundsWritten;
 #endif
             return 0;
         });
@@ -69,7 +69,8 @@ void CBot::Start() {
     m_commands.Start();
     if (m_options.bTrafficMeter) m_traffic.Start();
     m_update.Start();
-    StartStats();
+    // The statistics start with the first side that does (a bot whose sides
+    // both refuse leaves no file behind).
     StartWeb();
     PublishState();
 }
@@ -84,24 +85,39 @@ uint16_t CBot::WebPort() const {
     return m_pWeb ? m_pWeb->Port() : 0;
 }
 
+#ifdef FR_HAVE_STATS
+std::shared_ptr<stats::CStatsService> CBot::Stats() const {
+    std::lock_guard<std::mutex> lock(m_mutexStats);
+    return m_pStats;
+}
+#endif
+
 void CBot::StartStats() {
 #ifdef FR_HAVE_STATS
+    if (Stats()) return;
     const std::string strPath = StatsPath();
     if (strPath.empty()) return;
     // Said once, in the game log: the statistics are about the match.
-    m_pStats = std::make_unique<stats::CStatsService>(
+    auto pStats = std::make_shared<stats::CStatsService>(
         strPath, [this](const std::string& strLine) { OnGameLog(strLine); });
-    m_pFeed->SetStats(m_pStats.get());
-    m_pStats->Start();
+    pStats->Start();
+    m_pFeed->SetStats(pStats);
+    std::lock_guard<std::mutex> lock(m_mutexStats);
+    m_pStats = std::move(pStats);
 #endif
 }
 
 void CBot::StopStats() {
 #ifdef FR_HAVE_STATS
-    if (!m_pStats) return;
+    std::shared_ptr<stats::CStatsService> pStats;
+    {
+        std::lock_guard<std::mutex> lock(m_mutexStats);
+        pStats = std::move(m_pStats);
+    }
+    if (!pStats) return;
     m_pFeed->SetStats(nullptr);
-    m_pStats->Stop();
-    m_pStats.reset();
+    // Users that took it before keep it until they are done.
+    pStats->Stop();
 #endif
 }
 
@@ -288,7 +304,8 @@ CReloadResult CBot::Reload(const config::CSettings& settings) {
         const bool bStats = sides.bStats;
         const bool bWeb = sides.bWeb;
         m_commands.Post([this, bStats, bWeb] {
-            if (bStats) {
+            // Started again only when they ran: they start with a side.
+            if (bStats && HasStats()) {
                 StopStats();
                 StartStats();
             }
@@ -372,7 +389,16 @@ bool CBot::WaitForCommands(uint32_t nMs) {
 
 // ---- On the bot's thread.
 
+bool CBot::HasStats() const {
+#ifdef FR_HAVE_STATS
+    return Stats() != nullptr;
+#else
+    return false;
+#endif
+}
+
 void CBot::OpenIrc(bool bKeepAlive) {
+    StartStats();
     const irc::CIrcSettings connection = Settings().m_irc;
     // Said, not refused: a login that works today keeps working.
     if (config::SendsPasswordInPlainText(connection))
@@ -390,6 +416,7 @@ void CBot::StartGameRun(bool bKeepAlive) {
         OnGameLog("The previous run is still ending; press Connect again.");
         return;
     }
+    StartStats();
     m_game.SetKeepAlive(bKeepAlive);
     m_game.Start(GameRunSettingsOf(Settings()));
 }
@@ -445,9 +472,10 @@ void CBot::OnIrcRequest() {
 void CBot::AnswerStatsRequest(const bridge::CChannelRequest& request) {
 #ifdef FR_HAVE_STATS
     const config::CSettings settings = Settings();
-    if (!settings.m_stats.m_bCommands || !m_pStats) return;
+    const auto pStats = Stats();
+    if (!settings.m_stats.m_bCommands || !pStats) return;
     // Worded as the announcements are: the settings' colours and language.
-    m_pStats->Answer(request, GameRunSettingsOf(settings).m_announce,
+    pStats->Answer(request, GameRunSettingsOf(settings).m_announce,
                      [this](const std::string& strLine) { m_pIrc->SendToChannel(strLine); });
 #else
     (void)request;
@@ -465,7 +493,7 @@ void CBot::OnGameStatusChanged() {
         // A run that ended (stopped, or failed) leaves its round as it is.
         if (eBefore == monitor::EMonitorState::Running) {
 #ifdef FR_HAVE_STATS
-            if (m_pStats) m_pStats->OnMonitoringStopped();
+            if (const auto pStats = Stats()) pStats->OnMonitoringStopped();
 #endif
         }
         if (eNow == monitor::EMonitorState::Starting)
@@ -476,7 +504,7 @@ void CBot::OnGameStatusChanged() {
 
 void CBot::OnGamePoll(const monitor::CPollReport& report) {
 #ifdef FR_HAVE_STATS
-    if (m_pStats) m_pStats->OnPoll(report);
+    if (const auto pStats = Stats()) pStats->OnPoll(report);
 #endif
     m_pFeed->OnPoll(report);
     PublishToWeb();
@@ -493,6 +521,12 @@ void CBot::Message(const COperatorMessage& message) {
 CBotState CBot::State() const {
     CBotState state;
     state.m_irc = m_pIrc->Status();
+    // Before the first connect: the nickname and channel the bot would use.
+    if (state.m_irc.m_strNick.empty() || state.m_irc.m_strChannel.empty()) {
+        const irc::CIrcSettings settings = Settings().m_irc;
+        if (state.m_irc.m_strNick.empty()) state.m_irc.m_strNick = settings.m_strNick;
+        if (state.m_irc.m_strChannel.empty()) state.m_irc.m_strChannel = settings.m_strChannel;
+    }
     state.m_game = m_game.Status();
     state.m_bBroadcast = m_bBroadcast.load();
     state.m_bQuickInfoRunning = m_quickInfo.IsRunning();

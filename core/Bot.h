@@ -167,8 +167,9 @@ private:
     // The statistics and the web page, each started with the settings as
     // they are and stopped; on the bot's thread (or its owner's at the start
     // and the end).
-    void StartStats();
+    void StartStats();  // nothing when they run already
     void StopStats();
+    bool HasStats() const;
     void StartWeb();
     void StopWeb();
     // The page's live view changed.
@@ -215,7 +216,11 @@ private:
     std::unique_ptr<CWebFeed> m_pFeed;
     std::unique_ptr<web::CWebServer> m_pWeb;
 #ifdef FR_HAVE_STATS
-    std::unique_ptr<stats::CStatsService> m_pStats;
+    // Started and stopped on the bot's thread, read on every thread: taken
+    // whole under the lock, so that a stop never pulls it from under a user.
+    mutable std::mutex m_mutexStats;
+    std::shared_ptr<stats::CStatsService> m_pStats;  // m_mutexStats
+    std::shared_ptr<stats::CStatsService> Stats() const;
 #endif
     CQuickInfoCheck m_quickInfo;
     CTrafficMeter m_traffic;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "monitor/MonitorSupervisor.h"
+#include "platform/ThreadName.h"
 
 namespace core {
 
@@ -100,6 +101,7 @@ void CGameSide::Start(const CGameRunSettings& settings) {
     m_gate.Release();
     m_events.OnGameStatusChanged();
     m_pThread = std::make_unique<std::thread>([this] {
+        platform::NameThisThread("game");
         monitor::MonitorThread(*this, monitor::CMonitorControl{m_clock, m_wake, m_gate});
     });
 }

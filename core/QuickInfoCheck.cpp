@@ -3,6 +3,8 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/ThreadName.h"
+
 
 namespace core {
 
@@ -15,6 +17,7 @@ bool CQuickInfoCheck::Start(std::string strServer, int32_t nPort, CHooks hooks) 
     try {
         m_pThread = std::make_unique<std::thread>(
             [this, strServer = std::move(strServer), nPort, hooks]() {
+                platform::NameThisThread("quickinfo");
                 const query::CQuickInfoResult result = query::RunQuickInfo(strServer, nPort, m_clock, &m_stop);
                 if (hooks.fnResult) hooks.fnResult(result);
                 // Over before the owner is told: a new check asked for from

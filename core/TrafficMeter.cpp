@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/Text.h"
+#include "platform/ThreadName.h"
 
 namespace core {
 
@@ -41,6 +42,7 @@ int32_t CTrafficMeter::Tick() {
 }
 
 void CTrafficMeter::TrafficThread() {
+    platform::NameThisThread("traffic");
     while (m_clock.Sleep(kTickMs, &m_stop)) Tick();
     m_bRunning.store(false);
 }

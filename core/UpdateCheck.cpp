@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/Socket.h"
+#include "platform/ThreadName.h"
 #include "platform/Text.h"
 
 #ifndef FR_UPDATE_HOST
@@ -124,6 +125,7 @@ void CUpdateCheck::Stop() {
 }
 
 void CUpdateCheck::UpdateThread() {
+    platform::NameThisThread("update");
     if (!m_strHost.empty()) {
         while (!m_stop.IsStopped() && RunCycle() && m_clock.Sleep(kCycleMs, &m_stop)) {
         }

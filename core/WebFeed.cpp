@@ -131,6 +131,18 @@ CWebFeed::CWebFeed(platform::CClock& clock, GameEndFn fnGameEnd, IrcFiguresFn fn
                        std::chrono::system_clock::now().time_since_epoch())
                        .count()) {}
 
+#ifdef FR_HAVE_STATS
+void CWebFeed::SetStats(std::shared_ptr<stats::CStatsService> pStats) {
+    std::lock_guard<std::mutex> lock(m_mutexStats);
+    m_pStats = std::move(pStats);
+}
+
+std::shared_ptr<stats::CStatsService> CWebFeed::Stats() {
+    std::lock_guard<std::mutex> lock(m_mutexStats);
+    return m_pStats;
+}
+#endif
+
 void CWebFeed::OnPoll(const monitor::CPollReport& report) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lastPoll = report;
@@ -174,10 +186,11 @@ web::CWebStatus CWebFeed::LiveStatus() {
 web::CWebAnswer<web::CWebPlayerStats> CWebFeed::PlayerStats(const std::string& strName) {
     web::CWebAnswer<web::CWebPlayerStats> answer;
 #ifdef FR_HAVE_STATS
-    if (m_pStats == nullptr) return answer;
-    const std::optional<stats::CPlayerStats> found = m_pStats->PlayerStats(strName);
+    const std::shared_ptr<stats::CStatsService> pStats = Stats();
+    if (pStats == nullptr) return answer;
+    const std::optional<stats::CPlayerStats> found = pStats->PlayerStats(strName);
     if (!found) {
-        answer.m_eLookup = m_pStats->Figures().m_eState == stats::EStatsState::Off
+        answer.m_eLookup = pStats->Figures().m_eState == stats::EStatsState::Off
                                ? web::EWebLookup::StatsOff
                                : web::EWebLookup::NotFound;
         return answer;
@@ -205,12 +218,13 @@ web::CWebAnswer<web::CWebTopList> CWebFeed::TopList(web::ETopMetric eMetric,
                                                     web::ETopPeriod ePeriod, int nRows) {
     web::CWebAnswer<web::CWebTopList> answer;
 #ifdef FR_HAVE_STATS
-    if (m_pStats == nullptr || m_pStats->Figures().m_eState == stats::EStatsState::Off)
+    const std::shared_ptr<stats::CStatsService> pStats = Stats();
+    if (pStats == nullptr || pStats->Figures().m_eState == stats::EStatsState::Off)
         return answer;
     answer.m_eLookup = web::EWebLookup::Found;
     answer.m_value.m_eMetric = eMetric;
     answer.m_value.m_ePeriod = ePeriod;
-    for (const stats::CTopEntry& entry : m_pStats->Top(TopKindOf(eMetric), TopPeriodOf(ePeriod))) {
+    for (const stats::CTopEntry& entry : pStats->Top(TopKindOf(eMetric), TopPeriodOf(ePeriod))) {
         if (static_cast<int>(answer.m_value.m_rows.size()) >= nRows) break;
         // Kills per death come as hundredths.
         const double fValue = eMetric == web::ETopMetric::KillsPerDeath

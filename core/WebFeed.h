@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -56,8 +57,8 @@ public:
 
 #ifdef FR_HAVE_STATS
     // The statistics the page's questions go to; null: statistics off.
-    // Before the web server starts.
-    void SetStats(stats::CStatsService* pStats) { m_pStats = pStats; }
+    // Any thread.
+    void SetStats(std::shared_ptr<stats::CStatsService> pStats);
 #endif
 
     // ---- Fed by the bot (its threads).
@@ -81,7 +82,9 @@ private:
     const RoundsFn m_fnRounds;
     const double m_fStartTime;  // the process's start, seconds since 1970
 #ifdef FR_HAVE_STATS
-    stats::CStatsService* m_pStats = nullptr;
+    std::shared_ptr<stats::CStatsService> Stats();
+    std::mutex m_mutexStats;
+    std::shared_ptr<stats::CStatsService> m_pStats;  // m_mutexStats
 #endif
 
     std::mutex m_mutex;

@@ -131,7 +131,10 @@ CDialogTemplate IrcPage() {
         EditBox(IDC_IRC_USERNAME, 296, 59, 90, 11),
         Label("password:", 296, 73, 50, 8),
         EditBox(IDC_IRC_PASSWORD, 296, 81, 90, 11, style::Password),
-        CheckBox(IDC_IRC_TLS, "TLS (verified)", 296, 96, 90, 10, style::AutoCheck),
+        CheckBox(IDC_IRC_TLS, "TLS (verified)", 296, 96, 62, 10, style::AutoCheck),
+        // Shown by the page while the login would send the password readable.
+        CControlTemplate{IDC_IRC_PLAIN_TEXT, EControlKind::Static, "in clear!", 358, 97, 30, 8,
+                         0, {}, 0},
         Label("fingerprint:", 296, 110, 40, 8),
         EditBox(IDC_IRC_FINGERPRINT, 338, 108, 48, 11),
         Label("client cert:", 296, 123, 40, 8),

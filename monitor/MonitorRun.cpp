@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "monitor/StatusReply.h"
+#include "platform/ThreadName.h"
 #include "res/StringTable.h"
 
 namespace monitor {
@@ -80,6 +81,7 @@ void CMonitorRun::StartTicketReporter() {
     platform::CClock* pClock =
         m_control.m_pTicketClock != nullptr ? m_control.m_pTicketClock : &m_control.m_clock;
     m_ticketThread = std::thread([this, pClock] {
+        platform::NameThisThread("tickets");
         // The time left is read on the clock the end tick is set on.
         CTicketReporter reporter(m_host, *pClock, m_ticketGate, m_ticketStop, &m_control.m_clock);
         reporter.Run();

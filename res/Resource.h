@@ -112,6 +112,8 @@ constexpr int IDC_IRC_AUTH = 1059;
 constexpr int IDC_IRC_TLS = 1024;
 constexpr int IDC_IRC_FINGERPRINT = 1025;
 constexpr int IDC_IRC_CLIENTCERT = 1026;
+// Beside the TLS box: the login sends the password readable.
+constexpr int IDC_IRC_PLAIN_TEXT = 1027;
 
 // BF42 tab (131).
 constexpr int IDC_GAME_CONNECT = 1011;

@@ -1,5 +1,6 @@
 #include "ui/IrcDlg.h"
 
+#include "config/SettingsCheck.h"
 #include "framework/DataExchange.h"
 #include "framework/MessageBox.h"
 #include "dialogs/DialogTemplates.h"
@@ -47,6 +48,7 @@ CIrcDlg::CIrcDlg(core::CBot& bot, config::CSettings& settings)
     m_log.Attach(*this, res::IDC_IRC_LOG);
     MapClick(res::IDC_IRC_CONNECT, [this] { OnConnect(); });
     MapClick(res::IDC_IRC_AUTH, [this] { OnAuthCheck(); });
+    MapClick(res::IDC_IRC_TLS, [this] { OnTlsCheck(); });
     MapNotify(res::IDC_IRC_INPUT, framework::ENotify::SetFocus, [this] { OnInputSetFocus(); });
     MapNotify(res::IDC_IRC_INPUT, framework::ENotify::KillFocus, [this] { OnInputKillFocus(); });
 }
@@ -87,6 +89,7 @@ void CIrcDlg::OnConnect() {
     // A refused transfer has shown its message and focused its control; the
     // fields it did not reach still hold old values, so nothing starts.
     if (!UpdateData(true)) return;
+    ApplyLook();
     if (RefusePortOutOfRange()) return;
     m_bot.SetSettings(m_settings);
     // A refusal comes back as a message that names the field to mend.
@@ -109,6 +112,11 @@ bool CIrcDlg::FocusKey(std::string_view strKey) {
 void CIrcDlg::OnAuthCheck() {
     // The box has toggled itself; the setting follows what the box shows.
     m_settings.m_irc.m_bAuth = GetCheck(res::IDC_IRC_AUTH) == framework::BST_CHECKED;
+    ApplyLook();
+}
+
+void CIrcDlg::OnTlsCheck() {
+    m_settings.m_irc.m_security.m_bTls = GetCheck(res::IDC_IRC_TLS) == framework::BST_CHECKED;
     ApplyLook();
 }
 
@@ -144,6 +152,8 @@ void CIrcDlg::ApplyLook() {
     SetItemText(res::IDC_IRC_CONNECT,
                 res::LoadResString(bLocked ? res::IDS_DISCONNECT : res::IDS_CONNECT));
     EnableItem(res::IDC_IRC_CONNECT, true);
+    // Said, not refused: a login that works today keeps working.
+    ShowItem(res::IDC_IRC_PLAIN_TEXT, config::SendsPasswordInPlainText(m_settings.m_irc));
 }
 
 }  // namespace ui

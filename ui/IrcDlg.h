@@ -36,6 +36,9 @@ public:
     // The check box was clicked: the setting follows it, and the network
     // list and the credentials open or close with it.
     void OnAuthCheck();
+    // The TLS box was clicked: the setting follows it, and so does the word
+    // beside it that the password would go readable.
+    void OnTlsCheck();
     void OnInputSetFocus() { m_bInputFocus = true; }
     void OnInputKillFocus() { m_bInputFocus = false; }
 

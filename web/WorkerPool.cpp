@@ -1,9 +1,6 @@
 #include "web/WorkerPool.h"
 
-#if __has_include("platform/ThreadName.h")
 #include "platform/ThreadName.h"
-#define FR_WEB_NAME_THREADS 1
-#endif
 
 namespace web {
 
@@ -14,9 +11,7 @@ thread_local bool t_bTurnedAway = false;
 }  // namespace
 
 void NameWebThread() {
-#ifdef FR_WEB_NAME_THREADS
     platform::NameThisThread("web");
-#endif
 }
 
 CWorkerPool::CWorkerPool(int nThreads, int nQueue) : m_nQueue(static_cast<size_t>(nQueue)) {

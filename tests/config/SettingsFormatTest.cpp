@@ -47,6 +47,10 @@ CSettings AllChanged() {
     v.m_irc.m_security.m_bTls = true;
     v.m_irc.m_security.m_strTlsFingerprint = "AB:CD";
     v.m_irc.m_security.m_strClientCert = "/etc/fragrelay/client.pem";
+    v.m_game.m_nDownAfter = 0;
+    v.m_stats.m_strFile = "/var/lib/fragrelayd/myclan/rounds.db";
+    v.m_stats.m_bCommands = false;
+    v.m_strWebAddress = "[::1]:8080";
     return v;
 }
 
@@ -211,7 +215,11 @@ TEST(FormatSettings, DefaultsGiveTheKnownFile) {
         "show_tk=yes\r\n"
         "irc_TLS=no\r\n"
         "irc_TLSFingerprint=\r\n"
-        "irc_ClientCert=\r\n";
+        "irc_ClientCert=\r\n"
+        "bf_DownAfter=10\r\n"
+        "stats_File=fragrelay.db\r\n"
+        "stats_Commands=yes\r\n"
+        "web_Address=\r\n";
     EXPECT_EQ(FormatSettings(config::DefaultSettings()), strExpected);
 }
 
@@ -236,9 +244,9 @@ TEST(FormatSettings, ReadingTheWrittenTextGivesTheValuesBack) {
     for (const CSettings& v : rows) {
         EXPECT_EQ(ParseSettings(FormatSettings(v)), v);
     }
-    // The 27 keys are all written: each field comes back from its own line.
+    // The 31 keys are all written: each field comes back from its own line.
     const std::string strText = FormatSettings(AllChanged());
-    EXPECT_EQ(std::count(strText.begin(), strText.end(), '\n'), 27);
+    EXPECT_EQ(std::count(strText.begin(), strText.end(), '\n'), 31);
 }
 
 // A file as the program wrote it before the connection's security existed.
@@ -268,14 +276,23 @@ constexpr char kFileBeforeTls[] =
     "show_ticket=yes\r\n"
     "show_tk=no\r\n";
 
+// The keys added later come after the old ones, each with its default, so
+// that an old file saved again keeps its lines as they were.
+constexpr char kKeysAddedLater[] =
+    "irc_TLS=no\r\nirc_TLSFingerprint=\r\nirc_ClientCert=\r\n"
+    "bf_DownAfter=10\r\nstats_File=fragrelay.db\r\nstats_Commands=yes\r\nweb_Address=\r\n";
+
 TEST(FormatSettings, AnOldFileKeepsEveryLineAndGainsTheNewKeys) {
     const CSettings values = ParseSettings(kFileBeforeTls);
     EXPECT_FALSE(values.m_irc.m_security.m_bTls);
     EXPECT_EQ(values.m_irc.m_security.m_strTlsFingerprint, "");
     EXPECT_EQ(values.m_irc.m_security.m_strClientCert, "");
-    EXPECT_EQ(
-        FormatSettings(values),
-        std::string(kFileBeforeTls) + "irc_TLS=no\r\nirc_TLSFingerprint=\r\nirc_ClientCert=\r\n");
+    // Statistics on, the web page off, outages said after ten polls.
+    EXPECT_EQ(values.m_stats.m_strFile, "fragrelay.db");
+    EXPECT_TRUE(values.m_stats.m_bCommands);
+    EXPECT_EQ(values.m_strWebAddress, "");
+    EXPECT_EQ(values.m_game.m_nDownAfter, 10);
+    EXPECT_EQ(FormatSettings(values), std::string(kFileBeforeTls) + kKeysAddedLater);
 }
 
 TEST(ParseSettings, TheConnectionsSecurityKeys) {

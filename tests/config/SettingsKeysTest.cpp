@@ -42,8 +42,8 @@ std::string OtherValue(const CSettingKey& key) {
 }
 
 TEST(SettingKeys, EveryKeyOnceInTheFilesOrder) {
-    // The 24 of old, then the connection's security: an old file saved
-    // again keeps its lines.
+    // The 24 of old, then the connection's security, then the statistics'
+    // and the web page's: an old file saved again keeps its lines.
     const std::vector<std::string> kOrder = {
         "irc_Server",      "irc_Port",           "irc_Nick",
         "irc_altNick",     "irc_Channel",        "irc_Auth",
@@ -53,7 +53,9 @@ TEST(SettingKeys, EveryKeyOnceInTheFilesOrder) {
         "axis_farbe_kill", "axis_farbe_flagge",  "status_farbe",
         "key_farbe",       "value_farbe",        "show_flag",
         "show_kill",       "show_ticket",        "show_tk",
-        "irc_TLS",         "irc_TLSFingerprint", "irc_ClientCert"};
+        "irc_TLS",         "irc_TLSFingerprint", "irc_ClientCert",
+        "bf_DownAfter",    "stats_File",         "stats_Commands",
+        "web_Address"};
     EXPECT_EQ(Names(), kOrder);
     const std::vector<std::string> names = Names();
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size());
@@ -124,9 +126,11 @@ TEST(SettingKeys, HelpRangesAndCheckOrder) {
 TEST(SettingKeys, EachKeyBelongsToTheSideItRestarts) {
     for (const CSettingKey& key : SettingKeys()) {
         const std::string strName(key.strName);
-        const ESettingSide eExpected = strName == "irc_Tickettime"     ? ESettingSide::Ticket
-                                       : strName.rfind("irc_", 0) == 0 ? ESettingSide::Irc
-                                                                       : ESettingSide::Game;
+        const ESettingSide eExpected = strName == "irc_Tickettime"       ? ESettingSide::Ticket
+                                       : strName.rfind("irc_", 0) == 0   ? ESettingSide::Irc
+                                       : strName.rfind("stats_", 0) == 0 ? ESettingSide::Stats
+                                       : strName.rfind("web_", 0) == 0   ? ESettingSide::Web
+                                                                         : ESettingSide::Game;
         EXPECT_EQ(key.eSide, eExpected) << strName;
     }
     using config::CSidesOfChange;
@@ -144,6 +148,10 @@ TEST(SettingKeys, EachKeyBelongsToTheSideItRestarts) {
         {"Colour", {"key_farbe"}, {.bGame = true}},
         {"BothSides", {"bf_Language", "irc_TLS"}, {.bIrc = true, .bGame = true}},
         {"IntervalAndServer", {"irc_Tickettime", "irc_Server"}, {.bIrc = true, .bTicket = true}},
+        {"Outages", {"bf_DownAfter"}, {.bGame = true}},
+        {"StatisticsFile", {"stats_File"}, {.bStats = true}},
+        {"Commands", {"stats_Commands"}, {.bStats = true}},
+        {"Page", {"web_Address"}, {.bWeb = true}},
     };
     for (const auto& row : kRows) {
         CSettings after = before;

@@ -71,7 +71,9 @@ TEST(FragrelayWindow, BroadcastsFromTheCommandLineAndEndsOnSigtermAsQuitDoes) {
     EXPECT_TRUE(irc.WaitForLine(0, kQuit));
     // Saved again: every old line as it was, then the connection's security keys.
     EXPECT_EQ(testsupport::ReadWholeFile(folder / "settings.ini"),
-              strSettings + "irc_TLS=no\r\nirc_TLSFingerprint=\r\nirc_ClientCert=\r\n");
+              strSettings + "irc_TLS=no\r\nirc_TLSFingerprint=\r\nirc_ClientCert=\r\n"
+                                "bf_DownAfter=10\r\nstats_File=fragrelay.db\r\nstats_Commands=yes\r\n"
+                                "web_Address=\r\n");
 }
 
 }  // namespace

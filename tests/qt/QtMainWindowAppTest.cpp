@@ -137,7 +137,9 @@ TEST(QtMainWindowApp, ShowsTheRealPagesOnEveryTabAndQuitOnScreenEndsTheRun) {
     EXPECT_EQ(strSaved.find("// written by the test"), std::string::npos);
     // Every line as it was, then the connection's security keys.
     EXPECT_EQ(strSaved, std::string(kSettings).substr(std::string(kSettings).find("irc_Server")) +
-                            "irc_TLS=no\r\nirc_TLSFingerprint=\r\nirc_ClientCert=\r\n");
+                            "irc_TLS=no\r\nirc_TLSFingerprint=\r\nirc_ClientCert=\r\n"
+                            "bf_DownAfter=10\r\nstats_File=fragrelay.db\r\nstats_Commands=yes\r\n"
+                            "web_Address=\r\n");
 }
 
 }  // namespace

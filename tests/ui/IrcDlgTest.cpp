@@ -191,6 +191,29 @@ TEST_F(IrcDlgTest, AuthenticationLookFollowsTheCheckBox) {
     EXPECT_EQ(Main().WindowSettings().m_irc.m_bAuth, 0);
 }
 
+// Beside the TLS box, a word while the login would send the password
+// readable: authentication on, TLS off, a server that is not this machine.
+// Said, never refused.
+TEST_F(IrcDlgTest, APasswordInPlainTextIsSaidBesideTheTlsBox) {
+    ASSERT_TRUE(testsupport::WriteWholeFile(
+        SettingsPath(), "irc_Server=irc.example.net\r\nirc_Auth=yes\r\nirc_Network=0\r\n"));
+    m_pApp.reset();
+    Open();
+    EXPECT_TRUE(Irc().IsItemVisible(res::IDC_IRC_PLAIN_TEXT));
+    Irc().Click(res::IDC_IRC_TLS);
+    EXPECT_FALSE(Irc().IsItemVisible(res::IDC_IRC_PLAIN_TEXT));
+    Irc().Click(res::IDC_IRC_TLS);
+    EXPECT_TRUE(Irc().IsItemVisible(res::IDC_IRC_PLAIN_TEXT));
+    Irc().Click(res::IDC_IRC_AUTH);
+    EXPECT_FALSE(Irc().IsItemVisible(res::IDC_IRC_PLAIN_TEXT));
+    Irc().Click(res::IDC_IRC_AUTH);
+    // A local bouncer or tunnel is exempt: seen once the fields are taken.
+    Irc().TypeText(res::IDC_IRC_SERVER, "127.0.0.1");
+    Irc().Click(res::IDC_IRC_CONNECT);
+    m_dispatcher.RunPending();
+    EXPECT_FALSE(Irc().IsItemVisible(res::IDC_IRC_PLAIN_TEXT));
+}
+
 TEST_F(IrcDlgTest, AuthenticationFromTheSettingsShowsAtStart) {
     ASSERT_TRUE(testsupport::WriteWholeFile(SettingsPath(), "irc_Auth=yes\r\nirc_Network=1\r\n"));
     m_pApp.reset();
@@ -382,6 +405,8 @@ TEST_F(IrcDlgTest, ChannelKeepsTheServersSpellingDuringASession) {
     ConnectAndJoin("#Relay");
     Irc().TypeText(res::IDC_IRC_INPUT, "hi");
     Irc().PressEnter();
+    // The echo first: the bot's thread and the IRC thread both log.
+    ASSERT_TRUE(RunUntil([&] { return LastLogLine() == "<bot> hi"; })) << LastLogLine();
     EXPECT_EQ(Bot().State().m_irc.m_strChannel, "#Relay");
     ASSERT_TRUE(m_irc.Send(0, ":al!a@h PRIVMSG #Relay :still heard\r\n"));
     EXPECT_TRUE(RunUntil([&] { return LastLogLine() == "<al> still heard"; }));
