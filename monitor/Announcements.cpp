@@ -245,29 +245,17 @@ void AnnounceStatus(IGameOutput& out, std::string_view strLine) {
     AnnounceAs(out, strLine, true);
 }
 
-void AnnounceOpeningBanner(IGameOutput& out, const CAnnounceSettings& s,
-                           const CServerStatus& status) {
-    for (const std::string& strLine : OpeningBannerLines(s, status)) AnnounceStatus(out, strLine);
-}
-
-void AnnounceEvent(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status,
-                   const CGameEvent& event) {
+void AnnounceEvent(IGameOutput& out, const CAnnounceSettings& s, const CGameEvent& event) {
     switch (event.m_eKind) {
         case EGameEvent::BroadcastOpened:
             out.AppendLog(platform::WithoutLineBreaks(EventLine(s, event)));
             break;
         case EGameEvent::OpeningBanner:
-            AnnounceOpeningBanner(out, s, status);
-            break;
+            break;  // the caller's, a line at a time
         default:
             Announce(out, EventLine(s, event));
             break;
     }
-}
-
-void AnnounceEvents(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status,
-                    const std::vector<CGameEvent>& events) {
-    for (const CGameEvent& event : events) AnnounceEvent(out, s, status, event);
 }
 
 void AnswerRequest(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status) {

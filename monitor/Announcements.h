@@ -109,17 +109,11 @@ void Announce(IGameOutput& out, std::string_view strLine);
 // phase, a map change, "Broadcast closed"): queued as a reply, which a busy
 // channel never drops, since no later line tells it again. Monitor thread.
 void AnnounceStatus(IGameOutput& out, std::string_view strLine);
-// The eight banner lines, each through AnnounceStatus. Monitor thread.
-void AnnounceOpeningBanner(IGameOutput& out, const CAnnounceSettings& s,
-                           const CServerStatus& status);
-// Posts one of InferEvents' events: "Broadcast opened" to the log only, the
-// banner, any other event through Announce. Monitor thread.
-void AnnounceEvent(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status,
-                   const CGameEvent& event);
-// Posts InferEvents' events in their order: "Broadcast opened" to the log
-// only, the banner, every other event through Announce. Monitor thread.
-void AnnounceEvents(IGameOutput& out, const CAnnounceSettings& s, const CServerStatus& status,
-                    const std::vector<CGameEvent>& events);
+// Posts one of InferEvents' events: "Broadcast opened" to the log only,
+// any other event through Announce. The opening banner is its caller's:
+// OpeningBannerLines, each through AnnounceStatus behind the operator's
+// Pause. Monitor thread.
+void AnnounceEvent(IGameOutput& out, const CAnnounceSettings& s, const CGameEvent& event);
 // Takes the IRC side's pending requests, oldest first (at most
 // kMaxRequestsPerAnswer), and answers each from the snapshot of the last
 // completed poll (see AnswerRequestText). Monitor thread.

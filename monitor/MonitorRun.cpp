@@ -163,7 +163,7 @@ void CMonitorRun::AnnouncePollEvents(const std::vector<CGameEvent>& events) {
             continue;
         }
         HoldForPause();
-        AnnounceEvent(m_host, m_settings, m_current, event);
+        AnnounceEvent(m_host, m_settings, event);
     }
 }
 

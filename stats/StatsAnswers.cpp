@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/Text.h"
+#include "query/Tokenizer.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "stats/RoundRecord.h"
@@ -125,15 +126,10 @@ std::optional<CTopRequest> ParseTopArgs(std::string_view strArgs) {
     CTopRequest request;
     bool bKind = false;
     bool bPeriod = false;
-    const std::string strLower = platform::ToLowerAscii(strArgs);
-    std::string_view rest = strLower;
-    while (!rest.empty()) {
-        const size_t nStart = rest.find_first_not_of(' ');
-        if (nStart == std::string_view::npos) break;
-        rest.remove_prefix(nStart);
-        const size_t nEnd = std::min(rest.find(' '), rest.size());
-        const std::string_view word = rest.substr(0, nEnd);
-        rest.remove_prefix(nEnd);
+    // Words are runs of anything but blanks, as the bot splits words.
+    query::CTokenizer words(platform::ToLowerAscii(strArgs), " ");
+    std::string word;
+    while (words.NextToken(word)) {
         const CWord* pFound = nullptr;
         for (const CWord& w : kWords)
             if (word == w.pszWord) pFound = &w;

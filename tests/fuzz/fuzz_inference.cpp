@@ -70,7 +70,14 @@ monitor::CAnnounceSettings Settings(uint8_t nFlags) {
 void Announce(CCheckingOutput& out, const monitor::CAnnounceSettings& s,
               const monitor::CServerStatus& status, const monitor::CServerStatus& previous,
               const monitor::PlayerTable& players, const monitor::CPollEvents& poll) {
-    monitor::AnnounceEvents(out, s, status, poll.m_events);
+    // As the monitor run posts them: the banner a line at a time.
+    for (const monitor::CGameEvent& event : poll.m_events) {
+        if (event.m_eKind == monitor::EGameEvent::OpeningBanner) {
+            for (const std::string& strLine : monitor::OpeningBannerLines(s, status))
+                monitor::AnnounceStatus(out, strLine);
+        }
+        monitor::AnnounceEvent(out, s, event);
+    }
     monitor::Announce(out, monitor::MapChangedLine(s, previous.m_strMapName, status.m_strMapName));
     monitor::Announce(out, monitor::GameStartsInLine(s, status.m_strGameStartDelay));
     monitor::Announce(out, monitor::GameStartsLine(s, status.m_strTimeLimit));

@@ -303,6 +303,23 @@ public:
 
 using irc::ELineKind;
 
+// The game run's way of posting: the banner through AnnounceStatus line by
+// line, every other event through AnnounceEvent.
+void AnnounceBanner(monitor::IGameOutput& out, const CAnnounceSettings& s,
+                    const monitor::CServerStatus& status) {
+    for (const std::string& line : monitor::OpeningBannerLines(s, status))
+        monitor::AnnounceStatus(out, line);
+}
+void AnnounceAll(monitor::IGameOutput& out, const CAnnounceSettings& s,
+                 const monitor::CServerStatus& status, const std::vector<CGameEvent>& events) {
+    for (const CGameEvent& event : events) {
+        if (event.m_eKind == EGameEvent::OpeningBanner)
+            AnnounceBanner(out, s, status);
+        else
+            monitor::AnnounceEvent(out, s, event);
+    }
+}
+
 bridge::CChannelRequest GameInfo() {
     return {bridge::EChannelRequest::GameInfo, "al", ""};
 }
@@ -338,7 +355,7 @@ TEST_F(WaysOut, AnnounceSendsPacedWhileBroadcastingAndAlwaysLogs) {
 
 TEST_F(WaysOut, TheBannerStaysOffTheChannelOnceBroadcastingStops) {
     m_out.m_bBroadcast = false;
-    monitor::AnnounceOpeningBanner(m_out, kS, m_status);
+    AnnounceBanner(m_out, kS, m_status);
     EXPECT_TRUE(m_irc.Writes().empty());
     EXPECT_EQ(m_out.m_logs.size(), 8u);
 }
@@ -348,9 +365,9 @@ TEST_F(WaysOut, ServerTextCannotStartAnIrcCommand) {
     const char kEvil[] = "Evil\r\nQUIT :bye\0x";
     const CGameEvent death{
         EGameEvent::Death, P(std::string(kEvil, sizeof kEvil - 1), 1, 0, 0, 1), {}};
-    monitor::AnnounceEvents(m_out, kS, m_status, {death});
+    AnnounceAll(m_out, kS, m_status, {death});
     m_status.m_strMapName = "Wake\nPRIVMSG #chan :spam\r";
-    monitor::AnnounceOpeningBanner(m_out, kS, m_status);
+    AnnounceBanner(m_out, kS, m_status);
     monitor::AnswerRequestText(m_out, kS, m_status, Join("bob\r\nQUIT"));
     monitor::AnswerRequestText(m_out, kS, m_status, GameInfo());
     const Lines writes = m_irc.Writes();
@@ -365,7 +382,7 @@ TEST_F(WaysOut, ServerTextCannotStartAnIrcCommand) {
 }
 
 TEST_F(WaysOut, EventsGoOutInOrderAndTheOpeningLineOnlyToTheLog) {
-    monitor::AnnounceEvents(m_out, kS, m_status,
+    AnnounceAll(m_out, kS, m_status,
                             {CGameEvent{EGameEvent::BroadcastOpened, {}, {}},
                              CGameEvent{EGameEvent::OpeningBanner, {}, {}},
                              CGameEvent{EGameEvent::Suicide, P("S", 1, 0, 0, 1), {}}});
