@@ -1,7 +1,7 @@
 #pragma once
 // What the game side and the IRC side both read: where the game stands as
-// the game tab runs it, when the running game's time ends, and the ticket
-// line's interval. The main window owns one and hands it to both sides at
+// the game side runs it, when the running game's time ends, and the ticket
+// line's interval. The core owns one and hands it to both sides at
 // construction; it outlives every thread that reads it.
 //
 // Each value is written by one side and read by the other: single atomics,
@@ -11,7 +11,7 @@
 
 namespace bridge {
 
-// The game tab's monitoring as the channel's requests and the ticket line
+// The game side's monitoring as the channel's requests and the ticket line
 // see it.
 enum class EGameState : int {
     Idle = 0,     // no monitoring
@@ -21,7 +21,7 @@ enum class EGameState : int {
 
 class CGameShared {
 public:
-    // Written by the game tab (UI thread).
+    // Written by the core's game side.
     EGameState GameState() const { return m_eGameState.load(); }
     void SetGameState(EGameState eState) { m_eGameState = eState; }
     // Tick at which the running game's time ends, 0 when none; written by
@@ -29,7 +29,7 @@ public:
     uint32_t GameEndTick() const { return m_nGameEndTick.load(); }
     void SetGameEndTick(uint32_t nTick) { m_nGameEndTick = nTick; }
     // The ticket line's interval in seconds as the operator typed it;
-    // written by the IRC tab and the settings, read by the ticket reporter.
+    // written from the settings, read by the ticket reporter.
     int32_t TicketSecs() const { return m_nTicketSecs.load(); }
     void SetTicketSecs(int32_t nSecs) { m_nTicketSecs = nSecs; }
 

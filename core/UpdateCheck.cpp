@@ -183,9 +183,9 @@ bool CUpdateCheck::RunCycle() {
 bool CUpdateCheck::ReceiveOnce(platform::CSocket& socket, std::string& strResponse) {
     for (int nWaited = 0; nWaited < kReceiveTimeoutMs; nWaited += kWaitSliceMs) {
         if (m_stop.IsStopped()) return false;
-        const platform::WaitResult eWait = socket.WaitReadable(kWaitSliceMs);
-        if (eWait == platform::WaitResult::Failed) return false;
-        if (eWait == platform::WaitResult::TimedOut) continue;
+        const platform::EWaitResult eWait = socket.WaitReadable(kWaitSliceMs);
+        if (eWait == platform::EWaitResult::Failed) return false;
+        if (eWait == platform::EWaitResult::TimedOut) continue;
         char buf[kMaxResponseBytes];
         const int n = socket.Recv(buf, sizeof buf);
         if (n < 0) return false;

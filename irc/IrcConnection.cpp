@@ -237,11 +237,11 @@ CConnectionOutcome CIrcConnection::Run() {
         // the stream, or the session's wake.
         const uint32_t nWaitMs = NextWaitMs(nNow);
         Beat(nWaitMs);
-        const platform::WaitResult eWait = pStream->WaitReadable(
+        const platform::EWaitResult eWait = pStream->WaitReadable(
             static_cast<int>(std::min<uint32_t>(clock.RealWaitMs(nWaitMs), INT32_MAX)),
             m_ctx.m_wake);
-        if (eWait == platform::WaitResult::Failed) break;
-        if (eWait != platform::WaitResult::Readable) continue;
+        if (eWait == platform::EWaitResult::Failed) break;
+        if (eWait != platform::EWaitResult::Readable) continue;
         // A TLS record not yet whole reads as nothing: nothing ended either.
         const int n = pStream->Recv(buf, sizeof buf);
         if (n == IIrcStream::kNothingYet) continue;

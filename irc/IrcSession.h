@@ -1,6 +1,6 @@
 #pragma once
 // The IRC side of the bot: one session with one server and one channel, as
-// its owner (the core, the IRC tab, a test) drives it. A small front over
+// its owner (the core, a test) drives it. A small front over
 // the parts that do the work:
 //   CIrcSessionState  where the session stands, and the IRC log
 //   CChannelRequests  the channel's requests for the game side

@@ -18,7 +18,7 @@ public:
     explicit CPlainStream(std::shared_ptr<platform::CSocket> pSocket)
         : m_pSocket(std::move(pSocket)) {}
 
-    platform::WaitResult WaitReadable(int nTimeoutMs, const platform::CSocketWake& wake) override {
+    platform::EWaitResult WaitReadable(int nTimeoutMs, const platform::CSocketWake& wake) override {
         return platform::WaitReadableOrWoken(m_pSocket->Handle(), wake, nTimeoutMs);
     }
     int Recv(void* pBuf, size_t nCap) override { return m_pSocket->Recv(pBuf, nCap); }
@@ -86,13 +86,13 @@ std::string CTlsIrcStream::Description() const {
     return m_pImpl->m_strDescription;
 }
 
-platform::WaitResult CTlsIrcStream::WaitReadable(int nTimeoutMs,
+platform::EWaitResult CTlsIrcStream::WaitReadable(int nTimeoutMs,
                                                  const platform::CSocketWake& wake) {
     // Bytes the TLS layer holds already, the end, or a failure: at once.
-    if (m_pImpl->m_tls.WaitReadable(0) == platform::WaitResult::Readable)
-        return platform::WaitResult::Readable;
-    const platform::WaitResult eWait = platform::WaitReadableOrWoken(m_nSocket, wake, nTimeoutMs);
-    if (eWait != platform::WaitResult::Readable) return eWait;
+    if (m_pImpl->m_tls.WaitReadable(0) == platform::EWaitResult::Readable)
+        return platform::EWaitResult::Readable;
+    const platform::EWaitResult eWait = platform::WaitReadableOrWoken(m_nSocket, wake, nTimeoutMs);
+    if (eWait != platform::EWaitResult::Readable) return eWait;
     // New bytes: a whole record, or only part of one (then nothing yet,
     // and the socket waits for the rest).
     return m_pImpl->m_tls.WaitReadable(0);

@@ -35,7 +35,7 @@ public:
     // Waits up to nTimeoutMs until Recv has something to return at once
     // (Readable: bytes, the end, or a failure), or until wake is woken
     // (TimedOut). IRC thread.
-    virtual platform::WaitResult WaitReadable(int nTimeoutMs,
+    virtual platform::EWaitResult WaitReadable(int nTimeoutMs,
                                               const platform::CSocketWake& wake) = 0;
     // The bytes that have arrived, up to nCap: part of a line or several
     // lines. 0 at the end of the stream, -1 on failure, kNothingYet. IRC
@@ -74,7 +74,7 @@ public:
     // certificate fingerprint.
     std::string Description() const;
 
-    platform::WaitResult WaitReadable(int nTimeoutMs, const platform::CSocketWake& wake) override;
+    platform::EWaitResult WaitReadable(int nTimeoutMs, const platform::CSocketWake& wake) override;
     int Recv(void* pBuf, size_t nCap) override;
     EWriteResult Write(const std::string& strBytes, platform::CClock& clock, uint32_t nStallMs,
                        const platform::CStopSignal& stop) override;

@@ -1,7 +1,7 @@
 #pragma once
 // What the IRC thread does once a connection has ended: try again after a
 // wait, or stop. Keep-alive (Broadcast) tries again after every end; the
-// IRC tab's own Connect only after the server's ERROR. Every wait but the
+// IRC side's own Connect only after the server's ERROR. Every wait but the
 // throttle's comes from the back-off, which grows while attempts fail and
 // starts short again once a connection has stayed registered for a while:
 // a server that drops the bot right after its message of the day is no

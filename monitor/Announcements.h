@@ -1,6 +1,6 @@
 #pragma once
 // Every line the game side posts, byte for byte, and the ways they leave:
-// the channel (through the IRC session) and the game tab's log. The line
+// the channel (through the IRC session) and the game side's log. The line
 // builders are pure functions of plain values; the ways out strip CR, LF
 // and NUL, so that no text from the game server can end an IRC line and
 // start a command of its own.
@@ -21,7 +21,7 @@
 
 namespace monitor {
 
-// What a run's lines are built with, as the game tab copied it at Connect.
+// What a run's lines are built with, as the game side copied it at Connect.
 struct CAnnounceSettings : CColorScheme {
     int32_t m_nLangBase = 0;      // phrase base of the language (index * 100)
     std::string m_strServer;      // the server as the operator typed it
@@ -89,7 +89,7 @@ std::array<std::string, 8> OpeningBannerLines(const CAnnounceSettings& s,
 std::string InfoText(const CAnnounceSettings& s, const CServerStatus& status);
 
 // ---- Ways out
-// The game side as the announcer sees it; the game tab implements it.
+// The game side as the announcer sees it; the core's game side implements it.
 class IGameOutput {
 public:
     virtual ~IGameOutput() = default;
@@ -97,7 +97,7 @@ public:
     virtual bool IsBroadcasting() const = 0;
     // The IRC side; nullptr when there is none. Any thread.
     virtual bridge::IIrcLink* IrcLink() const = 0;
-    // One line for the game tab's log (colour codes stripped there). Any thread.
+    // One line for the game side's log (colour codes stripped there). Any thread.
     virtual void AppendLog(std::string strText) = 0;
 };
 

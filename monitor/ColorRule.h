@@ -1,5 +1,5 @@
 #pragma once
-// How a colour text of the Settings page becomes a colour code in a channel
+// How a colour text of the settings becomes a colour code in a channel
 // line: 0x03 followed by exactly two digits, so that a digit in the text
 // after it is never read as part of the colour. Pure; any thread.
 #include <string>

@@ -1,5 +1,5 @@
 #pragma once
-// The Settings tab's value: the colour of each line role and the four
+// The colour settings: the colour of each line role and the four
 // action filters, held and copied as one. Pure; any thread.
 #include <string>
 

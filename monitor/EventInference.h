@@ -13,7 +13,7 @@
 namespace monitor {
 
 enum class EGameEvent {
-    BroadcastOpened,  // first poll of a run: a line for the game tab's log only
+    BroadcastOpened,  // first poll of a run: a line for the game side's log only
     Suicide,          // m_player killed himself
     Flag,             // m_player took a flag
     Teamkill,         // m_player killed a teammate
@@ -61,7 +61,7 @@ inline constexpr size_t kMaxEventEntries = kPlayerSlots;
 // run (previous table, poll counter, banner flag) and, when the player count
 // fell, previous.m_nNumPlayers. The banner is called for only when bInChannel
 // and bBroadcast hold and it was not yet posted; the filters suppress what
-// they switch off. Pure apart from its arguments; monitor thread.
+// they switch off. Touches nothing but its arguments; monitor thread.
 CPollEvents InferEvents(CInferenceRun& run, const CServerStatus& current, PlayerTable& players,
                         CServerStatus& previous, const CEventFilters& filters, bool bInChannel,
                         bool bBroadcast);

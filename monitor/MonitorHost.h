@@ -1,7 +1,7 @@
 #pragma once
-// The game tab as the monitor loop and the ticket reporter see it: the
-// run's settings, the shared flags and snapshot, and the page's run state.
-// The game tab implements it; tests use a small stand-in.
+// The game side as the monitor loop and the ticket reporter see it: the
+// run's settings, the shared flags and snapshot, and the side's run state.
+// The core's game side implements it; tests use a small stand-in.
 #include <atomic>
 #include <cstdint>
 
@@ -44,18 +44,18 @@ public:
     // Bytes received from the game server; nullptr when nobody counts.
     virtual std::atomic<int32_t>* TrafficCounter() = 0;
 
-    // ---- The page's run state, for the monitor thread.
+    // ---- The side's run state, for the monitor thread.
     // The operator (or a failure, or shutdown) wants the run to end.
     virtual bool IsStopRequested() const = 0;
     // A failed run is followed by another one after a wait (Broadcast)
     // instead of ending monitoring.
     virtual bool IsKeepAlive() const = 0;
-    // Set-up is done, or the side waits for its next run: the page may now
-    // be stopped by the operator.
+    // Set-up is done, or the side waits for its next run: the operator may
+    // now stop it.
     virtual void OnMonitorReady() = 0;
-    // A failure ends monitoring: the page goes back to idle (never starts a run).
+    // A failure ends monitoring: the side goes back to idle (never starts a run).
     virtual void ReturnToIdle() = 0;
-    // The thread's last act: nothing of the run touches the page after it.
+    // The thread's last act: nothing of the run touches the host after it.
     virtual void OnMonitorEnded() = 0;
 
     // ---- What happens, for those who watch (a status line, statistics).

@@ -54,7 +54,7 @@ bool CMonitorRun::Open() {
     // Rounds come back one at a time, so that the channel's requests are
     // answered between them (see Poll).
     m_query.SetOneRoundPerCall(true);
-    const query::QueryResult nResult =
+    const query::EQueryResult nResult =
         m_query.Open(m_settings.m_strServer, m_settings.m_nQueryPort);
     if (nResult != query::QUERY_OK) {
         NoteUnanswered();
@@ -119,7 +119,7 @@ CMonitorRun::EPoll CMonitorRun::Poll() {
         // included: a request waits at most one round, and is answered from
         // the last decoded poll.
         AnswerRequest(m_host, m_settings, m_current);
-        const query::QueryResult nResult = m_query.Exchange(m_strReply, &m_control.m_wake);
+        const query::EQueryResult nResult = m_query.Exchange(m_strReply, &m_control.m_wake);
         // The safe point tells a stop from a Pause; a round without a reply
         // sends again after the answers.
         if (nResult == query::QUERY_STOPPED) continue;
@@ -245,7 +245,7 @@ void CMonitorRun::NoteAnswered() {
         AnnounceLine(OutageLine(m_settings, false));
 }
 
-void CMonitorRun::Fail(query::QueryResult nResult) {
+void CMonitorRun::Fail(query::EQueryResult nResult) {
     // No socket, unknown host, never heard, or too many failed receives.
     m_host.AppendLog(res::LoadResString(query::QueryResultStringId(nResult)));
 }

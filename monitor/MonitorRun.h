@@ -1,11 +1,11 @@
 #pragma once
 // The monitor loop: one run polls the game server with the status request
-// for as long as the game tab wants it, keeps the snapshot, has each poll's
+// for as long as the game side wants it, keeps the snapshot, has each poll's
 // events inferred and announced, follows the map and the game phase,
 // answers the channel's requests and keeps the ticket reporter in step with
 // the game.
 //
-// A run ends when the page asks it to (IsStopRequested, seen before each
+// A run ends when its host asks it to (IsStopRequested, seen before each
 // request) or when the server cannot be reached. The operator's Pause holds
 // it at a safe point: before each request and before each announcement, so
 // that a held run makes no query and posts no line. A stop given in the
@@ -28,7 +28,7 @@
 
 namespace monitor {
 
-// What the page lends a run to steer it; all outlive the run.
+// What the host lends a run to steer it; all outlive the run.
 struct CMonitorControl {
     platform::CClock& m_clock;      // polls, re-sends, end ticks, the waits between runs
     platform::CStopSignal& m_wake;  // cuts waits short for a stop or a Pause; the run resets it
@@ -53,8 +53,8 @@ public:
 
     enum class EPoll {
         Continue,  // one more poll
-        Stopped,   // the page asked the run to end: the normal end follows
-        Failed,    // the server could not be reached: logged, page idle
+        Stopped,   // the host asked the run to end: the normal end follows
+        Failed,    // the server could not be reached: logged, the side idle
     };
 
     CMonitorRun(IMonitorHost& host, CMonitorControl control);
@@ -110,7 +110,7 @@ private:
     void SetGameEndTick(uint32_t nTick);
     // On a resumed game: the end tick moves by the time the game was paused.
     void ShiftGameEndByPause();
-    void Fail(query::QueryResult nResult);
+    void Fail(query::EQueryResult nResult);
     // A poll unanswered or answered: the outage lines when they are due.
     void NoteUnanswered();
     void NoteAnswered();

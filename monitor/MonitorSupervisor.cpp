@@ -30,7 +30,7 @@ void CMonitorSupervisor::Run() {
         const uint32_t nDelayMs = m_backoff.NextDelayMs();
         m_host.AppendLog(RetryLine(nDelayMs));
         SetState(EMonitorState::Waiting, nDelayMs);
-        // The tab is running while it waits: Disconnect must be usable, also
+        // The side is running while it waits: Disconnect must be usable, also
         // when the first run failed before its set-up was done.
         m_host.OnMonitorReady();
         if (!WaitToRetry(nDelayMs)) {

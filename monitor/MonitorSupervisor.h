@@ -1,7 +1,7 @@
 #pragma once
 // The game side's life from Connect to Disconnect, one run after the other.
-// Without keep-alive (the game tab's own Connect) there is one run: when it
-// fails, its text is logged and the page goes back to idle. With keep-alive
+// Without keep-alive (the game side's own Connect) there is one run: when it
+// fails, its text is logged and the side goes back to idle. With keep-alive
 // (Broadcast, and always in fragrelayd) a failed run is followed by a line
 // that says when the next one starts, a wait that grows from seconds to
 // minutes while runs keep failing, and a new run with a fresh warm-up, so
@@ -33,7 +33,7 @@ public:
     // nSeed makes the wait's jitter repeatable; 0 takes one from the system.
     CMonitorSupervisor(IMonitorHost& host, CMonitorControl control, uint32_t nSeed = 0);
 
-    // Runs until the page stops it, or, without keep-alive, until a run
+    // Runs until the host stops it, or, without keep-alive, until a run
     // fails. A stop that ends a run or a wait announces "Broadcast closed".
     // The operator's Pause holds a wait as it holds a run. Monitor thread.
     void Run();
@@ -58,8 +58,8 @@ private:
 };
 
 // The thread procedure of the game side: runs (see CMonitorSupervisor)
-// until the page stops it or, without keep-alive, a run fails; then
-// monitoring is over and the page is told that the thread is done.
+// until the host stops it or, without keep-alive, a run fails; then
+// monitoring is over and the host is told that the thread is done.
 void MonitorThread(IMonitorHost& host, CMonitorControl control);
 
 }  // namespace monitor

@@ -69,24 +69,24 @@ bool StoreServerValue(std::string_view key, std::string_view value, CServerStatu
     return true;
 }
 
-enum class PlayerField { Team, Ping, Score, Deaths, Frags, Name, KeyHash };
+enum class EPlayerField { Team, Ping, Score, Deaths, Frags, Name, KeyHash };
 
 struct PlayerPrefix {
     std::string_view strPrefix;
-    PlayerField nField;
+    EPlayerField nField;
 };
 
 constexpr PlayerPrefix kPlayerPrefixes[] = {
-    {"team_", PlayerField::Team},
-    {"ping_", PlayerField::Ping},
-    {"score_", PlayerField::Score},
-    {"deaths_", PlayerField::Deaths},
-    {"frags_", PlayerField::Frags},
-    {"player_", PlayerField::Name},
+    {"team_", EPlayerField::Team},
+    {"ping_", EPlayerField::Ping},
+    {"score_", EPlayerField::Score},
+    {"deaths_", EPlayerField::Deaths},
+    {"frags_", EPlayerField::Frags},
+    {"player_", EPlayerField::Name},
     // The spellings of today's (v1.61) servers.
-    {"kills_", PlayerField::Frags},
-    {"playername_", PlayerField::Name},
-    {"keyhash_", PlayerField::KeyHash},
+    {"kills_", EPlayerField::Frags},
+    {"playername_", EPlayerField::Name},
+    {"keyhash_", EPlayerField::KeyHash},
 };
 
 void StorePlayerValue(std::string_view key, std::string_view value, PlayerTable& players) {
@@ -96,25 +96,25 @@ void StorePlayerValue(std::string_view key, std::string_view value, PlayerTable&
         if (nSlot < 0) return;
         CPlayerRecord& player = players[static_cast<size_t>(nSlot)];
         switch (prefix.nField) {
-            case PlayerField::Team:
+            case EPlayerField::Team:
                 player.m_nTeam = platform::ParseLeadingInt(value);
                 break;
-            case PlayerField::Ping:
+            case EPlayerField::Ping:
                 player.m_nPing = platform::ParseLeadingInt(value);
                 break;
-            case PlayerField::Score:
+            case EPlayerField::Score:
                 player.m_nScore = platform::ParseLeadingInt(value);
                 break;
-            case PlayerField::Deaths:
+            case EPlayerField::Deaths:
                 player.m_nDeaths = platform::ParseLeadingInt(value);
                 break;
-            case PlayerField::Frags:
+            case EPlayerField::Frags:
                 player.m_nFrags = platform::ParseLeadingInt(value);
                 break;
-            case PlayerField::Name:
+            case EPlayerField::Name:
                 player.m_strName.assign(value);
                 break;
-            case PlayerField::KeyHash:
+            case EPlayerField::KeyHash:
                 player.m_strKeyHash.assign(value);
                 break;
         }

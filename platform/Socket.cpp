@@ -21,52 +21,15 @@
 #include <utility>
 
 #include "platform/Clock.h"
+#include "platform/SockAddr.h"
 
 namespace platform {
 
 namespace {
 
-// A socket address of either family, as the calls take it.
-struct CSockAddr {
-    sockaddr_storage m_storage{};
-    socklen_t m_nLen = 0;
-    sockaddr* Get() { return reinterpret_cast<sockaddr*>(&m_storage); }
-};
-
-CSockAddr ToSockAddr(const CNetAddress& addr) {
-    CSockAddr sa;
-    if (addr.Family() == EAddressFamily::IPv4) {
-        auto* p = reinterpret_cast<sockaddr_in*>(&sa.m_storage);
-        p->sin_family = AF_INET;
-        p->sin_port = htons(addr.Port());
-        p->sin_addr.s_addr = htonl(addr.IPv4());
-        sa.m_nLen = sizeof *p;
-    } else if (addr.Family() == EAddressFamily::IPv6) {
-        auto* p = reinterpret_cast<sockaddr_in6*>(&sa.m_storage);
-        p->sin6_family = AF_INET6;
-        p->sin6_port = htons(addr.Port());
-        std::memcpy(&p->sin6_addr, addr.Bytes().data(), 16);
-        p->sin6_scope_id = addr.ScopeId();
-        sa.m_nLen = sizeof *p;
-    }
-    // No address: length 0, which every call refuses.
-    return sa;
-}
-
-CNetAddress FromSockAddr(const sockaddr* pSa, socklen_t nLen) {
-    if (pSa == nullptr) return {};
-    if (pSa->sa_family == AF_INET && nLen >= static_cast<socklen_t>(sizeof(sockaddr_in))) {
-        const auto* p = reinterpret_cast<const sockaddr_in*>(pSa);
-        return CNetAddress::FromIPv4(ntohl(p->sin_addr.s_addr), ntohs(p->sin_port));
-    }
-    if (pSa->sa_family == AF_INET6 && nLen >= static_cast<socklen_t>(sizeof(sockaddr_in6))) {
-        const auto* p = reinterpret_cast<const sockaddr_in6*>(pSa);
-        std::array<uint8_t, 16> bytes{};
-        std::memcpy(bytes.data(), &p->sin6_addr, 16);
-        return CNetAddress::FromIPv6(bytes, ntohs(p->sin6_port), p->sin6_scope_id);
-    }
-    return {};
-}
+using native::CSockAddr;
+using native::FromSockAddr;
+using native::ToSockAddr;
 
 int NativeFamily(EAddressFamily eFamily) {
     return eFamily == EAddressFamily::IPv6 ? AF_INET6 : AF_INET;
@@ -231,8 +194,8 @@ void CSocketWake::Take() const {
     [[maybe_unused]] const ssize_t n = ::read(m_nHandle, &nCount, sizeof nCount);
 }
 
-WaitResult WaitReadableOrWoken(NativeSocket nSocket, const CSocketWake& wake, int nTimeoutMs) {
-    if (nSocket < 0) return WaitResult::Failed;
+EWaitResult WaitReadableOrWoken(NativeSocket nSocket, const CSocketWake& wake, int nTimeoutMs) {
+    if (nSocket < 0) return EWaitResult::Failed;
     // Without a wake handle the caller's state is looked at in slices.
     constexpr int kNoWakeSliceMs = 100;
     pollfd pfds[2]{};
@@ -243,11 +206,11 @@ WaitResult WaitReadableOrWoken(NativeSocket nSocket, const CSocketWake& wake, in
     int nWaitMs = nTimeoutMs < 0 ? 0 : nTimeoutMs;
     if (!wake.IsValid()) nWaitMs = std::min(nWaitMs, kNoWakeSliceMs);
     const int rc = ::poll(pfds, 2, nWaitMs);
-    if (rc < 0) return errno == EINTR ? WaitResult::TimedOut : WaitResult::Failed;
+    if (rc < 0) return errno == EINTR ? EWaitResult::TimedOut : EWaitResult::Failed;
     if (pfds[1].revents != 0) wake.Take();
-    if (pfds[0].revents & POLLNVAL) return WaitResult::Failed;
+    if (pfds[0].revents & POLLNVAL) return EWaitResult::Failed;
     // POLLIN, POLLHUP and POLLERR all make recv return at once.
-    return pfds[0].revents != 0 ? WaitResult::Readable : WaitResult::TimedOut;
+    return pfds[0].revents != 0 ? EWaitResult::Readable : EWaitResult::TimedOut;
 }
 
 CSocket::~CSocket() {
@@ -418,16 +381,16 @@ bool CSocket::SetRecvTimeout(int nMs) {
     return setsockopt(m_nFd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0;
 }
 
-WaitResult CSocket::WaitReadable(int nTimeoutMs) const {
-    if (m_nFd < 0) return WaitResult::Failed;
+EWaitResult CSocket::WaitReadable(int nTimeoutMs) const {
+    if (m_nFd < 0) return EWaitResult::Failed;
     pollfd pfd{};
     pfd.fd = m_nFd;
     pfd.events = POLLIN;
     int rc = ::poll(&pfd, 1, nTimeoutMs < 0 ? 0 : nTimeoutMs);
-    if (rc < 0) return errno == EINTR ? WaitResult::TimedOut : WaitResult::Failed;
-    if (rc == 0) return WaitResult::TimedOut;
-    if (pfd.revents & POLLNVAL) return WaitResult::Failed;
-    return WaitResult::Readable;  // POLLIN, POLLHUP and POLLERR all make recv return at once
+    if (rc < 0) return errno == EINTR ? EWaitResult::TimedOut : EWaitResult::Failed;
+    if (rc == 0) return EWaitResult::TimedOut;
+    if (pfd.revents & POLLNVAL) return EWaitResult::Failed;
+    return EWaitResult::Readable;  // POLLIN, POLLHUP and POLLERR all make recv return at once
 }
 
 bool CSocket::WaitWritable(int nTimeoutMs) const {

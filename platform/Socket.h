@@ -40,7 +40,7 @@ inline CNetAddress LoopbackAddress(uint16_t nPort = 0) {
     return CNetAddress::Loopback(EAddressFamily::IPv4, nPort);
 }
 
-enum class WaitResult { Readable, TimedOut, Failed };
+enum class EWaitResult { Readable, TimedOut, Failed };
 
 // One socket of either family, owned: closed when destroyed. Move-only. Not shared
 // between threads, except that Shutdown may be called from another thread to
@@ -104,7 +104,7 @@ public:
 
     // Waits up to nTimeoutMs until the socket is readable (data, end of
     // stream, or a pending error).
-    WaitResult WaitReadable(int nTimeoutMs) const;
+    EWaitResult WaitReadable(int nTimeoutMs) const;
     // Waits up to nTimeoutMs until a send would take bytes (or fail at once).
     // False when the time ran out.
     bool WaitWritable(int nTimeoutMs) const;
@@ -138,7 +138,7 @@ public:
     bool IsValid() const { return m_nHandle != kNoSocket; }
 
 private:
-    friend WaitResult WaitReadableOrWoken(NativeSocket nSocket, const CSocketWake& wake,
+    friend EWaitResult WaitReadableOrWoken(NativeSocket nSocket, const CSocketWake& wake,
                                           int nTimeoutMs);
     // Takes every wake given so far. The waiting thread.
     void Take() const;
@@ -148,7 +148,7 @@ private:
 // Waits up to nTimeoutMs until nSocket is readable (Readable: data, the end,
 // or a pending error) or wake was woken (TimedOut; the wake is taken).
 // Failed when nSocket is no socket. The one thread that waits on the wake.
-WaitResult WaitReadableOrWoken(NativeSocket nSocket, const CSocketWake& wake, int nTimeoutMs);
+EWaitResult WaitReadableOrWoken(NativeSocket nSocket, const CSocketWake& wake, int nTimeoutMs);
 
 enum class EConnectResult { Connected, NoSocket, Failed };
 

@@ -23,6 +23,7 @@
 #include <utility>
 
 #include "platform/Clock.h"
+#include "platform/SockAddr.h"
 #include "platform/Socket.h"
 
 namespace platform {
@@ -38,47 +39,9 @@ bool StartWinsock() {
     return s_bStarted;
 }
 
-// A socket address of either family, as the calls take it.
-struct CSockAddr {
-    sockaddr_storage m_storage{};
-    int m_nLen = 0;
-    sockaddr* Get() { return reinterpret_cast<sockaddr*>(&m_storage); }
-};
-
-CSockAddr ToSockAddr(const CNetAddress& addr) {
-    CSockAddr sa;
-    if (addr.Family() == EAddressFamily::IPv4) {
-        auto* p = reinterpret_cast<sockaddr_in*>(&sa.m_storage);
-        p->sin_family = AF_INET;
-        p->sin_port = htons(addr.Port());
-        p->sin_addr.s_addr = htonl(addr.IPv4());
-        sa.m_nLen = sizeof *p;
-    } else if (addr.Family() == EAddressFamily::IPv6) {
-        auto* p = reinterpret_cast<sockaddr_in6*>(&sa.m_storage);
-        p->sin6_family = AF_INET6;
-        p->sin6_port = htons(addr.Port());
-        std::memcpy(&p->sin6_addr, addr.Bytes().data(), 16);
-        p->sin6_scope_id = addr.ScopeId();
-        sa.m_nLen = sizeof *p;
-    }
-    // No address: length 0, which every call refuses.
-    return sa;
-}
-
-CNetAddress FromSockAddr(const sockaddr* pSa, int nLen) {
-    if (pSa == nullptr) return {};
-    if (pSa->sa_family == AF_INET && nLen >= static_cast<int>(sizeof(sockaddr_in))) {
-        const auto* p = reinterpret_cast<const sockaddr_in*>(pSa);
-        return CNetAddress::FromIPv4(ntohl(p->sin_addr.s_addr), ntohs(p->sin_port));
-    }
-    if (pSa->sa_family == AF_INET6 && nLen >= static_cast<int>(sizeof(sockaddr_in6))) {
-        const auto* p = reinterpret_cast<const sockaddr_in6*>(pSa);
-        std::array<uint8_t, 16> bytes{};
-        std::memcpy(bytes.data(), &p->sin6_addr, 16);
-        return CNetAddress::FromIPv6(bytes, ntohs(p->sin6_port), p->sin6_scope_id);
-    }
-    return {};
-}
+using native::CSockAddr;
+using native::FromSockAddr;
+using native::ToSockAddr;
 
 SOCKET NewSocket(EAddressFamily eFamily, int nType) {
     if (eFamily == EAddressFamily::None || !StartWinsock()) return INVALID_SOCKET;
@@ -224,8 +187,8 @@ void CSocketWake::Take() const {
     }
 }
 
-WaitResult WaitReadableOrWoken(NativeSocket nSocket, const CSocketWake& wake, int nTimeoutMs) {
-    if (nSocket == kNoSocket) return WaitResult::Failed;
+EWaitResult WaitReadableOrWoken(NativeSocket nSocket, const CSocketWake& wake, int nTimeoutMs) {
+    if (nSocket == kNoSocket) return EWaitResult::Failed;
     // Without a wake handle the caller's state is looked at in slices.
     constexpr int kNoWakeSliceMs = 100;
     int nWaitMs = nTimeoutMs < 0 ? 0 : nTimeoutMs;
@@ -238,9 +201,9 @@ WaitResult WaitReadableOrWoken(NativeSocket nSocket, const CSocketWake& wake, in
     tv.tv_sec = nWaitMs / 1000;
     tv.tv_usec = (nWaitMs % 1000) * 1000;
     const int rc = ::select(0, &readSet, nullptr, nullptr, &tv);
-    if (rc < 0) return WaitResult::Failed;
+    if (rc < 0) return EWaitResult::Failed;
     if (wake.IsValid() && FD_ISSET(wake.m_nHandle, &readSet)) wake.Take();
-    return rc > 0 && FD_ISSET(nSocket, &readSet) ? WaitResult::Readable : WaitResult::TimedOut;
+    return rc > 0 && FD_ISSET(nSocket, &readSet) ? EWaitResult::Readable : EWaitResult::TimedOut;
 }
 
 CSocket::~CSocket() {
@@ -415,14 +378,14 @@ bool CSocket::SetRecvTimeout(int nMs) {
                         sizeof dwMs) == 0;
 }
 
-WaitResult CSocket::WaitReadable(int nTimeoutMs) const {
-    if (!IsValid()) return WaitResult::Failed;
+EWaitResult CSocket::WaitReadable(int nTimeoutMs) const {
+    if (!IsValid()) return EWaitResult::Failed;
     bool bReadable = false;
     const int rc = SelectOne(m_nFd, true, false, nTimeoutMs < 0 ? 0 : nTimeoutMs, &bReadable,
                              nullptr, nullptr);
-    if (rc < 0) return WaitResult::Failed;
-    if (rc == 0) return WaitResult::TimedOut;
-    return WaitResult::Readable;  // data, the end, or a pending error: recv returns at once
+    if (rc < 0) return EWaitResult::Failed;
+    if (rc == 0) return EWaitResult::TimedOut;
+    return EWaitResult::Readable;  // data, the end, or a pending error: recv returns at once
 }
 
 bool CSocket::WaitWritable(int nTimeoutMs) const {

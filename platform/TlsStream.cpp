@@ -456,31 +456,31 @@ int CTlsStream::Recv(void* pBuf, size_t nCap, int nTimeoutMs) {
     }
 }
 
-WaitResult CTlsStream::WaitReadable(int nTimeoutMs) {
+EWaitResult CTlsStream::WaitReadable(int nTimeoutMs) {
     CImpl& impl = *m_pImpl;
     const CDeadline deadline(nTimeoutMs);
     for (;;) {
         if (impl.m_bShutdown.load() || !impl.m_bOpen.load() || impl.m_bBroken.load())
-            return WaitResult::Readable;  // Recv returns at once
+            return EWaitResult::Readable;  // Recv returns at once
         int nError;
         {
             std::lock_guard<std::mutex> lock(impl.m_mutexSsl);
-            if (SSL_pending(impl.m_pSsl) > 0) return WaitResult::Readable;
+            if (SSL_pending(impl.m_pSsl) > 0) return EWaitResult::Readable;
             // A peek reads records from the socket without taking their bytes:
             // a readable socket may hold only part of a record.
             ERR_clear_error();
             char c;
             const int rc = SSL_peek(impl.m_pSsl, &c, 1);
-            if (rc > 0) return WaitResult::Readable;
+            if (rc > 0) return EWaitResult::Readable;
             nError = SSL_get_error(impl.m_pSsl, rc);
         }
         if (nError != SSL_ERROR_WANT_READ && nError != SSL_ERROR_WANT_WRITE)
-            return WaitResult::Readable;
+            return EWaitResult::Readable;
         const EWait eWait =
             impl.WaitSocket(nError == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, deadline, nullptr,
                             nError == SSL_ERROR_WANT_WRITE ? kSliceMs : -1);
-        if (eWait == EWait::TimedOut) return WaitResult::TimedOut;
-        if (eWait == EWait::Stopped) return WaitResult::Readable;
+        if (eWait == EWait::TimedOut) return EWaitResult::TimedOut;
+        if (eWait == EWait::Stopped) return EWaitResult::Readable;
     }
 }
 

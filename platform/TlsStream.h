@@ -119,7 +119,7 @@ public:
     int Recv(void* pBuf, size_t nCap, int nTimeoutMs = -1);
     // Waits up to nTimeoutMs until Recv has something to return at once
     // (bytes, the end, or a failure). Same thread as Recv.
-    WaitResult WaitReadable(int nTimeoutMs);
+    EWaitResult WaitReadable(int nTimeoutMs);
 
     // Wakes a thread blocked in Recv, WaitReadable, Send or the handshake;
     // later reads see the end. Any thread.

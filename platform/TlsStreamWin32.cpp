@@ -985,11 +985,11 @@ int CTlsStream::Recv(void* pBuf, size_t nCap, int nTimeoutMs) {
     return -1;
 }
 
-WaitResult CTlsStream::WaitReadable(int nTimeoutMs) {
+EWaitResult CTlsStream::WaitReadable(int nTimeoutMs) {
     // A readable socket may hold only part of a record: the pump decrypts
     // whole records and keeps their bytes for Recv.
-    return m_pImpl->Pump(CDeadline(nTimeoutMs)) == CImpl::EPump::TimedOut ? WaitResult::TimedOut
-                                                                          : WaitResult::Readable;
+    return m_pImpl->Pump(CDeadline(nTimeoutMs)) == CImpl::EPump::TimedOut ? EWaitResult::TimedOut
+                                                                          : EWaitResult::Readable;
 }
 
 void CTlsStream::Shutdown() {

@@ -4,7 +4,7 @@
 
 namespace query {
 
-int QueryResultStringId(QueryResult nResult) {
+int QueryResultStringId(EQueryResult nResult) {
     switch (nResult) {
         case QUERY_NO_SOCKET:
             return res::IDS_NO_SOCKET;

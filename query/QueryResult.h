@@ -3,7 +3,7 @@
 namespace query {
 // Result codes of a query run and the string-table texts their users show.
 
-enum QueryResult {
+enum EQueryResult {
     QUERY_OK = 0,
     QUERY_NO_SOCKET,  // Open: the socket could not be created
     QUERY_NO_HOST,    // Open: the server name did not resolve
@@ -15,6 +15,6 @@ enum QueryResult {
 
 // String-table id of a failure's text (37, 39, 38, 45); 0 for QUERY_OK and
 // QUERY_STOPPED, which show no text. Any thread.
-int QueryResultStringId(QueryResult nResult);
+int QueryResultStringId(EQueryResult nResult);
 
 }  // namespace query

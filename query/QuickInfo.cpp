@@ -12,7 +12,7 @@ CQuickInfoResult RunQuickInfo(const std::string& strServer, int32_t nPort,
     CServerQuery query(kInfoRequest, kInfoRecvFailLimit, clock);
     query.SetSilenceLimit(kInfoSilenceLimit);
     std::string strReply;
-    QueryResult nResult = query.Open(strServer, nPort);
+    EQueryResult nResult = query.Open(strServer, nPort);
     if (nResult == QUERY_OK) nResult = query.Exchange(strReply, pStop);
     query.Close();
 

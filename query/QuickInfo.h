@@ -1,6 +1,6 @@
 #pragma once
 // The quick-info exchange: one info query to the game server, whose answer
-// fills the game tab's "Quick Info" panel (host name, game port, mod, map,
+// fills the "Quick Info" panel (host name, game port, mod, map,
 // players, version) and whose failure shows in its status line. Runs on the
 // calling thread; core/QuickInfoCheck gives it a thread of its own.
 #include <cstdint>

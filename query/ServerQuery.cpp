@@ -32,7 +32,7 @@ bool IsReplyComplete(const std::string& strReply, size_t nOldSize) {
 CServerQuery::CServerQuery(std::string_view request, int nRecvFailLimit, platform::CClock& clock)
     : m_clock(clock), m_strRequest(request), m_nRecvFailLimit(nRecvFailLimit) {}
 
-QueryResult CServerQuery::Open(const std::string& strServer, int nPort) {
+EQueryResult CServerQuery::Open(const std::string& strServer, int nPort) {
     Close();
     m_bHeard = false;
     m_nTimeouts = 0;
@@ -67,23 +67,23 @@ int CServerQuery::SendDatagram(const char* pData, size_t nLen) {
     return m_socket.Send(pData, nLen);
 }
 
-QueryResult CServerQuery::Exchange(std::string& strReply, platform::CStopSignal* pStop) {
+EQueryResult CServerQuery::Exchange(std::string& strReply, platform::CStopSignal* pStop) {
     if (!m_socket.IsValid()) return QUERY_NO_SOCKET;
     // One round per sending of the request; a round ends in a result or in
     // sending again (after an empty wait or a failed receive).
     for (;;) {
         if (IsStopped(pStop)) return QUERY_STOPPED;
         DropStaleDatagrams();
-        const SendOutcome nSend = SendRequest(pStop);
-        if (nSend == SendOutcome::Stopped) return QUERY_STOPPED;
+        const ESendOutcome nSend = SendRequest(pStop);
+        if (nSend == ESendOutcome::Stopped) return QUERY_STOPPED;
         // A partial reply of an earlier round is dropped: the server starts over.
         strReply.clear();
-        QueryResult nResult = QUERY_OK;
-        const GatherOutcome nGather = GatherReply(strReply, pStop, nResult);
-        if (nGather == GatherOutcome::Done) return nResult;
+        EQueryResult nResult = QUERY_OK;
+        const EGatherOutcome nGather = GatherReply(strReply, pStop, nResult);
+        if (nGather == EGatherOutcome::Done) return nResult;
         // A refusal comes back at once: without a pause the fail limit would
         // be used up in a fraction of a second.
-        if (nGather == GatherOutcome::FailedReceive && !PaceResend(pStop)) return QUERY_STOPPED;
+        if (nGather == EGatherOutcome::FailedReceive && !PaceResend(pStop)) return QUERY_STOPPED;
         if (m_bOneRoundPerCall) return QUERY_AGAIN;
     }
 }
@@ -94,7 +94,7 @@ QueryResult CServerQuery::Exchange(std::string& strReply, platform::CStopSignal*
 void CServerQuery::DropStaleDatagrams() {
     char buf[kRecvCapacity];
     for (int n = 0; n < kMaxStaleDatagrams; ++n) {
-        if (m_socket.WaitReadable(0) != platform::WaitResult::Readable) return;
+        if (m_socket.WaitReadable(0) != platform::EWaitResult::Readable) return;
         const int nGot = m_socket.Recv(buf, sizeof buf);
         if (nGot > 0 && m_pTrafficCounter != nullptr)
             m_pTrafficCounter->fetch_add(nGot, std::memory_order_relaxed);
@@ -110,31 +110,31 @@ bool CServerQuery::PaceResend(platform::CStopSignal* pStop) {
 // A failed send is tried again after a short pause, a few times. If it keeps
 // failing, the round goes on to its wait as if the request had gone out, so
 // the usual limits end a hopeless exchange instead of a tight send loop.
-CServerQuery::SendOutcome CServerQuery::SendRequest(platform::CStopSignal* pStop) {
+CServerQuery::ESendOutcome CServerQuery::SendRequest(platform::CStopSignal* pStop) {
     const int nLen = static_cast<int>(m_strRequest.size());
     for (int nTry = 0; nTry < kSendTries; ++nTry) {
-        if (nTry > 0 && !m_clock.Sleep(kSendRetryPauseMs, pStop)) return SendOutcome::Stopped;
+        if (nTry > 0 && !m_clock.Sleep(kSendRetryPauseMs, pStop)) return ESendOutcome::Stopped;
         // Taken before the send: the answer may come before the send returns.
         m_nSentTick = m_clock.GetTickCount();
         if (SendDatagram(m_strRequest.data(), m_strRequest.size()) == nLen)
-            return SendOutcome::Sent;
+            return ESendOutcome::Sent;
     }
-    return SendOutcome::Failed;
+    return ESendOutcome::Failed;
 }
 
-CServerQuery::GatherOutcome CServerQuery::GatherReply(std::string& strReply,
+CServerQuery::EGatherOutcome CServerQuery::GatherReply(std::string& strReply,
                                                       platform::CStopSignal* pStop,
-                                                      QueryResult& nResult) {
+                                                      EQueryResult& nResult) {
     char buf[kRecvCapacity];
     for (;;) {
-        const platform::WaitResult nWait = m_socket.WaitReadable(kWaitMs);
+        const platform::EWaitResult nWait = m_socket.WaitReadable(kWaitMs);
         if (IsStopped(pStop)) {
             nResult = QUERY_STOPPED;
-            return GatherOutcome::Done;
+            return EGatherOutcome::Done;
         }
-        if (nWait == platform::WaitResult::TimedOut) return CountEmptyWait(nResult);
+        if (nWait == platform::EWaitResult::TimedOut) return CountEmptyWait(nResult);
         // A failed wait is no receive attempt, but it must not loop freely.
-        if (nWait == platform::WaitResult::Failed) return CountFailedReceive(nResult);
+        if (nWait == platform::EWaitResult::Failed) return CountFailedReceive(nResult);
 
         bool bTruncated = false;
         const int n = m_socket.Recv(buf, sizeof buf, &bTruncated);
@@ -153,7 +153,7 @@ CServerQuery::GatherOutcome CServerQuery::GatherReply(std::string& strReply,
             m_nRecvFails = 0;
             m_nSilentWaits = 0;
             nResult = QUERY_OK;
-            return GatherOutcome::Done;
+            return EGatherOutcome::Done;
         }
         // Datagrams that keep coming without the marker must not hold the
         // exchange for ever.
@@ -163,28 +163,28 @@ CServerQuery::GatherOutcome CServerQuery::GatherReply(std::string& strReply,
     }
 }
 
-CServerQuery::GatherOutcome CServerQuery::CountEmptyWait(QueryResult& nResult) {
+CServerQuery::EGatherOutcome CServerQuery::CountEmptyWait(EQueryResult& nResult) {
     if (m_bHeard) {
         ++m_nSilentWaits;
         if (m_nSilenceLimit > 0 && m_nSilentWaits >= m_nSilenceLimit) {
             nResult = QUERY_TIMED_OUT;
-            return GatherOutcome::Done;
+            return EGatherOutcome::Done;
         }
-        return GatherOutcome::SendAgain;
+        return EGatherOutcome::SendAgain;
     }
     if (++m_nTimeouts >= kMaxTimeouts) {
         nResult = QUERY_NOT_FOUND;
-        return GatherOutcome::Done;
+        return EGatherOutcome::Done;
     }
-    return GatherOutcome::SendAgain;
+    return EGatherOutcome::SendAgain;
 }
 
-CServerQuery::GatherOutcome CServerQuery::CountFailedReceive(QueryResult& nResult) {
+CServerQuery::EGatherOutcome CServerQuery::CountFailedReceive(EQueryResult& nResult) {
     if (++m_nRecvFails >= m_nRecvFailLimit) {
         nResult = QUERY_TIMED_OUT;
-        return GatherOutcome::Done;
+        return EGatherOutcome::Done;
     }
-    return GatherOutcome::FailedReceive;
+    return EGatherOutcome::FailedReceive;
 }
 
 }  // namespace query

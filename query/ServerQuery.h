@@ -73,7 +73,7 @@ public:
     // new run (not heard, counters 0). Returns QUERY_OK, QUERY_NO_HOST (the
     // look-up found nothing) or QUERY_NO_SOCKET (no socket for any address).
     // Called once per run by the thread that owns the query.
-    QueryResult Open(const std::string& strServer, int nPort);
+    EQueryResult Open(const std::string& strServer, int nPort);
 
     // Sends the request and gathers one complete reply into strReply (the
     // datagrams' texts in arrival order, each up to its first NUL). Returns
@@ -87,7 +87,7 @@ public:
     // A failed send is tried again kSendTries times in all,
     // kSendRetryPauseMs apart; if none goes out, the round waits as if it
     // had, so the usual limits apply. Owner thread only.
-    QueryResult Exchange(std::string& strReply, platform::CStopSignal* pStop = nullptr);
+    EQueryResult Exchange(std::string& strReply, platform::CStopSignal* pStop = nullptr);
 
     // Releases the socket. Owner thread; safe to call more than once.
     void Close() { m_socket.Close(); }
@@ -104,17 +104,17 @@ protected:
     virtual int SendDatagram(const char* pData, size_t nLen);
 
 private:
-    enum class SendOutcome { Sent, Failed, Stopped };
-    enum class GatherOutcome { Done, SendAgain, FailedReceive };
+    enum class ESendOutcome { Sent, Failed, Stopped };
+    enum class EGatherOutcome { Done, SendAgain, FailedReceive };
 
     void DropStaleDatagrams();
     // Waits out the rest of kWaitMs since the last send; false when stopped.
     bool PaceResend(platform::CStopSignal* pStop);
-    SendOutcome SendRequest(platform::CStopSignal* pStop);
-    GatherOutcome GatherReply(std::string& strReply, platform::CStopSignal* pStop,
-                              QueryResult& nResult);
-    GatherOutcome CountFailedReceive(QueryResult& nResult);
-    GatherOutcome CountEmptyWait(QueryResult& nResult);
+    ESendOutcome SendRequest(platform::CStopSignal* pStop);
+    EGatherOutcome GatherReply(std::string& strReply, platform::CStopSignal* pStop,
+                              EQueryResult& nResult);
+    EGatherOutcome CountFailedReceive(EQueryResult& nResult);
+    EGatherOutcome CountEmptyWait(EQueryResult& nResult);
 
     platform::CSocket m_socket;
     platform::CClock& m_clock;

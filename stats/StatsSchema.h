@@ -40,7 +40,7 @@ struct COpenOptions {
 EOpenResult OpenForWriting(CSqlDatabase& db, const std::string& strPath,
                            const COpenOptions& options, std::string* pWhy);
 
-// Opens an existing file of ours for reading only (the page's connection).
+// Opens an existing file of ours for reading only (the web page's connection).
 EOpenResult OpenForReading(CSqlDatabase& db, const std::string& strPath, int nBusyMs,
                            std::string* pWhy);
 

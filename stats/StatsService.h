@@ -109,7 +109,7 @@ private:
     void Run();
     // False when no thread takes jobs (not started, stopping, no file).
     bool Push(std::unique_ptr<CJob> pJob);
-    // The page's connection, under m_readMutex.
+    // The web page's connection, under m_readMutex.
     bool OpenReadLocked();
     void SetState(EStatsState eState, const std::string& strWhy);
 
@@ -128,7 +128,7 @@ private:
     CStatsFigures m_figures;
     std::thread m_thread;
 
-    // The page's connection, opened on first use once the file is known good.
+    // The web page's connection, opened on first use once the file is known good.
     std::atomic<bool> m_bReadable{false};
     std::mutex m_readMutex;
     CSqlDatabase m_readDb;

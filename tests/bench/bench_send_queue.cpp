@@ -54,7 +54,7 @@ public:
 bool ReadUntil(platform::CSocket& conn, std::string& strSeen, const std::string& strWanted) {
     char buf[4096];
     for (int n = 0; n < 1000 && strSeen.find(strWanted) == std::string::npos; ++n) {
-        if (conn.WaitReadable(10) != platform::WaitResult::Readable) continue;
+        if (conn.WaitReadable(10) != platform::EWaitResult::Readable) continue;
         const int nRead = conn.Recv(buf, sizeof buf);
         if (nRead <= 0) return false;
         strSeen.append(buf, static_cast<size_t>(nRead));
@@ -80,7 +80,7 @@ void BM_ReceiveLoopBusyChannel(benchmark::State& st) {
     connection.m_strAltNick = "fragbot2";
     connection.m_strChannel = "#fragrelay";
     session.Open(connection);
-    if (listener.WaitReadable(10000) != platform::WaitResult::Readable) {
+    if (listener.WaitReadable(10000) != platform::EWaitResult::Readable) {
         st.SkipWithError("no connection");
         return;
     }

@@ -23,7 +23,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using bf42sim::CSimState;
-using bf42sim::KeyStyle;
+using bf42sim::EKeyStyle;
 
 const std::string kBlank(65, ' ');
 const char kNotFound[] = "Couldn't find Server! Check the Portsettings.";
@@ -99,7 +99,7 @@ protected:
 
 struct PanelCase {
     const char* szName;
-    KeyStyle style;
+    EKeyStyle style;
     std::function<void(CSimState&)> fnEdit;  // changes to a server with two players
     Panel expected;
 };
@@ -131,33 +131,33 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, QuickInfoPanel,
     ::testing::Values(
         PanelCase{"CapitalXpack1ShowsRtR",
-                  KeyStyle::Classic,
+                  EKeyStyle::Classic,
                   [](CSimState& s) { s.SetKey("gameId", "XPACK1"); },
                   {"Sim Wake", "14567", "RtR", "wake", "2/64", "v1.61", "idle"}},
         PanelCase{"OtherModKeepsItsCase",
-                  KeyStyle::Classic,
+                  EKeyStyle::Classic,
                   [](CSimState& s) { s.SetKey("gameId", "DC_Final"); },
                   {"Sim Wake", "14567", "DC_Final", "wake", "2/64", "v1.61", "idle"}},
         PanelCase{"NoPlayerKeysShowZeroOfZero",
-                  KeyStyle::Classic,
+                  EKeyStyle::Classic,
                   [](CSimState& s) {
                       s.RemoveKey("numplayers");
                       s.RemoveKey("maxplayers");
                   },
                   {"Sim Wake", "14567", "bf1942", "wake", "0/0", "v1.61", "idle"}},
         PanelCase{"HostPort40000",
-                  KeyStyle::Classic,
+                  EKeyStyle::Classic,
                   [](CSimState& s) { s.SetKey("hostport", "40000"); },
                   {"Sim Wake", "40000", "bf1942", "wake", "2/64", "v1.61", "idle"}},
         PanelCase{"RepeatedHostnameShowsTheSecond",
-                  KeyStyle::Classic,
+                  EKeyStyle::Classic,
                   [](CSimState& s) {
                       s.m_vInfoExtra = {{"hostname", "Second Name"}};
                   },
                   {"Second Name", "14567", "bf1942", "wake", "2/64", "v1.61", "idle"}},
         // Empty values first in the reply, between and after the keys read.
         PanelCase{"V161EmptyValuesShowCorrectly",
-                  KeyStyle::V161,
+                  EKeyStyle::V161,
                   [](CSimState& s) {
                       s.SetKey("gamever", "");
                       s.SetKey("Version", "v1.61");

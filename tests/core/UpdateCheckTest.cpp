@@ -72,7 +72,7 @@ private:
         int nServed = 0;
         while (nServed < m_nAnswers && !m_bStop.load() &&
                std::chrono::steady_clock::now() < deadline) {
-            if (m_listener.WaitReadable(20) != platform::WaitResult::Readable) continue;
+            if (m_listener.WaitReadable(20) != platform::EWaitResult::Readable) continue;
             platform::CSocket peer = m_listener.Accept();
             if (!peer.IsValid()) continue;
             std::string strRequest = ReadRequest(peer, deadline);
@@ -97,7 +97,7 @@ private:
         std::string str;
         while (str.find("\n\n") == std::string::npos && str.size() < 4096 && !m_bStop.load() &&
                std::chrono::steady_clock::now() < deadline) {
-            if (peer.WaitReadable(20) != platform::WaitResult::Readable) continue;
+            if (peer.WaitReadable(20) != platform::EWaitResult::Readable) continue;
             char buf[512];
             const int n = peer.Recv(buf, sizeof buf);
             if (n <= 0) break;

@@ -21,7 +21,7 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-using bf42sim::KeyStyle;
+using bf42sim::EKeyStyle;
 using monitor::CMonitorRun;
 
 // Expected lines are written with "^" for the colour byte 0x03.
@@ -54,7 +54,7 @@ struct CPlayed {
 
 // Plays the match through one monitoring run while broadcasting, then lets
 // the ticket reporter take one round of 60 s.
-CPlayed PlayMatch(KeyStyle style) {
+CPlayed PlayMatch(EKeyStyle style) {
     platform::CManualClock clock{5000};
     testsupport::CRecordingIrcSession irc{clock, /*bForwardWrites=*/false};
     testsupport::CFakeMonitorHost host{&irc};
@@ -108,8 +108,8 @@ bool Contains(const Lines& lines, const std::string& str) {
 }
 
 TEST(MonitorV161, MatchIsAnnouncedExactlyAsInTheClassicSpellings) {
-    const CPlayed classic = PlayMatch(KeyStyle::Classic);
-    const CPlayed modern = PlayMatch(KeyStyle::V161);
+    const CPlayed classic = PlayMatch(EKeyStyle::Classic);
+    const CPlayed modern = PlayMatch(EKeyStyle::V161);
     EXPECT_EQ(modern.nDatagrams, 3) << "server keys, then one player's keys split across two";
     EXPECT_EQ(classic.nDatagrams, 1);
 

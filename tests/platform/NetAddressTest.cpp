@@ -235,7 +235,7 @@ TEST(Ipv6Socket, TcpOverIpv6LoopbackCarriesBytes) {
     ASSERT_TRUE(peer.IsValid());
     ASSERT_EQ(client.Send("over six"), 8);
     char buf[16];
-    ASSERT_EQ(peer.WaitReadable(2000), WaitResult::Readable);
+    ASSERT_EQ(peer.WaitReadable(2000), EWaitResult::Readable);
     ASSERT_EQ(peer.Recv(buf, sizeof buf), 8);
     EXPECT_EQ(std::string(buf, 8), "over six");
 }
@@ -249,14 +249,14 @@ TEST(Ipv6Socket, UdpOverIpv6LoopbackTellsTheSender) {
 
     char buf[64];
     CNetAddress from;
-    ASSERT_EQ(server.WaitReadable(2000), WaitResult::Readable);
+    ASSERT_EQ(server.WaitReadable(2000), EWaitResult::Readable);
     ASSERT_EQ(server.RecvFrom(buf, sizeof buf, &from), 8);
     EXPECT_EQ(from.Text(), "::1");
     EXPECT_EQ(from.Port(), client.LocalPort());
     // The answer goes back to whoever asked.
     ASSERT_EQ(server.SendTo("answer", 6, from), 6);
     CNetAddress answeredBy;
-    ASSERT_EQ(client.WaitReadable(2000), WaitResult::Readable);
+    ASSERT_EQ(client.WaitReadable(2000), EWaitResult::Readable);
     ASSERT_EQ(client.RecvFrom(buf, sizeof buf, &answeredBy), 6);
     EXPECT_EQ(answeredBy, server.LocalAddress());
 }

@@ -30,13 +30,13 @@ TEST(Udp, OversizedDatagramIsReportedTruncated) {
     ASSERT_EQ(client.Send(big.substr(0, 1400)), 1400);
     char buf[1400];
     bool bTrunc = false;
-    ASSERT_EQ(server.WaitReadable(2000), WaitResult::Readable);
+    ASSERT_EQ(server.WaitReadable(2000), EWaitResult::Readable);
     EXPECT_EQ(server.Recv(buf, sizeof buf, &bTrunc), 1400);
     EXPECT_TRUE(bTrunc);
-    ASSERT_EQ(server.WaitReadable(2000), WaitResult::Readable);
+    ASSERT_EQ(server.WaitReadable(2000), EWaitResult::Readable);
     EXPECT_EQ(server.Recv(buf, sizeof buf, &bTrunc), 1400);
     EXPECT_FALSE(bTrunc);
-    EXPECT_EQ(server.WaitReadable(0), WaitResult::TimedOut);
+    EXPECT_EQ(server.WaitReadable(0), EWaitResult::TimedOut);
 }
 
 TEST(Udp, ClosedPortIsReportedAsFailedReceive) {
@@ -50,7 +50,7 @@ TEST(Udp, ClosedPortIsReportedAsFailedReceive) {
     CSocket client = CSocket::CreateUdp();
     ASSERT_TRUE(client.Connect(LoopbackAddress(nPort)));
     ASSERT_EQ(client.Send("x", 1), 1);
-    ASSERT_EQ(client.WaitReadable(2000), WaitResult::Readable);
+    ASSERT_EQ(client.WaitReadable(2000), EWaitResult::Readable);
     char buf[16];
     EXPECT_EQ(client.Recv(buf, sizeof buf), -1);
 }
@@ -65,10 +65,10 @@ TEST(Tcp, StreamKeepsBytesAndSendAfterCloseIsQuiet) {
     ASSERT_TRUE(peer.IsValid());
     ASSERT_EQ(client.Send("hello world"), 11);
     char buf[64];
-    ASSERT_EQ(peer.WaitReadable(2000), WaitResult::Readable);
+    ASSERT_EQ(peer.WaitReadable(2000), EWaitResult::Readable);
     // A small capacity must not lose the rest of the stream.
     ASSERT_EQ(peer.Recv(buf, 5), 5);
-    ASSERT_EQ(peer.WaitReadable(2000), WaitResult::Readable);
+    ASSERT_EQ(peer.WaitReadable(2000), EWaitResult::Readable);
     ASSERT_EQ(peer.Recv(buf + 5, sizeof buf - 5), 6);
     EXPECT_EQ(std::string(buf, 11), "hello world");
     peer.Close();
@@ -76,7 +76,7 @@ TEST(Tcp, StreamKeepsBytesAndSendAfterCloseIsQuiet) {
     int nLast = 0;
     for (int i = 0; i < 50 && nLast >= 0; ++i) nLast = client.Send(std::string(4096, 'y'));
     EXPECT_EQ(nLast, -1);
-    ASSERT_EQ(client.WaitReadable(2000), WaitResult::Readable);
+    ASSERT_EQ(client.WaitReadable(2000), EWaitResult::Readable);
 }
 
 TEST(TcpConnectWithLimit, ConnectsBlockingOrReportsRefusal) {
@@ -93,7 +93,7 @@ TEST(TcpConnectWithLimit, ConnectsBlockingOrReportsRefusal) {
     ASSERT_TRUE(peer.IsValid());
     ASSERT_EQ(client.Send("ping"), 4);
     char buf[8];
-    ASSERT_EQ(peer.WaitReadable(2000), WaitResult::Readable);
+    ASSERT_EQ(peer.WaitReadable(2000), EWaitResult::Readable);
     EXPECT_EQ(peer.Recv(buf, sizeof buf), 4);
 
     uint16_t nClosed = 0;
@@ -157,12 +157,12 @@ TEST(SocketWake, AWakeEndsTheWaitAndDataStillShows) {
     ASSERT_TRUE(wake.IsValid());
 
     // Nothing there and no wake: the time runs out.
-    EXPECT_EQ(WaitReadableOrWoken(client.Handle(), wake, 20), WaitResult::TimedOut);
+    EXPECT_EQ(WaitReadableOrWoken(client.Handle(), wake, 20), EWaitResult::TimedOut);
     // A wake given before the wait ends it at once, and is taken by it.
     wake.Wake();
     wake.Wake();
-    EXPECT_EQ(WaitReadableOrWoken(client.Handle(), wake, 60000), WaitResult::TimedOut);
-    EXPECT_EQ(WaitReadableOrWoken(client.Handle(), wake, 20), WaitResult::TimedOut);
+    EXPECT_EQ(WaitReadableOrWoken(client.Handle(), wake, 60000), EWaitResult::TimedOut);
+    EXPECT_EQ(WaitReadableOrWoken(client.Handle(), wake, 20), EWaitResult::TimedOut);
     // A wake from another thread ends a long wait.
     std::atomic<bool> bDone{false};
     std::thread waiter([&] {
@@ -174,12 +174,12 @@ TEST(SocketWake, AWakeEndsTheWaitAndDataStillShows) {
     waiter.join();
     // Bytes show as readable, and so does the end of the stream.
     ASSERT_EQ(peer.Send("x", 1), 1);
-    EXPECT_EQ(WaitReadableOrWoken(client.Handle(), wake, 60000), WaitResult::Readable);
+    EXPECT_EQ(WaitReadableOrWoken(client.Handle(), wake, 60000), EWaitResult::Readable);
     char c = 0;
     EXPECT_EQ(client.Recv(&c, 1), 1);
     peer.Close();
-    EXPECT_EQ(WaitReadableOrWoken(client.Handle(), wake, 60000), WaitResult::Readable);
-    EXPECT_EQ(WaitReadableOrWoken(kNoSocket, wake, 0), WaitResult::Failed);
+    EXPECT_EQ(WaitReadableOrWoken(client.Handle(), wake, 60000), EWaitResult::Readable);
+    EXPECT_EQ(WaitReadableOrWoken(kNoSocket, wake, 0), EWaitResult::Failed);
 }
 
 // ---- Sends that never wait: what the IRC writer thread is built on.
@@ -252,7 +252,7 @@ TEST(TcpSendNow, FillsWithoutAWaitWhenThePeerStopsReadingAndLosesNoByte) {
     // Once the peer reads, sends go on, and it gets every byte in order.
     std::string strGot;
     char buf[8192];
-    while (strGot.size() < nTaken && pair.peer.WaitReadable(5000) == WaitResult::Readable) {
+    while (strGot.size() < nTaken && pair.peer.WaitReadable(5000) == EWaitResult::Readable) {
         const int n = pair.peer.Recv(buf, sizeof buf);
         if (n <= 0) break;
         strGot.append(buf, static_cast<size_t>(n));

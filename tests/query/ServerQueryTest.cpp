@@ -31,13 +31,13 @@ uint16_t ClosedLoopbackPort() {
 
 // Runs one exchange; a watchdog stops it after 20 s, so that a fault that
 // would keep it going for ever ends the test with query::QUERY_STOPPED instead.
-query::QueryResult ExchangeWithWatchdog(query::CServerQuery& query, std::string& strReply) {
+query::EQueryResult ExchangeWithWatchdog(query::CServerQuery& query, std::string& strReply) {
     platform::CStopSignal stop;
     std::atomic<bool> bDone{false};
     std::thread watchdog([&] {
         if (!WaitUntil([&] { return bDone.load(); }, std::chrono::seconds(20))) stop.Stop();
     });
-    const query::QueryResult nResult = query.Exchange(strReply, &stop);
+    const query::EQueryResult nResult = query.Exchange(strReply, &stop);
     bDone = true;
     watchdog.join();
     return nResult;

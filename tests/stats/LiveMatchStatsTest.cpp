@@ -23,7 +23,7 @@ TEST(LiveMatchStats, RoundsAndFiguresAddUpToWhatTheMatchDid) {
     for (int nStep = 0; nStep < 5000; ++nStep) {
         std::string strReply;
         for (const std::string& str :
-             bf42sim::SplitStatusReply(match.State(), bf42sim::KeyStyle::V161, "1"))
+             bf42sim::SplitStatusReply(match.State(), bf42sim::EKeyStyle::V161, "1"))
             strReply += str;
         monitor::ParseStatusReply(strReply, status, players);
         monitor::CPollReport report{nTick += 1000, 1700000000 + nStep, status, players};

@@ -57,7 +57,7 @@ public:
                 if (n == platform::CTlsStream::kTimedOut) return false;
             } else {
                 if (m_socket.WaitReadable(static_cast<int>(left.count())) !=
-                    platform::WaitResult::Readable)
+                    platform::EWaitResult::Readable)
                     return false;
                 n = m_socket.Recv(buf, sizeof buf);
             }

@@ -33,7 +33,7 @@ bool CIrcTestClient::WaitFor(const std::string& strPart, int nCount,
 }
 
 void CIrcTestClient::ReadFor(int nMs) {
-    if (m_socket.WaitReadable(nMs) != platform::WaitResult::Readable) return;
+    if (m_socket.WaitReadable(nMs) != platform::EWaitResult::Readable) return;
     char buf[4096];
     const int n = m_socket.Recv(buf, sizeof buf);
     if (n <= 0) {

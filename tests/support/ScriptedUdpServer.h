@@ -77,7 +77,7 @@ private:
             }
             const bool bStreaming = !strStream.empty() && last.IsValid();
             if (bStreaming) SendCounted(strStream, last);
-            if (m_socket.WaitReadable(bStreaming ? 1 : 10) != platform::WaitResult::Readable)
+            if (m_socket.WaitReadable(bStreaming ? 1 : 10) != platform::EWaitResult::Readable)
                 continue;
             platform::CNetAddress from;
             const int n = m_socket.RecvFrom(buf, sizeof buf, &from);

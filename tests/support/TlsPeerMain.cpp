@@ -206,7 +206,7 @@ void ServeOne(CPeer& peer, platform::CSocket client) {
             // Answers nothing (more) until the client hangs up.
             const auto end = Clock::now() + kIdleLimit;
             while (!g_bStop.load() && Clock::now() < end) {
-                if (client.WaitReadable(kSliceMs) != platform::WaitResult::Readable) continue;
+                if (client.WaitReadable(kSliceMs) != platform::EWaitResult::Readable) continue;
                 char buf[4096];
                 if (client.Recv(buf, sizeof buf) <= 0) break;
             }
@@ -220,7 +220,7 @@ void ServeOne(CPeer& peer, platform::CSocket client) {
 void Serve(CPeer& peer) {
     std::list<std::thread> threads;
     while (!g_bStop.load()) {
-        if (peer.m_listener.WaitReadable(kSliceMs) != platform::WaitResult::Readable) continue;
+        if (peer.m_listener.WaitReadable(kSliceMs) != platform::EWaitResult::Readable) continue;
         platform::CSocket client = peer.m_listener.Accept();
         if (!client.IsValid()) continue;
         threads.emplace_back([&peer](platform::CSocket s) { ServeOne(peer, std::move(s)); },

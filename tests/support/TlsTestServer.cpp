@@ -88,7 +88,7 @@ void CTlsTestServer::Serve() {
     sigaddset(&set, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     while (!m_bStop.load()) {
-        if (m_listener.WaitReadable(kSliceMs) != platform::WaitResult::Readable) continue;
+        if (m_listener.WaitReadable(kSliceMs) != platform::EWaitResult::Readable) continue;
         platform::CSocket client = m_listener.Accept();
         if (!client.IsValid()) continue;
         ++m_nAccepted;
@@ -107,7 +107,7 @@ void CTlsTestServer::Serve() {
                 // Holds the connection open and answers nothing, until the
                 // client hangs up or the test says so.
                 for (bool bHeard = false; !m_bStop.load() && !m_bCloseClient.load();) {
-                    if (client.WaitReadable(kSliceMs) != platform::WaitResult::Readable) continue;
+                    if (client.WaitReadable(kSliceMs) != platform::EWaitResult::Readable) continue;
                     char buf[4096];
                     if (client.Recv(buf, sizeof buf) <= 0) break;
                     if (!bHeard) m_nHeardSilently.fetch_add(1);
@@ -120,7 +120,7 @@ void CTlsTestServer::Serve() {
                 client.Send(":irc.plain.test NOTICE * :*** Looking up your hostname...\r\n");
                 // Waits for the client to give up, then hangs up.
                 for (int i = 0; i < 250 && !m_bStop.load(); ++i)
-                    if (client.WaitReadable(kSliceMs) == platform::WaitResult::Readable) {
+                    if (client.WaitReadable(kSliceMs) == platform::EWaitResult::Readable) {
                         char buf[4096];
                         if (client.Recv(buf, sizeof buf) <= 0) break;
                     }
@@ -143,7 +143,7 @@ void CTlsTestServer::ServeTls(platform::CSocket& client) {
     }
     // The first bytes tell whether a client sent anything at all (a client
     // that fails before its handshake must send nothing).
-    if (client.WaitReadable(2000) == platform::WaitResult::Readable) {
+    if (client.WaitReadable(2000) == platform::EWaitResult::Readable) {
         char buf[1];
         const ssize_t n = ::recv(client.Handle(), buf, sizeof buf, MSG_PEEK);
         if (n > 0) m_nRawBytes.fetch_add(static_cast<size_t>(n));
@@ -182,7 +182,7 @@ void CTlsTestServer::ServeTls(platform::CSocket& client) {
                 continue;
             }
             if (SSL_pending(pSsl) == 0 &&
-                client.WaitReadable(kSliceMs) != platform::WaitResult::Readable)
+                client.WaitReadable(kSliceMs) != platform::EWaitResult::Readable)
                 continue;
             char buf[16384];
             const int n = SSL_read(pSsl, buf, sizeof buf);

@@ -18,7 +18,7 @@ class QstatPeer : public CQstatFixture {};
 
 // qstat reads the v1.61 style as it reads a real v1.61 server: every player
 // listed, the players' keys split across datagrams.
-class QstatReads : public CQstatFixture, public ::testing::WithParamInterface<KeyStyle> {
+class QstatReads : public CQstatFixture, public ::testing::WithParamInterface<EKeyStyle> {
 protected:
     static size_t CountPlayerLines(const std::string& strOut) {
         size_t nLines = 0;
@@ -51,7 +51,7 @@ TEST_P(QstatReads, ThePlayersAndRulesOfAScriptedServer) {
         EXPECT_NE(strOut.find(pszText), std::string::npos) << pszText << "\n" << strOut;
     EXPECT_EQ(CountPlayerLines(strOut), 3u) << strOut;
     // The rules in the style's spellings, empty values included.
-    const bool bV161 = GetParam() == KeyStyle::V161;
+    const bool bV161 = GetParam() == EKeyStyle::V161;
     for (const char* pszRule :
          {bV161 ? "time_limit=30" : "Time Limit=30", bV161 ? "version=v1.61" : "Version=v1.61",
           "gamemode=openplaying", "password=,", "unpure_mods=,"})
@@ -85,9 +85,9 @@ TEST_P(QstatReads, EveryPlayerOfAFullLiveServerSentInSeveralDatagrams) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Styles, QstatReads, ::testing::Values(KeyStyle::Classic, KeyStyle::V161),
-                         [](const ::testing::TestParamInfo<KeyStyle>& info) {
-                             return info.param == KeyStyle::V161 ? "V161" : "Classic";
+INSTANTIATE_TEST_SUITE_P(Styles, QstatReads, ::testing::Values(EKeyStyle::Classic, EKeyStyle::V161),
+                         [](const ::testing::TestParamInfo<EKeyStyle>& info) {
+                             return info.param == EKeyStyle::V161 ? "V161" : "Classic";
                          });
 
 TEST_F(QstatPeer, ProgramServesALiveMatchAndStopsOnSigterm) {

@@ -28,7 +28,7 @@ std::string Body(const std::string& str) {
 }  // namespace
 
 TEST(ReplyBuilder, FullServerSplitsIntoDatagramsOfAtMost1400WithMarkerOnlyOnTheLast) {
-    const auto vPairs = BuildStatusPairs(StateWithPlayers(64), KeyStyle::Classic);
+    const auto vPairs = BuildStatusPairs(StateWithPlayers(64), EKeyStyle::Classic);
     const auto vDatagrams = SplitReply(vPairs, "6903");
     ASSERT_GT(vDatagrams.size(), 2u);
     simtest::Pairs vReadBack;
@@ -71,7 +71,7 @@ TEST(ReplyBuilder, StatusPairsCarryWhatTheReadersNeedInTheirOrder) {
     CSimState state = StateWithPlayers(3);
     state.SetKey("hostname", "back\\slash");
     state.m_vPlayers[2].m_strName = std::string("nul\0name", 8);
-    const auto vClassic = BuildStatusPairs(state, KeyStyle::Classic);
+    const auto vClassic = BuildStatusPairs(state, EKeyStyle::Classic);
     const simtest::Pairs vPairs(vClassic.begin(), vClassic.end());
 
     // numplayers (qstat needs it) before the first player key.
@@ -93,7 +93,7 @@ TEST(ReplyBuilder, StatusPairsCarryWhatTheReadersNeedInTheirOrder) {
 
     state.m_bAutoNumPlayers = false;
     state.SetKey("numplayers", "abc");
-    const auto v161 = BuildStatusPairs(state, KeyStyle::V161);
+    const auto v161 = BuildStatusPairs(state, EKeyStyle::V161);
     const simtest::Pairs vModern(v161.begin(), v161.end());
     EXPECT_EQ(Find(vModern, "numplayers"), "abc");
     struct Row {
@@ -122,7 +122,7 @@ TEST(ReplyBuilder, InfoReplyCarriesTheSummaryKeysThenItsExtras) {
     state.SetKey("gameId", "XPACK1");
     state.m_vInfoExtra = {{"hostname", "second name"}};
     state.RemoveKey("maxplayers");
-    const auto vInfo = BuildInfoPairs(state, KeyStyle::Classic);
+    const auto vInfo = BuildInfoPairs(state, EKeyStyle::Classic);
     const simtest::Pairs vPairs(vInfo.begin(), vInfo.end());
     for (const auto& [strKey, strValue] : simtest::Pairs{{"gameId", "XPACK1"},
                                                          {"version", "v1.61"},
@@ -145,7 +145,7 @@ TEST(ReplyBuilder, V161StyleSendsAStableKeyHashForAPlayerWithoutOne) {
     state.m_vPlayers.push_back({"Bob", 2, 0, 0, 0, 40, ""});
     state.m_vPlayers.push_back({"Own", 2, 0, 0, 0, 40, "feedfacefeedfacefeedfacefeedface"});
     const simtest::Pairs vModern = [&] {
-        const auto v = BuildStatusPairs(state, KeyStyle::V161);
+        const auto v = BuildStatusPairs(state, EKeyStyle::V161);
         return simtest::Pairs(v.begin(), v.end());
     }();
     const std::string strAnn = Find(vModern, "keyhash_0").value_or("");
@@ -156,10 +156,10 @@ TEST(ReplyBuilder, V161StyleSendsAStableKeyHashForAPlayerWithoutOne) {
     EXPECT_EQ(Find(vModern, "keyhash_2"), "feedfacefeedfacefeedfacefeedface");
     // The same name in another slot, in a later reply: the same keyhash.
     std::swap(state.m_vPlayers[0], state.m_vPlayers[1]);
-    const auto vLater = BuildStatusPairs(state, KeyStyle::V161);
+    const auto vLater = BuildStatusPairs(state, EKeyStyle::V161);
     EXPECT_EQ(Find(simtest::Pairs(vLater.begin(), vLater.end()), "keyhash_1"), strAnn);
     // The classic style sends what the state holds.
-    const auto vClassic = BuildStatusPairs(state, KeyStyle::Classic);
+    const auto vClassic = BuildStatusPairs(state, EKeyStyle::Classic);
     EXPECT_EQ(Find(simtest::Pairs(vClassic.begin(), vClassic.end()), "keyhash_0"), "");
     EXPECT_NE(StableKeyHash(""), StableKeyHash(" "));
 }

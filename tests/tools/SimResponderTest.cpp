@@ -22,30 +22,30 @@ bool Complete(const std::string& str) {
 TEST(SimResponder, AnswersTheFourRequestFormsAndIgnoresEverythingElse) {
     struct Row {
         std::string strDatagram;
-        RequestKind kind;
+        ERequestKind kind;
     };
     const Row rows[] = {
-        {"\xff\\status\\"s, RequestKind::Status},
-        {"\\status\\"s, RequestKind::Status},
-        {"\xff\\info\\"s, RequestKind::Info},
-        {"\\info\\"s, RequestKind::Info},
-        {""s, RequestKind::None},
-        {"\xff"s, RequestKind::None},
-        {"\xff\\status"s, RequestKind::None},
-        {"\xff\\status\\\0"s, RequestKind::None},
-        {"\\STATUS\\"s, RequestKind::None},
-        {"\\players\\"s, RequestKind::None},
-        {"\xff\xff\\status\\"s, RequestKind::None},
+        {"\xff\\status\\"s, ERequestKind::Status},
+        {"\\status\\"s, ERequestKind::Status},
+        {"\xff\\info\\"s, ERequestKind::Info},
+        {"\\info\\"s, ERequestKind::Info},
+        {""s, ERequestKind::None},
+        {"\xff"s, ERequestKind::None},
+        {"\xff\\status"s, ERequestKind::None},
+        {"\xff\\status\\\0"s, ERequestKind::None},
+        {"\\STATUS\\"s, ERequestKind::None},
+        {"\\players\\"s, ERequestKind::None},
+        {"\xff\xff\\status\\"s, ERequestKind::None},
     };
     CSimResponder responder;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.strDatagram);
         EXPECT_EQ(ClassifyRequest(row.strDatagram), row.kind);
         const std::string strReply = Joined(responder.HandleDatagram(row.strDatagram));
-        EXPECT_EQ(Complete(strReply), row.kind != RequestKind::None);
+        EXPECT_EQ(Complete(strReply), row.kind != ERequestKind::None);
         // Only the status reply carries the full rule set.
         EXPECT_EQ(strReply.find("\\Time Limit\\") != std::string::npos,
-                  row.kind == RequestKind::Status);
+                  row.kind == ERequestKind::Status);
     }
     EXPECT_EQ(responder.StatusRequests(), 2);
     EXPECT_EQ(responder.InfoRequests(), 2);
@@ -88,9 +88,9 @@ TEST(SimResponder, OversizedAndOutOfOrderFaultsReshapeTheReply) {
     responder.SetOutOfOrder(true);
     CSimState withAnn = DefaultSimState();
     withAnn.m_vPlayers.push_back({"Ann", 1, 0, 0, 0, 40, "k"});
-    for (const KeyStyle style : {KeyStyle::Classic, KeyStyle::V161}) {
+    for (const EKeyStyle style : {EKeyStyle::Classic, EKeyStyle::V161}) {
         for (const CSimState& state : {DefaultSimState(), withAnn}) {
-            const std::string strCase = std::string(style == KeyStyle::V161 ? "v1.61" : "classic") +
+            const std::string strCase = std::string(style == EKeyStyle::V161 ? "v1.61" : "classic") +
                                         (state.m_vPlayers.empty() ? ", no players" : ", Ann");
             CSimResponder inOrder;
             inOrder.SetKeyStyle(style);
@@ -132,7 +132,7 @@ TEST(SimResponder, AnyDatagramIsHandledWithoutHarm) {
         }
         if (random.Chance(1, 50)) str.append(static_cast<size_t>(random.Range(1, 70000)), '\\');
         const auto vReply = responder.HandleDatagram(str);
-        EXPECT_EQ(vReply.empty(), ClassifyRequest(str) == RequestKind::None);
+        EXPECT_EQ(vReply.empty(), ClassifyRequest(str) == ERequestKind::None);
         nAnswers += !vReply.empty();
     }
     EXPECT_EQ(responder.IgnoredDatagrams(), 3000 - nAnswers);
@@ -141,26 +141,26 @@ TEST(SimResponder, AnyDatagramIsHandledWithoutHarm) {
 TEST(SimCommandLine, ReadsOptionsAndRejectsBadOnes) {
     struct Row {
         std::vector<std::string> vArgs;
-        CommandLineResult result;
+        ECommandLineResult result;
         const char* pszError;  // part of the message on Error
     };
     const Row rows[] = {
-        {{}, CommandLineResult::Run, ""},
-        {{"--port", "1", "--help"}, CommandLineResult::Help, ""},
-        {{"--version", "--port", "x"}, CommandLineResult::Version, ""},
-        {{"--port", "65536"}, CommandLineResult::Error, "'65536' for --port"},
-        {{"--players", "65"}, CommandLineResult::Error, "--players"},
-        {{"--players", "0"}, CommandLineResult::Error, "--players"},
-        {{"--seed", "x1"}, CommandLineResult::Error, "--seed"},
-        {{"--port"}, CommandLineResult::Error, "--port needs a value"},
-        {{"23000"}, CommandLineResult::Error, "unknown argument '23000'"},
-        {{"--scenario", "f", "--seed", "2"}, CommandLineResult::Error, "exclude"},
-        {{"--silent-for", "2"}, CommandLineResult::Error, "needs --silent-after"},
-        {{"--bind", "192.0.2.1"}, CommandLineResult::Error, "'192.0.2.1' for --bind"},
-        {{"--bind", "localhost"}, CommandLineResult::Error, "'localhost' for --bind"},
-        {{"--bind", "::1:23000"}, CommandLineResult::Error, "'::1:23000' for --bind"},
-        {{"--style", "v1.6"}, CommandLineResult::Error, "'v1.6'"},
-        {{"--key-style", "v1.6"}, CommandLineResult::Error, "'v1.6'"},
+        {{}, ECommandLineResult::Run, ""},
+        {{"--port", "1", "--help"}, ECommandLineResult::Help, ""},
+        {{"--version", "--port", "x"}, ECommandLineResult::Version, ""},
+        {{"--port", "65536"}, ECommandLineResult::Error, "'65536' for --port"},
+        {{"--players", "65"}, ECommandLineResult::Error, "--players"},
+        {{"--players", "0"}, ECommandLineResult::Error, "--players"},
+        {{"--seed", "x1"}, ECommandLineResult::Error, "--seed"},
+        {{"--port"}, ECommandLineResult::Error, "--port needs a value"},
+        {{"23000"}, ECommandLineResult::Error, "unknown argument '23000'"},
+        {{"--scenario", "f", "--seed", "2"}, ECommandLineResult::Error, "exclude"},
+        {{"--silent-for", "2"}, ECommandLineResult::Error, "needs --silent-after"},
+        {{"--bind", "192.0.2.1"}, ECommandLineResult::Error, "'192.0.2.1' for --bind"},
+        {{"--bind", "localhost"}, ECommandLineResult::Error, "'localhost' for --bind"},
+        {{"--bind", "::1:23000"}, ECommandLineResult::Error, "'::1:23000' for --bind"},
+        {{"--style", "v1.6"}, ECommandLineResult::Error, "'v1.6'"},
+        {{"--key-style", "v1.6"}, ECommandLineResult::Error, "'v1.6'"},
     };
     for (const Row& row : rows) {
         CSimOptions options;
@@ -174,25 +174,25 @@ TEST(SimCommandLine, ReadsOptionsAndRejectsBadOnes) {
                                    "64", "--tick-ms", "0", "--silent-after", "5", "--silent-for",
                                    "3", "--oversized", "--out-of-order", "--key-style", "v1.61"},
                                   &options, &strError),
-              CommandLineResult::Run)
+              ECommandLineResult::Run)
         << strError;
     EXPECT_EQ(std::tie(options.m_nPort, options.m_nSeed, options.m_nPlayers, options.m_nTickMs,
                        options.m_nSilentAfter, options.m_nSilentFor),
               std::make_tuple(0, UINT64_MAX, 64, 0, 5, 3));
-    EXPECT_TRUE(options.m_bOversized && options.m_bOutOfOrder && options.m_style == KeyStyle::V161);
+    EXPECT_TRUE(options.m_bOversized && options.m_bOutOfOrder && options.m_style == EKeyStyle::V161);
     EXPECT_EQ(options.m_bind.Text(), "127.0.0.1");
     for (const char* pszBind : {"::1", "[::1]"}) {
         ASSERT_EQ(ParseSimCommandLine({"--bind", pszBind}, &options, &strError),
-                  CommandLineResult::Run)
+                  ECommandLineResult::Run)
             << strError;
         EXPECT_EQ(options.m_bind.Text(), "::1") << pszBind;
     }
     // --key-style is the option's old name.
     for (const char* pszOption : {"--style", "--key-style"}) {
         for (const auto& [pszValue, style] :
-             {std::pair{"v1.61", KeyStyle::V161}, std::pair{"classic", KeyStyle::Classic}}) {
+             {std::pair{"v1.61", EKeyStyle::V161}, std::pair{"classic", EKeyStyle::Classic}}) {
             ASSERT_EQ(ParseSimCommandLine({pszOption, pszValue}, &options, &strError),
-                      CommandLineResult::Run)
+                      ECommandLineResult::Run)
                 << strError;
             EXPECT_EQ(options.m_style, style) << pszOption << " " << pszValue;
         }

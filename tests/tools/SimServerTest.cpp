@@ -26,7 +26,7 @@ public:
     void Send(const std::string& str) { m_socket.Send(str); }
 
     std::optional<std::string> ReceiveOne(size_t nCap = 65536, bool* pTruncated = nullptr) {
-        if (m_socket.WaitReadable(3000) != platform::WaitResult::Readable) return std::nullopt;
+        if (m_socket.WaitReadable(3000) != platform::EWaitResult::Readable) return std::nullopt;
         std::string str(nCap, '\0');
         const int n = m_socket.Recv(str.data(), str.size(), pTruncated);
         if (n < 0) return std::nullopt;

@@ -67,7 +67,7 @@ CSimState CapturedState() {
 }  // namespace
 
 TEST(V161Style, RebuildsTheCapturedDatagramsByteForByte) {
-    const auto vDatagrams = SplitStatusReply(CapturedState(), KeyStyle::V161, "6903");
+    const auto vDatagrams = SplitStatusReply(CapturedState(), EKeyStyle::V161, "6903");
     ASSERT_EQ(vDatagrams.size(), 3u);
     EXPECT_EQ(vDatagrams[0], ReadCaptured("status-v1.61-datagram1.txt"));
     EXPECT_EQ(vDatagrams[1], ReadCaptured("status-v1.61-datagram2.txt"));
@@ -82,7 +82,7 @@ TEST(V161Style, SplitsOnePlayersKeysAcrossTwoDatagramsHoweverFewPlayers) {
         for (int n = 0; n < nPlayers; ++n)
             state.m_vPlayers.push_back({"Soldier " + std::to_string(n), 1 + n % 2, n, n, 0, 50,
                                         std::string(32, 'a' + n % 26)});
-        const auto vDatagrams = SplitStatusReply(state, KeyStyle::V161, "77");
+        const auto vDatagrams = SplitStatusReply(state, EKeyStyle::V161, "77");
         ASSERT_GE(vDatagrams.size(), 3u);
         simtest::Pairs vAll;
         bool bStraddles = false;
@@ -100,11 +100,11 @@ TEST(V161Style, SplitsOnePlayersKeysAcrossTwoDatagramsHoweverFewPlayers) {
         EXPECT_TRUE(bStraddles);
         // Nothing lost or cut: the pairs read back whole, in order.
         vAll.pop_back();  // the closing "final" pair
-        const auto vExpected = BuildStatusPairs(state, KeyStyle::V161);
+        const auto vExpected = BuildStatusPairs(state, EKeyStyle::V161);
         EXPECT_EQ(vAll, simtest::Pairs(vExpected.begin(), vExpected.end()));
     }
     // No players: the server keys and the closing pair in one datagram.
-    const auto vEmpty = SplitStatusReply(DefaultSimState(), KeyStyle::V161, "1");
+    const auto vEmpty = SplitStatusReply(DefaultSimState(), EKeyStyle::V161, "1");
     ASSERT_EQ(vEmpty.size(), 1u);
     EXPECT_TRUE(vEmpty[0].ends_with("\\final\\\\queryid\\1.1"));
 }
@@ -116,7 +116,7 @@ TEST(V161Style, KeysInTheCapturedOrderWithTheirEmptyValues) {
     state.SetKey("my_extra2", "y");
     state.RemoveKey("Ticket Ratio");
     state.SetKey("ticket_ratio", "300%");  // already spelled as such a server does
-    const auto vPairs = BuildStatusPairs(state, KeyStyle::V161);
+    const auto vPairs = BuildStatusPairs(state, EKeyStyle::V161);
     std::vector<std::string> vKeys;
     for (const auto& kv : vPairs) vKeys.push_back(kv.first);
     std::vector<std::string> vCaptured;
@@ -139,7 +139,7 @@ TEST(V161Style, DecoderSeesTheSameLiveMatchInBothStyles) {
     CSimResponder classic, modern;
     classic.StartLive(5, 30, true);
     modern.StartLive(5, 30, true);
-    modern.SetKeyStyle(KeyStyle::V161);
+    modern.SetKeyStyle(EKeyStyle::V161);
     monitor::CServerStatus statusClassic, statusModern;
     monitor::PlayerTable playersClassic{}, playersModern{};
     bool bUnlimitedSeen = false;

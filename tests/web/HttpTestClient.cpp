@@ -59,7 +59,7 @@ bool CHttpTestConnection::Send(std::string_view strBytes) {
 
 bool CHttpTestConnection::Fill(Clock::time_point deadline) {
     if (m_bEnded) return false;
-    if (m_socket.WaitReadable(MsLeft(deadline)) != platform::WaitResult::Readable) return false;
+    if (m_socket.WaitReadable(MsLeft(deadline)) != platform::EWaitResult::Readable) return false;
     char buf[8192];
     int n = m_socket.Recv(buf, sizeof buf);
     if (n <= 0) {

@@ -263,7 +263,7 @@ TEST_F(WebServerTest, SlowSenderGetsATimeout) {
     std::optional<CHttpAnswer> answer;
     for (int i = 0; i < 100 && !answer; ++i) {
         connection.Send("X");
-        if (connection.Socket().WaitReadable(100) == platform::WaitResult::Readable)
+        if (connection.Socket().WaitReadable(100) == platform::EWaitResult::Readable)
             answer = connection.ReadAnswer();
     }
     ASSERT_TRUE(answer);

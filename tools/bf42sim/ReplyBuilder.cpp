@@ -84,7 +84,7 @@ std::string Trailer(const std::string& strQueryId, size_t nNumber, bool bLast) {
 
 }  // namespace
 
-std::vector<KeyValue> BuildStatusPairs(const CSimState& state, KeyStyle style) {
+std::vector<KeyValue> BuildStatusPairs(const CSimState& state, EKeyStyle style) {
     std::vector<KeyValue> vPairs;
     vPairs.reserve(state.m_vServerKeys.size() + 4 + state.m_vPlayers.size() * 7);
     auto addServerKey = [&](const std::string& strSent, const std::string& strStateKey,
@@ -94,7 +94,7 @@ std::vector<KeyValue> BuildStatusPairs(const CSimState& state, KeyStyle style) {
         if (strSent == "time_limit" && strValue == "unlimited") strValue = "0";
         vPairs.emplace_back(Clean(strSent), Clean(strValue));
     };
-    if (style == KeyStyle::Classic) {
+    if (style == EKeyStyle::Classic) {
         for (const auto& kv : state.m_vServerKeys) addServerKey(kv.first, kv.first, kv.second);
     } else {
         // The captured order first, from a state key in either spelling ...
@@ -111,7 +111,7 @@ std::vector<KeyValue> BuildStatusPairs(const CSimState& state, KeyStyle style) {
             if (!IsV161ServerKey(strSent)) addServerKey(strSent, kv.first, kv.second);
         }
     }
-    const bool bClassic = style == KeyStyle::Classic;
+    const bool bClassic = style == EKeyStyle::Classic;
     for (size_t n = 0; n < state.m_vPlayers.size(); ++n) {
         const CSimPlayer& p = state.m_vPlayers[n];
         const std::string strN = platform::IntToText(static_cast<long long>(n));
@@ -132,7 +132,7 @@ std::vector<KeyValue> BuildStatusPairs(const CSimState& state, KeyStyle style) {
     return vPairs;
 }
 
-std::vector<KeyValue> BuildInfoPairs(const CSimState& state, KeyStyle style) {
+std::vector<KeyValue> BuildInfoPairs(const CSimState& state, EKeyStyle style) {
     struct CInfoKey {
         const char* pszInfo;
         const char* pszSource;
@@ -227,10 +227,10 @@ std::vector<std::string> SplitReply(const std::vector<KeyValue>& vPairs,
     return WithTrailers(std::move(vBodies), strQueryId);
 }
 
-std::vector<std::string> SplitStatusReply(const CSimState& state, KeyStyle style,
+std::vector<std::string> SplitStatusReply(const CSimState& state, EKeyStyle style,
                                           const std::string& strQueryId) {
     const std::vector<KeyValue> vPairs = BuildStatusPairs(state, style);
-    if (style == KeyStyle::Classic) return SplitReply(vPairs, strQueryId);
+    if (style == EKeyStyle::Classic) return SplitReply(vPairs, strQueryId);
 
     size_t nTotal = 0;
     const std::vector<std::string> vTexts = PairTexts(vPairs, &nTotal);

@@ -18,7 +18,7 @@ constexpr size_t kMaxDatagram = 1400;
 // server cut its player datagrams a little short of kMaxDatagram.
 constexpr size_t kV161PlayerDatagram = 1350;
 
-enum class KeyStyle {
+enum class EKeyStyle {
     Classic,  // the spellings the bot reads: player_N, frags_N, "Version", "Time Limit"
     // A v1.61 server's, as captured: its server keys in its order (content_check,
     // sv_punkbuster and unpure_mods twice), version, game_start_delay,
@@ -34,7 +34,7 @@ enum class KeyStyle {
 // In the v1.61 style the state's keys (classic spellings) are renamed and
 // sent in the captured server's order; keys it did not send follow in the
 // state's order.
-std::vector<KeyValue> BuildStatusPairs(const CSimState& state, KeyStyle style);
+std::vector<KeyValue> BuildStatusPairs(const CSimState& state, EKeyStyle style);
 
 // The status reply's datagrams. Classic: SplitReply of the pairs. v1.61, as
 // the captured server splits: the server keys alone in the first datagram,
@@ -42,12 +42,12 @@ std::vector<KeyValue> BuildStatusPairs(const CSimState& state, KeyStyle style);
 // cut between pairs wherever the size says; when they would all fit in one,
 // it is cut after the last player's first key anyway, so that one player's
 // keys always straddle two datagrams.
-std::vector<std::string> SplitStatusReply(const CSimState& state, KeyStyle style,
+std::vector<std::string> SplitStatusReply(const CSimState& state, EKeyStyle style,
                                           const std::string& strQueryId);
 
 // Info reply pairs: the summary keys the server has (host name, ports, mod,
 // map, type, phase, counts, version, password), then the state's info extras.
-std::vector<KeyValue> BuildInfoPairs(const CSimState& state, KeyStyle style);
+std::vector<KeyValue> BuildInfoPairs(const CSimState& state, EKeyStyle style);
 
 // Packs the pairs into datagrams of at most nMaxDatagram bytes, trailer
 // included, never splitting a pair unless it cannot fit a datagram alone.

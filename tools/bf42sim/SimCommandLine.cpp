@@ -20,14 +20,14 @@ bool ParseNumber(const std::string& str, T nLow, T nHigh, T* pValue) {
 
 }  // namespace
 
-CommandLineResult ParseSimCommandLine(const std::vector<std::string>& vArgs, CSimOptions* pOptions,
+ECommandLineResult ParseSimCommandLine(const std::vector<std::string>& vArgs, CSimOptions* pOptions,
                                       std::string* pError) {
     CSimOptions options;
     bool bSeed = false;
     for (size_t n = 0; n < vArgs.size(); ++n) {
         const std::string& strArg = vArgs[n];
-        if (strArg == "--help" || strArg == "-h") return CommandLineResult::Help;
-        if (strArg == "--version") return CommandLineResult::Version;
+        if (strArg == "--help" || strArg == "-h") return ECommandLineResult::Help;
+        if (strArg == "--version") return ECommandLineResult::Version;
         if (strArg == "--oversized") {
             options.m_bOversized = true;
             continue;
@@ -40,7 +40,7 @@ CommandLineResult ParseSimCommandLine(const std::vector<std::string>& vArgs, CSi
         if (n + 1 >= vArgs.size()) {
             *pError = strArg.rfind("--", 0) == 0 ? strArg + " needs a value"
                                                  : "unknown argument '" + strArg + "'";
-            return CommandLineResult::Error;
+            return ECommandLineResult::Error;
         }
         const std::string& strValue = vArgs[++n];
         bool bOk = true;
@@ -67,26 +67,26 @@ CommandLineResult ParseSimCommandLine(const std::vector<std::string>& vArgs, CSi
             bOk = ParseNumber(strValue, 1, 1 << 30, &options.m_nSilentFor);
         } else if (strArg == "--style" || strArg == "--key-style") {
             bOk = strValue == "classic" || strValue == "v1.61";
-            options.m_style = strValue == "v1.61" ? KeyStyle::V161 : KeyStyle::Classic;
+            options.m_style = strValue == "v1.61" ? EKeyStyle::V161 : EKeyStyle::Classic;
         } else {
             *pError = "unknown argument '" + strArg + "'";
-            return CommandLineResult::Error;
+            return ECommandLineResult::Error;
         }
         if (!bOk) {
             *pError = "bad value '" + strValue + "' for " + strArg;
-            return CommandLineResult::Error;
+            return ECommandLineResult::Error;
         }
     }
     if (bSeed && !options.m_strScenarioFile.empty()) {
         *pError = "--scenario and --seed exclude each other";
-        return CommandLineResult::Error;
+        return ECommandLineResult::Error;
     }
     if (options.m_nSilentFor >= 0 && options.m_nSilentAfter < 0) {
         *pError = "--silent-for needs --silent-after";
-        return CommandLineResult::Error;
+        return ECommandLineResult::Error;
     }
     *pOptions = options;
-    return CommandLineResult::Run;
+    return ECommandLineResult::Run;
 }
 
 std::string SimUsage() {

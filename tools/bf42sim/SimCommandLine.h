@@ -21,13 +21,13 @@ struct CSimOptions {
     int m_nSilentFor = -1;    // requests the silence lasts; below 0: for ever
     bool m_bOversized = false;
     bool m_bOutOfOrder = false;
-    KeyStyle m_style = KeyStyle::Classic;
+    EKeyStyle m_style = EKeyStyle::Classic;
 };
 
-enum class CommandLineResult { Run, Help, Version, Error };
+enum class ECommandLineResult { Run, Help, Version, Error };
 
 // Reads the arguments after the program name. On Error, *pError says why.
-CommandLineResult ParseSimCommandLine(const std::vector<std::string>& vArgs, CSimOptions* pOptions,
+ECommandLineResult ParseSimCommandLine(const std::vector<std::string>& vArgs, CSimOptions* pOptions,
                                       std::string* pError);
 
 // The text of --help.

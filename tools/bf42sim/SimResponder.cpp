@@ -6,11 +6,11 @@
 
 namespace bf42sim {
 
-RequestKind ClassifyRequest(std::string_view strDatagram) {
+ERequestKind ClassifyRequest(std::string_view strDatagram) {
     if (!strDatagram.empty() && strDatagram.front() == '\xff') strDatagram.remove_prefix(1);
-    if (strDatagram == "\\status\\") return RequestKind::Status;
-    if (strDatagram == "\\info\\") return RequestKind::Info;
-    return RequestKind::None;
+    if (strDatagram == "\\status\\") return ERequestKind::Status;
+    if (strDatagram == "\\info\\") return ERequestKind::Info;
+    return ERequestKind::None;
 }
 
 CSimResponder::CSimResponder() : m_state(DefaultSimState()) {}
@@ -76,15 +76,15 @@ bool CSimResponder::TakeSilence() {
 }
 
 std::vector<std::string> CSimResponder::HandleDatagram(std::string_view strDatagram) {
-    const RequestKind kind = ClassifyRequest(strDatagram);
-    if (kind == RequestKind::None) {
+    const ERequestKind kind = ClassifyRequest(strDatagram);
+    if (kind == ERequestKind::None) {
         ++m_nIgnored;
         return {};
     }
-    ++(kind == RequestKind::Status ? m_nStatusRequests : m_nInfoRequests);
+    ++(kind == ERequestKind::Status ? m_nStatusRequests : m_nInfoRequests);
     if (TakeSilence()) return {};
 
-    if (kind == RequestKind::Info) return Packetise(BuildInfoPairs(CurrentState(), m_style));
+    if (kind == ERequestKind::Info) return Packetise(BuildInfoPairs(CurrentState(), m_style));
 
     if (m_pLive) {
         if (m_bStepPerStatus) m_pLive->Step();
@@ -102,7 +102,7 @@ std::vector<std::string> CSimResponder::HandleDatagram(std::string_view strDatag
 }
 
 std::vector<std::string> CSimResponder::PacketiseStatus(const CSimState& state) {
-    if (m_style == KeyStyle::Classic || m_bOversized)
+    if (m_style == EKeyStyle::Classic || m_bOversized)
         return Packetise(BuildStatusPairs(state, m_style));
     // Split as a v1.61 server splits; the closing datagram may still overtake.
     const std::string strId = platform::IntToText(++m_nQueryId);

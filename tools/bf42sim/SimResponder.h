@@ -14,11 +14,11 @@
 
 namespace bf42sim {
 
-enum class RequestKind { None, Status, Info };
+enum class ERequestKind { None, Status, Info };
 
 // "\xff\status\" and "\xff\info\", and the bare "\status\" and "\info\"
 // that common query clients send; anything else is None.
-RequestKind ClassifyRequest(std::string_view strDatagram);
+ERequestKind ClassifyRequest(std::string_view strDatagram);
 
 class CSimResponder {
 public:
@@ -55,7 +55,7 @@ public:
     // Splits each reply into at least two datagrams and sends the last
     // (the one with the closing marker) first.
     void SetOutOfOrder(bool bOn) { m_bOutOfOrder = bOn; }
-    void SetKeyStyle(KeyStyle style) { m_style = style; }
+    void SetKeyStyle(EKeyStyle style) { m_style = style; }
 
     // Counters of datagrams received.
     int StatusRequests() const { return m_nStatusRequests; }
@@ -78,7 +78,7 @@ private:
 
     bool m_bOversized = false;
     bool m_bOutOfOrder = false;
-    KeyStyle m_style = KeyStyle::Classic;
+    EKeyStyle m_style = EKeyStyle::Classic;
     int m_nSilentLeft = 0;      // below 0: silent for ever
     int m_nAnswersLeft = -1;    // answers before a planned silence; below 0: none planned
     int m_nPlannedSilence = 0;  // length of that silence

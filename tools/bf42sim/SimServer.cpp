@@ -60,8 +60,8 @@ void CSimServer::ServeThread() {
     std::vector<char> vBuffer(kRecvCap);
     while (!m_bStop.load()) {
         TickLive();
-        const platform::WaitResult wait = m_socket.WaitReadable(kPollMs);
-        if (wait != platform::WaitResult::Readable) continue;
+        const platform::EWaitResult wait = m_socket.WaitReadable(kPollMs);
+        if (wait != platform::EWaitResult::Readable) continue;
         platform::CNetAddress from;
         const int n = m_socket.RecvFrom(vBuffer.data(), vBuffer.size(), &from);
         if (n < 0) continue;  // e.g. a refusal reported for an earlier reply
@@ -149,7 +149,7 @@ void CSimServer::SetOutOfOrder(bool bOn) {
     m_responder.SetOutOfOrder(bOn);
 }
 
-void CSimServer::SetKeyStyle(KeyStyle style) {
+void CSimServer::SetKeyStyle(EKeyStyle style) {
     std::lock_guard lock(m_mutex);
     m_responder.SetKeyStyle(style);
 }

@@ -52,7 +52,7 @@ public:
     void SetSilentAfter(int nAnswers, int nSilentFor);
     void SetOversized(bool bOn);
     void SetOutOfOrder(bool bOn);
-    void SetKeyStyle(KeyStyle style);
+    void SetKeyStyle(EKeyStyle style);
 
     // Counters of datagrams received.
     int StatusRequests() const;

@@ -30,16 +30,16 @@ int main(int argc, char** argv) {
     CSimOptions options;
     std::string strError;
     switch (ParseSimCommandLine(vArgs, &options, &strError)) {
-        case CommandLineResult::Help:
+        case ECommandLineResult::Help:
             std::fputs(SimUsage().c_str(), stdout);
             return 0;
-        case CommandLineResult::Version:
+        case ECommandLineResult::Version:
             std::fputs(res::VersionText("bf42sim").c_str(), stdout);
             return 0;
-        case CommandLineResult::Error:
+        case ECommandLineResult::Error:
             std::fprintf(stderr, "bf42sim: %s (see --help)\n", strError.c_str());
             return 2;
-        case CommandLineResult::Run:
+        case ECommandLineResult::Run:
             break;
     }
 
