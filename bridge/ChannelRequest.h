@@ -24,4 +24,11 @@ struct CChannelRequest {
     bool operator==(const CChannelRequest&) const = default;
 };
 
+// The same answer: the same question, and for a greeting the same person.
+// A request like one still waiting only repeats its answer, and is dropped.
+inline bool SameAnswer(const CChannelRequest& a, const CChannelRequest& b) {
+    if (a.m_eKind != b.m_eKind || a.m_strArgs != b.m_strArgs) return false;
+    return a.m_eKind != EChannelRequest::Join || a.m_strNick == b.m_strNick;
+}
+
 }  // namespace bridge

@@ -23,7 +23,7 @@ public:
     explicit CGameLink(bridge::IIrcLink& session) : m_session(session) {}
 
     // A request for the game side (the bot's IRC event); dropped when the
-    // queue is full. Any thread.
+    // queue is full or one with the same answer waits. Any thread.
     void Push(bridge::CChannelRequest request);
 
     // ---- bridge::IIrcLink: any thread, never waiting.

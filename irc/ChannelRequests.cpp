@@ -5,21 +5,11 @@
 
 namespace irc {
 
-namespace {
-
-// The same answer: the same question, and for a greeting the same person.
-bool SameAnswer(const bridge::CChannelRequest& a, const bridge::CChannelRequest& b) {
-    if (a.m_eKind != b.m_eKind || a.m_strArgs != b.m_strArgs) return false;
-    return a.m_eKind != bridge::EChannelRequest::Join || a.m_strNick == b.m_strNick;
-}
-
-}  // namespace
-
 void CChannelRequests::Add(bridge::CChannelRequest request) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (std::any_of(m_requests.begin(), m_requests.end(),
-                        [&](const bridge::CChannelRequest& r) { return SameAnswer(r, request); }))
+                        [&](const bridge::CChannelRequest& r) { return bridge::SameAnswer(r, request); }))
             return;
         if (m_requests.size() >= kMaxRequests) return;
         m_requests.push_back(std::move(request));

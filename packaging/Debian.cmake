@@ -9,8 +9,9 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # OpenSSL is opened at run time, with the first TLS connection
-# (platform/OpenSslLoader.cpp): dpkg-shlibdeps cannot see it.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libssl3")
+# (platform/OpenSslLoader.cpp), SQLite with the statistics' file
+# (stats/SqliteLoader.cpp): dpkg-shlibdeps sees neither.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libssl3, libsqlite3-0")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${FR_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

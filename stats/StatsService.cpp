@@ -69,6 +69,12 @@ bool CStatsService::Push(std::unique_ptr<CJob> pJob) {
         std::lock_guard lock(m_mutex);
         if (!m_bStarted || m_bStopping || !m_thread.joinable()) return false;
         if (pJob->m_eKind == CJob::EKind::Request) {
+            // The same question twice before the first is answered: one answer.
+            for (const std::unique_ptr<CJob>& pQueued : m_jobs) {
+                if (pQueued->m_eKind == CJob::EKind::Request &&
+                    bridge::SameAnswer(pQueued->m_request, pJob->m_request))
+                    return true;
+            }
             if (m_nQueuedRequests >= kMaxQueuedRequests) {
                 ++m_figures.m_nRequestsDropped;
                 return true;

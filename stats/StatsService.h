@@ -88,7 +88,8 @@ public:
 
     // Queues a Stats, Top, LastRound or Seen request (any thread); the
     // answer, one line, goes to fnSend on the service's thread ("statistics
-    // are off" when the file could not be used). False for a request of
+    // are off" when the file could not be used). A question like one still
+    // waiting adds nothing. False for a request of
     // another kind, which is not ours to answer, and while no thread runs
     // (not started, stopped, or no file set).
     bool Answer(const bridge::CChannelRequest& request, const monitor::CAnnounceSettings& settings,
