@@ -27,7 +27,9 @@ TEST(BotHealth, AMonitorHeldPastItsPromiseIsUnhealthyUntilItGoesOn) {
     coretest::CFile file;
     file.nGamePort = sim.Port();
     testsupport::CJumpClock clock;
-    core::CBot bot(config::ParseSettings(coretest::SettingsText(file)), {}, clock);
+    // No statistics file: the test leaves nothing behind.
+    core::CBot bot(config::ParseSettings(coretest::SettingsText(file) + "stats_File=\r\n"), {},
+                   clock);
     bot.Start();
     // Nothing runs yet: nothing to watch, whatever the time.
     clock.Jump(24 * 3600 * 1000);

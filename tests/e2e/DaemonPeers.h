@@ -21,6 +21,7 @@
 #include "config/TempFolder.h"
 #include "platform/Socket.h"
 #include "support/ChildProcess.h"
+#include "support/ColorText.h"
 #include "support/IrcTestClient.h"
 #include "support/NgircdServer.h"
 #include "support/Wait.h"
@@ -48,9 +49,8 @@ public:
         }
     }
 
-    bool Start(std::vector<std::string> vArgs, const std::string& strDir,
-               const std::string& strLog, std::vector<std::string> vEnv = {},
-               const std::string& strSelfPidVar = {}) {
+    bool Start(std::vector<std::string> vArgs, const std::string& strDir, const std::string& strLog,
+               std::vector<std::string> vEnv = {}, const std::string& strSelfPidVar = {}) {
         if (vArgs.empty() || m_pid > 0) return false;
         m_strLog = strLog;
         const int nLog = ::open(strLog.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
@@ -100,8 +100,8 @@ public:
     // What it printed so far.
     std::string Output() const { return testsupport::ReadWholeFile(m_strLog); }
     bool WaitForOutput(const std::string& strPart, std::chrono::milliseconds timeout = kLong) {
-        return testsupport::WaitUntil(
-            [&] { return Output().find(strPart) != std::string::npos; }, timeout);
+        return testsupport::WaitUntil([&] { return Output().find(strPart) != std::string::npos; },
+                                      timeout);
     }
     // The exit status; -1 when it did not exit by itself in time (the
     // destructor kills it then) or ended by a signal.
@@ -135,8 +135,8 @@ struct CCurlAnswer {
 inline CCurlAnswer Curl(const std::string& strUrl) {
     testsupport::CChildProcess curl;
     CCurlAnswer answer;
-    if (!curl.Start({testsupport::FindProgram("curl"), "-sS", "--noproxy", "*", "--max-time",
-                     "10", "-w", "\n%{http_code}", strUrl}))
+    if (!curl.Start({testsupport::FindProgram("curl"), "-sS", "--noproxy", "*", "--max-time", "10",
+                     "-w", "\n%{http_code}", strUrl}))
         return answer;
     if (curl.Wait(std::chrono::seconds(20)) != 0) return answer;
     const std::string& strOut = curl.Output();
@@ -158,13 +158,13 @@ inline double MetricValue(const std::string& strMetrics, const std::string& strS
 
 // A peer program this test needs is missing: the test is skipped, or fails
 // where FR_REQUIRE_PEERS says the peers must be there.
-#define E2E_NEED_PEER(present, what)                                              \
-    do {                                                                          \
-        if (!(present)) {                                                         \
-            if (std::getenv("FR_REQUIRE_PEERS") != nullptr)                       \
-                FAIL() << (what) << " is missing (FR_REQUIRE_PEERS is set)";      \
-            GTEST_SKIP() << (what) << " is not installed";                        \
-        }                                                                         \
+#define E2E_NEED_PEER(present, what)                                         \
+    do {                                                                     \
+        if (!(present)) {                                                    \
+            if (std::getenv("FR_REQUIRE_PEERS") != nullptr)                  \
+                FAIL() << (what) << " is missing (FR_REQUIRE_PEERS is set)"; \
+            GTEST_SKIP() << (what) << " is not installed";                   \
+        }                                                                    \
     } while (0)
 
 class DaemonPeersTest : public testing::Test {
@@ -208,7 +208,7 @@ protected:
 
     // The bot has joined and its opening banner is through.
     bool BotRelays() {
-        return m_alice.WaitFor(kBotPrivmsg + "\x03" "10ticketratio ", 1, kLong);
+        return m_alice.WaitFor(kBotPrivmsg + testsupport::C("^10ticketratio "), 1, kLong);
     }
 
     // The bot's channel lines that hold strPart.

@@ -68,15 +68,17 @@ TEST_F(FragrelaydNotify, SaysReadyAndStatusBeatsTheWatchdogAndSaysStopping) {
     const std::string strSocket = m_folder / "notify";
     testsupport::CNotifyStandIn manager(strSocket);
     ASSERT_TRUE(manager.IsBound());
-    ASSERT_TRUE(StartDaemon("", {"NOTIFY_SOCKET=" + strSocket, "WATCHDOG_USEC=1000000"},
-                            "WATCHDOG_PID"));
+    ASSERT_TRUE(
+        StartDaemon("", {"NOTIFY_SOCKET=" + strSocket, "WATCHDOG_USEC=1000000"}, "WATCHDOG_PID"));
 
     // Ready, both sides where they should be, and the watchdog's beat.
     const std::string strBothUp = "STATUS=IRC: in #relay; game: answering";
-    ASSERT_TRUE(ReadUntil(manager, [&] {
-        const size_t nAt = Find(strBothUp);
-        return nAt != std::string::npos && Count("WATCHDOG=1", nAt) >= 3;
-    })) << Messages() << m_daemon.Output();
+    ASSERT_TRUE(ReadUntil(manager,
+                          [&] {
+                              const size_t nAt = Find(strBothUp);
+                              return nAt != std::string::npos && Count("WATCHDOG=1", nAt) >= 3;
+                          }))
+        << Messages() << m_daemon.Output();
     ASSERT_NE(Find("READY=1"), std::string::npos) << Messages();
     EXPECT_LT(Find("READY=1"), Find("WATCHDOG=1")) << "the first beat comes once it is ready";
     EXPECT_LT(Find("READY=1"), Find(strBothUp));
@@ -91,10 +93,12 @@ TEST_F(FragrelaydNotify, SaysReadyAndStatusBeatsTheWatchdogAndSaysStopping) {
     // again, and the beat goes on, since no thread of the bot is stuck.
     m_ngircd.Stop();
     const std::string strWaiting = "STATUS=IRC: next attempt in ";
-    ASSERT_TRUE(ReadUntil(manager, [&] {
-        const size_t nAt = Find(strWaiting);
-        return nAt != std::string::npos && Count("WATCHDOG=1", nAt) >= 2;
-    })) << Messages() << m_daemon.Output();
+    ASSERT_TRUE(ReadUntil(manager,
+                          [&] {
+                              const size_t nAt = Find(strWaiting);
+                              return nAt != std::string::npos && Count("WATCHDOG=1", nAt) >= 2;
+                          }))
+        << Messages() << m_daemon.Output();
     const std::string strLine = m_vMessages[Find(strWaiting)];
     EXPECT_NE(strLine.find(" s; game: answering"), std::string::npos) << strLine;
 

@@ -60,8 +60,8 @@ std::string Plain(const std::string& strLine) {
             str += strLine[n];
             continue;
         }
-        for (int nDigits = 0;
-             nDigits < 2 && n + 1 < strLine.size() && std::isdigit(static_cast<unsigned char>(strLine[n + 1]));
+        for (int nDigits = 0; nDigits < 2 && n + 1 < strLine.size() &&
+                              std::isdigit(static_cast<unsigned char>(strLine[n + 1]));
              ++nDigits)
             ++n;
     }
@@ -78,7 +78,7 @@ TEST_F(FragrelaydStatsCommands, EachCommandIsAnsweredWithOneLine) {
         const char* pszAnswerStart;  // the answer, without colours, starts so
     } during[] = {
         {"!seen Hans", "seen [Hans]  playing now"},
-        {".seen tom", "seen [tom]  playing now"},  // as asked: no round holds him yet
+        {".seen tom", "seen [tom]  playing now"},         // as asked: no round holds him yet
         {"!stats Hans", "player [Hans]  no statistics"},  // no round has ended yet
         {"!top", "top kills (all time)  no statistics"},
         {"!seen Nobody", "seen [Nobody]  never seen"},
@@ -93,13 +93,15 @@ TEST_F(FragrelaydStatsCommands, EachCommandIsAnsweredWithOneLine) {
     // round is in the file for every request after it.
     std::string strError;
     ASSERT_TRUE(m_sim.LoadScenario(kEnd, &strError)) << strError;
-    ASSERT_TRUE(m_alice.WaitFor(kBotPrivmsg + "\x03" "10endscore ", 1, kLong)) << BotLines();
+    ASSERT_TRUE(m_alice.WaitFor(kBotPrivmsg + testsupport::C("^10endscore "), 1, kLong))
+        << BotLines();
     const struct {
         const char* pszSay;
         const char* pszAnswerStart;
     } after[] = {
-        {"!stats Hans", "player [Hans]  kills [6]  deaths [2]  K/D [3.00]  teamkills [0]  flags [0]  "
-                        "rounds [1]  last seen ["},
+        {"!stats Hans",
+         "player [Hans]  kills [6]  deaths [2]  K/D [3.00]  teamkills [0]  flags [0]  "
+         "rounds [1]  last seen ["},
         {"!lastround", "last round [wake]  winner [draw]  tickets [250 : 250]  1. Hans (11/6/2)"},
         // Two minutes of play at least make a round count for the top list.
         {"!top", "top kills (all time)  no statistics"},

@@ -86,8 +86,8 @@ TEST_F(FragrelaydWeb, ChromiumSeesTheScoreboardFillAndAnEventArriveWithoutAReloa
     ASSERT_TRUE(testsupport::WaitUntil([&] { return m_sim.LiveCounts().m_nKills >= 4; }, kLong));
     std::string strOutput;
     if (!RunScript("browser_check.py",
-                   {"--url", m_strBase + "/", "--screenshots", FR_SCREENSHOT_DIR,
-                    "--min-players", "4", "--event-timeout", "60"},
+                   {"--url", m_strBase + "/", "--screenshots", FR_SCREENSHOT_DIR, "--min-players",
+                    "4", "--event-timeout", "60"},
                    &strOutput)) {
         if (HasFailure()) return;
         E2E_NEED_PEER(false, "Chromium, chromedriver or python3-selenium");
@@ -144,12 +144,14 @@ TEST_F(FragrelaydWeb, JsonMetricsAndHealthFollowTheMatchAndTheIrcSide) {
     ASSERT_TRUE(testsupport::WaitUntil(
         [&] {
             health = Curl(m_strBase + "/healthz");
-            return health.m_nStatus == 503 && health.m_strBody.find("next attempt in ") != std::string::npos;
+            return health.m_nStatus == 503 &&
+                   health.m_strBody.find("next attempt in ") != std::string::npos;
         },
         kLong))
         << health.m_nStatus << " " << health.m_strBody;
     EXPECT_EQ(health.m_strBody.rfind("irc: next attempt in ", 0), 0u) << health.m_strBody;
-    EXPECT_EQ(e2e::MetricValue(Curl(m_strBase + "/metrics").m_strBody, "fragrelay_irc_connected"), 0);
+    EXPECT_EQ(e2e::MetricValue(Curl(m_strBase + "/metrics").m_strBody, "fragrelay_irc_connected"),
+              0);
 
     // Back on the same port: the bot comes back by itself, and so does 200.
     ASSERT_TRUE(m_ngircd.Start(nIrcPort)) << m_ngircd.Log();

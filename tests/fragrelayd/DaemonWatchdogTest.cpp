@@ -24,7 +24,7 @@ namespace {
 constexpr auto kLong = std::chrono::seconds(10);
 
 // Settings of both sides, the game server the stand-in at nPort; only the
-// game side is started.
+// game side is started. No statistics file: the test leaves nothing behind.
 std::string SettingsText(uint16_t nPort) {
     return "irc_Server=127.0.0.1\r\nirc_Port=6667\r\nirc_Nick=bot\r\nirc_altNick=bot2\r\n"
            "irc_Channel=#relay\r\nirc_Auth=no\r\nirc_Username=\r\nirc_Password=\r\n"
@@ -33,7 +33,7 @@ std::string SettingsText(uint16_t nPort) {
            std::to_string(nPort) +
            "\r\nallied_farbe_kill=02\r\nallied_farbe_flagge=12\r\naxis_farbe_kill=05\r\n"
            "axis_farbe_flagge=04\r\nstatus_farbe=14\r\nkey_farbe=10\r\nvalue_farbe=14\r\n"
-           "show_flag=yes\r\nshow_kill=yes\r\nshow_ticket=yes\r\nshow_tk=yes\r\n";
+           "show_flag=yes\r\nshow_kill=yes\r\nshow_ticket=yes\r\nshow_tk=yes\r\nstats_File=\r\n";
 }
 
 TEST(DaemonWatchdog, BeatsOnlyWhileTheBotsThreadsKeepTheirPromises) {
@@ -69,8 +69,8 @@ TEST(DaemonWatchdog, BeatsOnlyWhileTheBotsThreadsKeepTheirPromises) {
     EXPECT_EQ(manager.Next(), "STATUS=held");
 
     clock.Release();
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return fragrelayd::BeatWatchdog(bot, notifier); },
-                                       kLong));
+    ASSERT_TRUE(
+        testsupport::WaitUntil([&] { return fragrelayd::BeatWatchdog(bot, notifier); }, kLong));
     EXPECT_EQ(manager.Next(), "WATCHDOG=1");
     bot.Shutdown();
 }
