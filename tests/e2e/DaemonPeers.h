@@ -34,9 +34,10 @@ namespace e2e {
 inline constexpr auto kLong = std::chrono::seconds(30);
 inline const std::string kBotPrivmsg = " PRIVMSG #relay :";
 
-// A program with its output appended to a file, and variables added to the
-// test's environment. strSelfPidVar, when set, names one more variable that
-// holds the program's own process id (as WATCHDOG_PID does under systemd).
+// A program with its output appended to a file, and variables ("NAME=value")
+// added to the test's environment. strSelfPidVar, when set, names one more
+// variable that holds the program's own process id (as WATCHDOG_PID does
+// under systemd).
 class CLoggedProcess {
 public:
     CLoggedProcess() = default;
@@ -60,12 +61,17 @@ public:
         std::vector<char*> vArgv;
         for (std::string& str : vArgs) vArgv.push_back(str.data());
         vArgv.push_back(nullptr);
+        // The test's environment, less what the additions replace and less
+        // a service manager's variables (a test run by systemd must not
+        // have the program talk to it).
+        const size_t nAdded = vEnv.size();
         for (char** p = environ; *p != nullptr; ++p) {
             const std::string strVar = *p;
-            bool bReplaced = strVar.rfind(strSelfPidVar + "=", 0) == 0 && !strSelfPidVar.empty();
-            for (const std::string& strNew : vEnv)
-                bReplaced |= strVar.rfind(strNew.substr(0, strNew.find('=') + 1), 0) == 0;
-            if (!bReplaced) vEnv.push_back(strVar);
+            const std::string strName = strVar.substr(0, strVar.find('=') + 1);
+            bool bDropped = strName == "NOTIFY_SOCKET=" || strName == "WATCHDOG_USEC=" ||
+                            strName == "WATCHDOG_PID=" || strName == strSelfPidVar + "=";
+            for (size_t n = 0; n < nAdded; ++n) bDropped |= vEnv[n].rfind(strName, 0) == 0;
+            if (!bDropped) vEnv.push_back(strVar);
         }
         std::string strPidVar = strSelfPidVar + "=" + std::string(24, '\0');
         std::vector<char*> vEnvp;
