@@ -74,9 +74,13 @@ platform::EConsoleRequest CDaemon::WaitForRequest(core::CBot& bot,
     const auto nBeatMs = static_cast<uint32_t>(std::max<uint64_t>(nWatchdogUsec / 2000, 1));
     for (;;) {
         const platform::EConsoleRequest eRequest = platform::WaitForConsoleRequest(nBeatMs);
-        if (bot.IsHealthy(kBeatGraceMs)) notifier.Watchdog();
+        BeatWatchdog(bot, notifier);
         if (eRequest != platform::EConsoleRequest::None) return eRequest;
     }
+}
+
+bool BeatWatchdog(const core::CBot& bot, platform::CServiceNotifier& notifier) {
+    return bot.IsHealthy(CDaemon::kBeatGraceMs) && notifier.Watchdog();
 }
 
 void CDaemon::OnLog(core::ESide eSide, const std::string& strLine) {

@@ -61,4 +61,10 @@ private:
     bool m_bEnded = false;  // m_mutex
 };
 
+// One beat of the service manager's watchdog, sent only while every thread
+// of the bot keeps its promise (with CDaemon::kBeatGraceMs to spare), so that
+// a bot with a stuck thread is left to the watchdog. True when the beat
+// went out. The daemon's main thread, between its waits for a request.
+bool BeatWatchdog(const core::CBot& bot, platform::CServiceNotifier& notifier);
+
 }  // namespace fragrelayd
