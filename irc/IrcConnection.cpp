@@ -33,8 +33,10 @@ bool CIrcConnection::Open() {
     Beat(kLookupPromiseMs);
     const std::vector<platform::CNetAddress> vAddrs =
         platform::LookupHost(strServer, m_settings.m_nPort, &m_ctx.m_cut);
+    // An attempt the operator cut short failed for no fault of the server's:
+    // nothing to say about it.
     if (vAddrs.empty()) {
-        m_ctx.m_state.Log(res::LoadResString(res::IDS_NO_HOST));
+        if (!m_ctx.m_cut.IsStopped()) m_ctx.m_state.Log(res::LoadResString(res::IDS_NO_HOST));
         return false;
     }
     // The addresses in the resolver's order, each within the connect limit.
@@ -56,7 +58,7 @@ bool CIrcConnection::Open() {
         return false;
     }
     if (eResult != platform::EConnectResult::Connected || m_ctx.m_cut.IsStopped()) {
-        m_ctx.m_state.Log(res::LoadResString(res::IDS_NOT_FOUND));
+        if (!m_ctx.m_cut.IsStopped()) m_ctx.m_state.Log(res::LoadResString(res::IDS_NOT_FOUND));
         sender.SetStream(nullptr);
         return false;
     }

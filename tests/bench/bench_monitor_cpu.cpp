@@ -41,7 +41,9 @@ config::CSettings Settings(uint16_t nPort) {
         "irc_Tickettime=60\r\nbf_Language=0\r\nbf_Server=127.0.0.1\r\nbf_Port=" +
         std::to_string(nPort) +
         "\r\nallied_farbe_kill=2\r\nallied_farbe_flagge=12\r\naxis_farbe_kill=5\r\n"
-        "axis_farbe_flagge=4\r\nstatus_farbe=15\r\nkey_farbe=10\r\nvalue_farbe=14\r\n");
+        "axis_farbe_flagge=4\r\nstatus_farbe=15\r\nkey_farbe=10\r\nvalue_farbe=14\r\n"
+        // The game side alone: no statistics file.
+        "stats_File=\r\n");
 }
 
 double ThreadCpuSeconds(std::thread& thread) {

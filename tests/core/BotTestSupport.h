@@ -10,6 +10,7 @@
 #include <string>
 
 #include "config/SettingsFormat.h"
+#include "config/TempFolder.h"
 #include "core/Bot.h"
 #include "support/BotRecorder.h"
 #include "support/ScriptedTcpServer.h"
@@ -69,6 +70,8 @@ protected:
     // Makes and starts the bot; the update check contacts nothing unless
     // the options name a host.
     void Make(const CFile& f, core::CBot::COptions options = {}) {
+        // The statistics' file, when a side starts them, goes beside no build.
+        if (options.strSettingsFolder == ".") options.strSettingsFolder = m_folder.Path();
         m_pBot = std::make_unique<core::CBot>(Values(f), options);
         m_pBot->AddObserver(m_events);
         m_pBot->Start();
@@ -125,6 +128,7 @@ protected:
         return {strText, "Error", core::EMessageIcon::Error, strKey};
     }
 
+    testsupport::CTempFolder m_folder;
     testsupport::CScriptedTcpServer m_irc;
     bf42sim::CSimServer m_sim;
     testsupport::CBotRecorder m_events;

@@ -76,7 +76,9 @@ protected:
     void Start() {
         config::CSettings values;
         ASSERT_TRUE(fragrelayd::ReadDaemonSettings(Path(), values, m_console));
-        m_pBot = std::make_unique<core::CBot>(values, core::CBot::COptions{});
+        core::CBot::COptions options;
+        options.strSettingsFolder = m_folder.Path();
+        m_pBot = std::make_unique<core::CBot>(values, options);
         m_pBot->AddObserver(m_events);
         m_pBot->Start();
         m_pBot->StartBroadcast();
@@ -116,9 +118,11 @@ protected:
     bool WaitFor(Pred pred) {
         return testsupport::WaitUntil([&] { return pred(State()); }, kLong);
     }
+    // Connected as far as the server knows (see testsupport::HasRegistered).
     bool IrcConnected() {
-        return WaitFor([](const core::CBotState& s) {
-            return s.m_irc.m_bSessionActive && s.m_irc.m_eState != irc::EIrcState::Idle;
+        return WaitFor([&](const core::CBotState& s) {
+            return s.m_irc.m_bSessionActive && s.m_irc.m_eState != irc::EIrcState::Idle &&
+                   testsupport::HasRegistered(m_irc);
         });
     }
     bool Broadcasting(bool bOn) {

@@ -78,4 +78,14 @@ private:
     std::thread m_thread;
 };
 
+// The newest connection has sent its registration (its USER line): the bot
+// is connected as far as the server knows.
+inline bool HasRegistered(const CScriptedTcpServer& server) {
+    const int nConnections = server.Connections();
+    if (nConnections == 0) return false;
+    for (const std::string& strLine : server.Lines(nConnections - 1))
+        if (strLine.rfind("USER ", 0) == 0) return true;
+    return false;
+}
+
 }  // namespace testsupport

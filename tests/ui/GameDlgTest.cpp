@@ -332,7 +332,9 @@ TEST(GameDlgCheckUntold, TheInputsComeBackWhenTheCheckWasNeverToldRunning) {
     ASSERT_TRUE(testsupport::WriteWholeFile(
         folder / "settings.ini", SettingsText("127.0.0.1", irc.Port(), "127.0.0.1", sim.Port())));
     ui::CWindowSettings file(folder / "settings.ini");
-    core::CBot bot(file.Load(), core::CBot::COptions{});
+    core::CBot::COptions options;
+    options.strSettingsFolder = folder.Path();
+    core::CBot bot(file.Load(), options);
     ui::CMainDlg main(dispatcher, bot, file);
     ASSERT_TRUE(main.Create(sink));
     // After the window: a telling that this recorder holds keeps the bot's

@@ -120,10 +120,14 @@ protected:
         m_dispatcher.RunPending();
     }
     // The IRC tab shows a session the bot has: locked, "Disconnect".
+    // Connected as far as the server knows: it has the registration, so
+    // that a Disconnect from here on says QUIT (one during the connect
+    // itself only cuts the attempt short).
     bool IrcConnected() {
         return RunUntil([&] {
             return Irc().GetItemText(res::IDC_IRC_CONNECT) == "Disconnect" &&
-                   Bot().State().m_irc.m_eState != irc::EIrcState::Idle;
+                   Bot().State().m_irc.m_eState != irc::EIrcState::Idle &&
+                   testsupport::HasRegistered(m_irc);
         });
     }
     bool IrcIdle() {
