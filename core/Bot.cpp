@@ -196,9 +196,11 @@ bool CBot::StartBroadcast() {
 void CBot::StopBroadcast() {
     m_commands.Post([this] {
         m_pIrc->SetKeepAlive(false);
+        // Off before the stop, so that whoever sees the side idle also
+        // sees that nothing will bring it back.
+        m_game.SetKeepAlive(false);
         // The monitor's closing line goes to the channel before QUIT.
         StopGameAndWait();
-        m_game.SetKeepAlive(false);
         if (m_pIrc->IsSessionActive()) m_pIrc->Disconnect();
         m_bBroadcast = false;
         PublishState();
