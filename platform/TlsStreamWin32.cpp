@@ -831,6 +831,8 @@ CTlsHandshakeResult CTlsStream::Handshake(CSocket socket, const CTlsOptions& opt
             ::FreeContextBuffer(out[0].pvBuffer);
             if (eWait == EWait::TimedOut) return fail(ETlsFailure::TimedOut);
             if (eWait == EWait::Stopped) return fail(ETlsFailure::Stopped);
+            // A Shutdown from another thread fails the send it raced with.
+            if (bFailed && impl.m_bShutdown.load()) return fail(ETlsFailure::Stopped);
             if (bFailed) return fail(ETlsFailure::PeerClosed);
         } else if (out[0].pvBuffer != nullptr) {
             ::FreeContextBuffer(out[0].pvBuffer);

@@ -237,7 +237,7 @@ TEST_F(BotTest, StopBroadcastDuringAStartLeavesBothSidesIdle) {
         ASSERT_TRUE(Bot().StartBroadcast());
         // At once, once the IRC side has connected, once the game side runs.
         if (nRound == 1) {
-            ASSERT_TRUE(m_irc.WaitForConnections(nRound + 1));
+            ASSERT_TRUE(m_irc.WaitForLine(nRound, kUser));  // connected, not still connecting
         } else if (nRound == 2) {
             ASSERT_TRUE(GameRunning(nRuns + 1));
         }
@@ -289,6 +289,8 @@ TEST_F(BotTest, BroadcastKeepsTheGameSideAliveUntilStopBroadcast) {
     file.strGameServer = "no..such..host";  // refused by the resolver itself
     Make(file);
     ASSERT_TRUE(Bot().StartBroadcast());
+    // Connected, not still connecting: a stop during the connect sends no QUIT.
+    ASSERT_TRUE(m_irc.WaitForLine(0, kUser));
     ASSERT_TRUE(m_events.WaitForLog(ESide::Game, "Trying again in "));
     EXPECT_TRUE(Bot().GameSide().IsKeepAlive());
     EXPECT_TRUE(WaitFor([](const core::CBotState& s) {
@@ -334,7 +336,7 @@ TEST_F(BotTest, BroadcastOverSidesStartedByTheirOwnCommandsOnlySwitchesRelaying)
 TEST_F(BotTest, StopBroadcastWhileAFailedRunReturnsToIdleNeverStartsARun) {
     Make(Complete());
     ASSERT_TRUE(Bot().StartBroadcast());
-    ASSERT_TRUE(m_irc.WaitForConnections(1));
+    ASSERT_TRUE(m_irc.WaitForLine(0, kUser));  // connected: the stop says QUIT
     ASSERT_TRUE(GameRunning());
     ASSERT_TRUE(Broadcasting(true));
     // The side's own run, not kept alive, on a host the resolver refuses.

@@ -156,6 +156,8 @@ TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
     Write(settings);
     Start();
     ASSERT_TRUE(IrcConnected());
+    // Connected, not still connecting: a stop during the connect sends no QUIT.
+    ASSERT_TRUE(m_irc.WaitForLine(0, "NICK bot"));
     ASSERT_TRUE(GameRunning(1));
     ASSERT_TRUE(Broadcasting(true));
 
@@ -228,6 +230,8 @@ TEST_F(DaemonReloadTest, SideWithIncompleteSettingsStaysStoppedUntilMended) {
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Server") +
                             Note("the IRC side started again with the new settings"));
     EXPECT_TRUE(IrcConnected());
+    // Connected, not still connecting: a stop during the connect sends no QUIT.
+    ASSERT_TRUE(m_irc.WaitForLine(0, "NICK bot"));
     EXPECT_TRUE(Broadcasting(true));
     EXPECT_EQ(GameRuns(), 1);
 

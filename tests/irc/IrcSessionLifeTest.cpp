@@ -39,6 +39,7 @@ Lines ThreadNames() {
     return names;
 }
 
+#ifdef __linux__
 // The process's resident memory in kB, 0 where the system has no /proc.
 long ResidentKb() {
     std::ifstream status("/proc/self/status");
@@ -54,6 +55,7 @@ bool HasLibrary(const std::string& strName) {
         if (strLine.find("/" + strName) != std::string::npos) return true;
     return false;
 }
+#endif
 
 bool HasThread(const std::string& strName) {
     const Lines names = ThreadNames();

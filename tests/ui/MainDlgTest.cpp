@@ -110,6 +110,9 @@ TEST_P(MainDlgEnd, EndsTheRun) {
     if (row.bConnected) {
         ASSERT_TRUE(Irc().Click(res::IDC_IRC_CONNECT));
         ASSERT_TRUE(IrcConnected());
+        // Connected, not still connecting: an end during the connect says
+        // nothing to the server.
+        ASSERT_TRUE(m_irc.WaitForLine(0, kUser));
     }
     // Typed but not yet applied: only a save takes it to the file.
     ASSERT_EQ(Game().TypeText(res::IDC_GAME_PORT, "4711"), "4711");
@@ -351,6 +354,7 @@ TEST_F(MainDlgTest, BroadcastKeepsTheGameTabRunningUntilStopBroadcast) {
     Open();
     ASSERT_TRUE(Main().Click(res::IDC_MAIN_BROADCAST));
     ASSERT_TRUE(IrcConnected());
+    ASSERT_TRUE(m_irc.WaitForLine(0, kUser));  // connected, so that the stop says QUIT
     ASSERT_TRUE(RunUntil([&] {
         return Game().GetItemText(res::IDC_GAME_LOG).find("Trying again in ") != std::string::npos;
     }));

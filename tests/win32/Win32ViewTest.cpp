@@ -1,7 +1,8 @@
 // The Win32 view of the real main window, under Wine or Windows: every
 // control where its template puts it in dialog units, the page and the
 // controls in step both ways, message boxes of any thread on the window's
-// thread, logs that keep the page's lines, and a screenshot of each tab.
+// thread, logs that keep the page's lines, the word beside the TLS box, and
+// a screenshot of each tab.
 #include <gtest/gtest.h>
 #include "win32/Win32Api.h"
 
@@ -368,6 +369,50 @@ TEST_F(Win32Window, ScreenshotOfEachTab) {
                                     std::to_string(n) + "-" + kNames[n] + ".bmp";
         EXPECT_TRUE(SaveWindowBitmap(m_pWindow->Window(), strPath)) << strPath;
     }
+}
+
+// Beside the TLS box, "in clear!" while the login would send the password
+// readable: the hidden label comes and goes with the page's look, its word
+// fits its place in the dialog's font, and the tab is shot with it showing.
+TEST_F(Win32Window, PlainTextWarningShowsBesideTheTlsBoxAndFits) {
+    CWin32PageView& view = Tab(ui::CMainDlg::kTabIrc);
+    HWND hLabel = view.ControlWindow(res::IDC_IRC_PLAIN_TEXT);
+    ASSERT_NE(hLabel, nullptr);
+    EXPECT_FALSE(::IsWindowVisible(hLabel));  // the defaults log in nowhere
+    // Authentication on toward a server elsewhere, without TLS.
+    ::SendMessageW(view.ControlWindow(res::IDC_IRC_AUTH), BM_CLICK, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(hLabel) != FALSE; }));
+    EXPECT_EQ(TextOf(hLabel), L"in clear!");
+
+    HDC hDc = ::GetDC(hLabel);
+    HGDIOBJ hOld =
+        ::SelectObject(hDc, reinterpret_cast<HFONT>(::SendMessageW(hLabel, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    const std::wstring strText = TextOf(hLabel);
+    ::GetTextExtentPoint32W(hDc, strText.c_str(), static_cast<int>(strText.size()), &extent);
+    ::SelectObject(hDc, hOld);
+    ::ReleaseDC(hLabel, hDc);
+    RECT label{}, page{}, tls{};
+    ::GetClientRect(hLabel, &label);
+    EXPECT_LE(extent.cx, label.right) << "the word is cut";
+    EXPECT_LE(extent.cy, label.bottom) << "the word is cut";
+    ::GetWindowRect(hLabel, &label);
+    ::GetWindowRect(view.Window(), &page);
+    ::GetWindowRect(view.ControlWindow(res::IDC_IRC_TLS), &tls);
+    EXPECT_LE(label.right, page.right);
+    EXPECT_GE(label.left, tls.right) << "over the TLS box";
+
+    ::RedrawWindow(m_pWindow->Window(), nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Pump();
+    std::error_code ec;
+    std::filesystem::create_directories(FR_SCREENSHOT_DIR, ec);
+    const std::string strPath = std::string(FR_SCREENSHOT_DIR) + "/win32-tab0-irc-in-clear.bmp";
+    EXPECT_TRUE(SaveWindowBitmap(m_pWindow->Window(), strPath)) << strPath;
+
+    // TLS on: the password goes encrypted, and the word goes.
+    ::SendMessageW(view.ControlWindow(res::IDC_IRC_TLS), BM_CLICK, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return ::IsWindowVisible(hLabel) == FALSE; }));
 }
 
 }  // namespace
