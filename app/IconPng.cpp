@@ -18,10 +18,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     const res::CIconImage& icon = images.front();  // largest first
-    QImage image(icon.nWidth, icon.nHeight, QImage::Format_ARGB32);
-    for (int y = 0; y < icon.nHeight; ++y) {
-        for (int x = 0; x < icon.nWidth; ++x) {
-            image.setPixel(x, y, icon.pixels[static_cast<size_t>(y * icon.nWidth + x)]);
+    QImage image(icon.m_nWidth, icon.m_nHeight, QImage::Format_ARGB32);
+    for (int y = 0; y < icon.m_nHeight; ++y) {
+        for (int x = 0; x < icon.m_nWidth; ++x) {
+            image.setPixel(x, y, icon.m_pixels[static_cast<size_t>(y * icon.m_nWidth + x)]);
         }
     }
     if (!image.save(QString::fromLocal8Bit(argv[1]), "PNG")) {

@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
                          " (see fragrelayd --help)");
         return fragrelayd::kExitUsage;
     }
-    switch (options.eAction) {
+    switch (options.m_eAction) {
         case fragrelayd::EDaemonAction::Help:
             std::fputs(fragrelayd::DaemonUsage().c_str(), stdout);
             return fragrelayd::kExitOk;
@@ -37,22 +37,22 @@ int main(int argc, char** argv) {
             std::fputs(res::VersionText("fragrelayd").c_str(), stdout);
             return fragrelayd::kExitOk;
         case fragrelayd::EDaemonAction::WriteSettings:
-            return fragrelayd::WriteDaemonSettings(options.strWritePath, console);
+            return fragrelayd::WriteDaemonSettings(options.m_strWritePath, console);
         case fragrelayd::EDaemonAction::Check:
-            return fragrelayd::CheckDaemonSettings(options.strSettingsPath, console);
+            return fragrelayd::CheckDaemonSettings(options.m_strSettingsPath, console);
         case fragrelayd::EDaemonAction::Run:
             break;
     }
     const fragrelayd::CDaemonPrecheck precheck =
-        fragrelayd::PrepareDaemonRun(options.strSettingsPath, console);
-    if (precheck.nExit != fragrelayd::kExitOk) return precheck.nExit;
+        fragrelayd::PrepareDaemonRun(options.m_strSettingsPath, console);
+    if (precheck.m_nExit != fragrelayd::kExitOk) return precheck.m_nExit;
 
     // The requests are taken by the main thread alone: caught before any
     // thread starts, so every thread inherits the mask.
     platform::CatchStopRequests();
     platform::CatchReloadRequests();
-    fragrelayd::CDaemon daemon(console, options.strSettingsPath);
-    const int nExit = daemon.Run(precheck.values, precheck);
+    fragrelayd::CDaemon daemon(console, options.m_strSettingsPath);
+    const int nExit = daemon.Run(precheck.m_values, precheck);
     std::fflush(stdout);
     return nExit;
 }

@@ -28,15 +28,15 @@ bool LogsInByCertificate(const irc::CIrcSettings& irc) {
 std::vector<CSettingsProblem> RuleProblems(const CSettings& values, ESettingTab eTab) {
     std::vector<const CSettingKey*> keys;
     for (const CSettingKey& key : SettingKeys())
-        if (key.eTab == eTab && key.eRule != ESettingRule::None) keys.push_back(&key);
+        if (key.m_eTab == eTab && key.m_eRule != ESettingRule::None) keys.push_back(&key);
     std::stable_sort(keys.begin(), keys.end(), [](const CSettingKey* a, const CSettingKey* b) {
-        return a->nCheckOrder < b->nCheckOrder;
+        return a->m_nCheckOrder < b->m_nCheckOrder;
     });
     const bool bLoginNeedsCredentials = values.m_irc.m_bAuth && !LogsInByCertificate(values.m_irc);
     std::vector<CSettingsProblem> problems;
     for (const CSettingKey* pKey : keys) {
-        const char* pszKey = pKey->strName.data();  // the table's names are literals
-        switch (pKey->eRule) {
+        const char* pszKey = pKey->m_strName.data();  // the table's names are literals
+        switch (pKey->m_eRule) {
             case ESettingRule::None:
                 break;
             case ESettingRule::Filled:
@@ -48,7 +48,7 @@ std::vector<CSettingsProblem> RuleProblems(const CSettings& values, ESettingTab 
                 break;
             case ESettingRule::Port: {
                 const int32_t nPort =
-                    pKey->eType == ESettingType::Port16 ? pKey->Port(values) : pKey->Int(values);
+                    pKey->m_eType == ESettingType::Port16 ? pKey->Port(values) : pKey->Int(values);
                 if (nPort == 0) problems.push_back({pszKey, EProblem::NoPort});
                 break;
             }
@@ -64,17 +64,17 @@ std::vector<CSettingsProblem> RuleProblems(const CSettings& values, ESettingTab 
 // The value as typed, for the operator's words.
 std::string ValueOf(const CSettings& values, const CSettingKey* pKey) {
     if (pKey == nullptr) return {};
-    return pKey->eType == ESettingType::Text ? pKey->Text(values) : SettingText(values, *pKey);
+    return pKey->m_eType == ESettingType::Text ? pKey->Text(values) : SettingText(values, *pKey);
 }
 
 }  // namespace
 
 bool CSettingsProblem::operator==(const CSettingsProblem& other) const {
-    return std::strcmp(pszKey, other.pszKey) == 0 && eProblem == other.eProblem;
+    return std::strcmp(m_pszKey, other.m_pszKey) == 0 && m_eProblem == other.m_eProblem;
 }
 
 bool CSettingsNote::operator==(const CSettingsNote& other) const {
-    return std::strcmp(pszKey, other.pszKey) == 0 && eNote == other.eNote;
+    return std::strcmp(m_pszKey, other.m_pszKey) == 0 && m_eNote == other.m_eNote;
 }
 
 std::vector<CSettingsProblem> IrcSideProblems(const CSettings& values) {
@@ -115,11 +115,11 @@ std::vector<std::string> ChangedSettingsKeys(const CSettings& before, const CSet
     for (const CSettingKey& key : SettingKeys()) {
         std::string strBefore = SettingText(before, key);
         std::string strAfter = SettingText(after, key);
-        if (key.bAnyCase) {
+        if (key.m_bAnyCase) {
             strBefore = platform::ToLowerAscii(strBefore);
             strAfter = platform::ToLowerAscii(strAfter);
         }
-        if (strBefore != strAfter) keys.emplace_back(key.strName);
+        if (strBefore != strAfter) keys.emplace_back(key.m_strName);
     }
     return keys;
 }
@@ -127,21 +127,21 @@ std::vector<std::string> ChangedSettingsKeys(const CSettings& before, const CSet
 CSidesOfChange SidesOfChange(const CSettings& before, const CSettings& after) {
     CSidesOfChange sides;
     for (const std::string& strKey : ChangedSettingsKeys(before, after)) {
-        switch (FindSettingKey(strKey)->eSide) {
+        switch (FindSettingKey(strKey)->m_eSide) {
             case ESettingSide::Irc:
-                sides.bIrc = true;
+                sides.m_bIrc = true;
                 break;
             case ESettingSide::Ticket:
-                sides.bTicket = true;
+                sides.m_bTicket = true;
                 break;
             case ESettingSide::Game:
-                sides.bGame = true;
+                sides.m_bGame = true;
                 break;
             case ESettingSide::Stats:
-                sides.bStats = true;
+                sides.m_bStats = true;
                 break;
             case ESettingSide::Web:
-                sides.bWeb = true;
+                sides.m_bWeb = true;
                 break;
         }
     }
@@ -149,9 +149,9 @@ CSidesOfChange SidesOfChange(const CSettings& before, const CSettings& after) {
 }
 
 std::string ProblemText(const CSettingsProblem& problem, const CSettings& values) {
-    const std::string strKey = problem.pszKey;
+    const std::string strKey = problem.m_pszKey;
     const std::string strValue = ValueOf(values, FindSettingKey(strKey));
-    switch (problem.eProblem) {
+    switch (problem.m_eProblem) {
         case EProblem::Empty:
             return strKey + " is empty";
         case EProblem::NoPort:
@@ -205,11 +205,11 @@ std::vector<CSettingsNote> SettingsFileNotes(const std::string& strPath, const C
 }
 
 std::string NoteText(const CSettingsNote& note, const std::string& strFile) {
-    switch (note.eNote) {
+    switch (note.m_eNote) {
         case ENote::PasswordInPlainText:
             return kTextPasswordInPlainText;
         case ENote::ReadableFile:
-            return strFile + " holds " + note.pszKey + " and can be read by others; chmod 600 it";
+            return strFile + " holds " + note.m_pszKey + " and can be read by others; chmod 600 it";
     }
     return {};
 }

@@ -26,8 +26,8 @@ enum class EProblem {
 };
 
 struct CSettingsProblem {
-    const char* pszKey;  // the settings key, e.g. "irc_Nick"
-    EProblem eProblem;
+    const char* m_pszKey;  // the settings key, e.g. "irc_Nick"
+    EProblem m_eProblem;
 
     bool operator==(const CSettingsProblem& other) const;
 };
@@ -58,13 +58,13 @@ std::vector<std::string> ChangedSettingsKeys(const CSettings& before, const CSet
 // restarts for its connection's keys, the game side for server, port,
 // language, colours and filters; the ticket interval alone restarts none.
 struct CSidesOfChange {
-    bool bIrc = false;
-    bool bTicket = false;
-    bool bGame = false;
-    bool bStats = false;
-    bool bWeb = false;
+    bool m_bIrc = false;
+    bool m_bTicket = false;
+    bool m_bGame = false;
+    bool m_bStats = false;
+    bool m_bWeb = false;
 
-    bool Any() const { return bIrc || bTicket || bGame || bStats || bWeb; }
+    bool Any() const { return m_bIrc || m_bTicket || m_bGame || m_bStats || m_bWeb; }
     bool operator==(const CSidesOfChange&) const = default;
 };
 CSidesOfChange SidesOfChange(const CSettings& before, const CSettings& after);
@@ -85,8 +85,8 @@ enum class ENote {
 };
 
 struct CSettingsNote {
-    const char* pszKey;  // irc_Password for both
-    ENote eNote;
+    const char* m_pszKey;  // irc_Password for both
+    ENote m_eNote;
 
     bool operator==(const CSettingsNote& other) const;
 };

@@ -72,7 +72,7 @@ std::string FormatSettings(const CSettings& values) {
     std::string strOut;
     strOut.reserve(512);
     for (const CSettingKey& key : SettingKeys()) {
-        strOut += key.strName;
+        strOut += key.m_strName;
         strOut += '=';
         strOut += SettingText(values, key);
         strOut += "\r\n";

@@ -49,40 +49,42 @@ enum class ESettingRule {
 };
 
 struct CSettingKey {
-    std::string_view strName;  // "irc_Nick"
-    ESettingType eType;
-    ESettingSide eSide;
-    ESettingTab eTab;
-    std::string_view strDefault;  // as a first start writes it: "fraghorn", "6667", "yes"
+    std::string_view m_strName;  // "irc_Nick"
+    ESettingType m_eType;
+    ESettingSide m_eSide;
+    ESettingTab m_eTab;
+    std::string_view m_strDefault;  // as a first start writes it: "fraghorn", "6667", "yes"
     // Int and Port16: the values that mean something (a list's indices, a
     // port's range); the file may hold any other, which the checks judge.
-    int32_t nMin = 0;
-    int32_t nMax = 0;
+    int32_t m_nMin = 0;
+    int32_t m_nMax = 0;
     // Int keys that pick from a list: the list for the operator.
-    const char* pszChoices = nullptr;
+    const char* m_pszChoices = nullptr;
     // For --help and the man page: lines of at most 48 characters.
-    const char* pszHelp = nullptr;
-    ESettingRule eRule = ESettingRule::None;
-    int nCheckOrder = 0;    // the key's place among its tab's checks
-    bool bAnyCase = false;  // compared without regard to ASCII case (a channel, as IRC does)
-    // Where the value lives: the one of these that eType names.
-    std::string& (*pText)(CSettings&) = nullptr;
-    int32_t& (*pInt)(CSettings&) = nullptr;
-    uint16_t& (*pPort)(CSettings&) = nullptr;
-    bool& (*pBool)(CSettings&) = nullptr;
+    const char* m_pszHelp = nullptr;
+    ESettingRule m_eRule = ESettingRule::None;
+    int m_nCheckOrder = 0;    // the key's place among its tab's checks
+    bool m_bAnyCase = false;  // compared without regard to ASCII case (a channel, as IRC does)
+    // Where the value lives: the one of these that m_eType names.
+    std::string& (*m_pText)(CSettings&) = nullptr;
+    int32_t& (*m_pInt)(CSettings&) = nullptr;
+    uint16_t& (*m_pPort)(CSettings&) = nullptr;
+    bool& (*m_pBool)(CSettings&) = nullptr;
 
-    std::string& Text(CSettings& settings) const { return pText(settings); }
+    std::string& Text(CSettings& settings) const { return m_pText(settings); }
     const std::string& Text(const CSettings& settings) const {
-        return pText(const_cast<CSettings&>(settings));
+        return m_pText(const_cast<CSettings&>(settings));
     }
-    int32_t& Int(CSettings& settings) const { return pInt(settings); }
-    int32_t Int(const CSettings& settings) const { return pInt(const_cast<CSettings&>(settings)); }
-    uint16_t& Port(CSettings& settings) const { return pPort(settings); }
+    int32_t& Int(CSettings& settings) const { return m_pInt(settings); }
+    int32_t Int(const CSettings& settings) const {
+        return m_pInt(const_cast<CSettings&>(settings));
+    }
+    uint16_t& Port(CSettings& settings) const { return m_pPort(settings); }
     uint16_t Port(const CSettings& settings) const {
-        return pPort(const_cast<CSettings&>(settings));
+        return m_pPort(const_cast<CSettings&>(settings));
     }
-    bool& Bool(CSettings& settings) const { return pBool(settings); }
-    bool Bool(const CSettings& settings) const { return pBool(const_cast<CSettings&>(settings)); }
+    bool& Bool(CSettings& settings) const { return m_pBool(settings); }
+    bool Bool(const CSettings& settings) const { return m_pBool(const_cast<CSettings&>(settings)); }
 };
 
 // Every key, in the file's order: the 24 of old, then irc_TLS,

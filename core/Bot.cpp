@@ -27,8 +27,8 @@ CBot::CBot(const config::CSettings& settings, COptions options, platform::CClock
       m_options(std::move(options)),
       m_settings(settings),
       m_game(m_shared, static_cast<IGameSideEvents&>(*this), clock),
-      m_pIrc(std::make_unique<irc::CIrcSession>(
-          clock, m_shared, static_cast<irc::IIrcEvents&>(*this), &m_ircBeat)),
+      m_pIrc(std::make_unique<irc::CIrcSession>(clock, m_shared,
+                                                static_cast<irc::IIrcEvents&>(*this), &m_ircBeat)),
       m_pGameLink(std::make_unique<CGameLink>(*m_pIrc)),
       m_quickInfo(clock),
       m_traffic(
@@ -38,7 +38,7 @@ CBot::CBot(const config::CSettings& settings, COptions options, platform::CClock
           },
           clock),
       m_update(
-          m_options.strUpdateHost, m_options.nUpdatePort, res::LoadResString(res::IDS_VERSION),
+          m_options.m_strUpdateHost, m_options.m_nUpdatePort, res::LoadResString(res::IDS_VERSION),
           [this](const COperatorMessage& message) { Message(message); }, clock) {
     m_shared.SetTicketSecs(settings.m_nTicketSecs);
     m_pIrc->SetRegistrationTexts(irc::kIdent, res::LoadResString(res::IDS_VERSION));
@@ -67,7 +67,7 @@ void CBot::Start() {
     if (m_bStarted) return;
     m_bStarted = true;
     m_commands.Start();
-    if (m_options.bTrafficMeter) m_traffic.Start();
+    if (m_options.m_bTrafficMeter) m_traffic.Start();
     m_update.Start();
     // The statistics start with the first side that does (a bot whose sides
     // both refuse leaves no file behind).
@@ -78,7 +78,7 @@ void CBot::Start() {
 std::string CBot::StatsPath() const {
     const std::string strFile = Settings().m_stats.m_strFile;
     if (strFile.empty() || platform::IsAbsolutePath(strFile)) return strFile;
-    return platform::JoinPath(m_options.strSettingsFolder, strFile);
+    return platform::JoinPath(m_options.m_strSettingsFolder, strFile);
 }
 
 uint16_t CBot::WebPort() const {
@@ -285,11 +285,11 @@ CReloadResult CBot::Reload(const config::CSettings& settings) {
     const config::CSettings running = Settings();
     result.m_vChangedKeys = config::ChangedSettingsKeys(running, settings);
     const config::CSidesOfChange sides = config::SidesOfChange(running, settings);
-    result.m_bIrcChanged = sides.bIrc;
-    result.m_bGameChanged = sides.bGame;
-    result.m_bTicketChanged = sides.bTicket;
-    result.m_bStatsChanged = sides.bStats;
-    result.m_bWebChanged = sides.bWeb;
+    result.m_bIrcChanged = sides.m_bIrc;
+    result.m_bGameChanged = sides.m_bGame;
+    result.m_bTicketChanged = sides.m_bTicket;
+    result.m_bStatsChanged = sides.m_bStats;
+    result.m_bWebChanged = sides.m_bWeb;
     if (result.m_vChangedKeys.empty() || m_bQuitting.load()) return result;
     const bool bIrc = result.m_bIrcChanged;
     const bool bGame = result.m_bGameChanged;
@@ -302,9 +302,9 @@ CReloadResult CBot::Reload(const config::CSettings& settings) {
     SetSettings(next);
     result.m_bIrcStarts = bIrc && IrcMayStart(next);
     result.m_bGameStarts = bGame && GameMayStart(next);
-    if (sides.bStats || sides.bWeb) {
-        const bool bStats = sides.bStats;
-        const bool bWeb = sides.bWeb;
+    if (sides.m_bStats || sides.m_bWeb) {
+        const bool bStats = sides.m_bStats;
+        const bool bWeb = sides.m_bWeb;
         m_commands.Post([this, bStats, bWeb] {
             // Started again only when they ran: they start with a side.
             if (bStats && HasStats()) {

@@ -55,13 +55,13 @@ class CBot : private IGameSideEvents, private irc::IIrcEvents {
 public:
     struct COptions {
         // The update check's server; empty: no check.
-        std::string strUpdateHost;
-        uint16_t nUpdatePort = kUpdatePort;
+        std::string m_strUpdateHost;
+        uint16_t m_nUpdatePort = kUpdatePort;
         // Once a second, OnTraffic (the window's read-out); off for fragrelayd.
-        bool bTrafficMeter = false;
+        bool m_bTrafficMeter = false;
         // The folder of the settings file: a statistics file named without a
         // folder lies there.
-        std::string strSettingsFolder = ".";
+        std::string m_strSettingsFolder = ".";
     };
 
     // The settings it starts with; the clock paces every thread (tests give

@@ -19,17 +19,17 @@ bool CQuickInfoCheck::Start(std::string strServer, int32_t nPort, CHooks hooks) 
             [this, strServer = std::move(strServer), nPort, hooks]() {
                 platform::NameThisThread("quickinfo");
                 const query::CQuickInfoResult result = query::RunQuickInfo(strServer, nPort, m_clock, &m_stop);
-                if (hooks.fnResult) hooks.fnResult(result);
+                if (hooks.m_fnResult) hooks.m_fnResult(result);
                 // Over before the owner is told: a new check asked for from
-                // fnOver on must find none running.
+                // m_fnOver on must find none running.
                 m_bRunning = false;
-                if (hooks.fnOver) hooks.fnOver();
+                if (hooks.m_fnOver) hooks.m_fnOver();
             });
     } catch (const std::system_error&) {
         // No thread to be had: the check never ran.
         m_bRunning = false;
         m_pThread.reset();
-        if (hooks.fnOver) hooks.fnOver();
+        if (hooks.m_fnOver) hooks.m_fnOver();
         return false;
     }
     return true;

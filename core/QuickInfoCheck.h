@@ -16,11 +16,11 @@ namespace core {
 
 class CQuickInfoCheck {
 public:
-    // Called on the check's thread, in this order: fnResult with what the
-    // check found, then (the check no longer running) fnOver.
+    // Called on the check's thread, in this order: m_fnResult with what the
+    // check found, then (the check no longer running) m_fnOver.
     struct CHooks {
-        std::function<void(const query::CQuickInfoResult&)> fnResult;
-        std::function<void()> fnOver;
+        std::function<void(const query::CQuickInfoResult&)> m_fnResult;
+        std::function<void()> m_fnOver;
     };
 
     explicit CQuickInfoCheck(platform::CClock& clock) : m_clock(clock) {}
@@ -31,11 +31,11 @@ public:
 
     // Starts a check on a thread of its own. A previous check that has ended
     // is joined first; while one still runs nothing starts and false is
-    // returned. Without a thread to be had, fnOver runs at once and false is
+    // returned. Without a thread to be had, m_fnOver runs at once and false is
     // returned. Owner's thread.
     bool Start(std::string strServer, int32_t nPort, CHooks hooks);
     // True from Start until the check has handed over its result, before
-    // fnOver. Any thread.
+    // m_fnOver. Any thread.
     bool IsRunning() const { return m_bRunning.load(); }
     // Asks a running check to end and joins its thread; nothing when none
     // was started. Owner's thread.

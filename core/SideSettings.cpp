@@ -30,8 +30,8 @@ COperatorMessage IrcRefusal(const config::CSettingsProblem& problem,
     COperatorMessage message;
     message.m_strCaption = res::LoadResString(res::IDS_ERROR);
     message.m_eIcon = EMessageIcon::Error;
-    message.m_strKey = problem.pszKey;
-    switch (problem.eProblem) {
+    message.m_strKey = problem.m_pszKey;
+    switch (problem.m_eProblem) {
         case config::EProblem::NoChannel:
             message.m_strText = kChannelInvalid;
             break;

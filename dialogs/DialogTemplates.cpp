@@ -73,12 +73,12 @@ CControlTemplate DropList(int nId, int x, int y, int cx, int cy, std::vector<std
 
 CDialogTemplate MainWindow() {
     CDialogTemplate dlg;
-    dlg.nId = IDD_MAIN;
-    dlg.strCaption = "fragrelay";
-    dlg.cx = 429;
-    dlg.cy = 199;
-    dlg.nStyle = style::SysMenu | style::MinimizeBox;
-    dlg.controls = {
+    dlg.m_nId = IDD_MAIN;
+    dlg.m_strCaption = "fragrelay";
+    dlg.m_cx = 429;
+    dlg.m_cy = 199;
+    dlg.m_nStyle = style::SysMenu | style::MinimizeBox;
+    dlg.m_controls = {
         {IDC_MAIN_TAB,
          EControlKind::TabControl,
          "",
@@ -102,10 +102,10 @@ CDialogTemplate MainWindow() {
 // button, and a second column for the authentication.
 CDialogTemplate IrcPage() {
     CDialogTemplate dlg;
-    dlg.nId = IDD_IRC;
-    dlg.cx = 400;
-    dlg.cy = 142;
-    dlg.controls = {
+    dlg.m_nId = IDD_IRC;
+    dlg.m_cx = 400;
+    dlg.m_cy = 142;
+    dlg.m_controls = {
         Group("", 2, 0, 394, 140),
         Log(IDC_IRC_LOG, 8, 10, 172, 108, style::ReadOnly),
         EditBox(IDC_IRC_INPUT, 8, 122, 172, 12),
@@ -133,8 +133,8 @@ CDialogTemplate IrcPage() {
         EditBox(IDC_IRC_PASSWORD, 296, 81, 90, 11, style::Password),
         CheckBox(IDC_IRC_TLS, "TLS (verified)", 296, 96, 62, 10, style::AutoCheck),
         // Shown by the page while the login would send the password readable.
-        CControlTemplate{IDC_IRC_PLAIN_TEXT, EControlKind::Static, "in clear!", 358, 97, 30, 8,
-                         0, {}, 0},
+        CControlTemplate{
+            IDC_IRC_PLAIN_TEXT, EControlKind::Static, "in clear!", 358, 97, 30, 8, 0, {}, 0},
         Label("fingerprint:", 296, 110, 40, 8),
         EditBox(IDC_IRC_FINGERPRINT, 338, 108, 48, 11),
         Label("client cert:", 296, 123, 40, 8),
@@ -145,11 +145,11 @@ CDialogTemplate IrcPage() {
 
 CDialogTemplate GamePage() {
     CDialogTemplate dlg;
-    dlg.nId = IDD_GAME;
-    dlg.cx = 400;
-    dlg.cy = 142;
+    dlg.m_nId = IDD_GAME;
+    dlg.m_cx = 400;
+    dlg.m_cy = 142;
     const uint32_t kTwoLines = style::WordWrap;
-    dlg.controls = {
+    dlg.m_controls = {
         Log(IDC_GAME_LOG, 8, 10, 172, 124),
         Group("Settings", 186, 6, 84, 129),
         DropList(
@@ -184,10 +184,10 @@ CDialogTemplate GamePage() {
 
 CDialogTemplate AboutPage() {
     CDialogTemplate dlg;
-    dlg.nId = IDD_ABOUT;
-    dlg.cx = 400;
-    dlg.cy = 142;
-    dlg.controls = {
+    dlg.m_nId = IDD_ABOUT;
+    dlg.m_cx = 400;
+    dlg.m_cy = 142;
+    dlg.m_controls = {
         Group("About fragrelay", 6, 4, 388, 132),
         {IDC_STATIC, EControlKind::Icon, "", 20, 20, 21, 20, style::Visible, {}, IDR_MAINFRAME},
         Label("fragrelay Version 1.3 BETA", 52, 22, 200, 8),
@@ -201,16 +201,16 @@ CDialogTemplate AboutPage() {
 // get their texts from the string table when the page starts.
 CDialogTemplate ColorPage() {
     CDialogTemplate dlg;
-    dlg.nId = IDD_COLORS;
-    dlg.cx = 400;
-    dlg.cy = 142;
-    dlg.controls.push_back(Group("Status", 6, 4, 118, 132));
+    dlg.m_nId = IDD_COLORS;
+    dlg.m_cx = 400;
+    dlg.m_cy = 142;
+    dlg.m_controls.push_back(Group("Status", 6, 4, 118, 132));
     for (int n = 0; n < 16; ++n) {
         const int x = n < 8 ? 12 : 68;
         const int y = 16 + 14 * (n % 8);
-        dlg.controls.push_back(Label("Static", x, y, 50, 8, kLegendLabelIds[n]));
+        dlg.m_controls.push_back(Label("Static", x, y, 50, 8, kLegendLabelIds[n]));
     }
-    dlg.controls.push_back(Group("Settings", 130, 4, 140, 132));
+    dlg.m_controls.push_back(Group("Settings", 130, 4, 140, 132));
     const int kRoles[7][2] = {
         {IDC_LABEL_ALLIED_KILL, IDC_COLOR_ALLIED_KILL},
         {IDC_LABEL_AXIS_KILL, IDC_COLOR_AXIS_KILL},
@@ -222,10 +222,10 @@ CDialogTemplate ColorPage() {
     };
     for (int n = 0; n < 7; ++n) {
         const int y = 17 + 16 * n;
-        dlg.controls.push_back(Label("Static", 136, y, 96, 8, kRoles[n][0]));
-        dlg.controls.push_back(EditBox(kRoles[n][1], 238, y - 2, 22, 11, style::Number));
+        dlg.m_controls.push_back(Label("Static", 136, y, 96, 8, kRoles[n][0]));
+        dlg.m_controls.push_back(EditBox(kRoles[n][1], 238, y - 2, 22, 11, style::Number));
     }
-    dlg.controls.push_back(Group("Show Action", 276, 4, 118, 132));
+    dlg.m_controls.push_back(Group("Show Action", 276, 4, 118, 132));
     const std::pair<int, const char*> kFilters[4] = {
         {IDC_SHOW_KILL, "Kills"},
         {IDC_SHOW_TK, "Teamkills and Selfkills"},
@@ -233,7 +233,7 @@ CDialogTemplate ColorPage() {
         {IDC_SHOW_TICKET, "Tickets"},
     };
     for (int n = 0; n < 4; ++n) {
-        dlg.controls.push_back(
+        dlg.m_controls.push_back(
             CheckBox(kFilters[n].first, kFilters[n].second, 282, 18 + 16 * n, 106, 10));
     }
     return dlg;
@@ -250,14 +250,14 @@ const std::vector<CDialogTemplate>& Templates() {
 
 const framework::CDialogTemplate* FindDialogTemplate(int nId) {
     for (const CDialogTemplate& dlg : Templates()) {
-        if (dlg.nId == nId) return &dlg;
+        if (dlg.m_nId == nId) return &dlg;
     }
     return nullptr;
 }
 
 std::vector<int> DialogTemplateIds() {
     std::vector<int> ids;
-    for (const CDialogTemplate& dlg : Templates()) ids.push_back(dlg.nId);
+    for (const CDialogTemplate& dlg : Templates()) ids.push_back(dlg.m_nId);
     return ids;
 }
 

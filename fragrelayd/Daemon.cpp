@@ -23,8 +23,8 @@ int CDaemon::Run(const config::CSettings& settings, const CDaemonPrecheck& prech
         m_out.PrintErr("fragrelayd: " + ConsoleUtf8Text(notifier.Problem()));
     m_pNotifier = &notifier;
     core::CBot::COptions options;
-    options.strUpdateHost = core::BuiltUpdateHost();
-    options.strSettingsFolder = platform::FolderOf(m_strSettingsPath);
+    options.m_strUpdateHost = core::BuiltUpdateHost();
+    options.m_strSettingsFolder = platform::FolderOf(m_strSettingsPath);
     core::CBot bot(settings, options);
     bot.AddObserver(*this);
     bot.Start();
@@ -34,7 +34,8 @@ int CDaemon::Run(const config::CSettings& settings, const CDaemonPrecheck& prech
         m_pNotifier = nullptr;
         // Settings that neither side can start with are a configuration
         // error, which trying again does not mend.
-        return precheck.bIrcProblems && precheck.bGameProblems ? kExitUsage : kExitNothingStarted;
+        return precheck.m_bIrcProblems && precheck.m_bGameProblems ? kExitUsage
+                                                                   : kExitNothingStarted;
     }
     // Both sides are on their way: each says where it stands as it goes.
     notifier.Ready();

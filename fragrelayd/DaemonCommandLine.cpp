@@ -21,12 +21,12 @@ bool ParseDaemonArgs(const std::vector<std::string>& vArgs, CDaemonOptions* pOpt
         const std::string& strArg = vArgs[n];
         if (strArg == "--help" || strArg == "-h") {
             *pOptions = CDaemonOptions();
-            pOptions->eAction = EDaemonAction::Help;
+            pOptions->m_eAction = EDaemonAction::Help;
             return true;
         }
         if (strArg == "--version") {
             *pOptions = CDaemonOptions();
-            pOptions->eAction = EDaemonAction::Version;
+            pOptions->m_eAction = EDaemonAction::Version;
             return true;
         }
         if (strArg == "--check") {
@@ -36,21 +36,21 @@ bool ParseDaemonArgs(const std::vector<std::string>& vArgs, CDaemonOptions* pOpt
                 *pstrError = strArg + " needs the path of a settings file";
                 return false;
             }
-            options.strSettingsPath = vArgs[++n];
+            options.m_strSettingsPath = vArgs[++n];
         } else if (strArg.rfind("--settings=", 0) == 0) {
-            options.strSettingsPath = strArg.substr(11);
-            if (options.strSettingsPath.empty()) {
+            options.m_strSettingsPath = strArg.substr(11);
+            if (options.m_strSettingsPath.empty()) {
                 *pstrError = "--settings needs the path of a settings file";
                 return false;
             }
         } else if (strArg == "--write-settings") {
             bWrite = true;
             if (n + 1 < vArgs.size() && !vArgs[n + 1].empty() && !IsOption(vArgs[n + 1]))
-                options.strWritePath = vArgs[++n];
+                options.m_strWritePath = vArgs[++n];
         } else if (strArg.rfind("--write-settings=", 0) == 0) {
             bWrite = true;
-            options.strWritePath = strArg.substr(17);
-            if (options.strWritePath.empty()) {
+            options.m_strWritePath = strArg.substr(17);
+            if (options.m_strWritePath.empty()) {
                 *pstrError = "--write-settings= needs a path";
                 return false;
             }
@@ -63,10 +63,11 @@ bool ParseDaemonArgs(const std::vector<std::string>& vArgs, CDaemonOptions* pOpt
         *pstrError = "--check and --write-settings exclude each other";
         return false;
     }
-    if (bWrite && options.strWritePath.empty()) options.strWritePath = options.strSettingsPath;
-    options.eAction = bCheck   ? EDaemonAction::Check
-                      : bWrite ? EDaemonAction::WriteSettings
-                               : EDaemonAction::Run;
+    if (bWrite && options.m_strWritePath.empty())
+        options.m_strWritePath = options.m_strSettingsPath;
+    options.m_eAction = bCheck   ? EDaemonAction::Check
+                        : bWrite ? EDaemonAction::WriteSettings
+                                 : EDaemonAction::Run;
     *pOptions = options;
     return true;
 }

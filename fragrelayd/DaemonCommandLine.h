@@ -16,11 +16,11 @@ inline constexpr int kExitUsage = 2;           // a usage or configuration error
 enum class EDaemonAction { Run, Help, Version, WriteSettings, Check };
 
 struct CDaemonOptions {
-    EDaemonAction eAction = EDaemonAction::Run;
+    EDaemonAction m_eAction = EDaemonAction::Run;
     // --settings PATH, -c PATH: the settings file.
-    std::string strSettingsPath = config::kSettingsFileName;
+    std::string m_strSettingsPath = config::kSettingsFileName;
     // --write-settings PATH; empty: the settings file.
-    std::string strWritePath;
+    std::string m_strWritePath;
 
     bool operator==(const CDaemonOptions&) const = default;
 };

@@ -55,7 +55,7 @@ bool ReadDaemonSettings(const std::string& strPath, config::CSettings& values,
                         CConsoleOutput& out) {
     const std::string strShown = ShownPath(strPath);
     const platform::CPathInfo info = platform::InspectPath(strPath);
-    switch (info.eKind) {
+    switch (info.m_eKind) {
         case platform::EPathKind::Absent:
             out.PrintErr(kNote + std::string("no settings file at ") + strShown);
             out.PrintErr(kNote + std::string("make one with \"fragrelayd --write-settings ") +
@@ -70,7 +70,7 @@ bool ReadDaemonSettings(const std::string& strPath, config::CSettings& values,
             return false;
         case platform::EPathKind::Unknown:
             out.PrintErr(kNote + std::string("cannot look at ") + strShown + ": " +
-                         platform::ErrorText(info.nError));
+                         platform::ErrorText(info.m_nError));
             return false;
         case platform::EPathKind::File:
             break;
@@ -89,17 +89,17 @@ namespace {
 // The file's problems on the error stream, or on the output for --check.
 CDaemonPrecheck Precheck(const std::string& strPath, CConsoleOutput& out, bool bProblemsToErr) {
     CDaemonPrecheck check;
-    config::CSettings& values = check.values;
+    config::CSettings& values = check.m_values;
     if (!ReadDaemonSettings(strPath, values, out)) {
-        check.nExit = kExitUsage;
+        check.m_nExit = kExitUsage;
         return check;
     }
     PrintNotes("", config::SettingsFileNotes(strPath, values), strPath, out, bProblemsToErr);
-    check.bIrcProblems =
+    check.m_bIrcProblems =
         PrintSideProblems("IRC side", config::IrcSideProblems(values), values, out, bProblemsToErr);
     PrintNotes("IRC side: ", config::IrcSideNotes(values), strPath, out, bProblemsToErr);
-    check.bGameProblems = PrintSideProblems("game side", config::GameSideProblems(values), values,
-                                            out, bProblemsToErr);
+    check.m_bGameProblems = PrintSideProblems("game side", config::GameSideProblems(values), values,
+                                              out, bProblemsToErr);
     return check;
 }
 
@@ -111,23 +111,23 @@ CDaemonPrecheck PrepareDaemonRun(const std::string& strPath, CConsoleOutput& out
 
 int CheckDaemonSettings(const std::string& strPath, CConsoleOutput& out) {
     const CDaemonPrecheck check = Precheck(strPath, out, false);
-    if (check.nExit != kExitOk) return check.nExit;
+    if (check.m_nExit != kExitOk) return check.m_nExit;
     const std::string strShown = ShownPath(strPath);
-    if (!check.bIrcProblems && !check.bGameProblems) {
+    if (!check.m_bIrcProblems && !check.m_bGameProblems) {
         out.PrintOut(kNote + strShown + ": both sides can start");
         return kExitOk;
     }
     out.PrintOut(kNote + strShown + ": " +
-                 (check.bIrcProblems && check.bGameProblems ? "neither side can start"
-                  : check.bIrcProblems                      ? "the IRC side cannot start"
-                                                            : "the game side cannot start"));
+                 (check.m_bIrcProblems && check.m_bGameProblems ? "neither side can start"
+                  : check.m_bIrcProblems                        ? "the IRC side cannot start"
+                                                                : "the game side cannot start"));
     return kExitUsage;
 }
 
 int WriteDaemonSettings(const std::string& strPath, CConsoleOutput& out) {
     const std::string strShown = ShownPath(strPath);
     const platform::CPathInfo info = platform::InspectPath(strPath);
-    if (info.eKind == platform::EPathKind::Folder) {
+    if (info.m_eKind == platform::EPathKind::Folder) {
         out.PrintErr(kNote + strShown + " is a folder, not a settings file");
         return kExitUsage;
     }
@@ -147,7 +147,7 @@ int WriteDaemonSettings(const std::string& strPath, CConsoleOutput& out) {
     for (const auto& problems :
          {config::IrcSideProblems(values), config::GameSideProblems(values)}) {
         for (const config::CSettingsProblem& problem : problems)
-            strKeys += (strKeys.empty() ? "" : ", ") + std::string(problem.pszKey);
+            strKeys += (strKeys.empty() ? "" : ", ") + std::string(problem.m_pszKey);
     }
     if (!strKeys.empty()) out.PrintOut(kNote + std::string("still to fill in: ") + strKeys);
     out.PrintOut(kNote + std::string("then check them with \"fragrelayd --check -c ") +
@@ -171,9 +171,9 @@ void ReloadDaemonSettings(core::CBot& bot, const std::string& strPath, CConsoleO
         return;
     }
     const config::CSidesOfChange sides = config::SidesOfChange(running, values);
-    const bool bIrc = sides.bIrc;
-    const bool bGame = sides.bGame;
-    const bool bTicket = sides.bTicket;
+    const bool bIrc = sides.m_bIrc;
+    const bool bGame = sides.m_bGame;
+    const bool bTicket = sides.m_bTicket;
     std::string strKeys;
     for (const std::string& strKey : keys) strKeys += (strKeys.empty() ? "" : ", ") + strKey;
     out.PrintErr(kNote + std::string("changed: ") + strKeys);

@@ -17,10 +17,10 @@ namespace fragrelayd {
 
 // What the start found in the settings.
 struct CDaemonPrecheck {
-    int nExit = 0;              // kExitOk: go on; else the exit status
-    bool bIrcProblems = false;  // the IRC side cannot start with these settings
-    bool bGameProblems = false;
-    config::CSettings values;  // what the file says
+    int m_nExit = 0;              // kExitOk: go on; else the exit status
+    bool m_bIrcProblems = false;  // the IRC side cannot start with these settings
+    bool m_bGameProblems = false;
+    config::CSettings m_values;  // what the file says
 };
 
 // Reads the file into values. False when there is none or it cannot be

@@ -12,7 +12,7 @@ void CChangeQueue::AddView(IPageView& view, uint64_t nSeq) {
 
 void CChangeQueue::RemoveView(IPageView& view) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    std::erase_if(m_views, [&](const CView& v) { return v.pView == &view; });
+    std::erase_if(m_views, [&](const CView& v) { return v.m_pView == &view; });
     if (!m_bDelivering || m_deliverer == std::this_thread::get_id()) return;
     // The batch in progress may still hold the view; later batches do not.
     const uint64_t nBatch = m_nBatches;
@@ -53,7 +53,7 @@ void CChangeQueue::Deliver() {
         lock.unlock();
         for (const CControlChange& change : batch) {
             for (const CView& v : views) {
-                if (change.nSeq > v.nFromSeq) v.pView->OnPageChanged(m_page, change);
+                if (change.m_nSeq > v.m_nFromSeq) v.m_pView->OnPageChanged(m_page, change);
             }
         }
         lock.lock();

@@ -34,8 +34,8 @@ public:
 
 private:
     struct CView {
-        IPageView* pView;
-        uint64_t nFromSeq;
+        IPageView* m_pView;
+        uint64_t m_nFromSeq;
     };
 
     CPage& m_page;

@@ -22,7 +22,7 @@ enum class EControlKind {
     CheckBox,
     DropList,    // drop-down list combo box (no typing)
     TabControl,  // tab strip; its items carry page pointers (CTabCtrl)
-    Icon,        // picture of an icon resource (CControlTemplate::nIconId)
+    Icon,        // picture of an icon resource (CControlTemplate::m_nIconId)
 };
 
 // Style flags of a control or a dialog, combined with |.
@@ -47,27 +47,27 @@ constexpr uint32_t MinimizeBox = 1u << 18;
 }  // namespace style
 
 struct CControlTemplate {
-    int nId = IDC_STATIC;
-    EControlKind eKind = EControlKind::Static;
-    std::string strText;
-    int x = 0;
-    int y = 0;
-    int cx = 0;
-    int cy = 0;  // for a DropList: the height with the list dropped down
-    uint32_t nStyle = style::Visible;
-    std::vector<std::string> items;  // a DropList's initial items, in order
-    int nIconId = 0;                 // the icon resource an Icon control shows
+    int m_nId = IDC_STATIC;
+    EControlKind m_eKind = EControlKind::Static;
+    std::string m_strText;
+    int m_x = 0;
+    int m_y = 0;
+    int m_cx = 0;
+    int m_cy = 0;  // for a DropList: the height with the list dropped down
+    uint32_t m_nStyle = style::Visible;
+    std::vector<std::string> m_items;  // a DropList's initial items, in order
+    int m_nIconId = 0;                 // the icon resource an Icon control shows
 };
 
 struct CDialogTemplate {
-    int nId = 0;
-    std::string strCaption;
-    int cx = 0;
-    int cy = 0;
-    std::string strFont = "MS Sans Serif";  // shown with the view's 8-point sans
-    int nPointSize = 8;
-    uint32_t nStyle = style::Child;
-    std::vector<CControlTemplate> controls;  // in tab order
+    int m_nId = 0;
+    std::string m_strCaption;
+    int m_cx = 0;
+    int m_cy = 0;
+    std::string m_strFont = "MS Sans Serif";  // shown with the view's 8-point sans
+    int m_nPointSize = 8;
+    uint32_t m_nStyle = style::Child;
+    std::vector<CControlTemplate> m_controls;  // in tab order
 
     // The control with that id, or nullptr (also for IDC_STATIC).
     const CControlTemplate* Find(int nControlId) const;

@@ -5,7 +5,7 @@ namespace framework {
 int CRecordingMessageSink::ShowMessage(const CMessage& msg) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_messages.push_back(msg);
-    return msg.eButtons == EButtons::YesNo ? m_nAnswer : IDOK;
+    return msg.m_eButtons == EButtons::YesNo ? m_nAnswer : IDOK;
 }
 
 void CRecordingMessageSink::SetAnswer(int nAnswer) {
@@ -36,13 +36,13 @@ void CRecordingMessageSink::Clear() {
 int CPrintMessageSink::ShowMessage(const CMessage& msg) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_pOut != nullptr) {
-        std::fwrite(msg.strCaption.data(), 1, msg.strCaption.size(), m_pOut);
+        std::fwrite(msg.m_strCaption.data(), 1, msg.m_strCaption.size(), m_pOut);
         std::fputs(": ", m_pOut);
-        std::fwrite(msg.strText.data(), 1, msg.strText.size(), m_pOut);
+        std::fwrite(msg.m_strText.data(), 1, msg.m_strText.size(), m_pOut);
         std::fputc('\n', m_pOut);
         std::fflush(m_pOut);
     }
-    return msg.eButtons == EButtons::YesNo ? IDNO : IDOK;
+    return msg.m_eButtons == EButtons::YesNo ? IDNO : IDOK;
 }
 
 }  // namespace framework

@@ -26,10 +26,10 @@ enum class EButtons {
 };
 
 struct CMessage {
-    std::string strText;     // Windows-1252 bytes; "\n" breaks a line
-    std::string strCaption;  // Windows-1252 bytes
-    EIcon eIcon = EIcon::Information;
-    EButtons eButtons = EButtons::Ok;
+    std::string m_strText;     // Windows-1252 bytes; "\n" breaks a line
+    std::string m_strCaption;  // Windows-1252 bytes
+    EIcon m_eIcon = EIcon::Information;
+    EButtons m_eButtons = EButtons::Ok;
 
     bool operator==(const CMessage&) const = default;
 };

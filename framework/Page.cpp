@@ -31,27 +31,27 @@ CPage::~CPage() {
 }
 
 void CPage::BuildControls() {
-    m_strTitle = m_pTemplate->strCaption;
-    for (const CControlTemplate& tmpl : m_pTemplate->controls) {
+    m_strTitle = m_pTemplate->m_strCaption;
+    for (const CControlTemplate& tmpl : m_pTemplate->m_controls) {
         auto pCtrl = std::make_unique<CControl>();
-        pCtrl->pTemplate = &tmpl;
-        CControlState& st = pCtrl->state;
-        st.pTemplate = &tmpl;
-        st.nId = tmpl.nId;
-        st.eKind = tmpl.eKind;
-        st.bEnabled = (tmpl.nStyle & style::Disabled) == 0;
-        st.bVisible = (tmpl.nStyle & style::Visible) != 0;
-        st.bReadOnly = (tmpl.nStyle & style::ReadOnly) != 0;
-        st.bDigitsOnly = (tmpl.nStyle & style::Number) != 0;
-        st.bPassword = (tmpl.nStyle & style::Password) != 0;
-        st.items = tmpl.items;
-        if (tmpl.eKind == EControlKind::RichEditLog) {
-            pCtrl->pLog = std::make_unique<CLogBuffer>(kLogMaxLines, kLogMaxBytes);
-            pCtrl->pLog->Assign(tmpl.strText);
+        pCtrl->m_pTemplate = &tmpl;
+        CControlState& st = pCtrl->m_state;
+        st.m_pTemplate = &tmpl;
+        st.m_nId = tmpl.m_nId;
+        st.m_eKind = tmpl.m_eKind;
+        st.m_bEnabled = (tmpl.m_nStyle & style::Disabled) == 0;
+        st.m_bVisible = (tmpl.m_nStyle & style::Visible) != 0;
+        st.m_bReadOnly = (tmpl.m_nStyle & style::ReadOnly) != 0;
+        st.m_bDigitsOnly = (tmpl.m_nStyle & style::Number) != 0;
+        st.m_bPassword = (tmpl.m_nStyle & style::Password) != 0;
+        st.m_items = tmpl.m_items;
+        if (tmpl.m_eKind == EControlKind::RichEditLog) {
+            pCtrl->m_pLog = std::make_unique<CLogBuffer>(kLogMaxLines, kLogMaxBytes);
+            pCtrl->m_pLog->Assign(tmpl.m_strText);
         } else {
-            st.strText = tmpl.strText;
+            st.m_strText = tmpl.m_strText;
         }
-        if (tmpl.nId != IDC_STATIC) m_index.emplace(tmpl.nId, m_controls.size());
+        if (tmpl.m_nId != IDC_STATIC) m_index.emplace(tmpl.m_nId, m_controls.size());
         m_controls.push_back(std::move(pCtrl));
     }
 }
@@ -67,9 +67,9 @@ bool CPage::Create(IMessageSink& messages, CPage* pParent, int nHostId) {
             std::lock_guard<std::mutex> lock(pParent->m_mutex);
             pParent->m_children.push_back(this);
             CControlChange change;
-            change.eWhat = EChange::ChildCreated;
-            change.nId = nHostId;
-            change.pChild = this;
+            change.m_eWhat = EChange::ChildCreated;
+            change.m_nId = nHostId;
+            change.m_pChild = this;
             pParent->Publish(std::move(change));
         }
         pParent->m_changes.Deliver();
@@ -110,9 +110,9 @@ void CPage::MoveWindow(int nX, int nY) {
         m_nX = nX;
         m_nY = nY;
         CControlChange change;
-        change.eWhat = EChange::PageMoved;
-        change.nValue = nX;
-        change.nValue2 = nY;
+        change.m_eWhat = EChange::PageMoved;
+        change.m_nValue = nX;
+        change.m_nValue2 = nY;
         Publish(std::move(change));
     }
     m_changes.Deliver();
@@ -226,16 +226,16 @@ void CPage::Fire(int nId, ENotify eCode) {
 
 CPageSnapshot CPage::SnapshotLocked() const {
     CPageSnapshot snapshot;
-    snapshot.nSeq = m_nSeq;
-    snapshot.strTitle = m_strTitle;
-    snapshot.bVisible = m_bVisible;
-    snapshot.nX = m_nX;
-    snapshot.nY = m_nY;
-    snapshot.nFocusId = m_nFocusId;
-    snapshot.bEnded = m_bEnded;
-    snapshot.children = m_children;
-    snapshot.controls.reserve(m_controls.size());
-    for (const auto& pCtrl : m_controls) snapshot.controls.push_back(StateOf(*pCtrl));
+    snapshot.m_nSeq = m_nSeq;
+    snapshot.m_strTitle = m_strTitle;
+    snapshot.m_bVisible = m_bVisible;
+    snapshot.m_nX = m_nX;
+    snapshot.m_nY = m_nY;
+    snapshot.m_nFocusId = m_nFocusId;
+    snapshot.m_bEnded = m_bEnded;
+    snapshot.m_children = m_children;
+    snapshot.m_controls.reserve(m_controls.size());
+    for (const auto& pCtrl : m_controls) snapshot.m_controls.push_back(StateOf(*pCtrl));
     return snapshot;
 }
 
@@ -247,7 +247,7 @@ CPageSnapshot CPage::Snapshot() const {
 CPageSnapshot CPage::AttachView(IPageView& view) {
     std::lock_guard<std::mutex> lock(m_mutex);
     CPageSnapshot snapshot = SnapshotLocked();
-    m_changes.AddView(view, snapshot.nSeq);
+    m_changes.AddView(view, snapshot.m_nSeq);
     return snapshot;
 }
 
@@ -283,22 +283,22 @@ bool CPage::Modify(int nId, const std::function<void(CControl&)>& fn) {
 
 void CPage::Publish(EChange eWhat, int nId, std::string strText, int nValue, bool bByUser) {
     CControlChange change;
-    change.eWhat = eWhat;
-    change.nId = nId;
-    change.strText = std::move(strText);
-    change.nValue = nValue;
-    change.bByUser = bByUser;
+    change.m_eWhat = eWhat;
+    change.m_nId = nId;
+    change.m_strText = std::move(strText);
+    change.m_nValue = nValue;
+    change.m_bByUser = bByUser;
     Publish(std::move(change));
 }
 
 void CPage::Publish(CControlChange&& change) {
-    change.nSeq = ++m_nSeq;
+    change.m_nSeq = ++m_nSeq;
     m_changes.Push(std::move(change));
 }
 
 CControlState CPage::StateOf(const CControl& ctrl) const {
-    CControlState st = ctrl.state;
-    if (ctrl.IsLog()) st.strText = ctrl.pLog->Text();
+    CControlState st = ctrl.m_state;
+    if (ctrl.IsLog()) st.m_strText = ctrl.m_pLog->Text();
     return st;
 }
 

@@ -10,12 +10,12 @@
 namespace framework {
 
 struct CPage::CControl {
-    const CControlTemplate* pTemplate = nullptr;
-    CControlState state;               // strText unused for a log
-    std::unique_ptr<CLogBuffer> pLog;  // RichEditLog only
+    const CControlTemplate* m_pTemplate = nullptr;
+    CControlState m_state;               // m_strText unused for a log
+    std::unique_ptr<CLogBuffer> m_pLog;  // RichEditLog only
 
-    bool IsLog() const { return pLog != nullptr; }
-    bool IsEdit() const { return state.eKind == EControlKind::Edit; }
+    bool IsLog() const { return m_pLog != nullptr; }
+    bool IsEdit() const { return m_state.m_eKind == EControlKind::Edit; }
 };
 
 // Characters the operator may type into an edit without a limit of its own.

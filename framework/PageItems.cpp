@@ -15,7 +15,7 @@ bool CPage::HasItem(int nId) const {
 EControlKind CPage::ItemKind(int nId) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     const CControl* pCtrl = Find(nId);
-    return pCtrl != nullptr ? pCtrl->state.eKind : EControlKind::Static;
+    return pCtrl != nullptr ? pCtrl->m_state.m_eKind : EControlKind::Static;
 }
 
 std::string CPage::GetItemText(int nId) const {
@@ -25,19 +25,19 @@ std::string CPage::GetItemText(int nId) const {
         NoteUnknown();
         return std::string();
     }
-    return pCtrl->IsLog() ? pCtrl->pLog->Text() : pCtrl->state.strText;
+    return pCtrl->IsLog() ? pCtrl->m_pLog->Text() : pCtrl->m_state.m_strText;
 }
 
 bool CPage::SetItemText(int nId, std::string strText) {
     return Modify(nId, [&](CControl& ctrl) {
         if (ctrl.IsLog()) {
-            ctrl.pLog->Assign(strText);
-            Publish(EChange::Text, nId, ctrl.pLog->Text());
+            ctrl.m_pLog->Assign(strText);
+            Publish(EChange::Text, nId, ctrl.m_pLog->Text());
             return;
         }
-        if (ctrl.state.strText == strText) return;
-        ctrl.state.strText = std::move(strText);
-        Publish(EChange::Text, nId, ctrl.state.strText);
+        if (ctrl.m_state.m_strText == strText) return;
+        ctrl.m_state.m_strText = std::move(strText);
+        Publish(EChange::Text, nId, ctrl.m_state.m_strText);
     });
 }
 
@@ -54,19 +54,19 @@ bool SetFlag(bool& bField, bool bValue) {
 
 bool CPage::EnableItem(int nId, bool bEnable) {
     return Modify(nId, [&](CControl& ctrl) {
-        if (SetFlag(ctrl.state.bEnabled, bEnable)) Publish(EChange::Enabled, nId, {}, bEnable);
+        if (SetFlag(ctrl.m_state.m_bEnabled, bEnable)) Publish(EChange::Enabled, nId, {}, bEnable);
     });
 }
 
 bool CPage::ShowItem(int nId, bool bShow) {
     return Modify(nId, [&](CControl& ctrl) {
-        if (SetFlag(ctrl.state.bVisible, bShow)) Publish(EChange::Visible, nId, {}, bShow);
+        if (SetFlag(ctrl.m_state.m_bVisible, bShow)) Publish(EChange::Visible, nId, {}, bShow);
     });
 }
 
 bool CPage::SetReadOnly(int nId, bool bReadOnly) {
     return Modify(nId, [&](CControl& ctrl) {
-        if (SetFlag(ctrl.state.bReadOnly, bReadOnly)) {
+        if (SetFlag(ctrl.m_state.m_bReadOnly, bReadOnly)) {
             Publish(EChange::ReadOnly, nId, {}, bReadOnly);
         }
     });
@@ -74,7 +74,7 @@ bool CPage::SetReadOnly(int nId, bool bReadOnly) {
 
 bool CPage::SetDigitsOnly(int nId, bool bDigitsOnly) {
     return Modify(nId, [&](CControl& ctrl) {
-        if (SetFlag(ctrl.state.bDigitsOnly, bDigitsOnly)) {
+        if (SetFlag(ctrl.m_state.m_bDigitsOnly, bDigitsOnly)) {
             Publish(EChange::DigitsOnly, nId, {}, bDigitsOnly);
         }
     });
@@ -82,7 +82,7 @@ bool CPage::SetDigitsOnly(int nId, bool bDigitsOnly) {
 
 bool CPage::SetPasswordStyle(int nId, bool bPassword) {
     return Modify(nId, [&](CControl& ctrl) {
-        if (SetFlag(ctrl.state.bPassword, bPassword)) {
+        if (SetFlag(ctrl.m_state.m_bPassword, bPassword)) {
             Publish(EChange::Password, nId, {}, bPassword);
         }
     });
@@ -91,33 +91,33 @@ bool CPage::SetPasswordStyle(int nId, bool bPassword) {
 bool CPage::SetCheck(int nId, int nCheck) {
     const int nState = nCheck != BST_UNCHECKED ? BST_CHECKED : BST_UNCHECKED;
     return Modify(nId, [&](CControl& ctrl) {
-        if (ctrl.state.nCheck == nState) return;
-        ctrl.state.nCheck = nState;
+        if (ctrl.m_state.m_nCheck == nState) return;
+        ctrl.m_state.m_nCheck = nState;
         Publish(EChange::Check, nId, {}, nState);
     });
 }
 
 bool CPage::SetCurSel(int nId, int nIndex) {
     return Modify(nId, [&](CControl& ctrl) {
-        const int nCount = static_cast<int>(ctrl.state.items.size());
+        const int nCount = static_cast<int>(ctrl.m_state.m_items.size());
         const int nSel = (nIndex >= 0 && nIndex < nCount) ? nIndex : -1;
-        if (ctrl.state.nCurSel == nSel) return;
-        ctrl.state.nCurSel = nSel;
+        if (ctrl.m_state.m_nCurSel == nSel) return;
+        ctrl.m_state.m_nCurSel = nSel;
         Publish(EChange::CurSel, nId, {}, nSel);
     });
 }
 
 bool CPage::SetListItems(int nId, std::vector<std::string> items) {
     return Modify(nId, [&](CControl& ctrl) {
-        ctrl.state.items = std::move(items);
-        ctrl.state.params.clear();
+        ctrl.m_state.m_items = std::move(items);
+        ctrl.m_state.m_params.clear();
         CControlChange change;
-        change.eWhat = EChange::Items;
-        change.nId = nId;
-        change.items = ctrl.state.items;
+        change.m_eWhat = EChange::Items;
+        change.m_nId = nId;
+        change.m_items = ctrl.m_state.m_items;
         Publish(std::move(change));
-        if (ctrl.state.nCurSel != -1) {
-            ctrl.state.nCurSel = -1;
+        if (ctrl.m_state.m_nCurSel != -1) {
+            ctrl.m_state.m_nCurSel = -1;
             Publish(EChange::CurSel, nId, {}, -1);
         }
     });
@@ -125,11 +125,11 @@ bool CPage::SetListItems(int nId, std::vector<std::string> items) {
 
 bool CPage::AddListItem(int nId, std::string strItem) {
     return Modify(nId, [&](CControl& ctrl) {
-        ctrl.state.items.push_back(std::move(strItem));
+        ctrl.m_state.m_items.push_back(std::move(strItem));
         CControlChange change;
-        change.eWhat = EChange::Items;
-        change.nId = nId;
-        change.items = ctrl.state.items;
+        change.m_eWhat = EChange::Items;
+        change.m_nId = nId;
+        change.m_items = ctrl.m_state.m_items;
         Publish(std::move(change));
     });
 }
@@ -137,8 +137,8 @@ bool CPage::AddListItem(int nId, std::string strItem) {
 bool CPage::SetLimitText(int nId, int nMaxChars) {
     const int nLimit = std::max(0, nMaxChars);
     return Modify(nId, [&](CControl& ctrl) {
-        if (ctrl.state.nLimit == nLimit) return;
-        ctrl.state.nLimit = nLimit;
+        if (ctrl.m_state.m_nLimit == nLimit) return;
+        ctrl.m_state.m_nLimit = nLimit;
         Publish(EChange::LimitText, nId, {}, nLimit);
     });
 }
@@ -151,35 +151,35 @@ T CPage::ReadState(int nId, T CControlState::*pMember, T fallback) const {
         NoteUnknown();
         return fallback;
     }
-    return pCtrl->state.*pMember;
+    return pCtrl->m_state.*pMember;
 }
 
 bool CPage::IsItemEnabled(int nId) const {
-    return ReadState(nId, &CControlState::bEnabled, false);
+    return ReadState(nId, &CControlState::m_bEnabled, false);
 }
 bool CPage::IsItemVisible(int nId) const {
-    return ReadState(nId, &CControlState::bVisible, false);
+    return ReadState(nId, &CControlState::m_bVisible, false);
 }
 bool CPage::IsReadOnly(int nId) const {
-    return ReadState(nId, &CControlState::bReadOnly, false);
+    return ReadState(nId, &CControlState::m_bReadOnly, false);
 }
 bool CPage::IsDigitsOnly(int nId) const {
-    return ReadState(nId, &CControlState::bDigitsOnly, false);
+    return ReadState(nId, &CControlState::m_bDigitsOnly, false);
 }
 bool CPage::IsPasswordStyle(int nId) const {
-    return ReadState(nId, &CControlState::bPassword, false);
+    return ReadState(nId, &CControlState::m_bPassword, false);
 }
 int CPage::GetCheck(int nId) const {
-    return ReadState(nId, &CControlState::nCheck, BST_UNCHECKED);
+    return ReadState(nId, &CControlState::m_nCheck, BST_UNCHECKED);
 }
 int CPage::GetCurSel(int nId) const {
-    return ReadState(nId, &CControlState::nCurSel, -1);
+    return ReadState(nId, &CControlState::m_nCurSel, -1);
 }
 int CPage::GetLimitText(int nId) const {
-    return ReadState(nId, &CControlState::nLimit, 0);
+    return ReadState(nId, &CControlState::m_nLimit, 0);
 }
 std::vector<std::string> CPage::GetListItems(int nId) const {
-    return ReadState(nId, &CControlState::items, std::vector<std::string>());
+    return ReadState(nId, &CControlState::m_items, std::vector<std::string>());
 }
 
 // ---- Logs ----
@@ -189,7 +189,7 @@ bool CPage::AppendLogLine(int nId, std::string_view strLine) {
     const bool bKnown = Modify(nId, [&](CControl& ctrl) {
         if (!ctrl.IsLog()) return;
         bLog = true;
-        const size_t nDropped = ctrl.pLog->Append(strLine);
+        const size_t nDropped = ctrl.m_pLog->Append(strLine);
         Publish(EChange::LogAppend, nId, std::string(strLine));
         if (nDropped > 0) Publish(EChange::LogTrim, nId, {}, static_cast<int>(nDropped));
     });
@@ -215,7 +215,7 @@ size_t CPage::GetLogLineCount(int nId) const {
         NoteUnknown();
         return 0;
     }
-    return pCtrl->pLog->LineCount();
+    return pCtrl->m_pLog->LineCount();
 }
 
 bool CPage::SetLogLimits(int nId, size_t nMaxLines, size_t nMaxBytes) {
@@ -223,10 +223,10 @@ bool CPage::SetLogLimits(int nId, size_t nMaxLines, size_t nMaxBytes) {
     const bool bKnown = Modify(nId, [&](CControl& ctrl) {
         if (!ctrl.IsLog()) return;
         bLog = true;
-        const std::string strBefore = ctrl.pLog->Text();
-        ctrl.pLog->SetLimits(nMaxLines, nMaxBytes);
+        const std::string strBefore = ctrl.m_pLog->Text();
+        ctrl.m_pLog->SetLimits(nMaxLines, nMaxBytes);
         // Lines may be cut short as well as dropped: send the text whole.
-        std::string strAfter = ctrl.pLog->Text();
+        std::string strAfter = ctrl.m_pLog->Text();
         if (strAfter != strBefore) Publish(EChange::Text, nId, std::move(strAfter));
     });
     if (bKnown && !bLog) NoteUnknown();
@@ -238,29 +238,29 @@ bool CPage::SetLogLimits(int nId, size_t nMaxLines, size_t nMaxBytes) {
 bool CPage::InsertTabItem(int nId, int nIndex, std::string strCaption, CPage* pParam) {
     bool bTab = false;
     const bool bKnown = Modify(nId, [&](CControl& ctrl) {
-        if (ctrl.state.eKind != EControlKind::TabControl) return;
+        if (ctrl.m_state.m_eKind != EControlKind::TabControl) return;
         bTab = true;
-        CControlState& st = ctrl.state;
-        st.params.resize(st.items.size(), nullptr);
-        const int nCount = static_cast<int>(st.items.size());
+        CControlState& st = ctrl.m_state;
+        st.m_params.resize(st.m_items.size(), nullptr);
+        const int nCount = static_cast<int>(st.m_items.size());
         const int nAt = std::clamp(nIndex, 0, nCount);
-        st.items.insert(st.items.begin() + nAt, std::move(strCaption));
-        st.params.insert(st.params.begin() + nAt, pParam);
+        st.m_items.insert(st.m_items.begin() + nAt, std::move(strCaption));
+        st.m_params.insert(st.m_params.begin() + nAt, pParam);
         CControlChange change;
-        change.eWhat = EChange::Items;
-        change.nId = nId;
-        change.items = st.items;
+        change.m_eWhat = EChange::Items;
+        change.m_nId = nId;
+        change.m_items = st.m_items;
         Publish(std::move(change));
         // The first item becomes the selection; a selection behind the new
         // item keeps pointing at the same item.
-        int nSel = st.nCurSel;
+        int nSel = st.m_nCurSel;
         if (nSel < 0) {
             nSel = 0;
         } else if (nSel >= nAt) {
             ++nSel;
         }
-        if (nSel != st.nCurSel) {
-            st.nCurSel = nSel;
+        if (nSel != st.m_nCurSel) {
+            st.m_nCurSel = nSel;
             Publish(EChange::CurSel, nId, {}, nSel);
         }
     });
@@ -271,11 +271,11 @@ bool CPage::InsertTabItem(int nId, int nIndex, std::string strCaption, CPage* pP
 CPage* CPage::GetTabItemParam(int nId, int nIndex) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     const CControl* pCtrl = Find(nId);
-    if (pCtrl == nullptr || pCtrl->state.eKind != EControlKind::TabControl) {
+    if (pCtrl == nullptr || pCtrl->m_state.m_eKind != EControlKind::TabControl) {
         NoteUnknown();
         return nullptr;
     }
-    const auto& params = pCtrl->state.params;
+    const auto& params = pCtrl->m_state.m_params;
     if (nIndex < 0 || static_cast<size_t>(nIndex) >= params.size()) return nullptr;
     return params[static_cast<size_t>(nIndex)];
 }

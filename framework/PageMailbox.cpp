@@ -17,13 +17,13 @@ CPageMailbox::~CPageMailbox() {
 void CPageMailbox::OnPageChanged(CPage&, const CControlChange& change) {
     // The child is alive while its creation is being reported; attach now.
     std::unique_ptr<CPageMailbox> pChild;
-    if (change.eWhat == EChange::ChildCreated && change.pChild != nullptr)
-        pChild = std::make_unique<CPageMailbox>(*change.pChild);
+    if (change.m_eWhat == EChange::ChildCreated && change.m_pChild != nullptr)
+        pChild = std::make_unique<CPageMailbox>(*change.m_pChild);
     // Set at once: whatever follows, the page is not touched again.
-    if (change.eWhat == EChange::PageDestroyed) m_bGone.store(true);
+    if (change.m_eWhat == EChange::PageDestroyed) m_bGone.store(true);
 
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (pChild) m_childMailboxes[change.pChild] = std::move(pChild);
+    if (pChild) m_childMailboxes[change.m_pChild] = std::move(pChild);
     m_pending.push_back(change);
     if (!m_bWoken) WakeLocked();
 }

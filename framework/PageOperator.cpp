@@ -25,31 +25,32 @@ std::string CPage::TypeText(int nId, std::string_view strText) {
             NoteUnknown();
             return std::string();
         }
-        const CControlState& st = pCtrl->state;
-        bTakes = pCtrl->IsEdit() && st.bEnabled && st.bVisible && !st.bReadOnly;
-        if (!bTakes) return st.strText;
+        const CControlState& st = pCtrl->m_state;
+        bTakes = pCtrl->IsEdit() && st.m_bEnabled && st.m_bVisible && !st.m_bReadOnly;
+        if (!bTakes) return st.m_strText;
     }
     SetFocusItem(nId);
     std::string strResult;
     Modify(nId, [&](CControl& ctrl) {
-        CControlState& st = ctrl.state;
+        CControlState& st = ctrl.m_state;
         // Checked again: another thread may have locked the edit meanwhile.
-        if (!(st.bEnabled && st.bVisible && !st.bReadOnly)) {
-            strResult = st.strText;
+        if (!(st.m_bEnabled && st.m_bVisible && !st.m_bReadOnly)) {
+            strResult = st.m_strText;
             return;
         }
         std::string strNew;
         strNew.reserve(strText.size());
         for (const char ch : strText) {
-            if (st.bDigitsOnly && !std::isdigit(static_cast<unsigned char>(ch))) continue;
+            if (st.m_bDigitsOnly && !std::isdigit(static_cast<unsigned char>(ch))) continue;
             strNew += ch;
         }
-        const size_t nLimit = static_cast<size_t>(st.nLimit > 0 ? st.nLimit : kDefaultEditLimit);
+        const size_t nLimit =
+            static_cast<size_t>(st.m_nLimit > 0 ? st.m_nLimit : kDefaultEditLimit);
         if (strNew.size() > nLimit) strNew.resize(nLimit);
         strResult = strNew;
-        if (st.strText == strNew) return;
-        st.strText = std::move(strNew);
-        Publish(EChange::Text, nId, st.strText, 0, true);
+        if (st.m_strText == strNew) return;
+        st.m_strText = std::move(strNew);
+        Publish(EChange::Text, nId, st.m_strText, 0, true);
     });
     return strResult;
 }
@@ -62,16 +63,16 @@ bool CPage::Click(int nId) {
             NoteUnknown();
             return false;
         }
-        const CControlState& st = pCtrl->state;
-        if (!IsButton(st.eKind) || !st.bEnabled || !st.bVisible) return false;
+        const CControlState& st = pCtrl->m_state;
+        if (!IsButton(st.m_eKind) || !st.m_bEnabled || !st.m_bVisible) return false;
     }
     SetFocusItem(nId);
     Modify(nId, [&](CControl& ctrl) {
-        CControlState& st = ctrl.state;
-        if (st.eKind != EControlKind::CheckBox) return;
-        if ((ctrl.pTemplate->nStyle & style::AutoCheck) == 0) return;
-        st.nCheck = st.nCheck == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
-        Publish(EChange::Check, nId, {}, st.nCheck, true);
+        CControlState& st = ctrl.m_state;
+        if (st.m_eKind != EControlKind::CheckBox) return;
+        if ((ctrl.m_pTemplate->m_nStyle & style::AutoCheck) == 0) return;
+        st.m_nCheck = st.m_nCheck == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
+        Publish(EChange::Check, nId, {}, st.m_nCheck, true);
     });
     Fire(nId, ENotify::Clicked);
     return true;
@@ -85,19 +86,19 @@ bool CPage::ChooseItem(int nId, int nIndex) {
             NoteUnknown();
             return false;
         }
-        const CControlState& st = pCtrl->state;
+        const CControlState& st = pCtrl->m_state;
         const bool bList =
-            st.eKind == EControlKind::DropList || st.eKind == EControlKind::TabControl;
-        if (!bList || !st.bEnabled || !st.bVisible) return false;
-        if (nIndex < 0 || static_cast<size_t>(nIndex) >= st.items.size()) return false;
+            st.m_eKind == EControlKind::DropList || st.m_eKind == EControlKind::TabControl;
+        if (!bList || !st.m_bEnabled || !st.m_bVisible) return false;
+        if (nIndex < 0 || static_cast<size_t>(nIndex) >= st.m_items.size()) return false;
     }
     SetFocusItem(nId);
     const bool bTab = ItemKind(nId) == EControlKind::TabControl;
     if (bTab) Fire(nId, ENotify::SelChanging);
     Modify(nId, [&](CControl& ctrl) {
-        CControlState& st = ctrl.state;
-        if (nIndex >= static_cast<int>(st.items.size()) || st.nCurSel == nIndex) return;
-        st.nCurSel = nIndex;
+        CControlState& st = ctrl.m_state;
+        if (nIndex >= static_cast<int>(st.m_items.size()) || st.m_nCurSel == nIndex) return;
+        st.m_nCurSel = nIndex;
         Publish(EChange::CurSel, nId, {}, nIndex, true);
     });
     Fire(nId, ENotify::SelChange);
@@ -112,7 +113,7 @@ bool CPage::FocusItem(int nId) {
             NoteUnknown();
             return false;
         }
-        if (!pCtrl->state.bEnabled || !pCtrl->state.bVisible) return false;
+        if (!pCtrl->m_state.m_bEnabled || !pCtrl->m_state.m_bVisible) return false;
     }
     return SetFocusItem(nId);
 }

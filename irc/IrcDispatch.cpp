@@ -140,8 +140,8 @@ std::string_view Trimmed(std::string_view str) {
 std::optional<bridge::CChannelRequest> StatsCommand(const std::string& strNick,
                                                     std::string_view strText) {
     struct CCommand {
-        std::string_view strWord;
-        EChannelRequest eKind;
+        std::string_view m_strWord;
+        EChannelRequest m_eKind;
     };
     static constexpr CCommand kCommands[] = {{"stats", EChannelRequest::Stats},
                                              {"top", EChannelRequest::Top},
@@ -152,11 +152,11 @@ std::optional<bridge::CChannelRequest> StatsCommand(const std::string& strNick,
     const std::string_view strWord =
         strText.substr(1, nEnd == std::string_view::npos ? nEnd : nEnd - 1);
     for (const CCommand& command : kCommands) {
-        if (strWord != command.strWord) continue;
+        if (strWord != command.m_strWord) continue;
         std::string_view strArgs =
             nEnd == std::string_view::npos ? std::string_view() : Trimmed(strText.substr(nEnd));
         strArgs = Trimmed(strArgs.substr(0, kMaxRequestArgs));
-        return bridge::CChannelRequest{command.eKind, strNick, std::string(strArgs)};
+        return bridge::CChannelRequest{command.m_eKind, strNick, std::string(strArgs)};
     }
     return std::nullopt;
 }

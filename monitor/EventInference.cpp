@@ -28,10 +28,10 @@ void AddEvent(CPollEvents& out, EGameEvent eKind, const CPlayerRecord& player,
 }
 
 struct CScanLists {
-    CEventList kills;
-    CEventList deaths;
-    CEventList flags;
-    CEventList teamkills;
+    CEventList m_kills;
+    CEventList m_deaths;
+    CEventList m_flags;
+    CEventList m_teamkills;
 };
 
 // Classifies one slot's change; a suicide is an event of its own at once.
@@ -45,14 +45,14 @@ void ClassifySlot(const std::string& strCode, const CPlayerRecord& player, CScan
             CPlayerRecord entry = player;
             entry.m_nScore = LowerBy(player.m_nScore, nKills - j);
             entry.m_nFrags = LowerBy(player.m_nFrags, nKills - j);
-            AddEntry(lists.kills, entry);
+            AddEntry(lists.m_kills, entry);
         }
     } else if (strCode == "001") {
-        AddEntry(lists.deaths, player);
+        AddEntry(lists.m_deaths, player);
     } else if (strCode == "200") {
-        AddEntry(lists.flags, player);
+        AddEntry(lists.m_flags, player);
     } else if (strCode == "300") {
-        AddEntry(lists.teamkills, player);
+        AddEntry(lists.m_teamkills, player);
     } else if (strCode == "301") {
         if (bSuicidesShown) AddEvent(out, EGameEvent::Suicide, player);
     }
@@ -62,11 +62,11 @@ void ClassifySlot(const std::string& strCode, const CPlayerRecord& player, CScan
 // deaths that is on another team; a victim is used up (reset) even when
 // kills are not shown, so it is not announced as a plain death either.
 void PairKills(CScanLists& lists, bool bShowKill, CPollEvents& out) {
-    const size_t nPairs = std::min(lists.kills.size(), lists.deaths.size());
+    const size_t nPairs = std::min(lists.m_kills.size(), lists.m_deaths.size());
     for (size_t i = 0; i < nPairs; ++i) {
-        const CPlayerRecord& killer = lists.kills[i];
+        const CPlayerRecord& killer = lists.m_kills[i];
         for (size_t j = 0; j < nPairs; ++j) {
-            CPlayerRecord& death = lists.deaths[j];
+            CPlayerRecord& death = lists.m_deaths[j];
             if (death.m_nTeam == killer.m_nTeam || death.m_nPing == -1) continue;
             const CPlayerRecord victim = death;
             death = CPlayerRecord();
@@ -115,15 +115,15 @@ CPollEvents InferEvents(CInferenceRun& run, const CServerStatus& current, Player
         return out;
     }
 
-    if (!lists.flags.empty() && run.m_bBannerPosted && filters.m_bShowFlag) {
-        for (const CPlayerRecord& player : lists.flags) AddEvent(out, EGameEvent::Flag, player);
+    if (!lists.m_flags.empty() && run.m_bBannerPosted && filters.m_bShowFlag) {
+        for (const CPlayerRecord& player : lists.m_flags) AddEvent(out, EGameEvent::Flag, player);
     }
 
     // A score of -2 alone counts as a teamkill only when someone died in
     // the same poll.
-    if (!lists.teamkills.empty() && !lists.deaths.empty() && run.m_bBannerPosted &&
+    if (!lists.m_teamkills.empty() && !lists.m_deaths.empty() && run.m_bBannerPosted &&
         filters.m_bShowTk) {
-        for (const CPlayerRecord& player : lists.teamkills)
+        for (const CPlayerRecord& player : lists.m_teamkills)
             AddEvent(out, EGameEvent::Teamkill, player);
     }
 
@@ -135,11 +135,12 @@ CPollEvents InferEvents(CInferenceRun& run, const CServerStatus& current, Player
     PairKills(lists, filters.m_bShowKill, out);
 
     // Deaths beyond the kills' count; victims used up above are skipped.
-    const size_t nKills = lists.kills.size();
-    const size_t nDeaths = lists.deaths.size();
+    const size_t nKills = lists.m_kills.size();
+    const size_t nDeaths = lists.m_deaths.size();
     if (nDeaths > nKills && filters.m_bShowTk) {
         for (size_t j = 0; j < nDeaths - nKills; ++j) {
-            if (lists.deaths[j].m_nPing != -1) AddEvent(out, EGameEvent::Death, lists.deaths[j]);
+            if (lists.m_deaths[j].m_nPing != -1)
+                AddEvent(out, EGameEvent::Death, lists.m_deaths[j]);
         }
     }
     return out;

@@ -72,8 +72,8 @@ bool StoreServerValue(std::string_view key, std::string_view value, CServerStatu
 enum class EPlayerField { Team, Ping, Score, Deaths, Frags, Name, KeyHash };
 
 struct PlayerPrefix {
-    std::string_view strPrefix;
-    EPlayerField nField;
+    std::string_view m_strPrefix;
+    EPlayerField m_nField;
 };
 
 constexpr PlayerPrefix kPlayerPrefixes[] = {
@@ -91,11 +91,11 @@ constexpr PlayerPrefix kPlayerPrefixes[] = {
 
 void StorePlayerValue(std::string_view key, std::string_view value, PlayerTable& players) {
     for (const PlayerPrefix& prefix : kPlayerPrefixes) {
-        if (!key.starts_with(prefix.strPrefix)) continue;
-        const int nSlot = ParseSlot(key.substr(prefix.strPrefix.size()));
+        if (!key.starts_with(prefix.m_strPrefix)) continue;
+        const int nSlot = ParseSlot(key.substr(prefix.m_strPrefix.size()));
         if (nSlot < 0) return;
         CPlayerRecord& player = players[static_cast<size_t>(nSlot)];
-        switch (prefix.nField) {
+        switch (prefix.m_nField) {
             case EPlayerField::Team:
                 player.m_nTeam = platform::ParseLeadingInt(value);
                 break;

@@ -14,12 +14,12 @@ enum class EPathKind {
     File,    // a plain file, or a link to one
     Folder,
     Other,   // a FIFO, a device, a socket
-    Unknown  // the look failed for another reason: see nError
+    Unknown  // the look failed for another reason: see m_nError
 };
 
 struct CPathInfo {
-    EPathKind eKind = EPathKind::Unknown;
-    int nError = 0;  // why the look failed (Unknown); else 0
+    EPathKind m_eKind = EPathKind::Unknown;
+    int m_nError = 0;  // why the look failed (Unknown); else 0
 };
 
 // Follows links.

@@ -138,8 +138,9 @@ CPathInfo InspectPath(const std::string& strPath) {
     BY_HANDLE_FILE_INFORMATION file{};
     if (::GetFileType(h) == FILE_TYPE_DISK) {
         if (::GetFileInformationByHandle(h, &file))
-            info.eKind = (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EPathKind::Folder
-                                                                                 : EPathKind::File;
+            info.m_eKind = (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                               ? EPathKind::Folder
+                               : EPathKind::File;
         else
             info = {EPathKind::Unknown, LastErrno()};
     }

@@ -42,15 +42,15 @@ int CDialogUnits::ToPixelsY(int nUnits) const {
 QRect CDialogUnits::ControlRect(const framework::CControlTemplate& ctrl) const {
     // Edges are mapped, not sizes, so that controls that touch in units
     // touch in pixels too.
-    const int nLeft = ToPixelsX(ctrl.x);
-    const int nTop = ToPixelsY(ctrl.y);
-    const int nRight = ToPixelsX(ctrl.x + ctrl.cx);
-    const int nBottom = ToPixelsY(ctrl.y + framework::ClosedHeight(ctrl));
+    const int nLeft = ToPixelsX(ctrl.m_x);
+    const int nTop = ToPixelsY(ctrl.m_y);
+    const int nRight = ToPixelsX(ctrl.m_x + ctrl.m_cx);
+    const int nBottom = ToPixelsY(ctrl.m_y + framework::ClosedHeight(ctrl));
     return QRect(nLeft, nTop, nRight - nLeft, nBottom - nTop);
 }
 
 QSize CDialogUnits::DialogSize(const framework::CDialogTemplate& dlg) const {
-    return QSize(ToPixelsX(dlg.cx), ToPixelsY(dlg.cy));
+    return QSize(ToPixelsX(dlg.m_cx), ToPixelsY(dlg.m_cy));
 }
 
 }  // namespace qt

@@ -24,11 +24,11 @@ namespace style = framework::style;
 
 // A copy of the image; a null image when its pixels do not fill it.
 QImage ToImage(const res::CIconImage& image) {
-    const size_t nPixels = static_cast<size_t>(std::max(0, image.nWidth)) *
-                           static_cast<size_t>(std::max(0, image.nHeight));
-    if (nPixels == 0 || image.pixels.size() < nPixels) return QImage();
-    const QImage view(reinterpret_cast<const uchar*>(image.pixels.data()), image.nWidth,
-                      image.nHeight, image.nWidth * 4, QImage::Format_ARGB32);
+    const size_t nPixels = static_cast<size_t>(std::max(0, image.m_nWidth)) *
+                           static_cast<size_t>(std::max(0, image.m_nHeight));
+    if (nPixels == 0 || image.m_pixels.size() < nPixels) return QImage();
+    const QImage view(reinterpret_cast<const uchar*>(image.m_pixels.data()), image.m_nWidth,
+                      image.m_nHeight, image.m_nWidth * 4, QImage::Format_ARGB32);
     return view.copy();
 }
 
@@ -36,10 +36,10 @@ QWidget* CreateLabel(const CControlTemplate& ctrl) {
     auto* pLabel = new QLabel();
     // Server and channel texts are shown as they are, never as markup.
     pLabel->setTextFormat(Qt::PlainText);
-    pLabel->setWordWrap((ctrl.nStyle & style::WordWrap) != 0);
+    pLabel->setWordWrap((ctrl.m_nStyle & style::WordWrap) != 0);
     Qt::Alignment align = Qt::AlignTop;
-    if ((ctrl.nStyle & style::Center) != 0) align = Qt::AlignHCenter;
-    if ((ctrl.nStyle & style::Sunken) != 0) {
+    if ((ctrl.m_nStyle & style::Center) != 0) align = Qt::AlignHCenter;
+    if ((ctrl.m_nStyle & style::Sunken) != 0) {
         pLabel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         align |= Qt::AlignVCenter;
     } else {
@@ -52,7 +52,7 @@ QWidget* CreateLabel(const CControlTemplate& ctrl) {
 QWidget* CreateIcon(const CControlTemplate& ctrl, const QRect& rect) {
     auto* pLabel = new QLabel();
     // Shown at the icon's own size, as an icon control does.
-    const QPixmap pixmap = IconPixmap(ctrl.nIconId, 32);
+    const QPixmap pixmap = IconPixmap(ctrl.m_nIconId, 32);
     pLabel->setPixmap(pixmap);
     pLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     pLabel->setMinimumSize(pixmap.size().expandedTo(rect.size()));
@@ -75,7 +75,7 @@ QWidget* CreateButton(bool bDefault) {
 QWidget* CreateDropList(const CControlTemplate& ctrl) {
     auto* pCombo = new QComboBox();
     pCombo->setEditable(false);
-    pCombo->setMaxVisibleItems(qMax(1, static_cast<int>(ctrl.items.size())));
+    pCombo->setMaxVisibleItems(qMax(1, static_cast<int>(ctrl.m_items.size())));
     return pCombo;
 }
 
@@ -122,7 +122,7 @@ QWidget* CreateControlWidget(const CControlTemplate& ctrl, const CDialogUnits& u
                              QWidget* pPage) {
     const QRect rect = units.ControlRect(ctrl);
     QWidget* pWidget = nullptr;
-    switch (ctrl.eKind) {
+    switch (ctrl.m_eKind) {
         case EControlKind::Static:
             pWidget = CreateLabel(ctrl);
             break;
@@ -155,8 +155,8 @@ QWidget* CreateControlWidget(const CControlTemplate& ctrl, const CDialogUnits& u
             break;
     }
     pWidget->setParent(pPage);
-    if ((ctrl.nStyle & style::TabStop) == 0 && ctrl.eKind != EControlKind::GroupBox &&
-        ctrl.eKind != EControlKind::Static && ctrl.eKind != EControlKind::Icon) {
+    if ((ctrl.m_nStyle & style::TabStop) == 0 && ctrl.m_eKind != EControlKind::GroupBox &&
+        ctrl.m_eKind != EControlKind::Static && ctrl.m_eKind != EControlKind::Icon) {
         // Still focusable by a click, but Tab passes it by.
         pWidget->setFocusPolicy(Qt::ClickFocus);
     }
@@ -177,7 +177,8 @@ QPixmap IconPixmap(int nIconId, int nSize) {
     const std::vector<res::CIconImage> images = res::LoadIconImages(nIconId);
     const res::CIconImage* pBest = nullptr;
     for (const res::CIconImage& image : images) {
-        if (pBest == nullptr || std::abs(image.nWidth - nSize) < std::abs(pBest->nWidth - nSize)) {
+        if (pBest == nullptr ||
+            std::abs(image.m_nWidth - nSize) < std::abs(pBest->m_nWidth - nSize)) {
             pBest = &image;
         }
     }

@@ -12,10 +12,10 @@ CQtMainWindow::CQtMainWindow(framework::CPage& mainPage, framework::CDispatcher&
     : QWidget(pParent, Qt::Window), m_pView(new CQtPageView(mainPage, dispatcher, units, this)) {
     const framework::CDialogTemplate& tmpl = mainPage.Template();
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
-    if ((tmpl.nStyle & framework::style::SysMenu) != 0) {
+    if ((tmpl.m_nStyle & framework::style::SysMenu) != 0) {
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     }
-    if ((tmpl.nStyle & framework::style::MinimizeBox) != 0) {
+    if ((tmpl.m_nStyle & framework::style::MinimizeBox) != 0) {
         flags |= Qt::WindowMinimizeButtonHint;
     }
     setWindowFlags(flags);

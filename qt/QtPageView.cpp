@@ -48,34 +48,34 @@ void CQtPageView::Build() {
     const framework::CPageSnapshot& initial = m_pLink->Initial();
     m_bApplying = true;
     resize(m_units.DialogSize(Page().Template()));
-    for (const CControlState& st : initial.controls) {
+    for (const CControlState& st : initial.m_controls) {
         CItem item;
-        item.nId = st.nId;
-        item.eKind = st.eKind;
-        item.pWidget = CreateControlWidget(*st.pTemplate, m_units, this);
+        item.m_nId = st.m_nId;
+        item.m_eKind = st.m_eKind;
+        item.m_pWidget = CreateControlWidget(*st.m_pTemplate, m_units, this);
         m_items.push_back(item);
-        if (st.nId != framework::IDC_STATIC) m_index.emplace(st.nId, m_items.size() - 1);
+        if (st.m_nId != framework::IDC_STATIC) m_index.emplace(st.m_nId, m_items.size() - 1);
     }
     for (size_t n = 0; n < m_items.size(); ++n) {
-        ApplyState(m_items[n], initial.controls[n]);
+        ApplyState(m_items[n], initial.m_controls[n]);
         Wire(m_items[n]);
     }
     // Frames lie under the controls they hold, whatever the template order.
     for (const CItem& item : m_items) {
-        if (item.eKind == EControlKind::GroupBox) item.pWidget->lower();
+        if (item.m_eKind == EControlKind::GroupBox) item.m_pWidget->lower();
     }
-    move(initial.nX, initial.nY);
-    setVisible(initial.bVisible);
-    setWindowTitle(ToDisplayText(initial.strTitle, false));
-    for (framework::CPage* pChild : initial.children) AddChild(pChild, pChild->HostId());
-    if (const CItem* pFocus = FindItem(initial.nFocusId)) pFocus->pWidget->setFocus();
+    move(initial.m_nX, initial.m_nY);
+    setVisible(initial.m_bVisible);
+    setWindowTitle(ToDisplayText(initial.m_strTitle, false));
+    for (framework::CPage* pChild : initial.m_children) AddChild(pChild, pChild->HostId());
+    if (const CItem* pFocus = FindItem(initial.m_nFocusId)) pFocus->m_pWidget->setFocus();
     m_bApplying = false;
 }
 
 void CQtPageView::AddChild(framework::CPage* pChild, int nHostId) {
     if (pChild == nullptr || m_children.count(pChild) != 0) return;
     QWidget* pHost = this;
-    if (CItem* pItem = FindItem(nHostId)) pHost = pItem->pWidget;
+    if (CItem* pItem = FindItem(nHostId)) pHost = pItem->m_pWidget;
     auto* pView = new CQtPageView(m_pLink->TakeChildMailbox(pChild), m_dispatcher, m_units, pHost);
     m_children[pChild] = pView;
     connect(pView, &CQtPageView::PageEnded, this, [pView] {
@@ -86,7 +86,7 @@ void CQtPageView::AddChild(framework::CPage* pChild, int nHostId) {
 
 QWidget* CQtPageView::ControlWidget(int nId) const {
     const auto it = m_index.find(nId);
-    return it == m_index.end() ? nullptr : m_items[it->second].pWidget;
+    return it == m_index.end() ? nullptr : m_items[it->second].m_pWidget;
 }
 
 CQtPageView* CQtPageView::ChildView(const framework::CPage* pChild) const {
@@ -100,23 +100,23 @@ CQtPageView::CItem* CQtPageView::FindItem(int nId) {
 }
 
 void CQtPageView::ApplyState(CItem& item, const CControlState& st) {
-    QWidget* pWidget = item.pWidget;
-    item.nLimit = st.nLimit;
-    if (item.eKind == EControlKind::DropList || item.eKind == EControlKind::TabControl) {
-        item.nCurSel = st.nCurSel;
-        SetItems(item, st.items);
+    QWidget* pWidget = item.m_pWidget;
+    item.m_nLimit = st.m_nLimit;
+    if (item.m_eKind == EControlKind::DropList || item.m_eKind == EControlKind::TabControl) {
+        item.m_nCurSel = st.m_nCurSel;
+        SetItems(item, st.m_items);
     }
-    SetText(item, st.strText, false);
-    pWidget->setEnabled(st.bEnabled);
-    pWidget->setVisible(st.bVisible);
+    SetText(item, st.m_strText, false);
+    pWidget->setEnabled(st.m_bEnabled);
+    pWidget->setVisible(st.m_bVisible);
     if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget)) {
-        pEdit->setReadOnly(st.bReadOnly);
-        pEdit->setEchoMode(st.bPassword ? QLineEdit::Password : QLineEdit::Normal);
-        SetDigitsOnly(item, st.bDigitsOnly);
-        SetLimit(item, st.nLimit);
+        pEdit->setReadOnly(st.m_bReadOnly);
+        pEdit->setEchoMode(st.m_bPassword ? QLineEdit::Password : QLineEdit::Normal);
+        SetDigitsOnly(item, st.m_bDigitsOnly);
+        SetLimit(item, st.m_nLimit);
     }
     if (auto* pCheck = qobject_cast<QCheckBox*>(pWidget)) {
-        pCheck->setChecked(st.nCheck == framework::BST_CHECKED);
+        pCheck->setChecked(st.m_nCheck == framework::BST_CHECKED);
     }
 }
 
@@ -127,24 +127,24 @@ void CQtPageView::ApplyPendingChanges() {
     // Runs of appends to a log become one insertion.
     std::map<int, CLogBatch> logs;
     for (const CControlChange& change : changes) {
-        const bool bLogChange = change.eWhat == EChange::LogAppend ||
-                                change.eWhat == EChange::LogTrim ||
-                                change.eWhat == EChange::ScrollToEnd;
+        const bool bLogChange = change.m_eWhat == EChange::LogAppend ||
+                                change.m_eWhat == EChange::LogTrim ||
+                                change.m_eWhat == EChange::ScrollToEnd;
         if (bLogChange) {
-            CLogBatch& batch = logs[change.nId];
-            if (change.eWhat == EChange::LogAppend) {
+            CLogBatch& batch = logs[change.m_nId];
+            if (change.m_eWhat == EChange::LogAppend) {
                 // Trims only ever take lines from the start, so appending
                 // everything and then trimming the sum gives the same lines.
-                if (batch.bAppend) batch.strLines += '\n';
-                batch.strLines += change.strText;
-                batch.bAppend = true;
-            } else if (change.eWhat == EChange::LogTrim) {
-                batch.nTrim += static_cast<size_t>(std::max(0, change.nValue));
+                if (batch.m_bAppend) batch.m_strLines += '\n';
+                batch.m_strLines += change.m_strText;
+                batch.m_bAppend = true;
+            } else if (change.m_eWhat == EChange::LogTrim) {
+                batch.m_nTrim += static_cast<size_t>(std::max(0, change.m_nValue));
             }
             continue;
         }
-        const auto it = logs.find(change.nId);
-        if (it != logs.end()) FlushLog(change.nId, it->second);
+        const auto it = logs.find(change.m_nId);
+        if (it != logs.end()) FlushLog(change.m_nId, it->second);
         ApplyChange(change);
     }
     for (auto& [nId, batch] : logs) FlushLog(nId, batch);
@@ -153,15 +153,15 @@ void CQtPageView::ApplyPendingChanges() {
 
 void CQtPageView::FlushLog(int nId, CLogBatch& batch) {
     CItem* pItem = FindItem(nId);
-    if (pItem != nullptr && pItem->eKind == EControlKind::RichEditLog) {
-        static_cast<CQtLogView*>(pItem->pWidget)
-            ->AppendAndTrim(batch.strLines, batch.bAppend, batch.nTrim);
+    if (pItem != nullptr && pItem->m_eKind == EControlKind::RichEditLog) {
+        static_cast<CQtLogView*>(pItem->m_pWidget)
+            ->AppendAndTrim(batch.m_strLines, batch.m_bAppend, batch.m_nTrim);
     }
     batch = CLogBatch();
 }
 
 void CQtPageView::ApplyChange(const CControlChange& change) {
-    switch (change.eWhat) {
+    switch (change.m_eWhat) {
         case EChange::Title:
         case EChange::PageVisible:
         case EChange::PageMoved:
@@ -174,15 +174,15 @@ void CQtPageView::ApplyChange(const CControlChange& change) {
         default:
             break;
     }
-    CItem* pItem = FindItem(change.nId);
+    CItem* pItem = FindItem(change.m_nId);
     if (pItem == nullptr) return;
     CItem& item = *pItem;
-    QWidget* pWidget = item.pWidget;
+    QWidget* pWidget = item.m_pWidget;
     auto* pEdit = qobject_cast<QLineEdit*>(pWidget);
-    const bool bOn = change.nValue != 0;
-    switch (change.eWhat) {
+    const bool bOn = change.m_nValue != 0;
+    switch (change.m_eWhat) {
         case EChange::Text:
-            SetText(item, change.strText, change.bByUser);
+            SetText(item, change.m_strText, change.m_bByUser);
             break;
         case EChange::Enabled:
             pWidget->setEnabled(bOn);
@@ -201,17 +201,17 @@ void CQtPageView::ApplyChange(const CControlChange& change) {
             break;
         case EChange::Check:
             if (auto* pCheck = qobject_cast<QCheckBox*>(pWidget)) {
-                pCheck->setChecked(change.nValue == framework::BST_CHECKED);
+                pCheck->setChecked(change.m_nValue == framework::BST_CHECKED);
             }
             break;
         case EChange::CurSel:
-            SetCurSel(item, change.nValue);
+            SetCurSel(item, change.m_nValue);
             break;
         case EChange::Items:
-            SetItems(item, change.items);
+            SetItems(item, change.m_items);
             break;
         case EChange::LimitText:
-            SetLimit(item, change.nValue);
+            SetLimit(item, change.m_nValue);
             break;
         default:
             break;
@@ -219,31 +219,31 @@ void CQtPageView::ApplyChange(const CControlChange& change) {
 }
 
 void CQtPageView::ApplyPageChange(const CControlChange& change) {
-    switch (change.eWhat) {
+    switch (change.m_eWhat) {
         case EChange::Title: {
-            const QString strTitle = ToDisplayText(change.strText, false);
+            const QString strTitle = ToDisplayText(change.m_strText, false);
             setWindowTitle(strTitle);
             emit TitleChanged(strTitle);
             break;
         }
         case EChange::PageVisible:
-            setVisible(change.nValue != 0);
+            setVisible(change.m_nValue != 0);
             break;
         case EChange::PageMoved:
-            move(change.nValue, change.nValue2);
+            move(change.m_nValue, change.m_nValue2);
             break;
         case EChange::ChildCreated:
-            AddChild(change.pChild, change.nId);
+            AddChild(change.m_pChild, change.m_nId);
             break;
         case EChange::PageEnded:
-            emit PageEnded(change.nValue);
+            emit PageEnded(change.m_nValue);
             break;
         case EChange::PageDestroyed:
             hide();
             break;
         case EChange::Focus: {
-            const CItem* pItem = FindItem(change.nId);
-            if (pItem != nullptr && !pItem->pWidget->hasFocus()) pItem->pWidget->setFocus();
+            const CItem* pItem = FindItem(change.m_nId);
+            if (pItem != nullptr && !pItem->m_pWidget->hasFocus()) pItem->m_pWidget->setFocus();
             break;
         }
         default:
@@ -252,8 +252,8 @@ void CQtPageView::ApplyPageChange(const CControlChange& change) {
 }
 
 void CQtPageView::SetText(CItem& item, const std::string& strText, bool bByUser) {
-    QWidget* pWidget = item.pWidget;
-    switch (item.eKind) {
+    QWidget* pWidget = item.m_pWidget;
+    switch (item.m_eKind) {
         case EControlKind::Static:
             static_cast<QLabel*>(pWidget)->setText(ToDisplayText(strText, true));
             break;
@@ -263,14 +263,14 @@ void CQtPageView::SetText(CItem& item, const std::string& strText, bool bByUser)
         case EControlKind::Edit: {
             // The echo of a text the operator typed: a later keystroke is on
             // its way, so the widget is already ahead of it.
-            if (bByUser && item.nPendingEdits > 0) break;
+            if (bByUser && item.m_nPendingEdits > 0) break;
             auto* pEdit = static_cast<QLineEdit*>(pWidget);
             const QString str = ToEditText(strText);
             if (pEdit->text() == str) break;
             // A program may set a text longer than the typing limit.
             pEdit->setMaxLength(std::max(pEdit->maxLength(), static_cast<int>(str.size())));
             pEdit->setText(str);
-            SetLimit(item, item.nLimit);
+            SetLimit(item, item.m_nLimit);
             break;
         }
         case EControlKind::RichEditLog:
@@ -289,35 +289,36 @@ void CQtPageView::SetText(CItem& item, const std::string& strText, bool bByUser)
 }
 
 void CQtPageView::SetItems(CItem& item, const std::vector<std::string>& items) {
-    if (item.eKind == EControlKind::DropList) {
-        auto* pCombo = static_cast<QComboBox*>(item.pWidget);
+    if (item.m_eKind == EControlKind::DropList) {
+        auto* pCombo = static_cast<QComboBox*>(item.m_pWidget);
         pCombo->clear();
         for (const std::string& str : items) pCombo->addItem(ToDisplayText(str, false));
-        pCombo->setCurrentIndex(item.nCurSel < pCombo->count() ? item.nCurSel : -1);
-    } else if (item.eKind == EControlKind::TabControl) {
-        auto* pHost = static_cast<CQtTabHost*>(item.pWidget);
+        pCombo->setCurrentIndex(item.m_nCurSel < pCombo->count() ? item.m_nCurSel : -1);
+    } else if (item.m_eKind == EControlKind::TabControl) {
+        auto* pHost = static_cast<CQtTabHost*>(item.m_pWidget);
         QTabBar* pBar = pHost->TabBar();
         while (pBar->count() > 0) pBar->removeTab(pBar->count() - 1);
         for (const std::string& str : items) pBar->addTab(ToDisplayText(str, false));
-        if (item.nCurSel >= 0 && item.nCurSel < pBar->count()) pBar->setCurrentIndex(item.nCurSel);
+        if (item.m_nCurSel >= 0 && item.m_nCurSel < pBar->count())
+            pBar->setCurrentIndex(item.m_nCurSel);
         pHost->UpdateBarGeometry();
     }
 }
 
 void CQtPageView::SetCurSel(CItem& item, int nSel) {
-    item.nCurSel = nSel;
-    if (item.eKind == EControlKind::DropList) {
-        auto* pCombo = static_cast<QComboBox*>(item.pWidget);
+    item.m_nCurSel = nSel;
+    if (item.m_eKind == EControlKind::DropList) {
+        auto* pCombo = static_cast<QComboBox*>(item.m_pWidget);
         pCombo->setCurrentIndex(nSel < pCombo->count() ? nSel : -1);
-    } else if (item.eKind == EControlKind::TabControl) {
-        QTabBar* pBar = static_cast<CQtTabHost*>(item.pWidget)->TabBar();
+    } else if (item.m_eKind == EControlKind::TabControl) {
+        QTabBar* pBar = static_cast<CQtTabHost*>(item.m_pWidget)->TabBar();
         if (nSel >= 0 && nSel < pBar->count()) pBar->setCurrentIndex(nSel);
     }
 }
 
 void CQtPageView::SetLimit(CItem& item, int nLimit) {
-    item.nLimit = nLimit;
-    auto* pEdit = qobject_cast<QLineEdit*>(item.pWidget);
+    item.m_nLimit = nLimit;
+    auto* pEdit = qobject_cast<QLineEdit*>(item.m_pWidget);
     if (pEdit == nullptr) return;
     // Never below the text shown: a shorter limit would cut it, and the
     // limit only stops typing.
@@ -326,7 +327,7 @@ void CQtPageView::SetLimit(CItem& item, int nLimit) {
 }
 
 void CQtPageView::SetDigitsOnly(CItem& item, bool bDigitsOnly) {
-    auto* pEdit = qobject_cast<QLineEdit*>(item.pWidget);
+    auto* pEdit = qobject_cast<QLineEdit*>(item.m_pWidget);
     if (pEdit == nullptr) return;
     if (!bDigitsOnly) {
         pEdit->setValidator(nullptr);

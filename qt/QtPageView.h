@@ -68,17 +68,17 @@ protected:
 
 private:
     struct CItem {
-        int nId = framework::IDC_STATIC;
-        framework::EControlKind eKind = framework::EControlKind::Static;
-        QWidget* pWidget = nullptr;  // owned by this view (Qt parent)
-        int nLimit = 0;
-        int nCurSel = -1;
-        int nPendingEdits = 0;  // typed texts not yet taken by the page
+        int m_nId = framework::IDC_STATIC;
+        framework::EControlKind m_eKind = framework::EControlKind::Static;
+        QWidget* m_pWidget = nullptr;  // owned by this view (Qt parent)
+        int m_nLimit = 0;
+        int m_nCurSel = -1;
+        int m_nPendingEdits = 0;  // typed texts not yet taken by the page
     };
     struct CLogBatch {
-        std::string strLines;
-        bool bAppend = false;
-        size_t nTrim = 0;
+        std::string m_strLines;
+        bool m_bAppend = false;
+        size_t m_nTrim = 0;
     };
 
     // Building (QtPageView.cpp).

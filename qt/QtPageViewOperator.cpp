@@ -20,29 +20,29 @@ using framework::CPage;
 using framework::EControlKind;
 
 void CQtPageView::Wire(CItem& item) {
-    const int nId = item.nId;
+    const int nId = item.m_nId;
     if (nId == framework::IDC_STATIC) return;
-    QWidget* pFocusWidget = item.pWidget;
-    switch (item.eKind) {
+    QWidget* pFocusWidget = item.m_pWidget;
+    switch (item.m_eKind) {
         case EControlKind::Edit:
-            connect(static_cast<QLineEdit*>(item.pWidget), &QLineEdit::textEdited, this,
+            connect(static_cast<QLineEdit*>(item.m_pWidget), &QLineEdit::textEdited, this,
                     [this, nId](const QString& str) { OnTyped(nId, str); });
             break;
         case EControlKind::PushButton:
         case EControlKind::DefPushButton:
         case EControlKind::CheckBox:
-            connect(static_cast<QAbstractButton*>(item.pWidget), &QAbstractButton::clicked, this,
+            connect(static_cast<QAbstractButton*>(item.m_pWidget), &QAbstractButton::clicked, this,
                     [this, nId] { PostToPage([nId](CPage& page) { page.Click(nId); }); });
             break;
         case EControlKind::DropList:
-            connect(static_cast<QComboBox*>(item.pWidget), &QComboBox::activated, this,
+            connect(static_cast<QComboBox*>(item.m_pWidget), &QComboBox::activated, this,
                     [this, nId](int nIndex) {
                         PostToPage([nId, nIndex](CPage& page) { page.ChooseItem(nId, nIndex); },
                                    [nId](CQtPageView& view) { view.ResyncSelection(nId); });
                     });
             break;
         case EControlKind::TabControl: {
-            QTabBar* pBar = static_cast<CQtTabHost*>(item.pWidget)->TabBar();
+            QTabBar* pBar = static_cast<CQtTabHost*>(item.m_pWidget)->TabBar();
             pFocusWidget = pBar;
             connect(pBar, &QTabBar::currentChanged, this, [this, nId](int nIndex) {
                 if (m_bApplying || nIndex < 0) return;
@@ -79,7 +79,7 @@ void CQtPageView::PostToPage(std::function<void(CPage&)> fnPage,
 void CQtPageView::OnTyped(int nId, const QString& strText) {
     CItem* pItem = FindItem(nId);
     if (pItem == nullptr || IsPageGone()) return;
-    ++pItem->nPendingEdits;
+    ++pItem->m_nPendingEdits;
     auto pResult = std::make_shared<std::string>();
     PostToPage([nId, pResult, strTyped = FromEditText(strText)](
                    CPage& page) { *pResult = page.TypeText(nId, strTyped); },
@@ -95,11 +95,11 @@ void CQtPageView::OnTyped(int nId, const QString& strText) {
 void CQtPageView::AfterTyped(int nId, const std::string& strResult) {
     CItem* pItem = FindItem(nId);
     if (pItem == nullptr) return;
-    if (pItem->nPendingEdits > 0) --pItem->nPendingEdits;
-    if (pItem->nPendingEdits > 0) return;
+    if (pItem->m_nPendingEdits > 0) --pItem->m_nPendingEdits;
+    if (pItem->m_nPendingEdits > 0) return;
     // The page may have taken less than was typed (a character the code
     // page lacks, a locked edit): show what it holds.
-    auto* pEdit = static_cast<QLineEdit*>(pItem->pWidget);
+    auto* pEdit = static_cast<QLineEdit*>(pItem->m_pWidget);
     const QString str = ToEditText(strResult);
     if (pEdit->text() == str) return;
     const int nCursor = pEdit->cursorPosition();

@@ -12,7 +12,7 @@ namespace {
 // is sharp on its own pixel grid: an olive badge, a white crosshair with a
 // red centre (the game) and a yellow speech bubble (the channel).
 struct CRgba {
-    double r, g, b, a;
+    double m_r, m_g, m_b, m_a;
 };
 
 constexpr CRgba kClear{0, 0, 0, 0};
@@ -61,9 +61,9 @@ CRgba Sample(double x, double y) {
 CIconImage Draw(int nSize) {
     constexpr int kSub = 4;  // samples per pixel side, for smooth edges
     CIconImage image;
-    image.nWidth = nSize;
-    image.nHeight = nSize;
-    image.pixels.reserve(static_cast<size_t>(nSize) * static_cast<size_t>(nSize));
+    image.m_nWidth = nSize;
+    image.m_nHeight = nSize;
+    image.m_pixels.reserve(static_cast<size_t>(nSize) * static_cast<size_t>(nSize));
     for (int py = 0; py < nSize; ++py) {
         for (int px = 0; px < nSize; ++px) {
             double r = 0, g = 0, b = 0, a = 0;
@@ -71,10 +71,10 @@ CIconImage Draw(int nSize) {
                 for (int sx = 0; sx < kSub; ++sx) {
                     const CRgba c =
                         Sample((px + (sx + 0.5) / kSub) / nSize, (py + (sy + 0.5) / kSub) / nSize);
-                    r += c.r * c.a;
-                    g += c.g * c.a;
-                    b += c.b * c.a;
-                    a += c.a;
+                    r += c.m_r * c.m_a;
+                    g += c.m_g * c.m_a;
+                    b += c.m_b * c.m_a;
+                    a += c.m_a;
                 }
             }
             uint32_t argb = 0;
@@ -85,7 +85,7 @@ CIconImage Draw(int nSize) {
                 const auto alpha = static_cast<uint32_t>(std::lround(a * 255.0 / (kSub * kSub)));
                 argb = (alpha << 24) | (channel(r) << 16) | (channel(g) << 8) | channel(b);
             }
-            image.pixels.push_back(argb);
+            image.m_pixels.push_back(argb);
         }
     }
     return image;

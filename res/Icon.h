@@ -6,11 +6,11 @@
 namespace res {
 
 struct CIconImage {
-    int nWidth = 0;
-    int nHeight = 0;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
     // Row by row from the top, 0xAARRGGBB, not premultiplied (Qt's
     // QImage::Format_ARGB32 takes it as is).
-    std::vector<uint32_t> pixels;
+    std::vector<uint32_t> m_pixels;
 };
 
 // The images of an icon resource, largest first; empty for an unknown id.

@@ -8,8 +8,8 @@ namespace res {
 namespace {
 
 struct CStringEntry {
-    int nId;
-    const char* pszText;
+    int m_nId;
+    const char* m_pszText;
 };
 
 // Windows-1252 bytes; non-ASCII letters as \xNN escapes (split a literal
@@ -351,7 +351,7 @@ constexpr CStringEntry kStrings[] = {
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),
                              [](const CStringEntry& a, const CStringEntry& b) {
-                                 return a.nId < b.nId;
+                                 return a.m_nId < b.m_nId;
                              }),
               "the string table must stay sorted by id");
 
@@ -360,15 +360,15 @@ static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),
 std::string LoadResString(int nId) {
     const auto it =
         std::lower_bound(std::begin(kStrings), std::end(kStrings), nId,
-                         [](const CStringEntry& entry, int nKey) { return entry.nId < nKey; });
-    if (it == std::end(kStrings) || it->nId != nId) return std::string();
-    return std::string(it->pszText);
+                         [](const CStringEntry& entry, int nKey) { return entry.m_nId < nKey; });
+    if (it == std::end(kStrings) || it->m_nId != nId) return std::string();
+    return std::string(it->m_pszText);
 }
 
 std::vector<int> StringIds() {
     std::vector<int> ids;
     ids.reserve(std::size(kStrings));
-    for (const CStringEntry& entry : kStrings) ids.push_back(entry.nId);
+    for (const CStringEntry& entry : kStrings) ids.push_back(entry.m_nId);
     return ids;
 }
 

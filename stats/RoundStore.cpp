@@ -11,50 +11,51 @@ namespace stats {
 
 struct CRoundStore::CStatements {
     explicit CStatements(CSqlDatabase& db)
-        : wasRanked(db, "SELECT ranked FROM rounds WHERE id=?1"),
-          unrank(db,
-                 "UPDATE players SET kills=players.kills-rp.kills, deaths=players.deaths-rp.deaths,"
-                 " teamkills=players.teamkills-rp.teamkills,"
-                 " suicides=players.suicides-rp.suicides, flags=players.flags-rp.flags,"
-                 " score=players.score-rp.score, rounds=players.rounds-1"
-                 " FROM round_players AS rp WHERE rp.round_id=?1 AND rp.player_id=players.id"),
-          forget(db, "DELETE FROM round_players WHERE round_id=?1"),
-          round(db,
-                "INSERT OR REPLACE INTO rounds(id, server, server_port, map, mod, game_type,"
-                " start_time, end_time, seconds, end_reason, tickets_axis, tickets_allies,"
-                " winner, players, ranked, joined_late)"
-                " VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16)"),
-          player(db,
-                 "INSERT INTO players(ident, keyhash, name, first_seen, last_seen)"
-                 " VALUES(?1,?2,?3,?4,?5) ON CONFLICT(ident) DO UPDATE SET"
-                 " name=CASE WHEN excluded.last_seen>=players.last_seen"
-                 " THEN excluded.name ELSE players.name END,"
-                 " first_seen=min(players.first_seen, excluded.first_seen),"
-                 " last_seen=max(players.last_seen, excluded.last_seen)"
-                 " RETURNING id"),
-          name(db,
-               "INSERT INTO player_names(player_id, name, fold, first_seen, last_seen)"
-               " VALUES(?1,?2,?3,?4,?5) ON CONFLICT(player_id, name) DO UPDATE SET"
-               " first_seen=min(first_seen, excluded.first_seen),"
-               " last_seen=max(last_seen, excluded.last_seen)"),
-          part(db,
-               "INSERT INTO round_players(round_id, player_id, name, team, kills, deaths,"
-               " teamkills, suicides, flags, score, seconds, first_seen, last_seen,"
-               " session_frags, session_deaths, session_score)"
-               " VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16)"),
-          rank(db,
-               "UPDATE players SET kills=kills+?2, deaths=deaths+?3, teamkills=teamkills+?4,"
-               " suicides=suicides+?5, flags=flags+?6, score=score+?7, rounds=rounds+1"
-               " WHERE id=?1") {}
+        : m_wasRanked(db, "SELECT ranked FROM rounds WHERE id=?1"),
+          m_unrank(
+              db,
+              "UPDATE players SET kills=players.kills-rp.kills, deaths=players.deaths-rp.deaths,"
+              " teamkills=players.teamkills-rp.teamkills,"
+              " suicides=players.suicides-rp.suicides, flags=players.flags-rp.flags,"
+              " score=players.score-rp.score, rounds=players.rounds-1"
+              " FROM round_players AS rp WHERE rp.round_id=?1 AND rp.player_id=players.id"),
+          m_forget(db, "DELETE FROM round_players WHERE round_id=?1"),
+          m_round(db,
+                  "INSERT OR REPLACE INTO rounds(id, server, server_port, map, mod, game_type,"
+                  " start_time, end_time, seconds, end_reason, tickets_axis, tickets_allies,"
+                  " winner, players, ranked, joined_late)"
+                  " VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16)"),
+          m_player(db,
+                   "INSERT INTO players(ident, keyhash, name, first_seen, last_seen)"
+                   " VALUES(?1,?2,?3,?4,?5) ON CONFLICT(ident) DO UPDATE SET"
+                   " name=CASE WHEN excluded.last_seen>=players.last_seen"
+                   " THEN excluded.name ELSE players.name END,"
+                   " first_seen=min(players.first_seen, excluded.first_seen),"
+                   " last_seen=max(players.last_seen, excluded.last_seen)"
+                   " RETURNING id"),
+          m_name(db,
+                 "INSERT INTO player_names(player_id, name, fold, first_seen, last_seen)"
+                 " VALUES(?1,?2,?3,?4,?5) ON CONFLICT(player_id, name) DO UPDATE SET"
+                 " first_seen=min(first_seen, excluded.first_seen),"
+                 " last_seen=max(last_seen, excluded.last_seen)"),
+          m_part(db,
+                 "INSERT INTO round_players(round_id, player_id, name, team, kills, deaths,"
+                 " teamkills, suicides, flags, score, seconds, first_seen, last_seen,"
+                 " session_frags, session_deaths, session_score)"
+                 " VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16)"),
+          m_rank(db,
+                 "UPDATE players SET kills=kills+?2, deaths=deaths+?3, teamkills=teamkills+?4,"
+                 " suicides=suicides+?5, flags=flags+?6, score=score+?7, rounds=rounds+1"
+                 " WHERE id=?1") {}
 
     int Result() const {
         for (const CSqlStatement* p :
-             {&wasRanked, &unrank, &forget, &round, &player, &name, &part, &rank})
+             {&m_wasRanked, &m_unrank, &m_forget, &m_round, &m_player, &m_name, &m_part, &m_rank})
             if (p->Result() != SQLITE_OK) return p->Result();
         return SQLITE_OK;
     }
 
-    CSqlStatement wasRanked, unrank, forget, round, player, name, part, rank;
+    CSqlStatement m_wasRanked, m_unrank, m_forget, m_round, m_player, m_name, m_part, m_rank;
 };
 
 namespace {
@@ -90,73 +91,73 @@ int CRoundStore::WriteOne(CStatements& s, CRoundRecord& r) {
     if (r.m_nId != 0) {
         // The earlier version of a round taken up again: its ranked totals
         // come off the players before its rows go.
-        s.wasRanked.Bind(1, r.m_nId);
-        const bool bWasRanked = s.wasRanked.Step() == SQLITE_ROW && s.wasRanked.Int(0) != 0;
-        s.wasRanked.Reset();
-        if (bWasRanked) nResult = Run(s.unrank.Bind(1, r.m_nId));
-        if (nResult == SQLITE_OK) nResult = Run(s.forget.Bind(1, r.m_nId));
+        s.m_wasRanked.Bind(1, r.m_nId);
+        const bool bWasRanked = s.m_wasRanked.Step() == SQLITE_ROW && s.m_wasRanked.Int(0) != 0;
+        s.m_wasRanked.Reset();
+        if (bWasRanked) nResult = Run(s.m_unrank.Bind(1, r.m_nId));
+        if (nResult == SQLITE_OK) nResult = Run(s.m_forget.Bind(1, r.m_nId));
         if (nResult != SQLITE_OK) return nResult;
     }
     const bool bRanked = r.IsRanked();
     if (r.m_nId != 0)
-        s.round.Bind(1, r.m_nId);
+        s.m_round.Bind(1, r.m_nId);
     else
-        s.round.BindNull(1);
-    s.round.BindBytes(2, r.m_strServer).Bind(3, r.m_nServerPort).BindBytes(4, r.m_strMap);
-    s.round.BindBytes(5, r.m_strMod).BindBytes(6, r.m_strGameType);
-    s.round.Bind(7, r.m_nStartTime).Bind(8, r.m_nEndTime).Bind(9, r.m_nSeconds);
-    s.round.Bind(10, static_cast<int64_t>(r.m_eEnd));
+        s.m_round.BindNull(1);
+    s.m_round.BindBytes(2, r.m_strServer).Bind(3, r.m_nServerPort).BindBytes(4, r.m_strMap);
+    s.m_round.BindBytes(5, r.m_strMod).BindBytes(6, r.m_strGameType);
+    s.m_round.Bind(7, r.m_nStartTime).Bind(8, r.m_nEndTime).Bind(9, r.m_nSeconds);
+    s.m_round.Bind(10, static_cast<int64_t>(r.m_eEnd));
     if (r.m_nTicketsAxis)
-        s.round.Bind(11, *r.m_nTicketsAxis);
+        s.m_round.Bind(11, *r.m_nTicketsAxis);
     else
-        s.round.BindNull(11);
+        s.m_round.BindNull(11);
     if (r.m_nTicketsAllies)
-        s.round.Bind(12, *r.m_nTicketsAllies);
+        s.m_round.Bind(12, *r.m_nTicketsAllies);
     else
-        s.round.BindNull(12);
-    s.round.Bind(13, r.m_nWinner).Bind(14, r.PlayerCount()).Bind(15, bRanked ? 1 : 0);
-    s.round.Bind(16, r.m_bJoinedLate ? 1 : 0);
-    nResult = Run(s.round);
+        s.m_round.BindNull(12);
+    s.m_round.Bind(13, r.m_nWinner).Bind(14, r.PlayerCount()).Bind(15, bRanked ? 1 : 0);
+    s.m_round.Bind(16, r.m_bJoinedLate ? 1 : 0);
+    nResult = Run(s.m_round);
     if (nResult != SQLITE_OK) return nResult;
     r.m_nId = sqlite3_last_insert_rowid(m_db.Handle());
 
     for (const CRoundPlayer& p : r.m_vPlayers) {
-        s.player.BindBytes(1, p.m_strIdent);
+        s.m_player.BindBytes(1, p.m_strIdent);
         if (p.m_strKeyHash.empty())
-            s.player.BindNull(2);
+            s.m_player.BindNull(2);
         else
-            s.player.BindBytes(2, p.m_strKeyHash);
-        s.player.BindBytes(3, p.m_strName).Bind(4, p.m_nFirstSeen).Bind(5, p.m_nLastSeen);
-        nResult = s.player.Step();
-        const int64_t nPlayerId = s.player.Int(0);
-        s.player.Reset();
+            s.m_player.BindBytes(2, p.m_strKeyHash);
+        s.m_player.BindBytes(3, p.m_strName).Bind(4, p.m_nFirstSeen).Bind(5, p.m_nLastSeen);
+        nResult = s.m_player.Step();
+        const int64_t nPlayerId = s.m_player.Int(0);
+        s.m_player.Reset();
         if (nResult != SQLITE_ROW) return nResult;
 
         std::vector<CRoundName> vNames = p.m_vNames;
         if (vNames.empty())
             vNames.push_back(CRoundName{p.m_strName, p.m_nFirstSeen, p.m_nLastSeen});
         for (const CRoundName& name : vNames) {
-            s.name.Bind(1, nPlayerId).BindBytes(2, name.m_strName);
-            s.name.BindBytes(3, FoldName(name.m_strName));
-            s.name.Bind(4, name.m_nFirstSeen).Bind(5, name.m_nLastSeen);
-            nResult = Run(s.name);
+            s.m_name.Bind(1, nPlayerId).BindBytes(2, name.m_strName);
+            s.m_name.BindBytes(3, FoldName(name.m_strName));
+            s.m_name.Bind(4, name.m_nFirstSeen).Bind(5, name.m_nLastSeen);
+            nResult = Run(s.m_name);
             if (nResult != SQLITE_OK) return nResult;
         }
 
-        s.part.Bind(1, r.m_nId).Bind(2, nPlayerId).BindBytes(3, p.m_strName).Bind(4, p.m_nTeam);
-        s.part.Bind(5, p.m_nKills).Bind(6, p.m_nDeaths).Bind(7, p.m_nTeamkills);
-        s.part.Bind(8, p.m_nSuicides).Bind(9, p.m_nFlags).Bind(10, p.m_nScore);
-        s.part.Bind(11, p.m_nSeconds).Bind(12, p.m_nFirstSeen).Bind(13, p.m_nLastSeen);
-        s.part.Bind(14, p.m_nSessionFrags).Bind(15, p.m_nSessionDeaths);
-        s.part.Bind(16, p.m_nSessionScore);
-        nResult = Run(s.part);
+        s.m_part.Bind(1, r.m_nId).Bind(2, nPlayerId).BindBytes(3, p.m_strName).Bind(4, p.m_nTeam);
+        s.m_part.Bind(5, p.m_nKills).Bind(6, p.m_nDeaths).Bind(7, p.m_nTeamkills);
+        s.m_part.Bind(8, p.m_nSuicides).Bind(9, p.m_nFlags).Bind(10, p.m_nScore);
+        s.m_part.Bind(11, p.m_nSeconds).Bind(12, p.m_nFirstSeen).Bind(13, p.m_nLastSeen);
+        s.m_part.Bind(14, p.m_nSessionFrags).Bind(15, p.m_nSessionDeaths);
+        s.m_part.Bind(16, p.m_nSessionScore);
+        nResult = Run(s.m_part);
         if (nResult != SQLITE_OK) return nResult;
 
         if (bRanked) {
-            s.rank.Bind(1, nPlayerId).Bind(2, p.m_nKills).Bind(3, p.m_nDeaths);
-            s.rank.Bind(4, p.m_nTeamkills).Bind(5, p.m_nSuicides).Bind(6, p.m_nFlags);
-            s.rank.Bind(7, p.m_nScore);
-            nResult = Run(s.rank);
+            s.m_rank.Bind(1, nPlayerId).Bind(2, p.m_nKills).Bind(3, p.m_nDeaths);
+            s.m_rank.Bind(4, p.m_nTeamkills).Bind(5, p.m_nSuicides).Bind(6, p.m_nFlags);
+            s.m_rank.Bind(7, p.m_nScore);
+            nResult = Run(s.m_rank);
             if (nResult != SQLITE_OK) return nResult;
         }
     }

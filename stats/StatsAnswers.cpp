@@ -109,10 +109,10 @@ std::string StatsWord(int32_t nLangBase, int nRole) {
 
 std::optional<CTopRequest> ParseTopArgs(std::string_view strArgs) {
     struct CWord {
-        const char* pszWord;
-        bool bKind;
-        ETopKind eKind;
-        ETopPeriod ePeriod;
+        const char* m_pszWord;
+        bool m_bKind;
+        ETopKind m_eKind;
+        ETopPeriod m_ePeriod;
     };
     static const CWord kWords[] = {
         {"kills", true, ETopKind::Kills, ETopPeriod::All},
@@ -132,15 +132,15 @@ std::optional<CTopRequest> ParseTopArgs(std::string_view strArgs) {
     while (words.NextToken(word)) {
         const CWord* pFound = nullptr;
         for (const CWord& w : kWords)
-            if (word == w.pszWord) pFound = &w;
+            if (word == w.m_pszWord) pFound = &w;
         if (pFound == nullptr) return std::nullopt;
-        bool& bTaken = pFound->bKind ? bKind : bPeriod;
+        bool& bTaken = pFound->m_bKind ? bKind : bPeriod;
         if (bTaken) return std::nullopt;
         bTaken = true;
-        if (pFound->bKind)
-            request.m_eKind = pFound->eKind;
+        if (pFound->m_bKind)
+            request.m_eKind = pFound->m_eKind;
         else
-            request.m_ePeriod = pFound->ePeriod;
+            request.m_ePeriod = pFound->m_ePeriod;
     }
     return request;
 }

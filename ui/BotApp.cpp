@@ -10,7 +10,7 @@ CBotApp::CBotApp(framework::CDispatcher& dispatcher, platform::CClock& clock, CA
     : m_dispatcher(dispatcher),
       m_clock(clock),
       m_options(std::move(options)),
-      m_file(m_options.strSettingsPath) {}
+      m_file(m_options.m_strSettingsPath) {}
 
 CBotApp::~CBotApp() {
     ExitInstance();
@@ -20,10 +20,10 @@ bool CBotApp::InitInstance(framework::IMessageSink& sink) {
     if (m_bInitDone) return false;
     m_bInitDone = true;
     core::CBot::COptions botOptions;
-    botOptions.strUpdateHost = m_options.strUpdateHost;
-    botOptions.nUpdatePort = m_options.nUpdatePort;
-    botOptions.bTrafficMeter = true;
-    botOptions.strSettingsFolder = platform::FolderOf(m_options.strSettingsPath);
+    botOptions.m_strUpdateHost = m_options.m_strUpdateHost;
+    botOptions.m_nUpdatePort = m_options.m_nUpdatePort;
+    botOptions.m_bTrafficMeter = true;
+    botOptions.m_strSettingsFolder = platform::FolderOf(m_options.m_strSettingsPath);
     m_pBot = std::make_unique<core::CBot>(m_file.Load(), botOptions, m_clock);
     m_pMainDlg = std::make_unique<CMainDlg>(m_dispatcher, *m_pBot, m_file);
     if (!m_pMainDlg->Create(sink)) {

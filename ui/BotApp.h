@@ -21,10 +21,10 @@ namespace ui {
 // What the window program is started with.
 struct CAppOptions {
     // The settings file; relative names are read in the working directory.
-    std::string strSettingsPath = config::kSettingsFileName;
+    std::string m_strSettingsPath = config::kSettingsFileName;
     // The update check's server; empty: no check.
-    std::string strUpdateHost = core::BuiltUpdateHost();
-    uint16_t nUpdatePort = core::kUpdatePort;
+    std::string m_strUpdateHost = core::BuiltUpdateHost();
+    uint16_t m_nUpdatePort = core::kUpdatePort;
 };
 
 class CBotApp {

@@ -58,8 +58,8 @@ void CIrcDlg::DoDataExchange(framework::CDataExchange& dx) {
     // the bot's own and never lands here (nor in the saved file).
     bool bPortOutOfRange = false;
     for (const CBinding& binding : kBindings) {
-        if (binding.pszKey == nullptr)
-            dx.Text(binding.nId, m_strInput, kMaxInput);
+        if (binding.m_pszKey == nullptr)
+            dx.Text(binding.m_nId, m_strInput, kMaxInput);
         else if (ExchangeSetting(dx, binding, m_settings) == EBindResult::OutOfRange)
             bPortOutOfRange = true;
     }

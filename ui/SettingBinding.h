@@ -15,9 +15,9 @@ namespace ui {
 // control whose value is the page's own (the chat input, the quick-info
 // panel), which the page exchanges itself.
 struct CBinding {
-    int nId;
-    const char* pszKey;
-    int nMaxChars = 0;  // texts: the longest the control takes (0: no limit)
+    int m_nId;
+    const char* m_pszKey;
+    int m_nMaxChars = 0;  // texts: the longest the control takes (0: no limit)
 };
 
 enum class EBindResult {

@@ -49,22 +49,22 @@ void WriteControl(CWriter& out, const CControlTemplate& ctrl) {
     const CControlStyle st = StyleOf(ctrl);
     out.AlignDword();
     out.Dword(0);  // help id
-    out.Dword(st.nExStyle);
-    out.Dword(st.nStyle);
-    out.Short(static_cast<int16_t>(ctrl.x));
-    out.Short(static_cast<int16_t>(ctrl.y));
-    out.Short(static_cast<int16_t>(ctrl.cx));
-    out.Short(static_cast<int16_t>(ctrl.cy));
-    out.Dword(static_cast<uint32_t>(ctrl.nId));  // IDC_STATIC is -1, as the system has it
-    if (st.nClassOrdinal != 0) {
-        out.Ordinal(st.nClassOrdinal);
+    out.Dword(st.m_nExStyle);
+    out.Dword(st.m_nStyle);
+    out.Short(static_cast<int16_t>(ctrl.m_x));
+    out.Short(static_cast<int16_t>(ctrl.m_y));
+    out.Short(static_cast<int16_t>(ctrl.m_cx));
+    out.Short(static_cast<int16_t>(ctrl.m_cy));
+    out.Dword(static_cast<uint32_t>(ctrl.m_nId));  // IDC_STATIC is -1, as the system has it
+    if (st.m_nClassOrdinal != 0) {
+        out.Ordinal(st.m_nClassOrdinal);
     } else {
-        out.String(st.pszClass);
+        out.String(st.m_pszClass);
     }
-    if (ctrl.eKind == EControlKind::Icon) {
-        out.Ordinal(static_cast<uint16_t>(ctrl.nIconId));
+    if (ctrl.m_eKind == EControlKind::Icon) {
+        out.Ordinal(static_cast<uint16_t>(ctrl.m_nIconId));
     } else {
-        out.String(ToDisplayText(ctrl.strText, false));
+        out.String(ToDisplayText(ctrl.m_strText, false));
     }
     out.Word(0);  // no creation data
 }
@@ -73,69 +73,69 @@ void WriteControl(CWriter& out, const CControlTemplate& ctrl) {
 
 CControlStyle StyleOf(const CControlTemplate& ctrl) {
     CControlStyle st;
-    const uint32_t n = ctrl.nStyle;
-    st.nStyle = WS_CHILD;
-    if (n & style::Visible) st.nStyle |= WS_VISIBLE;
-    if (n & style::Disabled) st.nStyle |= WS_DISABLED;
-    if (n & style::TabStop) st.nStyle |= WS_TABSTOP;
-    switch (ctrl.eKind) {
+    const uint32_t n = ctrl.m_nStyle;
+    st.m_nStyle = WS_CHILD;
+    if (n & style::Visible) st.m_nStyle |= WS_VISIBLE;
+    if (n & style::Disabled) st.m_nStyle |= WS_DISABLED;
+    if (n & style::TabStop) st.m_nStyle |= WS_TABSTOP;
+    switch (ctrl.m_eKind) {
         case EControlKind::Static:
-            st.nClassOrdinal = kStatic;
+            st.m_nClassOrdinal = kStatic;
             // Server texts are shown as they are: no '&' underlines.
-            st.nStyle |= SS_NOPREFIX;
+            st.m_nStyle |= SS_NOPREFIX;
             if (n & style::Center) {
-                st.nStyle |= SS_CENTER;
+                st.m_nStyle |= SS_CENTER;
             } else if (!(n & style::WordWrap)) {
-                st.nStyle |= SS_LEFTNOWORDWRAP;
+                st.m_nStyle |= SS_LEFTNOWORDWRAP;
             }
-            if (n & style::Sunken) st.nStyle |= SS_SUNKEN | SS_CENTERIMAGE;
+            if (n & style::Sunken) st.m_nStyle |= SS_SUNKEN | SS_CENTERIMAGE;
             break;
         case EControlKind::GroupBox:
-            st.nClassOrdinal = kButton;
-            st.nStyle |= BS_GROUPBOX;
+            st.m_nClassOrdinal = kButton;
+            st.m_nStyle |= BS_GROUPBOX;
             break;
         case EControlKind::Edit:
-            st.nClassOrdinal = kEdit;
-            st.nExStyle |= WS_EX_CLIENTEDGE;
-            if (n & style::AutoHScroll) st.nStyle |= ES_AUTOHSCROLL;
-            if (n & style::ReadOnly) st.nStyle |= ES_READONLY;
-            if (n & style::Password) st.nStyle |= ES_PASSWORD;
-            if (n & style::Number) st.nStyle |= ES_NUMBER;
-            if (n & style::MultiLine) st.nStyle |= ES_MULTILINE;
+            st.m_nClassOrdinal = kEdit;
+            st.m_nExStyle |= WS_EX_CLIENTEDGE;
+            if (n & style::AutoHScroll) st.m_nStyle |= ES_AUTOHSCROLL;
+            if (n & style::ReadOnly) st.m_nStyle |= ES_READONLY;
+            if (n & style::Password) st.m_nStyle |= ES_PASSWORD;
+            if (n & style::Number) st.m_nStyle |= ES_NUMBER;
+            if (n & style::MultiLine) st.m_nStyle |= ES_MULTILINE;
             break;
         case EControlKind::RichEditLog:
             // A multi-line edit that wraps its lines and scrolls.
-            st.nClassOrdinal = kEdit;
-            st.nExStyle |= WS_EX_CLIENTEDGE;
-            st.nStyle |= ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | ES_NOHIDESEL;
-            if (n & style::ReadOnly) st.nStyle |= ES_READONLY;
+            st.m_nClassOrdinal = kEdit;
+            st.m_nExStyle |= WS_EX_CLIENTEDGE;
+            st.m_nStyle |= ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | ES_NOHIDESEL;
+            if (n & style::ReadOnly) st.m_nStyle |= ES_READONLY;
             break;
         case EControlKind::PushButton:
-            st.nClassOrdinal = kButton;
-            st.nStyle |= BS_PUSHBUTTON | BS_NOTIFY;
+            st.m_nClassOrdinal = kButton;
+            st.m_nStyle |= BS_PUSHBUTTON | BS_NOTIFY;
             break;
         case EControlKind::DefPushButton:
-            st.nClassOrdinal = kButton;
-            st.nStyle |= BS_DEFPUSHBUTTON | BS_NOTIFY;
+            st.m_nClassOrdinal = kButton;
+            st.m_nStyle |= BS_DEFPUSHBUTTON | BS_NOTIFY;
             break;
         case EControlKind::CheckBox:
             // The page ticks the box itself (an AutoCheck box toggles in the
             // page before its handler runs): the control never does.
-            st.nClassOrdinal = kButton;
-            st.nStyle |= BS_CHECKBOX | BS_NOTIFY;
+            st.m_nClassOrdinal = kButton;
+            st.m_nStyle |= BS_CHECKBOX | BS_NOTIFY;
             break;
         case EControlKind::DropList:
-            st.nClassOrdinal = kComboBox;
-            st.nStyle |= CBS_DROPDOWNLIST | WS_VSCROLL;
+            st.m_nClassOrdinal = kComboBox;
+            st.m_nStyle |= CBS_DROPDOWNLIST | WS_VSCROLL;
             break;
         case EControlKind::TabControl:
-            st.pszClass = WC_TABCONTROLW;
-            st.nStyle |= WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
-            st.nExStyle |= WS_EX_CONTROLPARENT;
+            st.m_pszClass = WC_TABCONTROLW;
+            st.m_nStyle |= WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+            st.m_nExStyle |= WS_EX_CONTROLPARENT;
             break;
         case EControlKind::Icon:
-            st.nClassOrdinal = kStatic;
-            st.nStyle |= SS_ICON;
+            st.m_nClassOrdinal = kStatic;
+            st.m_nStyle |= SS_ICON;
             break;
     }
     return st;
@@ -149,14 +149,14 @@ std::vector<uint8_t> BuildDialogTemplate(const framework::CDialogTemplate& tmpl,
         nExStyle |= WS_EX_CONTROLPARENT;
     } else {
         nStyle |= WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_CENTER;
-        if (tmpl.nStyle & style::SysMenu) nStyle |= WS_SYSMENU;
-        if (tmpl.nStyle & style::MinimizeBox) nStyle |= WS_MINIMIZEBOX;
+        if (tmpl.m_nStyle & style::SysMenu) nStyle |= WS_SYSMENU;
+        if (tmpl.m_nStyle & style::MinimizeBox) nStyle |= WS_MINIMIZEBOX;
     }
     std::vector<const CControlTemplate*> order;
-    for (const CControlTemplate& c : tmpl.controls)
-        if (c.eKind == EControlKind::GroupBox) order.push_back(&c);
-    for (const CControlTemplate& c : tmpl.controls)
-        if (c.eKind != EControlKind::GroupBox) order.push_back(&c);
+    for (const CControlTemplate& c : tmpl.m_controls)
+        if (c.m_eKind == EControlKind::GroupBox) order.push_back(&c);
+    for (const CControlTemplate& c : tmpl.m_controls)
+        if (c.m_eKind != EControlKind::GroupBox) order.push_back(&c);
 
     CWriter out;
     out.Word(1);       // DLGTEMPLATEEX version
@@ -167,14 +167,14 @@ std::vector<uint8_t> BuildDialogTemplate(const framework::CDialogTemplate& tmpl,
     out.Word(static_cast<uint16_t>(order.size()));
     out.Short(0);
     out.Short(0);
-    out.Short(static_cast<int16_t>(tmpl.cx));
-    out.Short(static_cast<int16_t>(tmpl.cy));
+    out.Short(static_cast<int16_t>(tmpl.m_cx));
+    out.Short(static_cast<int16_t>(tmpl.m_cy));
     out.Word(0);  // no menu
     out.Word(0);  // the dialog class
-    out.String(ToDisplayText(tmpl.strCaption, false));
+    out.String(ToDisplayText(tmpl.m_strCaption, false));
     // The templates name "MS Sans Serif" 8 pt; "MS Shell Dlg" with
     // DS_FIXEDSYS is the same size in the system's own dialog font.
-    out.Word(static_cast<uint16_t>(tmpl.nPointSize > 0 ? tmpl.nPointSize : 8));
+    out.Word(static_cast<uint16_t>(tmpl.m_nPointSize > 0 ? tmpl.m_nPointSize : 8));
     out.Word(FW_NORMAL);
     out.Byte(0);  // not italic
     out.Byte(DEFAULT_CHARSET);

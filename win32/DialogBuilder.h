@@ -11,10 +11,10 @@ namespace win32 {
 
 // A control's window class and styles.
 struct CControlStyle {
-    const wchar_t* pszClass = L"STATIC";  // a class name (the tab control's)
-    uint16_t nClassOrdinal = 0;           // or a predefined class's ordinal (0: use the name)
-    uint32_t nStyle = 0;
-    uint32_t nExStyle = 0;
+    const wchar_t* m_pszClass = L"STATIC";  // a class name (the tab control's)
+    uint16_t m_nClassOrdinal = 0;           // or a predefined class's ordinal (0: use the name)
+    uint32_t m_nStyle = 0;
+    uint32_t m_nExStyle = 0;
 };
 CControlStyle StyleOf(const framework::CControlTemplate& ctrl);
 

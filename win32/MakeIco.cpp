@@ -25,25 +25,25 @@ void Put32(std::vector<uint8_t>& out, uint32_t n) {
 std::vector<uint8_t> ImageBytes(const res::CIconImage& image) {
     std::vector<uint8_t> out;
     Put32(out, 40);
-    Put32(out, static_cast<uint32_t>(image.nWidth));
-    Put32(out, static_cast<uint32_t>(image.nHeight * 2));
+    Put32(out, static_cast<uint32_t>(image.m_nWidth));
+    Put32(out, static_cast<uint32_t>(image.m_nHeight * 2));
     Put16(out, 1);
     Put16(out, 32);
     for (int i = 0; i < 6; ++i) Put32(out, 0);
-    for (int y = image.nHeight - 1; y >= 0; --y) {
-        for (int x = 0; x < image.nWidth; ++x) {
-            const uint32_t argb = image.pixels[static_cast<size_t>(y * image.nWidth + x)];
+    for (int y = image.m_nHeight - 1; y >= 0; --y) {
+        for (int x = 0; x < image.m_nWidth; ++x) {
+            const uint32_t argb = image.m_pixels[static_cast<size_t>(y * image.m_nWidth + x)];
             out.push_back(static_cast<uint8_t>(argb));        // blue
             out.push_back(static_cast<uint8_t>(argb >> 8));   // green
             out.push_back(static_cast<uint8_t>(argb >> 16));  // red
             out.push_back(static_cast<uint8_t>(argb >> 24));  // alpha
         }
     }
-    const int nMaskRow = ((image.nWidth + 31) / 32) * 4;
-    for (int y = image.nHeight - 1; y >= 0; --y) {
+    const int nMaskRow = ((image.m_nWidth + 31) / 32) * 4;
+    for (int y = image.m_nHeight - 1; y >= 0; --y) {
         std::vector<uint8_t> row(static_cast<size_t>(nMaskRow), 0);
-        for (int x = 0; x < image.nWidth; ++x) {
-            const uint32_t argb = image.pixels[static_cast<size_t>(y * image.nWidth + x)];
+        for (int x = 0; x < image.m_nWidth; ++x) {
+            const uint32_t argb = image.m_pixels[static_cast<size_t>(y * image.m_nWidth + x)];
             if ((argb >> 24) == 0)
                 row[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
         }
@@ -72,8 +72,8 @@ int main(int argc, char** argv) {
     Put16(out, static_cast<uint16_t>(images.size()));
     uint32_t nOffset = static_cast<uint32_t>(6 + 16 * images.size());
     for (size_t n = 0; n < images.size(); ++n) {
-        out.push_back(static_cast<uint8_t>(images[n].nWidth >= 256 ? 0 : images[n].nWidth));
-        out.push_back(static_cast<uint8_t>(images[n].nHeight >= 256 ? 0 : images[n].nHeight));
+        out.push_back(static_cast<uint8_t>(images[n].m_nWidth >= 256 ? 0 : images[n].m_nWidth));
+        out.push_back(static_cast<uint8_t>(images[n].m_nHeight >= 256 ? 0 : images[n].m_nHeight));
         out.push_back(0);  // no palette
         out.push_back(0);
         Put16(out, 1);   // planes

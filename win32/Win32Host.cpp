@@ -11,9 +11,9 @@ constexpr UINT WM_FR_BOX = WM_APP + 11;
 constexpr wchar_t kClassName[] = L"FragrelayHost";
 
 struct CBoxRequest {
-    framework::CMessage msg;
-    bool bDone = false;
-    int nResult = framework::IDOK;
+    framework::CMessage m_msg;
+    bool m_bDone = false;
+    int m_nResult = framework::IDOK;
 };
 
 }  // namespace
@@ -26,8 +26,8 @@ struct CWin32Host::CShared {
 };
 
 int ShowSystemMessageBox(HWND hOwner, const framework::CMessage& msg) {
-    UINT nType = msg.eButtons == framework::EButtons::YesNo ? MB_YESNO : MB_OK;
-    switch (msg.eIcon) {
+    UINT nType = msg.m_eButtons == framework::EButtons::YesNo ? MB_YESNO : MB_OK;
+    switch (msg.m_eIcon) {
         case framework::EIcon::Error:
             nType |= MB_ICONERROR;
             break;
@@ -41,9 +41,9 @@ int ShowSystemMessageBox(HWND hOwner, const framework::CMessage& msg) {
             nType |= MB_ICONINFORMATION;
             break;
     }
-    const int nButton = ::MessageBoxW(hOwner, ToDisplayText(msg.strText, true).c_str(),
-                                      ToDisplayText(msg.strCaption, false).c_str(), nType);
-    if (msg.eButtons != framework::EButtons::YesNo) return framework::IDOK;
+    const int nButton = ::MessageBoxW(hOwner, ToDisplayText(msg.m_strText, true).c_str(),
+                                      ToDisplayText(msg.m_strCaption, false).c_str(), nType);
+    if (msg.m_eButtons != framework::EButtons::YesNo) return framework::IDOK;
     return nButton == framework::IDYES ? framework::IDYES : framework::IDNO;
 }
 
@@ -90,14 +90,14 @@ LRESULT CALLBACK CWin32Host::WindowProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPA
         {
             std::lock_guard<std::mutex> lock(pShared->mutex);
             if (pShared->bShutdown) return 0;
-            msg = pRequest->msg;
+            msg = pRequest->m_msg;
         }
         const int nResult = pHost->Exec(msg);
         {
             std::lock_guard<std::mutex> lock(pShared->mutex);
             if (pShared->bShutdown) return 0;
-            pRequest->bDone = true;
-            pRequest->nResult = nResult;
+            pRequest->m_bDone = true;
+            pRequest->m_nResult = nResult;
         }
         pShared->cv.notify_all();
         return 0;
@@ -132,20 +132,20 @@ int CWin32Host::ShowMessage(const framework::CMessage& msg) {
     {
         std::lock_guard<std::mutex> lock(pShared->mutex);
         if (pShared->bShutdown)
-            return msg.eButtons == framework::EButtons::YesNo ? framework::IDNO : framework::IDOK;
+            return msg.m_eButtons == framework::EButtons::YesNo ? framework::IDNO : framework::IDOK;
     }
     if (::GetCurrentThreadId() == m_dwGuiThread) return Exec(msg);
     // The request lives on this waiting thread; the GUI thread fills it in
     // under the lock, and Shutdown releases the wait if it never does.
     auto pRequest = std::make_shared<CBoxRequest>();
-    pRequest->msg = msg;
+    pRequest->m_msg = msg;
     // A box that never shows answers a question with no.
-    if (msg.eButtons == framework::EButtons::YesNo) pRequest->nResult = framework::IDNO;
+    if (msg.m_eButtons == framework::EButtons::YesNo) pRequest->m_nResult = framework::IDNO;
     if (!::PostMessageW(m_hWnd, WM_FR_BOX, 0, reinterpret_cast<LPARAM>(pRequest.get())))
-        return pRequest->nResult;
+        return pRequest->m_nResult;
     std::unique_lock<std::mutex> lock(pShared->mutex);
-    pShared->cv.wait(lock, [&] { return pRequest->bDone || pShared->bShutdown; });
-    return pRequest->nResult;
+    pShared->cv.wait(lock, [&] { return pRequest->m_bDone || pShared->bShutdown; });
+    return pRequest->m_nResult;
 }
 
 void CWin32Host::Shutdown() {

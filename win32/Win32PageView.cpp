@@ -86,20 +86,20 @@ void CWin32PageView::Build(HWND hParent) {
                                  &CWin32PageView::DialogProc, reinterpret_cast<LPARAM>(this));
     if (m_hWnd == nullptr) return;
     m_bApplying = true;
-    for (const CControlState& st : initial.controls) {
+    for (const CControlState& st : initial.m_controls) {
         CItem item;
-        item.nId = st.nId;
-        item.eKind = st.eKind;
-        if (st.nId != framework::IDC_STATIC) item.hWnd = ::GetDlgItem(m_hWnd, st.nId);
+        item.m_nId = st.m_nId;
+        item.m_eKind = st.m_eKind;
+        if (st.m_nId != framework::IDC_STATIC) item.m_hWnd = ::GetDlgItem(m_hWnd, st.m_nId);
         m_items.push_back(std::move(item));
-        if (st.nId != framework::IDC_STATIC) m_index.emplace(st.nId, m_items.size() - 1);
+        if (st.m_nId != framework::IDC_STATIC) m_index.emplace(st.m_nId, m_items.size() - 1);
     }
     for (size_t n = 0; n < m_items.size(); ++n) {
-        if (m_items[n].hWnd != nullptr) ApplyState(m_items[n], initial.controls[n]);
+        if (m_items[n].m_hWnd != nullptr) ApplyState(m_items[n], initial.m_controls[n]);
     }
     if (hParent != nullptr) {
-        ::SetWindowPos(m_hWnd, HWND_TOP, ScaledToScreen(m_hWnd, initial.nX),
-                       ScaledToScreen(m_hWnd, initial.nY), 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+        ::SetWindowPos(m_hWnd, HWND_TOP, ScaledToScreen(m_hWnd, initial.m_nX),
+                       ScaledToScreen(m_hWnd, initial.m_nY), 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
         // A page on a tab is drawn on the tab's own background, as the
         // system's property pages are.
         wchar_t szClass[64] = {};
@@ -107,24 +107,24 @@ void CWin32PageView::Build(HWND hParent) {
         if (std::wstring(szClass) == WC_TABCONTROLW)
             ::EnableThemeDialogTexture(m_hWnd, ETDT_ENABLETAB);
     }
-    ::SetWindowTextW(m_hWnd, ToDisplayText(initial.strTitle, false).c_str());
-    for (framework::CPage* pChild : initial.children) AddChild(pChild, pChild->HostId());
-    ::ShowWindow(m_hWnd, initial.bVisible ? SW_SHOWNA : SW_HIDE);
-    if (const CItem* pFocus = FindItem(initial.nFocusId)) ::SetFocus(pFocus->hWnd);
+    ::SetWindowTextW(m_hWnd, ToDisplayText(initial.m_strTitle, false).c_str());
+    for (framework::CPage* pChild : initial.m_children) AddChild(pChild, pChild->HostId());
+    ::ShowWindow(m_hWnd, initial.m_bVisible ? SW_SHOWNA : SW_HIDE);
+    if (const CItem* pFocus = FindItem(initial.m_nFocusId)) ::SetFocus(pFocus->m_hWnd);
     m_bApplying = false;
 }
 
 void CWin32PageView::AddChild(framework::CPage* pChild, int nHostId) {
     if (pChild == nullptr || m_children.count(pChild) != 0) return;
     HWND hHost = m_hWnd;
-    if (const CItem* pItem = FindItem(nHostId)) hHost = pItem->hWnd;
+    if (const CItem* pItem = FindItem(nHostId)) hHost = pItem->m_hWnd;
     m_children[pChild] = std::make_unique<CWin32PageView>(m_pLink->TakeChildMailbox(pChild),
                                                           m_dispatcher, m_hInstance, hHost);
 }
 
 HWND CWin32PageView::ControlWindow(int nId) const {
     const auto it = m_index.find(nId);
-    return it == m_index.end() ? nullptr : m_items[it->second].hWnd;
+    return it == m_index.end() ? nullptr : m_items[it->second].m_hWnd;
 }
 
 bool CWin32PageView::IsWhole() const {
@@ -155,31 +155,31 @@ CWin32PageView::CItem* CWin32PageView::FindItem(int nId) {
 
 CWin32PageView::CItem* CWin32PageView::FindItem(HWND hWnd) {
     for (CItem& item : m_items)
-        if (item.hWnd == hWnd && hWnd != nullptr) return &item;
+        if (item.m_hWnd == hWnd && hWnd != nullptr) return &item;
     return nullptr;
 }
 
 void CWin32PageView::ApplyState(CItem& item, const CControlState& st) {
-    item.nLimit = st.nLimit;
-    if (item.eKind == EControlKind::DropList || item.eKind == EControlKind::TabControl) {
-        SetItems(item, st.items, st.nCurSel);
+    item.m_nLimit = st.m_nLimit;
+    if (item.m_eKind == EControlKind::DropList || item.m_eKind == EControlKind::TabControl) {
+        SetItems(item, st.m_items, st.m_nCurSel);
     }
-    SetText(item, st.strText, false);
-    ::EnableWindow(item.hWnd, st.bEnabled);
-    ::ShowWindow(item.hWnd, st.bVisible ? SW_SHOWNA : SW_HIDE);
-    if (item.eKind == EControlKind::Edit || item.eKind == EControlKind::RichEditLog) {
-        ::SendMessageW(item.hWnd, EM_SETREADONLY, st.bReadOnly, 0);
+    SetText(item, st.m_strText, false);
+    ::EnableWindow(item.m_hWnd, st.m_bEnabled);
+    ::ShowWindow(item.m_hWnd, st.m_bVisible ? SW_SHOWNA : SW_HIDE);
+    if (item.m_eKind == EControlKind::Edit || item.m_eKind == EControlKind::RichEditLog) {
+        ::SendMessageW(item.m_hWnd, EM_SETREADONLY, st.m_bReadOnly, 0);
     }
-    if (item.eKind == EControlKind::Edit) {
-        ::SendMessageW(item.hWnd, EM_SETPASSWORDCHAR, st.bPassword ? kPasswordChar : 0, 0);
-        SetStyleBit(item, ES_NUMBER, st.bDigitsOnly);
-        SetLimit(item, st.nLimit);
+    if (item.m_eKind == EControlKind::Edit) {
+        ::SendMessageW(item.m_hWnd, EM_SETPASSWORDCHAR, st.m_bPassword ? kPasswordChar : 0, 0);
+        SetStyleBit(item, ES_NUMBER, st.m_bDigitsOnly);
+        SetLimit(item, st.m_nLimit);
     }
-    if (item.eKind == EControlKind::CheckBox) {
-        ::SendMessageW(
-            item.hWnd, BM_SETCHECK,
-            st.nCheck == framework::BST_CHECKED ? framework::BST_CHECKED : framework::BST_UNCHECKED,
-            0);
+    if (item.m_eKind == EControlKind::CheckBox) {
+        ::SendMessageW(item.m_hWnd, BM_SETCHECK,
+                       st.m_nCheck == framework::BST_CHECKED ? framework::BST_CHECKED
+                                                             : framework::BST_UNCHECKED,
+                       0);
     }
 }
 
@@ -196,7 +196,7 @@ void CWin32PageView::ApplyPendingChanges() {
 }
 
 void CWin32PageView::ApplyChange(const CControlChange& change) {
-    switch (change.eWhat) {
+    switch (change.m_eWhat) {
         case EChange::Title:
         case EChange::PageVisible:
         case EChange::PageMoved:
@@ -209,54 +209,54 @@ void CWin32PageView::ApplyChange(const CControlChange& change) {
         default:
             break;
     }
-    CItem* pItem = FindItem(change.nId);
-    if (pItem == nullptr || pItem->hWnd == nullptr) return;
+    CItem* pItem = FindItem(change.m_nId);
+    if (pItem == nullptr || pItem->m_hWnd == nullptr) return;
     CItem& item = *pItem;
-    const bool bOn = change.nValue != 0;
-    switch (change.eWhat) {
+    const bool bOn = change.m_nValue != 0;
+    switch (change.m_eWhat) {
         case EChange::Text:
-            SetText(item, change.strText, change.bByUser);
+            SetText(item, change.m_strText, change.m_bByUser);
             break;
         case EChange::Enabled:
-            ::EnableWindow(item.hWnd, bOn);
+            ::EnableWindow(item.m_hWnd, bOn);
             break;
         case EChange::Visible:
-            ::ShowWindow(item.hWnd, bOn ? SW_SHOWNA : SW_HIDE);
+            ::ShowWindow(item.m_hWnd, bOn ? SW_SHOWNA : SW_HIDE);
             break;
         case EChange::ReadOnly:
-            ::SendMessageW(item.hWnd, EM_SETREADONLY, bOn, 0);
+            ::SendMessageW(item.m_hWnd, EM_SETREADONLY, bOn, 0);
             break;
         case EChange::DigitsOnly:
             SetStyleBit(item, ES_NUMBER, bOn);
             break;
         case EChange::Password:
-            ::SendMessageW(item.hWnd, EM_SETPASSWORDCHAR, bOn ? kPasswordChar : 0, 0);
-            ::InvalidateRect(item.hWnd, nullptr, TRUE);
+            ::SendMessageW(item.m_hWnd, EM_SETPASSWORDCHAR, bOn ? kPasswordChar : 0, 0);
+            ::InvalidateRect(item.m_hWnd, nullptr, TRUE);
             break;
         case EChange::Check:
-            ::SendMessageW(item.hWnd, BM_SETCHECK,
-                           change.nValue == framework::BST_CHECKED ? framework::BST_CHECKED
-                                                                   : framework::BST_UNCHECKED,
+            ::SendMessageW(item.m_hWnd, BM_SETCHECK,
+                           change.m_nValue == framework::BST_CHECKED ? framework::BST_CHECKED
+                                                                     : framework::BST_UNCHECKED,
                            0);
             break;
         case EChange::CurSel:
-            SetCurSel(item, change.nValue);
+            SetCurSel(item, change.m_nValue);
             break;
         case EChange::Items:
-            SetItems(item, change.items, -1);
+            SetItems(item, change.m_items, -1);
             break;
         case EChange::LimitText:
-            SetLimit(item, change.nValue);
+            SetLimit(item, change.m_nValue);
             break;
         case EChange::LogAppend:
-            if (item.eKind == EControlKind::RichEditLog) LogAppend(item, change.strText);
+            if (item.m_eKind == EControlKind::RichEditLog) LogAppend(item, change.m_strText);
             break;
         case EChange::LogTrim:
-            if (item.eKind == EControlKind::RichEditLog)
-                LogTrim(item, static_cast<size_t>(std::max(0, change.nValue)));
+            if (item.m_eKind == EControlKind::RichEditLog)
+                LogTrim(item, static_cast<size_t>(std::max(0, change.m_nValue)));
             break;
         case EChange::ScrollToEnd:
-            if (item.eKind == EControlKind::RichEditLog) LogFollowEnd(item);
+            if (item.m_eKind == EControlKind::RichEditLog) LogFollowEnd(item);
             break;
         default:
             break;
@@ -264,24 +264,24 @@ void CWin32PageView::ApplyChange(const CControlChange& change) {
 }
 
 void CWin32PageView::ApplyPageChange(const CControlChange& change) {
-    switch (change.eWhat) {
+    switch (change.m_eWhat) {
         case EChange::Title:
-            ::SetWindowTextW(m_hWnd, ToDisplayText(change.strText, false).c_str());
+            ::SetWindowTextW(m_hWnd, ToDisplayText(change.m_strText, false).c_str());
             break;
         case EChange::PageVisible:
-            ::ShowWindow(m_hWnd, change.nValue != 0 ? SW_SHOWNA : SW_HIDE);
+            ::ShowWindow(m_hWnd, change.m_nValue != 0 ? SW_SHOWNA : SW_HIDE);
             break;
         case EChange::PageMoved:
-            ::SetWindowPos(m_hWnd, nullptr, ScaledToScreen(m_hWnd, change.nValue),
-                           ScaledToScreen(m_hWnd, change.nValue2), 0, 0,
+            ::SetWindowPos(m_hWnd, nullptr, ScaledToScreen(m_hWnd, change.m_nValue),
+                           ScaledToScreen(m_hWnd, change.m_nValue2), 0, 0,
                            SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
             break;
         case EChange::ChildCreated:
-            AddChild(change.pChild, change.nId);
+            AddChild(change.m_pChild, change.m_nId);
             break;
         case EChange::PageEnded:
             if (m_fnEnded) {
-                m_fnEnded(change.nValue);  // may delete this view
+                m_fnEnded(change.m_nValue);  // may delete this view
             } else if (::GetParent(m_hWnd) != nullptr) {
                 ::ShowWindow(m_hWnd, SW_HIDE);  // an ended child page is hidden
             }
@@ -290,9 +290,9 @@ void CWin32PageView::ApplyPageChange(const CControlChange& change) {
             ::ShowWindow(m_hWnd, SW_HIDE);
             break;
         case EChange::Focus: {
-            const CItem* pItem = FindItem(change.nId);
-            if (pItem != nullptr && pItem->hWnd != nullptr && ::GetFocus() != pItem->hWnd)
-                ::SetFocus(pItem->hWnd);
+            const CItem* pItem = FindItem(change.m_nId);
+            if (pItem != nullptr && pItem->m_hWnd != nullptr && ::GetFocus() != pItem->m_hWnd)
+                ::SetFocus(pItem->m_hWnd);
             break;
         }
         default:
@@ -301,30 +301,30 @@ void CWin32PageView::ApplyPageChange(const CControlChange& change) {
 }
 
 void CWin32PageView::SetText(CItem& item, const std::string& strText, bool bByUser) {
-    switch (item.eKind) {
+    switch (item.m_eKind) {
         case EControlKind::Edit: {
             // The echo of a text the operator typed: a later keystroke is on
             // its way, so the control is already ahead of it.
-            if (bByUser && item.nPendingEdits > 0) break;
+            if (bByUser && item.m_nPendingEdits > 0) break;
             const std::wstring str = ToEditText(strText);
-            if (WindowText(item.hWnd) == str) break;
+            if (WindowText(item.m_hWnd) == str) break;
             // A program may set a text longer than the typing limit.
-            ::SendMessageW(item.hWnd, EM_SETLIMITTEXT, std::max<size_t>(str.size(), 1), 0);
-            ::SetWindowTextW(item.hWnd, str.c_str());
-            SetLimit(item, item.nLimit);
+            ::SendMessageW(item.m_hWnd, EM_SETLIMITTEXT, std::max<size_t>(str.size(), 1), 0);
+            ::SetWindowTextW(item.m_hWnd, str.c_str());
+            SetLimit(item, item.m_nLimit);
             break;
         }
         case EControlKind::RichEditLog:
             LogSetAll(item, strText);
             break;
         case EControlKind::Static:
-            ::SetWindowTextW(item.hWnd, ToDisplayText(strText, true).c_str());
+            ::SetWindowTextW(item.m_hWnd, ToDisplayText(strText, true).c_str());
             break;
         case EControlKind::GroupBox:
         case EControlKind::PushButton:
         case EControlKind::DefPushButton:
         case EControlKind::CheckBox:
-            ::SetWindowTextW(item.hWnd, ToDisplayText(strText, false).c_str());
+            ::SetWindowTextW(item.m_hWnd, ToDisplayText(strText, false).c_str());
             break;
         case EControlKind::DropList:
         case EControlKind::TabControl:
@@ -334,56 +334,56 @@ void CWin32PageView::SetText(CItem& item, const std::string& strText, bool bByUs
 }
 
 void CWin32PageView::SetItems(CItem& item, const std::vector<std::string>& items, int nCurSel) {
-    if (item.eKind == EControlKind::DropList) {
-        ::SendMessageW(item.hWnd, CB_RESETCONTENT, 0, 0);
+    if (item.m_eKind == EControlKind::DropList) {
+        ::SendMessageW(item.m_hWnd, CB_RESETCONTENT, 0, 0);
         for (const std::string& str : items) {
             const std::wstring strItem = ToDisplayText(str, false);
-            ::SendMessageW(item.hWnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(strItem.c_str()));
+            ::SendMessageW(item.m_hWnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(strItem.c_str()));
         }
-        ::SendMessageW(item.hWnd, CB_SETCURSEL, static_cast<WPARAM>(nCurSel), 0);
-    } else if (item.eKind == EControlKind::TabControl) {
-        TabCtrl_DeleteAllItems(item.hWnd);
+        ::SendMessageW(item.m_hWnd, CB_SETCURSEL, static_cast<WPARAM>(nCurSel), 0);
+    } else if (item.m_eKind == EControlKind::TabControl) {
+        TabCtrl_DeleteAllItems(item.m_hWnd);
         for (size_t n = 0; n < items.size(); ++n) {
             std::wstring strCaption = ToDisplayText(items[n], false);
             TCITEMW tci{};
             tci.mask = TCIF_TEXT;
             tci.pszText = strCaption.data();
-            ::SendMessageW(item.hWnd, TCM_INSERTITEMW, n, reinterpret_cast<LPARAM>(&tci));
+            ::SendMessageW(item.m_hWnd, TCM_INSERTITEMW, n, reinterpret_cast<LPARAM>(&tci));
         }
-        if (nCurSel >= 0) TabCtrl_SetCurSel(item.hWnd, nCurSel);
+        if (nCurSel >= 0) TabCtrl_SetCurSel(item.m_hWnd, nCurSel);
     }
 }
 
 void CWin32PageView::SetCurSel(CItem& item, int nSel) {
-    if (item.eKind == EControlKind::DropList) {
-        ::SendMessageW(item.hWnd, CB_SETCURSEL, static_cast<WPARAM>(nSel), 0);
-    } else if (item.eKind == EControlKind::TabControl && nSel >= 0) {
-        TabCtrl_SetCurSel(item.hWnd, nSel);
+    if (item.m_eKind == EControlKind::DropList) {
+        ::SendMessageW(item.m_hWnd, CB_SETCURSEL, static_cast<WPARAM>(nSel), 0);
+    } else if (item.m_eKind == EControlKind::TabControl && nSel >= 0) {
+        TabCtrl_SetCurSel(item.m_hWnd, nSel);
     }
 }
 
 void CWin32PageView::SetLimit(CItem& item, int nLimit) {
-    item.nLimit = nLimit;
-    if (item.eKind != EControlKind::Edit) return;
+    item.m_nLimit = nLimit;
+    if (item.m_eKind != EControlKind::Edit) return;
     // Never below the text shown: the limit only stops typing.
     const int nChars = nLimit > 0 ? nLimit : kDefaultEditLimit;
-    const int nShown = ::GetWindowTextLengthW(item.hWnd);
-    ::SendMessageW(item.hWnd, EM_SETLIMITTEXT, static_cast<WPARAM>(std::max(nChars, nShown)), 0);
+    const int nShown = ::GetWindowTextLengthW(item.m_hWnd);
+    ::SendMessageW(item.m_hWnd, EM_SETLIMITTEXT, static_cast<WPARAM>(std::max(nChars, nShown)), 0);
 }
 
 void CWin32PageView::SetStyleBit(CItem& item, DWORD dwBit, bool bOn) {
-    const LONG_PTR nStyle = ::GetWindowLongPtrW(item.hWnd, GWL_STYLE);
+    const LONG_PTR nStyle = ::GetWindowLongPtrW(item.m_hWnd, GWL_STYLE);
     const LONG_PTR nNew = bOn ? (nStyle | dwBit) : (nStyle & ~static_cast<LONG_PTR>(dwBit));
-    if (nNew != nStyle) ::SetWindowLongPtrW(item.hWnd, GWL_STYLE, nNew);
+    if (nNew != nStyle) ::SetWindowLongPtrW(item.m_hWnd, GWL_STYLE, nNew);
 }
 
 // Logs: the control holds the same lines as the page's log. Each line's
 // length is kept, so that dropping the oldest lines is one selection and
 // one replacement, whatever the log holds.
 void CWin32PageView::LogSetAll(CItem& item, const std::string& strText) {
-    item.lineChars.clear();
-    ::SendMessageW(item.hWnd, EM_SETLIMITTEXT, 0, 0);  // the system's largest
-    ::SetWindowTextW(item.hWnd, L"");
+    item.m_lineChars.clear();
+    ::SendMessageW(item.m_hWnd, EM_SETLIMITTEXT, 0, 0);  // the system's largest
+    ::SetWindowTextW(item.m_hWnd, L"");
     if (!strText.empty()) LogAppend(item, strText);
     LogFollowEnd(item);
 }
@@ -397,43 +397,43 @@ void CWin32PageView::LogAppend(CItem& item, const std::string& strLine) {
         const std::string_view part = std::string_view(strLine).substr(
             nAt, nEnd == std::string::npos ? std::string::npos : nEnd - nAt);
         const std::wstring strPart = ToDisplayText(part, false);
-        const bool bFirstLine = item.lineChars.empty();
+        const bool bFirstLine = item.m_lineChars.empty();
         if (!bFirstLine) {
-            item.lineChars.back() += 2;  // the previous line gains its break
+            item.m_lineChars.back() += 2;  // the previous line gains its break
             strAll += L"\r\n";
         }
         strAll += strPart;
-        item.lineChars.push_back(strPart.size());
+        item.m_lineChars.push_back(strPart.size());
         if (nEnd == std::string::npos) break;
         nAt = nEnd + 1;
     }
-    const int nLen = ::GetWindowTextLengthW(item.hWnd);
-    ::SendMessageW(item.hWnd, EM_SETSEL, nLen, nLen);
-    ::SendMessageW(item.hWnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(strAll.c_str()));
+    const int nLen = ::GetWindowTextLengthW(item.m_hWnd);
+    ::SendMessageW(item.m_hWnd, EM_SETSEL, nLen, nLen);
+    ::SendMessageW(item.m_hWnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(strAll.c_str()));
     LogFollowEnd(item);
 }
 
 void CWin32PageView::LogTrim(CItem& item, size_t nLines) {
-    if (nLines == 0 || item.lineChars.empty()) return;
-    if (nLines >= item.lineChars.size()) {
-        item.lineChars.clear();
-        ::SetWindowTextW(item.hWnd, L"");
+    if (nLines == 0 || item.m_lineChars.empty()) return;
+    if (nLines >= item.m_lineChars.size()) {
+        item.m_lineChars.clear();
+        ::SetWindowTextW(item.m_hWnd, L"");
         return;
     }
     size_t nChars = 0;
     for (size_t n = 0; n < nLines; ++n) {
-        nChars += item.lineChars.front();
-        item.lineChars.pop_front();
+        nChars += item.m_lineChars.front();
+        item.m_lineChars.pop_front();
     }
-    ::SendMessageW(item.hWnd, EM_SETSEL, 0, static_cast<LPARAM>(nChars));
-    ::SendMessageW(item.hWnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+    ::SendMessageW(item.m_hWnd, EM_SETSEL, 0, static_cast<LPARAM>(nChars));
+    ::SendMessageW(item.m_hWnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
     LogFollowEnd(item);
 }
 
 void CWin32PageView::LogFollowEnd(CItem& item) {
-    const int nLen = ::GetWindowTextLengthW(item.hWnd);
-    ::SendMessageW(item.hWnd, EM_SETSEL, nLen, nLen);
-    ::SendMessageW(item.hWnd, WM_VSCROLL, SB_BOTTOM, 0);
+    const int nLen = ::GetWindowTextLengthW(item.m_hWnd);
+    ::SendMessageW(item.m_hWnd, EM_SETSEL, nLen, nLen);
+    ::SendMessageW(item.m_hWnd, WM_VSCROLL, SB_BOTTOM, 0);
 }
 
 }  // namespace win32

@@ -69,12 +69,12 @@ public:
 
 private:
     struct CItem {
-        int nId = framework::IDC_STATIC;
-        framework::EControlKind eKind = framework::EControlKind::Static;
-        HWND hWnd = nullptr;
-        int nLimit = 0;
-        int nPendingEdits = 0;         // typed texts not yet taken by the page
-        std::deque<size_t> lineChars;  // a log's lines, characters each with "\r\n"
+        int m_nId = framework::IDC_STATIC;
+        framework::EControlKind m_eKind = framework::EControlKind::Static;
+        HWND m_hWnd = nullptr;
+        int m_nLimit = 0;
+        int m_nPendingEdits = 0;         // typed texts not yet taken by the page
+        std::deque<size_t> m_lineChars;  // a log's lines, characters each with "\r\n"
     };
 
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam);

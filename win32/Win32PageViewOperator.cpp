@@ -22,8 +22,8 @@ constexpr UINT WM_FR_AFTERTYPED = WM_APP + 3;
 
 // The typed texts the page has taken, per view window, in order.
 struct CTyped {
-    int nId;
-    std::string strResult;
+    int m_nId;
+    std::string m_strResult;
 };
 
 std::wstring ControlText(HWND hWnd) {
@@ -44,7 +44,7 @@ INT_PTR CWin32PageView::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
         case WM_FR_AFTERTYPED: {
             auto* pTyped = reinterpret_cast<CTyped*>(lParam);
             const std::unique_ptr<CTyped> pOwned(pTyped);
-            AfterTyped(pTyped->nId, pTyped->strResult);
+            AfterTyped(pTyped->m_nId, pTyped->m_strResult);
             return TRUE;
         }
         case WM_FR_FOCUSCHECK: {
@@ -76,7 +76,7 @@ INT_PTR CWin32PageView::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
             // A read-only log is a document to read, on the window colour
             // (a read-only edit would otherwise be grey).
             const CItem* pItem = FindItem(reinterpret_cast<HWND>(lParam));
-            if (pItem != nullptr && pItem->eKind == EControlKind::RichEditLog) {
+            if (pItem != nullptr && pItem->m_eKind == EControlKind::RichEditLog) {
                 ::SetBkColor(reinterpret_cast<HDC>(wParam), ::GetSysColor(COLOR_WINDOW));
                 ::SetTextColor(reinterpret_cast<HDC>(wParam), ::GetSysColor(COLOR_WINDOWTEXT));
                 return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_WINDOW));
@@ -106,14 +106,14 @@ void CWin32PageView::OnCommand(int nId, int nCode, HWND hControl) {
     if (pItem == nullptr || m_bApplying) return;
     switch (nCode) {
         case BN_CLICKED:
-            if (pItem->eKind == EControlKind::PushButton ||
-                pItem->eKind == EControlKind::DefPushButton ||
-                pItem->eKind == EControlKind::CheckBox) {
+            if (pItem->m_eKind == EControlKind::PushButton ||
+                pItem->m_eKind == EControlKind::DefPushButton ||
+                pItem->m_eKind == EControlKind::CheckBox) {
                 PostToPage([nId](CPage& page) { page.Click(nId); });
             }
             break;
         case EN_CHANGE:
-            if (pItem->eKind == EControlKind::Edit) OnTyped(nId);
+            if (pItem->m_eKind == EControlKind::Edit) OnTyped(nId);
             break;
         case CBN_SELCHANGE: {
             const int nIndex = static_cast<int>(::SendMessageW(hControl, CB_GETCURSEL, 0, 0));
@@ -148,8 +148,8 @@ void CWin32PageView::OnFocusLost() {
 void CWin32PageView::OnTyped(int nId) {
     CItem* pItem = FindItem(nId);
     if (pItem == nullptr || IsPageGone()) return;
-    ++pItem->nPendingEdits;
-    const std::string strTyped = FromEditText(ControlText(pItem->hWnd));
+    ++pItem->m_nPendingEdits;
+    const std::string strTyped = FromEditText(ControlText(pItem->m_hWnd));
     auto pResult = std::make_shared<std::string>();
     PostToPage(
         [nId, pResult, strTyped](CPage& page) { *pResult = page.TypeText(nId, strTyped); },
@@ -165,20 +165,20 @@ void CWin32PageView::OnTyped(int nId) {
 void CWin32PageView::AfterTyped(int nId, const std::string& strResult) {
     CItem* pItem = FindItem(nId);
     if (pItem == nullptr) return;
-    if (pItem->nPendingEdits > 0) --pItem->nPendingEdits;
-    if (pItem->nPendingEdits > 0) return;
+    if (pItem->m_nPendingEdits > 0) --pItem->m_nPendingEdits;
+    if (pItem->m_nPendingEdits > 0) return;
     // The page may have taken less than was typed (a character the code
     // page lacks, a locked edit): show what it holds.
     const std::wstring str = ToEditText(strResult);
-    if (ControlText(pItem->hWnd) == str) return;
+    if (ControlText(pItem->m_hWnd) == str) return;
     DWORD dwStart = 0, dwEnd = 0;
-    ::SendMessageW(pItem->hWnd, EM_GETSEL, reinterpret_cast<WPARAM>(&dwStart),
+    ::SendMessageW(pItem->m_hWnd, EM_GETSEL, reinterpret_cast<WPARAM>(&dwStart),
                    reinterpret_cast<LPARAM>(&dwEnd));
     m_bApplying = true;
     SetText(*pItem, strResult, false);
     m_bApplying = false;
     const DWORD dwCaret = std::min<DWORD>(dwEnd, static_cast<DWORD>(str.size()));
-    ::SendMessageW(pItem->hWnd, EM_SETSEL, dwCaret, dwCaret);
+    ::SendMessageW(pItem->m_hWnd, EM_SETSEL, dwCaret, dwCaret);
 }
 
 void CWin32PageView::PostToPage(std::function<void(CPage&)> fnPage,

@@ -34,9 +34,9 @@ CSettings Complete() {
 }
 
 struct CProblemRow {
-    const char* pszName;
-    std::function<void(CSettings&)> change;
-    std::vector<CSettingsProblem> expected;
+    const char* m_pszName;
+    std::function<void(CSettings&)> m_change;
+    std::vector<CSettingsProblem> m_expected;
 };
 
 std::vector<CProblemRow> IrcRows() {
@@ -141,10 +141,10 @@ TEST(SettingsCheck, ClientCertificateLogsInOverTlsWithoutPassword) {
 TEST(SettingsCheck, IrcSideFollowsTheIrcTabsChecks) {
     for (const CProblemRow& row : IrcRows()) {
         CSettings values = Complete();
-        row.change(values);
-        EXPECT_EQ(config::IrcSideProblems(values), row.expected) << row.pszName;
+        row.m_change(values);
+        EXPECT_EQ(config::IrcSideProblems(values), row.m_expected) << row.m_pszName;
         EXPECT_EQ(config::GameSideProblems(values).empty(), values.m_game.m_strServer != "")
-            << row.pszName;
+            << row.m_pszName;
     }
 }
 
@@ -185,13 +185,13 @@ TEST(SettingsCheck, GameSideNeedsServerPortAndEveryColour) {
     };
     for (const CProblemRow& row : rows) {
         CSettings values = Complete();
-        row.change(values);
-        EXPECT_EQ(config::GameSideProblems(values), row.expected) << row.pszName;
+        row.m_change(values);
+        EXPECT_EQ(config::GameSideProblems(values), row.m_expected) << row.m_pszName;
         std::vector<CSettingsProblem> serverOnly;
-        for (const CSettingsProblem& problem : row.expected) {
-            if (problem.pszKey[0] == 'b') serverOnly.push_back(problem);
+        for (const CSettingsProblem& problem : row.m_expected) {
+            if (problem.m_pszKey[0] == 'b') serverOnly.push_back(problem);
         }
-        EXPECT_EQ(config::GameServerProblems(values), serverOnly) << row.pszName;
+        EXPECT_EQ(config::GameServerProblems(values), serverOnly) << row.m_pszName;
     }
 }
 
@@ -200,8 +200,8 @@ TEST(SettingsCheck, ProblemTextsNameTheKey) {
     values.m_nTicketSecs = -5;
     values.m_irc.m_strChannel = "my\xE9 clan";
     const struct {
-        CSettingsProblem problem;
-        const char* pszText;
+        CSettingsProblem m_problem;
+        const char* m_pszText;
     } rows[] = {
         {{"irc_Nick", EProblem::Empty}, "irc_Nick is empty"},
         {{"bf_Port", EProblem::NoPort}, "bf_Port is 0, not a port"},
@@ -210,7 +210,8 @@ TEST(SettingsCheck, ProblemTextsNameTheKey) {
         {{"irc_Channel", EProblem::NoChannel},
          "irc_Channel \"my\xE9 clan\" is no channel name (it needs a # and no blank)"},
     };
-    for (const auto& row : rows) EXPECT_EQ(config::ProblemText(row.problem, values), row.pszText);
+    for (const auto& row : rows)
+        EXPECT_EQ(config::ProblemText(row.m_problem, values), row.m_pszText);
     values.m_irc.m_strChannel = "clan";
     EXPECT_EQ(config::ProblemText({"irc_Channel", EProblem::NoChannel}, values),
               "irc_Channel \"clan\" is no channel name (it needs a #)");
@@ -228,9 +229,9 @@ TEST(SettingsCheck, ProblemTextsNameTheKey) {
 
 TEST(SettingsCheck, ChangedKeysInTheFilesOrder) {
     const struct {
-        const char* pszName;
-        std::function<void(CSettings&)> change;
-        std::vector<std::string> keys;
+        const char* m_pszName;
+        std::function<void(CSettings&)> m_change;
+        std::vector<std::string> m_keys;
     } rows[] = {
         {"Nothing", [](CSettings&) {}, {}},
         {"ChannelCaseOnly", [](CSettings& v) { v.m_irc.m_strChannel = "#CLAN"; }, {}},
@@ -247,9 +248,9 @@ TEST(SettingsCheck, ChangedKeysInTheFilesOrder) {
     };
     for (const auto& row : rows) {
         CSettings after = Complete();
-        row.change(after);
-        EXPECT_EQ(config::ChangedSettingsKeys(Complete(), after), row.keys) << row.pszName;
-        EXPECT_EQ(config::ChangedSettingsKeys(after, Complete()), row.keys) << row.pszName;
+        row.m_change(after);
+        EXPECT_EQ(config::ChangedSettingsKeys(Complete(), after), row.m_keys) << row.m_pszName;
+        EXPECT_EQ(config::ChangedSettingsKeys(after, Complete()), row.m_keys) << row.m_pszName;
     }
 }
 
@@ -267,9 +268,9 @@ TEST(SettingsNotes, PasswordInPlainTextIsNotedNotRefused) {
         return v;
     };
     const struct {
-        const char* pszName;
-        CSettings values;
-        bool bNoted;
+        const char* m_pszName;
+        CSettings m_values;
+        bool m_bNoted;
     } kRows[] = {
         {"Quakenet", with([](CSettings&) {}), true},
         {"Gamesnet", with([](CSettings& v) { v.m_irc.m_nNetwork = 1; }), true},
@@ -294,13 +295,14 @@ TEST(SettingsNotes, PasswordInPlainTextIsNotedNotRefused) {
     };
     const std::vector<CSettingsNote> kPlain = {{"irc_Password", ENote::PasswordInPlainText}};
     for (const auto& row : kRows) {
-        EXPECT_EQ(config::SendsPasswordInPlainText(row.values.m_irc), row.bNoted) << row.pszName;
-        EXPECT_EQ(config::IrcSideNotes(row.values),
-                  row.bNoted ? kPlain : std::vector<CSettingsNote>{})
-            << row.pszName;
-        if (row.values.m_irc.m_security.m_strClientCert.empty()) {
-            EXPECT_EQ(config::IrcSideProblems(row.values), std::vector<CSettingsProblem>{})
-                << row.pszName << ": a note refuses nothing";
+        EXPECT_EQ(config::SendsPasswordInPlainText(row.m_values.m_irc), row.m_bNoted)
+            << row.m_pszName;
+        EXPECT_EQ(config::IrcSideNotes(row.m_values),
+                  row.m_bNoted ? kPlain : std::vector<CSettingsNote>{})
+            << row.m_pszName;
+        if (row.m_values.m_irc.m_security.m_strClientCert.empty()) {
+            EXPECT_EQ(config::IrcSideProblems(row.m_values), std::vector<CSettingsProblem>{})
+                << row.m_pszName << ": a note refuses nothing";
         }
     }
     EXPECT_EQ(config::NoteText(kPlain[0], "settings.ini"),

@@ -130,14 +130,14 @@ TEST_F(SettingsFile, APasswordOthersCanReadIsNoted) {
     const std::vector<config::CSettingsNote> kReadable = {
         {"irc_Password", config::ENote::ReadableFile}};
     const struct {
-        mode_t nMode;
-        bool bNoted;
+        mode_t m_nMode;
+        bool m_bNoted;
     } kRows[] = {{0600, false}, {0400, false}, {0640, true}, {0604, true}, {0644, true}};
     for (const auto& row : kRows) {
-        ASSERT_EQ(::chmod(File().c_str(), row.nMode), 0);
+        ASSERT_EQ(::chmod(File().c_str(), row.m_nMode), 0);
         EXPECT_EQ(config::SettingsFileNotes(File(), loaded),
-                  row.bNoted ? kReadable : std::vector<config::CSettingsNote>{})
-            << std::oct << row.nMode;
+                  row.m_bNoted ? kReadable : std::vector<config::CSettingsNote>{})
+            << std::oct << row.m_nMode;
     }
     EXPECT_EQ(config::NoteText(kReadable[0], "/srv/bot/settings.ini"),
               "/srv/bot/settings.ini holds irc_Password and can be read by others; chmod 600 it");
@@ -265,8 +265,8 @@ TEST_F(SettingsFile, PlacesThatCannotHoldTheFileAreRefused) {
     ASSERT_EQ(::mkdir((m_folder / "dir.ini").c_str(), 0700), 0);
     ASSERT_EQ(::symlink("nowhere.ini", (m_folder / "dangling.ini").c_str()), 0);
     const struct {
-        const char* pszName;
-        std::string strPath;
+        const char* m_pszName;
+        std::string m_strPath;
     } kRows[] = {
         {"MissingFolder", m_folder / "missing/settings.ini"},
         {"DirectoryInItsPlace", m_folder / "dir.ini"},
@@ -275,9 +275,9 @@ TEST_F(SettingsFile, PlacesThatCannotHoldTheFileAreRefused) {
     };
     for (const auto& row : kRows) {
         m_sink.Clear();
-        EXPECT_FALSE(SaveSettingsFile(row.strPath, Custom(), &m_sink)) << row.pszName;
-        ASSERT_EQ(m_sink.Count(), 1u) << row.pszName;
-        EXPECT_EQ(m_sink.Last(), kWriteFailed) << row.pszName;
+        EXPECT_FALSE(SaveSettingsFile(row.m_strPath, Custom(), &m_sink)) << row.m_pszName;
+        ASSERT_EQ(m_sink.Count(), 1u) << row.m_pszName;
+        EXPECT_EQ(m_sink.Last(), kWriteFailed) << row.m_pszName;
     }
     EXPECT_EQ(m_folder.Names(), (std::vector<std::string>{"dangling.ini", "dir.ini"}));
     EXPECT_FALSE(SaveSettingsFile(m_folder / "missing/settings.ini", Custom(), nullptr))

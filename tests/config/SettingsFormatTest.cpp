@@ -56,9 +56,9 @@ CSettings AllChanged() {
 
 TEST(ParseSettings, LinesChangeOnlyWhatTheyName) {
     const struct {
-        const char* pszName;
-        std::string strText;
-        std::function<void(CSettings&)> expect;  // applied to the constructor values
+        const char* m_pszName;
+        std::string m_strText;
+        std::function<void(CSettings&)> m_expect;  // applied to the constructor values
     } kRows[] = {
         {"EmptyText", "", [](CSettings&) {}},
         {"BlanksVanishEverywhere", "irc_Nick = my bot\n",
@@ -127,8 +127,8 @@ TEST(ParseSettings, LinesChangeOnlyWhatTheyName) {
     };
     for (const auto& row : kRows) {
         CSettings expected;
-        row.expect(expected);
-        EXPECT_EQ(ParseSettings(row.strText), expected) << row.pszName;
+        row.m_expect(expected);
+        EXPECT_EQ(ParseSettings(row.m_strText), expected) << row.m_pszName;
     }
 }
 
@@ -138,9 +138,9 @@ TEST(ParseSettings, LineLengthLimit) {
     const std::string strFits(nMax - strKey.size(), 'p');
     const std::string strTooLong(nMax - strKey.size() + 1, 'q');
     const struct {
-        const char* pszName;
-        std::string strText;
-        std::string strPassword;
+        const char* m_pszName;
+        std::string m_strText;
+        std::string m_strPassword;
     } kRows[] = {
         {"LongestLineRead", strKey + strFits + "\nirc_Nick=after\n", strFits},
         {"LongestLineWithCrRead", strKey + strFits + "\r\nirc_Nick=after\r\n", strFits},
@@ -154,10 +154,10 @@ TEST(ParseSettings, LineLengthLimit) {
          "irc_Nick=after\nirc_Password=old\n" + strKey + std::string(5000, 'z'), "old"},
     };
     for (const auto& row : kRows) {
-        const CSettings v = ParseSettings(row.strText);
-        EXPECT_EQ(v.m_irc.m_strPassword, row.strPassword) << row.pszName;
+        const CSettings v = ParseSettings(row.m_strText);
+        EXPECT_EQ(v.m_irc.m_strPassword, row.m_strPassword) << row.m_pszName;
         EXPECT_EQ(v.m_irc.m_strNick, "after")
-            << row.pszName << ": a long line must not stop the load";
+            << row.m_pszName << ": a long line must not stop the load";
     }
 }
 

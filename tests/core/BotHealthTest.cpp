@@ -25,7 +25,7 @@ TEST(BotHealth, AMonitorHeldPastItsPromiseIsUnhealthyUntilItGoesOn) {
     std::string strError;
     ASSERT_TRUE(sim.LoadScenario(kMatch, &strError)) << strError;
     coretest::CFile file;
-    file.nGamePort = sim.Port();
+    file.m_nGamePort = sim.Port();
     testsupport::CJumpClock clock;
     // No statistics file: the test leaves nothing behind.
     core::CBot bot(config::ParseSettings(coretest::SettingsText(file) + "stats_File=\r\n"), {},

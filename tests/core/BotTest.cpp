@@ -77,10 +77,10 @@ TEST_F(BotTest, BroadcastRunsBothSidesAndItsStopSendsTheClosingLineBeforeQuit) {
 // returns, naming the key whose field the operator should mend; the other
 // side starts all the same.
 struct CRefusalRow {
-    const char* pszName;
-    void (*edit)(CFile&);
-    bool bStarts;  // StartBroadcast's answer
-    std::vector<core::COperatorMessage> messages;
+    const char* m_pszName;
+    void (*m_edit)(CFile&);
+    bool m_bStarts;  // StartBroadcast's answer
+    std::vector<core::COperatorMessage> m_messages;
 };
 
 class BotRefusal : public BotTest, public testing::WithParamInterface<CRefusalRow> {};
@@ -88,11 +88,11 @@ class BotRefusal : public BotTest, public testing::WithParamInterface<CRefusalRo
 TEST_P(BotRefusal, IsToldBeforeTheCommandReturns) {
     const CRefusalRow& row = GetParam();
     CFile file = Complete();
-    row.edit(file);
+    row.m_edit(file);
     Make(file);
-    EXPECT_EQ(Bot().StartBroadcast(), row.bStarts);
+    EXPECT_EQ(Bot().StartBroadcast(), row.m_bStarts);
     // Not waited for: the messages are there when the command returns.
-    EXPECT_EQ(m_events.Messages().Messages(), row.messages);
+    EXPECT_EQ(m_events.Messages().Messages(), row.m_messages);
     ASSERT_TRUE(Bot().WaitForCommands(5000));
     EXPECT_FALSE(Bot().State().m_bBroadcast);  // never with a side missing
 }
@@ -102,35 +102,35 @@ const core::COperatorMessage kFillOutGame{"Fill out all Inputfields!", "Error",
 
 const CRefusalRow kRefusalRows[] = {
     {"IrcServerEmpty",
-     [](CFile& f) { f.strIrcServer.clear(); },
+     [](CFile& f) { f.m_strIrcServer.clear(); },
      true,
      {{"Fill out all Inputfields!", "Error", core::EMessageIcon::Error, "irc_Server"}}},
     {"NickEmpty",
-     [](CFile& f) { f.strNick.clear(); },
+     [](CFile& f) { f.m_strNick.clear(); },
      true,
      {{"Fill out all Inputfields!", "Error", core::EMessageIcon::Error, "irc_Nick"}}},
     {"ChannelWithoutHash",
-     [](CFile& f) { f.strChannel = "relay"; },
+     [](CFile& f) { f.m_strChannel = "relay"; },
      true,
      {{"Channelname is no valid", "Error", core::EMessageIcon::Error, "irc_Channel"}}},
-    {"GameServerEmpty", [](CFile& f) { f.strGameServer.clear(); }, true, {kFillOutGame}},
+    {"GameServerEmpty", [](CFile& f) { f.m_strGameServer.clear(); }, true, {kFillOutGame}},
     // The IRC side's first, then the game side's.
     {"NeitherSide",
      [](CFile& f) {
-         f.nTicketSecs = 0;
-         f.nGamePort = 0;
+         f.m_nTicketSecs = 0;
+         f.m_nGamePort = 0;
      },
      false,
      {{"Fill out all Inputfields!", "Error", core::EMessageIcon::Error, "irc_Tickettime"},
       kFillOutGame}},
 };
 INSTANTIATE_TEST_SUITE_P(Rows, BotRefusal, testing::ValuesIn(kRefusalRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 TEST_F(BotTest, EachSidesOwnCommandRefusesWithItsOwnMessage) {
     CFile file = Complete();
-    file.strIrcServer.clear();
-    file.strGameServer.clear();
+    file.m_strIrcServer.clear();
+    file.m_strGameServer.clear();
     Make(file);
     EXPECT_FALSE(Bot().ConnectIrc());
     EXPECT_FALSE(Bot().StartGame());
@@ -208,7 +208,7 @@ TEST_F(BotTest, QuitDuringAConnectEndsWithoutWaitingForTheConnectLimit) {
     testsupport::CUnansweringTcpServer silent;
     ASSERT_TRUE(silent.HoldsAConnectFor(300));
     CFile file = Complete();
-    file.nIrcPort = silent.Port();
+    file.m_nIrcPort = silent.Port();
     Make(file);
     ASSERT_TRUE(Bot().ConnectIrc());
     ASSERT_TRUE(WaitFor(
@@ -265,7 +265,7 @@ TEST_F(BotTest, BroadcastKeepsTheIrcSideTryingUntilItIsSwitchedOff) {
     platform::CSocket closed = platform::CSocket::CreateTcp();
     ASSERT_TRUE(closed.Bind(platform::LoopbackAddress()));  // bound, not listening: refused
     CFile file = Complete();
-    file.nIrcPort = closed.LocalPort();
+    file.m_nIrcPort = closed.LocalPort();
     Make(file);
     ASSERT_TRUE(Bot().StartBroadcast());
     ASSERT_TRUE(WaitFor([](const core::CBotState& s) {
@@ -286,7 +286,7 @@ TEST_F(BotTest, BroadcastKeepsTheIrcSideTryingUntilItIsSwitchedOff) {
 // relaying comes on), and Stop Broadcast ends the wait and the keep-alive.
 TEST_F(BotTest, BroadcastKeepsTheGameSideAliveUntilStopBroadcast) {
     CFile file = Complete();
-    file.strGameServer = "no..such..host";  // refused by the resolver itself
+    file.m_strGameServer = "no..such..host";  // refused by the resolver itself
     Make(file);
     ASSERT_TRUE(Bot().StartBroadcast());
     // Connected, not still connecting: a stop during the connect sends no QUIT.
@@ -309,7 +309,7 @@ TEST_F(BotTest, BroadcastKeepsTheGameSideAliveUntilStopBroadcast) {
 TEST_F(BotTest, BroadcastOverSidesStartedByTheirOwnCommandsOnlySwitchesRelaying) {
     m_sim.StartLive(5, 64, 1000);  // replies of several kB a second
     core::CBot::COptions options;
-    options.bTrafficMeter = true;
+    options.m_bTrafficMeter = true;
     Make(Complete(), options);
     ASSERT_TRUE(Bot().ConnectIrc());
     ASSERT_TRUE(Bot().StartGame());
@@ -343,7 +343,7 @@ TEST_F(BotTest, StopBroadcastWhileAFailedRunReturnsToIdleNeverStartsARun) {
     Bot().StopGame();
     ASSERT_TRUE(GameIdle());
     CFile file = Complete();
-    file.strGameServer = "no..such..host";
+    file.m_strGameServer = "no..such..host";
     Bot().SetSettings(Values(file));
     Bot().GameSide().SetKeepAlive(false);
     const std::thread::id testThread = std::this_thread::get_id();
@@ -389,12 +389,12 @@ TEST_F(BotTest, ReloadWhileTheIrcSideWaitsForItsNextAttemptStartsItWithTheNewSet
     platform::CSocket closed = platform::CSocket::CreateTcp();
     ASSERT_TRUE(closed.Bind(platform::LoopbackAddress()));
     CFile file = Complete();
-    file.nIrcPort = closed.LocalPort();
+    file.m_nIrcPort = closed.LocalPort();
     Make(file);
     ASSERT_TRUE(Bot().StartBroadcast());
     ASSERT_TRUE(WaitFor(
         [](const core::CBotState& s) { return s.m_irc.m_eState == irc::EIrcState::Waiting; }));
-    file.nIrcPort = m_irc.Port();
+    file.m_nIrcPort = m_irc.Port();
     const core::CReloadResult result = Bot().Reload(Values(file));
     EXPECT_EQ(result.m_vChangedKeys, (Lines{"irc_Port"}));
     EXPECT_TRUE(result.m_bIrcStarts);
@@ -410,11 +410,11 @@ TEST_F(BotTest, ReloadWhileTheIrcSideWaitsForItsNextAttemptStartsItWithTheNewSet
 // stopped and started on the new one.
 TEST_F(BotTest, ReloadWhileTheGameSideWaitsForItsNextRunStartsItOnTheNewServer) {
     CFile file = Complete();
-    file.strGameServer = "no..such..host";
+    file.m_strGameServer = "no..such..host";
     Make(file);
     ASSERT_TRUE(Bot().StartBroadcast());
     ASSERT_TRUE(m_events.WaitForLog(ESide::Game, "Trying again in "));
-    file.strGameServer = "127.0.0.1";
+    file.m_strGameServer = "127.0.0.1";
     const core::CReloadResult result = Bot().Reload(Values(file));
     EXPECT_EQ(result.m_vChangedKeys, (Lines{"bf_Server"}));
     EXPECT_TRUE(result.m_bGameStarts);
@@ -434,7 +434,7 @@ TEST_F(BotTest, ReloadRestartsOnlyTheSideWhoseSettingsChanged) {
     ASSERT_TRUE(JoinChannel(0));
     ASSERT_TRUE(GameRunning(1));
 
-    file.strNick = "bot9";
+    file.m_strNick = "bot9";
     core::CReloadResult result = Bot().Reload(Values(file));
     EXPECT_EQ(result.m_vChangedKeys, (Lines{"irc_Nick"}));
     EXPECT_TRUE(result.m_bIrcChanged && result.m_bIrcStarts);
@@ -447,8 +447,8 @@ TEST_F(BotTest, ReloadRestartsOnlyTheSideWhoseSettingsChanged) {
     EXPECT_EQ(m_events.CountLog(ESide::Game, "[Broadcast closed]"), 0);
     EXPECT_TRUE(Broadcasting(true));
 
-    file.nLanguage = 1;
-    file.bShowKill = false;
+    file.m_nLanguage = 1;
+    file.m_bShowKill = false;
     result = Bot().Reload(Values(file));
     EXPECT_EQ(result.m_vChangedKeys, (Lines{"bf_Language", "show_kill"}));
     EXPECT_TRUE(result.m_bGameChanged && result.m_bGameStarts);
@@ -464,19 +464,19 @@ TEST_F(BotTest, ReloadRestartsOnlyTheSideWhoseSettingsChanged) {
         });
     }));
 
-    file.nTicketSecs = 90;
+    file.m_nTicketSecs = 90;
     result = Bot().Reload(Values(file));
     EXPECT_EQ(result.m_vChangedKeys, (Lines{"irc_Tickettime"}));
     EXPECT_TRUE(result.m_bTicketChanged && result.m_bTicketApplied);
     EXPECT_FALSE(result.m_bIrcChanged || result.m_bGameChanged);
     EXPECT_EQ(Bot().GameShared().TicketSecs(), 90);
-    file.nTicketSecs = 0;
+    file.m_nTicketSecs = 0;
     result = Bot().Reload(Values(file));
     EXPECT_TRUE(result.m_bTicketChanged);
     EXPECT_FALSE(result.m_bTicketApplied);
     EXPECT_EQ(Bot().GameShared().TicketSecs(), 90);
     EXPECT_EQ(Bot().Settings().m_nTicketSecs, 90);
-    file.nTicketSecs = 90;
+    file.m_nTicketSecs = 90;
     EXPECT_TRUE(Bot().Reload(Values(file)).m_vChangedKeys.empty());
 
     ASSERT_TRUE(Bot().WaitForCommands(10000));
@@ -556,9 +556,9 @@ TEST_P(BotShutdown, EndsEveryThreadWithoutQuit) {
     ASSERT_TRUE(silentHttp.Bind(platform::LoopbackAddress()));
     ASSERT_TRUE(silentHttp.Listen());
     core::CBot::COptions options;
-    options.strUpdateHost = "127.0.0.1";
-    options.nUpdatePort = silentHttp.LocalPort();
-    options.bTrafficMeter = true;
+    options.m_strUpdateHost = "127.0.0.1";
+    options.m_nUpdatePort = silentHttp.LocalPort();
+    options.m_bTrafficMeter = true;
     Make(Complete(), options);
     ASSERT_TRUE(Bot().ConnectIrc());
     if (bQuickInfo) {

@@ -27,30 +27,30 @@ inline constexpr auto kLong = std::chrono::seconds(10);
 
 // What a test varies in the settings file.
 struct CFile {
-    std::string strIrcServer = "127.0.0.1";
-    uint16_t nIrcPort = 0;
-    std::string strNick = "bot";
-    std::string strChannel = "#relay";
-    int nTicketSecs = 60;
-    int nLanguage = 0;
-    std::string strGameServer = "127.0.0.1";
-    uint16_t nGamePort = 0;
-    bool bShowKill = true;
+    std::string m_strIrcServer = "127.0.0.1";
+    uint16_t m_nIrcPort = 0;
+    std::string m_strNick = "bot";
+    std::string m_strChannel = "#relay";
+    int m_nTicketSecs = 60;
+    int m_nLanguage = 0;
+    std::string m_strGameServer = "127.0.0.1";
+    uint16_t m_nGamePort = 0;
+    bool m_bShowKill = true;
 };
 
 // The file as the window writes it: the 24 keys, then the three of TLS.
 inline std::string SettingsText(const CFile& f) {
-    return "irc_Server=" + f.strIrcServer +
-           "\r\nirc_Port=" + std::to_string(static_cast<int16_t>(f.nIrcPort)) +
-           "\r\nirc_Nick=" + f.strNick + "\r\nirc_altNick=bot2\r\nirc_Channel=" + f.strChannel +
+    return "irc_Server=" + f.m_strIrcServer +
+           "\r\nirc_Port=" + std::to_string(static_cast<int16_t>(f.m_nIrcPort)) +
+           "\r\nirc_Nick=" + f.m_strNick + "\r\nirc_altNick=bot2\r\nirc_Channel=" + f.m_strChannel +
            "\r\nirc_Auth=no\r\nirc_Username=\r\nirc_Password=\r\nirc_Network=0\r\n"
            "irc_Tickettime=" +
-           std::to_string(f.nTicketSecs) + "\r\nbf_Language=" + std::to_string(f.nLanguage) +
-           "\r\nbf_Server=" + f.strGameServer + "\r\nbf_Port=" + std::to_string(f.nGamePort) +
+           std::to_string(f.m_nTicketSecs) + "\r\nbf_Language=" + std::to_string(f.m_nLanguage) +
+           "\r\nbf_Server=" + f.m_strGameServer + "\r\nbf_Port=" + std::to_string(f.m_nGamePort) +
            "\r\nallied_farbe_kill=02\r\nallied_farbe_flagge=12\r\naxis_farbe_kill=05\r\n"
            "axis_farbe_flagge=04\r\nstatus_farbe=14\r\nkey_farbe=10\r\nvalue_farbe=14\r\n"
            "show_flag=yes\r\nshow_kill=" +
-           (f.bShowKill ? "yes" : "no") +
+           (f.m_bShowKill ? "yes" : "no") +
            "\r\nshow_ticket=yes\r\nshow_tk=yes\r\nirc_TLS=no\r\nirc_TLSFingerprint=\r\n"
            "irc_ClientCert=\r\n";
 }
@@ -62,8 +62,8 @@ protected:
     // Both servers of this test, every side complete.
     CFile Complete() const {
         CFile f;
-        f.nIrcPort = m_irc.Port();
-        f.nGamePort = m_sim.Port();
+        f.m_nIrcPort = m_irc.Port();
+        f.m_nGamePort = m_sim.Port();
         return f;
     }
     static auto Values(const CFile& f) { return config::ParseSettings(SettingsText(f)); }
@@ -71,7 +71,7 @@ protected:
     // the options name a host.
     void Make(const CFile& f, core::CBot::COptions options = {}) {
         // The statistics' file, when a side starts them, goes beside no build.
-        if (options.strSettingsFolder == ".") options.strSettingsFolder = m_folder.Path();
+        if (options.m_strSettingsFolder == ".") options.m_strSettingsFolder = m_folder.Path();
         m_pBot = std::make_unique<core::CBot>(Values(f), options);
         m_pBot->AddObserver(m_events);
         m_pBot->Start();

@@ -121,7 +121,7 @@ protected:
     core::CGameRunSettings Settings(const std::string& strServer = "127.0.0.1",
                                     uint16_t nPort = 0) {
         CFile file;
-        file.nGamePort = nPort != 0 ? nPort : m_sim.Port();
+        file.m_nGamePort = nPort != 0 ? nPort : m_sim.Port();
         core::CGameRunSettings settings =
             core::GameRunSettingsOf(config::ParseSettings(SettingsText(file)));
         // Set here: a settings file's line would end at a NUL in the name.
@@ -222,9 +222,9 @@ TEST_F(GameSideTest, AStopWhilePausedEndsTheHeldMonitorCleanly) {
 // show its "Server timed out." on a manual clock.
 TEST_F(GameSideTest, FailuresReturnTheSideToIdleWithTheirText) {
     const struct {
-        const char* pszName;
-        std::string strServer;
-        const char* pszText;
+        const char* m_pszName;
+        std::string m_strServer;
+        const char* m_pszText;
     } rows[] = {
         {"UnknownHost", std::string("127.0.0.1\0x", 11), "Couldn't find Server at this IP!"},
         // Five empty waits of half a second: about 2.5 s.
@@ -232,11 +232,11 @@ TEST_F(GameSideTest, FailuresReturnTheSideToIdleWithTheirText) {
     };
     m_sim.FallSilent(-1);
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.pszName);
+        SCOPED_TRACE(row.m_pszName);
         ASSERT_TRUE(m_side.WaitForPrevious(5000));
-        m_side.Start(Settings(row.strServer));
+        m_side.Start(Settings(row.m_strServer));
         ASSERT_TRUE(Idle());
-        EXPECT_EQ(m_events.LastLog(), row.pszText);
+        EXPECT_EQ(m_events.LastLog(), row.m_pszText);
         EXPECT_EQ(CountWrites("Broadcast closed"), 0u);
     }
 }

@@ -30,14 +30,15 @@ const char kNotFound[] = "Couldn't find Server! Check the Portsettings.";
 
 // The panel as the operator sees it, in its order from the top.
 struct Panel {
-    std::string strHostname, strGamePort, strMod, strMap, strPlayers, strVersion, strStatus;
+    std::string m_strHostname, m_strGamePort, m_strMod, m_strMap, m_strPlayers, m_strVersion,
+        m_strStatus;
     bool operator==(const Panel&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& os, const Panel& p) {
-    return os << "{" << p.strHostname << " | " << p.strGamePort << " | " << p.strMod << " | "
-              << p.strMap << " | " << p.strPlayers << " | " << p.strVersion << " | " << p.strStatus
-              << "}";
+    return os << "{" << p.m_strHostname << " | " << p.m_strGamePort << " | " << p.m_strMod << " | "
+              << p.m_strMap << " | " << p.m_strPlayers << " | " << p.m_strVersion << " | "
+              << p.m_strStatus << "}";
 }
 
 class QuickInfoTest : public ::testing::Test {
@@ -98,14 +99,14 @@ protected:
 };
 
 struct PanelCase {
-    const char* szName;
-    EKeyStyle style;
-    std::function<void(CSimState&)> fnEdit;  // changes to a server with two players
-    Panel expected;
+    const char* m_szName;
+    EKeyStyle m_style;
+    std::function<void(CSimState&)> m_fnEdit;  // changes to a server with two players
+    Panel m_expected;
 };
 // Rows print by name, so test listings stay readable.
 void PrintTo(const PanelCase& row, std::ostream* pOut) {
-    *pOut << row.szName;
+    *pOut << row.m_szName;
 }
 
 class QuickInfoPanel : public QuickInfoTest, public ::testing::WithParamInterface<PanelCase> {};
@@ -115,13 +116,13 @@ TEST_P(QuickInfoPanel, ShowsTheServersAnswer) {
     CSimState state = bf42sim::DefaultSimState();
     state.SetKey("hostname", "Sim Wake");
     state.m_vPlayers = {{"Ann", 1, 3, 3, 0, 40, "k0"}, {"Bob", 2, 0, 0, 3, 60, "k1"}};
-    c.fnEdit(state);
+    c.m_fnEdit(state);
     m_server.SetState(state);
-    m_server.SetKeyStyle(c.style);
+    m_server.SetKeyStyle(c.m_style);
     StartServer();
     CheckServer();
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(Found(), c.expected);
+    EXPECT_EQ(Found(), c.m_expected);
     EXPECT_FALSE(m_check.IsRunning());
     EXPECT_EQ(m_server.InfoRequests(), 1);
     EXPECT_EQ(m_server.StatusRequests(), 0);
@@ -165,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
                       s.m_vInfoExtra = {{"unpure_mods", ""}, {"gamestyle", ""}};
                   },
                   {"Sim Wake", "14567", "bf1942", "berlin", "2/64", "v1.61", "idle"}}),
-    [](const ::testing::TestParamInfo<PanelCase>& info) { return info.param.szName; });
+    [](const ::testing::TestParamInfo<PanelCase>& info) { return info.param.m_szName; });
 
 TEST_F(QuickInfoTest, SilentServerIsNotFoundAfterFiveRequests) {
     m_server.FallSilent(-1);
@@ -228,8 +229,8 @@ TEST_F(QuickInfoTest, FailureAfterASuccessBlanksTheOldValuesAndASecondCheckWorks
     StartServer();
     CheckServer();
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(Found().strStatus, "idle");
-    EXPECT_EQ(Found().strHostname, "bf42sim");
+    EXPECT_EQ(Found().m_strStatus, "idle");
+    EXPECT_EQ(Found().m_strHostname, "bf42sim");
 
     // The old values must not stand beside a failure.
     m_server.FallSilent(-1);

@@ -20,13 +20,13 @@ namespace {
 using testsupport::C;
 
 struct CLogRow {
-    const char* pszName;
-    std::string strIn;
-    std::string strShown;
+    const char* m_pszName;
+    std::string m_strIn;
+    std::string m_strShown;
 };
 
 void PrintTo(const CLogRow& row, std::ostream* pOut) {
-    *pOut << row.pszName;
+    *pOut << row.m_pszName;
 }
 
 const CLogRow kLogRows[] = {
@@ -43,11 +43,11 @@ const CLogRow kLogRows[] = {
 class GameLog : public testing::TestWithParam<CLogRow> {};
 
 TEST_P(GameLog, StripsColourCodesByItsOwnRule) {
-    EXPECT_EQ(core::GameLogText(GetParam().strIn), GetParam().strShown);
+    EXPECT_EQ(core::GameLogText(GetParam().m_strIn), GetParam().m_strShown);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, GameLog, testing::ValuesIn(kLogRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 // A settings file as the operator leaves it: one-digit colours, French, the
 // teamkills filter off.
@@ -112,9 +112,9 @@ TEST(SideSettings, AnIrcRefusalNamesItsKeyAndWhereItHelpsItsReason) {
     values.m_irc.m_security.m_strTlsFingerprint = "AB:CD";
     values.m_irc.m_security.m_strClientCert = "/nonexistent/c.pem";
     const struct {
-        const char* pszName;
-        config::CSettingsProblem problem;
-        const char* pszText;
+        const char* m_pszName;
+        config::CSettingsProblem m_problem;
+        const char* m_pszText;
     } rows[] = {
         {"EmptyField", {"irc_Nick", config::EProblem::Empty}, "Fill out all Inputfields!"},
         {"NoChannel", {"irc_Channel", config::EProblem::NoChannel}, "Channelname is no valid"},
@@ -126,10 +126,10 @@ TEST(SideSettings, AnIrcRefusalNamesItsKeyAndWhereItHelpsItsReason) {
          "irc_ClientCert /nonexistent/c.pem cannot be read (No such file or directory)"},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(core::IrcRefusal(row.problem, values),
-                  (core::COperatorMessage{row.pszText, "Error", core::EMessageIcon::Error,
-                                          row.problem.pszKey}))
-            << row.pszName;
+        EXPECT_EQ(core::IrcRefusal(row.m_problem, values),
+                  (core::COperatorMessage{row.m_pszText, "Error", core::EMessageIcon::Error,
+                                          row.m_problem.m_pszKey}))
+            << row.m_pszName;
     }
     EXPECT_EQ(core::GameRefusal(), (core::COperatorMessage{"Fill out all Inputfields!", "Error",
                                                            core::EMessageIcon::Error, ""}));

@@ -72,16 +72,16 @@ private:
 
 TEST(TrafficText, ThousandsOfBytesTruncated) {
     const struct {
-        const char* pszName;
-        int32_t nBytes;
-        const char* pszText;
+        const char* m_pszName;
+        int32_t m_nBytes;
+        const char* m_pszText;
     } kRows[] = {
         {"Nothing", 0, "Traffic: 0 kb/s"},        {"JustUnderOne", 999, "Traffic: 0 kb/s"},
         {"One", 1000, "Traffic: 1 kb/s"},         {"AlmostTwo", 1999, "Traffic: 1 kb/s"},
         {"TwoAndAHalf", 2500, "Traffic: 2 kb/s"}, {"BusyServer", 1400000, "Traffic: 1400 kb/s"},
     };
     for (const auto& row : kRows)
-        EXPECT_EQ(core::TrafficText(row.nBytes), row.pszText) << row.pszName;
+        EXPECT_EQ(core::TrafficText(row.m_nBytes), row.m_pszText) << row.m_pszName;
 }
 
 TEST(TrafficMeter, EachTickShowsAndClearsTheCounter) {

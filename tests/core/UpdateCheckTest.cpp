@@ -123,14 +123,14 @@ TEST(UpdateTexts, RequestBytesAndNotice) {
     EXPECT_EQ(core::BuildUpdateRequest("127.0.0.1"), kExpectedRequest);
     // HTTP's host header writes an IPv6 address in brackets; a name stays as it is.
     const struct {
-        const char* pszHost;
-        const char* pszHeader;
+        const char* m_pszHost;
+        const char* m_pszHeader;
     } kRows[] = {{"::1", "Host: [::1]\n\n"},
                  {"[::1]", "Host: [::1]\n\n"},
                  {"updates.example.org", "Host: updates.example.org\n\n"}};
     for (const auto& row : kRows) {
-        const std::string strRequest = core::BuildUpdateRequest(row.pszHost);
-        EXPECT_EQ(strRequest.substr(strRequest.rfind("Host: ")), row.pszHeader) << row.pszHost;
+        const std::string strRequest = core::BuildUpdateRequest(row.m_pszHost);
+        EXPECT_EQ(strRequest.substr(strRequest.rfind("Host: ")), row.m_pszHeader) << row.m_pszHost;
     }
     EXPECT_EQ(core::UpdateNoticeText(kOwn, "v1.4"),
               "Please update your copy of fragrelay!\nYour Version = v1.3 BETA; Current Version = "
@@ -139,9 +139,9 @@ TEST(UpdateTexts, RequestBytesAndNotice) {
 
 TEST(UpdateTexts, BodyIsCutFromTheReceivedBlock) {
     const struct {
-        const char* pszName;
-        std::string strResponse;
-        std::string strBody;
+        const char* m_pszName;
+        std::string m_strResponse;
+        std::string m_strBody;
     } kRows[] = {
         {"LengthHeader", "HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\ncurVer=v1.4\n",
          "curVer=v1.4\n"},
@@ -163,15 +163,15 @@ TEST(UpdateTexts, BodyIsCutFromTheReceivedBlock) {
         {"Nothing", "", ""},
     };
     for (const auto& row : kRows) {
-        EXPECT_EQ(core::ExtractUpdateBody(row.strResponse), row.strBody) << row.pszName;
+        EXPECT_EQ(core::ExtractUpdateBody(row.m_strResponse), row.m_strBody) << row.m_pszName;
     }
 }
 
 TEST(UpdateTexts, NewestVersionLine) {
     const struct {
-        const char* pszName;
-        const char* pszBody;
-        const char* pszNewest;
+        const char* m_pszName;
+        const char* m_pszBody;
+        const char* m_pszNewest;
     } kRows[] = {
         {"Plain", "curVer=v1.4\n", "v1.4"},
         {"CrKept", "curVer=v1.4\r\n", "v1.4\r"},
@@ -186,14 +186,14 @@ TEST(UpdateTexts, NewestVersionLine) {
         {"Nothing", "", ""},
     };
     for (const auto& row : kRows) {
-        EXPECT_EQ(core::ReadNewestVersion(row.pszBody), row.pszNewest) << row.pszName;
+        EXPECT_EQ(core::ReadNewestVersion(row.m_pszBody), row.m_pszNewest) << row.m_pszName;
     }
 }
 
 TEST(UpdateTexts, ByteOrderNotVersionOrder) {
     const struct {
-        const char* pszNewest;
-        bool bNewer;
+        const char* m_pszNewest;
+        bool m_bNewer;
     } kRows[] = {
         {"v1.4", true},        {"v2.0", true},  {"v1.3 BETB", true},
         {"v1.3 BETA\r", true}, {"\xE9", true},  // unsigned: 0xE9 sorts after 'v'
@@ -201,7 +201,7 @@ TEST(UpdateTexts, ByteOrderNotVersionOrder) {
         {"v1.3 BET", false},   {"", false},     {"V9", false},
     };
     for (const auto& row : kRows) {
-        EXPECT_EQ(core::IsNewerVersion(row.pszNewest, kOwn), row.bNewer) << row.pszNewest;
+        EXPECT_EQ(core::IsNewerVersion(row.m_pszNewest, kOwn), row.m_bNewer) << row.m_pszNewest;
     }
 }
 
@@ -254,8 +254,8 @@ TEST_F(UpdateCheck, ReachesAHostOnIpv6) {
 
 TEST_F(UpdateCheck, AnswersThatGiveNoNotice) {
     const struct {
-        const char* pszName;
-        std::string strAnswer;
+        const char* m_pszName;
+        std::string m_strAnswer;
     } kRows[] = {
         {"EqualVersion", HttpAnswer("curVer=v1.3 BETA\n")},
         {"OlderByBytes", HttpAnswer("curVer=v1.3\n")},
@@ -265,11 +265,11 @@ TEST_F(UpdateCheck, AnswersThatGiveNoNotice) {
     };
     for (const auto& row : kRows) {
         m_sink.Clear();
-        CHttpResponder responder(row.strAnswer, 2);
+        CHttpResponder responder(row.m_strAnswer, 2);
         RunAgainst(responder);
-        EXPECT_EQ(m_sink.Count(), 0u) << row.pszName;
-        EXPECT_FALSE(m_bNoticeShown) << row.pszName;
-        EXPECT_EQ(m_nAttempts, 3) << row.pszName << ": a quiet answer is no failure";
+        EXPECT_EQ(m_sink.Count(), 0u) << row.m_pszName;
+        EXPECT_FALSE(m_bNoticeShown) << row.m_pszName;
+        EXPECT_EQ(m_nAttempts, 3) << row.m_pszName << ": a quiet answer is no failure";
     }
 }
 

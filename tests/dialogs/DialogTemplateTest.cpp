@@ -53,33 +53,34 @@ double TextWidth(const std::string& str) {
 // Room a control leaves for its text: a check box's box, a button's edges,
 // a group box's corner; a word-wrapped static has as many lines as fit.
 double TextRoom(const CControlTemplate& ctrl) {
-    switch (ctrl.eKind) {
+    switch (ctrl.m_eKind) {
         case EControlKind::CheckBox:
-            return ctrl.cx - 12;
+            return ctrl.m_cx - 12;
         case EControlKind::PushButton:
         case EControlKind::DefPushButton:
-            return ctrl.cx - 4;
+            return ctrl.m_cx - 4;
         case EControlKind::GroupBox:
-            return ctrl.cx - 10;
+            return ctrl.m_cx - 10;
         default:
             break;
     }
-    const int nLines = (ctrl.nStyle & style::WordWrap) != 0 ? std::max(1, ctrl.cy / 8) : 1;
-    return static_cast<double>(ctrl.cx) * nLines;
+    const int nLines = (ctrl.m_nStyle & style::WordWrap) != 0 ? std::max(1, ctrl.m_cy / 8) : 1;
+    return static_cast<double>(ctrl.m_cx) * nLines;
 }
 
 bool Overlaps(const CControlTemplate& a, const CControlTemplate& b) {
-    return a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + framework::ClosedHeight(b) &&
-           b.y < a.y + framework::ClosedHeight(a);
+    return a.m_x < b.m_x + b.m_cx && b.m_x < a.m_x + a.m_cx &&
+           a.m_y < b.m_y + framework::ClosedHeight(b) && b.m_y < a.m_y + framework::ClosedHeight(a);
 }
 
 bool Contains(const CControlTemplate& outer, const CControlTemplate& inner) {
-    return outer.x <= inner.x && inner.x + inner.cx <= outer.x + outer.cx && outer.y <= inner.y &&
-           inner.y + framework::ClosedHeight(inner) <= outer.y + outer.cy;
+    return outer.m_x <= inner.m_x && inner.m_x + inner.m_cx <= outer.m_x + outer.m_cx &&
+           outer.m_y <= inner.m_y &&
+           inner.m_y + framework::ClosedHeight(inner) <= outer.m_y + outer.m_cy;
 }
 
 std::string Describe(const CControlTemplate& ctrl) {
-    return std::to_string(ctrl.nId) + " \"" + ctrl.strText + "\"";
+    return std::to_string(ctrl.m_nId) + " \"" + ctrl.m_strText + "\"";
 }
 
 TEST(DialogTemplates, TheFiveDialogsExist) {
@@ -88,17 +89,17 @@ TEST(DialogTemplates, TheFiveDialogsExist) {
     EXPECT_EQ(FindDialogTemplate(-1), nullptr);
     for (const int nId : DialogTemplateIds()) {
         const CDialogTemplate& dlg = Dialog(nId);
-        EXPECT_EQ(dlg.nPointSize, 8);
-        EXPECT_EQ(dlg.strFont, "MS Sans Serif");
+        EXPECT_EQ(dlg.m_nPointSize, 8);
+        EXPECT_EQ(dlg.m_strFont, "MS Sans Serif");
     }
-    EXPECT_EQ(Dialog(IDD_MAIN).cx, 429);
-    EXPECT_EQ(Dialog(IDD_MAIN).cy, 199);
-    EXPECT_EQ(Dialog(IDD_MAIN).nStyle & (style::SysMenu | style::MinimizeBox | style::Child),
+    EXPECT_EQ(Dialog(IDD_MAIN).m_cx, 429);
+    EXPECT_EQ(Dialog(IDD_MAIN).m_cy, 199);
+    EXPECT_EQ(Dialog(IDD_MAIN).m_nStyle & (style::SysMenu | style::MinimizeBox | style::Child),
               style::SysMenu | style::MinimizeBox);
     for (const int nId : {IDD_IRC, IDD_GAME, IDD_ABOUT, IDD_COLORS}) {
-        EXPECT_EQ(Dialog(nId).cx, 400) << nId;
-        EXPECT_EQ(Dialog(nId).cy, 142) << nId;
-        EXPECT_NE(Dialog(nId).nStyle & style::Child, 0u) << nId;
+        EXPECT_EQ(Dialog(nId).m_cx, 400) << nId;
+        EXPECT_EQ(Dialog(nId).m_cy, 142) << nId;
+        EXPECT_NE(Dialog(nId).m_nStyle & style::Child, 0u) << nId;
     }
 }
 
@@ -106,21 +107,21 @@ TEST(DialogTemplates, GeometryIsSound) {
     for (const int nDialog : DialogTemplateIds()) {
         const CDialogTemplate& dlg = Dialog(nDialog);
         SCOPED_TRACE("dialog " + std::to_string(nDialog));
-        for (size_t i = 0; i < dlg.controls.size(); ++i) {
-            const CControlTemplate& a = dlg.controls[i];
-            EXPECT_GT(a.cx, 0) << Describe(a);
-            EXPECT_GT(a.cy, 0) << Describe(a);
-            EXPECT_TRUE(a.x >= 0 && a.y >= 0 && a.x + a.cx <= dlg.cx &&
-                        a.y + framework::ClosedHeight(a) <= dlg.cy)
+        for (size_t i = 0; i < dlg.m_controls.size(); ++i) {
+            const CControlTemplate& a = dlg.m_controls[i];
+            EXPECT_GT(a.m_cx, 0) << Describe(a);
+            EXPECT_GT(a.m_cy, 0) << Describe(a);
+            EXPECT_TRUE(a.m_x >= 0 && a.m_y >= 0 && a.m_x + a.m_cx <= dlg.m_cx &&
+                        a.m_y + framework::ClosedHeight(a) <= dlg.m_cy)
                 << Describe(a) << " leaves the dialog";
-            for (size_t j = i + 1; j < dlg.controls.size(); ++j) {
-                const CControlTemplate& b = dlg.controls[j];
-                if (a.nId != framework::IDC_STATIC) {
-                    EXPECT_NE(a.nId, b.nId) << "two controls share id " << a.nId;
+            for (size_t j = i + 1; j < dlg.m_controls.size(); ++j) {
+                const CControlTemplate& b = dlg.m_controls[j];
+                if (a.m_nId != framework::IDC_STATIC) {
+                    EXPECT_NE(a.m_nId, b.m_nId) << "two controls share id " << a.m_nId;
                 }
                 if (!Overlaps(a, b)) continue;
-                const bool bFramed = (a.eKind == EControlKind::GroupBox && Contains(a, b)) ||
-                                     (b.eKind == EControlKind::GroupBox && Contains(b, a));
+                const bool bFramed = (a.m_eKind == EControlKind::GroupBox && Contains(a, b)) ||
+                                     (b.m_eKind == EControlKind::GroupBox && Contains(b, a));
                 EXPECT_TRUE(bFramed) << Describe(a) << " overlaps " << Describe(b);
             }
         }
@@ -130,19 +131,19 @@ TEST(DialogTemplates, GeometryIsSound) {
 TEST(DialogTemplates, TemplateTextsFitTheirControls) {
     for (const int nDialog : DialogTemplateIds()) {
         SCOPED_TRACE("dialog " + std::to_string(nDialog));
-        for (const CControlTemplate& ctrl : Dialog(nDialog).controls) {
+        for (const CControlTemplate& ctrl : Dialog(nDialog).m_controls) {
             // Placeholders replaced at start are checked with their real texts below.
-            if (ctrl.strText.rfind("IDS_", 0) == 0 || ctrl.strText == "Static") continue;
-            EXPECT_LE(TextWidth(ctrl.strText), TextRoom(ctrl)) << Describe(ctrl);
+            if (ctrl.m_strText.rfind("IDS_", 0) == 0 || ctrl.m_strText == "Static") continue;
+            EXPECT_LE(TextWidth(ctrl.m_strText), TextRoom(ctrl)) << Describe(ctrl);
         }
     }
 }
 
 TEST(DialogTemplates, RunTimeCaptionsFitTheirControls) {
     struct {
-        int nDialog;
-        int nControl;
-        std::string strText;
+        int m_nDialog;
+        int m_nControl;
+        std::string m_strText;
     } const rows[] = {
         {IDD_MAIN, IDC_MAIN_BROADCAST, LoadResString(IDS_START_BROADCAST)},
         {IDD_MAIN, IDC_MAIN_BROADCAST, LoadResString(IDS_STOP_BROADCAST)},
@@ -163,9 +164,9 @@ TEST(DialogTemplates, RunTimeCaptionsFitTheirControls) {
         {IDD_COLORS, IDC_LABEL_VALUE, LoadResString(IDS_LABEL_VALUE)},
     };
     for (const auto& row : rows) {
-        const CControlTemplate* pCtrl = Dialog(row.nDialog).Find(row.nControl);
-        ASSERT_NE(pCtrl, nullptr) << row.nDialog << "/" << row.nControl;
-        EXPECT_LE(TextWidth(row.strText), TextRoom(*pCtrl)) << row.strText;
+        const CControlTemplate* pCtrl = Dialog(row.m_nDialog).Find(row.m_nControl);
+        ASSERT_NE(pCtrl, nullptr) << row.m_nDialog << "/" << row.m_nControl;
+        EXPECT_LE(TextWidth(row.m_strText), TextRoom(*pCtrl)) << row.m_strText;
     }
     for (int n = 0; n < 16; ++n) {
         const CControlTemplate* pCtrl = Dialog(IDD_COLORS).Find(kLegendLabelIds[n]);
@@ -176,17 +177,17 @@ TEST(DialogTemplates, RunTimeCaptionsFitTheirControls) {
 }
 
 struct CControlRow {
-    int nId;
-    EControlKind eKind;
-    uint32_t nStyle;  // style bits that must be set
+    int m_nId;
+    EControlKind m_eKind;
+    uint32_t m_nStyle;  // style bits that must be set
 };
 
 void ExpectControls(int nDialog, const std::vector<CControlRow>& rows) {
     for (const CControlRow& row : rows) {
-        const CControlTemplate* pCtrl = Dialog(nDialog).Find(row.nId);
-        ASSERT_NE(pCtrl, nullptr) << "dialog " << nDialog << " lacks control " << row.nId;
-        EXPECT_EQ(pCtrl->eKind, row.eKind) << nDialog << "/" << row.nId;
-        EXPECT_EQ(pCtrl->nStyle & row.nStyle, row.nStyle) << nDialog << "/" << row.nId;
+        const CControlTemplate* pCtrl = Dialog(nDialog).Find(row.m_nId);
+        ASSERT_NE(pCtrl, nullptr) << "dialog " << nDialog << " lacks control " << row.m_nId;
+        EXPECT_EQ(pCtrl->m_eKind, row.m_eKind) << nDialog << "/" << row.m_nId;
+        EXPECT_EQ(pCtrl->m_nStyle & row.m_nStyle, row.m_nStyle) << nDialog << "/" << row.m_nId;
     }
 }
 
@@ -203,9 +204,9 @@ TEST(DialogTemplates, MainWindowHasEveryControlItUses) {
     int nLastRight = 0;
     for (const int nId : {IDC_MAIN_BROADCAST, IDC_MAIN_APPLY, IDC_MAIN_TRAFFIC, IDC_MAIN_QUIT}) {
         const CControlTemplate* pCtrl = dlg.Find(nId);
-        EXPECT_GE(pCtrl->y, pTab->y + pTab->cy) << nId;
-        EXPECT_GE(pCtrl->x, nLastRight) << nId;
-        nLastRight = pCtrl->x + pCtrl->cx;
+        EXPECT_GE(pCtrl->m_y, pTab->m_y + pTab->m_cy) << nId;
+        EXPECT_GE(pCtrl->m_x, nLastRight) << nId;
+        nLastRight = pCtrl->m_x + pCtrl->m_cx;
     }
 }
 
@@ -230,12 +231,12 @@ TEST(DialogTemplates, IrcPageHasEveryControlItUses) {
                        {IDC_IRC_CLIENTCERT, EControlKind::Edit, style::AutoHScroll},
                    });
     // SASL is the third network: its index is irc_Network's value.
-    EXPECT_EQ(Dialog(IDD_IRC).Find(IDC_IRC_NETWORK)->items,
+    EXPECT_EQ(Dialog(IDD_IRC).Find(IDC_IRC_NETWORK)->m_items,
               (std::vector<std::string>{"Quakenet", "Gamesnet", "SASL"}));
     // The input line lies under the log.
     const CControlTemplate* pLog = Dialog(IDD_IRC).Find(IDC_IRC_LOG);
     const CControlTemplate* pInput = Dialog(IDD_IRC).Find(IDC_IRC_INPUT);
-    EXPECT_GE(pInput->y, pLog->y + pLog->cy);
+    EXPECT_GE(pInput->m_y, pLog->m_y + pLog->m_cy);
 }
 
 TEST(DialogTemplates, GamePageHasEveryControlItUses) {
@@ -257,9 +258,9 @@ TEST(DialogTemplates, GamePageHasEveryControlItUses) {
                        {IDC_QI_STATUS, EControlKind::Static, style::WordWrap},
                    });
     // The first transfer replaces these template texts; a page test relies on them.
-    EXPECT_EQ(Dialog(IDD_GAME).Find(IDC_QI_MAP)->strText, "null");
-    EXPECT_EQ(Dialog(IDD_GAME).Find(IDC_QI_STATUS)->strText, "idle");
-    EXPECT_EQ(Dialog(IDD_GAME).Find(IDC_GAME_LANGUAGE)->items,
+    EXPECT_EQ(Dialog(IDD_GAME).Find(IDC_QI_MAP)->m_strText, "null");
+    EXPECT_EQ(Dialog(IDD_GAME).Find(IDC_QI_STATUS)->m_strText, "idle");
+    EXPECT_EQ(Dialog(IDD_GAME).Find(IDC_GAME_LANGUAGE)->m_items,
               (std::vector<std::string>{"English", "German", "French", "Spanish", "Swedish",
                                         "Icelandic", "Dutch", "Finnish"}));
 }
@@ -277,14 +278,14 @@ TEST(DialogTemplates, SettingsPageHasEveryControlItUses) {
     for (const int nId : {IDC_SHOW_KILL, IDC_SHOW_TK, IDC_SHOW_FLAG, IDC_SHOW_TICKET}) {
         rows.push_back({nId, EControlKind::CheckBox, 0});
         // Plain boxes: only their click handler changes them.
-        EXPECT_EQ(Dialog(IDD_COLORS).Find(nId)->nStyle & style::AutoCheck, 0u) << nId;
+        EXPECT_EQ(Dialog(IDD_COLORS).Find(nId)->m_nStyle & style::AutoCheck, 0u) << nId;
     }
     ExpectControls(IDD_COLORS, rows);
     // The legend's second column starts with 8 below 0's column.
     const CControlTemplate* pZero = Dialog(IDD_COLORS).Find(kLegendLabelIds[0]);
     const CControlTemplate* pEight = Dialog(IDD_COLORS).Find(kLegendLabelIds[8]);
-    EXPECT_GT(pEight->x, pZero->x);
-    EXPECT_EQ(pEight->y, pZero->y);
+    EXPECT_GT(pEight->m_x, pZero->m_x);
+    EXPECT_EQ(pEight->m_y, pZero->m_y);
     // Each role label has its colour edit to its right on the same row.
     const int kPairs[7][2] = {{IDC_LABEL_ALLIED_KILL, IDC_COLOR_ALLIED_KILL},
                               {IDC_LABEL_AXIS_KILL, IDC_COLOR_AXIS_KILL},
@@ -296,23 +297,23 @@ TEST(DialogTemplates, SettingsPageHasEveryControlItUses) {
     for (const auto& pair : kPairs) {
         const CControlTemplate* pLabel = Dialog(IDD_COLORS).Find(pair[0]);
         const CControlTemplate* pEdit = Dialog(IDD_COLORS).Find(pair[1]);
-        EXPECT_GE(pEdit->x, pLabel->x + pLabel->cx) << pair[1];
-        EXPECT_LT(std::abs(pEdit->y - pLabel->y), 4) << pair[1];
+        EXPECT_GE(pEdit->m_x, pLabel->m_x + pLabel->m_cx) << pair[1];
+        EXPECT_LT(std::abs(pEdit->m_y - pLabel->m_y), 4) << pair[1];
     }
 }
 
 TEST(DialogTemplates, AboutPageShowsIconNameAndThanks) {
     const CDialogTemplate& dlg = Dialog(IDD_ABOUT);
     bool bIcon = false, bVersion = false, bFrame = false;
-    for (const CControlTemplate& ctrl : dlg.controls) {
-        EXPECT_TRUE(ctrl.eKind == EControlKind::Static || ctrl.eKind == EControlKind::GroupBox ||
-                    ctrl.eKind == EControlKind::Icon)
+    for (const CControlTemplate& ctrl : dlg.m_controls) {
+        EXPECT_TRUE(ctrl.m_eKind == EControlKind::Static ||
+                    ctrl.m_eKind == EControlKind::GroupBox || ctrl.m_eKind == EControlKind::Icon)
             << "no input controls: " << Describe(ctrl);
-        bIcon = bIcon || (ctrl.eKind == EControlKind::Icon && ctrl.nIconId == IDR_MAINFRAME);
-        bVersion = bVersion || (ctrl.strText.find("fragrelay") != std::string::npos &&
-                                ctrl.strText.find("1.3 BETA") != std::string::npos);
-        bFrame =
-            bFrame || (ctrl.eKind == EControlKind::GroupBox && ctrl.strText == "About fragrelay");
+        bIcon = bIcon || (ctrl.m_eKind == EControlKind::Icon && ctrl.m_nIconId == IDR_MAINFRAME);
+        bVersion = bVersion || (ctrl.m_strText.find("fragrelay") != std::string::npos &&
+                                ctrl.m_strText.find("1.3 BETA") != std::string::npos);
+        bFrame = bFrame ||
+                 (ctrl.m_eKind == EControlKind::GroupBox && ctrl.m_strText == "About fragrelay");
     }
     EXPECT_TRUE(bIcon);
     EXPECT_TRUE(bVersion);

@@ -143,25 +143,25 @@ long RssKb(pid_t pid) {
 }
 
 struct CSample {
-    std::string strWhen;
-    long nAtMs = 0;  // since the daemon started
-    long nRssKb = -1;
-    int nFds = -1;
-    int nThreads = -1;
-    size_t nRelayed = 0;  // the bot's channel lines so far
+    std::string m_strWhen;
+    long m_nAtMs = 0;  // since the daemon started
+    long m_nRssKb = -1;
+    int m_nFds = -1;
+    int m_nThreads = -1;
+    size_t m_nRelayed = 0;  // the bot's channel lines so far
 };
 
 // A bot line to the channel, as the channel client got it.
 struct CChannelLine {
-    SteadyClock::time_point at;
-    std::string strText;
+    SteadyClock::time_point m_at;
+    std::string m_strText;
 };
 
 // A point in the run: what the daemon had printed and the channel had got.
 struct CMark {
-    size_t nOutput = 0;
-    size_t nRelayed = 0;
-    SteadyClock::time_point at;
+    size_t m_nOutput = 0;
+    size_t m_nRelayed = 0;
+    SteadyClock::time_point m_at;
 };
 
 class FragrelaydSoak : public testing::Test {
@@ -254,7 +254,7 @@ protected:
     std::set<std::string> GameLinesSince(const CMark& mark) const {
         const std::string& strOut = m_daemon.Output();
         std::set<std::string> lines;
-        size_t nAt = mark.nOutput;
+        size_t nAt = mark.m_nOutput;
         // A mark in the middle of a line starts at the next one.
         if (nAt > 0 && nAt <= strOut.size() && strOut[nAt - 1] != '\n') {
             nAt = strOut.find('\n', nAt);
@@ -274,11 +274,11 @@ protected:
     // announced since the mark: relayed from a poll after the mark, not a
     // line that had waited in the send queue. -1 while none has come.
     long FreshLineMs(const CMark& mark) const {
-        if (m_relayed.size() <= mark.nRelayed) return -1;
+        if (m_relayed.size() <= mark.m_nRelayed) return -1;
         const std::set<std::string> announced = GameLinesSince(mark);
-        for (size_t n = mark.nRelayed; n < m_relayed.size(); ++n) {
-            if (announced.count(platform::Cp1252ToUtf8(Plain(m_relayed[n].strText))) != 0)
-                return MsBetween(mark.at, m_relayed[n].at);
+        for (size_t n = mark.m_nRelayed; n < m_relayed.size(); ++n) {
+            if (announced.count(platform::Cp1252ToUtf8(Plain(m_relayed[n].m_strText))) != 0)
+                return MsBetween(mark.m_at, m_relayed[n].m_at);
         }
         return -1;
     }
@@ -303,8 +303,8 @@ protected:
         std::printf(
             "[ figure ] soak %6.1f s  %-34s VmRSS %5ld kB  fds %3d  threads %3d  "
             "channel lines %4zu\n",
-            static_cast<double>(s.nAtMs) / 1000.0, strWhen.c_str(), s.nRssKb, s.nFds, s.nThreads,
-            s.nRelayed);
+            static_cast<double>(s.m_nAtMs) / 1000.0, strWhen.c_str(), s.m_nRssKb, s.m_nFds,
+            s.m_nThreads, s.m_nRelayed);
         std::fflush(stdout);
         return s;
     }
@@ -323,7 +323,7 @@ protected:
     size_t SkipNotes() const {
         size_t n = 0;
         for (const CChannelLine& line : m_relayed) {
-            if (line.strText.find(" skipped to keep the channel current)") != std::string::npos)
+            if (line.m_strText.find(" skipped to keep the channel current)") != std::string::npos)
                 ++n;
         }
         return n;
@@ -331,8 +331,8 @@ protected:
 
     size_t GameInfoAnswersSince(const CMark& mark) const {
         size_t n = 0;
-        for (size_t i = mark.nRelayed; i < m_relayed.size(); ++i) {
-            if (Plain(m_relayed[i].strText).rfind("ip ", 0) == 0) ++n;
+        for (size_t i = mark.m_nRelayed; i < m_relayed.size(); ++i) {
+            if (Plain(m_relayed[i].m_strText).rfind("ip ", 0) == 0) ++n;
         }
         return n;
     }
@@ -384,8 +384,8 @@ TEST_F(FragrelaydSoak, StaysFlatAndKeepsRelayingThroughRestartsAndFloods) {
         << OutputTail();
     const CSample waiting2 = Sample("game side waiting again");
     // A failed run leaves no socket and no thread behind.
-    EXPECT_EQ(waiting2.nFds, waiting1.nFds);
-    EXPECT_EQ(waiting2.nThreads, waiting1.nThreads);
+    EXPECT_EQ(waiting2.m_nFds, waiting1.m_nFds);
+    EXPECT_EQ(waiting2.m_nThreads, waiting1.m_nThreads);
 
     // The server answers: the next run warms up and its lines reach the
     // channel (at full speed the banner's lines may be among those skipped
@@ -431,14 +431,14 @@ TEST_F(FragrelaydSoak, StaysFlatAndKeepsRelayingThroughRestartsAndFloods) {
         m_sim.Stop();
         const CMark gameDown = Mark();
         Hold(kGameOutage);
-        const size_t nLinesDuringOutage = m_relayed.size() - gameDown.nRelayed;
+        const size_t nLinesDuringOutage = m_relayed.size() - gameDown.m_nRelayed;
         std::string strError;
         ASSERT_TRUE(m_sim.Start(nGamePort, &strError)) << strError;
         const CMark gameBack = Mark();
         const int nPollsAtRestart = m_sim.StatusRequests();
         ASSERT_TRUE(
             WaitPumping([&] { return m_sim.StatusRequests() > nPollsAtRestart; }, kRecoveryLimit));
-        const long nFirstPollMs = MsBetween(gameBack.at, SteadyClock::now());
+        const long nFirstPollMs = MsBetween(gameBack.m_at, SteadyClock::now());
         const long nGameFreshMs = WaitForFreshLine(gameBack);
         ASSERT_GE(nGameFreshMs, 0) << "no fresh line after the game server came back\n"
                                    << OutputTail();
@@ -487,14 +487,14 @@ TEST_F(FragrelaydSoak, StaysFlatAndKeepsRelayingThroughRestartsAndFloods) {
     }
     const CSample last = steady.back();
     std::printf("[ figure ] soak: %zu channel lines in the last %lld s\n",
-                m_relayed.size() - stretch.nRelayed,
+                m_relayed.size() - stretch.m_nRelayed,
                 static_cast<long long>(kLastStretchParts * kLastStretchPart.count()));
 
     // Flat: descriptors and threads as after the warm-up at every steady
     // point; memory within its bound at the end.
     for (const CSample& s : steady) {
-        EXPECT_EQ(s.nFds, base.nFds) << s.strWhen;
-        EXPECT_EQ(s.nThreads, base.nThreads) << s.strWhen;
+        EXPECT_EQ(s.m_nFds, base.m_nFds) << s.m_strWhen;
+        EXPECT_EQ(s.m_nThreads, base.m_nThreads) << s.m_strWhen;
     }
     // The channel got the game's lines, not mostly notes of lines skipped:
     // a note at most once a queue's worth of lines, and once per new
@@ -503,16 +503,16 @@ TEST_F(FragrelaydSoak, StaysFlatAndKeepsRelayingThroughRestartsAndFloods) {
     EXPECT_LE(nNotes * irc::CSendQueue::kMaxEvents,
               m_relayed.size() - nNotes + (kRounds + 2) * irc::CSendQueue::kMaxEvents)
         << nNotes << " of " << m_relayed.size() << " channel lines were notes of lines skipped";
-    ASSERT_GT(base.nRssKb, 0);
+    ASSERT_GT(base.m_nRssKb, 0);
     if (!kSanitized) {
-        EXPECT_LE(last.nRssKb - base.nRssKb, kRssGrowthLimitKb)
-            << "VmRSS " << base.nRssKb << " kB after the warm-up, " << last.nRssKb
+        EXPECT_LE(last.m_nRssKb - base.m_nRssKb, kRssGrowthLimitKb)
+            << "VmRSS " << base.m_nRssKb << " kB after the warm-up, " << last.m_nRssKb
             << " kB at the end";
     }
     std::printf(
         "[ figure ] soak: %zu channel lines in all (%zu of them notes of lines skipped), "
         "%d CTCP replies, VmRSS %+ld kB since the warm-up\n",
-        m_relayed.size(), nNotes, m_nCtcpReplies, last.nRssKb - base.nRssKb);
+        m_relayed.size(), nNotes, m_nCtcpReplies, last.m_nRssKb - base.m_nRssKb);
 
     // ---- SIGTERM: ends as Quit does, within 2 s, and says QUIT.
     const auto stop = SteadyClock::now();

@@ -74,8 +74,8 @@ TEST_F(FragrelaydStatsCommands, EachCommandIsAnsweredWithOneLine) {
     ASSERT_TRUE(BotRelays()) << BotLines() << m_daemon.Output();
 
     const struct {
-        const char* pszSay;
-        const char* pszAnswerStart;  // the answer, without colours, starts so
+        const char* m_pszSay;
+        const char* m_pszAnswerStart;  // the answer, without colours, starts so
     } during[] = {
         {"!seen Hans", "seen [Hans]  playing now"},
         {".seen tom", "seen [tom]  playing now"},         // as asked: no round holds him yet
@@ -84,9 +84,9 @@ TEST_F(FragrelaydStatsCommands, EachCommandIsAnsweredWithOneLine) {
         {"!seen Nobody", "seen [Nobody]  never seen"},
     };
     for (const auto& row : during) {
-        SCOPED_TRACE(row.pszSay);
-        const std::string strAnswer = Plain(Answer(row.pszSay));
-        EXPECT_EQ(strAnswer.rfind(row.pszAnswerStart, 0), 0u) << strAnswer;
+        SCOPED_TRACE(row.m_pszSay);
+        const std::string strAnswer = Plain(Answer(row.m_pszSay));
+        EXPECT_EQ(strAnswer.rfind(row.m_pszAnswerStart, 0), 0u) << strAnswer;
     }
 
     // A kill, and the round ends: once the channel has its end score, the
@@ -96,8 +96,8 @@ TEST_F(FragrelaydStatsCommands, EachCommandIsAnsweredWithOneLine) {
     ASSERT_TRUE(m_alice.WaitFor(kBotPrivmsg + testsupport::C("^10endscore "), 1, kLong))
         << BotLines();
     const struct {
-        const char* pszSay;
-        const char* pszAnswerStart;
+        const char* m_pszSay;
+        const char* m_pszAnswerStart;
     } after[] = {
         {"!stats Hans",
          "player [Hans]  kills [6]  deaths [2]  K/D [3.00]  teamkills [0]  flags [0]  "
@@ -107,9 +107,9 @@ TEST_F(FragrelaydStatsCommands, EachCommandIsAnsweredWithOneLine) {
         {"!top", "top kills (all time)  no statistics"},
     };
     for (const auto& row : after) {
-        SCOPED_TRACE(row.pszSay);
-        const std::string strAnswer = Plain(Answer(row.pszSay));
-        EXPECT_EQ(strAnswer.rfind(row.pszAnswerStart, 0), 0u) << strAnswer;
+        SCOPED_TRACE(row.m_pszSay);
+        const std::string strAnswer = Plain(Answer(row.m_pszSay));
+        EXPECT_EQ(strAnswer.rfind(row.m_pszAnswerStart, 0), 0u) << strAnswer;
     }
 
     // Nothing more came: the next line is the answer to the next request.

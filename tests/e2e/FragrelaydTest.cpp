@@ -172,32 +172,32 @@ TEST_F(FragrelaydTest, HelpAndVersionPrintAndExit) {
 // One run of the program in the test's folder: arguments, the settings file
 // there (none when empty), what it prints and its exit status.
 struct CRunRow {
-    const char* pszName;
-    std::vector<std::string> vArgs;  // "{dir}" is the test's folder, as below
-    std::string strSettings;
-    int nExit;
-    const char* pszOutput;
-    std::vector<std::string> names;  // the folder's names afterwards
+    const char* m_pszName;
+    std::vector<std::string> m_vArgs;  // "{dir}" is the test's folder, as below
+    std::string m_strSettings;
+    int m_nExit;
+    const char* m_pszOutput;
+    std::vector<std::string> m_names;  // the folder's names afterwards
 };
 
 class FragrelaydRun : public FragrelaydTest, public testing::WithParamInterface<CRunRow> {};
 
 TEST_P(FragrelaydRun, SaysWhatIsWrongAndExits) {
     const CRunRow& row = GetParam();
-    if (!row.strSettings.empty()) {
-        ASSERT_TRUE(testsupport::WriteWholeFile(SettingsPath(), row.strSettings));
+    if (!row.m_strSettings.empty()) {
+        ASSERT_TRUE(testsupport::WriteWholeFile(SettingsPath(), row.m_strSettings));
     }
     const std::string strDir = ShownFolder(m_folder.Path());
     std::vector<std::string> vArgs;
-    for (const std::string& strArg : row.vArgs)
+    for (const std::string& strArg : row.m_vArgs)
         vArgs.push_back(testsupport::FolderText(strArg, strDir, OnWindows()));
     ASSERT_TRUE(StartDaemon(vArgs));
-    EXPECT_EQ(m_daemon.Wait(kLong), row.nExit);
+    EXPECT_EQ(m_daemon.Wait(kLong), row.m_nExit);
     EXPECT_EQ(m_daemon.Output(),
-              Printed(testsupport::FolderText(row.pszOutput, strDir, OnWindows())));
-    EXPECT_EQ(m_folder.Names(), row.names);
-    if (!row.strSettings.empty()) {
-        EXPECT_EQ(testsupport::ReadWholeFile(SettingsPath()), row.strSettings);  // not saved
+              Printed(testsupport::FolderText(row.m_pszOutput, strDir, OnWindows())));
+    EXPECT_EQ(m_folder.Names(), row.m_names);
+    if (!row.m_strSettings.empty()) {
+        EXPECT_EQ(testsupport::ReadWholeFile(SettingsPath()), row.m_strSettings);  // not saved
     }
 }
 
@@ -275,7 +275,7 @@ const CRunRow kRunRows[] = {
      {}},
 };
 INSTANTIATE_TEST_SUITE_P(Rows, FragrelaydRun, testing::ValuesIn(kRunRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 // Complete IRC settings, but the IRC server refuses and the game side lacks
 // its server: the IRC side keeps trying, as it does whenever its link ends
@@ -562,24 +562,24 @@ TEST_F(FragrelaydWithPeers, NeverPrintsThePassword) {
     const std::string strPassword = "Hunter2-fragrelay";
     const std::string strBase = SettingsText(m_ngircd.Port(), "#relay", "127.0.0.1", m_sim.Port());
     const struct {
-        const char* pszName;
-        const char* pszNetwork;
-        const char* pszAwait;  // printed once the password would have gone out
+        const char* m_pszName;
+        const char* m_pszNetwork;
+        const char* m_pszAwait;  // printed once the password would have gone out
     } rows[] = {
         {"Sasl", "2", "irc: SASL failed: "},
         {"AccountMessage", "0", "irc: :: fragbot has joined #relay"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.pszName);
+        SCOPED_TRACE(row.m_pszName);
         std::string strSettings = Replaced(strBase, "irc_Auth=no", "irc_Auth=yes");
         strSettings = Replaced(strSettings, "irc_Username=\r", "irc_Username=fragacct\r");
         strSettings =
             Replaced(strSettings, "irc_Password=\r", "irc_Password=" + strPassword + "\r");
         strSettings =
-            Replaced(strSettings, "irc_Network=0", std::string("irc_Network=") + row.pszNetwork);
+            Replaced(strSettings, "irc_Network=0", std::string("irc_Network=") + row.m_pszNetwork);
         ASSERT_TRUE(testsupport::WriteWholeFile(SettingsPath(), strSettings));
         ASSERT_TRUE(StartDaemon());
-        EXPECT_TRUE(m_daemon.ReadUntil(row.pszAwait, kLong)) << m_daemon.Output();
+        EXPECT_TRUE(m_daemon.ReadUntil(row.m_pszAwait, kLong)) << m_daemon.Output();
         m_daemon.Signal(OnWindows() ? SIGINT : SIGTERM);
         EXPECT_EQ(m_daemon.Wait(kLong), 0) << m_daemon.Output();
         EXPECT_EQ(m_daemon.Output().find(strPassword), std::string::npos) << m_daemon.Output();

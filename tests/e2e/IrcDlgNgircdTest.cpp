@@ -45,8 +45,8 @@ TEST(IrcDlgAgainstNgircd, OperatorConnectsChatsAndDisconnects) {
     testsupport::CTempFolder folder;  // a first start: no settings file there
     ASSERT_TRUE(folder.IsValid());
     ui::CAppOptions options;
-    options.strSettingsPath = folder / "settings.ini";
-    options.strUpdateHost.clear();
+    options.m_strSettingsPath = folder / "settings.ini";
+    options.m_strUpdateHost.clear();
     ui::CBotApp app(dispatcher, platform::SystemClock(), options);
     ASSERT_TRUE(app.InitInstance(sink));
     ui::CIrcDlg& page = *app.MainDlg()->IrcPage();
@@ -67,7 +67,7 @@ TEST(IrcDlgAgainstNgircd, OperatorConnectsChatsAndDisconnects) {
     page.TypeText(res::IDC_IRC_TICKETSECS, "60");
     ASSERT_TRUE(page.Click(res::IDC_IRC_CONNECT));
     EXPECT_TRUE(runUntil([&] { return page.GetItemText(res::IDC_IRC_CONNECT) == "Disconnect"; }));
-    ASSERT_EQ(sink.Count(), 0u) << sink.Last().strText;
+    ASSERT_EQ(sink.Count(), 0u) << sink.Last().m_strText;
 
     ASSERT_TRUE(alice.WaitFor(":fragbot!~bf1942@127.0.0.1 JOIN :#Relay"))
         << ::testing::PrintToString(alice.Lines());

@@ -103,10 +103,10 @@ TEST_F(SessionOverTlsToNgircd, VerifiedCertificateOverIpv6) {
 TEST_F(SessionOverTlsToNgircd, EachBadCertificateEndsWithItsOwnLineAndTheRightPinConnects) {
     const CTestCertificates& c = *s_pCerts;
     const struct {
-        const char* pszName;
-        const CServerCertificate& cert;
-        std::string strPin;
-        std::string strLog;  // empty: it connects
+        const char* m_pszName;
+        const CServerCertificate& m_cert;
+        std::string m_strPin;
+        std::string m_strLog;  // empty: it connects
     } rows[] = {
         {"WrongHostName", c.WrongName(), "", "TLS: certificate has the wrong name"},
         {"UnknownIssuer", c.UnknownIssuer(), "", "TLS: certificate from an unknown issuer"},
@@ -114,18 +114,18 @@ TEST_F(SessionOverTlsToNgircd, EachBadCertificateEndsWithItsOwnLineAndTheRightPi
         {"RightPin", c.UnknownIssuer(), c.UnknownIssuer().m_strFingerprint, ""},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.pszName);
-        auto pServer = ServerWith(row.cert);
+        SCOPED_TRACE(row.m_pszName);
+        auto pServer = ServerWith(row.m_cert);
         ASSERT_TRUE(pServer);
         CRecordingIrcSession bot(platform::SystemClock());
         bot.Configure("127.0.0.1", pServer->TlsPort(), "fragbot", "fragbot2", "#Relay");
         {
             irc::CIrcSettings connection = bot.Connection();
             connection.m_security.m_bTls = true;
-            connection.m_security.m_strTlsFingerprint = row.strPin;
+            connection.m_security.m_strTlsFingerprint = row.m_strPin;
             bot.SetConnection(connection);
         }
-        if (row.strLog.empty()) {
+        if (row.m_strLog.empty()) {
             bot.OpenSession();
             EXPECT_TRUE(WaitUntil([&] { return bot.IsInChannel(); }, kLong))
                 << ::testing::PrintToString(bot.Logs());
@@ -135,8 +135,8 @@ TEST_F(SessionOverTlsToNgircd, EachBadCertificateEndsWithItsOwnLineAndTheRightPi
         ASSERT_TRUE(WaitUntil([&] { return !bot.IsIrcThreadRunning(); }, kLong));
         const std::vector<std::string> logs = bot.Logs();
         ASSERT_FALSE(logs.empty());
-        EXPECT_EQ(logs.back().rfind(row.strLog, 0), 0u) << logs.back();
-        EXPECT_NE(logs.back().find(row.cert.m_strFingerprint), std::string::npos) << logs.back();
+        EXPECT_EQ(logs.back().rfind(row.m_strLog, 0), 0u) << logs.back();
+        EXPECT_NE(logs.back().find(row.m_cert.m_strFingerprint), std::string::npos) << logs.back();
         // No fallback: not a line went out, in plain text or otherwise.
         EXPECT_EQ(bot.Writes(), std::vector<std::string>{});
     }

@@ -16,15 +16,15 @@
 namespace {
 
 struct CLineRow {
-    const char* pszName;
-    std::string strLine;
-    std::string strPrinted;
+    const char* m_pszName;
+    std::string m_strLine;
+    std::string m_strPrinted;
 };
 
 class ConsoleLogText : public testing::TestWithParam<CLineRow> {};
 
 TEST_P(ConsoleLogText, IsOnePrefixedUtf8LinePerLine) {
-    EXPECT_EQ(fragrelayd::ConsoleLogText("irc: ", GetParam().strLine), GetParam().strPrinted);
+    EXPECT_EQ(fragrelayd::ConsoleLogText("irc: ", GetParam().m_strLine), GetParam().m_strPrinted);
 }
 
 const CLineRow kLineRows[] = {
@@ -39,14 +39,14 @@ const CLineRow kLineRows[] = {
     {"BlankLineKept", "one\n\ntwo", "irc: one\nirc: \nirc: two\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Rows, ConsoleLogText, testing::ValuesIn(kLineRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 // What reaches a terminal of a text from outside. Colours are written with
 // "^" for 0x03; kHex is 0x04.
 class ConsoleText : public testing::TestWithParam<CLineRow> {};
 
 TEST_P(ConsoleText, DropsFormattingAndEscapesControls) {
-    EXPECT_EQ(fragrelayd::ConsoleText(GetParam().strLine), GetParam().strPrinted);
+    EXPECT_EQ(fragrelayd::ConsoleText(GetParam().m_strLine), GetParam().m_strPrinted);
 }
 
 using testsupport::C;
@@ -73,7 +73,7 @@ const CLineRow kTextRows[] = {
     {"BackslashStays", "C:\\bf42\\x41", "C:\\bf42\\x41"},
 };
 INSTANTIATE_TEST_SUITE_P(Rows, ConsoleText, testing::ValuesIn(kTextRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 // Whatever the bytes, the printed text holds no C0 control, no DEL and no
 // C1 control (U+0080 to U+009F, in UTF-8 0xC2 0x80 to 0xC2 0x9F).

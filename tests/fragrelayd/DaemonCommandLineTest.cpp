@@ -13,12 +13,12 @@ using fragrelayd::CDaemonOptions;
 using fragrelayd::EDaemonAction;
 
 struct CArgsRow {
-    const char* pszName;
-    std::vector<std::string> vArgs;
-    EDaemonAction eAction;
-    std::string strSettings;
-    std::string strWrite;
-    std::string strError;  // non-empty: a usage error with this text
+    const char* m_pszName;
+    std::vector<std::string> m_vArgs;
+    EDaemonAction m_eAction;
+    std::string m_strSettings;
+    std::string m_strWrite;
+    std::string m_strError;  // non-empty: a usage error with this text
 };
 
 class DaemonArgs : public testing::TestWithParam<CArgsRow> {};
@@ -26,18 +26,18 @@ class DaemonArgs : public testing::TestWithParam<CArgsRow> {};
 TEST_P(DaemonArgs, GiveTheActionAndFilesOrTheError) {
     const CArgsRow& row = GetParam();
     CDaemonOptions options;
-    options.strSettingsPath = "untouched";
+    options.m_strSettingsPath = "untouched";
     std::string strError;
-    const bool bOk = fragrelayd::ParseDaemonArgs(row.vArgs, &options, &strError);
-    EXPECT_EQ(strError, row.strError);
-    ASSERT_EQ(bOk, row.strError.empty());
+    const bool bOk = fragrelayd::ParseDaemonArgs(row.m_vArgs, &options, &strError);
+    EXPECT_EQ(strError, row.m_strError);
+    ASSERT_EQ(bOk, row.m_strError.empty());
     if (!bOk) {
-        EXPECT_EQ(options.strSettingsPath, "untouched");  // nothing taken from a bad line
+        EXPECT_EQ(options.m_strSettingsPath, "untouched");  // nothing taken from a bad line
         return;
     }
-    EXPECT_EQ(options.eAction, row.eAction);
-    EXPECT_EQ(options.strSettingsPath, row.strSettings);
-    EXPECT_EQ(options.strWritePath, row.strWrite);
+    EXPECT_EQ(options.m_eAction, row.m_eAction);
+    EXPECT_EQ(options.m_strSettingsPath, row.m_strSettings);
+    EXPECT_EQ(options.m_strWritePath, row.m_strWrite);
 }
 
 const CArgsRow kArgsRows[] = {
@@ -130,7 +130,7 @@ const CArgsRow kArgsRows[] = {
      "--check and --write-settings exclude each other"},
 };
 INSTANTIATE_TEST_SUITE_P(Rows, DaemonArgs, testing::ValuesIn(kArgsRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 // help2man makes the man page from this text: its sections must be there,
 // in 80 columns, and what the program does with its settings file.

@@ -32,12 +32,12 @@ constexpr char kQuit[] = "QUIT :v1.3 BETA /// Battlefield 1942 to IRC relay";
 constexpr char kOpened[] = "[Broadcast opened]";
 
 struct CSettings {
-    std::string strIrcServer = "127.0.0.1";
-    uint16_t nIrcPort = 0;  // 0: the scripted IRC server's
-    std::string strNick = "bot";
-    int nTicketSecs = 60;
-    int nLanguage = 0;
-    bool bShowKill = true;
+    std::string m_strIrcServer = "127.0.0.1";
+    uint16_t m_nIrcPort = 0;  // 0: the scripted IRC server's
+    std::string m_strNick = "bot";
+    int m_nTicketSecs = 60;
+    int m_nLanguage = 0;
+    bool m_bShowKill = true;
 };
 
 class DaemonReloadTest : public testing::Test {
@@ -58,17 +58,19 @@ protected:
     void Write(const CSettings& s) {
         ASSERT_TRUE(WriteWholeFile(
             Path(),
-            "irc_Server=" + s.strIrcServer + "\r\nirc_Port=" +
-                std::to_string(static_cast<int16_t>(s.nIrcPort != 0 ? s.nIrcPort : m_irc.Port())) +
-                "\r\nirc_Nick=" + s.strNick +
+            "irc_Server=" + s.m_strIrcServer + "\r\nirc_Port=" +
+                std::to_string(
+                    static_cast<int16_t>(s.m_nIrcPort != 0 ? s.m_nIrcPort : m_irc.Port())) +
+                "\r\nirc_Nick=" + s.m_strNick +
                 "\r\nirc_altNick=bot2\r\nirc_Channel=#relay\r\nirc_Auth=no\r\n"
                 "irc_Username=\r\nirc_Password=\r\nirc_Network=0\r\nirc_Tickettime=" +
-                std::to_string(s.nTicketSecs) + "\r\nbf_Language=" + std::to_string(s.nLanguage) +
+                std::to_string(s.m_nTicketSecs) +
+                "\r\nbf_Language=" + std::to_string(s.m_nLanguage) +
                 "\r\nbf_Server=127.0.0.1\r\nbf_Port=" + std::to_string(m_sim.Port()) +
                 "\r\nallied_farbe_kill=02\r\nallied_farbe_flagge=12\r\naxis_farbe_kill=05\r\n"
                 "axis_farbe_flagge=04\r\nstatus_farbe=14\r\nkey_farbe=10\r\nvalue_farbe=14\r\n"
                 "show_flag=yes\r\nshow_kill=" +
-                (s.bShowKill ? "yes" : "no") +
+                (s.m_bShowKill ? "yes" : "no") +
                 "\r\nshow_ticket=yes\r\nshow_tk=yes\r\n"
                 "irc_TLS=no\r\nirc_TLSFingerprint=\r\nirc_ClientCert=\r\n"));
     }
@@ -77,7 +79,7 @@ protected:
         config::CSettings values;
         ASSERT_TRUE(fragrelayd::ReadDaemonSettings(Path(), values, m_console));
         core::CBot::COptions options;
-        options.strSettingsFolder = m_folder.Path();
+        options.m_strSettingsFolder = m_folder.Path();
         m_pBot = std::make_unique<core::CBot>(values, options);
         m_pBot->AddObserver(m_events);
         m_pBot->Start();
@@ -162,7 +164,7 @@ TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
     ASSERT_TRUE(Broadcasting(true));
 
     // A new nickname: the IRC side says goodbye and comes back with it.
-    settings.strNick = "bot9";
+    settings.m_strNick = "bot9";
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Nick") +
                             Note("the IRC side started again with the new settings"));
@@ -174,8 +176,8 @@ TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
     EXPECT_TRUE(Broadcasting(true));
 
     // Language and a filter: the game side starts again, the IRC side stays.
-    settings.nLanguage = 1;
-    settings.bShowKill = false;
+    settings.m_nLanguage = 1;
+    settings.m_bShowKill = false;
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("changed: bf_Language, show_kill") +
                             Note("the game side started again with the new settings"));
@@ -185,19 +187,19 @@ TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
     EXPECT_EQ(m_irc.Connections(), 2);
 
     // The ticket interval needs no restart.
-    settings.nTicketSecs = 90;
+    settings.m_nTicketSecs = 90;
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Tickettime") +
                             Note("the ticket interval applies from the next report on"));
     EXPECT_EQ(m_pBot->GameShared().TicketSecs(), 90);
     EXPECT_EQ(m_pBot->Settings().m_nTicketSecs, 90);
-    settings.nTicketSecs = 0;
+    settings.m_nTicketSecs = 0;
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Tickettime") +
                             Note("irc_Tickettime is 0, not a number of seconds above 0; the "
                                  "interval stays 90"));
     EXPECT_EQ(m_pBot->GameShared().TicketSecs(), 90);
-    settings.nTicketSecs = 90;
+    settings.m_nTicketSecs = 90;
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("the settings are unchanged"));
 
@@ -216,7 +218,7 @@ TEST_F(DaemonReloadTest, RestartsOnlyTheSidesWhoseSettingsChanged) {
 
 TEST_F(DaemonReloadTest, SideWithIncompleteSettingsStaysStoppedUntilMended) {
     CSettings settings;
-    settings.strIrcServer.clear();
+    settings.m_strIrcServer.clear();
     Write(settings);
     Start();  // the IRC side refuses; the game side runs without relaying
     ASSERT_TRUE(GameRunning(1));
@@ -225,7 +227,7 @@ TEST_F(DaemonReloadTest, SideWithIncompleteSettingsStaysStoppedUntilMended) {
     EXPECT_EQ(m_events.Messages().Count(), 1u);
 
     // Mended: the IRC side starts and relaying is switched on.
-    settings.strIrcServer = "127.0.0.1";
+    settings.m_strIrcServer = "127.0.0.1";
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Server") +
                             Note("the IRC side started again with the new settings"));
@@ -236,7 +238,7 @@ TEST_F(DaemonReloadTest, SideWithIncompleteSettingsStaysStoppedUntilMended) {
     EXPECT_EQ(GameRuns(), 1);
 
     // Broken again: the side stops and says which key.
-    settings.strNick.clear();
+    settings.m_strNick.clear();
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Nick") +
                             Note("IRC side: irc_Nick is empty") +
@@ -247,7 +249,7 @@ TEST_F(DaemonReloadTest, SideWithIncompleteSettingsStaysStoppedUntilMended) {
     EXPECT_EQ(m_events.Messages().Count(), 2u);  // the IRC side's own message, as at the start
     EXPECT_EQ(State().m_game.m_eWanted, bridge::EGameState::Running);
 
-    settings.strNick = "bot";
+    settings.m_strNick = "bot";
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Nick") +
                             Note("the IRC side started again with the new settings"));
@@ -267,7 +269,7 @@ TEST_F(DaemonReloadTest, SideWithIncompleteSettingsStaysStoppedUntilMended) {
 // it does after a refused first connect at the start, and relaying comes on.
 TEST_F(DaemonReloadTest, SideStartedAgainKeepsTryingAServerThatRefuses) {
     CSettings settings;
-    settings.strIrcServer.clear();
+    settings.m_strIrcServer.clear();
     Write(settings);
     Start();
     ASSERT_TRUE(GameRunning(1));
@@ -275,9 +277,9 @@ TEST_F(DaemonReloadTest, SideStartedAgainKeepsTryingAServerThatRefuses) {
 
     {
         testsupport::CScriptedTcpServer gone;
-        settings.nIrcPort = gone.Port();
+        settings.m_nIrcPort = gone.Port();
     }
-    settings.strIrcServer = "127.0.0.1";
+    settings.m_strIrcServer = "127.0.0.1";
     Write(settings);
     EXPECT_EQ(Reload(), Reading() + Note("changed: irc_Server, irc_Port") +
                             Note("the IRC side started again with the new settings"));

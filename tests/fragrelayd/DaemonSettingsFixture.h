@@ -71,9 +71,9 @@ protected:
 
 // A file that cannot be used: the same words for the start and --check.
 struct CUnusableRow {
-    const char* pszName;
-    std::function<std::string(const testsupport::CTempFolder&)> make;  // the path to use
-    const char* pszErr;
+    const char* m_pszName;
+    std::function<std::string(const testsupport::CTempFolder&)> m_make;  // the path to use
+    const char* m_pszErr;
 };
 
 class DaemonUnusableFile : public DaemonSettingsTest,
@@ -81,9 +81,9 @@ class DaemonUnusableFile : public DaemonSettingsTest,
 
 // --write-settings refused: nothing changes in the folder.
 struct CWriteRow {
-    const char* pszName;
-    std::function<std::string(const testsupport::CTempFolder&)> make;  // the path to write
-    const char* pszErr;
+    const char* m_pszName;
+    std::function<std::string(const testsupport::CTempFolder&)> m_make;  // the path to write
+    const char* m_pszErr;
 };
 
 class DaemonWriteRefused : public DaemonSettingsTest,

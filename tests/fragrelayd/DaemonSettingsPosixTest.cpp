@@ -43,13 +43,13 @@ const CUnusableRow kPosixUnusableRows[] = {
      "keys (fragrelayd --help lists them) and start again\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Posix, DaemonUnusableFile, testing::ValuesIn(kPosixUnusableRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 TEST_F(DaemonSettingsTest, UnreadableFileIsNamedWithTheReason) {
     if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
     ASSERT_TRUE(WriteWholeFile(Path(), kComplete));
     ASSERT_EQ(::chmod(Path().c_str(), 0200), 0);
-    EXPECT_EQ(fragrelayd::PrepareDaemonRun(Path(), m_console).nExit, fragrelayd::kExitUsage);
+    EXPECT_EQ(fragrelayd::PrepareDaemonRun(Path(), m_console).m_nExit, fragrelayd::kExitUsage);
     EXPECT_EQ(Err(), Expected("fragrelayd: cannot read {dir}/settings.ini: Permission denied\n"));
 }
 
@@ -66,9 +66,9 @@ TEST_F(DaemonSettingsTest, PasswordWarningsLeaveBothSidesStartable) {
         "fragrelayd: IRC side: warning: irc_Password is sent in plain text: set irc_TLS=yes\n");
 
     const fragrelayd::CDaemonPrecheck check = fragrelayd::PrepareDaemonRun(Path(), m_console);
-    EXPECT_EQ(check.nExit, fragrelayd::kExitOk);
-    EXPECT_FALSE(check.bIrcProblems);
-    EXPECT_FALSE(check.bGameProblems);
+    EXPECT_EQ(check.m_nExit, fragrelayd::kExitOk);
+    EXPECT_FALSE(check.m_bIrcProblems);
+    EXPECT_FALSE(check.m_bGameProblems);
     EXPECT_EQ(Err(), strWarnings);
     EXPECT_EQ(Out(), "");
 
@@ -101,8 +101,8 @@ TEST_F(DaemonSettingsTest, EncryptedClientKeyStopsTheIrcSide) {
         "fragrelay needs it without a pass phrase\n");
 
     const fragrelayd::CDaemonPrecheck check = fragrelayd::PrepareDaemonRun(Path(), m_console);
-    EXPECT_TRUE(check.bIrcProblems);
-    EXPECT_FALSE(check.bGameProblems);
+    EXPECT_TRUE(check.m_bIrcProblems);
+    EXPECT_FALSE(check.m_bGameProblems);
     EXPECT_EQ(Err(), strProblem);
 
     EXPECT_EQ(fragrelayd::CheckDaemonSettings(Path(), m_console), fragrelayd::kExitUsage);
@@ -121,7 +121,7 @@ const CWriteRow kPosixWriteRows[] = {
      "fragrelayd: {dir}/link.ini exists already; it is not overwritten\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Posix, DaemonWriteRefused, testing::ValuesIn(kPosixWriteRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 }  // namespace
 }  // namespace daemontest

@@ -27,13 +27,13 @@ using testsupport::WriteWholeFile;
 
 TEST_P(DaemonUnusableFile, StopsTheStartAndTheCheckWithExitTwo) {
     const CUnusableRow& row = GetParam();
-    const std::string strPath = row.make(m_folder);
+    const std::string strPath = row.m_make(m_folder);
     const std::vector<std::string> before = m_folder.Names();
 
     const fragrelayd::CDaemonPrecheck check = fragrelayd::PrepareDaemonRun(strPath, m_console);
-    EXPECT_EQ(check.nExit, fragrelayd::kExitUsage);
+    EXPECT_EQ(check.m_nExit, fragrelayd::kExitUsage);
     const std::string strErr = Err();
-    EXPECT_EQ(strErr, Expected(row.pszErr));
+    EXPECT_EQ(strErr, Expected(row.m_pszErr));
 
     EXPECT_EQ(fragrelayd::CheckDaemonSettings(strPath, m_console), fragrelayd::kExitUsage);
     EXPECT_EQ(Err(), strErr + strErr);
@@ -54,17 +54,17 @@ const CUnusableRow kUnusableRows[] = {
      "fragrelayd: {dir} is a folder, not a settings file\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Rows, DaemonUnusableFile, testing::ValuesIn(kUnusableRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 // ---- A readable file: each side's problems by key.
 
 struct CProblemsRow {
-    const char* pszName;
-    std::string strText;  // the file
-    bool bIrcProblems;
-    bool bGameProblems;
-    const char* pszProblems;  // each "fragrelayd: SIDE: problem" line
-    const char* pszVerdict;   // the last line of --check
+    const char* m_pszName;
+    std::string m_strText;  // the file
+    bool m_bIrcProblems;
+    bool m_bGameProblems;
+    const char* m_pszProblems;  // each "fragrelayd: SIDE: problem" line
+    const char* m_pszVerdict;   // the last line of --check
 };
 
 class DaemonSettingsProblems : public DaemonSettingsTest,
@@ -72,22 +72,22 @@ class DaemonSettingsProblems : public DaemonSettingsTest,
 
 TEST_P(DaemonSettingsProblems, AreNamedByKeyAtTheStartAndByCheck) {
     const CProblemsRow& row = GetParam();
-    ASSERT_TRUE(WriteWholeFile(Path(), row.strText));
+    ASSERT_TRUE(WriteWholeFile(Path(), row.m_strText));
 
     const fragrelayd::CDaemonPrecheck check = fragrelayd::PrepareDaemonRun(Path(), m_console);
-    EXPECT_EQ(check.nExit, fragrelayd::kExitOk);
-    EXPECT_EQ(check.bIrcProblems, row.bIrcProblems);
-    EXPECT_EQ(check.bGameProblems, row.bGameProblems);
-    EXPECT_EQ(Err(), row.pszProblems);
+    EXPECT_EQ(check.m_nExit, fragrelayd::kExitOk);
+    EXPECT_EQ(check.m_bIrcProblems, row.m_bIrcProblems);
+    EXPECT_EQ(check.m_bGameProblems, row.m_bGameProblems);
+    EXPECT_EQ(Err(), row.m_pszProblems);
     EXPECT_EQ(Out(), "");
 
     // --check: the same lines on standard output, then the verdict.
     const int nExit = fragrelayd::CheckDaemonSettings(Path(), m_console);
-    EXPECT_EQ(nExit,
-              row.bIrcProblems || row.bGameProblems ? fragrelayd::kExitUsage : fragrelayd::kExitOk);
-    EXPECT_EQ(Out(), row.pszProblems + Expected(row.pszVerdict));
-    EXPECT_EQ(Err(), row.pszProblems);  // nothing more on the error stream
-    EXPECT_EQ(ReadWholeFile(Path()), row.strText);
+    EXPECT_EQ(nExit, row.m_bIrcProblems || row.m_bGameProblems ? fragrelayd::kExitUsage
+                                                               : fragrelayd::kExitOk);
+    EXPECT_EQ(Out(), row.m_pszProblems + Expected(row.m_pszVerdict));
+    EXPECT_EQ(Err(), row.m_pszProblems);  // nothing more on the error stream
+    EXPECT_EQ(ReadWholeFile(Path()), row.m_strText);
 }
 
 const CProblemsRow kProblemsRows[] = {
@@ -122,7 +122,7 @@ const CProblemsRow kProblemsRows[] = {
      "fragrelayd: {dir}/settings.ini: the game side cannot start\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Rows, DaemonSettingsProblems, testing::ValuesIn(kProblemsRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 // fragrelayd only reads its settings: a file its owner protected (no write
 // permission; on Windows marked read-only) starts without a word, and its
@@ -133,10 +133,10 @@ TEST_F(DaemonSettingsTest, ReadOnlyFileStartsWithoutAWord) {
     const fragrelayd::CDaemonPrecheck check = fragrelayd::PrepareDaemonRun(Path(), m_console);
     const int nCheck = fragrelayd::CheckDaemonSettings(Path(), m_console);
     std::filesystem::permissions(Path(), std::filesystem::perms::owner_all);
-    EXPECT_EQ(check.nExit, fragrelayd::kExitOk);
-    EXPECT_FALSE(check.bIrcProblems);
-    EXPECT_FALSE(check.bGameProblems);
-    EXPECT_EQ(check.values, config::ParseSettings(kComplete));
+    EXPECT_EQ(check.m_nExit, fragrelayd::kExitOk);
+    EXPECT_FALSE(check.m_bIrcProblems);
+    EXPECT_FALSE(check.m_bGameProblems);
+    EXPECT_EQ(check.m_values, config::ParseSettings(kComplete));
     EXPECT_EQ(nCheck, fragrelayd::kExitOk);
     EXPECT_EQ(Err(), "");
     EXPECT_EQ(Out(), Expected("fragrelayd: {dir}/settings.ini: both sides can start\n"));
@@ -165,10 +165,10 @@ TEST_F(DaemonSettingsTest, WriteSettingsWritesTheDefaultsForEditing) {
 
 TEST_P(DaemonWriteRefused, LeavesEverythingAsItWas) {
     const CWriteRow& row = GetParam();
-    const std::string strPath = row.make(m_folder);
+    const std::string strPath = row.m_make(m_folder);
     const std::vector<std::string> before = m_folder.Names();
     EXPECT_EQ(fragrelayd::WriteDaemonSettings(strPath, m_console), fragrelayd::kExitUsage);
-    EXPECT_EQ(Err(), Expected(row.pszErr));
+    EXPECT_EQ(Err(), Expected(row.m_pszErr));
     EXPECT_EQ(Out(), "");
     EXPECT_EQ(m_folder.Names(), before);
     if (before.size() == 1 && before[0] == "settings.ini") {
@@ -189,7 +189,7 @@ const CWriteRow kWriteRows[] = {
      "fragrelayd: cannot write {dir}/none/settings.ini: No such file or directory\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Rows, DaemonWriteRefused, testing::ValuesIn(kWriteRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 }  // namespace
 }  // namespace daemontest

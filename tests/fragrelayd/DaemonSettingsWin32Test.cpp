@@ -29,7 +29,7 @@ const CUnusableRow kWin32UnusableRows[] = {
      "fragrelayd: \\\\.\\NUL is not a plain file\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Win32, DaemonUnusableFile, testing::ValuesIn(kWin32UnusableRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 // An editor or a backup program that opened the file for itself alone.
 TEST_F(DaemonSettingsTest, FileHeldByAnotherProgramIsNamedWithTheReason) {
@@ -39,7 +39,7 @@ TEST_F(DaemonSettingsTest, FileHeldByAnotherProgramIsNamedWithTheReason) {
     const HANDLE h = ::CreateFileW(strPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    const int nExit = fragrelayd::PrepareDaemonRun(Path(), m_console).nExit;
+    const int nExit = fragrelayd::PrepareDaemonRun(Path(), m_console).m_nExit;
     ::CloseHandle(h);
     EXPECT_EQ(nExit, fragrelayd::kExitUsage);
     EXPECT_EQ(Err(), Expected("fragrelayd: cannot read {dir}/settings.ini: Permission denied\n"));

@@ -79,16 +79,16 @@ TEST(PageConcurrency, WritersOnManyThreadsKeepOrderAndWholeValues) {
     uint64_t nLastSeq = 0;
     int nLines = 0;
     for (const auto& change : mirror.Changes()) {
-        EXPECT_GT(change.nSeq, nLastSeq);
-        nLastSeq = change.nSeq;
+        EXPECT_GT(change.m_nSeq, nLastSeq);
+        nLastSeq = change.m_nSeq;
         int w = 0, r = 0;
-        if (change.eWhat == EChange::LogAppend) {
-            ASSERT_TRUE(ParseValue(change.strText, w, r)) << change.strText;
+        if (change.m_eWhat == EChange::LogAppend) {
+            ASSERT_TRUE(ParseValue(change.m_strText, w, r)) << change.m_strText;
             EXPECT_EQ(r, nextLine[static_cast<size_t>(w)]);
             nextLine[static_cast<size_t>(w)] = r + 1;
             ++nLines;
-        } else if (change.eWhat == EChange::Text && change.nId != kLog &&
-                   ParseValue(change.strText, w, r)) {
+        } else if (change.m_eWhat == EChange::Text && change.m_nId != kLog &&
+                   ParseValue(change.m_strText, w, r)) {
             EXPECT_GT(r, lastText[static_cast<size_t>(w)]);
             lastText[static_cast<size_t>(w)] = r;
         }
@@ -101,14 +101,14 @@ TEST(PageConcurrency, WritersOnManyThreadsKeepOrderAndWholeValues) {
     // The mirror and the page agree on everything.
     const auto state = mirror.State();
     const auto snapshot = page.Snapshot();
-    EXPECT_EQ(state.nSeq, snapshot.nSeq);
-    ASSERT_EQ(state.controls.size(), snapshot.controls.size());
-    for (size_t n = 0; n < state.controls.size(); ++n) {
+    EXPECT_EQ(state.m_nSeq, snapshot.m_nSeq);
+    ASSERT_EQ(state.m_controls.size(), snapshot.m_controls.size());
+    for (size_t n = 0; n < state.m_controls.size(); ++n) {
         SCOPED_TRACE(n);
-        EXPECT_EQ(state.controls[n].strText, snapshot.controls[n].strText);
-        EXPECT_EQ(state.controls[n].bEnabled, snapshot.controls[n].bEnabled);
-        EXPECT_EQ(state.controls[n].nLimit, snapshot.controls[n].nLimit);
-        EXPECT_EQ(state.controls[n].nCurSel, snapshot.controls[n].nCurSel);
+        EXPECT_EQ(state.m_controls[n].m_strText, snapshot.m_controls[n].m_strText);
+        EXPECT_EQ(state.m_controls[n].m_bEnabled, snapshot.m_controls[n].m_bEnabled);
+        EXPECT_EQ(state.m_controls[n].m_nLimit, snapshot.m_controls[n].m_nLimit);
+        EXPECT_EQ(state.m_controls[n].m_nCurSel, snapshot.m_controls[n].m_nCurSel);
     }
     EXPECT_EQ(page.GetLogLineCount(kLog), static_cast<size_t>(kWriters * kRounds));
 }

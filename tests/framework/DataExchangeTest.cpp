@@ -13,10 +13,10 @@ using framework::EIcon;
 namespace {
 
 struct CIntRow {
-    const char* pszName;
-    const char* pszText;
-    bool bValid;
-    int32_t nValue;
+    const char* m_pszName;
+    const char* m_pszText;
+    bool m_bValid;
+    int32_t m_nValue;
 };
 
 TEST(ParseIntegerField, AcceptsOnlyBlanksSignDigitsBlanks) {
@@ -43,11 +43,11 @@ TEST(ParseIntegerField, AcceptsOnlyBlanksSignDigitsBlanks) {
         {"line feed", "5\n", false, 0},
     };
     for (const CIntRow& row : rows) {
-        SCOPED_TRACE(row.pszName);
-        const std::optional<int32_t> value = framework::ParseIntegerField(row.pszText);
-        ASSERT_EQ(value.has_value(), row.bValid);
-        if (row.bValid) {
-            EXPECT_EQ(*value, row.nValue);
+        SCOPED_TRACE(row.m_pszName);
+        const std::optional<int32_t> value = framework::ParseIntegerField(row.m_pszText);
+        ASSERT_EQ(value.has_value(), row.m_bValid);
+        if (row.m_bValid) {
+            EXPECT_EQ(*value, row.m_nValue);
         }
     }
 }
@@ -110,17 +110,17 @@ TEST_F(DataExchangeTest, SaveTakesEveryControlIntoItsField) {
 
 TEST_F(DataExchangeTest, ShortTakesTheLowSixteenBits) {
     const struct {
-        const char* pszText;
-        int16_t nExpected;
+        const char* m_pszText;
+        int16_t m_nExpected;
     } rows[] = {
         {"70000", 4464}, {"40000", -25536}, {"65535", -1},    {"65536", 0},
         {"-1", -1},      {"-70000", -4464}, {"32767", 32767}, {"2147483647", -1},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.pszText);
-        m_page.SetItemText(kPort, row.pszText);
+        SCOPED_TRACE(row.m_pszText);
+        m_page.SetItemText(kPort, row.m_pszText);
         ASSERT_TRUE(m_page.UpdateData(true));
-        EXPECT_EQ(m_page.m_nPort, row.nExpected);
+        EXPECT_EQ(m_page.m_nPort, row.m_nExpected);
     }
 }
 
@@ -156,7 +156,7 @@ TEST_F(DataExchangeTest, EmptyIntegerFieldIsNotAnInteger) {
     EXPECT_FALSE(m_page.UpdateData(true));
     EXPECT_EQ(m_page.m_nPort, 23000);
     EXPECT_EQ(m_page.GetFocusItem(), kPort);
-    EXPECT_EQ(m_sink.Last().strText, "Please enter an integer.");
+    EXPECT_EQ(m_sink.Last().m_strText, "Please enter an integer.");
 }
 
 TEST_F(DataExchangeTest, TextOverItsLimitStopsTheTransferThere) {

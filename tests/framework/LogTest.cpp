@@ -85,19 +85,19 @@ TEST_F(PageLogTest, ViewGetsAppendsAndTrimsNotTheWholeText) {
     size_t nAppends = 0;
     size_t nTrimmed = 0;
     for (const auto& change : mirror.Changes()) {
-        ASSERT_TRUE(change.eWhat == EChange::LogAppend || change.eWhat == EChange::LogTrim ||
-                    change.eWhat == EChange::ScrollToEnd);
-        if (change.eWhat == EChange::LogAppend) {
+        ASSERT_TRUE(change.m_eWhat == EChange::LogAppend || change.m_eWhat == EChange::LogTrim ||
+                    change.m_eWhat == EChange::ScrollToEnd);
+        if (change.m_eWhat == EChange::LogAppend) {
             ++nAppends;
-            EXPECT_LT(change.strText.size(), 10u);  // the line, never the log
+            EXPECT_LT(change.m_strText.size(), 10u);  // the line, never the log
         }
-        if (change.eWhat == EChange::LogTrim) nTrimmed += static_cast<size_t>(change.nValue);
+        if (change.m_eWhat == EChange::LogTrim) nTrimmed += static_cast<size_t>(change.m_nValue);
     }
     EXPECT_EQ(nAppends, 1000u);
     EXPECT_EQ(nTrimmed, 950u);
-    EXPECT_EQ(mirror.Changes().back().eWhat, EChange::ScrollToEnd);
+    EXPECT_EQ(mirror.Changes().back().m_eWhat, EChange::ScrollToEnd);
     // A view that applies the notices has the page's text.
-    EXPECT_EQ(mirror.State().controls[10].strText, m_page.m_log.GetText());
+    EXPECT_EQ(mirror.State().m_controls[10].m_strText, m_page.m_log.GetText());
 }
 
 TEST_F(PageLogTest, DefaultBoundsHoldForALongRun) {
@@ -115,7 +115,7 @@ TEST_F(PageLogTest, SettingTheWholeTextReplacesTheLines) {
     EXPECT_EQ(m_page.m_log.GetLineCount(), 2u);
     m_page.m_log.AppendLine("z");
     EXPECT_EQ(m_page.m_log.GetText(), "x\ny\nz");
-    EXPECT_EQ(mirror.State().controls[10].strText, "x\ny\nz");
+    EXPECT_EQ(mirror.State().m_controls[10].m_strText, "x\ny\nz");
 }
 
 }  // namespace

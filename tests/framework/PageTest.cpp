@@ -173,19 +173,19 @@ TEST_F(PageTest, ViewIsToldOfChangesAfterItsSnapshotOnly) {
     m_page.TypeText(kCount, "5");
     const auto changes = mirror.Changes();
     ASSERT_EQ(changes.size(), 4u);
-    EXPECT_EQ(changes[0].eWhat, EChange::Text);
-    EXPECT_EQ(changes[0].strText, "after");
-    EXPECT_FALSE(changes[0].bByUser);
-    EXPECT_EQ(changes[1].eWhat, EChange::Enabled);
-    EXPECT_EQ(changes[2].eWhat, EChange::Focus);
-    EXPECT_EQ(changes[3].eWhat, EChange::Text);
-    EXPECT_TRUE(changes[3].bByUser);
-    for (size_t n = 1; n < changes.size(); ++n) EXPECT_GT(changes[n].nSeq, changes[n - 1].nSeq);
+    EXPECT_EQ(changes[0].m_eWhat, EChange::Text);
+    EXPECT_EQ(changes[0].m_strText, "after");
+    EXPECT_FALSE(changes[0].m_bByUser);
+    EXPECT_EQ(changes[1].m_eWhat, EChange::Enabled);
+    EXPECT_EQ(changes[2].m_eWhat, EChange::Focus);
+    EXPECT_EQ(changes[3].m_eWhat, EChange::Text);
+    EXPECT_TRUE(changes[3].m_bByUser);
+    for (size_t n = 1; n < changes.size(); ++n) EXPECT_GT(changes[n].m_nSeq, changes[n - 1].m_nSeq);
     const auto state = mirror.State();
     const auto page = m_page.Snapshot();
-    for (size_t n = 0; n < page.controls.size(); ++n) {
-        EXPECT_EQ(state.controls[n].strText, page.controls[n].strText);
-        EXPECT_EQ(state.controls[n].bEnabled, page.controls[n].bEnabled);
+    for (size_t n = 0; n < page.m_controls.size(); ++n) {
+        EXPECT_EQ(state.m_controls[n].m_strText, page.m_controls[n].m_strText);
+        EXPECT_EQ(state.m_controls[n].m_bEnabled, page.m_controls[n].m_bEnabled);
     }
 }
 
@@ -200,10 +200,10 @@ TEST_F(PageTest, ChildPageIsAnnouncedToItsParentsView) {
     EXPECT_FALSE(child.IsWindowVisible());
     const auto changes = mirror.Changes();
     ASSERT_EQ(changes.size(), 1u);
-    EXPECT_EQ(changes[0].eWhat, EChange::ChildCreated);
-    EXPECT_EQ(changes[0].nId, kTabs);
-    EXPECT_EQ(changes[0].pChild, &child);
-    EXPECT_EQ(m_page.Snapshot().children, (std::vector<CPage*>{&child}));
+    EXPECT_EQ(changes[0].m_eWhat, EChange::ChildCreated);
+    EXPECT_EQ(changes[0].m_nId, kTabs);
+    EXPECT_EQ(changes[0].m_pChild, &child);
+    EXPECT_EQ(m_page.Snapshot().m_children, (std::vector<CPage*>{&child}));
 }
 
 TEST_F(PageTest, MessageBoxGoesToTheSink) {

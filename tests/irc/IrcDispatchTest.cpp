@@ -60,14 +60,14 @@ CIrcSessionView DefaultView() {
 }
 
 struct DispatchRow {
-    const char* name;
-    EGameState eGameState;
-    std::vector<std::string> lines;
-    std::vector<std::string> expected;
+    const char* m_name;
+    EGameState m_eGameState;
+    std::vector<std::string> m_lines;
+    std::vector<std::string> m_expected;
 };
 // Rows print by name, so test listings stay readable.
 void PrintTo(const DispatchRow& row, std::ostream* pOut) {
-    *pOut << row.name;
+    *pOut << row.m_name;
 }
 
 std::vector<std::string> DispatchAll(CIrcSessionView& view, CIrcLineState& state,
@@ -91,9 +91,9 @@ class DispatchTable : public ::testing::TestWithParam<DispatchRow> {};
 TEST_P(DispatchTable, LineGivesActions) {
     const DispatchRow& row = GetParam();
     CIrcSessionView view = DefaultView();
-    view.m_eGameState = row.eGameState;
+    view.m_eGameState = row.m_eGameState;
     CIrcLineState state;
-    EXPECT_EQ(DispatchAll(view, state, row.lines), row.expected);
+    EXPECT_EQ(DispatchAll(view, state, row.m_lines), row.m_expected);
 }
 
 // clang-format off
@@ -211,17 +211,17 @@ const DispatchRow kRows[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Lines, DispatchTable, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(info.param.m_name); });
 
 struct RegisteredRow {
-    const char* name;
-    bool bAuth;
-    int32_t nNetwork;  // as the settings hold it
-    std::vector<std::string> expected;
+    const char* m_name;
+    bool m_bAuth;
+    int32_t m_nNetwork;  // as the settings hold it
+    std::vector<std::string> m_expected;
 };
 // Rows print by name, so test listings stay readable.
 void PrintTo(const RegisteredRow& row, std::ostream* pOut) {
-    *pOut << row.name;
+    *pOut << row.m_name;
 }
 
 class RegisteredTable : public ::testing::TestWithParam<RegisteredRow> {};
@@ -231,8 +231,8 @@ TEST_P(RegisteredTable, EndOfMotdSendsAuthModeJoin) {
     CIrcSessionView view = DefaultView();
     view.m_strCurrentNick = "Bot2";  // "+x" goes to the nickname in use
     irc::CIrcAuth auth;
-    auth.m_bAuth = row.bAuth;
-    auth.m_eNetwork = irc::AuthNetworkOf(row.nNetwork);
+    auth.m_bAuth = row.m_bAuth;
+    auth.m_eNetwork = irc::AuthNetworkOf(row.m_nNetwork);
     auth.m_strUsername = "user";
     auth.m_strPassword = "secret";
     std::vector<CIrcAction> actions;
@@ -243,7 +243,7 @@ TEST_P(RegisteredTable, EndOfMotdSendsAuthModeJoin) {
         // The bot's own protocol lines: never dropped, a repeat merged.
         EXPECT_EQ(a.m_eLine, irc::ELineKind::Control) << out.back();
     }
-    EXPECT_EQ(out, row.expected);
+    EXPECT_EQ(out, row.m_expected);
 }
 
 // clang-format off
@@ -262,18 +262,18 @@ const RegisteredRow kRegisteredRows[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Auth, RegisteredTable, ::testing::ValuesIn(kRegisteredRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(info.param.m_name); });
 
 using irc::EConnectionEnd;
 
 struct EndRow {
-    const char* name;
-    std::vector<std::string> lines;
-    EConnectionEnd eExpected;
+    const char* m_name;
+    std::vector<std::string> m_lines;
+    EConnectionEnd m_eExpected;
 };
 // Rows print by name, so test listings stay readable.
 void PrintTo(const EndRow& row, std::ostream* pOut) {
-    *pOut << row.name;
+    *pOut << row.m_name;
 }
 
 class EndOfConnectionTable : public ::testing::TestWithParam<EndRow> {};
@@ -281,8 +281,8 @@ class EndOfConnectionTable : public ::testing::TestWithParam<EndRow> {};
 TEST_P(EndOfConnectionTable, LastHeadDecides) {
     CIrcSessionView view = DefaultView();
     CIrcLineState state;
-    DispatchAll(view, state, GetParam().lines);
-    EXPECT_EQ(irc::EndOfConnection(state), GetParam().eExpected);
+    DispatchAll(view, state, GetParam().m_lines);
+    EXPECT_EQ(irc::EndOfConnection(state), GetParam().m_eExpected);
 }
 
 // clang-format off
@@ -302,7 +302,7 @@ const EndRow kEndRows[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Close, EndOfConnectionTable, ::testing::ValuesIn(kEndRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(info.param.m_name); });
 
 // Each line the dispatch sends queues as what it is: PONG ahead of all,
 // the bot's own protocol lines never dropped, answers to people limited or
@@ -311,10 +311,10 @@ TEST(Dispatch, SentLinesCarryTheirQueueKind) {
     using irc::ELineKind;
     using EKind = CIrcAction::EKind;
     struct CKindRow {
-        const char* name;
-        std::string strLine;
-        EKind eKind;
-        ELineKind eLine;
+        const char* m_name;
+        std::string m_strLine;
+        EKind m_eKind;
+        ELineKind m_eLine;
     };
     const CKindRow rows[] = {
         {"Pong", "PING :x", EKind::Send, ELineKind::Urgent},
@@ -325,18 +325,18 @@ TEST(Dispatch, SentLinesCarryTheirQueueKind) {
         {"AlternativeNick", ":srv 433 * Bot :x", EKind::Send, ELineKind::Control},
     };
     for (const CKindRow& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.m_name);
         CIrcSessionView view = DefaultView();
         CIrcLineState state;
         std::vector<CIrcAction> actions;
-        irc::DispatchLine(row.strLine, view, state, &actions);
+        irc::DispatchLine(row.m_strLine, view, state, &actions);
         const auto it = std::find_if(actions.begin(), actions.end(), [](const CIrcAction& a) {
             return a.m_eKind == EKind::Send || a.m_eKind == EKind::CtcpReply;
         });
         ASSERT_NE(it, actions.end());
-        EXPECT_EQ(it->m_eKind, row.eKind);
-        EXPECT_EQ(it->m_eLine, row.eLine);
-        if (row.eKind == EKind::CtcpReply) {
+        EXPECT_EQ(it->m_eKind, row.m_eKind);
+        EXPECT_EQ(it->m_eLine, row.m_eLine);
+        if (row.m_eKind == EKind::CtcpReply) {
             EXPECT_EQ(it->m_strNick, "Al");
         }
     }

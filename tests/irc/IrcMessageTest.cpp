@@ -10,15 +10,15 @@
 namespace {
 
 struct MessageRow {
-    const char* name;
-    std::string strLine;
-    bool bParsed;
-    std::string strPrefix;
-    std::string strCommand;
-    std::vector<std::string> params;
+    const char* m_name;
+    std::string m_strLine;
+    bool m_bParsed;
+    std::string m_strPrefix;
+    std::string m_strCommand;
+    std::vector<std::string> m_params;
 };
 void PrintTo(const MessageRow& row, std::ostream* pOut) {
-    *pOut << row.name;
+    *pOut << row.m_name;
 }
 
 class MessageTable : public ::testing::TestWithParam<MessageRow> {};
@@ -26,10 +26,10 @@ class MessageTable : public ::testing::TestWithParam<MessageRow> {};
 TEST_P(MessageTable, LineGivesItsParts) {
     const MessageRow& row = GetParam();
     irc::CIrcMessage msg;
-    EXPECT_EQ(irc::ParseIrcMessage(row.strLine, &msg), row.bParsed);
-    EXPECT_EQ(msg.m_strPrefix, row.strPrefix);
-    EXPECT_EQ(msg.m_strCommand, row.strCommand);
-    EXPECT_EQ(msg.m_params, row.params);
+    EXPECT_EQ(irc::ParseIrcMessage(row.m_strLine, &msg), row.m_bParsed);
+    EXPECT_EQ(msg.m_strPrefix, row.m_strPrefix);
+    EXPECT_EQ(msg.m_strCommand, row.m_strCommand);
+    EXPECT_EQ(msg.m_params, row.m_params);
 }
 
 // clang-format off
@@ -75,7 +75,7 @@ const MessageRow kRows[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Lines, MessageTable, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(info.param.m_name); });
 
 TEST(IrcMessage, MissingParametersReadAsEmpty) {
     irc::CIrcMessage msg;

@@ -104,9 +104,9 @@ TEST_F(SaslRegistration, ExternalWhenAClientCertificateIsSet) {
 // Each failure: its own log line, the connection ends, and with keep-alive
 // the next attempt comes only after the back-off (never a tight loop).
 struct CFailureRow {
-    const char* pszName;
-    const char* pszAnswer;  // the server's lines after NICK/USER
-    const char* pszLog;     // part of the bot's log line
+    const char* m_pszName;
+    const char* m_pszAnswer;  // the server's lines after NICK/USER
+    const char* m_pszLog;     // part of the bot's log line
 };
 
 class SaslFailures : public SaslRegistration, public ::testing::WithParamInterface<CFailureRow> {};
@@ -117,15 +117,15 @@ TEST_P(SaslFailures, EndTheConnectionAndWaitForTheBackoff) {
     m_clock.HoldFrom(platform::CBackoff::kFirstMs * 8 / 10);  // the back-off holds
     m_session.OpenSession();
     ASSERT_TRUE(m_server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
-    if (std::string(row.pszName) == "Rejected") {
+    if (std::string(row.m_pszName) == "Rejected") {
         UpToTheChallenge(0);
         ASSERT_TRUE(m_server.Send(0, "AUTHENTICATE +\r\n"));
     }
-    ASSERT_TRUE(m_server.Send(0, row.pszAnswer));
+    ASSERT_TRUE(m_server.Send(0, row.m_pszAnswer));
     ASSERT_TRUE(Ended(0));
     ASSERT_TRUE(WaitUntil([&] { return m_clock.IsHolding(); }));
     const Lines logs = m_session.Logs();
-    EXPECT_TRUE(AnyHolds(logs, std::string("SASL failed: ") + row.pszLog))
+    EXPECT_TRUE(AnyHolds(logs, std::string("SASL failed: ") + row.m_pszLog))
         << testing::PrintToString(logs);
     // Never registered without the login: no JOIN, no CAP END after a failure.
     EXPECT_FALSE(AnyHolds(m_server.Lines(0), "JOIN"));
@@ -148,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   "the server registered the bot without answering CAP"},
                       CFailureRow{"Nak", ":srv CAP * LS :sasl\r\n:srv CAP * NAK :sasl\r\n",
                                   "the server refused the sasl capability"}),
-    [](const ::testing::TestParamInfo<CFailureRow>& info) { return info.param.pszName; });
+    [](const ::testing::TestParamInfo<CFailureRow>& info) { return info.param.m_pszName; });
 
 TEST_F(SaslRegistration, NoAnswerToAuthenticateIsGivenUpAfterThirtySeconds) {
     m_session.OpenSession();

@@ -208,11 +208,11 @@ TEST_F(SessionOnServer, SendsOnAClosedConnectionRaiseNoSignal) {
 }
 
 struct FieldBreakRow {
-    const char* name;
-    void (*inject)(CRecordingIrcSession& session, const std::string& strBreak);
+    const char* m_name;
+    void (*m_inject)(CRecordingIrcSession& session, const std::string& strBreak);
 };
 void PrintTo(const FieldBreakRow& row, std::ostream* pOut) {
-    *pOut << row.name;
+    *pOut << row.m_name;
 }
 
 class SessionFieldBreaks : public ::testing::TestWithParam<FieldBreakRow> {};
@@ -236,7 +236,7 @@ TEST_P(SessionFieldBreaks, NeverYieldAnExtraLine) {
             connection.m_strPassword = "pass";
             session.SetConnection(connection);
         }
-        GetParam().inject(session, strBreak);
+        GetParam().m_inject(session, strBreak);
         session.OpenSession();
         ASSERT_TRUE(server.WaitForConnections(1));
         // The registration's end, then the first nickname refused.
@@ -299,22 +299,22 @@ const FieldBreakRow kFieldBreakRows[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Fields, SessionFieldBreaks, ::testing::ValuesIn(kFieldBreakRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(info.param.m_name); });
 
 struct ConnectFailureRow {
-    const char* name;
-    const char* pszHost;  // refused there, or "" (the host look-up fails)
-    Lines logs;           // once the attempt is over
+    const char* m_name;
+    const char* m_pszHost;  // refused there, or "" (the host look-up fails)
+    Lines m_logs;           // once the attempt is over
 };
 // Rows print by name, so test listings stay readable.
 void PrintTo(const ConnectFailureRow& row, std::ostream* pOut) {
-    *pOut << row.name;
+    *pOut << row.m_name;
 }
 
 class SessionConnectFailure : public ::testing::TestWithParam<ConnectFailureRow> {};
 
 TEST_P(SessionConnectFailure, LogsReasonAndTheSessionEnds) {
-    const bool bIpv6 = std::string(GetParam().pszHost).find(':') != std::string::npos;
+    const bool bIpv6 = std::string(GetParam().m_pszHost).find(':') != std::string::npos;
     if (bIpv6) FR_SKIP_WITHOUT_IPV6();
     uint16_t nPort = 1;
     {
@@ -326,11 +326,11 @@ TEST_P(SessionConnectFailure, LogsReasonAndTheSessionEnds) {
     }
     platform::CManualClock clock;
     CRecordingIrcSession session(clock);
-    session.Configure(GetParam().pszHost, nPort, "Bot", "Bot2", "#Chan");
+    session.Configure(GetParam().m_pszHost, nPort, "Bot", "Bot2", "#Chan");
     session.OpenSession();
     ASSERT_TRUE(testsupport::WaitUntil([&] { return !session.IsIrcThreadRunning(); }));
     EXPECT_FALSE(session.IsSessionActive());
-    EXPECT_EQ(session.Logs(), GetParam().logs);
+    EXPECT_EQ(session.Logs(), GetParam().m_logs);
     // Nothing to send on: a quiet failure.
     session.SendLine("PING :x");
 }
@@ -346,34 +346,34 @@ const ConnectFailureRow kFailureRows[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Connect, SessionConnectFailure, ::testing::ValuesIn(kFailureRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(info.param.m_name); });
 
 // The server field as the operator may type it: an IPv6 address bare or in
 // brackets, or a name. "localhost" may give ::1 before 127.0.0.1, where
 // nobody listens: the next address is tried, and the bot registers all the same.
 TEST(SessionConnect, RegistersWithTheServerGivenByAnyAddressForm) {
     const struct {
-        const char* pszName;
-        const char* pszHost;
-        platform::EAddressFamily eFamily;
+        const char* m_pszName;
+        const char* m_pszHost;
+        platform::EAddressFamily m_eFamily;
     } kRows[] = {
         {"Ipv6", "::1", platform::EAddressFamily::IPv6},
         {"Ipv6InBrackets", "[::1]", platform::EAddressFamily::IPv6},
         {"Localhost", "localhost", platform::EAddressFamily::IPv4},
     };
     for (const auto& row : kRows) {
-        SCOPED_TRACE(row.pszName);
-        if (row.eFamily == platform::EAddressFamily::IPv6 && !testsupport::HasIpv6Loopback())
+        SCOPED_TRACE(row.m_pszName);
+        if (row.m_eFamily == platform::EAddressFamily::IPv6 && !testsupport::HasIpv6Loopback())
             continue;
-        CScriptedTcpServer server(CScriptedTcpServer::EReading::Reads, row.eFamily);
+        CScriptedTcpServer server(CScriptedTcpServer::EReading::Reads, row.m_eFamily);
         ASSERT_NE(server.Port(), 0);
         platform::CManualClock clock;
         CRecordingIrcSession session(clock);
-        session.Configure(row.pszHost, server.Port(), "Bot", "Bot2", "#Chan");
+        session.Configure(row.m_pszHost, server.Port(), "Bot", "Bot2", "#Chan");
         session.OpenSession();
         EXPECT_TRUE(server.WaitForLine(0, "NICK Bot")) << testing::PrintToString(session.Logs());
         EXPECT_TRUE(server.WaitForLine(0, "USER bf1942 * * :v1.3 BETA"));
-        EXPECT_EQ(session.Logs(), Lines{std::string("Connecting to ") + row.pszHost});
+        EXPECT_EQ(session.Logs(), Lines{std::string("Connecting to ") + row.m_pszHost});
         session.EndIrcThread();
     }
 }

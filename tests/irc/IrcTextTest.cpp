@@ -10,24 +10,24 @@
 namespace {
 
 struct WordRow {
-    const char* name;
-    std::string text;
-    std::string nick;
-    std::string command;
-    std::string lastWord;
+    const char* m_name;
+    std::string m_text;
+    std::string m_nick;
+    std::string m_command;
+    std::string m_lastWord;
 };
 // Rows print by name, so test listings stay readable.
 void PrintTo(const WordRow& row, std::ostream* pOut) {
-    *pOut << row.name;
+    *pOut << row.m_name;
 }
 
 class WordTable : public ::testing::TestWithParam<WordRow> {};
 
 TEST_P(WordTable, NickCommandLastWord) {
     const WordRow& row = GetParam();
-    EXPECT_EQ(irc::NickOf(row.text), row.nick);
-    EXPECT_EQ(irc::CommandOf(row.text), row.command);
-    EXPECT_EQ(irc::LastWordOf(row.text), row.lastWord);
+    EXPECT_EQ(irc::NickOf(row.m_text), row.m_nick);
+    EXPECT_EQ(irc::CommandOf(row.m_text), row.m_command);
+    EXPECT_EQ(irc::LastWordOf(row.m_text), row.m_lastWord);
 }
 
 // clang-format off
@@ -43,22 +43,22 @@ const WordRow kWordRows[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Words, WordTable, ::testing::ValuesIn(kWordRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(info.param.m_name); });
 
 struct ConvertRow {
-    const char* name;
-    std::string in;
-    std::string out;
+    const char* m_name;
+    std::string m_in;
+    std::string m_out;
 };
 // Rows print by name, so test listings stay readable.
 void PrintTo(const ConvertRow& row, std::ostream* pOut) {
-    *pOut << row.name;
+    *pOut << row.m_name;
 }
 
 class LogColourTable : public ::testing::TestWithParam<ConvertRow> {};
 
 TEST_P(LogColourTable, Strips) {
-    EXPECT_EQ(irc::StripLogColours(GetParam().in), GetParam().out);
+    EXPECT_EQ(irc::StripLogColours(GetParam().m_in), GetParam().m_out);
 }
 
 // clang-format off
@@ -75,12 +75,12 @@ const ConvertRow kColourRows[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Colours, LogColourTable, ::testing::ValuesIn(kColourRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(info.param.m_name); });
 
 class ErrorTextTable : public ::testing::TestWithParam<ConvertRow> {};
 
 TEST_P(ErrorTextTable, Shortens) {
-    EXPECT_EQ(irc::ShortenErrorText(GetParam().in), GetParam().out);
+    EXPECT_EQ(irc::ShortenErrorText(GetParam().m_in), GetParam().m_out);
 }
 
 // clang-format off
@@ -99,7 +99,7 @@ const ConvertRow kErrorRows[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Errors, ErrorTextTable, ::testing::ValuesIn(kErrorRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(info.param.m_name); });
 
 TEST(IrcText, QuitLineAndServices) {
     EXPECT_EQ(irc::QuitLine("v1.3 BETA"), "QUIT :v1.3 BETA /// Battlefield 1942 to IRC relay");

@@ -122,10 +122,10 @@ TEST_F(SessionOverTls, PinnedCertificateRegistersAndJoins) {
 
 TEST_F(SessionOverTls, EachFailedCheckSaysWhyAndSendsNothing) {
     const struct {
-        const char* pszName;
-        const CServerCertificate& cert;
-        std::string strPin;
-        const char* pszReason;
+        const char* m_pszName;
+        const CServerCertificate& m_cert;
+        std::string m_strPin;
+        const char* m_pszReason;
     } rows[] = {
         {"WrongPin", s_pCerts->Good(), s_pCerts->Expired().m_strFingerprint,
          "fingerprint mismatch"},
@@ -135,9 +135,9 @@ TEST_F(SessionOverTls, EachFailedCheckSaysWhyAndSendsNothing) {
     // The tests' CA stands in for the system's trust store.
     ::setenv("SSL_CERT_FILE", s_pCerts->CaFile().c_str(), 1);
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.pszName);
-        Serve(row.cert, CTlsTestServer::EMode::Tls, row.strPin);
-        FailsWith(row.pszReason);
+        SCOPED_TRACE(row.m_pszName);
+        Serve(row.m_cert, CTlsTestServer::EMode::Tls, row.m_strPin);
+        FailsWith(row.m_pszReason);
         m_session.EndIrcThread();
     }
 }

@@ -10,19 +10,20 @@
 namespace {
 
 struct CutRow {
-    const char* name;
-    std::string strText;
-    size_t nMax;
-    size_t nExpected;
+    const char* m_name;
+    std::string m_strText;
+    size_t m_nMax;
+    size_t m_nExpected;
 };
 void PrintTo(const CutRow& row, std::ostream* pOut) {
-    *pOut << row.name;
+    *pOut << row.m_name;
 }
 
 class ColourSafeCut : public ::testing::TestWithParam<CutRow> {};
 
 TEST_P(ColourSafeCut, KeepsCodesWhole) {
-    EXPECT_EQ(irc::ColourSafeLength(GetParam().strText, GetParam().nMax), GetParam().nExpected);
+    EXPECT_EQ(irc::ColourSafeLength(GetParam().m_strText, GetParam().m_nMax),
+              GetParam().m_nExpected);
 }
 
 // clang-format off
@@ -42,7 +43,7 @@ const CutRow kCutRows[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Rows, ColourSafeCut, ::testing::ValuesIn(kCutRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(info.param.m_name); });
 
 TEST(FitLine, MessagesStayUnderTheRelayLimitOtherLinesUnderTheProtocols) {
     const std::string strPrivmsg = "PRIVMSG #chan :" + std::string(2000, 'x');

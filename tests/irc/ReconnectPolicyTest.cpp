@@ -20,26 +20,26 @@ bool AroundStep(uint32_t nWait, uint32_t nStep) {
 }
 
 struct PolicyRow {
-    const char* name;
-    EConnectionEnd eEnd;
-    bool bKeepAlive;
-    uint32_t nStep;  // 0: no new attempt
+    const char* m_name;
+    EConnectionEnd m_eEnd;
+    bool m_bKeepAlive;
+    uint32_t m_nStep;  // 0: no new attempt
 };
 void PrintTo(const PolicyRow& row, std::ostream* pOut) {
-    *pOut << row.name;
+    *pOut << row.m_name;
 }
 
 class PolicyTable : public ::testing::TestWithParam<PolicyRow> {};
 
 TEST_P(PolicyTable, EndGivesWait) {
     CReconnectPolicy policy(11);
-    const uint32_t nWait = policy.NextWaitMs(GetParam().eEnd, 0, GetParam().bKeepAlive);
-    if (GetParam().nStep == 0) {
+    const uint32_t nWait = policy.NextWaitMs(GetParam().m_eEnd, 0, GetParam().m_bKeepAlive);
+    if (GetParam().m_nStep == 0) {
         EXPECT_EQ(nWait, 0u);
-    } else if (GetParam().nStep == CReconnectPolicy::kThrottleWaitMs) {
+    } else if (GetParam().m_nStep == CReconnectPolicy::kThrottleWaitMs) {
         EXPECT_EQ(nWait, CReconnectPolicy::kThrottleWaitMs);
     } else {
-        EXPECT_TRUE(AroundStep(nWait, GetParam().nStep)) << nWait;
+        EXPECT_TRUE(AroundStep(nWait, GetParam().m_nStep)) << nWait;
     }
 }
 
@@ -59,7 +59,7 @@ const PolicyRow kRows[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Ends, PolicyTable, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(info.param.m_name); });
 
 TEST(ReconnectPolicy, WaitsGrowWhileAttemptsFailAndStartShortAfterAStableRegistration) {
     constexpr EConnectionEnd kClosed = EConnectionEnd::Closed;

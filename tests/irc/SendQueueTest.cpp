@@ -16,8 +16,8 @@ using EPop = CSendQueue::EPop;
 namespace {
 
 struct CSent {
-    uint32_t nTick;
-    std::string strLine;  // a marker shows as "[skipped n]"
+    uint32_t m_nTick;
+    std::string m_strLine;  // a marker shows as "[skipped n]"
 };
 
 // Takes every line as the writer would, moving time forward by each wait;
@@ -43,13 +43,13 @@ std::vector<CSent> Drain(CSendQueue& queue, uint32_t* pnNow, size_t nMax = 500) 
 
 std::vector<std::string> LinesOf(const std::vector<CSent>& sent) {
     std::vector<std::string> lines;
-    for (const CSent& s : sent) lines.push_back(s.strLine);
+    for (const CSent& s : sent) lines.push_back(s.m_strLine);
     return lines;
 }
 
 std::vector<uint32_t> TicksOf(const std::vector<CSent>& sent, uint32_t nStart) {
     std::vector<uint32_t> ticks;
-    for (const CSent& s : sent) ticks.push_back(s.nTick - nStart);
+    for (const CSent& s : sent) ticks.push_back(s.m_nTick - nStart);
     return ticks;
 }
 
@@ -150,7 +150,7 @@ TEST(SendQueue, AGameThatOutrunsTheChannelStillGetsItsLinesThrough) {
         take(nNow);
     }
     uint32_t nNow = 120000;
-    for (const CSent& s : Drain(queue, &nNow)) sent.push_back(s.strLine);
+    for (const CSent& s : Drain(queue, &nNow)) sent.push_back(s.m_strLine);
 
     // Mostly lines; a marker only after a queue's worth of them; every line
     // pushed either sent, in order, or counted by a marker.
@@ -240,8 +240,8 @@ TEST(SendQueue, ClosingDrainsForALimitedTimeThenSaysGoodbye) {
     queue.Close("QUIT :bye", nNow);
     const std::vector<CSent> sent = Drain(queue, &nNow);
     ASSERT_FALSE(sent.empty());
-    EXPECT_EQ(sent.back().strLine, "QUIT :bye");
-    EXPECT_EQ(sent.back().nTick, CSendQueue::kDrainLimitMs);
+    EXPECT_EQ(sent.back().m_strLine, "QUIT :bye");
+    EXPECT_EQ(sent.back().m_nTick, CSendQueue::kDrainLimitMs);
     EXPECT_LT(sent.size(), 40u) << "the lines left at the limit are dropped";
 }
 

@@ -68,17 +68,17 @@ monitor::CPlayerRecord P(const std::string& strName, int nTeam, int nScore, int 
 
 // ---- Event lines in every language (Windows-1252 bytes).
 struct CLanguageRow {
-    const char* pszName;
-    int nIndex;
-    const char* pszKill;
-    const char* pszTeamkill;
-    const char* pszDeath;
-    const char* pszSuicide;
-    const char* pszFlag;
+    const char* m_pszName;
+    int m_nIndex;
+    const char* m_pszKill;
+    const char* m_pszTeamkill;
+    const char* m_pszDeath;
+    const char* m_pszSuicide;
+    const char* m_pszFlag;
 };
 
 void PrintTo(const CLanguageRow& row, std::ostream* pOut) {
-    *pOut << row.pszName;
+    *pOut << row.m_pszName;
 }
 
 const CLanguageRow kLanguages[] = {
@@ -110,23 +110,23 @@ class EventLines : public testing::TestWithParam<CLanguageRow> {};
 
 TEST_P(EventLines, EachEventInTheLanguage) {
     const CLanguageRow& row = GetParam();
-    const CAnnounceSettings s = Settings(row.nIndex);
+    const CAnnounceSettings s = Settings(row.m_nIndex);
     const monitor::CPlayerRecord hans = P("Hans", 1, 12, 7, 3);  // Axis
     const monitor::CPlayerRecord tom = P("Tom", 2, 4, 2, 6);     // Allied
     auto line = [&](EGameEvent e, const monitor::CPlayerRecord& who) {
         return monitor::EventLine(s, CGameEvent{e, who, tom});
     };
     EXPECT_EQ(line(EGameEvent::Kill, hans),
-              C("^05Hans (12/7/3)^") + std::string(row.pszKill) + C("^02Tom (4/2/6)"));
-    EXPECT_EQ(line(EGameEvent::Teamkill, hans), C("^15Hans") + std::string(row.pszTeamkill));
-    EXPECT_EQ(line(EGameEvent::Death, tom), C("^15Tom") + std::string(row.pszDeath));
-    EXPECT_EQ(line(EGameEvent::Suicide, hans), C("^15Hans") + std::string(row.pszSuicide));
-    EXPECT_EQ(line(EGameEvent::Flag, tom), C("^12Tom") + std::string(row.pszFlag));
-    EXPECT_EQ(line(EGameEvent::Flag, hans), C("^04Hans") + std::string(row.pszFlag));
+              C("^05Hans (12/7/3)^") + std::string(row.m_pszKill) + C("^02Tom (4/2/6)"));
+    EXPECT_EQ(line(EGameEvent::Teamkill, hans), C("^15Hans") + std::string(row.m_pszTeamkill));
+    EXPECT_EQ(line(EGameEvent::Death, tom), C("^15Tom") + std::string(row.m_pszDeath));
+    EXPECT_EQ(line(EGameEvent::Suicide, hans), C("^15Hans") + std::string(row.m_pszSuicide));
+    EXPECT_EQ(line(EGameEvent::Flag, tom), C("^12Tom") + std::string(row.m_pszFlag));
+    EXPECT_EQ(line(EGameEvent::Flag, hans), C("^04Hans") + std::string(row.m_pszFlag));
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, EventLines, testing::ValuesIn(kLanguages),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 TEST(EventLine, NoLanguageLeavesThePhrasesEmptyAndTheTotalsSigned) {
     CAnnounceSettings s = Settings();
@@ -138,13 +138,13 @@ TEST(EventLine, NoLanguageLeavesThePhrasesEmptyAndTheTotalsSigned) {
 
 // ---- Frames and phase lines.
 struct CLineRow {
-    const char* pszName;
-    std::string strLine;
-    std::string strExpected;
+    const char* m_pszName;
+    std::string m_strLine;
+    std::string m_strExpected;
 };
 
 void PrintTo(const CLineRow& row, std::ostream* pOut) {
-    *pOut << row.pszName;
+    *pOut << row.m_pszName;
 }
 
 std::string Long(const std::string& strText) {
@@ -175,11 +175,11 @@ const CLineRow kFrameLines[] = {
 class FrameLines : public testing::TestWithParam<CLineRow> {};
 
 TEST_P(FrameLines, AreByteExact) {
-    EXPECT_EQ(GetParam().strLine, GetParam().strExpected);
+    EXPECT_EQ(GetParam().m_strLine, GetParam().m_strExpected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, FrameLines, testing::ValuesIn(kFrameLines),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 TEST(OpeningBanner, EightLinesWithTheTimeLimitInMinutes) {
     const auto lines = monitor::OpeningBannerLines(kS, Status());
@@ -202,13 +202,13 @@ TEST(OpeningBanner, EightLinesWithTheTimeLimitInMinutes) {
 
 // ---- Ranking.
 struct CRankRow {
-    const char* pszName;
-    std::vector<monitor::CPlayerRecord> players;  // slots 0, 1, ...
-    Lines expected;
+    const char* m_pszName;
+    std::vector<monitor::CPlayerRecord> m_players;  // slots 0, 1, ...
+    Lines m_expected;
 };
 
 void PrintTo(const CRankRow& row, std::ostream* pOut) {
-    *pOut << row.pszName;
+    *pOut << row.m_pszName;
 }
 
 const std::string kNobody = C("^15 - ");
@@ -235,38 +235,38 @@ class Ranking : public testing::TestWithParam<CRankRow> {};
 
 TEST_P(Ranking, ListsThreePlaces) {
     monitor::PlayerTable players;
-    for (size_t n = 0; n < GetParam().players.size(); ++n) players[n] = GetParam().players[n];
+    for (size_t n = 0; n < GetParam().m_players.size(); ++n) players[n] = GetParam().m_players[n];
     players[20] = P("Beyond", 1, 99, 99, 0);  // outside the server's slots
     monitor::CServerStatus st = Status();
     st.m_nMaxPlayers = 8;
     st.m_nNumPlayers = 8;
     const auto lines = monitor::RankingLines(kS, players, st);
-    EXPECT_EQ(Lines(lines.begin(), lines.end()), GetParam().expected);
+    EXPECT_EQ(Lines(lines.begin(), lines.end()), GetParam().m_expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Places, Ranking, testing::ValuesIn(kRankings),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 // ---- Versions gate the ticket parts, byte by byte.
 TEST(Versions, GateTheEndScoreAndTheTicketPiece) {
     const struct {
-        const char* pszVersion;
-        bool bTickets;
+        const char* m_pszVersion;
+        bool m_bTickets;
     } rows[] = {{"v1.4", true}, {"v1.39", false}, {"", false}, {"v2", true}, {"V1.6", false}};
     monitor::PlayerTable players;
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.pszVersion);
+        SCOPED_TRACE(row.m_pszVersion);
         monitor::CServerStatus st = Status();
-        st.m_strServerVersion = row.pszVersion;
-        EXPECT_EQ(monitor::HasTicketStatus(row.pszVersion), row.bTickets);
+        st.m_strServerVersion = row.m_pszVersion;
+        EXPECT_EQ(monitor::HasTicketStatus(row.m_pszVersion), row.m_bTickets);
         const Lines end = monitor::GameEndLines(kS, players, st);
-        ASSERT_EQ(end.size(), row.bTickets ? 5u : 4u);
+        ASSERT_EQ(end.size(), row.m_bTickets ? 5u : 4u);
         EXPECT_EQ(end[0], Long("game ends"));
-        if (row.bTickets) {
+        if (row.m_bTickets) {
             EXPECT_EQ(end[4], monitor::EndScoreLine(kS, st));
         }
         const std::string strInfo = monitor::InfoText(kS, st);
-        EXPECT_EQ(strInfo.find("ticketstatus") != std::string::npos, row.bTickets);
+        EXPECT_EQ(strInfo.find("ticketstatus") != std::string::npos, row.m_bTickets);
     }
 }
 

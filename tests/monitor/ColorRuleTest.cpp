@@ -9,9 +9,9 @@ namespace {
 
 TEST(TwoDigitColor, OneCharacterGetsALeadingZero) {
     const struct {
-        const char* pszName;
-        const char* pszColor;
-        const char* pszCode;
+        const char* m_pszName;
+        const char* m_pszColor;
+        const char* m_pszCode;
     } kRows[] = {
         {"SingleDigit", "7", "07"},
         {"Zero", "0", "00"},
@@ -22,7 +22,7 @@ TEST(TwoDigitColor, OneCharacterGetsALeadingZero) {
         {"Empty", "", ""},
     };
     for (const auto& row : kRows) {
-        EXPECT_EQ(monitor::TwoDigitColor(row.pszColor), row.pszCode) << row.pszName;
+        EXPECT_EQ(monitor::TwoDigitColor(row.m_pszColor), row.m_pszCode) << row.m_pszName;
     }
 }
 

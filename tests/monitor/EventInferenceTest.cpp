@@ -60,40 +60,40 @@ Events DescribeAll(const std::vector<CGameEvent>& events) {
 }
 
 struct CSlot {
-    int nSlot;
-    monitor::CPlayerRecord before;
-    monitor::CPlayerRecord after;
+    int m_nSlot;
+    monitor::CPlayerRecord m_before;
+    monitor::CPlayerRecord m_after;
 };
 
 struct CRow {
-    const char* pszName;
-    std::vector<CSlot> slots;
-    Events expected;
-    CEventFilters filters = {};
-    bool bBannerPosted = true;
-    bool bBroadcastInChannel = false;
+    const char* m_pszName;
+    std::vector<CSlot> m_slots;
+    Events m_expected;
+    CEventFilters m_filters = {};
+    bool m_bBannerPosted = true;
+    bool m_bBroadcastInChannel = false;
 };
 
 void PrintTo(const CRow& row, std::ostream* pOut) {
-    *pOut << row.pszName;
+    *pOut << row.m_pszName;
 }
 
 // Eight players on a 16-slot server, past the warm-up.
 Events Infer(const CRow& row) {
     CInferenceRun run;
     run.m_nPolls = 2;
-    run.m_bBannerPosted = row.bBannerPosted;
+    run.m_bBannerPosted = row.m_bBannerPosted;
     monitor::PlayerTable players;
-    for (const CSlot& s : row.slots) {
-        run.m_previous[static_cast<size_t>(s.nSlot)] = s.before;
-        players[static_cast<size_t>(s.nSlot)] = s.after;
+    for (const CSlot& s : row.m_slots) {
+        run.m_previous[static_cast<size_t>(s.m_nSlot)] = s.m_before;
+        players[static_cast<size_t>(s.m_nSlot)] = s.m_after;
     }
     monitor::CServerStatus current;
     current.m_nNumPlayers = 8;
     current.m_nMaxPlayers = 16;
     monitor::CServerStatus previous = current;
-    return DescribeAll(monitor::InferEvents(run, current, players, previous, row.filters,
-                                            row.bBroadcastInChannel, row.bBroadcastInChannel)
+    return DescribeAll(monitor::InferEvents(run, current, players, previous, row.m_filters,
+                                            row.m_bBroadcastInChannel, row.m_bBroadcastInChannel)
                            .m_events);
 }
 
@@ -174,11 +174,11 @@ const CRow kRows[] = {
 class InferenceRows : public testing::TestWithParam<CRow> {};
 
 TEST_P(InferenceRows, YieldsTheEventsInOrder) {
-    EXPECT_EQ(Infer(GetParam()), GetParam().expected);
+    EXPECT_EQ(Infer(GetParam()), GetParam().m_expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Polls, InferenceRows, testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 // A run of polls against one table, as the monitor makes them.
 class InferenceRun : public testing::Test {

@@ -47,9 +47,9 @@ const char kMatch[] =
     "set tickets2 = 247\n";
 
 struct CPlayed {
-    Lines log;       // as handed to the game tab's log
-    Lines channel;   // as sent to the IRC server
-    int nDatagrams;  // of the last status reply
+    Lines m_log;       // as handed to the game tab's log
+    Lines m_channel;   // as sent to the IRC server
+    int m_nDatagrams;  // of the last status reply
 };
 
 // Plays the match through one monitoring run while broadcasting, then lets
@@ -110,25 +110,25 @@ bool Contains(const Lines& lines, const std::string& str) {
 TEST(MonitorV161, MatchIsAnnouncedExactlyAsInTheClassicSpellings) {
     const CPlayed classic = PlayMatch(EKeyStyle::Classic);
     const CPlayed modern = PlayMatch(EKeyStyle::V161);
-    EXPECT_EQ(modern.nDatagrams, 3) << "server keys, then one player's keys split across two";
-    EXPECT_EQ(classic.nDatagrams, 1);
+    EXPECT_EQ(modern.m_nDatagrams, 3) << "server keys, then one player's keys split across two";
+    EXPECT_EQ(classic.m_nDatagrams, 1);
 
-    EXPECT_EQ(modern.log, classic.log);
-    EXPECT_EQ(modern.channel, classic.channel);
+    EXPECT_EQ(modern.m_log, classic.m_log);
+    EXPECT_EQ(modern.m_channel, classic.m_channel);
     const std::string strKill = C("^05Hans (1/1/0)^  [killed]  ^02Tom (0/0/1)");
     const std::string strFlag = C("^12Tom captured a flag!");
     const std::string strStart =
         C("^10* * * * * * * * * * ^[^14game starts (timelimit: 20m)^]^10 * * * * * * * * * *");
     for (const std::string& strLine : {strKill, strFlag, strStart}) {
-        EXPECT_TRUE(Contains(modern.log, strLine)) << strLine;
-        EXPECT_TRUE(Contains(modern.channel, "PRIVMSG #chan :" + strLine + "\r\n")) << strLine;
+        EXPECT_TRUE(Contains(modern.m_log, strLine)) << strLine;
+        EXPECT_TRUE(Contains(modern.m_channel, "PRIVMSG #chan :" + strLine + "\r\n")) << strLine;
     }
     // The ticket report needs the server's version, which a v1.61 server
     // spells "version"; its time left counts down from the 20 minutes.
     const std::string strTickets = C("^10ticketstatus ");
-    const auto itTicket = std::find_if(modern.log.begin(), modern.log.end(),
+    const auto itTicket = std::find_if(modern.m_log.begin(), modern.m_log.end(),
                                        [&](auto& line) { return line.starts_with(strTickets); });
-    ASSERT_NE(itTicket, modern.log.end());
+    ASSERT_NE(itTicket, modern.m_log.end());
     const std::string& strTicket = *itTicket;
     EXPECT_TRUE(strTicket.starts_with(C("^10ticketstatus ^[^12247^ : ^04231^]"))) << strTicket;
     EXPECT_NE(strTicket.find("timeleft"), std::string::npos) << strTicket;

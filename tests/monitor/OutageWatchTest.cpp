@@ -13,10 +13,10 @@ using EChange = COutageWatch::EChange;
 
 // 'u': unanswered while broadcasting, 'q': unanswered while not, 'a': answered.
 struct COutageRow {
-    const char* pszName;
-    int32_t nDownAfter;
-    const char* pszPolls;
-    std::vector<EChange> expected;  // the changes said, in order
+    const char* m_pszName;
+    int32_t m_nDownAfter;
+    const char* m_pszPolls;
+    std::vector<EChange> m_expected;  // the changes said, in order
 };
 
 const COutageRow kRows[] = {
@@ -36,15 +36,15 @@ TEST_P(OutageRows, SayWhatIsDue) {
     const COutageRow& row = GetParam();
     COutageWatch watch;
     std::vector<EChange> said;
-    for (const char* p = row.pszPolls; *p != '\0'; ++p) {
-        const EChange eChange = *p == 'a' ? watch.OnAnswered()
-                                          : watch.OnUnanswered(row.nDownAfter, *p == 'u');
+    for (const char* p = row.m_pszPolls; *p != '\0'; ++p) {
+        const EChange eChange =
+            *p == 'a' ? watch.OnAnswered() : watch.OnUnanswered(row.m_nDownAfter, *p == 'u');
         if (eChange != EChange::None) said.push_back(eChange);
     }
-    EXPECT_EQ(said, row.expected);
+    EXPECT_EQ(said, row.m_expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Polls, OutageRows, testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 }  // namespace

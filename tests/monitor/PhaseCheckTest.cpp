@@ -14,16 +14,16 @@ using monitor::DecidePhaseAndMap;
 using monitor::EPhaseStep;
 
 struct CPhaseRow {
-    const char* pszName;
-    const char* pszPrevPhase;
-    const char* pszPhase;
-    bool bGamePaused;
-    EPhaseStep eStep;
-    bool bPauseOver;
+    const char* m_pszName;
+    const char* m_pszPrevPhase;
+    const char* m_pszPhase;
+    bool m_bGamePaused;
+    EPhaseStep m_eStep;
+    bool m_bPauseOver;
 };
 
 void PrintTo(const CPhaseRow& row, std::ostream* pOut) {
-    *pOut << row.pszName;
+    *pOut << row.m_pszName;
 }
 
 const CPhaseRow kPhaseRows[] = {
@@ -55,25 +55,25 @@ class PhaseTable : public testing::TestWithParam<CPhaseRow> {};
 TEST_P(PhaseTable, DecidesTheStep) {
     const CPhaseRow& row = GetParam();
     monitor::CServerStatus previous;
-    previous.m_strGameMode = row.pszPrevPhase;
+    previous.m_strGameMode = row.m_pszPrevPhase;
     previous.m_strMapName = previous.m_strGameMode.empty() ? "" : "wake";
     monitor::CServerStatus current;
-    current.m_strGameMode = row.pszPhase;
+    current.m_strGameMode = row.m_pszPhase;
     current.m_strMapName = "wake";
-    const CPhaseDecision d = DecidePhaseAndMap(previous, current, row.bGamePaused);
-    EXPECT_EQ(d.m_ePhase, row.eStep);
-    EXPECT_EQ(d.m_bPauseOver, row.bPauseOver);
+    const CPhaseDecision d = DecidePhaseAndMap(previous, current, row.m_bGamePaused);
+    EXPECT_EQ(d.m_ePhase, row.m_eStep);
+    EXPECT_EQ(d.m_bPauseOver, row.m_bPauseOver);
     EXPECT_FALSE(d.m_bMapChanged);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transitions, PhaseTable, testing::ValuesIn(kPhaseRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 TEST(MapCheck, OnlyAKnownMapThatDiffersIsAChange) {
     const struct {
-        const char* pszFrom;
-        const char* pszTo;
-        bool bChanged;
+        const char* m_pszFrom;
+        const char* m_pszTo;
+        bool m_bChanged;
     } rows[] = {{"", "wake", false},
                 {"wake", "wake", false},
                 {"wake", "berlin", true},
@@ -81,21 +81,21 @@ TEST(MapCheck, OnlyAKnownMapThatDiffersIsAChange) {
                 {"wake", "", true}};
     for (const auto& row : rows) {
         monitor::CServerStatus previous;
-        previous.m_strMapName = row.pszFrom;
+        previous.m_strMapName = row.m_pszFrom;
         previous.m_strGameMode = "openplaying";
         monitor::CServerStatus current = previous;
-        current.m_strMapName = row.pszTo;
-        EXPECT_EQ(DecidePhaseAndMap(previous, current, false).m_bMapChanged, row.bChanged)
-            << row.pszFrom << " -> " << row.pszTo;
+        current.m_strMapName = row.m_pszTo;
+        EXPECT_EQ(DecidePhaseAndMap(previous, current, false).m_bMapChanged, row.m_bChanged)
+            << row.m_pszFrom << " -> " << row.m_pszTo;
     }
 }
 
 TEST(EndTick, LimitInMinutesFromNowAcrossTheWrap) {
     const struct {
-        const char* pszName;
-        const char* pszLimit;
-        uint32_t nNow;
-        uint32_t nEnd;
+        const char* m_pszName;
+        const char* m_pszLimit;
+        uint32_t m_nNow;
+        uint32_t m_nEnd;
     } rows[] = {
         {"Unlimited", "unlimited", 5000, 0},
         {"TwentyMinutes", "20", 1000, 1000 + 20 * 60000},
@@ -106,8 +106,8 @@ TEST(EndTick, LimitInMinutesFromNowAcrossTheWrap) {
         {"HugeLimitStaysAhead", "99999999", 0, 35791u * 60000u},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.pszName);
-        EXPECT_EQ(monitor::EndTickFor(row.pszLimit, row.nNow), row.nEnd);
+        SCOPED_TRACE(row.m_pszName);
+        EXPECT_EQ(monitor::EndTickFor(row.m_pszLimit, row.m_nNow), row.m_nEnd);
     }
     // A limit across the wrap still leaves its full time.
     const uint32_t nNow = 0xFFFFFFFFu - 1000u;

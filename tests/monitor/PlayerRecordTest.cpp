@@ -16,17 +16,17 @@ monitor::CPlayerRecord Totals(int32_t nScore, int32_t nFrags, int32_t nDeaths) {
 }
 
 struct ChangeCase {
-    const char* szName;
-    monitor::CPlayerRecord older;
-    monitor::CPlayerRecord newer;
-    const char* szCode;
+    const char* m_szName;
+    monitor::CPlayerRecord m_older;
+    monitor::CPlayerRecord m_newer;
+    const char* m_szCode;
 };
 
 class ChangeCodeTable : public ::testing::TestWithParam<ChangeCase> {};
 
 TEST_P(ChangeCodeTable, GivesTheCode) {
     const ChangeCase& c = GetParam();
-    EXPECT_EQ(c.older.ChangeCode(c.newer), c.szCode);
+    EXPECT_EQ(c.m_older.ChangeCode(c.m_newer), c.m_szCode);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -52,6 +52,6 @@ INSTANTIATE_TEST_SUITE_P(
                    "040"},
         ChangeCase{"ExtremeScoreDoesNotOverflow", Totals(INT32_MAX, 0, INT32_MAX),
                    Totals(INT32_MIN, 0, INT32_MIN), "000"}),
-    [](const ::testing::TestParamInfo<ChangeCase>& info) { return info.param.szName; });
+    [](const ::testing::TestParamInfo<ChangeCase>& info) { return info.param.m_szName; });
 
 }  // namespace

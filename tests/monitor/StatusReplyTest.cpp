@@ -96,13 +96,13 @@ std::map<std::string, std::string> TableFields(const monitor::CServerStatus& sta
 }
 
 struct ValueCase {
-    const char* szName;
-    std::string strPairs;
-    std::map<std::string, std::string> changed;  // every other field keeps its value
+    const char* m_szName;
+    std::string m_strPairs;
+    std::map<std::string, std::string> m_changed;  // every other field keeps its value
 };
 // Rows print by name, so test listings stay readable.
 void PrintTo(const ValueCase& row, std::ostream* pOut) {
-    *pOut << row.szName;
+    *pOut << row.m_szName;
 }
 
 class ServerValueTable : public ::testing::TestWithParam<ValueCase> {};
@@ -120,12 +120,12 @@ TEST_P(ServerValueTable, StoresTheValue) {
     status.m_strServerVersion = status.m_strGameStartDelay = "old";
     status.m_strTimeLimit = status.m_strTicketRatio = "old";
     std::map<std::string, std::string> expected = TableFields(status);
-    for (const auto& [strField, strValue] : c.changed) {
+    for (const auto& [strField, strValue] : c.m_changed) {
         ASSERT_EQ(expected.count(strField), 1u) << strField;
         expected[strField] = strValue;
     }
     monitor::PlayerTable players;
-    monitor::ParseStatusReply(c.strPairs + kClose, status, players);
+    monitor::ParseStatusReply(c.m_strPairs + kClose, status, players);
     EXPECT_EQ(TableFields(status), expected);
 }
 
@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"OtherCasesAreOtherKeys",
                   "\\VERSION\\x\\Game_Start_Delay\\x\\TIME_LIMIT\\x\\ticket ratio\\x",
                   {}}),
-    [](const ::testing::TestParamInfo<ValueCase>& info) { return info.param.szName; });
+    [](const ::testing::TestParamInfo<ValueCase>& info) { return info.param.m_szName; });
 
 TEST(StatusReply, MissingKeysKeepOldValuesAndRepeatedKeysKeepTheLast) {
     monitor::CServerStatus status;
@@ -242,10 +242,10 @@ TEST(StatusReply, KillReadFromKillsGivesTheKillCode) {
 // and a reply without it leaves the slot's keyhash as it was.
 TEST(StatusReply, KeyHashIsReadIntoItsSlot) {
     struct {
-        const char* pszName;
-        std::string strPairs;
-        size_t nSlot;
-        const char* pszKeyHash;
+        const char* m_pszName;
+        std::string m_strPairs;
+        size_t m_nSlot;
+        const char* m_pszKeyHash;
     } const kRows[] = {
         {"V161", "\\playername_2\\Ann\\keyhash_2\\0123456789abcdef0123456789abcdef", 2,
          "0123456789abcdef0123456789abcdef"},
@@ -256,12 +256,12 @@ TEST(StatusReply, KeyHashIsReadIntoItsSlot) {
         {"BytesAsSent", "\\keyhash_5\\x'%\x01\xE9", 5, "x'%\x01\xE9"},
     };
     for (const auto& row : kRows) {
-        SCOPED_TRACE(row.pszName);
+        SCOPED_TRACE(row.m_pszName);
         monitor::CServerStatus status;
         monitor::PlayerTable players;
-        players[row.nSlot].m_strKeyHash = "earlier";
-        monitor::ParseStatusReply(row.strPairs + kClose, status, players);
-        EXPECT_EQ(players[row.nSlot].m_strKeyHash, row.pszKeyHash);
+        players[row.m_nSlot].m_strKeyHash = "earlier";
+        monitor::ParseStatusReply(row.m_strPairs + kClose, status, players);
+        EXPECT_EQ(players[row.m_nSlot].m_strKeyHash, row.m_pszKeyHash);
         EXPECT_EQ(status, monitor::CServerStatus());
     }
     monitor::CServerStatus status;

@@ -43,14 +43,14 @@ monitor::CServerStatus Running() {
 }
 
 struct CLineRow {
-    const char* pszName;
-    uint32_t nEndTick;
-    uint32_t nClock;
-    const char* pszTimeLeft;  // nullptr: no time-left part
+    const char* m_pszName;
+    uint32_t m_nEndTick;
+    uint32_t m_nClock;
+    const char* m_pszTimeLeft;  // nullptr: no time-left part
 };
 
 void PrintTo(const CLineRow& row, std::ostream* pOut) {
-    *pOut << row.pszName;
+    *pOut << row.m_pszName;
 }
 
 constexpr uint32_t kNow = 1000000;
@@ -72,13 +72,14 @@ class TicketLineTable : public testing::TestWithParam<CLineRow> {};
 TEST_P(TicketLineTable, ShowsTheTicketsAndTheTimeLeft) {
     const CLineRow& row = GetParam();
     std::string strExpected = kTickets;
-    if (row.pszTimeLeft != nullptr)
-        strExpected += std::string("  ^10timeleft ^[^14") + row.pszTimeLeft + "^]";
-    EXPECT_EQ(monitor::TicketLine(Settings(), Running(), row.nEndTick, row.nClock), C(strExpected));
+    if (row.m_pszTimeLeft != nullptr)
+        strExpected += std::string("  ^10timeleft ^[^14") + row.m_pszTimeLeft + "^]";
+    EXPECT_EQ(monitor::TicketLine(Settings(), Running(), row.m_nEndTick, row.m_nClock),
+              C(strExpected));
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, TicketLineTable, testing::ValuesIn(kLineRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 class TicketReporterTest : public testing::Test {
 protected:
@@ -160,15 +161,15 @@ TEST_F(TicketReporterTest, AnIntervalBelowOneSecondCountsAsOneSecond) {
 }
 
 struct CConditionRow {
-    const char* pszName;
-    void (*fnSetUp)(testsupport::CFakeMonitorHost&, testsupport::CRecordingIrcSession&);
-    bool bGoesOn;
-    bool bSent;
-    bool bLogged;
+    const char* m_pszName;
+    void (*m_fnSetUp)(testsupport::CFakeMonitorHost&, testsupport::CRecordingIrcSession&);
+    bool m_bGoesOn;
+    bool m_bSent;
+    bool m_bLogged;
 };
 
 void PrintTo(const CConditionRow& row, std::ostream* pOut) {
-    *pOut << row.pszName;
+    *pOut << row.m_pszName;
 }
 
 void SetPhase(testsupport::CFakeMonitorHost& host, const char* pszPhase) {
@@ -210,15 +211,15 @@ class TicketConditions : public TicketReporterTest,
 
 TEST_P(TicketConditions, DecideWhatIsPosted) {
     const CConditionRow& row = GetParam();
-    row.fnSetUp(m_host, m_irc);
+    row.m_fnSetUp(m_host, m_irc);
     monitor::CTicketReporter reporter = Reporter();
-    EXPECT_EQ(reporter.Step(), row.bGoesOn);
-    EXPECT_EQ(Sent(), row.bSent ? 1u : 0u);
-    EXPECT_EQ(m_host.LogSize(), row.bLogged ? 1u : 0u);
+    EXPECT_EQ(reporter.Step(), row.m_bGoesOn);
+    EXPECT_EQ(Sent(), row.m_bSent ? 1u : 0u);
+    EXPECT_EQ(m_host.LogSize(), row.m_bLogged ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Conditions, TicketConditions, testing::ValuesIn(kConditionRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 TEST_F(TicketReporterTest, HeldWhileTheGameIsPausedAndGoesOnAfter) {
     m_gate.Hold();

@@ -18,17 +18,17 @@ TEST(ConsolePosix, EachSignalReachesTheWaitOnceAsItsRequest) {
     platform::CatchReloadRequests();
     EXPECT_EQ(WaitForConsoleRequest(0), EConsoleRequest::None);
     const struct {
-        int nSignal;
-        EConsoleRequest eRequest;
+        int m_nSignal;
+        EConsoleRequest m_eRequest;
     } rows[] = {
         {SIGHUP, EConsoleRequest::Reload},
         {SIGTERM, EConsoleRequest::Stop},
         {SIGINT, EConsoleRequest::Stop},
     };
     for (const auto& row : rows) {
-        ASSERT_EQ(std::raise(row.nSignal), 0);
-        EXPECT_EQ(WaitForConsoleRequest(5000), row.eRequest) << row.nSignal;
-        EXPECT_EQ(WaitForConsoleRequest(0), EConsoleRequest::None) << row.nSignal;
+        ASSERT_EQ(std::raise(row.m_nSignal), 0);
+        EXPECT_EQ(WaitForConsoleRequest(5000), row.m_eRequest) << row.m_nSignal;
+        EXPECT_EQ(WaitForConsoleRequest(0), EConsoleRequest::None) << row.m_nSignal;
     }
 }
 

@@ -19,15 +19,16 @@ TEST(FileInfoPosix, AbsolutePathPutsTheWorkingFolderInFront) {
     const std::string strCwd = buf;
     const std::string strDir = strCwd == "/" ? "" : strCwd;
     const struct {
-        const char* pszPath;
-        std::string strAbsolute;
+        const char* m_pszPath;
+        std::string m_strAbsolute;
     } rows[] = {
         {"settings.ini", strDir + "/settings.ini"},
         {"./settings.ini", strDir + "/settings.ini"},
         {"conf/../a.ini", strDir + "/conf/../a.ini"},  // as given, not resolved
         {"/srv/bot/settings.ini", "/srv/bot/settings.ini"},
     };
-    for (const auto& row : rows) EXPECT_EQ(platform::AbsolutePath(row.pszPath), row.strAbsolute);
+    for (const auto& row : rows)
+        EXPECT_EQ(platform::AbsolutePath(row.m_pszPath), row.m_strAbsolute);
 }
 
 TEST(FileInfoPosix, FileWithoutWriteBitsIsProtected) {
@@ -64,23 +65,23 @@ TEST(FileInfoPosix, ReadableByOthersByTheGroupAndOtherReadBits) {
     ASSERT_EQ(platform::CreateNewFile(strFile, "one"), 0);
     ASSERT_EQ(::symlink("a.ini", (folder / "link.ini").c_str()), 0);
     const struct {
-        mode_t nMode;
-        bool bOthers;
+        mode_t m_nMode;
+        bool m_bOthers;
     } rows[] = {{0600, false}, {0400, false}, {0620, false}, {0602, false},
                 {0640, true},  {0604, true},  {0644, true},  {0040, true}};
     for (const auto& row : rows) {
-        ASSERT_EQ(::chmod(strFile.c_str(), row.nMode), 0);
-        EXPECT_EQ(platform::ReadableByOthers(strFile), row.bOthers) << std::oct << row.nMode;
-        EXPECT_EQ(platform::ReadableByOthers(folder / "link.ini"), row.bOthers)
-            << "through a link " << std::oct << row.nMode;
+        ASSERT_EQ(::chmod(strFile.c_str(), row.m_nMode), 0);
+        EXPECT_EQ(platform::ReadableByOthers(strFile), row.m_bOthers) << std::oct << row.m_nMode;
+        EXPECT_EQ(platform::ReadableByOthers(folder / "link.ini"), row.m_bOthers)
+            << "through a link " << std::oct << row.m_nMode;
     }
     EXPECT_FALSE(platform::ReadableByOthers(folder / "missing.ini"));
 }
 
 TEST(FileInfoPosix, CommandWordQuotesForTheShell) {
     const struct {
-        const char* pszPath;
-        const char* pszWord;
+        const char* m_pszPath;
+        const char* m_pszWord;
     } rows[] = {
         {"/var/lib/fragrelayd/my-clan_1/settings.ini",
          "/var/lib/fragrelayd/my-clan_1/settings.ini"},
@@ -88,7 +89,7 @@ TEST(FileInfoPosix, CommandWordQuotesForTheShell) {
         {"/srv/it's/s.ini", "'/srv/it'\\''s/s.ini'"},
         {"/srv/$HOME/s.ini", "'/srv/$HOME/s.ini'"},
     };
-    for (const auto& row : rows) EXPECT_EQ(platform::CommandWord(row.pszPath), row.pszWord);
+    for (const auto& row : rows) EXPECT_EQ(platform::CommandWord(row.m_pszPath), row.m_pszWord);
 }
 
 }  // namespace

@@ -26,15 +26,15 @@ TEST(FileInfo, TellsWhatIsThereAndNeverReplacesOnCreate) {
     testsupport::CTempFolder folder;
     ASSERT_TRUE(folder.IsValid());
     const std::string strFile = folder / "a.ini";
-    EXPECT_EQ(platform::InspectPath(strFile).eKind, EPathKind::Absent);
-    EXPECT_EQ(platform::InspectPath(folder / "a.ini/b").eKind, EPathKind::Absent);
-    EXPECT_EQ(platform::InspectPath(folder.Path()).eKind, EPathKind::Folder);
+    EXPECT_EQ(platform::InspectPath(strFile).m_eKind, EPathKind::Absent);
+    EXPECT_EQ(platform::InspectPath(folder / "a.ini/b").m_eKind, EPathKind::Absent);
+    EXPECT_EQ(platform::InspectPath(folder.Path()).m_eKind, EPathKind::Folder);
     EXPECT_EQ(platform::ReadError(strFile), ENOENT);
     EXPECT_EQ(platform::ReplaceError(strFile), 0);  // a new one may be made
     EXPECT_EQ(platform::ReplaceError(folder / "none/a.ini"), ENOENT);
 
     ASSERT_EQ(platform::CreateNewFile(strFile, "one"), 0);
-    EXPECT_EQ(platform::InspectPath(strFile).eKind, EPathKind::File);
+    EXPECT_EQ(platform::InspectPath(strFile).m_eKind, EPathKind::File);
     EXPECT_EQ(platform::CreateNewFile(strFile, "two"), EEXIST);
     EXPECT_EQ(platform::CreateNewFile(folder.Path(), "two"), EEXIST);
     EXPECT_EQ(platform::CreateNewFile(folder / "none/a.ini", "two"), ENOENT);
@@ -63,7 +63,7 @@ TEST(FileInfo, NamesBeyondAsciiAreTheSameFile) {
     std::ifstream in(Utf8Path(folder / strName), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()),
               "x");
-    EXPECT_EQ(platform::InspectPath(folder / strName).eKind, EPathKind::File);
+    EXPECT_EQ(platform::InspectPath(folder / strName).m_eKind, EPathKind::File);
     EXPECT_EQ(platform::ReadError(folder / strName), 0);
     EXPECT_EQ(platform::CreateNewFile(folder / strName, "y"), EEXIST);
     const std::string strAbsolute = platform::AbsolutePath(folder / strName);

@@ -74,7 +74,7 @@ TEST_F(FileInfoWin32, FileHeldByAnotherProgramCannotBeReadNow) {
     const HANDLE h = ::CreateFileW(Wide(File()).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(platform::InspectPath(File()).eKind, EPathKind::File);
+    EXPECT_EQ(platform::InspectPath(File()).m_eKind, EPathKind::File);
     EXPECT_EQ(platform::ReadError(File()), EACCES);
     EXPECT_EQ(platform::ReplaceError(File()), EACCES);
     ::CloseHandle(h);
@@ -82,10 +82,10 @@ TEST_F(FileInfoWin32, FileHeldByAnotherProgramCannotBeReadNow) {
 }
 
 TEST_F(FileInfoWin32, DevicesAndPipesAreNoPlainFiles) {
-    EXPECT_EQ(platform::InspectPath("NUL").eKind, EPathKind::Other);
-    EXPECT_EQ(platform::InspectPath("\\\\.\\pipe\\fragrelay-no-such-pipe").eKind,
+    EXPECT_EQ(platform::InspectPath("NUL").m_eKind, EPathKind::Other);
+    EXPECT_EQ(platform::InspectPath("\\\\.\\pipe\\fragrelay-no-such-pipe").m_eKind,
               EPathKind::Absent);
-    EXPECT_EQ(platform::InspectPath(m_folder.Path() + "\\").eKind, EPathKind::Folder);
+    EXPECT_EQ(platform::InspectPath(m_folder.Path() + "\\").m_eKind, EPathKind::Folder);
 }
 
 TEST_F(FileInfoWin32, NewFileIsForItsOwnerOnly) {

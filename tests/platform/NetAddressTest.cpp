@@ -39,12 +39,12 @@ uint16_t ClosedPort(EAddressFamily eFamily) {
 
 TEST(NetAddressText, ReadsEveryLiteralFormAndWritesItBack) {
     const struct {
-        const char* pszName;
-        const char* pszText;
-        EAddressFamily eFamily;
-        uint16_t nPort;
-        const char* pszWritten;   // Text()
-        const char* pszWithPort;  // TextWithPort()
+        const char* m_pszName;
+        const char* m_pszText;
+        EAddressFamily m_eFamily;
+        uint16_t m_nPort;
+        const char* m_pszWritten;   // Text()
+        const char* m_pszWithPort;  // TextWithPort()
     } kRows[] = {
         {"Dotted", "1.2.3.4", kV4, 0, "1.2.3.4", "1.2.3.4:0"},
         {"DottedExtremes", "255.0.0.255", kV4, 0, "255.0.0.255", "255.0.0.255:0"},
@@ -65,13 +65,13 @@ TEST(NetAddressText, ReadsEveryLiteralFormAndWritesItBack) {
         {"BareIPv6TakesNoPort", "::1:80", kV6, 0, "::1:80", "[::1:80]:0"},
     };
     for (const auto& row : kRows) {
-        SCOPED_TRACE(row.pszName);
+        SCOPED_TRACE(row.m_pszName);
         CNetAddress addr;
-        ASSERT_TRUE(CNetAddress::Parse(row.pszText, &addr));
-        EXPECT_EQ(addr.Family(), row.eFamily);
-        EXPECT_EQ(addr.Port(), row.nPort);
-        EXPECT_EQ(addr.Text(), row.pszWritten);
-        EXPECT_EQ(addr.TextWithPort(), row.pszWithPort);
+        ASSERT_TRUE(CNetAddress::Parse(row.m_pszText, &addr));
+        EXPECT_EQ(addr.Family(), row.m_eFamily);
+        EXPECT_EQ(addr.Port(), row.m_nPort);
+        EXPECT_EQ(addr.Text(), row.m_pszWritten);
+        EXPECT_EQ(addr.TextWithPort(), row.m_pszWithPort);
         // What is written reads back as the same address.
         CNetAddress again;
         ASSERT_TRUE(CNetAddress::Parse(addr.TextWithPort(), &again));
@@ -81,8 +81,8 @@ TEST(NetAddressText, ReadsEveryLiteralFormAndWritesItBack) {
 
 TEST(NetAddressText, RefusesWhatIsNoLiteralAddress) {
     const struct {
-        const char* pszName;
-        std::string strText;
+        const char* m_pszName;
+        std::string m_strText;
     } kRows[] = {
         {"Empty", ""},
         {"HostName", "localhost"},
@@ -117,8 +117,8 @@ TEST(NetAddressText, RefusesWhatIsNoLiteralAddress) {
     };
     for (const auto& row : kRows) {
         CNetAddress addr = CNetAddress::Loopback(kV6, 7);
-        EXPECT_FALSE(CNetAddress::Parse(row.strText, &addr)) << row.pszName;
-        EXPECT_EQ(addr, CNetAddress::Loopback(kV6, 7)) << row.pszName << ": left unchanged";
+        EXPECT_FALSE(CNetAddress::Parse(row.m_strText, &addr)) << row.m_pszName;
+        EXPECT_EQ(addr, CNetAddress::Loopback(kV6, 7)) << row.m_pszName << ": left unchanged";
     }
     // A host field holds no port.
     CNetAddress addr;
@@ -129,9 +129,9 @@ TEST(NetAddressText, RefusesWhatIsNoLiteralAddress) {
 
 TEST(NetAddressText, WritesIPv6AsRfc5952Says) {
     const struct {
-        const char* pszName;
-        CNetAddress addr;
-        const char* pszText;
+        const char* m_pszName;
+        CNetAddress m_addr;
+        const char* m_pszText;
     } kRows[] = {
         {"LongestRunOfZerosIsTheGap", V6({1, 0, 0, 1, 0, 0, 0, 1}), "1:0:0:1::1"},
         {"FirstOfEqualRuns", V6({1, 0, 0, 1, 0, 0, 1, 1}), "1::1:0:0:1:1"},
@@ -140,7 +140,7 @@ TEST(NetAddressText, WritesIPv6AsRfc5952Says) {
         {"GapAtTheStart", V6({0, 0, 0, 0, 0, 0, 0, 0xabcd}), "::abcd"},
         {"LinkLocalWithScope", V6({0xfe80, 0, 0, 0, 0, 0, 0, 1}, 0, 3), "fe80::1%3"},
     };
-    for (const auto& row : kRows) EXPECT_EQ(row.addr.Text(), row.pszText) << row.pszName;
+    for (const auto& row : kRows) EXPECT_EQ(row.m_addr.Text(), row.m_pszText) << row.m_pszName;
     EXPECT_EQ(V6({0xfe80, 0, 0, 0, 0, 0, 0, 1}, 80, 3).TextWithPort(), "[fe80::1%3]:80");
     EXPECT_EQ(CNetAddress().Text(), "");
     EXPECT_EQ(CNetAddress().TextWithPort(), "");
@@ -156,22 +156,22 @@ TEST(NetAddressText, FamiliesValuesAndLoopback) {
     EXPECT_FALSE(CNetAddress().IsValid());
 
     const struct {
-        const char* pszText;
-        bool bLoopback;
+        const char* m_pszText;
+        bool m_bLoopback;
     } kRows[] = {{"127.0.0.1", true}, {"127.5.6.7", true}, {"128.0.0.1", false},
                  {"::1", true},       {"::2", false},      {"::ffff:8.8.8.8", false}};
     for (const auto& row : kRows) {
         CNetAddress addr;
-        ASSERT_TRUE(CNetAddress::Parse(row.pszText, &addr)) << row.pszText;
-        EXPECT_EQ(addr.IsLoopback(), row.bLoopback) << row.pszText;
+        ASSERT_TRUE(CNetAddress::Parse(row.m_pszText, &addr)) << row.m_pszText;
+        EXPECT_EQ(addr.IsLoopback(), row.m_bLoopback) << row.m_pszText;
     }
     EXPECT_FALSE(CNetAddress().IsLoopback());
 }
 
 TEST(HostLookup, LiteralIsItsOneAddressWithThePort) {
     const struct {
-        const char* pszHost;
-        const char* pszExpected;
+        const char* m_pszHost;
+        const char* m_pszExpected;
     } kRows[] = {
         {"127.0.0.1", "127.0.0.1:6667"},
         {"10.1.2.3", "10.1.2.3:6667"},
@@ -181,9 +181,9 @@ TEST(HostLookup, LiteralIsItsOneAddressWithThePort) {
         {"[2001:DB8::5]", "[2001:db8::5]:6667"},
     };
     for (const auto& row : kRows) {
-        const std::vector<CNetAddress> vAddrs = LookupHost(row.pszHost, 6667);
-        ASSERT_EQ(vAddrs.size(), 1u) << row.pszHost;
-        EXPECT_EQ(vAddrs[0].TextWithPort(), row.pszExpected) << row.pszHost;
+        const std::vector<CNetAddress> vAddrs = LookupHost(row.m_pszHost, 6667);
+        ASSERT_EQ(vAddrs.size(), 1u) << row.m_pszHost;
+        EXPECT_EQ(vAddrs[0].TextWithPort(), row.m_pszExpected) << row.m_pszHost;
     }
 }
 

@@ -190,15 +190,15 @@ namespace {
 // session caps it, before connecting.
 struct CTcpPair {
     CTcpPair() {
-        listener = CSocket::CreateTcp();
-        client = CSocket::CreateTcp();
-        bCapped = client.SetSendBuffer(16384);
-        if (listener.Bind(LoopbackAddress()) && listener.Listen() &&
-            client.Connect(LoopbackAddress(listener.LocalPort())))
-            peer = listener.Accept();
+        m_listener = CSocket::CreateTcp();
+        m_client = CSocket::CreateTcp();
+        m_bCapped = m_client.SetSendBuffer(16384);
+        if (m_listener.Bind(LoopbackAddress()) && m_listener.Listen() &&
+            m_client.Connect(LoopbackAddress(m_listener.LocalPort())))
+            m_peer = m_listener.Accept();
     }
-    CSocket listener, client, peer;
-    bool bCapped = false;
+    CSocket m_listener, m_client, m_peer;
+    bool m_bCapped = false;
 };
 
 // Byte i of the stream the tests send: a pattern with no short period, so
@@ -211,9 +211,9 @@ char StreamByte(size_t i) {
 
 TEST(TcpSendNow, FillsWithoutAWaitWhenThePeerStopsReadingAndLosesNoByte) {
     CTcpPair pair;
-    ASSERT_TRUE(pair.peer.IsValid());
-    ASSERT_TRUE(pair.bCapped);
-    EXPECT_TRUE(pair.client.WaitWritable(2000));
+    ASSERT_TRUE(pair.m_peer.IsValid());
+    ASSERT_TRUE(pair.m_bCapped);
+    EXPECT_TRUE(pair.m_client.WaitWritable(2000));
 
     // The peer reads nothing. The client sends as the IRC writer does: what
     // the connection takes, then a wait for room, until no room comes. On
@@ -230,18 +230,18 @@ TEST(TcpSendNow, FillsWithoutAWaitWhenThePeerStopsReadingAndLosesNoByte) {
         char chunk[kChunk];
         for (int i = 0; i < 1000000 && nTaken < kMaxBytes && !bFailed && !bStuck; ++i) {
             for (size_t j = 0; j < kChunk; ++j) chunk[j] = StreamByte(nTaken + j);
-            const int n = pair.client.SendNow(chunk, kChunk);
+            const int n = pair.m_client.SendNow(chunk, kChunk);
             bFailed = n < 0;
             if (n > 0) nTaken += static_cast<size_t>(n);
             if (n == 0) {
                 ++nFull;
-                bStuck = !pair.client.WaitWritable(300);
+                bStuck = !pair.m_client.WaitWritable(300);
             }
         }
         bDone = true;
     });
     const bool bReturned = WaitUntil([&] { return bDone.load(); }, std::chrono::seconds(30));
-    if (!bReturned) pair.client.Shutdown();  // ends a send that waits
+    if (!bReturned) pair.m_client.Shutdown();  // ends a send that waits
     filler.join();
     ASSERT_TRUE(bReturned) << "SendNow waited for a peer that does not read";
     ASSERT_FALSE(bFailed) << "a full connection is no failure";
@@ -252,31 +252,31 @@ TEST(TcpSendNow, FillsWithoutAWaitWhenThePeerStopsReadingAndLosesNoByte) {
     // Once the peer reads, sends go on, and it gets every byte in order.
     std::string strGot;
     char buf[8192];
-    while (strGot.size() < nTaken && pair.peer.WaitReadable(5000) == EWaitResult::Readable) {
-        const int n = pair.peer.Recv(buf, sizeof buf);
+    while (strGot.size() < nTaken && pair.m_peer.WaitReadable(5000) == EWaitResult::Readable) {
+        const int n = pair.m_peer.Recv(buf, sizeof buf);
         if (n <= 0) break;
         strGot.append(buf, static_cast<size_t>(n));
     }
     ASSERT_EQ(strGot.size(), nTaken);
     for (size_t i = 0; i < nTaken; ++i) ASSERT_EQ(strGot[i], StreamByte(i)) << "byte " << i;
-    EXPECT_TRUE(pair.client.WaitWritable(5000));
-    EXPECT_EQ(pair.client.SendNow("more", 4), 4);
+    EXPECT_TRUE(pair.m_client.WaitWritable(5000));
+    EXPECT_EQ(pair.m_client.SendNow("more", 4), 4);
 }
 
 TEST(TcpSendNow, FailsOnAClosedConnectionOrSocketAndBadBufferSizesAreRefused) {
     CTcpPair pair;
-    ASSERT_TRUE(pair.peer.IsValid());
-    pair.peer.Close();
+    ASSERT_TRUE(pair.m_peer.IsValid());
+    pair.m_peer.Close();
     // The first sends may still be taken; the reset after them is a failure,
     // never a wait or SIGPIPE.
     int nLast = 0;
-    for (int i = 0; i < 50 && nLast >= 0; ++i) nLast = pair.client.SendNow("x", 1);
+    for (int i = 0; i < 50 && nLast >= 0; ++i) nLast = pair.m_client.SendNow("x", 1);
     EXPECT_EQ(nLast, -1);
     // Ready, so that the writer's next send reports the failure at once.
-    EXPECT_TRUE(pair.client.WaitWritable(2000));
+    EXPECT_TRUE(pair.m_client.WaitWritable(2000));
 
-    EXPECT_FALSE(pair.client.SetSendBuffer(0));
-    EXPECT_FALSE(pair.client.SetSendBuffer(-1));
+    EXPECT_FALSE(pair.m_client.SetSendBuffer(0));
+    EXPECT_FALSE(pair.m_client.SetSendBuffer(-1));
     CSocket none;
     EXPECT_EQ(none.SendNow("x", 1), -1);
     EXPECT_TRUE(none.WaitWritable(2000));
@@ -288,7 +288,7 @@ TEST(TcpSendNow, FailsOnAClosedConnectionOrSocketAndBadBufferSizesAreRefused) {
 // starts while a send is under way.
 TEST(TcpSendNow, AReceiveOnAnotherThreadGoesOnUndisturbed) {
     CTcpPair pair;
-    ASSERT_TRUE(pair.peer.IsValid());
+    ASSERT_TRUE(pair.m_peer.IsValid());
     constexpr size_t kBytes = 200;
     std::string strGot;
     std::atomic<size_t> nGot{0};
@@ -298,7 +298,7 @@ TEST(TcpSendNow, AReceiveOnAnotherThreadGoesOnUndisturbed) {
         char c = 0;
         while (strGot.size() < kBytes) {
             // Blocking, without waiting for readability first: the worst case.
-            if (pair.client.Recv(&c, 1) != 1) {
+            if (pair.m_client.Recv(&c, 1) != 1) {
                 bFailed = true;
                 break;
             }
@@ -308,17 +308,17 @@ TEST(TcpSendNow, AReceiveOnAnotherThreadGoesOnUndisturbed) {
         bDone = true;
     });
     std::thread writer([&] {
-        for (int i = 0; i < 1000000 && !bDone.load(); ++i) pair.client.SendNow("w", 1);
+        for (int i = 0; i < 1000000 && !bDone.load(); ++i) pair.m_client.SendNow("w", 1);
     });
     // One byte at a time, the next once the last arrived, so the reader
     // mostly waits on an empty connection while the writer sends.
     for (size_t i = 0; i < kBytes && !bFailed.load(); ++i) {
         const char c = StreamByte(i);
-        ASSERT_EQ(pair.peer.Send(&c, 1), 1);
+        ASSERT_EQ(pair.m_peer.Send(&c, 1), 1);
         if (!WaitUntil([&] { return nGot.load() > i || bFailed.load(); }, std::chrono::seconds(10)))
             break;
     }
-    pair.peer.Shutdown();  // ends a reader that would still wait
+    pair.m_peer.Shutdown();  // ends a reader that would still wait
     reader.join();
     bDone = true;
     writer.join();
@@ -377,8 +377,8 @@ TEST(Gate, HoldsWorkerAtSafePointUntilReleasedOrStopped) {
 
 TEST(Text, ParseLeadingIntReadsLikeAtoi) {
     struct Row {
-        const char* in;
-        int32_t out;
+        const char* m_in;
+        int32_t m_out;
     } rows[] = {{"42", 42},
                 {"  -7x", -7},
                 {"+3", 3},
@@ -390,7 +390,7 @@ TEST(Text, ParseLeadingIntReadsLikeAtoi) {
                 {"99999999999", INT32_MAX},
                 {"-99999999999", INT32_MIN},
                 {"70000", 70000}};
-    for (const Row& r : rows) EXPECT_EQ(ParseLeadingInt(r.in), r.out) << r.in;
+    for (const Row& r : rows) EXPECT_EQ(ParseLeadingInt(r.m_in), r.m_out) << r.m_in;
 }
 
 TEST(Text, CodePageRoundTrip) {

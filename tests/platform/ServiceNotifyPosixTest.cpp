@@ -91,9 +91,9 @@ TEST(ServiceNotifyPosix, WatchdogOnlyForThisProcessAndAPositiveLimit) {
     const std::string strOtherPid = std::to_string(::getpid() + 1);
     const std::string strPidAndMore = strPid + "x";
     const struct {
-        const char* pszUsec;
-        const char* pszPid;
-        uint64_t nExpected;
+        const char* m_pszUsec;
+        const char* m_pszPid;
+        uint64_t m_nExpected;
     } rows[] = {
         {"30000000", nullptr, 30000000u},
         {"30000000", strPid.c_str(), 30000000u},
@@ -109,14 +109,14 @@ TEST(ServiceNotifyPosix, WatchdogOnlyForThisProcessAndAPositiveLimit) {
         {"18446744073709551616", nullptr, 0},
     };
     for (const auto& row : rows) {
-        const std::string strRow = std::string(row.pszUsec ? row.pszUsec : "(unset)") + " / " +
-                                   (row.pszPid ? row.pszPid : "(unset)");
-        CServiceNotifier notifier(strName.c_str(), row.pszUsec, row.pszPid);
+        const std::string strRow = std::string(row.m_pszUsec ? row.m_pszUsec : "(unset)") + " / " +
+                                   (row.m_pszPid ? row.m_pszPid : "(unset)");
+        CServiceNotifier notifier(strName.c_str(), row.m_pszUsec, row.m_pszPid);
         ASSERT_TRUE(notifier.IsActive()) << strRow;
-        EXPECT_EQ(notifier.WatchdogUsec(), row.nExpected) << strRow;
-        EXPECT_EQ(notifier.Watchdog(), row.nExpected != 0) << strRow;
+        EXPECT_EQ(notifier.WatchdogUsec(), row.m_nExpected) << strRow;
+        EXPECT_EQ(notifier.Watchdog(), row.m_nExpected != 0) << strRow;
         ASSERT_TRUE(notifier.Ready()) << strRow;
-        if (row.nExpected != 0) {
+        if (row.m_nExpected != 0) {
             EXPECT_EQ(manager.Next(), "WATCHDOG=1") << strRow;
         }
         EXPECT_EQ(manager.Next(), "READY=1") << strRow;
@@ -134,8 +134,8 @@ TEST(ServiceNotifyPosix, StatusIsOneLineOfUtf8) {
     ASSERT_TRUE(notifier.IsActive()) << notifier.Problem();
 
     const struct {
-        std::string strText;
-        std::string strSent;
+        std::string m_strText;
+        std::string m_strSent;
     } rows[] = {
         {"IRC: in #x\nREADY=1\r\nMAINPID=1", "STATUS=IRC: in #x READY=1  MAINPID=1"},
         {"game: Caf\xE9 \x80", "STATUS=game: Caf\xC3\xA9 \xE2\x82\xAC"},
@@ -144,8 +144,8 @@ TEST(ServiceNotifyPosix, StatusIsOneLineOfUtf8) {
         {"", "STATUS="},
     };
     for (const auto& row : rows) {
-        EXPECT_TRUE(notifier.Status(row.strText));
-        EXPECT_EQ(manager.Next(), row.strSent);
+        EXPECT_TRUE(notifier.Status(row.m_strText));
+        EXPECT_EQ(manager.Next(), row.m_strSent);
     }
 }
 

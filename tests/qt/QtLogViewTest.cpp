@@ -44,13 +44,13 @@ TEST_F(QtLogViewTest, AppendsFromAWorkerFollowTheEndAndStayBounded) {
 TEST_F(QtLogViewTest, EverySequenceOfLogChangesEndsWithThePagesLines) {
     qt::CQtLogView* pLog = LogOf(*m_pView);
     struct CStep {
-        enum EKind { Append, Limit, Set } eKind;
-        std::string strText;
-        size_t nLines = 0;
+        enum EKind { Append, Limit, Set } m_eKind;
+        std::string m_strText;
+        size_t m_nLines = 0;
     };
     struct CRow {
-        const char* pszName;
-        std::vector<CStep> steps;
+        const char* m_pszName;
+        std::vector<CStep> m_steps;
     };
     const std::string strNul("nul\0byte", 8);
     const CRow rows[] = {
@@ -79,27 +79,27 @@ TEST_F(QtLogViewTest, EverySequenceOfLogChangesEndsWithThePagesLines) {
         m_pPage->SetItemText(ID_LOG, "");
         // From a worker, so that the GUI takes the whole run in one go.
         std::thread worker([&] {
-            for (const CStep& step : row.steps) {
-                switch (step.eKind) {
+            for (const CStep& step : row.m_steps) {
+                switch (step.m_eKind) {
                     case CStep::Append:
-                        m_pPage->AppendLogLine(ID_LOG, step.strText);
+                        m_pPage->AppendLogLine(ID_LOG, step.m_strText);
                         break;
                     case CStep::Limit:
-                        m_pPage->SetLogLimits(ID_LOG, step.nLines, 1 << 20);
+                        m_pPage->SetLogLimits(ID_LOG, step.m_nLines, 1 << 20);
                         break;
                     case CStep::Set:
-                        m_pPage->SetItemText(ID_LOG, step.strText);
+                        m_pPage->SetItemText(ID_LOG, step.m_strText);
                         break;
                 }
             }
         });
         worker.join();
         EXPECT_TRUE(SpinUntil([&] { return ShowsPageText(pLog, *m_pPage); }))
-            << row.pszName << ": shows \"" << pLog->toPlainText().toStdString() << "\"";
-        EXPECT_EQ(pLog->LineCount(), m_pPage->GetLogLineCount(ID_LOG)) << row.pszName;
+            << row.m_pszName << ": shows \"" << pLog->toPlainText().toStdString() << "\"";
+        EXPECT_EQ(pLog->LineCount(), m_pPage->GetLogLineCount(ID_LOG)) << row.m_pszName;
         if (pLog->LineCount() > 0) {
             EXPECT_EQ(static_cast<size_t>(pLog->document()->blockCount()), pLog->LineCount())
-                << row.pszName;
+                << row.m_pszName;
         }
     }
 }

@@ -67,8 +67,8 @@ TEST(QtMainWindowApp, ShowsTheRealPagesOnEveryTabAndQuitOnScreenEndsTheRun) {
     const std::string strSettings = folder / "settings.ini";
     ASSERT_TRUE(testsupport::WriteWholeFile(strSettings, kSettings));
     ui::CAppOptions options;
-    options.strSettingsPath = strSettings;
-    options.strUpdateHost.clear();
+    options.m_strSettingsPath = strSettings;
+    options.m_strUpdateHost.clear();
 
     qt::CQtDispatcherHost host;
     framework::CRecordingMessageSink sink;

@@ -22,11 +22,11 @@ using QtOperatorTest = CViewFixture;
 
 TEST_F(QtOperatorTest, TypedTextReachesTheControlState) {
     struct CRow {
-        const char* pszName;
-        int nId;
-        QString strTyped;
-        std::string strInPage;
-        QString strShown;  // what the edit shows once the page took it
+        const char* m_pszName;
+        int m_nId;
+        QString m_strTyped;
+        std::string m_strInPage;
+        QString m_strShown;  // what the edit shows once the page took it
     };
     const CRow rows[] = {
         {"plain", ID_EDIT, QStringLiteral("nick"), "nick", QStringLiteral("nick")},
@@ -39,15 +39,15 @@ TEST_F(QtOperatorTest, TypedTextReachesTheControlState) {
         {"password", ID_PASSWORD, QStringLiteral("s3cret"), "s3cret", QStringLiteral("s3cret")},
     };
     for (const CRow& row : rows) {
-        auto* pEdit = Widget<QLineEdit>(row.nId);
+        auto* pEdit = Widget<QLineEdit>(row.m_nId);
         pEdit->clear();
-        m_pPage->SetItemText(row.nId, "");
-        ASSERT_TRUE(SpinUntil([&] { return pEdit->text().isEmpty(); })) << row.pszName;
-        TypeText(pEdit, row.strTyped);
-        EXPECT_TRUE(SpinUntil([&] { return m_pPage->GetItemText(row.nId) == row.strInPage; }))
-            << row.pszName << ": " << m_pPage->GetItemText(row.nId);
-        EXPECT_TRUE(SpinUntil([&] { return pEdit->text() == row.strShown; }))
-            << row.pszName << ": " << pEdit->text().toStdString();
+        m_pPage->SetItemText(row.m_nId, "");
+        ASSERT_TRUE(SpinUntil([&] { return pEdit->text().isEmpty(); })) << row.m_pszName;
+        TypeText(pEdit, row.m_strTyped);
+        EXPECT_TRUE(SpinUntil([&] { return m_pPage->GetItemText(row.m_nId) == row.m_strInPage; }))
+            << row.m_pszName << ": " << m_pPage->GetItemText(row.m_nId);
+        EXPECT_TRUE(SpinUntil([&] { return pEdit->text() == row.m_strShown; }))
+            << row.m_pszName << ": " << pEdit->text().toStdString();
     }
 }
 

@@ -162,15 +162,15 @@ TEST(QtPageViewBuildTest, ControlsSitWhereTheTemplateSaysInTheStateThePageHolds)
     EXPECT_EQ(qobject_cast<qt::CQtLogView*>(view.ControlWidget(ID_LOG))->LineCount(), 2u);
     EXPECT_EQ(view.size(), QSize(units.ToPixelsX(300), units.ToPixelsY(200)));
 
-    for (const framework::CControlTemplate& ctrl : TestTemplate().controls) {
-        if (ctrl.nId == framework::IDC_STATIC) continue;
-        QWidget* pWidget = view.ControlWidget(ctrl.nId);
-        ASSERT_NE(pWidget, nullptr) << ctrl.nId;
+    for (const framework::CControlTemplate& ctrl : TestTemplate().m_controls) {
+        if (ctrl.m_nId == framework::IDC_STATIC) continue;
+        QWidget* pWidget = view.ControlWidget(ctrl.m_nId);
+        ASSERT_NE(pWidget, nullptr) << ctrl.m_nId;
         const QRect expected(
-            units.ToPixelsX(ctrl.x), units.ToPixelsY(ctrl.y),
-            units.ToPixelsX(ctrl.x + ctrl.cx) - units.ToPixelsX(ctrl.x),
-            units.ToPixelsY(ctrl.y + framework::ClosedHeight(ctrl)) - units.ToPixelsY(ctrl.y));
-        EXPECT_EQ(pWidget->geometry(), expected) << ctrl.nId;
+            units.ToPixelsX(ctrl.m_x), units.ToPixelsY(ctrl.m_y),
+            units.ToPixelsX(ctrl.m_x + ctrl.m_cx) - units.ToPixelsX(ctrl.m_x),
+            units.ToPixelsY(ctrl.m_y + framework::ClosedHeight(ctrl)) - units.ToPixelsY(ctrl.m_y));
+        EXPECT_EQ(pWidget->geometry(), expected) << ctrl.m_nId;
     }
     // A drop-down list covers one line when closed, not its dropped height.
     EXPECT_LT(view.ControlWidget(ID_LIST)->height(), units.ToPixelsY(50) / 2);

@@ -52,11 +52,11 @@ protected:
             {"IDS_PAUSE", res::IDS_PAUSE},
             {"IDS_CHECK", res::IDS_CHECK},
         };
-        for (const framework::CControlTemplate& ctrl : Template().controls) {
-            const auto it = kPlaceholders.find(ctrl.strText);
-            if (it != kPlaceholders.end()) SetItemText(ctrl.nId, res::LoadResString(it->second));
+        for (const framework::CControlTemplate& ctrl : Template().m_controls) {
+            const auto it = kPlaceholders.find(ctrl.m_strText);
+            if (it != kPlaceholders.end()) SetItemText(ctrl.m_nId, res::LoadResString(it->second));
         }
-        if (Template().nId == res::IDD_GAME) {
+        if (Template().m_nId == res::IDD_GAME) {
             SetCurSel(res::IDC_GAME_LANGUAGE, 2);
             SetItemText(res::IDC_GAME_SERVER, "127.0.0.1");
             SetItemText(res::IDC_GAME_PORT, "23000");
@@ -304,8 +304,8 @@ TEST(QtScreenshotTest, CloseBoxAsksThePageAndLeavesClosingToTheProgram) {
 
 TEST(QtScreenshotTest, EveryTemplateAsAPage) {
     struct CRow {
-        int nTemplateId;
-        const char* pszShot;
+        int m_nTemplateId;
+        const char* m_pszShot;
     };
     const CRow rows[] = {
         {res::IDD_IRC, "page_130_irc"},
@@ -318,24 +318,24 @@ TEST(QtScreenshotTest, EveryTemplateAsAPage) {
     const qt::CDialogUnits units;
     for (const CRow& row : rows) {
         std::unique_ptr<CPage> pPage;
-        if (row.nTemplateId == res::IDD_IRC) {
+        if (row.m_nTemplateId == res::IDD_IRC) {
             pPage = MakeIrcPage();
-        } else if (row.nTemplateId == res::IDD_COLORS) {
+        } else if (row.m_nTemplateId == res::IDD_COLORS) {
             pPage = MakeSettingsPage();
-        } else if (row.nTemplateId == res::IDD_ABOUT) {
+        } else if (row.m_nTemplateId == res::IDD_ABOUT) {
             pPage = std::make_unique<ui::CAboutDlg>();
         } else {
-            pPage = std::make_unique<CStillPage>(row.nTemplateId);
+            pPage = std::make_unique<CStillPage>(row.m_nTemplateId);
         }
-        ASSERT_TRUE(pPage->Create(sink)) << row.pszShot;
-        if (row.nTemplateId == res::IDD_IRC) AddIrcLogSample(*pPage);
+        ASSERT_TRUE(pPage->Create(sink)) << row.m_pszShot;
+        if (row.m_nTemplateId == res::IDD_IRC) AddIrcLogSample(*pPage);
         qt::CQtPageView view(*pPage, host.Dispatcher(), units);
         view.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view)) << row.pszShot;
-        EXPECT_EQ(view.size(), units.DialogSize(pPage->Template())) << row.pszShot;
-        ExpectReadableLayout(view, row.pszShot);
-        SaveScreenshot(view, row.pszShot);
-        EXPECT_EQ(pPage->UnknownIdUses(), 0u) << row.pszShot;
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view)) << row.m_pszShot;
+        EXPECT_EQ(view.size(), units.DialogSize(pPage->Template())) << row.m_pszShot;
+        ExpectReadableLayout(view, row.m_pszShot);
+        SaveScreenshot(view, row.m_pszShot);
+        EXPECT_EQ(pPage->UnknownIdUses(), 0u) << row.m_pszShot;
     }
 }
 

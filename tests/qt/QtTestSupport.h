@@ -79,26 +79,26 @@ inline const framework::CDialogTemplate& TestTemplate() {
     namespace style = framework::style;
     static const framework::CDialogTemplate kTemplate = [] {
         framework::CDialogTemplate dlg;
-        dlg.nId = 9001;
-        dlg.strCaption = "test page";
-        dlg.cx = 300;
-        dlg.cy = 200;
+        dlg.m_nId = 9001;
+        dlg.m_strCaption = "test page";
+        dlg.m_cx = 300;
+        dlg.m_cy = 200;
         const uint32_t kTab = style::Visible | style::TabStop;
         auto ctl = [](int nId, EControlKind eKind, const char* pszText, int x, int y, int cx,
                       int cy, uint32_t nStyle, std::vector<std::string> items = {}) {
             CControlTemplate ctrl;
-            ctrl.nId = nId;
-            ctrl.eKind = eKind;
-            ctrl.strText = pszText;
-            ctrl.x = x;
-            ctrl.y = y;
-            ctrl.cx = cx;
-            ctrl.cy = cy;
-            ctrl.nStyle = nStyle;
-            ctrl.items = std::move(items);
+            ctrl.m_nId = nId;
+            ctrl.m_eKind = eKind;
+            ctrl.m_strText = pszText;
+            ctrl.m_x = x;
+            ctrl.m_y = y;
+            ctrl.m_cx = cx;
+            ctrl.m_cy = cy;
+            ctrl.m_nStyle = nStyle;
+            ctrl.m_items = std::move(items);
             return ctrl;
         };
-        dlg.controls = {
+        dlg.m_controls = {
             ctl(framework::IDC_STATIC, EControlKind::GroupBox, "frame", 2, 2, 296, 196,
                 style::Visible),
             ctl(ID_EDIT, EControlKind::Edit, "", 8, 10, 100, 12, kTab | style::AutoHScroll),

@@ -45,10 +45,10 @@ TEST(QtTextTest, EveryByteOfTheRow80ToThe9FShowsAsItsCharacter) {
 
 TEST(QtTextTest, ShownTexts) {
     struct CRow {
-        const char* pszName;
-        std::string strBytes;
-        bool bMultiLine;
-        QString strShown;
+        const char* m_pszName;
+        std::string m_strBytes;
+        bool m_bMultiLine;
+        QString m_strShown;
     };
     const CRow rows[] = {
         {"e acute", "caf\xE9", false, QStringLiteral(u"café")},
@@ -68,7 +68,7 @@ TEST(QtTextTest, ShownTexts) {
         {"markup stays text", "<b>x</b>&amp;", false, QStringLiteral(u"<b>x</b>&amp;")},
     };
     for (const CRow& row : rows) {
-        EXPECT_EQ(ToDisplayText(row.strBytes, row.bMultiLine), row.strShown) << row.pszName;
+        EXPECT_EQ(ToDisplayText(row.m_strBytes, row.m_bMultiLine), row.m_strShown) << row.m_pszName;
     }
 }
 

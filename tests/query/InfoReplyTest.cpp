@@ -16,29 +16,31 @@ namespace {
 const std::string kClose = "\\final\\\\queryid\\17.1";
 
 struct InfoCase {
-    const char* szName;
-    std::string strPairs;  // the reply before its closing pairs
-    std::string strHostname;
-    std::string strMod;
-    std::string strGamePort;
-    std::string strPlayers;
-    std::string strVersion;
-    std::string strMap;
+    const char* m_szName;
+    std::string m_strPairs;  // the reply before its closing pairs
+    std::string m_strHostname;
+    std::string m_strMod;
+    std::string m_strGamePort;
+    std::string m_strPlayers;
+    std::string m_strVersion;
+    std::string m_strMap;
 };
 // Rows print by name, so test listings stay readable.
-void PrintTo(const InfoCase& row, std::ostream* pOut) { *pOut << row.szName; }
+void PrintTo(const InfoCase& row, std::ostream* pOut) {
+    *pOut << row.m_szName;
+}
 
 class InfoReplyTable : public ::testing::TestWithParam<InfoCase> {};
 
 TEST_P(InfoReplyTable, ShowsWhatThePanelShows) {
     const InfoCase& c = GetParam();
-    const query::CInfoReply info = query::ParseInfoReply(c.strPairs + kClose);
-    EXPECT_EQ(info.m_strHostname, c.strHostname);
-    EXPECT_EQ(info.m_strMod, c.strMod);
-    EXPECT_EQ(info.GamePortText(), c.strGamePort);
-    EXPECT_EQ(info.PlayersText(), c.strPlayers);
-    EXPECT_EQ(info.m_strVersion, c.strVersion);
-    EXPECT_EQ(info.m_strMapName, c.strMap);
+    const query::CInfoReply info = query::ParseInfoReply(c.m_strPairs + kClose);
+    EXPECT_EQ(info.m_strHostname, c.m_strHostname);
+    EXPECT_EQ(info.m_strMod, c.m_strMod);
+    EXPECT_EQ(info.GamePortText(), c.m_strGamePort);
+    EXPECT_EQ(info.PlayersText(), c.m_strPlayers);
+    EXPECT_EQ(info.m_strVersion, c.m_strVersion);
+    EXPECT_EQ(info.m_strMapName, c.m_strMap);
 }
 
 const std::string kFull =
@@ -63,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         InfoCase{"EmptyValuesShiftNothing",
                  "\\hostname\\\\password\\\\gameId\\xpack1\\version\\\\mapname\\berlin", "", "RtR",
                  "0", "0/0", "", "berlin"}),
-    [](const ::testing::TestParamInfo<InfoCase>& info) { return info.param.szName; });
+    [](const ::testing::TestParamInfo<InfoCase>& info) { return info.param.m_szName; });
 
 TEST(InfoReply, TruncatedRepliesNeverReadPastTheirEnd) {
     // Every prefix of a reply, including one cut inside a key or a value.

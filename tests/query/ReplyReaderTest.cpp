@@ -21,17 +21,19 @@ Pairs ReadPairs(std::string_view reply) {
 }
 
 struct ReaderCase {
-    const char* szName;
-    std::string strReply;
-    Pairs expected;
+    const char* m_szName;
+    std::string m_strReply;
+    Pairs m_expected;
 };
 // Rows print by name, so test listings stay readable.
-void PrintTo(const ReaderCase& row, std::ostream* pOut) { *pOut << row.szName; }
+void PrintTo(const ReaderCase& row, std::ostream* pOut) {
+    *pOut << row.m_szName;
+}
 
 class ReplyReaderTable : public ::testing::TestWithParam<ReaderCase> {};
 
 TEST_P(ReplyReaderTable, ReadsThePairs) {
-    EXPECT_EQ(ReadPairs(GetParam().strReply), GetParam().expected);
+    EXPECT_EQ(ReadPairs(GetParam().m_strReply), GetParam().m_expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -57,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"ValuesKeepSpacesAndHighBytes",
                    "\\hostname\\ A \xe9 \\x\\y",
                    {{"hostname", " A \xe9 "}, {"x", "y"}}}),
-    [](const ::testing::TestParamInfo<ReaderCase>& info) { return info.param.szName; });
+    [](const ::testing::TestParamInfo<ReaderCase>& info) { return info.param.m_szName; });
 
 TEST(ReplyReader, ViewsStayInsideTheReply) {
     // A view into a buffer that is not NUL-terminated: the reader must stop at its end.

@@ -18,19 +18,21 @@ std::vector<std::string> AllTokens(const std::string& strText, const std::string
 }
 
 struct TokenizerCase {
-    const char* szName;
-    std::string strText;
-    std::string strDelims;
-    std::vector<std::string> expected;
+    const char* m_szName;
+    std::string m_strText;
+    std::string m_strDelims;
+    std::vector<std::string> m_expected;
 };
 // Rows print by name, so test listings stay readable.
-void PrintTo(const TokenizerCase& row, std::ostream* pOut) { *pOut << row.szName; }
+void PrintTo(const TokenizerCase& row, std::ostream* pOut) {
+    *pOut << row.m_szName;
+}
 
 class TokenizerTable : public ::testing::TestWithParam<TokenizerCase> {};
 
 TEST_P(TokenizerTable, YieldsTheTokens) {
     const TokenizerCase& c = GetParam();
-    EXPECT_EQ(AllTokens(c.strText, c.strDelims), c.expected);
+    EXPECT_EQ(AllTokens(c.m_strText, c.m_strDelims), c.m_expected);
 }
 
 using S = std::string;
@@ -62,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
                       {"!a", "b"}},
         TokenizerCase{"NulByteIsOrdinaryText", S("a\0b", 3), "\\", {S("a\0b", 3)}},
         TokenizerCase{"NulByteAsDelimiter", S("a\0\0b", 4), S("\0", 1), {"a", "b"}}),
-    [](const ::testing::TestParamInfo<TokenizerCase>& info) { return info.param.szName; });
+    [](const ::testing::TestParamInfo<TokenizerCase>& info) { return info.param.m_szName; });
 
 TEST(Tokenizer, EndIsFinalAndEmptiesTheToken) {
     query::CTokenizer tokenizer("\\a\\", "\\");

@@ -14,19 +14,19 @@ TEST(Icon, ComesIn32And16PixelsWithAShapeOfItsOwn) {
     const int sizes[] = {32, 16};
     for (size_t n = 0; n < images.size(); ++n) {
         const res::CIconImage& image = images[n];
-        SCOPED_TRACE(image.nWidth);
-        EXPECT_EQ(image.nWidth, sizes[n]);
-        EXPECT_EQ(image.nHeight, sizes[n]);
-        ASSERT_EQ(image.pixels.size(), static_cast<size_t>(sizes[n] * sizes[n]));
+        SCOPED_TRACE(image.m_nWidth);
+        EXPECT_EQ(image.m_nWidth, sizes[n]);
+        EXPECT_EQ(image.m_nHeight, sizes[n]);
+        ASSERT_EQ(image.m_pixels.size(), static_cast<size_t>(sizes[n] * sizes[n]));
         const auto at = [&](int x, int y) {
-            return image.pixels[static_cast<size_t>(y * sizes[n] + x)];
+            return image.m_pixels[static_cast<size_t>(y * sizes[n] + x)];
         };
         // Rounded corners are see-through; the middle is solid.
         EXPECT_EQ(at(0, 0) >> 24, 0u);
         EXPECT_EQ(at(sizes[n] - 1, sizes[n] - 1) >> 24, 0u);
         EXPECT_EQ(at(sizes[n] / 2, sizes[n] / 2) >> 24, 0xFFu);
         std::set<uint32_t> opaqueColours;
-        for (const uint32_t argb : image.pixels) {
+        for (const uint32_t argb : image.m_pixels) {
             if ((argb >> 24) == 0xFF) opaqueColours.insert(argb);
         }
         EXPECT_GE(opaqueColours.size(), 5u);  // badge, border, crosshair, red, bubble

@@ -18,11 +18,11 @@ namespace {
 using res::EPhrase;
 
 struct CPhraseRow {
-    const char* pszName;
-    int32_t nLanguage;
-    EPhrase ePhrase;
-    int nStringId;
-    const char* pszBytes;
+    const char* m_pszName;
+    int32_t m_nLanguage;
+    EPhrase m_ePhrase;
+    int m_nStringId;
+    const char* m_pszBytes;
 };
 
 // Literals are split where a hex escape is followed by a letter a-f.
@@ -76,22 +76,22 @@ const CPhraseRow kPhrases[] = {
 };
 
 void PrintTo(const CPhraseRow& row, std::ostream* pOut) {
-    *pOut << row.pszName;
+    *pOut << row.m_pszName;
 }
 
 class PhraseTable : public testing::TestWithParam<CPhraseRow> {};
 
 TEST_P(PhraseTable, StringAndLookupHoldTheExactBytes) {
     const CPhraseRow& row = GetParam();
-    const std::string strExpected = row.pszBytes;
-    EXPECT_EQ(res::LoadResString(row.nStringId), strExpected);
-    EXPECT_EQ(res::LanguagePhrase(row.nLanguage, row.ePhrase), strExpected);
-    EXPECT_EQ(res::LoadPhrase(res::PhraseBase(row.nLanguage), row.ePhrase), strExpected);
+    const std::string strExpected = row.m_pszBytes;
+    EXPECT_EQ(res::LoadResString(row.m_nStringId), strExpected);
+    EXPECT_EQ(res::LanguagePhrase(row.m_nLanguage, row.m_ePhrase), strExpected);
+    EXPECT_EQ(res::LoadPhrase(res::PhraseBase(row.m_nLanguage), row.m_ePhrase), strExpected);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllLanguages, PhraseTable, testing::ValuesIn(kPhrases),
                          [](const testing::TestParamInfo<CPhraseRow>& info) {
-                             return std::string(info.param.pszName);
+                             return std::string(info.param.m_pszName);
                          });
 
 TEST(Languages, ListInIndexOrderMatchesTheGameTabsList) {
@@ -104,7 +104,7 @@ TEST(Languages, ListInIndexOrderMatchesTheGameTabsList) {
     ASSERT_NE(pGame, nullptr);
     const framework::CControlTemplate* pList = pGame->Find(res::IDC_GAME_LANGUAGE);
     ASSERT_NE(pList, nullptr);
-    EXPECT_EQ(pList->items, expected);
+    EXPECT_EQ(pList->m_items, expected);
 }
 
 TEST(Languages, PhraseBaseIsIndexTimesHundred) {
@@ -116,18 +116,18 @@ TEST(Languages, PhraseBaseIsIndexTimesHundred) {
 TEST(Languages, IndexOutsideTheListHasNoPhrases) {
     // -1 is no selection; the others come only from a hand-edited file.
     const struct {
-        const char* pszName;
-        int32_t nLanguage;
+        const char* m_pszName;
+        int32_t m_nLanguage;
     } kRows[] = {{"NoSelection", -1},
                  {"JustPastFinnish", 8},
                  {"Large", 100},
                  {"MaxInt", INT32_MAX},
                  {"MinInt", INT32_MIN}};
     for (const auto& row : kRows) {
-        SCOPED_TRACE(row.pszName);
-        EXPECT_EQ(res::PhraseBase(row.nLanguage), res::kNoPhraseBase);
+        SCOPED_TRACE(row.m_pszName);
+        EXPECT_EQ(res::PhraseBase(row.m_nLanguage), res::kNoPhraseBase);
         for (int nRole = 46; nRole <= 50; ++nRole) {
-            EXPECT_EQ(res::LanguagePhrase(row.nLanguage, static_cast<EPhrase>(nRole)), "");
+            EXPECT_EQ(res::LanguagePhrase(row.m_nLanguage, static_cast<EPhrase>(nRole)), "");
         }
     }
     EXPECT_EQ(res::kNoPhraseBase, -100);

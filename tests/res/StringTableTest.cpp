@@ -12,8 +12,8 @@ using res::LoadResString;
 namespace {
 
 struct CStringRow {
-    int nId;
-    const char* pszText;
+    int m_nId;
+    const char* m_pszText;
 };
 
 TEST(StringTable, EveryOperatorTextTheProgramUses) {
@@ -63,7 +63,7 @@ TEST(StringTable, EveryOperatorTextTheProgramUses) {
         {53, "Check"},
     };
     for (const CStringRow& row : rows) {
-        EXPECT_EQ(LoadResString(row.nId), row.pszText) << "string " << row.nId;
+        EXPECT_EQ(LoadResString(row.m_nId), row.m_pszText) << "string " << row.m_nId;
     }
     // The attribution is ours to word, but must exist and fit in one line.
     const std::string strAttribution = LoadResString(res::IDS_ATTRIBUTION);
@@ -72,11 +72,11 @@ TEST(StringTable, EveryOperatorTextTheProgramUses) {
 }
 
 struct CPhraseRow {
-    const char* pszName;
-    int nLanguage;
+    const char* m_pszName;
+    int m_nLanguage;
     // Kill, teamkill, death, suicide, flag capture, written in UTF-8 here
     // and stored as Windows-1252 in the table.
-    const char* pszPhrases[5];
+    const char* m_pszPhrases[5];
 };
 
 TEST(StringTable, EventPhrasesOfAllEightLanguages) {
@@ -115,9 +115,10 @@ TEST(StringTable, EventPhrasesOfAllEightLanguages) {
     };
     for (const CPhraseRow& row : rows) {
         for (int nRole = 0; nRole < 5; ++nRole) {
-            const int nId = row.nLanguage * res::IDS_LANGUAGE_STRIDE + res::IDS_PHRASE_KILL + nRole;
-            EXPECT_EQ(LoadResString(nId), platform::Utf8ToCp1252(row.pszPhrases[nRole]))
-                << row.pszName << ", string " << nId;
+            const int nId =
+                row.m_nLanguage * res::IDS_LANGUAGE_STRIDE + res::IDS_PHRASE_KILL + nRole;
+            EXPECT_EQ(LoadResString(nId), platform::Utf8ToCp1252(row.m_pszPhrases[nRole]))
+                << row.m_pszName << ", string " << nId;
         }
     }
 }
@@ -138,7 +139,7 @@ TEST(StringTable, LettersOutsideAsciiAreSingleWindows1252Bytes) {
         {749, " tappoi itsens\xE4."},
     };
     for (const CStringRow& row : rows) {
-        EXPECT_EQ(LoadResString(row.nId), row.pszText) << "string " << row.nId;
+        EXPECT_EQ(LoadResString(row.m_nId), row.m_pszText) << "string " << row.m_nId;
     }
     // No text may hold UTF-8 by mistake (its lead bytes 0xC2/0xC3 spell
     // letters none of our texts use).

@@ -160,9 +160,9 @@ TEST_F(RoundStore, ARoundWrittenAgainReplacesItsRowsAndItsRankedTotals) {
 
 TEST_F(RoundStore, NamesAreStoredAndFoundByteForByte) {
     const struct {
-        const char* pszName;
-        std::string strName;
-        std::string strTyped;  // how the channel asks for him
+        const char* m_pszName;
+        std::string m_strName;
+        std::string m_strTyped;  // how the channel asks for him
     } kRows[] = {
         {"Quotes", "O'Neil \"Tex\"", "o'neil \"tex\""},
         {"Percent", "100%", "100%"},
@@ -182,16 +182,17 @@ TEST_F(RoundStore, NamesAreStoredAndFoundByteForByte) {
     };
     int64_t nTime = kNow;
     for (const auto& row : kRows)
-        Write(MakeRound("wake", ++nTime, {{row.strName, "", 1}, {"Foe" + row.strName, "", 0, 1}}));
+        Write(MakeRound("wake", ++nTime,
+                        {{row.m_strName, "", 1}, {"Foe" + row.m_strName, "", 0, 1}}));
     for (const auto& row : kRows) {
-        SCOPED_TRACE(row.pszName);
-        const std::optional<CPlayerStats> p = m_queries.PlayerStats(row.strTyped);
+        SCOPED_TRACE(row.m_pszName);
+        const std::optional<CPlayerStats> p = m_queries.PlayerStats(row.m_strTyped);
         ASSERT_TRUE(p);
-        EXPECT_EQ(p->m_strName, row.strName);
+        EXPECT_EQ(p->m_strName, row.m_strName);
         EXPECT_EQ(p->m_nKills, 1);
-        const std::optional<CSeen> seen = m_queries.Seen(row.strTyped);
+        const std::optional<CSeen> seen = m_queries.Seen(row.m_strTyped);
         ASSERT_TRUE(seen);
-        EXPECT_EQ(seen->m_strName, row.strName);
+        EXPECT_EQ(seen->m_strName, row.m_strName);
     }
     EXPECT_EQ(m_queries.RoundCount(), static_cast<int64_t>(std::size(kRows)));
     // No LIKE anywhere: a percent sign or an underscore matches only itself.

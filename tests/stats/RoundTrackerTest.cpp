@@ -219,11 +219,11 @@ TEST(RoundTracker, APlayerWhoComesBackKeepsHisTotalsAndAnotherNameIsHisToo) {
 
 TEST(RoundTracker, IdentityIsTheKeyHashUnlessTwoSlotsShareOne) {
     struct {
-        const char* pszName;
-        const char* pszKeyHashA;
-        const char* pszKeyHashB;
-        const char* pszIdentA;
-        const char* pszIdentB;
+        const char* m_pszName;
+        const char* m_pszKeyHashA;
+        const char* m_pszKeyHashB;
+        const char* m_pszIdentA;
+        const char* m_pszIdentB;
     } const kRows[] = {
         {"OwnKeyHashes", "k1", "k2", "k:k1", "k:k2"},
         {"NoKeyHashes", "", "", "n:Ann", "n:Bob"},
@@ -231,18 +231,18 @@ TEST(RoundTracker, IdentityIsTheKeyHashUnlessTwoSlotsShareOne) {
         {"OneWithout", "k1", "", "k:k1", "n:Bob"},
     };
     for (const auto& row : kRows) {
-        SCOPED_TRACE(row.pszName);
+        SCOPED_TRACE(row.m_pszName);
         CPollScript g;
-        g.Add("Ann", 2, row.pszKeyHashA);
-        g.Add("Bob", 1, row.pszKeyHashB);
+        g.Add("Ann", 2, row.m_pszKeyHashA);
+        g.Add("Bob", 1, row.m_pszKeyHashB);
         CFeed f;
         f.Poll(g, 3);
         g.Kill("Ann", "Bob");
         f.Poll(g, 3);
         f.Stop();
         ASSERT_EQ(f.m_written.size(), 1u);
-        EXPECT_EQ(Find(f.m_written[0], "Ann")->m_strIdent, row.pszIdentA);
-        EXPECT_EQ(Find(f.m_written[0], "Bob")->m_strIdent, row.pszIdentB);
+        EXPECT_EQ(Find(f.m_written[0], "Ann")->m_strIdent, row.m_pszIdentA);
+        EXPECT_EQ(Find(f.m_written[0], "Bob")->m_strIdent, row.m_pszIdentB);
         EXPECT_EQ(Figures(f.m_written[0], "Ann"), "1/0/0/0/0/1");
     }
     // A hostile server's long keyhash and name are cut.
@@ -293,17 +293,17 @@ TEST(RoundTracker, ARoundLeftByMonitoringIsTakenUpAgainAndCountedOnce) {
 
 TEST(RoundTracker, ARoundLeftIsNotTakenUpByAnotherGame) {
     struct {
-        const char* pszName;
-        uint32_t nAwayMs;
-        const char* pszMap;
-        bool bTotalsReset;
+        const char* m_pszName;
+        uint32_t m_nAwayMs;
+        const char* m_pszMap;
+        bool m_bTotalsReset;
     } const kRows[] = {
         {"AnotherMap", 60000, "berlin", false},
         {"TotalsWentDown", 60000, "wake", true},
         {"TooLongAway", 11 * 60000, "wake", false},
     };
     for (const auto& row : kRows) {
-        SCOPED_TRACE(row.pszName);
+        SCOPED_TRACE(row.m_pszName);
         CPollScript g;
         g.Add("Ann", 2, "aaaa");
         g.Add("Bob", 1, "bbbb");
@@ -313,10 +313,10 @@ TEST(RoundTracker, ARoundLeftIsNotTakenUpByAnotherGame) {
         g.Kill("Ann", "Bob");
         f.Poll(g, 30);
         f.Stop();
-        g.Skip(row.nAwayMs);
-        g.Status().m_strMapName = row.pszMap;
-        if (row.bTotalsReset) {
-            g.NewMap(row.pszMap);
+        g.Skip(row.m_nAwayMs);
+        g.Status().m_strMapName = row.m_pszMap;
+        if (row.m_bTotalsReset) {
+            g.NewMap(row.m_pszMap);
             g.Phase("openplaying");
         }
         g.Kill("Ann", "Bob");
@@ -325,7 +325,8 @@ TEST(RoundTracker, ARoundLeftIsNotTakenUpByAnotherGame) {
         ASSERT_EQ(f.m_written.size(), 2u);
         EXPECT_EQ(Figures(f.m_written[0], "Ann"), "2/0/0/0/0/2");
         EXPECT_TRUE(f.m_written[1].m_bJoinedLate);
-        EXPECT_EQ(Figures(f.m_written[1], "Ann"), row.bTotalsReset ? "1/0/0/0/0/1" : "3/0/0/0/0/3");
+        EXPECT_EQ(Figures(f.m_written[1], "Ann"),
+                  row.m_bTotalsReset ? "1/0/0/0/0/1" : "3/0/0/0/0/3");
     }
 }
 
@@ -392,10 +393,10 @@ TEST(RoundTracker, PausesAndEndPhasesAreNoTimePlayed) {
 
 TEST(RoundTracker, ShortRoundsAndRoundsOfOnePlayerAreKeptButNotRanked) {
     struct {
-        const char* pszName;
-        int nPlayers;
-        int nPolls;  // of 2 seconds
-        bool bRanked;
+        const char* m_pszName;
+        int m_nPlayers;
+        int m_nPolls;  // of 2 seconds
+        bool m_bRanked;
     } const kRows[] = {
         {"LongWithTwo", 2, 300, true},
         {"JustTwoMinutes", 2, 60, true},
@@ -403,29 +404,29 @@ TEST(RoundTracker, ShortRoundsAndRoundsOfOnePlayerAreKeptButNotRanked) {
         {"OnePlayer", 1, 200, false},
     };
     for (const auto& row : kRows) {
-        SCOPED_TRACE(row.pszName);
+        SCOPED_TRACE(row.m_pszName);
         CPollScript g("wake", "pre");
-        for (int n = 0; n < row.nPlayers; ++n) g.Add("P" + std::to_string(n), 1 + n % 2);
+        for (int n = 0; n < row.m_nPlayers; ++n) g.Add("P" + std::to_string(n), 1 + n % 2);
         CFeed f;
         f.Poll(g, 3);
         g.Phase("openplaying");
-        f.Poll(g, row.nPolls);
+        f.Poll(g, row.m_nPolls);
         g.Phase("end");
         f.Poll(g);
         ASSERT_EQ(f.m_written.size(), 1u);
-        EXPECT_EQ(f.m_written[0].IsRanked(), row.bRanked);
-        EXPECT_EQ(f.m_written[0].PlayerCount(), row.nPlayers);
+        EXPECT_EQ(f.m_written[0].IsRanked(), row.m_bRanked);
+        EXPECT_EQ(f.m_written[0].PlayerCount(), row.m_nPlayers);
     }
 }
 
 TEST(RoundTracker, WinnerComesFromTheTicketsElseFromTheTeamsScores) {
     struct {
-        const char* pszName;
-        const char* pszAxis;
-        const char* pszAllies;
-        int nAllyKills;
-        int nAxisKills;
-        int32_t nWinner;
+        const char* m_pszName;
+        const char* m_pszAxis;
+        const char* m_pszAllies;
+        int m_nAllyKills;
+        int m_nAxisKills;
+        int32_t m_nWinner;
     } const kRows[] = {
         {"AlliesHoldMore", "0", "57", 0, 3, stats::kWinnerAllies},
         {"AxisHoldsMore", "12", "0", 3, 0, stats::kWinnerAxis},
@@ -435,21 +436,21 @@ TEST(RoundTracker, WinnerComesFromTheTicketsElseFromTheTeamsScores) {
         {"TicketsNotANumber", "x", "7", 1, 1, stats::kWinnerNone},
     };
     for (const auto& row : kRows) {
-        SCOPED_TRACE(row.pszName);
+        SCOPED_TRACE(row.m_pszName);
         CPollScript g;
         g.Add("Ally", 2, "a");
         g.Add("Axe", 1, "b");
         CFeed f;
         f.Poll(g, 3);
-        for (int n = 0; n < row.nAllyKills; ++n) g.Kill("Ally", "Axe");
-        for (int n = 0; n < row.nAxisKills; ++n) g.Kill("Axe", "Ally");
+        for (int n = 0; n < row.m_nAllyKills; ++n) g.Kill("Ally", "Axe");
+        for (int n = 0; n < row.m_nAxisKills; ++n) g.Kill("Axe", "Ally");
         f.Poll(g, 5);
-        g.Status().m_strTickets1 = row.pszAxis;
-        g.Status().m_strTickets2 = row.pszAllies;
+        g.Status().m_strTickets1 = row.m_pszAxis;
+        g.Status().m_strTickets2 = row.m_pszAllies;
         g.Phase("end");
         f.Poll(g);
         ASSERT_EQ(f.m_written.size(), 1u);
-        EXPECT_EQ(f.m_written[0].m_nWinner, row.nWinner);
+        EXPECT_EQ(f.m_written[0].m_nWinner, row.m_nWinner);
     }
 }
 

@@ -42,14 +42,14 @@ std::string StatusText(const std::string& strText) {
 }
 
 struct CWordRow {
-    const char* pszName;
-    int32_t nLanguage;
+    const char* m_pszName;
+    int32_t m_nLanguage;
     // Kills, last seen, never seen, Allies, statistics are off: typed in
     // UTF-8 here, on their own, so that a wrong byte in the table shows.
-    const char* pszWords[5];
+    const char* m_pszWords[5];
 };
 void PrintTo(const CWordRow& row, std::ostream* pOut) {
-    *pOut << row.pszName;
+    *pOut << row.m_pszName;
 }
 
 const CWordRow kWords[] = {
@@ -77,11 +77,11 @@ class StatsWords : public testing::TestWithParam<CWordRow> {};
 
 TEST_P(StatsWords, AreWindows1252AndEveryRoleHasOne) {
     const CWordRow& row = GetParam();
-    const int32_t nBase = row.nLanguage * res::IDS_LANGUAGE_STRIDE;
+    const int32_t nBase = row.m_nLanguage * res::IDS_LANGUAGE_STRIDE;
     const int kRoles[] = {res::IDS_STATS_KILLS, res::IDS_STATS_LAST_SEEN, res::IDS_STATS_NEVER_SEEN,
                           res::IDS_STATS_ALLIES, res::IDS_STATS_OFF};
     for (int n = 0; n < 5; ++n)
-        EXPECT_EQ(StatsWord(nBase, kRoles[n]), platform::Utf8ToCp1252(row.pszWords[n])) << n;
+        EXPECT_EQ(StatsWord(nBase, kRoles[n]), platform::Utf8ToCp1252(row.m_pszWords[n])) << n;
     for (int nRole = res::IDS_STATS_FIRST; nRole <= res::IDS_STATS_LAST; ++nRole) {
         const std::string str = StatsWord(nBase, nRole);
         EXPECT_FALSE(str.empty()) << nRole;
@@ -92,7 +92,7 @@ TEST_P(StatsWords, AreWindows1252AndEveryRoleHasOne) {
 
 INSTANTIATE_TEST_SUITE_P(AllLanguages, StatsWords, testing::ValuesIn(kWords),
                          [](const testing::TestParamInfo<CWordRow>& info) {
-                             return std::string(info.param.pszName);
+                             return std::string(info.param.m_pszName);
                          });
 
 TEST(StatsWords, ABaseThatIsNoLanguagesGivesEnglishAndOtherIdsNothing) {
@@ -104,9 +104,9 @@ TEST(StatsWords, ABaseThatIsNoLanguagesGivesEnglishAndOtherIdsNothing) {
 
 TEST(TopArgs, WordsInEitherOrderAndAnyCase) {
     struct {
-        const char* pszName;
-        const char* pszArgs;
-        std::optional<CTopRequest> expected;
+        const char* m_pszName;
+        const char* m_pszArgs;
+        std::optional<CTopRequest> m_expected;
     } const kRows[] = {
         {"NothingIsKillsOfAllTime", "", CTopRequest{ETopKind::Kills, ETopPeriod::All}},
         {"KindAndPeriod", "kd week", CTopRequest{ETopKind::KillsPerDeath, ETopPeriod::Week}},
@@ -120,29 +120,31 @@ TEST(TopArgs, WordsInEitherOrderAndAnyCase) {
         {"OneWordTooMany", "kills week now", std::nullopt},
         {"Glued", "killsweek", std::nullopt},
     };
-    for (const auto& row : kRows) EXPECT_EQ(ParseTopArgs(row.pszArgs), row.expected) << row.pszName;
+    for (const auto& row : kRows)
+        EXPECT_EQ(ParseTopArgs(row.m_pszArgs), row.m_expected) << row.m_pszName;
 }
 
 TEST(StatsText, TimesAreUtcAndRatiosIgnoreTheLocale) {
     const struct {
-        int64_t nTime;
-        const char* pszText;
+        int64_t m_nTime;
+        const char* m_pszText;
     } kTimes[] = {
         {0, "1970-01-01 00:00 UTC"},         {1700000000, "2023-11-14 22:13 UTC"},
         {951782400, "2000-02-29 00:00 UTC"}, {4102444799, "2099-12-31 23:59 UTC"},
         {-1, "1969-12-31 23:59 UTC"},
     };
-    for (const auto& row : kTimes) EXPECT_EQ(UtcTimeText(row.nTime), row.pszText) << row.nTime;
+    for (const auto& row : kTimes)
+        EXPECT_EQ(UtcTimeText(row.m_nTime), row.m_pszText) << row.m_nTime;
     const struct {
-        int64_t nKills, nDeaths;
-        const char* pszRatio;
+        int64_t m_nKills, m_nDeaths;
+        const char* m_pszRatio;
     } kRatios[] = {
         {10, 4, "2.50"}, {1, 3, "0.33"}, {2, 3, "0.67"},      {5, 0, "5.00"},
         {0, 0, "0.00"},  {7, 1, "7.00"}, {1000, 7, "142.86"},
     };
     for (const auto& row : kRatios)
-        EXPECT_EQ(HundredthsText(KillsPerDeath(row.nKills, row.nDeaths)), row.pszRatio)
-            << row.nKills << "/" << row.nDeaths;
+        EXPECT_EQ(HundredthsText(KillsPerDeath(row.m_nKills, row.m_nDeaths)), row.m_pszRatio)
+            << row.m_nKills << "/" << row.m_nDeaths;
     EXPECT_EQ(HundredthsText(-205), "-2.05");
 }
 
@@ -170,18 +172,18 @@ CRoundSummary Wake() {
 }
 
 struct CLineRow {
-    const char* pszName;
-    std::string strLine;
-    std::string strExpected;
+    const char* m_pszName;
+    std::string m_strLine;
+    std::string m_strExpected;
 };
 void PrintTo(const CLineRow& row, std::ostream* pOut) {
-    *pOut << row.pszName;
+    *pOut << row.m_pszName;
 }
 
 class AnswerLines : public testing::TestWithParam<CLineRow> {};
 
 TEST_P(AnswerLines, FollowTheColourRoles) {
-    EXPECT_EQ(GetParam().strLine, GetParam().strExpected);
+    EXPECT_EQ(GetParam().m_strLine, GetParam().m_strExpected);
 }
 
 const monitor::CAnnounceSettings s = Colors();
@@ -243,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
                  KV("seen", "Zed") + "  " + StatusText("never seen")},
         CLineRow{"Usage", UsageLine(s, "!seen NAME"), StatusText("usage: !seen NAME")},
         CLineRow{"Off", StatsOffLine(s), StatusText("statistics are off")}),
-    [](const testing::TestParamInfo<CLineRow>& info) { return std::string(info.param.pszName); });
+    [](const testing::TestParamInfo<CLineRow>& info) { return std::string(info.param.m_pszName); });
 
 INSTANTIATE_TEST_SUITE_P(
     Languages, AnswerLines,
@@ -258,15 +260,15 @@ INSTANTIATE_TEST_SUITE_P(
                                  StatusText("ei tilastoja")},
                     CLineRow{"FrenchSeen", SeenLine(Colors(200), "Zed", std::nullopt, false),
                              KV("vu", "Zed") + "  " + StatusText("jamais vu")}),
-    [](const testing::TestParamInfo<CLineRow>& info) { return std::string(info.param.pszName); });
+    [](const testing::TestParamInfo<CLineRow>& info) { return std::string(info.param.m_pszName); });
 
 // Names reach the channel byte for byte, only CR, LF and NUL taken out
 // (they would end the IRC line), and cut at kMaxShownName.
 TEST(AnswerLines, NamesAreShownAsTheyAre) {
     const struct {
-        const char* pszName;
-        std::string strName;
-        std::string strShown;
+        const char* m_pszName;
+        std::string m_strName;
+        std::string m_strShown;
     } kRows[] = {
         {"Quotes", "O'Neil \"Tex\"", "O'Neil \"Tex\""},
         {"Percent", "100%_sure", "100%_sure"},
@@ -284,13 +286,13 @@ TEST(AnswerLines, NamesAreShownAsTheyAre) {
         {"Long", std::string(100, 'x'), std::string(kMaxShownName, 'x')},
     };
     for (const auto& row : kRows) {
-        SCOPED_TRACE(row.pszName);
+        SCOPED_TRACE(row.m_pszName);
         CPlayerStats p = Ann();
-        p.m_strName = row.strName;
+        p.m_strName = row.m_strName;
         p.m_vOtherNames.clear();
-        EXPECT_TRUE(PlayerStatsLine(s, "x", p).starts_with(KV("player", row.strShown) + "  "));
-        EXPECT_EQ(SeenLine(s, row.strName, std::nullopt, false),
-                  KV("seen", row.strShown) + "  " + StatusText("never seen"));
+        EXPECT_TRUE(PlayerStatsLine(s, "x", p).starts_with(KV("player", row.m_strShown) + "  "));
+        EXPECT_EQ(SeenLine(s, row.m_strName, std::nullopt, false),
+                  KV("seen", row.m_strShown) + "  " + StatusText("never seen"));
     }
 }
 

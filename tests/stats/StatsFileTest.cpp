@@ -74,10 +74,10 @@ TEST_F(StatsFile, ANewFileGetsTheSchemaInWriteAheadMode) {
 
 TEST_F(StatsFile, AFileThatIsNotOursIsRefusedAndLeftAsItWas) {
     const struct {
-        const char* pszName;
-        const char* pszSql;   // made with SQLite, or
-        const char* pszText;  // written as it is
-        EOpenResult eResult;
+        const char* m_pszName;
+        const char* m_pszSql;   // made with SQLite, or
+        const char* m_pszText;  // written as it is
+        EOpenResult m_eResult;
     } kRows[] = {
         {"NotSqlite", nullptr, "[fragrelay]\nirc_Nick=bot\n", EOpenResult::NotDatabase},
         {"Binary", nullptr,
@@ -94,15 +94,15 @@ TEST_F(StatsFile, AFileThatIsNotOursIsRefusedAndLeftAsItWas) {
     };
     static_assert(kApplicationId == 1179797330);
     for (const auto& row : kRows) {
-        SCOPED_TRACE(row.pszName);
+        SCOPED_TRACE(row.m_pszName);
         ::unlink(Path().c_str());
-        if (row.pszSql != nullptr) {
-            RunSql(Path(), row.pszSql);
+        if (row.m_pszSql != nullptr) {
+            RunSql(Path(), row.m_pszSql);
         } else {
-            std::ofstream(Path(), std::ios::binary) << row.pszText;
+            std::ofstream(Path(), std::ios::binary) << row.m_pszText;
         }
         const std::string strBefore = ReadBytes(Path());
-        EXPECT_EQ(Open(), row.eResult);
+        EXPECT_EQ(Open(), row.m_eResult);
         EXPECT_FALSE(m_db.IsOpen());
         EXPECT_FALSE(m_strWhy.empty());
         EXPECT_EQ(ReadBytes(Path()), strBefore);

@@ -174,20 +174,20 @@ TEST_F(StatsService, StoppingWritesTheRoundGoingOnAsLeft) {
 
 TEST_F(StatsService, AFileItCannotUseIsSaidOnceAndNothingIsLost) {
     const struct {
-        const char* pszName;
-        const char* pszText;
-        const char* pszSaid;
+        const char* m_pszName;
+        const char* m_pszText;
+        const char* m_pszSaid;
     } kRows[] = {
         {"NotSqlite", "irc_Nick=bot\n", "not an SQLite database"},
         {"ADirectory", nullptr, "cannot be opened"},
     };
     for (const auto& row : kRows) {
-        SCOPED_TRACE(row.pszName);
+        SCOPED_TRACE(row.m_pszName);
         testsupport::CTempFolder folder;
         CRecorder rec;
         const std::string strPath = folder / "stats.db";
-        if (row.pszText != nullptr)
-            std::ofstream(strPath, std::ios::binary) << row.pszText;
+        if (row.m_pszText != nullptr)
+            std::ofstream(strPath, std::ios::binary) << row.m_pszText;
         else
             std::filesystem::create_directory(strPath);
         CStatsService service(strPath, [&](const std::string& str) { rec.Log(str); });
@@ -206,12 +206,12 @@ TEST_F(StatsService, AFileItCannotUseIsSaidOnceAndNothingIsLost) {
         EXPECT_FALSE(service.PlayerStats("Ann"));
         service.Stop();
         ASSERT_EQ(rec.Logged().size(), 1u);
-        EXPECT_NE(rec.Logged()[0].find(row.pszSaid), std::string::npos) << rec.Logged()[0];
+        EXPECT_NE(rec.Logged()[0].find(row.m_pszSaid), std::string::npos) << rec.Logged()[0];
         EXPECT_NE(rec.Logged()[0].find(strPath), std::string::npos);
         EXPECT_NE(service.Figures().m_strWhyOff, "");
-        if (row.pszText != nullptr) {
+        if (row.m_pszText != nullptr) {
             std::ifstream in(strPath, std::ios::binary);
-            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), row.pszText);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), row.m_pszText);
         }
     }
 }

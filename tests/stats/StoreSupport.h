@@ -11,10 +11,10 @@
 namespace statstest {
 
 struct CPart {
-    std::string strName;
-    std::string strKeyHash;
-    int64_t nKills = 0, nDeaths = 0, nTeamkills = 0, nFlags = 0, nScore = 0;
-    int32_t nTeam = 1;
+    std::string m_strName;
+    std::string m_strKeyHash;
+    int64_t m_nKills = 0, m_nDeaths = 0, m_nTeamkills = 0, m_nFlags = 0, m_nScore = 0;
+    int32_t m_nTeam = 1;
 };
 
 inline stats::CRoundRecord MakeRound(const std::string& strMap, int64_t nEnd,
@@ -35,22 +35,22 @@ inline stats::CRoundRecord MakeRound(const std::string& strMap, int64_t nEnd,
     r.m_nWinner = stats::kWinnerAllies;
     for (const CPart& part : vParts) {
         stats::CRoundPlayer p;
-        p.m_strIdent = part.strKeyHash.empty() ? "n:" + part.strName : "k:" + part.strKeyHash;
-        p.m_strKeyHash = part.strKeyHash;
-        p.m_strName = part.strName;
-        p.m_vNames = {stats::CRoundName{part.strName, r.m_nStartTime, nEnd}};
-        p.m_nTeam = part.nTeam;
-        p.m_nKills = part.nKills;
-        p.m_nDeaths = part.nDeaths;
-        p.m_nTeamkills = part.nTeamkills;
-        p.m_nFlags = part.nFlags;
-        p.m_nScore = part.nScore;
+        p.m_strIdent = part.m_strKeyHash.empty() ? "n:" + part.m_strName : "k:" + part.m_strKeyHash;
+        p.m_strKeyHash = part.m_strKeyHash;
+        p.m_strName = part.m_strName;
+        p.m_vNames = {stats::CRoundName{part.m_strName, r.m_nStartTime, nEnd}};
+        p.m_nTeam = part.m_nTeam;
+        p.m_nKills = part.m_nKills;
+        p.m_nDeaths = part.m_nDeaths;
+        p.m_nTeamkills = part.m_nTeamkills;
+        p.m_nFlags = part.m_nFlags;
+        p.m_nScore = part.m_nScore;
         p.m_nSeconds = nSeconds;
         p.m_nFirstSeen = r.m_nStartTime;
         p.m_nLastSeen = nEnd;
-        p.m_nSessionFrags = static_cast<int32_t>(part.nKills);
-        p.m_nSessionDeaths = static_cast<int32_t>(part.nDeaths);
-        p.m_nSessionScore = static_cast<int32_t>(part.nScore);
+        p.m_nSessionFrags = static_cast<int32_t>(part.m_nKills);
+        p.m_nSessionDeaths = static_cast<int32_t>(part.m_nDeaths);
+        p.m_nSessionScore = static_cast<int32_t>(part.m_nScore);
         r.m_vPlayers.push_back(p);
     }
     return r;

@@ -31,8 +31,8 @@ std::deque<std::string> SplitLines(const std::string& strText) {
 CPageMirror::CPageMirror(CPage& page, bool bRecord) : m_page(page), m_bRecord(bRecord) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_state = page.AttachView(*this);
-    for (const CControlState& st : m_state.controls) {
-        if (st.eKind == EControlKind::RichEditLog) m_logs[st.nId] = SplitLines(st.strText);
+    for (const CControlState& st : m_state.m_controls) {
+        if (st.m_eKind == EControlKind::RichEditLog) m_logs[st.m_nId] = SplitLines(st.m_strText);
     }
 }
 
@@ -41,8 +41,8 @@ CPageMirror::~CPageMirror() {
 }
 
 CControlState* CPageMirror::Find(int nId) {
-    for (CControlState& st : m_state.controls) {
-        if (st.nId == nId && nId != IDC_STATIC) return &st;
+    for (CControlState& st : m_state.m_controls) {
+        if (st.m_nId == nId && nId != IDC_STATIC) return &st;
     }
     return nullptr;
 }
@@ -51,80 +51,80 @@ void CPageMirror::OnPageChanged(CPage&, const CControlChange& change) {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_nChangeCount;
     if (m_bRecord) m_changes.push_back(change);
-    m_state.nSeq = change.nSeq;
-    switch (change.eWhat) {
+    m_state.m_nSeq = change.m_nSeq;
+    switch (change.m_eWhat) {
         case EChange::Title:
-            m_state.strTitle = change.strText;
+            m_state.m_strTitle = change.m_strText;
             return;
         case EChange::PageVisible:
-            m_state.bVisible = change.nValue != 0;
+            m_state.m_bVisible = change.m_nValue != 0;
             return;
         case EChange::PageMoved:
-            m_state.nX = change.nValue;
-            m_state.nY = change.nValue2;
+            m_state.m_nX = change.m_nValue;
+            m_state.m_nY = change.m_nValue2;
             return;
         case EChange::Focus:
-            m_state.nFocusId = change.nId;
+            m_state.m_nFocusId = change.m_nId;
             return;
         case EChange::PageEnded:
-            m_state.bEnded = true;
+            m_state.m_bEnded = true;
             return;
         case EChange::ChildCreated:
-            m_state.children.push_back(change.pChild);
+            m_state.m_children.push_back(change.m_pChild);
             return;
         case EChange::PageDestroyed:
             return;
         default:
             break;
     }
-    CControlState* pState = Find(change.nId);
+    CControlState* pState = Find(change.m_nId);
     if (pState == nullptr) return;
     CControlState& st = *pState;
-    switch (change.eWhat) {
+    switch (change.m_eWhat) {
         case EChange::Text:
-            if (st.eKind == EControlKind::RichEditLog) {
-                m_logs[st.nId] = SplitLines(change.strText);
+            if (st.m_eKind == EControlKind::RichEditLog) {
+                m_logs[st.m_nId] = SplitLines(change.m_strText);
             } else {
-                st.strText = change.strText;
+                st.m_strText = change.m_strText;
             }
             break;
         case EChange::Enabled:
-            st.bEnabled = change.nValue != 0;
+            st.m_bEnabled = change.m_nValue != 0;
             break;
         case EChange::Visible:
-            st.bVisible = change.nValue != 0;
+            st.m_bVisible = change.m_nValue != 0;
             break;
         case EChange::ReadOnly:
-            st.bReadOnly = change.nValue != 0;
+            st.m_bReadOnly = change.m_nValue != 0;
             break;
         case EChange::DigitsOnly:
-            st.bDigitsOnly = change.nValue != 0;
+            st.m_bDigitsOnly = change.m_nValue != 0;
             break;
         case EChange::Password:
-            st.bPassword = change.nValue != 0;
+            st.m_bPassword = change.m_nValue != 0;
             break;
         case EChange::Check:
-            st.nCheck = change.nValue;
+            st.m_nCheck = change.m_nValue;
             break;
         case EChange::CurSel:
-            st.nCurSel = change.nValue;
+            st.m_nCurSel = change.m_nValue;
             break;
         case EChange::Items:
-            st.items = change.items;
+            st.m_items = change.m_items;
             break;
         case EChange::LimitText:
-            st.nLimit = change.nValue;
+            st.m_nLimit = change.m_nValue;
             break;
         case EChange::LogAppend: {
-            std::deque<std::string> added = SplitLines(change.strText);
+            std::deque<std::string> added = SplitLines(change.m_strText);
             if (added.empty()) added.emplace_back();
-            auto& lines = m_logs[st.nId];
+            auto& lines = m_logs[st.m_nId];
             for (std::string& line : added) lines.push_back(std::move(line));
             break;
         }
         case EChange::LogTrim: {
-            auto& lines = m_logs[st.nId];
-            for (int n = 0; n < change.nValue && !lines.empty(); ++n) lines.pop_front();
+            auto& lines = m_logs[st.m_nId];
+            for (int n = 0; n < change.m_nValue && !lines.empty(); ++n) lines.pop_front();
             break;
         }
         default:
@@ -135,15 +135,15 @@ void CPageMirror::OnPageChanged(CPage&, const CControlChange& change) {
 CPageSnapshot CPageMirror::State() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     CPageSnapshot state = m_state;
-    for (CControlState& st : state.controls) {
-        const auto it = m_logs.find(st.nId);
-        if (st.eKind != EControlKind::RichEditLog || it == m_logs.end()) continue;
+    for (CControlState& st : state.m_controls) {
+        const auto it = m_logs.find(st.m_nId);
+        if (st.m_eKind != EControlKind::RichEditLog || it == m_logs.end()) continue;
         std::string strText;
         for (size_t n = 0; n < it->second.size(); ++n) {
             if (n > 0) strText += '\n';
             strText += it->second[n];
         }
-        st.strText = std::move(strText);
+        st.m_strText = std::move(strText);
     }
     return state;
 }
@@ -160,7 +160,7 @@ size_t CPageMirror::ChangeCount() const {
 
 uint64_t CPageMirror::LastSeq() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_state.nSeq;
+    return m_state.m_nSeq;
 }
 
 }  // namespace testsupport

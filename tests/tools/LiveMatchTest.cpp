@@ -27,7 +27,7 @@ TEST(LiveMatch, SameSeedReplaysTheSameMatchAndAnotherSeedDiffers) {
 TEST(LiveMatch, TotalsChangeOnlyAsTheScoreRulesSayAndEveryEventKindHappens) {
     // Each player's change per step, as the bot reads it: score/frags/deaths.
     struct CDelta {
-        int nScore, nFrags, nDeaths;
+        int m_nScore, m_nFrags, m_nDeaths;
         auto operator<=>(const CDelta&) const = default;
     };
     const CDelta kKill{1, 1, 0}, kDied{0, 0, 1}, kSuicide{-2, 0, 1}, kTeamkill{-2, 0, 0},
@@ -52,7 +52,7 @@ TEST(LiveMatch, TotalsChangeOnlyAsTheScoreRulesSayAndEveryEventKindHappens) {
             const CDelta d{p.m_nScore - o.m_nScore, p.m_nFrags - o.m_nFrags,
                            p.m_nDeaths - o.m_nDeaths};
             ASSERT_TRUE(known.count(d)) << "step " << nStep << ": " << p.m_strName << " changed by "
-                                        << d.nScore << "/" << d.nFrags << "/" << d.nDeaths;
+                                        << d.m_nScore << "/" << d.m_nFrags << "/" << d.m_nDeaths;
             ++seen[d];
             team[d] = p.m_nTeam;
             ASSERT_TRUE(p.m_nTeam == 1 || p.m_nTeam == 2);

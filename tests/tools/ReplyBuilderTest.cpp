@@ -97,9 +97,9 @@ TEST(ReplyBuilder, StatusPairsCarryWhatTheReadersNeedInTheirOrder) {
     const simtest::Pairs vModern(v161.begin(), v161.end());
     EXPECT_EQ(Find(vModern, "numplayers"), "abc");
     struct Row {
-        const char* pszClassic;
-        const char* pszModern;
-        const char* pszValue;
+        const char* m_pszClassic;
+        const char* m_pszModern;
+        const char* m_pszValue;
     };
     for (const Row& row :
          {Row{"Version", "version", "v1.61"}, Row{"Game Start Delay", "game_start_delay", "15s"},
@@ -108,11 +108,11 @@ TEST(ReplyBuilder, StatusPairsCarryWhatTheReadersNeedInTheirOrder) {
           Row{"score_1", "score_1", "101"}, Row{"deaths_1", "deaths_1", "21"},
           Row{"ping_1", "ping_1", "31"}, Row{"team_1", "team_1", "2"},
           Row{"gameId", "gameId", "bf1942"}, Row{"hostport", "hostport", "14567"}}) {
-        EXPECT_EQ(Find(vPairs, row.pszClassic), row.pszValue) << row.pszClassic;
-        EXPECT_EQ(Find(vModern, row.pszModern), row.pszValue) << row.pszModern;
-        if (std::string(row.pszClassic) != row.pszModern) {
-            EXPECT_FALSE(Find(vPairs, row.pszModern)) << row.pszModern;
-            EXPECT_FALSE(Find(vModern, row.pszClassic)) << row.pszClassic;
+        EXPECT_EQ(Find(vPairs, row.m_pszClassic), row.m_pszValue) << row.m_pszClassic;
+        EXPECT_EQ(Find(vModern, row.m_pszModern), row.m_pszValue) << row.m_pszModern;
+        if (std::string(row.m_pszClassic) != row.m_pszModern) {
+            EXPECT_FALSE(Find(vPairs, row.m_pszModern)) << row.m_pszModern;
+            EXPECT_FALSE(Find(vModern, row.m_pszClassic)) << row.m_pszClassic;
         }
     }
 }

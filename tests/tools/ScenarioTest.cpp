@@ -54,8 +54,8 @@ TEST(Scenario, ParsesStatesThatBuildOnEachOther) {
 
 TEST(Scenario, MalformedLinesAreRejectedNamingTheLine) {
     struct Row {
-        const char* pszText;
-        const char* pszMessage;  // the start of the expected message
+        const char* m_pszText;
+        const char* m_pszMessage;  // the start of the expected message
     };
     const Row rows[] = {
         {"# x\nset a = b\n", "line 2: 'set' before the first 'state' line"},
@@ -79,8 +79,8 @@ TEST(Scenario, MalformedLinesAreRejectedNamingTheLine) {
         CScenario scenario;
         scenario.m_vSteps.resize(5);  // must stay untouched on failure
         std::string strError;
-        EXPECT_FALSE(ParseScenario(row.pszText, &scenario, &strError)) << row.pszText;
-        EXPECT_EQ(strError.rfind(row.pszMessage, 0), 0u) << strError;
+        EXPECT_FALSE(ParseScenario(row.m_pszText, &scenario, &strError)) << row.m_pszText;
+        EXPECT_EQ(strError.rfind(row.m_pszMessage, 0), 0u) << strError;
         EXPECT_EQ(scenario.m_vSteps.size(), 5u);
     }
 }

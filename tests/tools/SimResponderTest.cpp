@@ -21,8 +21,8 @@ bool Complete(const std::string& str) {
 
 TEST(SimResponder, AnswersTheFourRequestFormsAndIgnoresEverythingElse) {
     struct Row {
-        std::string strDatagram;
-        ERequestKind kind;
+        std::string m_strDatagram;
+        ERequestKind m_kind;
     };
     const Row rows[] = {
         {"\xff\\status\\"s, ERequestKind::Status},
@@ -39,13 +39,13 @@ TEST(SimResponder, AnswersTheFourRequestFormsAndIgnoresEverythingElse) {
     };
     CSimResponder responder;
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.strDatagram);
-        EXPECT_EQ(ClassifyRequest(row.strDatagram), row.kind);
-        const std::string strReply = Joined(responder.HandleDatagram(row.strDatagram));
-        EXPECT_EQ(Complete(strReply), row.kind != ERequestKind::None);
+        SCOPED_TRACE(row.m_strDatagram);
+        EXPECT_EQ(ClassifyRequest(row.m_strDatagram), row.m_kind);
+        const std::string strReply = Joined(responder.HandleDatagram(row.m_strDatagram));
+        EXPECT_EQ(Complete(strReply), row.m_kind != ERequestKind::None);
         // Only the status reply carries the full rule set.
         EXPECT_EQ(strReply.find("\\Time Limit\\") != std::string::npos,
-                  row.kind == ERequestKind::Status);
+                  row.m_kind == ERequestKind::Status);
     }
     EXPECT_EQ(responder.StatusRequests(), 2);
     EXPECT_EQ(responder.InfoRequests(), 2);
@@ -140,9 +140,9 @@ TEST(SimResponder, AnyDatagramIsHandledWithoutHarm) {
 
 TEST(SimCommandLine, ReadsOptionsAndRejectsBadOnes) {
     struct Row {
-        std::vector<std::string> vArgs;
-        ECommandLineResult result;
-        const char* pszError;  // part of the message on Error
+        std::vector<std::string> m_vArgs;
+        ECommandLineResult m_result;
+        const char* m_pszError;  // part of the message on Error
     };
     const Row rows[] = {
         {{}, ECommandLineResult::Run, ""},
@@ -165,8 +165,9 @@ TEST(SimCommandLine, ReadsOptionsAndRejectsBadOnes) {
     for (const Row& row : rows) {
         CSimOptions options;
         std::string strError;
-        EXPECT_EQ(ParseSimCommandLine(row.vArgs, &options, &strError), row.result) << row.pszError;
-        EXPECT_NE(strError.find(row.pszError), std::string::npos) << strError;
+        EXPECT_EQ(ParseSimCommandLine(row.m_vArgs, &options, &strError), row.m_result)
+            << row.m_pszError;
+        EXPECT_NE(strError.find(row.m_pszError), std::string::npos) << strError;
     }
     CSimOptions options;
     std::string strError;

@@ -20,21 +20,21 @@ TEST(AboutDlg, ShowsNameVersionAndThanksWithoutInputs) {
     bool bVersion = false;
     bool bIcon = false;
     int nLabels = 0;
-    for (const framework::CControlState& ctrl : dlg.Snapshot().controls) {
-        switch (ctrl.eKind) {
+    for (const framework::CControlState& ctrl : dlg.Snapshot().m_controls) {
+        switch (ctrl.m_eKind) {
             case EControlKind::GroupBox:
-                bTitle = bTitle || ctrl.strText == "About fragrelay";
+                bTitle = bTitle || ctrl.m_strText == "About fragrelay";
                 break;
             case EControlKind::Icon:
-                bIcon = ctrl.pTemplate->nIconId == res::IDR_MAINFRAME;
+                bIcon = ctrl.m_pTemplate->m_nIconId == res::IDR_MAINFRAME;
                 break;
             case EControlKind::Static:
                 ++nLabels;
-                bVersion = bVersion || (ctrl.strText.find("fragrelay") != std::string::npos &&
-                                        ctrl.strText.find("1.3 BETA") != std::string::npos);
+                bVersion = bVersion || (ctrl.m_strText.find("fragrelay") != std::string::npos &&
+                                        ctrl.m_strText.find("1.3 BETA") != std::string::npos);
                 break;
             default:
-                ADD_FAILURE() << "input control " << ctrl.nId << " on the information page";
+                ADD_FAILURE() << "input control " << ctrl.m_nId << " on the information page";
         }
     }
     EXPECT_TRUE(bTitle);

@@ -19,9 +19,9 @@ using framework::BST_CHECKED;
 using framework::BST_UNCHECKED;
 
 struct CColorRow {
-    const char* pszName;
-    int nEditId;
-    std::string monitor::CColorScheme::*pField;
+    const char* m_pszName;
+    int m_nEditId;
+    std::string monitor::CColorScheme::*m_pField;
 };
 
 // Field order; each row's edit as the template numbers it.
@@ -36,9 +36,9 @@ const CColorRow kColors[] = {
 };
 
 struct CFilterRow {
-    const char* pszName;
-    int nBoxId;
-    bool monitor::CColorScheme::*pField;
+    const char* m_pszName;
+    int m_nBoxId;
+    bool monitor::CColorScheme::*m_pField;
 };
 
 const CFilterRow kFilters[] = {
@@ -50,7 +50,7 @@ const CFilterRow kFilters[] = {
 
 // Rows print as their names in test output.
 void PrintTo(const CFilterRow& row, std::ostream* pOut) {
-    *pOut << row.pszName;
+    *pOut << row.m_pszName;
 }
 
 class ColorDlgTest : public testing::Test {
@@ -66,18 +66,18 @@ protected:
 };
 
 TEST_F(ColorDlgTest, StartsWithEmptyColoursAndEveryFilterOn) {
-    for (const CColorRow& row : kColors) EXPECT_EQ(Scheme().*row.pField, "") << row.pszName;
-    for (const CFilterRow& row : kFilters) EXPECT_EQ(Scheme().*row.pField, 1) << row.pszName;
+    for (const CColorRow& row : kColors) EXPECT_EQ(Scheme().*row.m_pField, "") << row.m_pszName;
+    for (const CFilterRow& row : kFilters) EXPECT_EQ(Scheme().*row.m_pField, 1) << row.m_pszName;
 
     Create();
     for (const CColorRow& row : kColors) {
-        SCOPED_TRACE(row.pszName);
-        EXPECT_EQ(m_dlg.GetItemText(row.nEditId), "");
-        EXPECT_EQ(m_dlg.GetLimitText(row.nEditId), 2);
-        EXPECT_TRUE(m_dlg.IsDigitsOnly(row.nEditId));
+        SCOPED_TRACE(row.m_pszName);
+        EXPECT_EQ(m_dlg.GetItemText(row.m_nEditId), "");
+        EXPECT_EQ(m_dlg.GetLimitText(row.m_nEditId), 2);
+        EXPECT_TRUE(m_dlg.IsDigitsOnly(row.m_nEditId));
     }
     for (const CFilterRow& row : kFilters) {
-        EXPECT_EQ(m_dlg.GetCheck(row.nBoxId), BST_CHECKED) << row.pszName;
+        EXPECT_EQ(m_dlg.GetCheck(row.m_nBoxId), BST_CHECKED) << row.m_pszName;
     }
     EXPECT_EQ(m_sink.Count(), 0u);
 }
@@ -87,7 +87,7 @@ TEST_F(ColorDlgTest, LoadedValuesShowInTheirOwnControls) {
     // does: a swapped binding shows up as a wrong text.
     const char* const kValues[] = {"02", "05", "14", "12", "04", "11", "10"};
     monitor::CColorScheme scheme;
-    for (size_t n = 0; n < std::size(kColors); ++n) scheme.*kColors[n].pField = kValues[n];
+    for (size_t n = 0; n < std::size(kColors); ++n) scheme.*kColors[n].m_pField = kValues[n];
     scheme.m_bShowKill = 0;
     scheme.m_bShowTk = 1;
     scheme.m_bShowFlag = 0;
@@ -96,7 +96,7 @@ TEST_F(ColorDlgTest, LoadedValuesShowInTheirOwnControls) {
 
     Create();
     for (size_t n = 0; n < std::size(kColors); ++n) {
-        EXPECT_EQ(m_dlg.GetItemText(kColors[n].nEditId), kValues[n]) << kColors[n].pszName;
+        EXPECT_EQ(m_dlg.GetItemText(kColors[n].m_nEditId), kValues[n]) << kColors[n].m_pszName;
     }
     EXPECT_EQ(m_dlg.GetCheck(1059), BST_UNCHECKED);
     EXPECT_EQ(m_dlg.GetCheck(1060), BST_CHECKED);
@@ -112,28 +112,28 @@ TEST_P(ColorDlgToggleTest, ClickInvertsOnlyItsFilterAndTakesTheTypedColour) {
     // Typed just before the click, never transferred otherwise.
     m_dlg.TypeText(1021, "7");
 
-    ASSERT_TRUE(m_dlg.Click(row.nBoxId));
-    EXPECT_EQ(Scheme().*row.pField, 0);
-    EXPECT_EQ(m_dlg.GetCheck(row.nBoxId), BST_UNCHECKED);
+    ASSERT_TRUE(m_dlg.Click(row.m_nBoxId));
+    EXPECT_EQ(Scheme().*row.m_pField, 0);
+    EXPECT_EQ(m_dlg.GetCheck(row.m_nBoxId), BST_UNCHECKED);
     EXPECT_EQ(Scheme().m_strStatusColor, "7");
     EXPECT_EQ(m_dlg.GetItemText(1021), "7");
     for (const CFilterRow& other : kFilters) {
-        if (other.nBoxId == row.nBoxId) continue;
-        EXPECT_EQ(Scheme().*other.pField, 1) << other.pszName;
-        EXPECT_EQ(m_dlg.GetCheck(other.nBoxId), BST_CHECKED) << other.pszName;
+        if (other.m_nBoxId == row.m_nBoxId) continue;
+        EXPECT_EQ(Scheme().*other.m_pField, 1) << other.m_pszName;
+        EXPECT_EQ(m_dlg.GetCheck(other.m_nBoxId), BST_CHECKED) << other.m_pszName;
     }
 
     m_dlg.TypeText(1010, "13");
-    ASSERT_TRUE(m_dlg.Click(row.nBoxId));
-    EXPECT_EQ(Scheme().*row.pField, 1);
-    EXPECT_EQ(m_dlg.GetCheck(row.nBoxId), BST_CHECKED);
+    ASSERT_TRUE(m_dlg.Click(row.m_nBoxId));
+    EXPECT_EQ(Scheme().*row.m_pField, 1);
+    EXPECT_EQ(m_dlg.GetCheck(row.m_nBoxId), BST_CHECKED);
     EXPECT_EQ(Scheme().m_strKeyColor, "13");
     EXPECT_EQ(m_sink.Count(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(EachFilter, ColorDlgToggleTest, testing::ValuesIn(kFilters),
                          [](const testing::TestParamInfo<CFilterRow>& info) {
-                             return std::string(info.param.pszName);
+                             return std::string(info.param.m_pszName);
                          });
 
 TEST_F(ColorDlgTest, TypingStopsAtTwoDigits) {
@@ -155,8 +155,8 @@ TEST_F(ColorDlgTest, OverlongColourStopsTheTransferAndKeepsWhatWasTyped) {
 
     ASSERT_TRUE(m_dlg.Click(1059));
     ASSERT_EQ(m_sink.Count(), 1u);
-    EXPECT_EQ(m_sink.Last().strText, framework::LimitMessage(2));
-    EXPECT_NE(m_sink.Last().strText.find('2'), std::string::npos);
+    EXPECT_EQ(m_sink.Last().m_strText, framework::LimitMessage(2));
+    EXPECT_NE(m_sink.Last().m_strText.find('2'), std::string::npos);
     EXPECT_EQ(m_dlg.GetFocusItem(), 1021);
     EXPECT_EQ(Scheme().m_strAlliedKillColor, "7");
     EXPECT_EQ(Scheme().m_strStatusColor, "123");
@@ -196,24 +196,24 @@ TEST_F(ColorDlgTest, LockedWhileARunLastsAndOpenAgainAfterIt) {
     Create();
     m_dlg.SetLocked(true);
     for (const CColorRow& row : kColors) {
-        EXPECT_TRUE(m_dlg.IsReadOnly(row.nEditId)) << row.pszName;
-        EXPECT_EQ(m_dlg.TypeText(row.nEditId, "9"), "") << row.pszName;
+        EXPECT_TRUE(m_dlg.IsReadOnly(row.m_nEditId)) << row.m_pszName;
+        EXPECT_EQ(m_dlg.TypeText(row.m_nEditId, "9"), "") << row.m_pszName;
     }
     for (const CFilterRow& row : kFilters) {
-        EXPECT_FALSE(m_dlg.IsItemEnabled(row.nBoxId)) << row.pszName;
-        EXPECT_FALSE(m_dlg.Click(row.nBoxId)) << row.pszName;
-        EXPECT_EQ(Scheme().*row.pField, 1) << row.pszName;
+        EXPECT_FALSE(m_dlg.IsItemEnabled(row.m_nBoxId)) << row.m_pszName;
+        EXPECT_FALSE(m_dlg.Click(row.m_nBoxId)) << row.m_pszName;
+        EXPECT_EQ(Scheme().*row.m_pField, 1) << row.m_pszName;
     }
     m_dlg.SetLocked(false);
-    for (const CColorRow& row : kColors) EXPECT_FALSE(m_dlg.IsReadOnly(row.nEditId));
-    for (const CFilterRow& row : kFilters) EXPECT_TRUE(m_dlg.IsItemEnabled(row.nBoxId));
+    for (const CColorRow& row : kColors) EXPECT_FALSE(m_dlg.IsReadOnly(row.m_nEditId));
+    for (const CFilterRow& row : kFilters) EXPECT_TRUE(m_dlg.IsItemEnabled(row.m_nBoxId));
     EXPECT_EQ(m_sink.Count(), 0u);
 }
 
 TEST_F(ColorDlgTest, LegendAndRoleLabelsComeFromTheStringTable) {
     const struct {
-        int nId;
-        const char* pszText;
+        int m_nId;
+        const char* m_pszText;
     } kLabels[] = {
         {1024, "0 - white"},
         {1025, "1 - black"},
@@ -241,7 +241,7 @@ TEST_F(ColorDlgTest, LegendAndRoleLabelsComeFromTheStringTable) {
     };
     Create();
     for (const auto& label : kLabels) {
-        EXPECT_EQ(m_dlg.GetItemText(label.nId), label.pszText) << "label " << label.nId;
+        EXPECT_EQ(m_dlg.GetItemText(label.m_nId), label.m_pszText) << "label " << label.m_nId;
     }
 }
 

@@ -110,9 +110,9 @@ TEST_F(GameDlgRunTest, StopBroadcastWhilePausedEndsTheHeldMonitorCleanly) {
 // show its "Server timed out." on a manual clock.
 TEST_F(GameDlgRunTest, FailuresReturnTheTabToIdleWithTheirText) {
     const struct {
-        const char* pszName;
-        std::string strServer;
-        const char* pszText;
+        const char* m_pszName;
+        std::string m_strServer;
+        const char* m_pszText;
     } rows[] = {
         {"UnknownHost", "no..such..host", "Couldn't find Server at this IP!"},
         // Five empty waits of half a second: about 2.5 s.
@@ -120,12 +120,12 @@ TEST_F(GameDlgRunTest, FailuresReturnTheTabToIdleWithTheirText) {
     };
     m_sim.FallSilent(-1);
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.pszName);
-        Game().TypeText(res::IDC_GAME_SERVER, row.strServer);
+        SCOPED_TRACE(row.m_pszName);
+        Game().TypeText(res::IDC_GAME_SERVER, row.m_strServer);
         ASSERT_TRUE(Game().Click(res::IDC_GAME_CONNECT));
         Settle();
         ASSERT_TRUE(Idle());
-        EXPECT_TRUE(RunUntil([&] { return LastLog() == row.pszText; })) << LastLog();
+        EXPECT_TRUE(RunUntil([&] { return LastLog() == row.m_pszText; })) << LastLog();
         EXPECT_FALSE(LogHas(kClosedLine));
     }
     EXPECT_EQ(m_sink.Count(), 0u);

@@ -32,14 +32,15 @@ const char kNotFound[] = "Couldn't find Server! Check the Portsettings.";
 
 // The panel as the operator sees it, in its order from the top.
 struct Panel {
-    std::string strHostname, strGamePort, strMod, strMap, strPlayers, strVersion, strStatus;
+    std::string m_strHostname, m_strGamePort, m_strMod, m_strMap, m_strPlayers, m_strVersion,
+        m_strStatus;
     bool operator==(const Panel&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& os, const Panel& p) {
-    return os << "{" << p.strHostname << " | " << p.strGamePort << " | " << p.strMod << " | "
-              << p.strMap << " | " << p.strPlayers << " | " << p.strVersion << " | " << p.strStatus
-              << "}";
+    return os << "{" << p.m_strHostname << " | " << p.m_strGamePort << " | " << p.m_strMod << " | "
+              << p.m_strMap << " | " << p.m_strPlayers << " | " << p.m_strVersion << " | "
+              << p.m_strStatus << "}";
 }
 
 // A settings file that names no language.
@@ -101,21 +102,21 @@ TEST_F(GameDlgTest, StartsIdleWithItsCaptions) {
 
 // The look follows what the bot tells, never a caption read back.
 struct CLookRow {
-    const char* pszName;
-    bridge::EGameState eWanted;
-    bool bAlive;
-    bool bReady;
-    bool bQuickInfo;
-    const char* pszConnect;
-    bool bConnectEnabled;
-    const char* pszPause;
-    bool bPauseEnabled;
-    bool bInputsLocked;  // Check disabled, server and port read-only
-    bool bRunLocked;     // language disabled, the Settings page locked
+    const char* m_pszName;
+    bridge::EGameState m_eWanted;
+    bool m_bAlive;
+    bool m_bReady;
+    bool m_bQuickInfo;
+    const char* m_pszConnect;
+    bool m_bConnectEnabled;
+    const char* m_pszPause;
+    bool m_bPauseEnabled;
+    bool m_bInputsLocked;  // Check disabled, server and port read-only
+    bool m_bRunLocked;     // language disabled, the Settings page locked
 };
 
 void PrintTo(const CLookRow& row, std::ostream* pOut) {
-    *pOut << row.pszName;
+    *pOut << row.m_pszName;
 }
 
 class GameDlgLook : public GameDlgTest, public testing::WithParamInterface<CLookRow> {};
@@ -123,21 +124,21 @@ class GameDlgLook : public GameDlgTest, public testing::WithParamInterface<CLook
 TEST_P(GameDlgLook, FollowsTheStateTheBotTells) {
     const CLookRow& row = GetParam();
     core::CBotState state;
-    state.m_game.m_eWanted = row.eWanted;
-    state.m_game.m_bMonitorAlive = row.bAlive;
-    state.m_game.m_bReady = row.bReady;
-    state.m_bQuickInfoRunning = row.bQuickInfo;
+    state.m_game.m_eWanted = row.m_eWanted;
+    state.m_game.m_bMonitorAlive = row.m_bAlive;
+    state.m_game.m_bReady = row.m_bReady;
+    state.m_bQuickInfoRunning = row.m_bQuickInfo;
     Game().ShowState(state);
-    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), row.pszConnect);
-    EXPECT_EQ(Game().IsItemEnabled(res::IDC_GAME_CONNECT), row.bConnectEnabled);
-    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_PAUSE), row.pszPause);
-    EXPECT_EQ(Game().IsItemEnabled(res::IDC_GAME_PAUSE), row.bPauseEnabled);
-    EXPECT_EQ(Game().IsItemEnabled(res::IDC_GAME_CHECK), !row.bInputsLocked);
-    EXPECT_EQ(Game().IsReadOnly(res::IDC_GAME_SERVER), row.bInputsLocked);
-    EXPECT_EQ(Game().IsReadOnly(res::IDC_GAME_PORT), row.bInputsLocked);
-    EXPECT_EQ(Game().IsItemEnabled(res::IDC_GAME_LANGUAGE), !row.bRunLocked);
-    for (int nId : kColorEdits) EXPECT_EQ(Colors().IsReadOnly(nId), row.bRunLocked) << nId;
-    for (int nId : kFilterBoxes) EXPECT_EQ(Colors().IsItemEnabled(nId), !row.bRunLocked) << nId;
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_CONNECT), row.m_pszConnect);
+    EXPECT_EQ(Game().IsItemEnabled(res::IDC_GAME_CONNECT), row.m_bConnectEnabled);
+    EXPECT_EQ(Game().GetItemText(res::IDC_GAME_PAUSE), row.m_pszPause);
+    EXPECT_EQ(Game().IsItemEnabled(res::IDC_GAME_PAUSE), row.m_bPauseEnabled);
+    EXPECT_EQ(Game().IsItemEnabled(res::IDC_GAME_CHECK), !row.m_bInputsLocked);
+    EXPECT_EQ(Game().IsReadOnly(res::IDC_GAME_SERVER), row.m_bInputsLocked);
+    EXPECT_EQ(Game().IsReadOnly(res::IDC_GAME_PORT), row.m_bInputsLocked);
+    EXPECT_EQ(Game().IsItemEnabled(res::IDC_GAME_LANGUAGE), !row.m_bRunLocked);
+    for (int nId : kColorEdits) EXPECT_EQ(Colors().IsReadOnly(nId), row.m_bRunLocked) << nId;
+    for (int nId : kFilterBoxes) EXPECT_EQ(Colors().IsItemEnabled(nId), !row.m_bRunLocked) << nId;
     // And back to rest.
     Game().ShowState(core::CBotState{});
     EXPECT_TRUE(IsIdle());
@@ -161,7 +162,7 @@ const CLookRow kLookRows[] = {
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(Rows, GameDlgLook, testing::ValuesIn(kLookRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 TEST_F(GameDlgTest, ConnectLocksTheInputsAndTakesTheRunSettingsOfBothPages) {
     FillInputs();
@@ -216,20 +217,20 @@ TEST_F(GameDlgTest, ConnectWithoutALanguageHasNoPhraseBase) {
 TEST_F(GameDlgTest, ConnectRefusesMissingInputsAndStaysIdle) {
     // In this order: the empty port keeps the 0 of the row before it.
     const struct {
-        const char* pszName;
-        const char* pszServer;
-        const char* pszPort;
-        int nEmptyColor;  // index into kColorEdits, -1 none
+        const char* m_pszName;
+        const char* m_pszServer;
+        const char* m_pszPort;
+        int m_nEmptyColor;  // index into kColorEdits, -1 none
     } rows[] = {{"NoServer", "", "23000", -1},
                 {"PortZero", "127.0.0.1", "0", -1},
                 {"NoPort", "127.0.0.1", "", -1},
                 {"KeyColourEmpty", "127.0.0.1", "23000", 6}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.pszName);
+        SCOPED_TRACE(row.m_pszName);
         FillInputs();
-        Game().TypeText(res::IDC_GAME_SERVER, row.pszServer);
-        Game().TypeText(res::IDC_GAME_PORT, row.pszPort);
-        if (row.nEmptyColor >= 0) Colors().TypeText(kColorEdits[row.nEmptyColor], "");
+        Game().TypeText(res::IDC_GAME_SERVER, row.m_pszServer);
+        Game().TypeText(res::IDC_GAME_PORT, row.m_pszPort);
+        if (row.m_nEmptyColor >= 0) Colors().TypeText(kColorEdits[row.m_nEmptyColor], "");
         m_sink.Clear();
         ASSERT_TRUE(Game().Click(res::IDC_GAME_CONNECT));
         Settle();
@@ -268,7 +269,7 @@ TEST_F(GameDlgTest, CheckFillsThePanelAndGivesTheInputsBack) {
     Settle();
     EXPECT_EQ(m_sink.Messages(), std::vector<CMessage>{kFillOut});
     EXPECT_TRUE(InputsBack());
-    EXPECT_EQ(Shown().strStatus, kNotFound);  // a refused check leaves the panel
+    EXPECT_EQ(Shown().m_strStatus, kNotFound);  // a refused check leaves the panel
 }
 
 TEST_F(GameDlgTest, LanguageChosenDuringACheckIsKept) {
@@ -276,7 +277,7 @@ TEST_F(GameDlgTest, LanguageChosenDuringACheckIsKept) {
     ASSERT_TRUE(Game().Click(res::IDC_GAME_CHECK));
     ASSERT_TRUE(Game().ChooseItem(res::IDC_GAME_LANGUAGE, 3));
     ASSERT_TRUE(CheckOver());
-    EXPECT_EQ(Shown().strStatus, "idle");
+    EXPECT_EQ(Shown().m_strStatus, "idle");
     EXPECT_EQ(Game().GetCurSel(res::IDC_GAME_LANGUAGE), 3);
 }
 
@@ -286,8 +287,8 @@ class CCheckBackView : public framework::IPageView {
 public:
     explicit CCheckBackView(core::CBot& bot) : m_bot(bot) {}
     void OnPageChanged(framework::CPage&, const framework::CControlChange& change) override {
-        if (change.eWhat != framework::EChange::Enabled || change.nId != res::IDC_GAME_CHECK ||
-            change.nValue != 1)
+        if (change.m_eWhat != framework::EChange::Enabled || change.m_nId != res::IDC_GAME_CHECK ||
+            change.m_nValue != 1)
             return;
         if (m_bot.State().m_bQuickInfoRunning) m_nRunningWhenBack.fetch_add(1);
         m_nBack.fetch_add(1);
@@ -309,7 +310,7 @@ TEST_F(GameDlgTest, TheInputsComeBackOnlyOnceTheCheckIsOver) {
         ASSERT_TRUE(Game().Click(res::IDC_GAME_CHECK)) << n;
         ASSERT_TRUE(RunUntil([&] { return view.m_nBack.load() == n; })) << n;
         EXPECT_TRUE(InputsBack());
-        EXPECT_EQ(Shown().strHostname, "bf42sim");
+        EXPECT_EQ(Shown().m_strHostname, "bf42sim");
     }
     EXPECT_EQ(view.m_nRunningWhenBack.load(), 0);
     Game().DetachView(view);
@@ -333,7 +334,7 @@ TEST(GameDlgCheckUntold, TheInputsComeBackWhenTheCheckWasNeverToldRunning) {
         folder / "settings.ini", SettingsText("127.0.0.1", irc.Port(), "127.0.0.1", sim.Port())));
     ui::CWindowSettings file(folder / "settings.ini");
     core::CBot::COptions options;
-    options.strSettingsFolder = folder.Path();
+    options.m_strSettingsFolder = folder.Path();
     core::CBot bot(file.Load(), options);
     ui::CMainDlg main(dispatcher, bot, file);
     ASSERT_TRUE(main.Create(sink));
@@ -363,11 +364,11 @@ TEST(GameDlgCheckUntold, TheInputsComeBackWhenTheCheckWasNeverToldRunning) {
     };
     // Whatever happens below, the bot's threads end before the window goes.
     struct CEndFirst {
-        std::function<void()> fnRelease;
-        core::CBot& bot;
+        std::function<void()> m_fnRelease;
+        core::CBot& m_bot;
         ~CEndFirst() {
-            fnRelease();
-            bot.Shutdown();
+            m_fnRelease();
+            m_bot.Shutdown();
         }
     } endFirst{release, bot};
     const auto runUntil = [&](auto pred) {

@@ -87,15 +87,15 @@ protected:
 };
 
 struct CInputRow {
-    const char* name;
-    int nId;  // control typed into (0: the auth check box is ticked)
-    const char* pszText;
-    CMessage expected;  // empty text: Connect goes ahead
-    int nFocusId;
+    const char* m_name;
+    int m_nId;  // control typed into (0: the auth check box is ticked)
+    const char* m_pszText;
+    CMessage m_expected;  // empty text: Connect goes ahead
+    int m_nFocusId;
 };
 // Rows print by name, so test listings stay readable.
 void PrintTo(const CInputRow& row, std::ostream* pOut) {
-    *pOut << row.name;
+    *pOut << row.m_name;
 }
 
 class IrcDlgInputs : public IrcDlgTest, public testing::WithParamInterface<CInputRow> {};
@@ -103,29 +103,29 @@ class IrcDlgInputs : public IrcDlgTest, public testing::WithParamInterface<CInpu
 TEST_P(IrcDlgInputs, ConnectChecksTheFields) {
     const CInputRow& row = GetParam();
     FillInputs();
-    if (row.nId == 0) {
+    if (row.m_nId == 0) {
         EnableAuth();
         Irc().TypeText(res::IDC_IRC_PASSWORD, "");
     } else {
-        Irc().TypeText(row.nId, row.pszText);
+        Irc().TypeText(row.m_nId, row.m_pszText);
     }
     Irc().Click(res::IDC_IRC_CONNECT);
     Settle();
-    if (row.expected.strText.empty()) {
-        EXPECT_EQ(m_sink.Count(), 0u) << m_sink.Last().strText;
+    if (row.m_expected.m_strText.empty()) {
+        EXPECT_EQ(m_sink.Count(), 0u) << m_sink.Last().m_strText;
         EXPECT_TRUE(IrcConnected());
         EXPECT_TRUE(m_irc.WaitForLine(0, "NICK bot"));
         return;
     }
     // The bot's refusal comes to the window as a message, and the field to
     // mend gets the focus.
-    EXPECT_EQ(m_sink.Messages(), std::vector<CMessage>{row.expected});
-    EXPECT_EQ(Irc().GetFocusItem(), row.nFocusId);
+    EXPECT_EQ(m_sink.Messages(), std::vector<CMessage>{row.m_expected});
+    EXPECT_EQ(Irc().GetFocusItem(), row.m_nFocusId);
     EXPECT_FALSE(Bot().State().m_irc.m_bSessionActive);
     EXPECT_EQ(Bot().State().m_irc.m_eState, irc::EIrcState::Idle);
     EXPECT_EQ(Irc().GetItemText(res::IDC_IRC_LOG), "");  // not even a connect attempt
     EXPECT_TRUE(Caption(res::IDS_CONNECT));
-    ExpectInputs(false, row.nId == 0);
+    ExpectInputs(false, row.m_nId == 0);
     EXPECT_EQ(m_irc.Connections(), 0);
 }
 
@@ -155,7 +155,7 @@ const CInputRow kInputRows[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Rows, IrcDlgInputs, testing::ValuesIn(kInputRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(info.param.m_name); });
 
 TEST_F(IrcDlgTest, ExchangeStopsAtARefusedNumberInItsOrder) {
     FillInputs();
@@ -316,14 +316,14 @@ TEST_F(IrcDlgTest, FailedConnectLeavesEveryControlAsBefore) {
     Settle();
     EXPECT_FALSE(Bot().State().m_irc.m_bSessionActive);
     const framework::CPageSnapshot after = Irc().Snapshot();
-    ASSERT_EQ(after.controls.size(), before.controls.size());
-    for (size_t n = 0; n < before.controls.size(); ++n) {
-        const framework::CControlState& b = before.controls[n];
-        const framework::CControlState& a = after.controls[n];
-        if (b.nId == res::IDC_IRC_LOG) continue;
-        EXPECT_EQ(a.strText, b.strText) << b.nId;
-        EXPECT_EQ(a.bEnabled, b.bEnabled) << b.nId;
-        EXPECT_EQ(a.bReadOnly, b.bReadOnly) << b.nId;
+    ASSERT_EQ(after.m_controls.size(), before.m_controls.size());
+    for (size_t n = 0; n < before.m_controls.size(); ++n) {
+        const framework::CControlState& b = before.m_controls[n];
+        const framework::CControlState& a = after.m_controls[n];
+        if (b.m_nId == res::IDC_IRC_LOG) continue;
+        EXPECT_EQ(a.m_strText, b.m_strText) << b.m_nId;
+        EXPECT_EQ(a.m_bEnabled, b.m_bEnabled) << b.m_nId;
+        EXPECT_EQ(a.m_bReadOnly, b.m_bReadOnly) << b.m_nId;
     }
 }
 

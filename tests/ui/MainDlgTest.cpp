@@ -40,8 +40,8 @@ TEST_F(MainDlgTest, OpensWithFourTabsCarryingTheirPagesAndTheFirstStartDefaults)
         EXPECT_EQ(pPage->HostId(), res::IDC_MAIN_TAB);
         EXPECT_EQ(pPage->IsWindowVisible(), n == ui::CMainDlg::kTabIrc);
         const framework::CPageSnapshot snap = pPage->Snapshot();
-        EXPECT_EQ(snap.nX, ui::CMainDlg::kPageX);
-        EXPECT_EQ(snap.nY, ui::CMainDlg::kPageY);
+        EXPECT_EQ(snap.m_nX, ui::CMainDlg::kPageX);
+        EXPECT_EQ(snap.m_nY, ui::CMainDlg::kPageY);
     }
 
     EXPECT_EQ(Main().GetWindowText(), "fragrelay");
@@ -93,11 +93,11 @@ TEST_F(MainDlgTest, EnterAndEscapeNeverCloseTheWindow) {
 
 // Quit and the close box both end the run; only Quit says goodbye and saves.
 struct CEndRow {
-    const char* pszName;
-    bool bConnected;  // the IRC side runs when the run ends
-    bool bQuit;       // Quit; else the close box
-    int nResult;
-    bool bSaved;
+    const char* m_pszName;
+    bool m_bConnected;  // the IRC side runs when the run ends
+    bool m_bQuit;       // Quit; else the close box
+    int m_nResult;
+    bool m_bSaved;
 };
 
 class MainDlgEnd : public MainDlgTest, public testing::WithParamInterface<CEndRow> {};
@@ -107,7 +107,7 @@ TEST_P(MainDlgEnd, EndsTheRun) {
     WriteSettings();
     const std::string strBefore = ReadWholeFile(SettingsPath());
     Open();
-    if (row.bConnected) {
+    if (row.m_bConnected) {
         ASSERT_TRUE(Irc().Click(res::IDC_IRC_CONNECT));
         ASSERT_TRUE(IrcConnected());
         // Connected, not still connecting: an end during the connect says
@@ -117,21 +117,21 @@ TEST_P(MainDlgEnd, EndsTheRun) {
     // Typed but not yet applied: only a save takes it to the file.
     ASSERT_EQ(Game().TypeText(res::IDC_GAME_PORT, "4711"), "4711");
 
-    if (row.bQuit) {
+    if (row.m_bQuit) {
         ASSERT_TRUE(Main().Click(res::IDC_MAIN_QUIT));
     } else {
         Main().PressClose();
     }
     EXPECT_TRUE(Main().IsEnded());
-    EXPECT_EQ(Main().ModalResult(), row.nResult);
+    EXPECT_EQ(Main().ModalResult(), row.m_nResult);
     const std::string strAfter = ReadWholeFile(SettingsPath());
-    if (row.bSaved) {
+    if (row.m_bSaved) {
         EXPECT_NE(strAfter.find("\r\nbf_Port=4711\r\n"), std::string::npos) << strAfter;
     } else {
         EXPECT_EQ(strAfter, strBefore);
     }
 
-    if (row.bConnected && row.bQuit) {
+    if (row.m_bConnected && row.m_bQuit) {
         // The server closes the link after QUIT, as ngircd does: the bot,
         // which would reconnect after an ERROR, stays away.
         ASSERT_TRUE(m_irc.WaitForLine(0, kQuit));
@@ -143,9 +143,9 @@ TEST_P(MainDlgEnd, EndsTheRun) {
     // The run ends: the IRC thread is ended without a word of its own.
     m_pApp->ExitInstance();
     EXPECT_EQ(m_pApp->MainDlg(), nullptr);
-    if (row.bConnected) {
+    if (row.m_bConnected) {
         const std::vector<std::string> lines = LinesAfterEnd(0);
-        EXPECT_EQ(Count(lines, kQuit), row.bQuit ? 1 : 0) << testing::PrintToString(lines);
+        EXPECT_EQ(Count(lines, kQuit), row.m_bQuit ? 1 : 0) << testing::PrintToString(lines);
     } else {
         EXPECT_EQ(m_irc.Connections(), 0);
     }
@@ -159,7 +159,7 @@ const CEndRow kEndRows[] = {
     {"CloseBoxUnconnected", false, false, framework::IDOK, false},
 };
 INSTANTIATE_TEST_SUITE_P(Rows, MainDlgEnd, testing::ValuesIn(kEndRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 TEST_F(MainDlgTest, ApplyTakesTheControlsOfTheThreePagesAndWritesTheSameFileTwice) {
     Open();
@@ -396,19 +396,19 @@ TEST_F(MainDlgTest, StartBroadcastConnectsWhenTheIrcSessionEndedBeforeItsPageCau
 // The headless start (fragrelay --broadcast): what Broadcast does, and
 // whether a side started.
 struct CStartRow {
-    const char* pszName;
-    bool bSettings;  // a settings file for the two local servers
-    bool bIrcServer;
-    bool bGameServer;
-    bool bStarted;
-    size_t nMessages;
+    const char* m_pszName;
+    bool m_bSettings;  // a settings file for the two local servers
+    bool m_bIrcServer;
+    bool m_bGameServer;
+    bool m_bStarted;
+    size_t m_nMessages;
 };
 
 class BotAppStart : public MainDlgTest, public testing::WithParamInterface<CStartRow> {};
 
 TEST_P(BotAppStart, ReportsWhetherASideStarted) {
     const CStartRow& row = GetParam();
-    if (row.bSettings) WriteSettings(row.bIrcServer, row.bGameServer);
+    if (row.m_bSettings) WriteSettings(row.m_bIrcServer, row.m_bGameServer);
     ui::CBotApp app(m_dispatcher, platform::SystemClock(), Options());
     ASSERT_TRUE(app.InitInstance(m_sink));
     EXPECT_FALSE(app.InitInstance(m_sink));
@@ -416,10 +416,10 @@ TEST_P(BotAppStart, ReportsWhetherASideStarted) {
     ASSERT_TRUE(app.Bot()->WaitForCommands(10000));
     const core::CBotState state = app.Bot()->State();
     EXPECT_EQ(state.m_irc.m_bSessionActive || state.m_game.m_eWanted != bridge::EGameState::Idle,
-              row.bStarted);
-    const bool bBoth = row.bSettings && row.bIrcServer && row.bGameServer;
+              row.m_bStarted);
+    const bool bBoth = row.m_bSettings && row.m_bIrcServer && row.m_bGameServer;
     EXPECT_TRUE(RunUntil([&] {
-        return m_sink.Count() == row.nMessages &&
+        return m_sink.Count() == row.m_nMessages &&
                app.MainDlg()->GetItemText(res::IDC_MAIN_BROADCAST) ==
                    (bBoth ? "Stop Broadcast" : "Start Broadcast");
     })) << m_sink.Count();
@@ -438,7 +438,7 @@ const CStartRow kStartRows[] = {
     {"BothSides", true, true, true, true, 0},
 };
 INSTANTIATE_TEST_SUITE_P(Rows, BotAppStart, testing::ValuesIn(kStartRows),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 }  // namespace
 }  // namespace uitest

@@ -83,9 +83,9 @@ protected:
     // The update check contacts nothing unless a test names a host.
     ui::CAppOptions Options(const std::string& strUpdateHost = "", uint16_t nUpdatePort = 0) const {
         ui::CAppOptions options;
-        options.strSettingsPath = SettingsPath();
-        options.strUpdateHost = strUpdateHost;
-        options.nUpdatePort = nUpdatePort;
+        options.m_strSettingsPath = SettingsPath();
+        options.m_strUpdateHost = strUpdateHost;
+        options.m_nUpdatePort = nUpdatePort;
         return options;
     }
     // The program's start: settings read, bot and window made, bot started.

@@ -103,9 +103,9 @@ TEST(MetricsTextTest, NoPollsYetStillAnnouncesTheFamily) {
 
 TEST(MetricsTextTest, EscapesLabelValues) {
     struct CRow {
-        const char* pszName;
-        std::string strIn;
-        std::string strOut;
+        const char* m_pszName;
+        std::string m_strIn;
+        std::string m_strOut;
     };
     const std::vector<CRow> rows = {
         {"Plain", "ok", "ok"},
@@ -115,8 +115,8 @@ TEST(MetricsTextTest, EscapesLabelValues) {
         {"Windows1252", "caf\xE9", "caf\xC3\xA9"},
     };
     for (const CRow& row : rows) {
-        SCOPED_TRACE(row.pszName);
-        EXPECT_EQ(web::EscapeLabelValue(row.strIn), row.strOut);
+        SCOPED_TRACE(row.m_pszName);
+        EXPECT_EQ(web::EscapeLabelValue(row.m_strIn), row.m_strOut);
     }
     web::CWebMetrics m;
     m.m_gamePolls = {{"bad \"reply\"", 1}};

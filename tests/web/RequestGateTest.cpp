@@ -13,9 +13,9 @@ namespace {
 using web::EHeadVerdict;
 
 struct CHeadRow {
-    const char* pszName;
-    std::string strBytes;
-    EHeadVerdict eVerdict;
+    const char* m_pszName;
+    std::string m_strBytes;
+    EHeadVerdict m_eVerdict;
 };
 
 TEST(RequestGateTest, JudgesHeads) {
@@ -60,11 +60,11 @@ TEST(RequestGateTest, JudgesHeads) {
         {"NonUtf8Target", "GET /players/\xFF\xFE HTTP/1.1\r\n\r\n", EHeadVerdict::Complete},
     };
     for (const CHeadRow& row : rows) {
-        SCOPED_TRACE(row.pszName);
-        web::CHeadCheck check = web::CheckRequestHead(row.strBytes, limits);
-        EXPECT_EQ(static_cast<int>(check.m_eVerdict), static_cast<int>(row.eVerdict));
-        if (row.eVerdict == EHeadVerdict::Complete) {
-            EXPECT_EQ(row.strBytes.substr(check.m_nHeadBytes - 4, 4), "\r\n\r\n");
+        SCOPED_TRACE(row.m_pszName);
+        web::CHeadCheck check = web::CheckRequestHead(row.m_strBytes, limits);
+        EXPECT_EQ(static_cast<int>(check.m_eVerdict), static_cast<int>(row.m_eVerdict));
+        if (row.m_eVerdict == EHeadVerdict::Complete) {
+            EXPECT_EQ(row.m_strBytes.substr(check.m_nHeadBytes - 4, 4), "\r\n\r\n");
         }
     }
 }

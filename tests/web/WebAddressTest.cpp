@@ -11,12 +11,12 @@
 namespace {
 
 struct CAddressRow {
-    const char* pszName;
-    std::string strText;
-    bool bOk;
-    std::string strHost;   // taken
-    int nPort;             // taken; 0: off
-    std::string strError;  // refused: a part of the reason
+    const char* m_pszName;
+    std::string m_strText;
+    bool m_bOk;
+    std::string m_strHost;   // taken
+    int m_nPort;             // taken; 0: off
+    std::string m_strError;  // refused: a part of the reason
 };
 
 const std::vector<CAddressRow>& Rows() {
@@ -59,15 +59,15 @@ const std::vector<CAddressRow>& Rows() {
 
 TEST(WebAddressTest, ParsesWhatTheOperatorWrites) {
     for (const CAddressRow& row : Rows()) {
-        SCOPED_TRACE(row.pszName);
-        web::CWebAddressParse result = web::ParseWebAddress(row.strText);
-        EXPECT_EQ(result.m_bOk, row.bOk) << result.m_strError;
-        if (row.bOk) {
-            EXPECT_EQ(result.m_address.m_strHost, row.strHost);
-            EXPECT_EQ(result.m_address.m_nPort, row.nPort);
+        SCOPED_TRACE(row.m_pszName);
+        web::CWebAddressParse result = web::ParseWebAddress(row.m_strText);
+        EXPECT_EQ(result.m_bOk, row.m_bOk) << result.m_strError;
+        if (row.m_bOk) {
+            EXPECT_EQ(result.m_address.m_strHost, row.m_strHost);
+            EXPECT_EQ(result.m_address.m_nPort, row.m_nPort);
             EXPECT_TRUE(result.m_strError.empty());
         } else {
-            EXPECT_NE(result.m_strError.find(row.strError), std::string::npos)
+            EXPECT_NE(result.m_strError.find(row.m_strError), std::string::npos)
                 << "reason: " << result.m_strError;
         }
     }

@@ -11,9 +11,9 @@
 namespace {
 
 struct CTextRow {
-    const char* pszName;
-    std::string strIn;
-    std::string strOut;
+    const char* m_pszName;
+    std::string m_strIn;
+    std::string m_strOut;
 };
 
 const std::string kReplacement = "\xEF\xBF\xBD";
@@ -39,8 +39,8 @@ TEST(WebTextTest, ConvertsWindows1252ToUtf8) {
         {"MarkupStaysText", "<script>&\"'", "<script>&\"'"},
     };
     for (const CTextRow& row : rows) {
-        SCOPED_TRACE(row.pszName);
-        EXPECT_EQ(web::WebText(row.strIn), row.strOut);
+        SCOPED_TRACE(row.m_pszName);
+        EXPECT_EQ(web::WebText(row.m_strIn), row.m_strOut);
     }
 }
 
@@ -59,8 +59,8 @@ TEST(WebTextTest, TakesIrcFormattingOutOfEventLines) {
         {"ConvertedAfterwards", "\x03" "4Ren\xE9", "Ren\xC3\xA9"},
     };
     for (const CTextRow& row : rows) {
-        SCOPED_TRACE(row.pszName);
-        EXPECT_EQ(web::WebTextFromIrc(row.strIn), row.strOut);
+        SCOPED_TRACE(row.m_pszName);
+        EXPECT_EQ(web::WebTextFromIrc(row.m_strIn), row.m_strOut);
     }
 }
 
@@ -73,8 +73,8 @@ TEST(WebTextTest, EscapesHtml) {
         {"Utf8Untouched", "Ren\xC3\xA9", "Ren\xC3\xA9"},
     };
     for (const CTextRow& row : rows) {
-        SCOPED_TRACE(row.pszName);
-        EXPECT_EQ(web::HtmlEscape(row.strIn), row.strOut);
+        SCOPED_TRACE(row.m_pszName);
+        EXPECT_EQ(web::HtmlEscape(row.m_strIn), row.m_strOut);
     }
 }
 
@@ -88,8 +88,8 @@ TEST(WebTextTest, EncodesLinkSegments) {
         {"Utf8", "Ren\xC3\xA9", "Ren%C3%A9"},
     };
     for (const CTextRow& row : rows) {
-        SCOPED_TRACE(row.pszName);
-        EXPECT_EQ(web::PercentEncodeSegment(row.strIn), row.strOut);
+        SCOPED_TRACE(row.m_pszName);
+        EXPECT_EQ(web::PercentEncodeSegment(row.m_strIn), row.m_strOut);
     }
 }
 

@@ -65,34 +65,34 @@ TEST(Win32Text, CodePageAndControlBytes) {
 // shows the same pixels as the icon every view draws.
 TEST(Win32Icon, ResourceHoldsTheProgramIconInBothSizes) {
     for (const res::CIconImage& image : res::LoadIconImages(res::IDR_MAINFRAME)) {
-        SCOPED_TRACE(image.nWidth);
-        HICON hIcon = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
-                                                      MAKEINTRESOURCEW(res::IDR_MAINFRAME),
-                                                      IMAGE_ICON, image.nWidth, image.nHeight, 0));
+        SCOPED_TRACE(image.m_nWidth);
+        HICON hIcon = static_cast<HICON>(
+            ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(res::IDR_MAINFRAME),
+                         IMAGE_ICON, image.m_nWidth, image.m_nHeight, 0));
         ASSERT_NE(hIcon, nullptr);
         ICONINFO info{};
         ASSERT_TRUE(::GetIconInfo(hIcon, &info));
         BITMAPINFO bi{};
         bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = image.nWidth;
-        bi.bmiHeader.biHeight = -image.nHeight;  // top row first, as the image
+        bi.bmiHeader.biWidth = image.m_nWidth;
+        bi.bmiHeader.biHeight = -image.m_nHeight;  // top row first, as the image
         bi.bmiHeader.biPlanes = 1;
         bi.bmiHeader.biBitCount = 32;
-        std::vector<uint32_t> pixels(image.pixels.size());
+        std::vector<uint32_t> pixels(image.m_pixels.size());
         HDC hdc = ::GetDC(nullptr);
-        const int nRows = ::GetDIBits(hdc, info.hbmColor, 0, static_cast<UINT>(image.nHeight),
+        const int nRows = ::GetDIBits(hdc, info.hbmColor, 0, static_cast<UINT>(image.m_nHeight),
                                       pixels.data(), &bi, DIB_RGB_COLORS);
         ::ReleaseDC(nullptr, hdc);
         ::DeleteObject(info.hbmColor);
         ::DeleteObject(info.hbmMask);
         ::DestroyIcon(hIcon);
-        ASSERT_EQ(nRows, image.nHeight);
+        ASSERT_EQ(nRows, image.m_nHeight);
         // Opaque pixels carry their colour as drawn (0x00RRGGBB in a DIB).
         size_t nOpaque = 0, nSame = 0;
         for (size_t n = 0; n < pixels.size(); ++n) {
-            if ((image.pixels[n] >> 24) != 0xFF) continue;
+            if ((image.m_pixels[n] >> 24) != 0xFF) continue;
             ++nOpaque;
-            if ((pixels[n] & 0xFFFFFF) == (image.pixels[n] & 0xFFFFFF)) ++nSame;
+            if ((pixels[n] & 0xFFFFFF) == (image.m_pixels[n] & 0xFFFFFF)) ++nSame;
         }
         ASSERT_GT(nOpaque, pixels.size() / 2);
         EXPECT_EQ(nSame, nOpaque);
@@ -113,8 +113,8 @@ protected:
             return framework::IDOK;
         });
         ui::CAppOptions options;
-        options.strSettingsPath = m_folder / "settings.ini";
-        options.strUpdateHost.clear();
+        options.m_strSettingsPath = m_folder / "settings.ini";
+        options.m_strUpdateHost.clear();
         m_pApp =
             std::make_unique<ui::CBotApp>(m_pHost->Dispatcher(), platform::SystemClock(), options);
         ASSERT_TRUE(m_pApp->InitInstance(*m_pHost));
@@ -185,26 +185,26 @@ TEST_F(Win32Window, EveryControlSitsWhereItsTemplateSaysInDialogUnits) {
         LOGFONTW font{};
         ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(hDlg, WM_GETFONT, 0, 0)), sizeof font,
                      &font);
-        EXPECT_GT(std::abs(font.lfHeight), 8) << "dialog " << pPage->Template().nId;
-        for (const framework::CControlTemplate& ctrl : pPage->Template().controls) {
-            if (ctrl.nId == framework::IDC_STATIC) continue;
-            HWND hCtrl = pView->ControlWindow(ctrl.nId);
-            ASSERT_NE(hCtrl, nullptr) << ctrl.nId;
+        EXPECT_GT(std::abs(font.lfHeight), 8) << "dialog " << pPage->Template().m_nId;
+        for (const framework::CControlTemplate& ctrl : pPage->Template().m_controls) {
+            if (ctrl.m_nId == framework::IDC_STATIC) continue;
+            HWND hCtrl = pView->ControlWindow(ctrl.m_nId);
+            ASSERT_NE(hCtrl, nullptr) << ctrl.m_nId;
             // The system maps the position and the size each on its own.
-            RECT pos{ctrl.x, ctrl.y, 0, 0};
-            RECT size{0, 0, ctrl.cx, framework::ClosedHeight(ctrl)};
+            RECT pos{ctrl.m_x, ctrl.m_y, 0, 0};
+            RECT size{0, 0, ctrl.m_cx, framework::ClosedHeight(ctrl)};
             ::MapDialogRect(hDlg, &pos);
             ::MapDialogRect(hDlg, &size);
             const RECT expected{pos.left, pos.top, pos.left + size.right, pos.top + size.bottom};
             RECT actual{};
             ::GetWindowRect(hCtrl, &actual);
             ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&actual), 2);
-            EXPECT_EQ(actual.left, expected.left) << "control " << ctrl.nId;
-            EXPECT_EQ(actual.top, expected.top) << "control " << ctrl.nId;
-            EXPECT_EQ(actual.right, expected.right) << "control " << ctrl.nId;
+            EXPECT_EQ(actual.left, expected.left) << "control " << ctrl.m_nId;
+            EXPECT_EQ(actual.top, expected.top) << "control " << ctrl.m_nId;
+            EXPECT_EQ(actual.right, expected.right) << "control " << ctrl.m_nId;
             // The system sizes a closed drop-down list itself.
-            if (ctrl.eKind != EControlKind::DropList) {
-                EXPECT_EQ(actual.bottom, expected.bottom) << "control " << ctrl.nId;
+            if (ctrl.m_eKind != EControlKind::DropList) {
+                EXPECT_EQ(actual.bottom, expected.bottom) << "control " << ctrl.m_nId;
             }
         }
         // A page fits inside its tab control.
@@ -212,8 +212,8 @@ TEST_F(Win32Window, EveryControlSitsWhereItsTemplateSaysInDialogUnits) {
             RECT page{}, tab{};
             ::GetWindowRect(hDlg, &page);
             ::GetWindowRect(m_pWindow->View().ControlWindow(res::IDC_MAIN_TAB), &tab);
-            EXPECT_LE(page.right, tab.right) << pPage->Template().nId;
-            EXPECT_LE(page.bottom, tab.bottom) << pPage->Template().nId;
+            EXPECT_LE(page.right, tab.right) << pPage->Template().m_nId;
+            EXPECT_LE(page.bottom, tab.bottom) << pPage->Template().m_nId;
         }
     }
     EXPECT_EQ(main.UnknownIdUses(), 0u);
@@ -274,7 +274,7 @@ TEST_F(Win32Window, MessageBoxOfAWorkerShowsOnTheWindowThread) {
     ASSERT_TRUE(PumpUntil([&] { return bReturned.load(); }));
     worker.join();
     ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_EQ(Boxes()[0].msg.strText, "from a worker");
+    EXPECT_EQ(Boxes()[0].msg.m_strText, "from a worker");
     EXPECT_EQ(Boxes()[0].dwThread, ::GetCurrentThreadId());
 }
 

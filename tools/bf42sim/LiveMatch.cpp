@@ -10,8 +10,8 @@ namespace bf42sim {
 namespace {
 
 struct CMapInfo {
-    const char* pszName;
-    int nMinutes;  // 0: no time limit
+    const char* m_pszName;
+    int m_nMinutes;  // 0: no time limit
 };
 
 const CMapInfo kMaps[] = {
@@ -112,7 +112,7 @@ void CLiveMatch::StartRound() {
     m_nMap = (m_nMap + 1) % static_cast<int>(std::size(kMaps));
     for (CSimPlayer& p : m_state.m_vPlayers) p.m_nScore = p.m_nFrags = p.m_nDeaths = 0;
     m_nTickets[1] = m_nTickets[2] = 60 + 6 * m_nTarget;
-    const int nMinutes = kMaps[m_nMap].nMinutes;
+    const int nMinutes = kMaps[m_nMap].m_nMinutes;
     m_nRoundLeft = nMinutes > 0 ? nMinutes * 60 : -1;
     m_strPhase = "pre";
     m_nPhaseLeft = kPreSteps;
@@ -239,10 +239,10 @@ void CLiveMatch::LoseTicket(int nTeam) {
 void CLiveMatch::Publish() {
     const CMapInfo& map = kMaps[m_nMap];
     m_state.SetKey("gamemode", m_strPhase);
-    m_state.SetKey("mapname", map.pszName);
+    m_state.SetKey("mapname", map.m_pszName);
     m_state.SetKey("Time Limit",
-                   map.nMinutes > 0 ? platform::IntToText(map.nMinutes) : "unlimited");
-    m_state.SetKey("roundTime", platform::IntToText(map.nMinutes * 60));
+                   map.m_nMinutes > 0 ? platform::IntToText(map.m_nMinutes) : "unlimited");
+    m_state.SetKey("roundTime", platform::IntToText(map.m_nMinutes * 60));
     m_state.SetKey("roundTimeRemain", platform::IntToText(std::max(m_nRoundLeft, 0)));
     m_state.SetKey("tickets1", platform::IntToText(m_nTickets[1]));
     m_state.SetKey("tickets2", platform::IntToText(m_nTickets[2]));

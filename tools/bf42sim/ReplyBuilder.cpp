@@ -40,8 +40,8 @@ constexpr size_t kV161PlayerKeys = 7;
 
 // The four server keys a v1.61 server spells differently; states use the classic names.
 struct CRenamedKey {
-    const char* pszClassic;
-    const char* pszV161;
+    const char* m_pszClassic;
+    const char* m_pszV161;
 };
 constexpr CRenamedKey kRenamedKeys[] = {
     {"Version", "version"},
@@ -52,13 +52,13 @@ constexpr CRenamedKey kRenamedKeys[] = {
 
 std::string V161Key(const std::string& strClassic) {
     for (const CRenamedKey& key : kRenamedKeys)
-        if (strClassic == key.pszClassic) return key.pszV161;
+        if (strClassic == key.m_pszClassic) return key.m_pszV161;
     return strClassic;
 }
 
 std::string ClassicKey(const std::string& strV161) {
     for (const CRenamedKey& key : kRenamedKeys)
-        if (strV161 == key.pszV161) return key.pszClassic;
+        if (strV161 == key.m_pszV161) return key.m_pszClassic;
     return strV161;
 }
 
@@ -134,8 +134,8 @@ std::vector<KeyValue> BuildStatusPairs(const CSimState& state, EKeyStyle style) 
 
 std::vector<KeyValue> BuildInfoPairs(const CSimState& state, EKeyStyle style) {
     struct CInfoKey {
-        const char* pszInfo;
-        const char* pszSource;
+        const char* m_pszInfo;
+        const char* m_pszSource;
     };
     // The info reply always spells the version in lower case.
     static const CInfoKey kKeys[] = {
@@ -147,11 +147,11 @@ std::vector<KeyValue> BuildInfoPairs(const CSimState& state, EKeyStyle style) {
     (void)style;
     std::vector<KeyValue> vPairs;
     for (const CInfoKey& key : kKeys) {
-        if (!state.HasKey(key.pszSource)) continue;
-        const std::string strValue = std::string(key.pszSource) == "numplayers"
+        if (!state.HasKey(key.m_pszSource)) continue;
+        const std::string strValue = std::string(key.m_pszSource) == "numplayers"
                                          ? NumPlayersValue(state)
-                                         : state.GetKey(key.pszSource);
-        vPairs.emplace_back(key.pszInfo, Clean(strValue));
+                                         : state.GetKey(key.m_pszSource);
+        vPairs.emplace_back(key.m_pszInfo, Clean(strValue));
     }
     for (const auto& kv : state.m_vInfoExtra)
         vPairs.emplace_back(Clean(kv.first), Clean(kv.second));
