@@ -85,9 +85,11 @@ constexpr bool kSanitized = false;
 constexpr bool kSanitized = false;
 #endif
 // The requests of one flood; "!gameinfo" is merged while pending and CTCP
-// replies are limited, so a handful of answers at most.
+// replies are limited, so a fraction of the requests are answered. How many
+// depends on how many polls the flood's lines take to reach the bot (more
+// on a loaded machine); one answer per request would be 60.
 constexpr int kFloodLines = 60;
-constexpr int kMaxGameInfoAnswersPerFlood = 10;
+constexpr int kMaxGameInfoAnswersPerFlood = 20;
 
 // The writer's 24 lines (the IRC port as the signed 16-bit number it writes).
 std::string SettingsText(uint16_t nIrcPort, uint16_t nGamePort) {
