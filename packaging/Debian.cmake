@@ -10,8 +10,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # OpenSSL is opened at run time, with the first TLS connection
 # (platform/OpenSslLoader.cpp), SQLite with the statistics' file
-# (stats/SqliteLoader.cpp): dpkg-shlibdeps sees neither.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libssl3, libsqlite3-0")
+# (stats/SqliteLoader.cpp): dpkg-shlibdeps sees neither. The bot's two
+# packages name them; the stand-in server needs neither.
+set(FR_DEB_OPENED_AT_RUN_TIME "libssl3, libsqlite3-0")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${FR_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -32,6 +33,7 @@ mIRC-coloured line in one of eight languages.")
 
 # The first line of a description is the package's synopsis.
 set(CPACK_DEBIAN_FRAGRELAYD_PACKAGE_NAME fragrelayd)
+set(CPACK_DEBIAN_FRAGRELAYD_PACKAGE_DEPENDS "${FR_DEB_OPENED_AT_RUN_TIME}")
 set(CPACK_DEBIAN_FRAGRELAYD_PACKAGE_SUGGESTS bf42sim)
 set(CPACK_DEBIAN_FRAGRELAYD_PACKAGE_REPLACES "${FR_DEB_TAKES_OVER}")
 set(CPACK_DEBIAN_FRAGRELAYD_DESCRIPTION
@@ -45,6 +47,7 @@ restarted by systemd's watchdog should it hang. The package fragrelay is
 the same bot in a window.")
 
 set(CPACK_DEBIAN_FRAGRELAY_PACKAGE_NAME fragrelay)
+set(CPACK_DEBIAN_FRAGRELAY_PACKAGE_DEPENDS "${FR_DEB_OPENED_AT_RUN_TIME}")
 set(CPACK_DEBIAN_FRAGRELAY_PACKAGE_SUGGESTS bf42sim)
 set(CPACK_DEBIAN_FRAGRELAY_DESCRIPTION
   "Battlefield 1942 server to IRC relay bot, in a window
