@@ -8,8 +8,6 @@
 //
 // Compiled with hidden visibility: the program's own copies are never
 // offered to the library, nor to a test that links the library itself.
-// Thread-safe: the library is opened once, each function looked up once.
-#include <dlfcn.h>
 #include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
@@ -19,44 +17,18 @@
 #include <openssl/x509_vfy.h>
 #include <openssl/x509v3.h>
 
+#include "platform/LateBound.h"
+
 #if OPENSSL_VERSION_MAJOR < 3
 #error "the TLS stream needs OpenSSL 3"
 #endif
-
-namespace {
 
 #define FR_TEXT(x) #x
 #define FR_SONAME(n) "libssl.so." FR_TEXT(n)
 
 // libssl by the name of the version the program was built with; it brings
 // libcrypto, whose functions the same handle finds.
-void* Library() {
-    static void* const s_pLibrary =
-        ::dlopen(FR_SONAME(OPENSSL_SHLIB_VERSION), RTLD_NOW | RTLD_LOCAL);
-    return s_pLibrary;
-}
-
-void* Symbol(const char* pszName) {
-    void* const pLibrary = Library();
-    return pLibrary != nullptr ? ::dlsym(pLibrary, pszName) : nullptr;
-}
-
-}  // namespace
-
-// One function: its real counterpart looked up once; fail when there is none.
-#define FR_FORWARD(ret, name, params, args, fail)                    \
-    extern "C" ret name params {                                     \
-        using Fn = ret(*) params;                                    \
-        static const Fn s_pfn = reinterpret_cast<Fn>(Symbol(#name)); \
-        if (s_pfn == nullptr) return fail;                           \
-        return s_pfn args;                                           \
-    }
-#define FR_FORWARD_VOID(name, params, args)                          \
-    extern "C" void name params {                                    \
-        using Fn = void(*) params;                                   \
-        static const Fn s_pfn = reinterpret_cast<Fn>(Symbol(#name)); \
-        if (s_pfn != nullptr) s_pfn args;                            \
-    }
+FR_LATE_BOUND_LIBRARY(FR_SONAME(OPENSSL_SHLIB_VERSION))
 
 // clang-format off
 FR_FORWARD_VOID(BIO_clear_flags, (BIO* b, int flags), (b, flags))

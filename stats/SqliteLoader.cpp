@@ -8,42 +8,16 @@
 //
 // Compiled with hidden visibility: the program's own copies are never
 // offered to the library, nor to a test that links the library itself.
-// Thread-safe: the library is opened once, each function looked up once.
-#include <dlfcn.h>
 #include <sqlite3.h>
 
+#include "platform/LateBound.h"
+
 namespace {
-
-// The name every SQLite 3 has had since 3.0.
-constexpr char kLibrary[] = "libsqlite3.so.0";
 constexpr char kNoLibrary[] = "the SQLite library (libsqlite3.so.0) could not be loaded";
-
-void* Library() {
-    static void* const s_pLibrary = ::dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
-    return s_pLibrary;
-}
-
-void* Symbol(const char* pszName) {
-    void* const pLibrary = Library();
-    return pLibrary != nullptr ? ::dlsym(pLibrary, pszName) : nullptr;
-}
-
 }  // namespace
 
-// One function: its real counterpart looked up once; fail when there is none.
-#define FR_FORWARD(ret, name, params, args, fail)                    \
-    extern "C" ret name params {                                     \
-        using Fn = ret(*) params;                                    \
-        static const Fn s_pfn = reinterpret_cast<Fn>(Symbol(#name)); \
-        if (s_pfn == nullptr) return fail;                           \
-        return s_pfn args;                                           \
-    }
-#define FR_FORWARD_VOID(name, params, args)                          \
-    extern "C" void name params {                                    \
-        using Fn = void(*) params;                                   \
-        static const Fn s_pfn = reinterpret_cast<Fn>(Symbol(#name)); \
-        if (s_pfn != nullptr) s_pfn args;                            \
-    }
+// The name every SQLite 3 has had since 3.0.
+FR_LATE_BOUND_LIBRARY("libsqlite3.so.0")
 
 // clang-format off
 FR_FORWARD(int, sqlite3_open_v2, (const char* filename, sqlite3** ppDb, int flags, const char* zVfs), (filename, ppDb, flags, zVfs), SQLITE_CANTOPEN)
